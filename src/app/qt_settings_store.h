@@ -1,0 +1,26 @@
+#pragma once
+#include <QSettings>
+
+#include "app/settings_store.h"
+
+namespace gaugemon::app {
+
+// The settings store of the running program: QSettings in its native format
+// under organisation "VELMORA" and the executable's base name, section
+// `Settings`. On Windows that is the registry key of the original program; on
+// Linux a per-user file (~/.config/VELMORA/<name>.conf). Each write is synced
+// before it returns, so a kill right after a change keeps it.
+class QtSettingsStore : public SettingsStore {
+public:
+    explicit QtSettingsStore(const QString& applicationName);
+    // A store in an explicit file (tests, portable installs).
+    explicit QtSettingsStore(const QString& iniPath, QSettings::Format format);
+
+    int32_t readInt(std::string_view key, int32_t defaultValue) const override;
+    bool writeInt(std::string_view key, int32_t value) override;
+
+private:
+    mutable QSettings settings_;
+};
+
+}  // namespace gaugemon::app

@@ -1,0 +1,24 @@
+#pragma once
+#include <QTimer>
+#include <array>
+
+#include "app/timer_schedule.h"
+
+namespace gaugemon::app {
+
+// Window timers on QTimer. Precise timers, since the polling cycle is paced by
+// them to the millisecond.
+class QtTimerSchedule : public TimerSchedule {
+public:
+    QtTimerSchedule();
+    ~QtTimerSchedule() override;
+
+    void start(int id, int periodMs) override;
+    void stop(int id) override;
+    bool isRunning(int id) const override;
+
+private:
+    std::array<QTimer*, kMaxId + 1> timers_{};
+};
+
+}  // namespace gaugemon::app

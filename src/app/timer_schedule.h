@@ -1,0 +1,42 @@
+#pragma once
+#include <functional>
+
+namespace gaugemon::app {
+
+// Numbered timers of the main window.
+namespace timer {
+inline constexpr int kRequest = 1;
+inline constexpr int kAnswer = 2;
+inline constexpr int kRecord = 3;
+inline constexpr int kWatchdog = 4;
+inline constexpr int kDiscovery = 5;
+inline constexpr int kLogo = 6;
+inline constexpr int kBackup = 7;
+}  // namespace timer
+
+// Window-style timers: a started id fires every period until it is stopped.
+// Starting a running id replaces its period and restarts its countdown; there
+// is never more than one instance of an id; stopping a stopped id does nothing.
+// Ticks run one at a time on the one thread, but a tick that opens a modal
+// dialog lets other ticks run nested inside it.
+class TimerSchedule {
+public:
+    using TickHandler = std::function<void(int id)>;
+    static constexpr int kMaxId = 15;
+
+    virtual ~TimerSchedule() = default;
+    virtual void start(int id, int periodMs) = 0;
+    virtual void stop(int id) = 0;
+    virtual bool isRunning(int id) const = 0;
+    void setTickHandler(TickHandler handler) { handler_ = std::move(handler); }
+
+protected:
+    void tick(int id) {
+        if (handler_) handler_(id);
+    }
+
+private:
+    TickHandler handler_;
+};
+
+}  // namespace gaugemon::app

@@ -1,0 +1,75 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "link/protocol.h"
+
+namespace gaugemon::link {
+
+// One probe's decoded reading in device counts: 0.001 mm, or 0.0001 mm when
+// the instrument marked it as a fine-resolution reading.
+struct ChannelReading {
+    int32_t value = 0;
+    bool scaledBy5 = false;
+};
+
+// Commands waiting to be sent. Each stays raised until the instrument's echo
+// clears it, so a lost echo repeats the same frame on the next poll tick.
+struct PendingRequests {
+    bool writeUnlock = false;
+    bool addressChange = false;
+    uint8_t newAddress = 0;
+    bool serialChange = false;
+    bool parityChange = false;
+    bool modeChange = false;
+    uint8_t modeIndex = 0;
+    bool flagsWrite = false;
+    uint8_t flagsReadsLeft = 0;
+    bool zeroRequest = false;
+    uint8_t zeroChannel = 0;
+};
+
+enum class Exchange : uint8_t { None = 0, Valid = 1, Invalid = 2 };
+
+struct LinkState {
+    bool connected = false;
+    unsigned portIndex = 0;
+    bool portOpen = false;
+    DataFormat dataFormat = DataFormat::FormatFF;
+    uint8_t deviceAddress = 1;
+    unsigned probeCount = 1;
+    uint8_t baudCode = 0;
+    uint8_t parityCode = 0;
+    uint8_t twoStopBits = 0;
+    bool baudCodeVariant = false;
+    bool singleProbeDevice = false;
+    int32_t pollPeriodMs = 0;
+    uint32_t errorCount = 0;
+    uint32_t missCount = 0;
+    Exchange lastExchange = Exchange::None;
+    unsigned expectedLength = 0;
+    unsigned receivedLength = 0;
+    std::array<uint8_t, kRawReadingBytes> rawReadings{};
+    std::array<ChannelReading, kReadingSlots> readings{};
+    bool readingsReady = false;
+    PendingRequests pending;
+    uint8_t deviceFlags = 0xFF;  // 0xFF: not read yet
+    // Discovery progress.
+    uint8_t scanStage = 0;
+    bool scanCycling = false;
+    uint8_t scanStep = 0;
+    uint8_t scanBaudIndex = 0;
+
+    // Frame buffers: one request in flight, one receive buffer.
+    std::array<uint8_t, 8> frame{};
+    std::array<uint8_t, kReceiveBufferBytes> received{};
+};
+
+// A probe count reported by the instrument, kept within what can be polled:
+// at least one probe (no frame for zero probes, no division by zero) and at
+// most 60.
+constexpr unsigned clampProbeCount(unsigned reported) {
+    return reported < 1 ? 1 : (reported > kMaxProbes ? kMaxProbes : reported);
+}
+
+}  // namespace gaugemon::link
