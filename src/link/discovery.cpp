@@ -1,0 +1,225 @@
+// Discovery: the first attempt with the stored port, baud rate and parity,
+// then a sweep of ports 1..15, each with five baud rates and three parities,
+// first in data format "FF", then in "01". The answer of each query is read by
+// timer 2, which is always armed a few milliseconds before the next step.
+#include "link/frames.h"
+#include "link/link_controller.h"
+#include "link/link_texts.h"
+
+namespace gaugemon::link {
+
+using app::pick;
+namespace timer = app::timer;
+
+namespace {
+constexpr unsigned kLastSweptPort = 15;
+constexpr unsigned kCombinationsPerPort = 15;
+constexpr int kSweepOpenBaud = 19200;
+
+// The instrument's stored baud code in format "01" numbering, as an index
+// into the baud table.
+uint8_t baudIndexFrom01(int32_t code) {
+    switch (code) {
+        case 0: return 1;
+        case 1: return 2;
+        case 2: return 3;
+        case 3: return 0;
+        default: return static_cast<uint8_t>(code < 0 ? 5 : (code > 255 ? 5 : code));
+    }
+}
+
+struct Combination {
+    int baud;
+    uint8_t baudIndex;
+    int discoveryMs;
+    int answerMs;
+};
+// Baud rates in the order a port is tried, with the timer pair of each.
+constexpr Combination kCombinations[5] = {
+    {19200, 2, 37, 35}, {38400, 3, 32, 30}, {9600, 1, 52, 50}, {115200, 4, 32, 30}, {4800, 0, 100, 95}};
+}  // namespace
+
+void LinkController::discoveryTick() {
+    timers_.stop(timer::kDiscovery);
+    if (state_.connected) return;
+    if (state_.scanStage == 0) {
+        firstAttempt();
+    } else if (state_.scanCycling) {
+        cycleCombination();
+    } else {
+        sweepPorts();
+    }
+}
+
+void LinkController::firstAttempt() {
+    int32_t storedPort = settings_.readInt(app::keys::kComID, app::defaults::kComID);
+    if (storedPort <= 0 || storedPort > 16) storedPort = 1;
+    state_.portIndex = static_cast<unsigned>(storedPort);
+    port_.close();
+    state_.portOpen = false;
+    const int32_t storedBaud = settings_.readInt(app::keys::kBaudBit, app::defaults::kBaudBit);
+    uint8_t b = state_.dataFormat == DataFormat::Format01 ? baudIndexFrom01(storedBaud)
+                                                          : static_cast<uint8_t>(storedBaud < 0 || storedBaud > 4 ? 5 : storedBaud);
+    if (b >= 5) b = 2;
+    state_.scanBaudIndex = b;
+    state_.twoStopBits = 1;
+    if (openAt(kBaudTable[b])) {
+        armDiscovery(100, 95);
+        sendQuery();
+        return;
+    }
+    state_.scanStage = 1;
+    sweepPorts();
+}
+
+void LinkController::sweepPorts() {
+    unsigned first = state_.portIndex + 1;
+    if (state_.scanStage == 1) {
+        state_.scanStage = 2;
+        state_.dataFormat = DataFormat::FormatFF;
+        first = 1;
+    } else if (state_.scanStage == 3) {
+        state_.scanStage = 5;
+        first = 1;
+    }
+    for (unsigned index = first; index <= kLastSweptPort; ++index) {
+        port_.close();
+        state_.portOpen = false;
+        state_.parityCode = 0;
+        state_.twoStopBits = 1;
+        state_.portIndex = index;
+        if (!openAt(kSweepOpenBaud)) continue;
+        state_.scanBaudIndex = 2;
+        armDiscovery(37, 35);
+        state_.scanCycling = true;
+        state_.scanStep = 1;
+        sendQuery();
+        return;
+    }
+    if (state_.dataFormat == DataFormat::FormatFF) {
+        state_.dataFormat = DataFormat::Format01;
+        state_.scanStage = 3;
+        timers_.start(timer::kDiscovery, 20);
+        return;
+    }
+    view_.messageLine = pick(language_, "Connect failed", "扫描设备失败!");
+    refresh();
+    prompts_.showMessage(pick(language_, "No available devices found!", "找不到可用设备!"));
+}
+
+void LinkController::cycleCombination() {
+    const unsigned c = state_.scanStep;
+    switch (c % 3) {
+        case 0: state_.parityCode = 0, state_.twoStopBits = 1; break;
+        case 1: state_.parityCode = 1, state_.twoStopBits = 0; break;
+        default: state_.parityCode = 2, state_.twoStopBits = 0; break;
+    }
+    const Combination& combination = kCombinations[(c / 3) % 5];
+    port_.setBaudRate(combination.baud, line());
+    state_.scanBaudIndex = combination.baudIndex;
+    armDiscovery(combination.discoveryMs, combination.answerMs);
+    state_.portOpen = true;
+    state_.scanStep = static_cast<uint8_t>(c + 1);
+    state_.scanCycling = state_.scanStep < kCombinationsPerPort;
+    sendQuery();
+}
+
+bool LinkController::openAt(int baudRate) {
+    const bool opened = port_.openPort(portName(state_.portIndex), baudRate, line()) == 0;
+    state_.portOpen = opened;
+    return opened;
+}
+
+void LinkController::armDiscovery(int discoveryMs, int answerMs) {
+    timers_.start(timer::kDiscovery, discoveryMs);
+    timers_.start(timer::kAnswer, answerMs);
+}
+
+void LinkController::sendQuery() {
+    if (state_.scanStage == 0) state_.scanStage = 1;
+    state_.receivedLength = 0;
+    request_ = deviceInfoQuery(state_.dataFormat);
+    port_.writeFrame(request_.data(), request_.size());
+    state_.expectedLength =
+        state_.dataFormat == DataFormat::FormatFF ? kInfoAnswerLengthFF : kInfoAnswerLength01;
+    buildScanStatus(view_.messageLine, language_, state_.dataFormat, state_.portIndex);
+    refresh();
+}
+
+void LinkController::handleInfoAnswer() {
+    const uint8_t* bytes = state_.received.data();
+    const size_t count = state_.receivedLength;
+    if (state_.dataFormat == DataFormat::FormatFF) {
+        if (const auto info = parseDeviceInfoFF(bytes, count)) connectFF(*info);
+    } else if (const auto info = parseDeviceInfo01(bytes, count)) {
+        connect01(*info);
+    }
+}
+
+void LinkController::connectFF(const DeviceInfoFF& info) {
+    state_.lastExchange = Exchange::Valid;
+    state_.connected = true;
+    view_.codeEntryEnabled = false;
+    view_.messageLine = pick(language_, "Connect succes!", "连接设备成功!!");
+    view_.connectCaption = pick(language_, "Unconnect", "断开连接");
+    view_.parametersEnabled = view_.modeConfirmEnabled = view_.modeListEnabled = true;
+    state_.singleProbeDevice = info.probeCount == 1;
+    timers_.stop(timer::kDiscovery);
+    state_.probeCount = clampProbeCount(info.probeCount);
+    state_.baudCode = info.serialByte & 0x07;
+    // Some instruments report 115200 as code 0 and 38400 as code 4.
+    if (state_.baudCode == 0 && state_.scanBaudIndex == 4) {
+        state_.baudCode = 4;
+        state_.baudCodeVariant = true;
+    } else if (state_.baudCode == 4 && state_.scanBaudIndex == 3) {
+        state_.baudCode = 3;
+        state_.baudCodeVariant = true;
+    }
+    const int baud = baudRateOfCode(DataFormat::FormatFF, state_.baudCode);
+    state_.pollPeriodMs = pollPeriodFor(baud, state_.probeCount, state_.pollPeriodMs);
+    state_.parityCode = info.serialByte >> 4;
+    state_.twoStopBits = info.twoStopBits;
+    state_.deviceAddress = info.address;
+    storeLinkSettings();
+    buildCommStatus(view_.commStatus, state_.portIndex, " ", baud, parityLetter((info.serialByte >> 4) & 0x03));
+    finishConnection();
+}
+
+void LinkController::connect01(const DeviceInfo01& info) {
+    state_.lastExchange = Exchange::Valid;
+    state_.connected = true;
+    view_.codeEntryEnabled = false;
+    if ((info.probeCountTimes4 & 0xFF) > 4) view_.parametersEnabled = true;
+    view_.messageLine = pick(language_, "Connect succes!", "连接设备成功!");
+    view_.connectCaption = pick(language_, "Unconnect", "断开连接");
+    timers_.stop(timer::kDiscovery);
+    const unsigned countWord = info.probeCountTimes4;
+    state_.probeCount = (countWord >> 8) == 0 ? clampProbeCount((countWord & 0xFF) / 4) : kMaxProbes;
+    // Only format "FF" instruments announce a single-probe zero register.
+    state_.singleProbeDevice = false;
+    state_.baudCode = info.baudCode;
+    const int baud = baudRateOfCode(DataFormat::Format01, state_.baudCode);
+    state_.pollPeriodMs = pollPeriodFor(baud, state_.probeCount, state_.pollPeriodMs);
+    state_.parityCode = info.parityCode;
+    state_.twoStopBits = info.parityCode;
+    state_.deviceAddress = info.address;
+    storeLinkSettings();
+    buildCommStatus(view_.commStatus, state_.portIndex, " ", baud, parityLetter(state_.parityCode));
+    finishConnection();
+}
+
+void LinkController::finishConnection() {
+    buildDeviceInfo(view_.deviceInfo, language_, state_.deviceAddress, state_.probeCount, state_.pollPeriodMs + 23);
+    view_.probeNumber = 1;
+    refresh();
+    host_.prepareColumns(state_.probeCount);
+}
+
+void LinkController::storeLinkSettings() {
+    settings_.writeInt(app::keys::kComID, static_cast<int32_t>(state_.portIndex));
+    settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
+    settings_.writeInt(app::keys::kParityBit, state_.parityCode);
+    settings_.writeInt(app::keys::kHW, static_cast<int32_t>(state_.dataFormat));
+}
+
+}  // namespace gaugemon::link

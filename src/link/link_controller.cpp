@@ -1,0 +1,91 @@
+#include "link/link_controller.h"
+
+namespace gaugemon::link {
+
+using app::pick;
+namespace timer = app::timer;
+
+LinkController::LinkController(LinkState& state, SerialPort& port, app::TimerSchedule& timers,
+                               app::SettingsStore& settings, app::Prompts& prompts, LinkHost& host,
+                               app::Language language)
+    : state_(state), port_(port), timers_(timers), settings_(settings), prompts_(prompts), host_(host),
+      language_(language) {
+    view_.connectCaption = pick(language_, "Connect", "连接设备");
+}
+
+void LinkController::connectButton() {
+    if (state_.connected) {
+        disconnect();
+    } else {
+        connect();
+    }
+}
+
+void LinkController::connect() {
+    state_.portIndex = 0;
+    state_.scanCycling = false;
+    state_.readingsReady = false;
+    timers_.start(timer::kDiscovery, 20);
+    state_.dataFormat =
+        settings_.readInt(app::keys::kHW, app::defaults::kHW) == 2 ? DataFormat::FormatFF : DataFormat::Format01;
+    host_.clearChart();
+    state_.errorCount = 0;
+    state_.missCount = 0;
+    state_.scanStage = 0;
+    PendingRequests& pending = state_.pending;
+    pending.writeUnlock = pending.addressChange = pending.serialChange = pending.parityChange = false;
+    state_.baudCodeVariant = false;
+}
+
+void LinkController::disconnect() {
+    view_.connectCaption = pick(language_, "Connect", "连接设备");
+    if (state_.errorCount == 0 && state_.missCount == 0) view_.messageLine = " ";
+    // The port is closed at once: nothing is in flight that a pause would save.
+    port_.close();
+    state_.portOpen = false;
+    view_.commStatus = "  ";
+    view_.deviceInfo = "  ";
+    state_.connected = false;
+    for (int id : {timer::kRequest, timer::kRecord, timer::kWatchdog, timer::kDiscovery, timer::kBackup}) {
+        timers_.stop(id);
+    }
+    state_.receivedLength = 0;
+    host_.linkClosed();
+    view_.parametersEnabled = false;
+    view_.modeConfirmEnabled = false;
+    view_.codeEntryEnabled = true;
+    refresh();
+}
+
+void LinkController::zeroAllButton() {
+    if (!state_.connected) {
+        prompts_.showMessage("请先连接设备!");
+        return;
+    }
+    state_.pending.zeroRequest = true;
+    state_.pending.zeroChannel = kZeroAllChannels;
+}
+
+void LinkController::zeroSingleButton(unsigned probeNumber) {
+    if (!state_.connected) {
+        prompts_.showMessage("请先连接设备!");
+        return;
+    }
+    if (probeNumber == 0) return;
+    // A number beyond the probes would wrap when narrowed to the one-byte
+    // channel and zero some other probe.
+    if (probeNumber > state_.probeCount) {
+        prompts_.showMessage(pick(language_, "The probe number is larger than the number of probes!",
+                                  "测头编号超出测头数量!"));
+        return;
+    }
+    state_.pending.zeroRequest = true;
+    state_.pending.zeroChannel = static_cast<uint8_t>(probeNumber - 1);
+}
+
+void LinkController::watchdogTick() {
+    timers_.stop(timer::kWatchdog);
+    prompts_.showMessage(pick(language_, "Device disconnected", "设备已断开连接!"));
+}
+
+}  // namespace gaugemon::link

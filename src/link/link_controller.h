@@ -1,0 +1,86 @@
+#pragma once
+#include <cstdint>
+
+#include "app/language.h"
+#include "app/prompts.h"
+#include "app/settings_store.h"
+#include "app/timer_schedule.h"
+#include "link/answers.h"
+#include "link/frames.h"
+#include "link/link_host.h"
+#include "link/link_state.h"
+#include "link/serial_port.h"
+
+namespace gaugemon::link {
+
+// The station's side of the serial link: Connect and Disconnect, discovery of
+// the instrument, the request/answer polling cycle, the watchdog and the zero
+// buttons. It acts on `LinkState` and reaches the world only through the seams
+// it is given; the main window routes timers 1, 2, 4 and 5 to its ticks.
+class LinkController {
+public:
+    LinkController(LinkState& state, SerialPort& port, app::TimerSchedule& timers, app::SettingsStore& settings,
+                   app::Prompts& prompts, LinkHost& host, app::Language language);
+
+    const LinkView& view() const { return view_; }
+    LinkView& view() { return view_; }
+    app::Language language() const { return language_; }
+
+    // Connect/Disconnect button.
+    void connectButton();
+    // Zero buttons; `probeNumber` is the 1-based probe of the probe-number field.
+    void zeroAllButton();
+    void zeroSingleButton(unsigned probeNumber);
+
+    // Timer ticks.
+    void discoveryTick();  // timer 5
+    void requestTick();    // timer 1
+    void answerTick();     // timer 2
+    void watchdogTick();   // timer 4
+
+private:
+    // Connect and Disconnect.
+    void connect();
+    void disconnect();
+    // Discovery.
+    void firstAttempt();
+    void sweepPorts();
+    void cycleCombination();
+    bool openAt(int baudRate);
+    void armDiscovery(int discoveryMs, int answerMs);
+    void sendQuery();
+    void handleInfoAnswer();
+    void connectFF(const DeviceInfoFF& info);
+    void connect01(const DeviceInfo01& info);
+    void finishConnection();
+    void storeLinkSettings();
+    // Polling.
+    const RequestFrame& nextRequest();
+    void accountLastExchange();
+    void handleAnswer(const Answer& answer);
+    void handleReadings(const Answer& answer);
+    void handleWriteEcho(uint16_t reg, uint16_t data);
+    // Parameter echoes.
+    void serialEchoFF(uint16_t data);
+    void addressEchoFF();
+    void addressEcho01();
+    void baudEcho01(uint16_t data);
+    void parityEcho01(uint16_t data);
+    void reopenPort(int baudRate);
+    void rebuildDeviceInfo(int32_t cycleMs);
+
+    LineSettings line() const { return {state_.parityCode, state_.twoStopBits}; }
+    void refresh() { host_.refreshLinkView(); }
+
+    LinkState& state_;
+    SerialPort& port_;
+    app::TimerSchedule& timers_;
+    app::SettingsStore& settings_;
+    app::Prompts& prompts_;
+    LinkHost& host_;
+    app::Language language_;
+    LinkView view_;
+    RequestFrame request_{};
+};
+
+}  // namespace gaugemon::link

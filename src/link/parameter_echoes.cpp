@@ -1,0 +1,79 @@
+// Echoes of the instrument's configuration writes: each applies the new
+// setting to the station, reopening the port when the line changed.
+#include "link/link_controller.h"
+#include "link/link_texts.h"
+
+namespace gaugemon::link {
+
+void LinkController::serialEchoFF(uint16_t data) {
+    const uint8_t low = static_cast<uint8_t>(data & 0xFF);
+    state_.pending.serialChange = false;
+    state_.twoStopBits = static_cast<uint8_t>(data >> 8);
+    state_.baudCode = low & 0x07;
+    state_.parityCode = low >> 4;
+    if (state_.baudCodeVariant && state_.baudCode == 0) {
+        state_.baudCode = 4;
+    } else if (state_.baudCodeVariant && state_.baudCode == 4) {
+        state_.baudCode = 3;
+    }
+    settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
+    settings_.writeInt(app::keys::kParityBit, state_.parityCode);
+    const int baud = baudRateOfCode(DataFormat::FormatFF, state_.baudCode);
+    reopenPort(baud);
+    buildCommStatus(view_.commStatus, state_.portIndex, "  ", baud, parityLetter((low >> 4) & 0x03));
+    state_.pollPeriodMs = pollPeriodFor(baud, state_.probeCount, state_.pollPeriodMs);
+    rebuildDeviceInfo(state_.pollPeriodMs + 23);
+}
+
+void LinkController::addressEchoFF() {
+    PendingRequests& p = state_.pending;
+    if (p.addressChange) {
+        p.addressChange = false;
+        // The serial settings write needs an unlock of its own.
+        if (p.serialChange) p.writeUnlock = true;
+    }
+    state_.deviceAddress = p.newAddress;
+    rebuildDeviceInfo(state_.pollPeriodMs + 20);
+}
+
+void LinkController::addressEcho01() {
+    state_.pending.addressChange = false;
+    state_.deviceAddress = state_.pending.newAddress;
+    rebuildDeviceInfo(state_.pollPeriodMs + 23);
+}
+
+void LinkController::baudEcho01(uint16_t data) {
+    state_.pending.serialChange = false;
+    state_.baudCode = static_cast<uint8_t>(data & 0xFF);
+    settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
+    // Only 9600, 19200 and 38400 can be written to a format "01" instrument.
+    const int baud = state_.baudCode <= 2 ? baudRateOfCode(DataFormat::Format01, state_.baudCode) : 0;
+    reopenPort(baud);
+}
+
+void LinkController::parityEcho01(uint16_t data) {
+    const uint8_t low = static_cast<uint8_t>(data & 0xFF);
+    state_.pending.parityChange = false;
+    state_.parityCode = low;
+    settings_.writeInt(app::keys::kParityBit, state_.parityCode);
+    state_.twoStopBits = low;
+    const int baud = state_.baudCode <= 2 ? baudRateOfCode(DataFormat::Format01, state_.baudCode) : 0;
+    state_.pollPeriodMs = pollPeriodFor(baud, state_.probeCount, state_.pollPeriodMs);
+    buildCommStatus(view_.commStatus, state_.portIndex, " ", baud, parityLetter(low));
+    // The open port keeps its parity until it is next opened.
+    rebuildDeviceInfo(state_.pollPeriodMs + 20);
+}
+
+void LinkController::reopenPort(int baudRate) {
+    port_.close();
+    state_.portOpen = false;
+    if (baudRate == 0) return;
+    state_.portOpen = port_.openPort(portName(state_.portIndex), baudRate, line()) == 0;
+}
+
+void LinkController::rebuildDeviceInfo(int32_t cycleMs) {
+    buildDeviceInfo(view_.deviceInfo, language_, state_.deviceAddress, state_.probeCount, cycleMs);
+    refresh();
+}
+
+}  // namespace gaugemon::link

@@ -1,0 +1,156 @@
+// The request/answer cycle: timer 1 sends one frame (a pending command or the
+// readings request), timer 2 reads its answer pollPeriodMs - 2 ms later and
+// re-arms timer 1 with 15 ms.
+#include <algorithm>
+#include <cstring>
+
+#include "link/decode.h"
+#include "link/frames.h"
+#include "link/link_controller.h"
+#include "link/link_texts.h"
+
+namespace gaugemon::link {
+
+namespace timer = app::timer;
+
+namespace {
+constexpr int kRequestGapMs = 15;
+constexpr int kRequestFallbackMs = 1233;
+constexpr int kWatchdogMs = 5000;
+constexpr unsigned kFlagsAnswerLength = 7;
+}  // namespace
+
+void LinkController::requestTick() {
+    timers_.stop(timer::kRequest);
+    state_.expectedLength = 8;
+    const RequestFrame& frame = nextRequest();
+    accountLastExchange();
+    port_.writeFrame(frame.data(), frame.size());
+    state_.lastExchange = Exchange::None;
+    state_.receivedLength = 0;
+    timers_.start(timer::kAnswer, state_.pollPeriodMs - 2);
+    timers_.start(timer::kRequest, kRequestFallbackMs);
+}
+
+// The first pending command in order of priority, else the readings request.
+// A command stays raised until its echo, so a lost echo repeats it.
+const RequestFrame& LinkController::nextRequest() {
+    PendingRequests& p = state_.pending;
+    const uint8_t address = state_.deviceAddress;
+    const DataFormat format = state_.dataFormat;
+    if (p.writeUnlock && format == DataFormat::FormatFF) return request_ = unlockWrite(address);
+    p.writeUnlock = false;
+    if (p.addressChange) return request_ = addressWrite(format, address, p.newAddress);
+    if (p.serialChange) {
+        if (format == DataFormat::Format01) {
+            // Format "01" numbers 9600, 19200, 38400 as 0, 1, 2 and can be set
+            // to nothing else.
+            const uint8_t code =
+                state_.baudCode >= 1 && state_.baudCode <= 3 ? static_cast<uint8_t>(state_.baudCode - 1) : 2;
+            p.parityChange = true;
+            return request_ = baudWrite01(address, code);
+        }
+        uint8_t baudBits = state_.baudCode;
+        if (state_.baudCodeVariant && baudBits == 4) baudBits = 0;
+        else if (state_.baudCodeVariant && baudBits == 0) baudBits = 3;
+        return request_ = serialSettingsWriteFF(address, state_.twoStopBits, state_.parityCode, baudBits);
+    }
+    if (p.parityChange) {
+        state_.twoStopBits = state_.parityCode;
+        return request_ = parityWrite01(address, state_.parityCode);
+    }
+    if (p.modeChange) return request_ = displayModeWrite(address, p.modeIndex);
+    if (p.flagsWrite) return request_ = formatFlagsWrite(address, state_.deviceFlags);
+    if (p.flagsReadsLeft > 0) {
+        --p.flagsReadsLeft;
+        state_.expectedLength = kFlagsAnswerLength;
+        return request_ = formatFlagsRead(address);
+    }
+    if (p.zeroRequest) return request_ = zeroRequest(format, address, p.zeroChannel, state_.singleProbeDevice);
+    state_.expectedLength = readingsAnswerLength(state_.probeCount);
+    return request_ = readingsRequest(address, state_.probeCount);
+}
+
+void LinkController::accountLastExchange() {
+    switch (state_.lastExchange) {
+        case Exchange::Valid: return;
+        case Exchange::None: ++state_.missCount; break;
+        case Exchange::Invalid: ++state_.errorCount; break;
+    }
+    buildMessageLine(view_.messageLine, language_, state_.errorCount, state_.missCount);
+    refresh();
+}
+
+void LinkController::answerTick() {
+    timers_.stop(timer::kAnswer);
+    state_.receivedLength =
+        static_cast<unsigned>(port_.readAvailable(state_.received.data(), kMaxReadBytes));
+    const unsigned count = state_.receivedLength;
+    if (count > 0) {
+        state_.lastExchange = Exchange::Invalid;
+        if (count >= state_.expectedLength && count >= 5) {
+            if (!state_.connected) {
+                handleInfoAnswer();
+            } else {
+                const Answer answer = classifyAnswer(state_.received.data(), count, state_);
+                if (answer.kind != AnswerKind::Invalid) {
+                    state_.lastExchange = Exchange::Valid;
+                    timers_.start(timer::kWatchdog, kWatchdogMs);
+                    handleAnswer(answer);
+                }
+                if (state_.readingsReady) {
+                    decodeReadings(state_);
+                    host_.displayUpdate();
+                    state_.readingsReady = false;
+                }
+            }
+        }
+    }
+    state_.receivedLength = 0;
+    host_.codeStep();
+    if (state_.connected) timers_.start(timer::kRequest, kRequestGapMs);
+}
+
+void LinkController::handleAnswer(const Answer& answer) {
+    switch (answer.kind) {
+        case AnswerKind::Readings: handleReadings(answer); break;
+        case AnswerKind::FormatFlags:
+            state_.pending.flagsReadsLeft = 0;
+            state_.deviceFlags = static_cast<uint8_t>(answer.data & 0xFF);
+            break;
+        case AnswerKind::WriteEcho: handleWriteEcho(answer.reg, answer.data); break;
+        case AnswerKind::NewAddressEcho:
+            if (state_.dataFormat == DataFormat::FormatFF) addressEchoFF();
+            break;
+        case AnswerKind::Ignored:
+        case AnswerKind::Invalid: break;
+    }
+}
+
+void LinkController::handleReadings(const Answer& answer) {
+    const unsigned length = std::min<unsigned>(answer.payloadLength, kRawReadingBytes);
+    std::memcpy(state_.rawReadings.data(), answer.payload, length);
+    state_.readingsReady = true;
+    if (answer.recordRequest) host_.instrumentRecordRequest();
+}
+
+void LinkController::handleWriteEcho(uint16_t reg, uint16_t data) {
+    PendingRequests& p = state_.pending;
+    const bool formatFF = state_.dataFormat == DataFormat::FormatFF;
+    if (reg == reg::kUnlockFF && formatFF) p.writeUnlock = false;
+    // Any echo carrying the zero command's data completes a pending zero: the
+    // instrument does not say which register it zeroed.
+    if (data == 0x0000 || (!formatFF && data == kUnlockCode)) p.zeroRequest = false;
+    if (formatFF) {
+        if (reg == reg::kSerialFF) serialEchoFF(data);
+        if (reg == reg::kAddressFF) addressEchoFF();
+    } else {
+        if (reg == reg::kAddress01) addressEcho01();
+        if (reg == reg::kBaud01) baudEcho01(data);
+        if (reg == reg::kParity01) parityEcho01(data);
+    }
+    if (reg == reg::kFormatFlags) p.flagsWrite = false;
+    if (reg == reg::kDisplayMode) p.modeChange = false;
+}
+
+}  // namespace gaugemon::link
