@@ -7,7 +7,7 @@ namespace timer = app::timer;
 
 LinkController::LinkController(LinkState& state, SerialPort& port, app::TimerSchedule& timers,
                                app::SettingsStore& settings, app::Prompts& prompts, LinkHost& host,
-                               app::Language language)
+                               const app::Language& language)
     : state_(state), port_(port), timers_(timers), settings_(settings), prompts_(prompts), host_(host),
       language_(language) {
     view_.connectCaption = pick(language_, "Connect", "连接设备");

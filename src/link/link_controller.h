@@ -20,7 +20,7 @@ namespace gaugemon::link {
 class LinkController {
 public:
     LinkController(LinkState& state, SerialPort& port, app::TimerSchedule& timers, app::SettingsStore& settings,
-                   app::Prompts& prompts, LinkHost& host, app::Language language);
+                   app::Prompts& prompts, LinkHost& host, const app::Language& language);
 
     const LinkView& view() const { return view_; }
     LinkView& view() { return view_; }
@@ -78,7 +78,8 @@ private:
     app::SettingsStore& settings_;
     app::Prompts& prompts_;
     LinkHost& host_;
-    app::Language language_;
+    // The language flag of the station: run-time texts follow it as it is now.
+    const app::Language& language_;
     LinkView view_;
     RequestFrame request_{};
 };
