@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace gaugemon::app {
+
+// The probe-number field: an unsigned decimal with an optional leading plus,
+// blanks or tabs around it. Zero only when written with a leading 0.
+std::optional<uint32_t> parseProbeNumber(std::string_view text);
+
+// A number field: decimal or exponent notation, blanks or tabs around it,
+// nothing else. Zero only when its first non-blank character is the digit 0.
+std::optional<float> parseNumberField(std::string_view text);
+
+// Shortest general notation with up to 6 significant digits: -10, 0.2.
+std::string formatNumberField(float value);
+
+inline constexpr const char* kProbeNumberRejected = "“请填入一个正整数。”";
+inline constexpr const char* kNumberRejected = "请键入一个数。";
+
+}  // namespace gaugemon::app
