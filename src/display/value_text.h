@@ -1,7 +1,9 @@
 #pragma once
 #include <array>
+#include <cstdint>
 #include <string_view>
 
+#include "display/length_unit.h"
 #include "link/protocol.h"
 
 namespace gaugemon::display {
@@ -11,8 +13,20 @@ namespace gaugemon::display {
 struct ValueText {
     std::array<char, 9> slot{};
     std::string_view text() const { return {slot.data(), 8}; }
+    bool operator==(const ValueText&) const = default;
 };
 
 using ValueTextTable = std::array<ValueText, gaugemon::link::kMaxProbes>;
+
+// Largest magnitude the text can show, in device counts: three integer digits
+// of millimetres on a standard probe.
+constexpr int32_t kMaxShownCounts = 999999;
+
+// The text of a probe value in device counts (0.001 mm, or 0.0001 mm when
+// `fineResolution`). Millimetre texts end in a blank; inch texts show
+// 0.00005 in steps, cut downwards. Magnitudes beyond the text are shown at
+// its limit; negative values with three integer digits lose their last
+// decimal so that the text stays 8 characters wide.
+ValueText formatValueText(int32_t value, LengthUnit unit, bool fineResolution);
 
 }  // namespace gaugemon::display

@@ -1,0 +1,28 @@
+#pragma once
+#include "app/language.h"
+
+namespace gaugemon::records {
+
+// Labels of the tolerance dialog, by interface language.
+struct ToleranceDialogTexts {
+    const char* title;
+    const char* ok;
+    const char* exit;
+    const char* copyFirst;
+    const char* listHint;
+    const char* group;
+    const char* probe;
+    const char* lsl;
+    const char* usl;
+};
+
+constexpr ToleranceDialogTexts toleranceDialogTexts(app::Language language) {
+    if (language == app::Language::English) {
+        return {"Set tolerance", "OK", "Exit", "All the same as No.1", "Click list select number", "Set parameters",
+                "Num", "LSL", "USL"};
+    }
+    return {"公差设置", "确定", "退出", "设置所有参数和01#相同", "点击列表可以自动选择序号", "修改参数", "序号",
+            "下公差", "上公差"};
+}
+
+}  // namespace gaugemon::records

@@ -1,0 +1,86 @@
+#include "records/tolerance_table.h"
+
+#include <limits>
+
+namespace gaugemon::records {
+
+namespace {
+
+// One inch is 25.4 mm: 254 thousandths of a millimetre per 1000 units of
+// 0.00001 in.
+constexpr int64_t kCountsPerThousandInchUnits = 254;
+constexpr int64_t kInchUnitsPerThousand = 1000;
+
+int32_t saturate(int64_t v) {
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+// Limits that no value satisfies, for probe numbers without a slot.
+constexpr ProbeLimits kNoSlot{1, 0, 1, 0};
+
+// Fine-resolution readings count 0.0001 mm, ten to a limit count.
+constexpr int64_t kFinePerCount = 10;
+
+}  // namespace
+
+int32_t countsFromDisplay(int32_t display, LengthUnit unit) {
+    if (unit != LengthUnit::Inch) return display;
+    const int64_t scaled = static_cast<int64_t>(display) * kCountsPerThousandInchUnits;
+    const int64_t half = kInchUnitsPerThousand / 2;
+    return saturate((scaled + (scaled < 0 ? -half : half)) / kInchUnitsPerThousand);
+}
+
+int32_t displayFromCounts(int32_t counts, LengthUnit unit) {
+    if (unit != LengthUnit::Inch) return counts;
+    return saturate(static_cast<int64_t>(counts) * kInchUnitsPerThousand / kCountsPerThousandInchUnits);
+}
+
+void ToleranceTable::load(const app::SettingsStore& store, LengthUnit unit) {
+    for (unsigned probe = 1; probe <= kToleranceProbes; ++probe) {
+        ProbeLimits& e = entries_[probe - 1];
+        e.lslDisplay = store.readInt(app::lowerLimitKey(static_cast<int>(probe)), app::defaults::kLowerLimit);
+        e.uslDisplay = store.readInt(app::upperLimitKey(static_cast<int>(probe)), app::defaults::kUpperLimit);
+        e.lslCounts = countsFromDisplay(e.lslDisplay, unit);
+        e.uslCounts = countsFromDisplay(e.uslDisplay, unit);
+    }
+}
+
+const ProbeLimits& ToleranceTable::limits(unsigned probe) const {
+    return validProbe(probe) ? entries_[probe - 1] : kNoSlot;
+}
+
+Judgement ToleranceTable::judgeProbe(unsigned probe, const link::ChannelReading& reading) const {
+    if (!validProbe(probe)) return Judgement::Ng;
+    const ProbeLimits& e = entries_[probe - 1];
+    const int64_t perCount = reading.scaledBy5 ? kFinePerCount : 1;
+    const int64_t value = reading.value;
+    const bool ok = e.lslCounts * perCount <= value && value <= e.uslCounts * perCount;
+    return ok ? Judgement::Ok : Judgement::Ng;
+}
+
+bool ToleranceTable::setDisplayLimits(unsigned probe, int32_t lslDisplay, int32_t uslDisplay, LengthUnit unit,
+                                      app::SettingsStore& store) {
+    if (!validProbe(probe)) return false;
+    ProbeLimits& e = entries_[probe - 1];
+    e.lslDisplay = lslDisplay;
+    e.uslDisplay = uslDisplay;
+    e.lslCounts = countsFromDisplay(lslDisplay, unit);
+    e.uslCounts = countsFromDisplay(uslDisplay, unit);
+    store.writeInt(app::lowerLimitKey(static_cast<int>(probe)), lslDisplay);
+    store.writeInt(app::upperLimitKey(static_cast<int>(probe)), uslDisplay);
+    return true;
+}
+
+void ToleranceTable::convertLimitsForUnit(LengthUnit newUnit, app::SettingsStore& store) {
+    for (unsigned probe = 1; probe <= kToleranceProbes; ++probe) {
+        ProbeLimits& e = entries_[probe - 1];
+        e.lslDisplay = displayFromCounts(e.lslCounts, newUnit);
+        e.uslDisplay = displayFromCounts(e.uslCounts, newUnit);
+        store.writeInt(app::lowerLimitKey(static_cast<int>(probe)), e.lslDisplay);
+        store.writeInt(app::upperLimitKey(static_cast<int>(probe)), e.uslDisplay);
+    }
+}
+
+}  // namespace gaugemon::records
