@@ -1,0 +1,15 @@
+#pragma once
+#include <QDialog>
+
+#include "app/language.h"
+
+namespace gaugemon::app {
+
+// The help dialog of each language: icon, title, heading and eight tips.
+class HelpDialog : public QDialog {
+    Q_OBJECT
+public:
+    HelpDialog(Language language, QWidget* parent);
+};
+
+}  // namespace gaugemon::app

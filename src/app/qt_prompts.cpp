@@ -1,0 +1,47 @@
+#include "app/qt_prompts.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/code_input_dialog.h"
+
+namespace gaugemon::app {
+
+namespace {
+QString fromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+}  // namespace
+
+void QtPrompts::showMessage(std::string_view text) {
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), fromUtf8(text), QMessageBox::Ok,
+                    parent_);
+    box.exec();
+}
+
+bool QtPrompts::askYesNo(std::string_view text) {
+    QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), fromUtf8(text),
+                    QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::string QtPrompts::askWorkpieceCode(Language language) {
+    CodeInputDialog dialog(language, parent_);
+    dialog.exec();
+    return dialog.code().toStdString();
+}
+
+std::optional<SaveChoice> QtPrompts::askSaveFile(Language, std::string_view defaultName) {
+    const QStringList filters = {QStringLiteral("Worksheet Files (*.xls)"), QStringLiteral("Worksheet Files (*.csv)"),
+                                 QStringLiteral("All File(*.*)")};
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(filters);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.selectFile(fromUtf8(defaultName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return SaveChoice{dialog.selectedFiles().front().toStdString(),
+                      static_cast<int>(filters.indexOf(dialog.selectedNameFilter()))};
+}
+
+}  // namespace gaugemon::app

@@ -1,0 +1,2 @@
+gaugemon_add_test(link_controller_test SOURCES link_controller_test.cpp parameter_test.cpp LIBS gaugemon_link)
+target_include_directories(link_controller_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
