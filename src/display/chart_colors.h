@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+
+namespace gaugemon::display {
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+
+namespace colors {
+inline constexpr Rgb kPlotBackground{232, 232, 232};
+inline constexpr Rgb kOk{0, 238, 0};
+inline constexpr Rgb kNg{255, 0, 0};
+inline constexpr Rgb kToleranceMark{205, 173, 0};
+inline constexpr Rgb kAxis{0, 222, 222};
+inline constexpr Rgb kProbeNumber{0, 0, 0};
+inline constexpr Rgb kValueText{0, 0, 255};
+}  // namespace colors
+
+}  // namespace gaugemon::display

@@ -1,0 +1,128 @@
+#include "display/chart_painter.h"
+
+#include "display/chart_colors.h"
+
+#include <QFont>
+#include <QGlyphRun>
+#include <algorithm>
+#include <cmath>
+
+namespace gaugemon::display {
+
+namespace {
+
+QColor qcolor(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+void fill(QPainter& p, const PixelRect& r, const QColor& color) {
+    if (!r.empty()) p.fillRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), color);
+}
+
+// The chart's face is a Times-like roman; where no such font is installed a
+// CJK-capable face that every install of the station carries stands in.
+QFont chartFont(int pixelSize, int stretch) {
+    QFont font;
+    font.setFamilies({QStringLiteral("TimesNewRoman"), QStringLiteral("Times New Roman"),
+                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setStyleHint(QFont::Serif);
+    font.setWeight(QFont::DemiBold);
+    font.setPixelSize(std::max(pixelSize, 1));
+    if (stretch > 0) font.setStretch(std::clamp(stretch, 1, 4000));
+    return font;
+}
+
+}  // namespace
+
+ChartFace::ChartFace(FontSize size) {
+    // The requested height is the whole character cell (ascent and descent),
+    // the width the average character width: scale the face to both.
+    raw_ = QRawFont::fromFont(chartFont(size.height, 0));
+    if (!raw_.isValid()) return;
+    const qreal cell = raw_.ascent() + raw_.descent();
+    const int pixelSize = cell > 0 ? static_cast<int>(std::lround(size.height * size.height / cell)) : size.height;
+    raw_ = QRawFont::fromFont(chartFont(pixelSize, 0));
+    const qreal natural = raw_.averageCharWidth();
+    const int stretch = natural > 0 ? static_cast<int>(std::lround(100.0 * size.width / natural)) : 100;
+    raw_ = QRawFont::fromFont(chartFont(pixelSize, stretch));
+    if (!raw_.isValid()) return;
+    ascent_ = raw_.ascent();
+
+    slotOf_.fill(-1);
+    const QString alphabet = QString::fromLatin1(kAlphabet.data(), static_cast<qsizetype>(kAlphabet.size()));
+    const QList<quint32> indexes = raw_.glyphIndexesForString(alphabet);
+    const QList<QPointF> advances = raw_.advancesForGlyphIndexes(indexes);
+    for (qsizetype i = 0; i < indexes.size() && i < static_cast<qsizetype>(kAlphabet.size()); ++i) {
+        slotOf_[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
+        glyphs_[i] = indexes[i];
+        advances_[i] = i < advances.size() ? advances[i].x() : 0;
+    }
+}
+
+void ChartFace::draw(QPainter& painter, int32_t x, int32_t y, std::string_view text, QColor color) {
+    if (!raw_.isValid()) return;
+    int count = 0;
+    qreal pen = 0;
+    for (char ch : text.substr(0, kLongestText)) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        const int slot = c < slotOf_.size() ? slotOf_[c] : -1;
+        if (slot < 0) continue;
+        runGlyphs_[count] = glyphs_[slot];
+        runPositions_[count] = QPointF(pen, 0);
+        pen += advances_[slot];
+        ++count;
+    }
+    if (count == 0) return;
+    QGlyphRun run;
+    run.setRawFont(raw_);
+    run.setRawData(runGlyphs_.data(), runPositions_.data(), count);
+    painter.setPen(color);
+    painter.drawGlyphRun(QPointF(x, y + ascent_), run);
+}
+
+ChartFace& ChartPainter::face(FontSize size) {
+    for (auto& [known, face] : faces_) {
+        if (known == size) return *face;
+    }
+    faces_.emplace_back(size, std::make_unique<ChartFace>(size));
+    return *faces_.back().second;
+}
+
+void ChartPainter::paint(QImage& image, const ChartPlan& plan, const ValueTextTable& texts) {
+    QPainter p(&image);
+    const QColor background = qcolor(colors::kPlotBackground);
+    const QColor mark = qcolor(colors::kToleranceMark);
+    const QColor number = qcolor(colors::kProbeNumber);
+    const QColor valueText = qcolor(colors::kValueText);
+    ChartFace& label = face(labelFont(plan.labelSize));
+
+    for (unsigned i = 0; i < plan.probes; ++i) {
+        const ColumnPlan& c = plan.columns[i];
+        const bool ok = c.judgement == records::Judgement::Ok;
+        fill(p, c.bar, qcolor(ok ? colors::kOk : colors::kNg));
+        fill(p, c.clearAbove, background);
+        fill(p, c.clearBelow, background);
+        if (c.markLower) fill(p, c.lowerMark, mark);
+        if (c.markUpper) fill(p, c.upperMark, mark);
+        label.draw(p, c.numberX, c.numberY, std::string_view(c.number.data(), c.number.size()), number);
+        label.draw(p, c.textX, c.textY, texts[i].text(), valueText);
+    }
+    if (plan.verdict.draw) {
+        fill(p, plan.verdict.box, background);
+        const bool ng = plan.verdict.ng;
+        face(kVerdictFont).draw(p, plan.verdict.textX, plan.verdict.textY, ng ? "NG" : "OK",
+                                qcolor(ng ? colors::kNg : colors::kOk));
+    }
+    if (plan.probes > 0) {
+        const QColor axis = qcolor(colors::kAxis);
+        fill(p, plan.axes.zeroLine, axis);
+        fill(p, plan.axes.leftAxis, axis);
+        fill(p, plan.axes.highLine, axis);
+        fill(p, plan.axes.lowLine, axis);
+    }
+}
+
+void ChartPainter::clearPlot(QImage& image, const ChartArea& area) {
+    QPainter p(&image);
+    fill(p, {area.left, area.top, area.right, area.bottom}, qcolor(colors::kPlotBackground));
+}
+
+}  // namespace gaugemon::display

@@ -1,0 +1,76 @@
+#include "display/chart_plan.h"
+
+#include <algorithm>
+
+namespace gaugemon::display {
+
+namespace {
+
+// A reading in the length of the display range and the limits (0.001 mm):
+// fine-resolution counts are tenths of that.
+float lengthInCounts(const link::ChannelReading& reading) {
+    return reading.scaledBy5 ? static_cast<float>(reading.value) / 10.0f : static_cast<float>(reading.value);
+}
+
+// The probe number stands just under the zero line, or well above it when
+// the bar grows downwards.
+constexpr int32_t kNumberBelowZero = 2;
+constexpr int32_t kNumberAboveZero = 36;
+
+bool insidePlot(const ChartArea& area, int32_t y) { return area.top < y && y < area.bottom; }
+
+}  // namespace
+
+BarExtent barExtent(const link::ChannelReading& reading, const DisplayRange& range, const VerticalScale& scale) {
+    const float length = lengthInCounts(reading);
+    if (reading.value >= 0) {
+        const float shown = std::min(length, static_cast<float>(range.high));
+        return {scale.y0 - pixelsFor(shown, scale.countsPerPixel), scale.y0};
+    }
+    const float shown = std::max(length, static_cast<float>(range.low));
+    return {scale.y0, scale.y0 + pixelsFor(-shown, scale.countsPerPixel)};
+}
+
+void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
+                const BarExtent& extent, const records::ToleranceTable& tolerances) {
+    ColumnPlan& c = plan.columns[index];
+    const int32_t xL = columnLeft(area, index, plan.probes);
+    const int32_t barRight = xL + plan.geometry.barW;
+    const int32_t colRight = xL + plan.geometry.colW;
+    const unsigned probe = index + 1;
+
+    c.bar = {xL, extent.top, barRight, extent.bottom};
+    c.judgement = tolerances.judgeProbe(probe, reading);
+    c.clearAbove = {xL, area.top, colRight, extent.top};
+    c.clearBelow = {xL, extent.bottom, colRight, area.bottom};
+
+    const records::ProbeLimits& limits = tolerances.limits(probe);
+    const float perPixel = plan.scale.countsPerPixel;
+    const int32_t yLower = plan.scale.y0 - pixelsFor(static_cast<float>(limits.lslCounts), perPixel);
+    const int32_t yUpper = plan.scale.y0 - pixelsFor(static_cast<float>(limits.uslCounts), perPixel);
+    c.markLower = insidePlot(area, yLower);
+    c.markUpper = insidePlot(area, yUpper);
+    c.lowerMark = horizontalLine(xL, barRight, yLower);
+    c.upperMark = horizontalLine(xL, barRight, yUpper);
+
+    c.number = {probe < 10 ? ' ' : static_cast<char>('0' + probe / 10), static_cast<char>('0' + probe % 10)};
+    const int32_t cb = plan.labelSize;
+    const bool up = reading.value >= 0;
+    c.numberX = xL + cb / 3;
+    c.numberY = up ? plan.scale.y0 + kNumberBelowZero : plan.scale.y0 - kNumberAboveZero;
+    c.textX = xL;
+    c.textY = up ? extent.top - cb / 2 : extent.bottom;
+}
+
+void planFrame(ChartPlan& plan, const ChartArea& area, const DisplayRange& range, bool logoShown, bool anyNg) {
+    plan.verdict.draw = !logoShown && plan.probes > 0;
+    plan.verdict.ng = anyNg;
+    const int32_t y0 = plan.scale.y0;
+    const float perPixel = plan.scale.countsPerPixel;
+    plan.axes.zeroLine = horizontalLine(area.left, area.right - 2, y0);
+    plan.axes.leftAxis = verticalLine(area.left, area.top, area.bottom);
+    plan.axes.highLine = horizontalLine(area.left, area.right, y0 - pixelsFor(static_cast<float>(range.high), perPixel));
+    plan.axes.lowLine = horizontalLine(area.left, area.right, y0 - pixelsFor(static_cast<float>(range.low), perPixel));
+}
+
+}  // namespace gaugemon::display

@@ -1,0 +1,42 @@
+#include "display/display_actions.h"
+
+#include "display/display_mode.h"
+
+namespace gaugemon::display {
+
+UnitState loadUnit(const app::SettingsStore& store) {
+    const LengthUnit unit = lengthUnitFromSetting(store.readInt(app::keys::kUnit, app::defaults::kUnit));
+    return {unit, unit};
+}
+
+bool confirmUnit(int selectedIndex, UnitState& state, records::ToleranceTable& tolerances,
+                 app::SettingsStore& store) {
+    if (selectedIndex < 0 || selectedIndex >= static_cast<int>(kUnitSelectorItems)) return false;
+    state.unit = static_cast<LengthUnit>(selectedIndex);
+    store.writeInt(app::keys::kUnit, lengthUnitSetting(state.unit));
+    if (state.unit != state.previous) {
+        tolerances.convertLimitsForUnit(state.unit, store);
+        state.previous = state.unit;
+    }
+    return true;
+}
+
+const char* confirmMode(int selectedIndex, link::LinkState& link) {
+    // This message has no English form; it reads the same in both languages.
+    if (!link.connected) return "请先连接设备!";
+    if (selectedIndex < 0 || selectedIndex >= static_cast<int>(kDisplayModeCount)) return nullptr;
+    link.pending.modeIndex = static_cast<uint8_t>(selectedIndex);
+    link.pending.modeChange = true;
+    link.pending.writeUnlock = true;
+    return nullptr;
+}
+
+std::optional<unsigned> probeAtPoint(const ChartArea& area, unsigned probes, int32_t x, int32_t y) {
+    if (probes == 0) return std::nullopt;
+    if (!(area.top < y && y < area.bottom && area.left < x && x < area.right)) return std::nullopt;
+    const uint64_t offset = static_cast<uint64_t>(x - area.left);
+    const uint64_t width = static_cast<uint64_t>(area.right - area.left);
+    return static_cast<unsigned>(offset * probes / width) + 1;
+}
+
+}  // namespace gaugemon::display

@@ -1,0 +1,40 @@
+#pragma once
+#include <optional>
+
+#include "app/settings_store.h"
+#include "display/chart_area.h"
+#include "display/length_unit.h"
+#include "link/link_state.h"
+#include "records/tolerance_table.h"
+
+namespace gaugemon::display {
+
+// The unit in force and the unit of the last confirmation, which tells
+// whether the stored limits are still in the unit of the settings.
+struct UnitState {
+    LengthUnit unit = LengthUnit::Millimetre;
+    LengthUnit previous = LengthUnit::Millimetre;
+};
+
+UnitState loadUnit(const app::SettingsStore& store);
+
+// The unit confirmation with the selector's item index. An index outside
+// the list (nothing selected) is ignored and returns false. Otherwise the
+// unit is set and persisted, and on a real change every stored limit is
+// rewritten in the new unit from its unchanged counts; returns true, and the
+// caller requests a chart redraw.
+bool confirmUnit(int selectedIndex, UnitState& state, records::ToleranceTable& tolerances,
+                 app::SettingsStore& store);
+
+// The mode confirmation with the selector's item index: without a connection
+// the message "请先连接设备!" (the same in both languages); with one, the mode
+// write is requested from the instrument (behind a write unlock) and the
+// result is null. An index outside the list changes nothing.
+const char* confirmMode(int selectedIndex, link::LinkState& link);
+
+// The probe (1-based) whose slice of the plot holds the client point: the
+// plot is cut into `probes` equal slices, edges excluded. Nothing outside the
+// plot or without probes.
+std::optional<unsigned> probeAtPoint(const ChartArea& area, unsigned probes, int32_t x, int32_t y);
+
+}  // namespace gaugemon::display

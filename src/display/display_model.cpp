@@ -1,0 +1,65 @@
+#include "display/display_model.h"
+
+#include <algorithm>
+
+namespace gaugemon::display {
+
+void DisplayModel::load(const app::SettingsStore& store) {
+    unit_ = loadUnit(store);
+    range_ = loadDisplayRange(store);
+}
+
+void DisplayModel::setChartArea(const ChartArea& area) {
+    if (area == area_) return;
+    area_ = area;
+    redrawRequested_ = true;
+}
+
+const ChartPlan* DisplayModel::update(link::LinkState& link, const records::ToleranceTable& tolerances) {
+    if (!link.readingsReady) return nullptr;
+    link.readingsReady = false;
+
+    const unsigned probes = std::min(link.probeCount, link::kMaxProbes);
+    plan_.probes = probes;
+    plan_.geometry = columnGeometry(area_.right - area_.left, probes);
+    plan_.labelSize = labelSize(plan_.geometry.barW);
+    plan_.scale = verticalScale(area_, range_);
+
+    // Every probe is compared before the first one is drawn, so one moved
+    // value redraws the whole chart.
+    if (changes_.update(link.readings, probes)) redrawRequested_ = true;
+    const bool redraw = redrawRequested_;
+    if (redraw) anyNg_.clear();
+
+    for (unsigned i = 0; i < probes; ++i) {
+        const link::ChannelReading& reading = link.readings[i];
+        texts_[i] = formatValueText(reading.value, unit_.unit, reading.scaledBy5);
+        if (!redraw) continue;
+        planColumn(plan_, i, area_, reading, barExtent(reading, range_, plan_.scale), tolerances);
+        anyNg_.note(plan_.columns[i].judgement);
+    }
+    redrawRequested_ = false;
+    if (!redraw) return nullptr;
+    planFrame(plan_, area_, range_, logoShown_, anyNg_.isSet());
+    return &plan_;
+}
+
+const char* DisplayModel::confirmRange(float lower, float upper, app::SettingsStore& store) {
+    const char* message = confirmDisplayRange(lower, upper, range_, store);
+    if (!message) redrawRequested_ = true;
+    return message;
+}
+
+std::optional<unsigned> DisplayModel::chartClick(const link::LinkState& link, int32_t x, int32_t y) {
+    redrawRequested_ = true;
+    if (!link.connected) return std::nullopt;
+    return probeAtPoint(area_, std::min(link.probeCount, link::kMaxProbes), x, y);
+}
+
+bool DisplayModel::confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, app::SettingsStore& store) {
+    if (!display::confirmUnit(selectedIndex, unit_, tolerances, store)) return false;
+    redrawRequested_ = true;
+    return true;
+}
+
+}  // namespace gaugemon::display

@@ -1,0 +1,73 @@
+#pragma once
+#include <optional>
+
+#include "app/settings_store.h"
+#include "display/change_detection.h"
+#include "display/chart_area.h"
+#include "display/chart_plan.h"
+#include "display/display_actions.h"
+#include "display/display_range.h"
+#include "display/value_text.h"
+#include "link/link_state.h"
+#include "records/tolerance_judgement.h"
+#include "records/tolerance_table.h"
+
+namespace gaugemon::display {
+
+// The display state of the main window and everything of a display update
+// except the painting: value texts, change detection, judgement and the plan
+// of what to draw. The operator's range, click and unit actions act on it.
+class DisplayModel {
+public:
+    // Unit and display range from the settings, as at start-up.
+    void load(const app::SettingsStore& store);
+
+    // One display update after a decoded reading frame; does nothing unless
+    // `readingsReady` is set, and clears it. Rewrites the value texts of
+    // probes 0..N-1; when a value moved or a redraw was requested, judges
+    // every probe anew and returns the plan of the redraw, else null.
+    const ChartPlan* update(link::LinkState& link, const records::ToleranceTable& tolerances);
+
+    // Any part may ask for the whole chart at the next update.
+    void requestRedraw() { redrawRequested_ = true; }
+    bool redrawRequested() const { return redrawRequested_; }
+
+    const ValueTextTable& valueTexts() const { return texts_; }
+    // The verdict of the last redraw; a recorded row takes its result from it.
+    bool anyNg() const { return anyNg_.isSet(); }
+
+    const ChartArea& chartArea() const { return area_; }
+    void setChartArea(const ChartArea& area);
+    const DisplayRange& displayRange() const { return range_; }
+    LengthUnit unit() const { return unit_.unit; }
+    const UnitState& unitState() const { return unit_; }
+    // While the logo is shown it covers the verdict box, which is then not drawn.
+    void setLogoShown(bool shown) { logoShown_ = shown; }
+    bool logoShown() const { return logoShown_; }
+
+    // The range confirmation with the parsed field values. Null when the new
+    // range was stored: a redraw is then requested and the caller clears the
+    // plot. Otherwise the message to show.
+    const char* confirmRange(float lower, float upper, app::SettingsStore& store);
+
+    // A left click at client (x, y): always requests a redraw; while
+    // connected, yields the probe under the point, if any.
+    std::optional<unsigned> chartClick(const link::LinkState& link, int32_t x, int32_t y);
+
+    // The unit confirmation with the selector's index; requests a redraw
+    // unless the index was ignored. True when accepted.
+    bool confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, app::SettingsStore& store);
+
+private:
+    ValueTextTable texts_{};
+    ChangeDetector changes_;
+    ChartArea area_;
+    DisplayRange range_;
+    UnitState unit_;
+    bool redrawRequested_ = false;
+    bool logoShown_ = false;
+    records::AnyNgFlag anyNg_;
+    ChartPlan plan_;
+};
+
+}  // namespace gaugemon::display

@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+
+#include "app/settings_store.h"
+
+namespace gaugemon::display {
+
+// The values at the bottom and the top of the chart, in device counts
+// (0.001 mm), whatever the length unit. Persisted as ResoL and ResoH.
+struct DisplayRange {
+    int32_t low = app::defaults::kResoL;
+    int32_t high = app::defaults::kResoH;
+    bool operator==(const DisplayRange&) const = default;
+};
+
+DisplayRange loadDisplayRange(const app::SettingsStore& store);
+
+// What the range fields show for a limit: millimetres.
+float rangeFieldValue(int32_t counts);
+
+// The range confirmation: the lower entry must be 0 or below, the upper one
+// above 0, both in millimetres; each is rounded to the nearest count, halves
+// away from zero. An upper entry that rounds to the lower limit (below
+// 0.0005 mm over a lower entry of 0) would leave no range to draw and is
+// refused like an upper entry of 0. On success the new range is stored in
+// `range` and persisted (ResoH, then ResoL) and the result is null; otherwise
+// the message to show, " <=0! " or " >0! ", and nothing changed.
+const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, app::SettingsStore& store);
+
+}  // namespace gaugemon::display

@@ -1,0 +1,60 @@
+#include "display/display_update.h"
+
+#include <QPainter>
+
+namespace gaugemon::display {
+
+namespace {
+
+QImage blankImage(QSize size) {
+    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+}  // namespace
+
+DisplayUpdate::DisplayUpdate(QSize clientSize) : image_(blankImage(clientSize)) {}
+
+bool DisplayUpdate::run(link::LinkState& link, const records::ToleranceTable& tolerances) {
+    const ChartPlan* plan = model_.update(link, tolerances);
+    if (!plan) return false;
+    painter_.paint(image_, *plan, model_.valueTexts());
+    plotDrawn_ = true;
+    return true;
+}
+
+void DisplayUpdate::clearPlot() {
+    painter_.clearPlot(image_, model_.chartArea());
+    plotDrawn_ = true;
+    model_.requestRedraw();
+}
+
+void DisplayUpdate::setLayout(QSize clientSize, const ChartArea& area) {
+    const ChartArea old = model_.chartArea();
+    if (clientSize != image_.size()) {
+        QImage resized = blankImage(clientSize);
+        QPainter p(&resized);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, 0, image_);
+        p.end();
+        image_ = std::move(resized);
+    }
+    if (area == old) return;
+    model_.setChartArea(area);
+    if (!plotDrawn_) return;
+    // Columns of the old layout would linger beside the new bars.
+    QPainter p(&image_);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(QRect(old.left, old.top, old.right - old.left, old.bottom - old.top), Qt::transparent);
+    p.end();
+    painter_.clearPlot(image_, area);
+}
+
+const char* DisplayUpdate::confirmRange(float lower, float upper, app::SettingsStore& store) {
+    const char* message = model_.confirmRange(lower, upper, store);
+    if (!message) clearPlot();
+    return message;
+}
+
+}  // namespace gaugemon::display

@@ -1,0 +1,70 @@
+#pragma once
+#include <QImage>
+#include <QSize>
+#include <optional>
+
+#include "app/settings_store.h"
+#include "display/chart_painter.h"
+#include "display/display_model.h"
+#include "link/link_state.h"
+#include "records/tolerance_table.h"
+
+namespace gaugemon::display {
+
+// The chart as the main window shows it: the display state and a backing
+// image of the window's client area into which the chart is drawn. The
+// window paints the image under its controls, so a repaint (uncovering,
+// restoring) shows the chart again without waiting for a change. Pixels the
+// chart never drew stay transparent.
+class DisplayUpdate {
+public:
+    static constexpr QSize kDefaultClientSize{1238, 758};
+
+    explicit DisplayUpdate(QSize clientSize = kDefaultClientSize);
+
+    // Unit and display range from the settings, as at start-up.
+    void load(const app::SettingsStore& store) { model_.load(store); }
+
+    // The display update after a decoded reading frame (only while
+    // `readingsReady` is set; clears it): value texts of probes 0..N-1 and,
+    // when a value moved or a redraw was requested, all columns, the verdict
+    // box and the axes. True when the image changed; the window then
+    // repaints.
+    bool run(link::LinkState& link, const records::ToleranceTable& tolerances);
+
+    // Fills the plot with its background and requests a redraw (Connect).
+    void clearPlot();
+    void requestRedraw() { model_.requestRedraw(); }
+
+    // A new client size and plot after a resize of the window. The image
+    // keeps what it shows; a plot that moved or changed size is cleared and
+    // redrawn in full at the next update.
+    void setLayout(QSize clientSize, const ChartArea& area);
+    void setLogoShown(bool shown) { model_.setLogoShown(shown); }
+
+    // Operator actions; see DisplayModel. A confirmed range also clears the
+    // plot.
+    const char* confirmRange(float lower, float upper, app::SettingsStore& store);
+    std::optional<unsigned> chartClick(const link::LinkState& link, int32_t x, int32_t y) {
+        return model_.chartClick(link, x, y);
+    }
+    bool confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, app::SettingsStore& store) {
+        return model_.confirmUnit(selectedIndex, tolerances, store);
+    }
+
+    const QImage& image() const { return image_; }
+    const ValueTextTable& valueTexts() const { return model_.valueTexts(); }
+    bool anyNg() const { return model_.anyNg(); }
+    const DisplayModel& model() const { return model_; }
+    DisplayModel& model() { return model_; }
+
+private:
+    DisplayModel model_;
+    ChartPainter painter_;
+    QImage image_;
+    // Whether the plot shows anything; a plot never drawn stays transparent
+    // when the window is laid out again.
+    bool plotDrawn_ = false;
+};
+
+}  // namespace gaugemon::display
