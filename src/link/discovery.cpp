@@ -210,7 +210,7 @@ void LinkController::connect01(const DeviceInfo01& info) {
 
 void LinkController::finishConnection() {
     buildDeviceInfo(view_.deviceInfo, language_, state_.deviceAddress, state_.probeCount, state_.pollPeriodMs + 23);
-    view_.probeNumber = 1;
+    host_.setProbeNumber(1);
     refresh();
     host_.prepareColumns(state_.probeCount);
 }

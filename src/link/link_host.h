@@ -17,7 +17,6 @@ struct LinkView {
     std::string messageLine;   // control 1024
     std::string commStatus;    // control 1002, "COM03 19200,8,N,1"
     std::string deviceInfo;    // control 1011, "Addr:01  Num:08; Sample cycle:109ms"
-    unsigned probeNumber = 0;  // control 1003, the probe zeroed by "Zero single"
     bool parametersEnabled = false;
     bool modeConfirmEnabled = false;
     bool modeListEnabled = false;
@@ -41,6 +40,8 @@ public:
     virtual void instrumentRecordRequest() {}
     // Common end of every answer tick: ask for a workpiece code when one is due.
     virtual void codeStep() {}
+    // A connection sets the probe-number field (the probe "Zero single" acts on).
+    virtual void setProbeNumber(unsigned /*probe*/) {}
     // Disconnect pressed: end recording and the periodic backup.
     virtual void linkClosed() {}
 };
