@@ -1,0 +1,26 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include "app/language.h"
+#include "records/byte_sink.h"
+
+namespace gaugemon::records {
+
+struct FileWriteResult {
+    bool ok = false;
+    int error = 0;     // errno of the first failure
+    std::string path;  // the file that was to be written
+};
+
+// Writes a whole new file through `fill` into a temporary file beside
+// `target`, forces it to the disk and only then puts it in the target's place.
+// A failure at any step (no room, no permission, a cut-off write) leaves the
+// target as it was and removes the temporary file. A replaced file keeps its
+// permission bits.
+FileWriteResult replaceFile(const std::string& target, const std::function<bool(ByteSink&)>& fill);
+
+// The message that reports a failed write, in the language of the moment.
+std::string fileErrorMessage(const FileWriteResult& result, app::Language language);
+
+}  // namespace gaugemon::records

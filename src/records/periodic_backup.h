@@ -1,0 +1,47 @@
+#pragma once
+#include <string>
+
+#include "app/clock.h"
+#include "app/prompts.h"
+#include "app/timer_schedule.h"
+#include "records/atomic_file.h"
+#include "records/record_sources.h"
+#include "records/record_table.h"
+
+namespace gaugemon::records {
+
+// While the "60 sec Save" box is ticked, timer 7 rewrites the day's backup
+// file "bak" + YYYYMMDD + ".xls" in the program's directory (tab-separated,
+// header in the language of the moment, every row) whenever rows were added
+// since the last backup. A failed backup is tried again at the next tick.
+class PeriodicBackup {
+public:
+    static constexpr int kPeriodMs = 60000;
+
+    // `directory`: the directory of the executable.
+    PeriodicBackup(RecordTable& table, const RecordSources& sources, app::TimerSchedule& timers,
+                   const app::Clock& clock, app::Prompts& prompts, std::string directory);
+
+    void setBoxTicked(bool ticked);
+    bool boxTicked() const { return ticked_; }
+    // Tick of timer 7.
+    void onBackupTimer();
+    // Disconnect unticks the box and stops timer 7.
+    void onDisconnect();
+
+    std::string pathFor(const app::LocalDateTime& time) const;
+    const FileWriteResult& lastResult() const { return lastResult_; }
+
+private:
+    RecordTable& table_;
+    const RecordSources& sources_;
+    app::TimerSchedule& timers_;
+    const app::Clock& clock_;
+    app::Prompts& prompts_;
+    std::string directory_;
+    bool ticked_ = false;
+    bool reporting_ = false;  // an error box is open; nested ticks do not open another
+    FileWriteResult lastResult_;
+};
+
+}  // namespace gaugemon::records

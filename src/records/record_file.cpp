@@ -1,0 +1,117 @@
+#include "records/record_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "records/record_texts.h"
+
+namespace gaugemon::records {
+
+namespace {
+constexpr size_t kResultFieldBytes = 8;  // the 4 result bytes and 4 zero bytes
+
+void appendTwoDigits(std::string& out, unsigned n) {
+    out.push_back(static_cast<char>('0' + n / 10 % 10));
+    out.push_back(static_cast<char>('0' + n % 10));
+}
+
+void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) {
+    if (spec.language == app::Language::English) {
+        out.push_back('S');
+        appendTwoDigits(out, probe);
+        return;
+    }
+    const ProbeLimits& limits = spec.limits[probe - 1];
+    appendTwoDigits(out, probe);
+    out += "#    ";
+    out += gbk::kUpperLimit;
+    out += "  ";
+    appendLimitText(out, limits.upperCounts);
+    out += ' ';
+    out += gbk::kLowerLimit;
+    out += "  ";
+    appendLimitText(out, limits.lowerCounts);
+}
+}  // namespace
+
+void appendLimitText(std::string& out, int32_t counts) {
+    out.push_back(counts < 0 ? '-' : '+');
+    const uint64_t magnitude = counts < 0 ? uint64_t{0} - static_cast<uint32_t>(counts) : static_cast<uint64_t>(counts);
+    // Limits of 100 mm and more keep all their integer digits rather than
+    // turning into characters that are no digits.
+    std::string whole = std::to_string(magnitude / 1000);
+    if (whole.size() < 2) whole.insert(0, 2 - whole.size(), '0');
+    out += whole;
+    out.push_back('.');
+    const unsigned fraction = static_cast<unsigned>(magnitude % 1000);
+    out.push_back(static_cast<char>('0' + fraction / 100));
+    out.push_back(static_cast<char>('0' + fraction / 10 % 10));
+    out.push_back(static_cast<char>('0' + fraction % 10));
+}
+
+std::string buildHeader(const HeaderSpec& spec, RecordFileFormat format) {
+    const bool english = spec.language == app::Language::English;
+    std::string header;
+    header += english ? std::string_view("Num") : gbk::kNum;
+    if (spec.codeColumn) {
+        header.push_back(format.separator);
+        header += english ? std::string_view("Code") : gbk::kCode;
+    }
+    const unsigned probes = std::min<unsigned>(spec.probeCount, link::kMaxProbes);
+    for (unsigned probe = 1; probe <= probes; ++probe) {
+        header.push_back(format.separator);
+        appendProbeTitle(header, spec, probe);
+    }
+    header.push_back(format.separator);
+    header += english ? std::string_view("Result") : gbk::kResult;
+    header.push_back(format.separator);
+    header += english ? std::string_view("Time") : gbk::kTime;
+    header += format.lineEnd;
+    return header;
+}
+
+size_t lineBytes(const RowShape& shape, RecordFileFormat format) {
+    size_t bytes = kRowNumberDigits + 1;
+    if (shape.codeColumn) bytes += 1 + kCodeSlotBytes;
+    bytes += shape.probeCount * (1 + kValueTextBytes);
+    bytes += 1 + kResultFieldBytes + 1 + kTimeStampBytes + format.lineEnd.size();
+    return bytes;
+}
+
+bool writeRows(const RecordTable& table, RecordFileFormat format, ByteSink& sink) {
+    const RowShape& shape = table.shape();
+    const size_t line = lineBytes(shape, format);
+    const char s = format.separator;
+    for (uint32_t r = 0; r < table.rowCount(); ++r) {
+        char* p = sink.reserve(line);
+        if (!p) return false;
+        const RowView row = table.row(r);
+
+        std::memcpy(p, rowNumberText(r).data(), kRowNumberDigits);
+        p += kRowNumberDigits;
+        *p++ = '\0';
+        if (shape.codeColumn) {
+            *p++ = s;
+            std::memcpy(p, row.codeSlot().data(), kCodeSlotBytes);
+            p += kCodeSlotBytes;
+        }
+        const char* values = row.values().data();
+        for (unsigned k = 0; k < shape.probeCount; ++k) {
+            *p++ = s;
+            std::memcpy(p, values + k * kValueTextBytes, kValueTextBytes);
+            p += kValueTextBytes;
+        }
+        *p++ = s;
+        std::memcpy(p, row.resultCell().data(), kResultBytes);
+        std::memset(p + kResultBytes, 0, kResultFieldBytes - kResultBytes);
+        p += kResultFieldBytes;
+        *p++ = s;
+        std::memcpy(p, row.timeStamp().data(), kTimeStampBytes);
+        p += kTimeStampBytes;
+        std::memcpy(p, format.lineEnd.data(), format.lineEnd.size());
+        sink.commit(line);
+    }
+    return !sink.failed();
+}
+
+}  // namespace gaugemon::records

@@ -1,0 +1,88 @@
+#include "records/record_list_model.h"
+
+#include <cstring>
+
+#include "records/record_texts.h"
+
+namespace gaugemon::records {
+
+namespace {
+QString asciiField(std::string_view bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(::strnlen(bytes.data(), bytes.size())));
+}
+}  // namespace
+
+RecordListModel::RecordListModel(RecordTable& table, QObject* parent) : QAbstractTableModel(parent), table_(table) {
+    table_.setObserver(this);
+}
+
+RecordListModel::~RecordListModel() { table_.setObserver(nullptr); }
+
+int RecordListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(table_.rowCount());
+}
+
+int RecordListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : records::columnCount(table_.layout());
+}
+
+QVariant RecordListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() < 0 || static_cast<uint32_t>(index.row()) >= table_.rowCount() ||
+        index.column() < 0 || index.column() >= columnCount())
+        return {};
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    if (role != Qt::DisplayRole) return {};
+    return cellText(static_cast<uint32_t>(index.row()), index.column());
+}
+
+QString RecordListModel::cellText(uint32_t r, int column) const {
+    const RowView row = table_.row(r);
+    const Column c = columnAt(table_.layout(), column);
+    switch (c.kind) {
+        case ColumnKind::Number: {
+            const auto number = rowNumberText(r);
+            return QString::fromLatin1(number.data(), static_cast<qsizetype>(number.size()));
+        }
+        case ColumnKind::Code: return QString::fromStdString(decoder_.decode(row.code()));
+        case ColumnKind::Value: return asciiField(row.valueText(c.probe));
+        case ColumnKind::Result: {
+            const std::string_view result = row.resultCell();
+            if (result == gbk::kOk) return QStringLiteral("合格");
+            if (result == gbk::kNg) return QStringLiteral("超差");
+            return asciiField(result);
+        }
+        case ColumnKind::Time: return asciiField(row.timeStamp());
+    }
+    return {};
+}
+
+QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    if (role != Qt::DisplayRole) return {};
+    return QString::fromStdString(columnTitle(table_.layout(), section));
+}
+
+int RecordListModel::columnWidth(int column) const {
+    if (column < 0 || column >= columnCount()) return 0;
+    return columnAt(table_.layout(), column).widthPx;
+}
+
+void RecordListModel::beforeAppend(uint32_t row) {
+    beginInsertRows(QModelIndex(), static_cast<int>(row), static_cast<int>(row));
+}
+
+void RecordListModel::afterAppend(uint32_t) { endInsertRows(); }
+
+void RecordListModel::beforeReset() { beginResetModel(); }
+
+void RecordListModel::afterReset() { endResetModel(); }
+
+void RecordListModel::codeChanged(uint32_t row) {
+    const int column = codeColumn();
+    if (column < 0) return;
+    const QModelIndex cell = index(static_cast<int>(row), column);
+    emit dataChanged(cell, cell, {Qt::DisplayRole});
+}
+
+}  // namespace gaugemon::records

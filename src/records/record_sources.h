@@ -1,0 +1,59 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "app/language.h"
+#include "display/value_text.h"
+#include "link/protocol.h"
+
+namespace gaugemon::records {
+
+// A probe's tolerance limits in device counts (0.001 mm).
+struct ProbeLimits {
+    int32_t lowerCounts = 0;
+    int32_t upperCounts = 0;
+};
+using LimitTable = std::array<ProbeLimits, link::kMaxProbes>;
+
+// What the records read from the rest of the station at the moment they act:
+// the link, the display and the tolerances. The main window implements it
+// over the state it owns.
+class RecordSources {
+public:
+    virtual ~RecordSources() = default;
+    virtual bool connected() const = 0;
+    virtual unsigned probeCount() const = 0;
+    // The value texts the last display update left.
+    virtual const display::ValueTextTable& valueTexts() const = 0;
+    // Set when the last display update judged any probe out of tolerance.
+    virtual bool anyNg() const = 0;
+    // The language flag as it stands.
+    virtual app::Language language() const = 0;
+    // `probe` is 1..60.
+    virtual ProbeLimits limits(unsigned probe) const = 0;
+};
+
+// The sources as plain fields, for tests and simple wiring.
+struct PlainRecordSources : RecordSources {
+    bool isConnected = false;
+    unsigned probes = 1;
+    display::ValueTextTable texts{};
+    bool ng = false;
+    app::Language lang = app::Language::Chinese;
+    LimitTable limitTable = [] {
+        LimitTable t{};
+        t.fill({3000, 6000});
+        return t;
+    }();
+
+    bool connected() const override { return isConnected; }
+    unsigned probeCount() const override { return probes; }
+    const display::ValueTextTable& valueTexts() const override { return texts; }
+    bool anyNg() const override { return ng; }
+    app::Language language() const override { return lang; }
+    ProbeLimits limits(unsigned probe) const override {
+        return probe >= 1 && probe <= limitTable.size() ? limitTable[probe - 1] : ProbeLimits{};
+    }
+};
+
+}  // namespace gaugemon::records

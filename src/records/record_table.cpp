@@ -1,0 +1,156 @@
+#include "records/record_table.h"
+
+#include <cstring>
+
+#include "records/record_texts.h"
+
+namespace gaugemon::records {
+
+namespace {
+constexpr uint32_t kMaxChunks = (kMaxRows + RecordTable::kRowsPerChunk - 1) / RecordTable::kRowsPerChunk;
+}
+
+RowShape RowShape::of(const TableLayout& layout) {
+    RowShape shape;
+    shape.probeCount = layout.probeCount;
+    shape.codeColumn = layout.codeColumn;
+    shape.resultOffset = layout.probeCount * kValueTextBytes;
+    shape.timeOffset = shape.resultOffset + kResultBytes;
+    shape.stride = shape.timeOffset + kTimeStampBytes;
+    if (layout.codeColumn) {
+        shape.codeOffset = shape.stride;
+        shape.codePrefixOffset = shape.codeOffset + kCodeSlotBytes;
+        shape.stride = shape.codePrefixOffset + 1;
+    }
+    return shape;
+}
+
+std::string_view RowView::codeSlot() const {
+    if (!shape_->codeColumn) return {};
+    return {bytes_ + shape_->codeOffset, kCodeSlotBytes};
+}
+
+std::string_view RowView::code() const {
+    if (!shape_->codeColumn) return {};
+    const char* slot = bytes_ + shape_->codeOffset;
+    const size_t skip = bytes_[shape_->codePrefixOffset] ? 1 : 0;
+    return {slot + skip, ::strnlen(slot + skip, kCodeSlotBytes - skip)};
+}
+
+std::array<char, kRowNumberDigits> rowNumberText(uint32_t row) {
+    std::array<char, kRowNumberDigits> text{};
+    uint32_t number = row + 1;
+    for (size_t i = kRowNumberDigits; i-- > 0;) {
+        text[i] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    }
+    return text;
+}
+
+std::string layoutChangeMessage(const ColumnPreparation& preparation, app::Language language) {
+    if (preparation.outcome != PrepareOutcome::KeptRowsOfOtherLayout) return {};
+    const TableLayout& held = preparation.held;
+    const TableLayout& wanted = preparation.requested;
+    const bool english = language == app::Language::English;
+    std::string text;
+    if (held.probeCount != wanted.probeCount) {
+        const std::string heldCount = std::to_string(held.probeCount);
+        const std::string wantedCount = std::to_string(wanted.probeCount);
+        text = english ? "The record table holds rows of " + heldCount + " probes; the instrument has " + wantedCount +
+                             " probes."
+                       : "记录表中的数据为" + heldCount + "个测头，当前设备有" + wantedCount + "个测头。";
+    } else if (wanted.codeColumn) {
+        text = english ? "The record table holds rows without workpiece codes; code input is now on."
+                       : "记录表中的数据不带编码，当前已启用编码输入。";
+    } else {
+        text = english ? "The record table holds rows with workpiece codes; code input is now off."
+                       : "记录表中的数据带编码，当前已关闭编码输入。";
+    }
+    text += english ? " Save the data and clear the table before new rows can be recorded."
+                    : "请先保存数据并清除记录表，然后才能记录新数据!";
+    return text;
+}
+
+RecordTable::RecordTable() { chunks_.reserve(kMaxChunks); }
+
+RecordTable::~RecordTable() = default;
+
+ColumnPreparation RecordTable::prepareColumns(const TableLayout& requested) {
+    ColumnPreparation result{PrepareOutcome::Built, layout_, requested, rowCount_};
+    if (rowCount_ == 0) {
+        pending_ = {};
+        resetTo(requested);
+        result.held = layout_;
+        return result;
+    }
+    if (layout_.sameRowShape(requested)) {
+        pending_ = {};
+        result.outcome = PrepareOutcome::Kept;
+        return result;
+    }
+    pending_ = requested;
+    result.outcome = PrepareOutcome::KeptRowsOfOtherLayout;
+    return result;
+}
+
+void RecordTable::resetTo(const TableLayout& layout) {
+    if (observer_) observer_->beforeReset();
+    chunks_.clear();
+    rowCount_ = 0;
+    layout_ = layout;
+    shape_ = RowShape::of(layout);
+    if (observer_) observer_->afterReset();
+}
+
+void RecordTable::clearTable() {
+    const TableLayout next = pending_.hasColumns() ? pending_ : layout_;
+    pending_ = {};
+    resetTo(next);
+}
+
+AppendResult RecordTable::appendRow(const RowInput& input) {
+    if (full()) return AppendResult::Full;
+    if (!layout_.hasColumns() || input.probeCount != layout_.probeCount || input.codeInput != layout_.codeColumn)
+        return AppendResult::LayoutMismatch;
+
+    const uint32_t r = rowCount_;
+    if (r / kRowsPerChunk >= chunks_.size()) chunks_.push_back(std::make_unique_for_overwrite<char[]>(chunkBytes()));
+    if (observer_) observer_->beforeAppend(r);
+
+    char* bytes = rowBytes(r);
+    for (unsigned k = 0; k < shape_.probeCount; ++k)
+        std::memcpy(bytes + k * kValueTextBytes, input.valueTexts[k].slot.data(), kValueTextBytes);
+    std::memcpy(bytes + shape_.resultOffset, resultCell(input.anyNg, input.language).data(), kResultBytes);
+    std::memcpy(bytes + shape_.timeOffset, formatTimeStamp(input.time).data(), kTimeStampBytes);
+    if (shape_.codeColumn) {
+        char* slot = bytes + shape_.codeOffset;
+        std::memset(slot, 0, kCodeSlotBytes);
+        // An all-digit code (the empty one included) gets a '/' in front, so a
+        // spreadsheet takes it as text and keeps its leading zeros.
+        const bool prefix = input.code.allDigits();
+        if (prefix) *slot = kDigitCodePrefix;
+        const std::string_view code = input.code.gbk();
+        std::memcpy(slot + (prefix ? 1 : 0), code.data(), code.size());
+        bytes[shape_.codePrefixOffset] = prefix ? 1 : 0;
+    }
+
+    rowCount_ = r + 1;
+    ++changeStamp_;
+    rowsSinceBackup_ = true;
+    if (observer_) observer_->afterAppend(r);
+    return AppendResult::Added;
+}
+
+bool RecordTable::updateCode(uint32_t row, const WorkpieceCode& code) {
+    if (row >= rowCount_ || !shape_.codeColumn) return false;
+    char* bytes = rowBytes(row);
+    char* slot = bytes + shape_.codeOffset;
+    std::memset(slot, 0, kCodeSlotBytes);
+    std::memcpy(slot, code.gbk().data(), code.gbk().size());
+    bytes[shape_.codePrefixOffset] = 0;
+    ++changeStamp_;
+    if (observer_) observer_->codeChanged(row);
+    return true;
+}
+
+}  // namespace gaugemon::records

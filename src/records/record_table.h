@@ -1,0 +1,175 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/clock.h"
+#include "display/value_text.h"
+#include "records/record_columns.h"
+#include "records/time_stamp.h"
+#include "records/workpiece_code.h"
+
+namespace gaugemon::records {
+
+inline constexpr uint32_t kMaxRows = 999'999;
+inline constexpr size_t kRowNumberDigits = 6;
+inline constexpr size_t kValueTextBytes = 8;
+inline constexpr size_t kResultBytes = 4;
+
+// Everything a new row is made of, taken when the record timer fires.
+struct RowInput {
+    unsigned probeCount = 0;
+    bool codeInput = false;
+    const display::ValueTextTable& valueTexts;
+    bool anyNg = false;
+    app::Language language = app::Language::Chinese;
+    WorkpieceCode code;  // recorded when codeInput is on
+    app::LocalDateTime time;
+};
+
+enum class AppendResult : uint8_t {
+    Added,
+    Full,            // kMaxRows rows held
+    LayoutMismatch,  // the rows held have another probe count or code column
+};
+
+enum class PrepareOutcome : uint8_t {
+    Built,                 // the table was empty: columns built for the new layout
+    Kept,                  // rows of the same shape present: columns and rows stay
+    KeptRowsOfOtherLayout  // rows of another shape present: kept, no new rows until cleared
+};
+
+struct ColumnPreparation {
+    PrepareOutcome outcome = PrepareOutcome::Built;
+    TableLayout held;       // the layout of the rows in the table
+    TableLayout requested;  // the layout the connection asked for
+    uint32_t rowsHeld = 0;
+};
+
+// Tells the operator why rows cannot be recorded until the table is saved and
+// cleared; empty unless the outcome is KeptRowsOfOtherLayout.
+std::string layoutChangeMessage(const ColumnPreparation& preparation, app::Language language);
+
+// The list on screen follows the table through these calls.
+class RecordTableObserver {
+public:
+    virtual ~RecordTableObserver() = default;
+    virtual void beforeAppend(uint32_t row) = 0;
+    virtual void afterAppend(uint32_t row) = 0;
+    virtual void beforeReset() = 0;  // rows cleared or columns rebuilt
+    virtual void afterReset() = 0;
+    virtual void codeChanged(uint32_t row) = 0;
+};
+
+// Byte positions of the fields inside one stored row.
+struct RowShape {
+    unsigned probeCount = 0;
+    bool codeColumn = false;
+    size_t resultOffset = 0;
+    size_t timeOffset = 0;
+    size_t codeOffset = 0;        // 36-byte code slot, with a code column only
+    size_t codePrefixOffset = 0;  // 1 when '/' was put in front of the code
+    size_t stride = 0;
+
+    static RowShape of(const TableLayout& layout);
+};
+
+// Read access to one stored row.
+class RowView {
+public:
+    RowView(const char* bytes, const RowShape& shape) : bytes_(bytes), shape_(&shape) {}
+    // `probe` is 1-based.
+    std::string_view valueText(unsigned probe) const {
+        return {bytes_ + (probe - 1) * kValueTextBytes, kValueTextBytes};
+    }
+    std::string_view values() const { return {bytes_, shape_->probeCount * kValueTextBytes}; }
+    std::string_view resultCell() const { return {bytes_ + shape_->resultOffset, kResultBytes}; }
+    std::string_view timeStamp() const { return {bytes_ + shape_->timeOffset, kTimeStampBytes}; }
+    // The 36-byte slot as it goes into a file; empty without a code column.
+    std::string_view codeSlot() const;
+    // The code as the operator typed it (GBK), without the added '/'.
+    std::string_view code() const;
+
+private:
+    const char* bytes_;
+    const RowShape* shape_;
+};
+
+// "000001" for row index 0.
+std::array<char, kRowNumberDigits> rowNumberText(uint32_t row);
+
+// The recorded rows since the last clearing. Rows are kept in chunks of a
+// fixed number of rows, allocated as rows arrive, so an empty table costs
+// nothing and a full one never moves what it holds; appending copies a few
+// fixed-size fields.
+class RecordTable {
+public:
+    static constexpr uint32_t kRowsPerChunk = 4096;
+
+    RecordTable();
+    ~RecordTable();
+    RecordTable(const RecordTable&) = delete;
+    RecordTable& operator=(const RecordTable&) = delete;
+
+    // The connection step, with the instrument's probe count, whether code
+    // input is on and the language of the moment. An empty table gets new
+    // columns; rows of the same shape stay; rows of another shape are never
+    // mixed with new ones: they stay intact and exportable, and the requested
+    // layout waits for clearTable.
+    ColumnPreparation prepareColumns(const TableLayout& requested);
+
+    AppendResult appendRow(const RowInput& input);
+    // Empties the table; columns stay, or become the layout a connection has
+    // been waiting for. Numbering starts again at 000001.
+    void clearTable();
+    // Replaces the code of one row as typed, without a '/' in front. False
+    // when the row does not exist or the table has no code column.
+    bool updateCode(uint32_t row, const WorkpieceCode& code);
+
+    uint32_t rowCount() const { return rowCount_; }
+    bool full() const { return rowCount_ >= kMaxRows; }
+    const TableLayout& layout() const { return layout_; }
+    const RowShape& shape() const { return shape_; }
+    bool waitingForClear() const { return pending_.hasColumns(); }
+    // `row` must be below rowCount().
+    RowView row(uint32_t row) const { return {rowBytes(row), shape_}; }
+
+    // Rows (or a code change) not in any file yet.
+    bool hasUnsavedRows() const { return rowCount_ > 0 && changeStamp_ != savedStamp_; }
+    uint64_t changeStamp() const { return changeStamp_; }
+    // A file now holds the table as it stood at `stamp`.
+    void markSaved(uint64_t stamp) { savedStamp_ = stamp; }
+
+    // Set by every new row, cleared by the backup.
+    bool rowsSinceBackup() const { return rowsSinceBackup_; }
+    void setRowsSinceBackup(bool value) { rowsSinceBackup_ = value; }
+
+    void setObserver(RecordTableObserver* observer) { observer_ = observer; }
+    // Bytes held by row chunks.
+    size_t committedBytes() const { return chunks_.size() * chunkBytes(); }
+
+private:
+    size_t chunkBytes() const { return shape_.stride * kRowsPerChunk; }
+    const char* rowBytes(uint32_t row) const {
+        return chunks_[row / kRowsPerChunk].get() + static_cast<size_t>(row % kRowsPerChunk) * shape_.stride;
+    }
+    char* rowBytes(uint32_t row) {
+        return chunks_[row / kRowsPerChunk].get() + static_cast<size_t>(row % kRowsPerChunk) * shape_.stride;
+    }
+    void resetTo(const TableLayout& layout);
+
+    TableLayout layout_;
+    TableLayout pending_;  // waiting for clearTable; no columns when none waits
+    RowShape shape_;
+    uint32_t rowCount_ = 0;
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    uint64_t changeStamp_ = 0;
+    uint64_t savedStamp_ = 0;
+    bool rowsSinceBackup_ = false;
+    RecordTableObserver* observer_ = nullptr;
+};
+
+}  // namespace gaugemon::records

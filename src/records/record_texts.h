@@ -1,0 +1,45 @@
+#pragma once
+#include <string_view>
+
+#include "app/language.h"
+
+namespace gaugemon::records {
+
+// Fixed Chinese texts as they stand in the record files: GBK bytes.
+namespace gbk {
+inline constexpr std::string_view kNum = "\xD0\xF2\xBA\xC5";              // 序号
+inline constexpr std::string_view kCode = "\xB1\xE0\xC2\xEB";             // 编码
+inline constexpr std::string_view kResult = "\xBD\xE1\xB9\xFB";           // 结果
+inline constexpr std::string_view kTime = "\xCA\xB1\xBC\xE4";             // 时间
+inline constexpr std::string_view kUpperLimit = "\xC9\xCF\xB9\xAB\xB2\xEE";  // 上公差
+inline constexpr std::string_view kLowerLimit = "\xCF\xC2\xB9\xAB\xB2\xEE";  // 下公差
+inline constexpr std::string_view kOk = "\xBA\xCF\xB8\xF1";               // 合格
+inline constexpr std::string_view kNg = "\xB3\xAC\xB2\xEE";               // 超差
+}  // namespace gbk
+
+// The result cell of a row, 4 bytes, in the language of recording.
+constexpr std::string_view resultCell(bool anyNg, app::Language language) {
+    if (language == app::Language::English) return anyNg ? " NG " : " OK ";
+    return anyNg ? gbk::kNg : gbk::kOk;
+}
+
+// Texts shown to the operator (UTF-8).
+namespace text {
+inline constexpr const char* kManualEn = "Manual";
+inline constexpr const char* kManualZh = "手动记录";
+inline constexpr const char* kStopAutoEn = "Stop Auto";
+inline constexpr const char* kStopAutoZh = "关闭自动记录";
+inline constexpr const char* kPeriodTooShortEn = "Automatic sampling time must be more than 0.1s";
+inline constexpr const char* kPeriodTooShortZh = "自动采样时间必须大于0.1秒";
+inline constexpr const char* kPeriodTooLongEn = "Automatic sampling time must not be more than 86400s";
+inline constexpr const char* kPeriodTooLongZh = "自动采样时间不能超过86400秒";
+inline constexpr const char* kExportDoneEn = "Data export completed!";
+inline constexpr const char* kExportDoneZh = "数据导出完成!";
+inline constexpr const char* kSelectCodeFirstEn = "Please select the code to be modified first!";
+inline constexpr const char* kSelectCodeFirstZh = "请先选中待修改的编码!";
+inline constexpr const char* kUnsavedRowsEn =
+    "Some recorded rows are not in any file yet (neither saved nor backed up). Close anyway?";
+inline constexpr const char* kUnsavedRowsZh = "部分记录数据尚未保存或备份到文件，确定要关闭吗？";
+}  // namespace text
+
+}  // namespace gaugemon::records

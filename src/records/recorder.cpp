@@ -1,0 +1,169 @@
+#include "records/recorder.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "records/record_texts.h"
+
+namespace gaugemon::records {
+
+int64_t autoPeriodFromSeconds(float seconds) {
+    if (std::isnan(seconds)) return 0;
+    const double ms = (static_cast<double>(seconds) + 0.0005) * 1000.0;
+    // Anything beyond a day is refused anyway; keep the cast in range.
+    constexpr double kCap = 1e12;
+    return static_cast<int64_t>(std::clamp(ms, -kCap, kCap));
+}
+
+Recorder::Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources,
+                   app::TimerSchedule& timers, app::SettingsStore& store, app::Prompts& prompts,
+                   const app::Clock& clock)
+    : table_(table),
+      codes_(codes),
+      sources_(sources),
+      timers_(timers),
+      store_(store),
+      prompts_(prompts),
+      clock_(clock),
+      autoPeriodMs_(store.readInt(app::keys::kRecTime, app::defaults::kRecTime)) {}
+
+const char* Recorder::manualButtonText(app::Language language) const {
+    return state_ == RecordingState::Automatic ? app::pick(language, text::kStopAutoEn, text::kStopAutoZh)
+                                               : app::pick(language, text::kManualEn, text::kManualZh);
+}
+
+void Recorder::pressManual() {
+    if (!sources_.connected()) return;
+    switch (state_) {
+        case RecordingState::Idle:
+            if (codes_.enabled()) {
+                codeInputRequest_ = true;
+            } else {
+                state_ = RecordingState::SinglePending;
+                timers_.start(app::timer::kRecord, kSingleRecordDelayMs);
+            }
+            break;
+        case RecordingState::Automatic:
+            state_ = RecordingState::Idle;
+            stopRecordTimer();
+            break;
+        case RecordingState::SinglePending:
+            break;  // the pending row comes with the next tick
+    }
+}
+
+AutoOutcome Recorder::setAutomatic(bool ticked, float periodSeconds) {
+    if (!ticked) {
+        state_ = RecordingState::Idle;
+        stopRecordTimer();
+        return AutoOutcome::Stopped;
+    }
+    const int64_t period = autoPeriodFromSeconds(periodSeconds);
+    const app::Language language = sources_.language();
+    if (period < kMinAutoPeriodMs) {
+        prompts_.showMessage(app::pick(language, text::kPeriodTooShortEn, text::kPeriodTooShortZh));
+        return AutoOutcome::PeriodTooShort;
+    }
+    if (period > kMaxAutoPeriodMs) {
+        prompts_.showMessage(app::pick(language, text::kPeriodTooLongEn, text::kPeriodTooLongZh));
+        return AutoOutcome::PeriodTooLong;
+    }
+    autoPeriodMs_ = static_cast<int32_t>(period);
+    store_.writeInt(app::keys::kRecTime, autoPeriodMs_);
+    timers_.start(app::timer::kRecord, autoPeriodMs_);
+    state_ = RecordingState::Automatic;
+    return AutoOutcome::Started;
+}
+
+void Recorder::onRecordTimer() {
+    if (codes_.editRequested()) {
+        applyPendingEdit();
+        restoreRecordTimer();
+        return;
+    }
+    // A stray tick never adds a row nobody asked for.
+    if (state_ == RecordingState::Idle) {
+        timers_.stop(app::timer::kRecord);
+        return;
+    }
+    // Not connected, a full table or rows of another layout: nothing now; a
+    // pending single row waits for the next tick that can record it.
+    if (!sources_.connected()) return;
+    const RowInput input{sources_.probeCount(), codes_.enabled(), sources_.valueTexts(), sources_.anyNg(),
+                         sources_.language(),   codes_.currentCode(), clock_.localNow()};
+    if (table_.appendRow(input) != AppendResult::Added) return;
+    if (state_ == RecordingState::SinglePending) {
+        timers_.stop(app::timer::kRecord);
+        state_ = RecordingState::Idle;
+    }
+}
+
+RecordRequestOutcome Recorder::onInstrumentRecordRequest() {
+    if (state_ != RecordingState::Idle) return RecordRequestOutcome::Ignored;
+    state_ = RecordingState::SinglePending;
+    if (codes_.enabled()) {
+        codeInputRequest_ = true;
+        return RecordRequestOutcome::CodeRequested;
+    }
+    timers_.start(app::timer::kRecord, kSingleRecordDelayMs);
+    return RecordRequestOutcome::TimerStarted;
+}
+
+void Recorder::runCodeStep() {
+    if (!codeInputRequest_) return;
+    // The dialog may stay open for long; the instrument is not silent meanwhile.
+    timers_.stop(app::timer::kWatchdog);
+    codeInputRequest_ = false;
+    codes_.setCurrentCode(askWorkpieceCode(prompts_, sources_.language()));
+    // Automatic recording started while the dialog was open goes on at its
+    // period and carries the new code; otherwise one row follows.
+    if (state_ != RecordingState::Automatic) {
+        state_ = RecordingState::SinglePending;
+        timers_.start(app::timer::kRecord, kSingleRecordDelayMs);
+    }
+    if (sources_.connected()) timers_.start(app::timer::kWatchdog, kWatchdogMs);
+}
+
+void Recorder::modifyCode(std::optional<uint32_t> selectedRow) {
+    if (!selectedRow) {
+        const app::Language language = sources_.language();
+        prompts_.showMessage(app::pick(language, text::kSelectCodeFirstEn, text::kSelectCodeFirstZh));
+        codes_.clearEditRequest();
+        return;
+    }
+    // The change is requested only once the dialog has closed, so a record
+    // tick inside the dialog neither writes a half-entered code into the row
+    // nor loses its own period to the change.
+    const WorkpieceCode code = askWorkpieceCode(prompts_, sources_.language());
+    codes_.setCurrentCode(code);
+    codes_.requestEdit(*selectedRow, code);
+    timers_.start(app::timer::kRecord, kSingleRecordDelayMs);
+}
+
+void Recorder::onDisconnect() {
+    stopRecordTimer();
+    state_ = RecordingState::Idle;
+    codeInputRequest_ = false;
+}
+
+void Recorder::applyPendingEdit() {
+    codes_.clearEditRequest();
+    // The row may be gone (table cleared meanwhile); then there is nothing to change.
+    table_.updateCode(codes_.editedRow(), codes_.editedCode());
+}
+
+void Recorder::restoreRecordTimer() {
+    switch (state_) {
+        case RecordingState::Automatic: timers_.start(app::timer::kRecord, autoPeriodMs_); break;
+        case RecordingState::SinglePending: timers_.start(app::timer::kRecord, kSingleRecordDelayMs); break;
+        case RecordingState::Idle: timers_.stop(app::timer::kRecord); break;
+    }
+}
+
+void Recorder::stopRecordTimer() {
+    // A code change waiting for this timer is applied rather than dropped.
+    if (codes_.editRequested()) applyPendingEdit();
+    timers_.stop(app::timer::kRecord);
+}
+
+}  // namespace gaugemon::records

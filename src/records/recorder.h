@@ -1,0 +1,89 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+
+#include "app/clock.h"
+#include "app/prompts.h"
+#include "app/settings_store.h"
+#include "app/timer_schedule.h"
+#include "records/record_sources.h"
+#include "records/record_table.h"
+#include "records/workpiece_codes.h"
+
+namespace gaugemon::records {
+
+enum class RecordingState : uint8_t { Idle = 0, SinglePending = 1, Automatic = 2 };
+
+enum class RecordRequestOutcome : uint8_t {
+    Ignored,       // a record is pending or automatic recording runs
+    TimerStarted,  // the row follows in 10 ms
+    CodeRequested  // the code step at the end of this answer tick asks for a code first
+};
+
+enum class AutoOutcome : uint8_t { Started, Stopped, PeriodTooShort, PeriodTooLong };
+
+inline constexpr int kSingleRecordDelayMs = 10;
+inline constexpr int kWatchdogMs = 5000;
+inline constexpr int32_t kMinAutoPeriodMs = 100;
+inline constexpr int32_t kMaxAutoPeriodMs = 86'400'000;
+
+// The period field in seconds to milliseconds, rounded to the nearest
+// millisecond from half a millisecond up; 0.0995 s gives 100 ms.
+int64_t autoPeriodFromSeconds(float seconds);
+
+// Rows enter the table only through the record timer (3). A single row is
+// asked for by the Manual button or by the instrument, automatic rows come
+// every `autoPeriodMs`; a workpiece code is asked for first when code input
+// is on. The main window routes the buttons, timer 3 and the end of every
+// answer tick here and refreshes its controls afterwards.
+class Recorder {
+public:
+    Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources, app::TimerSchedule& timers,
+             app::SettingsStore& store, app::Prompts& prompts, const app::Clock& clock);
+
+    // The Manual / Stop Auto button.
+    void pressManual();
+    // The automatic box changed; `periodSeconds` is the period field as read.
+    // Unless Started or Stopped, the box must be shown unticked again.
+    AutoOutcome setAutomatic(bool ticked, float periodSeconds);
+    // Tick of timer 3.
+    void onRecordTimer();
+    // A reading answer asked for a record (function 0x83); called by the
+    // answer step, which then ends with runCodeStep as always.
+    RecordRequestOutcome onInstrumentRecordRequest();
+    // The end of every answer tick, before the next request is scheduled:
+    // asks for the code when a record is waiting for one.
+    void runCodeStep();
+    // The Set Code button, with the row marked in the list (if any).
+    void modifyCode(std::optional<uint32_t> selectedRow);
+    // Disconnect ends any recording.
+    void onDisconnect();
+
+    RecordingState state() const { return state_; }
+    bool automaticTicked() const { return state_ == RecordingState::Automatic; }
+    bool codeInputRequest() const { return codeInputRequest_; }
+    int32_t autoPeriodMs() const { return autoPeriodMs_; }
+    // The period field as the window shows it, in seconds.
+    float periodFieldSeconds() const { return static_cast<float>(autoPeriodMs_) * 0.001f; }
+    const char* manualButtonText(app::Language language) const;
+
+private:
+    void applyPendingEdit();
+    // Timer 3 goes on with what recording needs after a code change borrowed it.
+    void restoreRecordTimer();
+    void stopRecordTimer();
+
+    RecordTable& table_;
+    WorkpieceCodes& codes_;
+    const RecordSources& sources_;
+    app::TimerSchedule& timers_;
+    app::SettingsStore& store_;
+    app::Prompts& prompts_;
+    const app::Clock& clock_;
+
+    RecordingState state_ = RecordingState::Idle;
+    int32_t autoPeriodMs_;
+    bool codeInputRequest_ = false;
+};
+
+}  // namespace gaugemon::records

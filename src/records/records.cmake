@@ -1,0 +1,26 @@
+# Records: table, recording, codes, export and backup. Plain C++, no Qt.
+add_library(gaugemon_records STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/atomic_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/byte_sink.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/gbk.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/periodic_backup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_columns.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/recorder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/records.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/time_stamp.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/workpiece_code.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/workpiece_codes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/worksheet_export.cpp
+)
+target_link_libraries(gaugemon_records PUBLIC gaugemon_core)
+set_target_properties(gaugemon_records PROPERTIES AUTOMOC OFF)
+
+# The record list's table model: a view on the table, Qt Core only.
+add_library(gaugemon_records_model STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/record_list_model.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_list_model.h
+)
+target_link_libraries(gaugemon_records_model PUBLIC gaugemon_records Qt6::Core)

@@ -1,0 +1,50 @@
+#include "records/records.h"
+
+#include <algorithm>
+
+#include "records/record_texts.h"
+
+namespace gaugemon::records {
+
+bool confirmClose(const RecordTable& table, app::Prompts& prompts, app::Language language) {
+    if (!table.hasUnsavedRows()) return true;
+    return prompts.askYesNo(app::pick(language, text::kUnsavedRowsEn, text::kUnsavedRowsZh));
+}
+
+Records::Records(const RecordsSeams& seams)
+    : codes(seams.store),
+      recorder(table, codes, seams.sources, seams.timers, seams.store, seams.prompts, seams.clock),
+      backup(table, seams.sources, seams.timers, seams.clock, seams.prompts, seams.backupDirectory),
+      exporter(table, seams.sources, seams.timers, seams.prompts),
+      prompts_(seams.prompts),
+      sources_(seams.sources) {}
+
+bool Records::onTimer(int id) {
+    if (id == app::timer::kRecord) {
+        recorder.onRecordTimer();
+        return true;
+    }
+    if (id == app::timer::kBackup) {
+        backup.onBackupTimer();
+        return true;
+    }
+    return false;
+}
+
+ColumnPreparation Records::onConnected(unsigned probeCount) {
+    const app::Language language = sources_.language();
+    const TableLayout wanted{std::clamp<unsigned>(probeCount, 1, link::kMaxProbes), codes.enabled(), language};
+    const ColumnPreparation preparation = table.prepareColumns(wanted);
+    if (preparation.outcome == PrepareOutcome::KeptRowsOfOtherLayout)
+        prompts_.showMessage(layoutChangeMessage(preparation, language));
+    return preparation;
+}
+
+void Records::onDisconnect() {
+    recorder.onDisconnect();
+    backup.onDisconnect();
+}
+
+bool Records::confirmClose() { return records::confirmClose(table, prompts_, sources_.language()); }
+
+}  // namespace gaugemon::records

@@ -1,0 +1,58 @@
+#pragma once
+#include <string>
+
+#include "app/clock.h"
+#include "app/prompts.h"
+#include "app/settings_store.h"
+#include "app/timer_schedule.h"
+#include "records/periodic_backup.h"
+#include "records/record_sources.h"
+#include "records/record_table.h"
+#include "records/recorder.h"
+#include "records/workpiece_codes.h"
+#include "records/worksheet_export.h"
+
+namespace gaugemon::records {
+
+// The seams the records reach the station through.
+struct RecordsSeams {
+    app::TimerSchedule& timers;
+    app::SettingsStore& store;
+    app::Prompts& prompts;
+    const app::Clock& clock;
+    const RecordSources& sources;
+    std::string backupDirectory;  // the directory of the executable
+};
+
+// Closing the window or Exit: true when the program may end, asking first
+// when rows exist that are in no file yet.
+bool confirmClose(const RecordTable& table, app::Prompts& prompts, app::Language language);
+
+// All the records of the main window in one place: the table, recording,
+// workpiece codes, export and backup, and the calls the link makes.
+class Records {
+public:
+    explicit Records(const RecordsSeams& seams);
+
+    // Timers 3 and 7; false for any other id.
+    bool onTimer(int id);
+    // The connection step, with the probe count the instrument reported.
+    // Rows of another layout stay and the operator is told why nothing new
+    // is recorded until the table is saved and cleared.
+    ColumnPreparation onConnected(unsigned probeCount);
+    // Disconnect: ends recording and the backup box.
+    void onDisconnect();
+    bool confirmClose();
+
+    RecordTable table;
+    WorkpieceCodes codes;
+    Recorder recorder;
+    PeriodicBackup backup;
+    WorksheetExport exporter;
+
+private:
+    app::Prompts& prompts_;
+    const RecordSources& sources_;
+};
+
+}  // namespace gaugemon::records

@@ -1,0 +1,35 @@
+#include "records/table_file.h"
+
+#include <algorithm>
+
+namespace gaugemon::records {
+
+HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources) {
+    HeaderSpec spec;
+    spec.language = sources.language();
+    // The rows decide the columns: a header that disagreed with them would
+    // shift every field of every line.
+    if (table.layout().hasColumns()) {
+        spec.probeCount = table.layout().probeCount;
+        spec.codeColumn = table.layout().codeColumn;
+    } else {
+        spec.probeCount = std::clamp<unsigned>(sources.probeCount(), 1, link::kMaxProbes);
+        spec.codeColumn = false;
+    }
+    for (unsigned probe = 1; probe <= link::kMaxProbes; ++probe) spec.limits[probe - 1] = sources.limits(probe);
+    return spec;
+}
+
+FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources, RecordFileFormat format,
+                               const std::string& path) {
+    const std::string header = buildHeader(headerSpecFor(table, sources), format);
+    const uint64_t stamp = table.changeStamp();
+    FileWriteResult result = replaceFile(path, [&](ByteSink& sink) {
+        sink.write(header);
+        return writeRows(table, format, sink);
+    });
+    if (result.ok) table.markSaved(stamp);
+    return result;
+}
+
+}  // namespace gaugemon::records

@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+#include "records/atomic_file.h"
+#include "records/record_file.h"
+#include "records/record_sources.h"
+#include "records/record_table.h"
+
+namespace gaugemon::records {
+
+// The header of a file written now: the columns of the rows held (before the
+// first connection, what the link reports), the titles in the language of the
+// moment, the limits as they stand.
+HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources);
+
+// Writes the whole table to `path` (export and backup alike); on success the
+// rows count as saved.
+FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources, RecordFileFormat format,
+                               const std::string& path);
+
+}  // namespace gaugemon::records

@@ -1,0 +1,27 @@
+#include "records/workpiece_codes.h"
+
+namespace gaugemon::records {
+
+WorkpieceCodes::WorkpieceCodes(app::SettingsStore& store)
+    : store_(store), enabled_(store.readInt(app::keys::kCodeEn, app::defaults::kCodeEn) != 0) {}
+
+void WorkpieceCodes::setEnabled(bool on) {
+    enabled_ = on;
+    store_.writeInt(app::keys::kCodeEn, on ? 1 : 0);
+}
+
+void WorkpieceCodes::requestEdit(uint32_t row, const WorkpieceCode& code) {
+    editRequested_ = true;
+    editedRow_ = row;
+    editedCode_ = code;
+}
+
+WorkpieceCode askWorkpieceCode(app::Prompts& prompts, app::Language language) {
+    for (;;) {
+        const CodeCheck check = checkCode(prompts.askWorkpieceCode(language));
+        if (check.problem == CodeProblem::None) return check.code;
+        prompts.showMessage(codeProblemMessage(check.problem, language));
+    }
+}
+
+}  // namespace gaugemon::records

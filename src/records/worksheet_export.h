@@ -1,0 +1,31 @@
+#pragma once
+#include "app/prompts.h"
+#include "app/timer_schedule.h"
+#include "records/atomic_file.h"
+#include "records/record_sources.h"
+#include "records/record_table.h"
+
+namespace gaugemon::records {
+
+enum class ExportOutcome : uint8_t { Cancelled, Written, Failed };
+
+// The Save button: writes the whole table to a file the operator names, in
+// the format of the filter picked (kExportFilters), with or without a
+// connection. The dialog's filter list and default name are in record_file.h.
+class WorksheetExport {
+public:
+    WorksheetExport(RecordTable& table, const RecordSources& sources, app::TimerSchedule& timers,
+                    app::Prompts& prompts);
+
+    ExportOutcome run();
+    const FileWriteResult& lastResult() const { return lastResult_; }
+
+private:
+    RecordTable& table_;
+    const RecordSources& sources_;
+    app::TimerSchedule& timers_;
+    app::Prompts& prompts_;
+    FileWriteResult lastResult_;
+};
+
+}  // namespace gaugemon::records
