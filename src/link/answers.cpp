@@ -31,10 +31,10 @@ Answer readAnswer(const uint8_t* bytes, size_t count, const LinkState& link) {
             answer.payload = bytes + 3;
             answer.payloadLength = kRawReadingBytes;
         }
-    } else if (byteCount == 2 && link.pending.flagsReadsLeft > 0) {
+    } else if (byteCount == 2 && link.pending.flagsReadsLeft > 0 && dataBytes >= 2) {
         answer.kind = AnswerKind::FormatFlags;
         answer.data = word(bytes + 3);
-    } else if (byteCount == 4 * link.probeCount && dataBytes >= byteCount) {
+    } else if (byteCount == 4 * clampProbeCount(link.probeCount) && dataBytes >= byteCount) {
         answer.kind = AnswerKind::Readings;
         answer.payload = bytes + 3;
         answer.payloadLength = byteCount;
@@ -58,7 +58,8 @@ Answer classifyAnswer(const uint8_t* bytes, size_t count, const LinkState& link)
         answer.kind = AnswerKind::WriteEcho;
         answer.reg = word(bytes + 2);
         answer.data = word(bytes + 4);
-    } else if (address == link.pending.newAddress && count >= 8 && word(bytes + 2) == reg::kAddressFF) {
+    } else if (address == link.pending.newAddress && address != link.deviceAddress && count >= 8 &&
+               word(bytes + 2) == reg::kAddressFF) {
         // The instrument answers an address write from its new address.
         answer.kind = AnswerKind::NewAddressEcho;
         answer.reg = reg::kAddressFF;

@@ -1,7 +1,5 @@
 #include "link/decode.h"
 
-#include <algorithm>
-
 namespace gaugemon::link {
 
 ChannelReading decodeReading(const uint8_t* raw4) {
@@ -22,7 +20,8 @@ ChannelReading decodeReading(const uint8_t* raw4) {
 }
 
 void decodeReadings(LinkState& link) {
-    const unsigned probes = std::min<unsigned>(link.probeCount, kReadingSlots);
+    // As many probes as the request asked for (see readingsRequest).
+    const unsigned probes = clampProbeCount(link.probeCount);
     for (unsigned i = 0; i < probes; ++i) link.readings[i] = decodeReading(&link.rawReadings[4 * i]);
 }
 

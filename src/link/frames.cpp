@@ -30,7 +30,8 @@ RequestFrame deviceInfoQuery(DataFormat format) {
 }
 
 RequestFrame readingsRequest(uint8_t address, unsigned probes) {
-    return make(address, kFunctionRead, reg::kFirstReading, static_cast<uint16_t>(2 * probes));
+    // Never a request for no probes, nor one whose answer would not fit a read.
+    return make(address, kFunctionRead, reg::kFirstReading, static_cast<uint16_t>(2 * clampProbeCount(probes)));
 }
 
 RequestFrame formatFlagsRead(uint8_t address) { return make(address, kFunctionRead, reg::kFormatFlags, 1); }

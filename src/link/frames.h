@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 
+#include "link/link_state.h"
 #include "link/protocol.h"
 
 namespace gaugemon::link {
@@ -13,6 +14,7 @@ using RequestFrame = std::array<uint8_t, 8>;
 void buildFrame(RequestFrame& frame, uint8_t address, uint8_t function, uint16_t reg, uint16_t field);
 
 RequestFrame deviceInfoQuery(DataFormat format);
+// Asks for the readings of `probes` probes, kept within 1..60.
 RequestFrame readingsRequest(uint8_t address, unsigned probes);
 RequestFrame formatFlagsRead(uint8_t address);
 RequestFrame unlockWrite(uint8_t address);
@@ -27,7 +29,8 @@ RequestFrame displayModeWrite(uint8_t address, uint8_t modeIndex);
 constexpr uint8_t kZeroAllChannels = 0xFF;
 RequestFrame zeroRequest(DataFormat format, uint8_t address, uint8_t channel, bool singleProbeDevice);
 
-// Expected answer length of a readings request.
-constexpr unsigned readingsAnswerLength(unsigned probes) { return 4 * probes + 5; }
+// Expected answer length of a readings request for `probes` probes (1..60,
+// as the request is).
+constexpr unsigned readingsAnswerLength(unsigned probes) { return 4 * clampProbeCount(probes) + 5; }
 
 }  // namespace gaugemon::link

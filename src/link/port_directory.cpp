@@ -1,0 +1,85 @@
+#include "link/port_directory.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace gaugemon::link {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr std::string_view kDevicePrefix = "\\\\.\\";  // the \\.\ of Windows names above COM9
+constexpr unsigned kHighestPortNumber = 255;
+
+bool equalsIgnoringCase(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 'a' + 'A') : text[i];
+        if (c != upper[i]) return false;
+    }
+    return true;
+}
+
+std::string homeDirectory() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+    return {};
+}
+}  // namespace
+
+PortDirectory::PortDirectory() : PortDirectory(defaultDirectory()) {}
+
+PortDirectory::PortDirectory(fs::path directory, fs::path deviceRoot)
+    : directory_(std::move(directory)), deviceRoot_(std::move(deviceRoot)) {}
+
+fs::path PortDirectory::defaultDirectory() {
+    const std::string home = homeDirectory();
+    if (home.empty()) return {};
+    return fs::path(home) / ".local" / "share" / "gaugemon" / "ports";
+}
+
+std::optional<unsigned> PortDirectory::portNumber(std::string_view name) {
+    if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix) name.remove_prefix(kDevicePrefix.size());
+    if (name.size() < 4 || name.size() > 6 || !equalsIgnoringCase(name.substr(0, 3), "COM")) return std::nullopt;
+    unsigned number = 0;
+    for (const char c : name.substr(3)) {
+        if (c < '0' || c > '9') return std::nullopt;
+        number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (number > kHighestPortNumber) return std::nullopt;
+    return number;
+}
+
+fs::path PortDirectory::entryFor(std::string_view name) const {
+    const auto number = portNumber(name);
+    if (!number || directory_.empty()) return {};
+    return directory_ / ("COM" + std::to_string(*number));
+}
+
+std::string PortDirectory::devicePath(std::string_view name) const {
+    if (!name.empty() && name.front() == '/') return std::string(name);
+    const auto number = portNumber(name);
+    if (!number) return {};
+
+    std::error_code error;
+    const fs::path entry = entryFor(name);
+    if (!entry.empty() && fs::symlink_status(entry, error).type() != fs::file_type::not_found && !error) {
+        // A link that leads somewhere is opened by its target, so the device is
+        // locked and reported under its own name; a dangling one is opened as
+        // it is and fails with "no such device".
+        const fs::path target = fs::canonical(entry, error);
+        return error ? entry.string() : target.string();
+    }
+
+    if (*number == 0) return {};
+    const std::string index = std::to_string(*number - 1);
+    for (const char* family : {"ttyUSB", "ttyACM"}) {
+        const fs::path candidate = deviceRoot_ / (family + index);
+        if (fs::exists(candidate, error)) return candidate.string();
+    }
+    return (deviceRoot_ / ("ttyS" + index)).string();
+}
+
+}  // namespace gaugemon::link

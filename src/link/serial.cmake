@@ -1,0 +1,7 @@
+# Port names to devices (Linux): plain C++, shared with the simulator.
+add_library(gaugemon_ports STATIC port_directory.cpp)
+target_include_directories(gaugemon_ports PUBLIC ${PROJECT_SOURCE_DIR}/src)
+
+# The real serial line on QSerialPort.
+add_library(gaugemon_serial STATIC qt_serial_port.cpp)
+target_link_libraries(gaugemon_serial PUBLIC gaugemon_link gaugemon_ports Qt6::Core Qt6::SerialPort)

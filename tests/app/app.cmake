@@ -1,0 +1,2 @@
+gaugemon_add_test(app_settings_test SOURCES settings_test.cpp LIBS gaugemon_platform)
+gaugemon_add_test(app_timer_test SOURCES timer_test.cpp LIBS gaugemon_platform)

@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <functional>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "app/qt_timer_schedule.h"
+#include "app/virtual_time.h"
+
+using namespace gaugemon::app;
+
+namespace {
+
+// What fired, when, and how deep inside other ticks.
+struct Fired {
+    int id;
+    int64_t at;
+    int depth;
+    bool operator==(const Fired&) const = default;
+};
+
+class VirtualTimeTest : public ::testing::Test {
+protected:
+    VirtualTimeTest() {
+        schedule.setTickHandler([this](int id) {
+            ++depth_;
+            fired.push_back({id, time.nowMs(), depth_});
+            if (onTick) onTick(id);
+            --depth_;
+        });
+    }
+
+    std::vector<int64_t> timesOf(int id) const {
+        std::vector<int64_t> times;
+        for (const Fired& f : fired) {
+            if (f.id == id) times.push_back(f.at);
+        }
+        return times;
+    }
+
+    VirtualTime time;
+    VirtualTimerSchedule schedule{time};
+    std::vector<Fired> fired;
+    std::function<void(int)> onTick;
+
+private:
+    int depth_ = 0;
+};
+
+}  // namespace
+
+TEST_F(VirtualTimeTest, RunningTimerFiresOncePerPeriodUntilStopped) {
+    schedule.start(timer::kBackup, 100);
+    time.advanceBy(350);
+    EXPECT_EQ(timesOf(timer::kBackup), (std::vector<int64_t>{100, 200, 300}));
+    EXPECT_EQ(schedule.remainingMs(timer::kBackup), 50);
+    schedule.stop(timer::kBackup);
+    time.advanceBy(1000);
+    EXPECT_EQ(fired.size(), 3u);
+    EXPECT_FALSE(schedule.isRunning(timer::kBackup));
+    EXPECT_EQ(schedule.remainingMs(timer::kBackup), -1);
+    EXPECT_EQ(time.nowMs(), 1350);
+}
+
+TEST_F(VirtualTimeTest, StartingARunningTimerReplacesPeriodAndCountdown) {
+    schedule.start(timer::kRequest, 100);
+    time.advanceBy(60);
+    schedule.start(timer::kRequest, 50);
+    EXPECT_EQ(schedule.periodOf(timer::kRequest), 50);
+    time.advanceBy(200);
+    // Never at 100: the first countdown was replaced, not joined by a second.
+    EXPECT_EQ(timesOf(timer::kRequest), (std::vector<int64_t>{110, 160, 210, 260}));
+}
+
+TEST_F(VirtualTimeTest, StoppingAStoppedOrUnknownTimerChangesNothing) {
+    schedule.stop(timer::kLogo);
+    schedule.stop(-1);
+    schedule.stop(TimerSchedule::kMaxId + 1);
+    schedule.start(TimerSchedule::kMaxId + 1, 10);
+    schedule.start(timer::kLogo, 100);
+    schedule.stop(timer::kLogo);
+    schedule.stop(timer::kLogo);
+    time.advanceBy(500);
+    EXPECT_TRUE(fired.empty());
+    EXPECT_FALSE(schedule.isRunning(TimerSchedule::kMaxId + 1));
+}
+
+TEST_F(VirtualTimeTest, DueTimersFireInTimeOrderThenStartOrder) {
+    VirtualTimerSchedule other(time);
+    other.setTickHandler([this](int id) { fired.push_back({100 + id, time.nowMs(), 1}); });
+    schedule.start(timer::kWatchdog, 30);
+    schedule.start(timer::kAnswer, 20);
+    other.start(timer::kRequest, 20);
+    schedule.start(timer::kRecord, 10);
+    time.advanceBy(30);
+    // At 20 the record timer comes last: its countdown was re-armed at 10.
+    const std::vector<Fired> expected = {{timer::kRecord, 10, 1},  {timer::kAnswer, 20, 1},
+                                         {101, 20, 1},             {timer::kRecord, 20, 1},
+                                         {timer::kWatchdog, 30, 1}, {timer::kRecord, 30, 1}};
+    EXPECT_EQ(fired, expected);
+}
+
+TEST_F(VirtualTimeTest, OneShotTickThatStopsItselfFiresOnce) {
+    onTick = [this](int id) { schedule.stop(id); };
+    schedule.start(timer::kLogo, 100);
+    schedule.start(timer::kLogo, 10);  // a resize right after opening
+    time.advanceBy(1000);
+    EXPECT_EQ(timesOf(timer::kLogo), (std::vector<int64_t>{10}));
+}
+
+TEST_F(VirtualTimeTest, TickThatRestartsItsOwnTimerHasTheLastWord) {
+    // The request tick arms a 1233 ms fallback, the answer tick replaces it by 15 ms.
+    onTick = [this](int id) {
+        schedule.stop(id);
+        if (id == timer::kRequest) {
+            schedule.start(timer::kAnswer, 209);
+            schedule.start(timer::kRequest, 1233);
+        } else {
+            schedule.start(timer::kRequest, 15);
+        }
+    };
+    schedule.start(timer::kRequest, 15);
+    time.advanceBy(15 + 224 * 2);
+    EXPECT_EQ(timesOf(timer::kRequest), (std::vector<int64_t>{15, 239, 463}));
+    EXPECT_EQ(timesOf(timer::kAnswer), (std::vector<int64_t>{224, 448}));
+}
+
+TEST_F(VirtualTimeTest, ModalDialogInsideATickRunsOtherTicksNestedAndMovesTime) {
+    // The answer tick opens a dialog for 100 ms; the request timer keeps firing
+    // inside it, and nothing is fired twice or out of order.
+    onTick = [this](int id) {
+        if (id == timer::kAnswer) {
+            schedule.stop(timer::kAnswer);
+            time.advanceBy(100);
+        }
+    };
+    schedule.start(timer::kRequest, 40);
+    schedule.start(timer::kAnswer, 50);
+    time.advanceBy(200);
+    const std::vector<Fired> expected = {{timer::kRequest, 40, 1},  {timer::kAnswer, 50, 1},
+                                         {timer::kRequest, 80, 2},  {timer::kRequest, 120, 2},
+                                         {timer::kRequest, 160, 1}, {timer::kRequest, 200, 1}};
+    EXPECT_EQ(fired, expected);
+    EXPECT_EQ(time.nowMs(), 200);
+}
+
+TEST_F(VirtualTimeTest, NestedDialogMayOutlastTheOuterAdvance) {
+    onTick = [this](int id) {
+        schedule.stop(id);
+        if (id == timer::kAnswer) time.advanceBy(1000);
+    };
+    schedule.start(timer::kAnswer, 10);
+    schedule.start(timer::kWatchdog, 500);
+    time.advanceBy(20);
+    // The watchdog expired while the dialog was open, once.
+    EXPECT_EQ(timesOf(timer::kWatchdog), (std::vector<int64_t>{500}));
+    EXPECT_EQ(time.nowMs(), 1010);
+}
+
+TEST_F(VirtualTimeTest, ZeroPeriodIsTheShortestPeriodNotALoopWithoutEnd) {
+    schedule.start(timer::kRecord, 0);
+    time.advanceBy(5);
+    EXPECT_EQ(timesOf(timer::kRecord), (std::vector<int64_t>{1, 2, 3, 4, 5}));
+}
+
+TEST_F(VirtualTimeTest, RunUntilStopsAtTheConditionOrTheLimit) {
+    schedule.start(timer::kDiscovery, 20);
+    EXPECT_TRUE(time.runUntil([this] { return fired.size() == 3; }, 1000));
+    EXPECT_EQ(time.nowMs(), 60);
+    schedule.stop(timer::kDiscovery);
+    EXPECT_FALSE(time.runUntil([this] { return fired.size() == 4; }, 500));
+    EXPECT_EQ(time.nowMs(), 560);
+}
+
+TEST(VirtualClock, LocalTimeFollowsVirtualMillisecondsAcrossDateBoundaries) {
+    VirtualTime time({2019, 11, 29, 13, 52, 30});
+    time.advanceBy(29999);
+    EXPECT_EQ(time.localNow().second, 59);
+    time.advanceBy(1);
+    const LocalDateTime a = time.localNow();
+    EXPECT_EQ(std::make_tuple(a.hour, a.minute, a.second), std::make_tuple(13, 53, 0));
+
+    VirtualTime newYear({2019, 12, 31, 23, 59, 59});
+    newYear.advanceBy(1000);
+    const LocalDateTime b = newYear.localNow();
+    EXPECT_EQ(std::make_tuple(b.year, b.month, b.day, b.hour, b.minute, b.second),
+              std::make_tuple(2020, 1, 1, 0, 0, 0));
+
+    VirtualTime leap({2020, 2, 28, 23, 59, 59});
+    leap.advanceBy(1000);
+    EXPECT_EQ(std::make_pair(leap.localNow().month, leap.localNow().day), std::make_pair(2, 29));
+    leap.advanceBy(86400 * 1000);
+    EXPECT_EQ(std::make_pair(leap.localNow().month, leap.localNow().day), std::make_pair(3, 1));
+}
+
+// ---------------------------------------------------------------- QTimer schedule
+
+namespace {
+
+QCoreApplication& application() {
+    static int argc = 1;
+    static char name[] = "timer_test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+// Runs the event loop until `ticks` ticks arrived; a generous guard ends a
+// run that would otherwise hang the suite.
+std::vector<int> runForTicks(QtTimerSchedule& schedule, size_t ticks, const std::function<void(int)>& onTick = {}) {
+    application();
+    std::vector<int> seen;
+    QEventLoop loop;
+    schedule.setTickHandler([&](int id) {
+        seen.push_back(id);
+        if (onTick) onTick(id);
+        if (seen.size() >= ticks) loop.quit();
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+    guard.start(10000);
+    loop.exec();
+    schedule.setTickHandler({});
+    return seen;
+}
+
+}  // namespace
+
+TEST(QtTimerSchedule, TickCarriesTheIdAndAStoppedTimerStaysQuiet) {
+    application();
+    QtTimerSchedule schedule;
+    schedule.start(timer::kAnswer, 1);
+    EXPECT_TRUE(schedule.isRunning(timer::kAnswer));
+    const auto seen = runForTicks(schedule, 1, [&](int id) { schedule.stop(id); });
+    EXPECT_EQ(seen, std::vector<int>{timer::kAnswer});
+    EXPECT_FALSE(schedule.isRunning(timer::kAnswer));
+    schedule.stop(timer::kAnswer);
+    schedule.stop(-3);
+    schedule.start(99, 1);
+    EXPECT_FALSE(schedule.isRunning(99));
+}
+
+TEST(QtTimerSchedule, RestartReplacesALongPeriodByAShortOne) {
+    application();
+    QtTimerSchedule schedule;
+    schedule.start(timer::kRequest, 1233);
+    schedule.start(timer::kRequest, 1233 * 1000);
+    schedule.start(timer::kRequest, 1);
+    // Keeps running: a window timer repeats until stopped.
+    const auto seen = runForTicks(schedule, 3);
+    EXPECT_EQ(seen, (std::vector<int>{timer::kRequest, timer::kRequest, timer::kRequest}));
+    EXPECT_TRUE(schedule.isRunning(timer::kRequest));
+}
