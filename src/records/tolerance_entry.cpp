@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace gaugemon::records {
 
@@ -34,7 +33,12 @@ DecimalDigits decimalDigits(float magnitude) {
     for (; p < result.ptr && *p != 'e'; ++p) {
         if (*p >= '0' && *p <= '9' && out.count < 12) out.d[out.count++] = *p - '0';
     }
-    if (p < result.ptr) out.exponent = std::atoi(p + 1);
+    // The exponent: 'e', a sign, then digits; the buffer has no terminator.
+    if (p + 2 < result.ptr) {
+        int exponent = 0;
+        std::from_chars(p + 2, result.ptr, exponent);
+        out.exponent = p[1] == '-' ? -exponent : exponent;
+    }
     return out;
 }
 

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+
+#include "app/settings_store.h"
+#include "display/chart_colors.h"
+#include "display/display_update.h"
+
+using namespace gaugemon::display;
+using gaugemon::app::MemorySettingsStore;
+using gaugemon::link::ChannelReading;
+using gaugemon::link::LinkState;
+using gaugemon::records::ToleranceTable;
+
+namespace {
+
+// A 646 x 263 pixel plot: with the default range of +-10 mm the range spans
+// 200 pixels at 100 counts per pixel and value 0 lies on row 252.
+constexpr ChartArea kPlot{22, 668, 120, 383};
+constexpr int32_t kY0 = 252;
+
+QRgb rgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
+const QRgb kGreen = rgb(colors::kOk);
+const QRgb kRed = rgb(colors::kNg);
+const QRgb kGrey = rgb(colors::kPlotBackground);
+const QRgb kMark = rgb(colors::kToleranceMark);
+const QRgb kAxis = rgb(colors::kAxis);
+
+class ChartTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "display_chart_test";
+        static char* argv[] = {name, nullptr};
+        if (!QGuiApplication::instance()) app_ = new QGuiApplication(argc, argv);
+    }
+
+    ChartTest() {
+        tolerances.load(store, LengthUnit::Millimetre);  // 3.000 .. 6.000 mm
+        chart.setLayout(DisplayUpdate::kDefaultClientSize, kPlot);
+        chart.clearPlot();
+    }
+
+    // One accepted frame with the given values on the first probes.
+    bool show(unsigned probes, std::initializer_list<int32_t> values) {
+        link.connected = true;
+        link.probeCount = probes;
+        unsigned i = 0;
+        for (int32_t v : values) link.readings[i++] = ChannelReading{v, false};
+        link.readingsReady = true;
+        return chart.run(link, tolerances);
+    }
+    bool showAll(unsigned probes, int32_t value) {
+        for (unsigned i = 0; i < probes; ++i) link.readings[i] = ChannelReading{value, false};
+        return show(probes, {});
+    }
+
+    QRgb at(int x, int y) const { return chart.image().pixel(x, y); }
+
+    bool anyPixelIn(const QRect& r, QRgb colour) const {
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (at(x, y) == colour) return true;
+        return false;
+    }
+
+    static inline QGuiApplication* app_ = nullptr;
+    MemorySettingsStore store;
+    ToleranceTable tolerances;
+    LinkState link;
+    DisplayUpdate chart;
+};
+
+}  // namespace
+
+TEST_F(ChartTest, GreenBarFillsItsRectangleAboveTheZeroLine) {
+    ASSERT_TRUE(show(1, {4000}));
+    // 4000 counts are 40 pixels: rows 212..251, columns 22..221 (bar width 200).
+    EXPECT_EQ(at(23, 212), kGreen);
+    EXPECT_EQ(at(22, 212), kAxis) << "the left axis lies over the first bar";
+    EXPECT_EQ(at(221, 251), kGreen);
+    EXPECT_EQ(at(150, 240), kGreen);
+    EXPECT_NE(at(150, 211), kGreen);
+    EXPECT_NE(at(222, 240), kGreen);
+    EXPECT_EQ(at(150, 211), kGrey) << "the column is cleared above the bar";
+    EXPECT_EQ(at(150, 260), kGrey) << "and below it";
+    EXPECT_FALSE(chart.anyNg());
+}
+
+TEST_F(ChartTest, OutOfToleranceBarIsRedAndSetsAnyNg) {
+    ASSERT_TRUE(show(2, {4000, 7000}));
+    const int32_t second = 22 + 646 / 2;
+    EXPECT_EQ(at(100, 240), kGreen);
+    EXPECT_EQ(at(second + 1, kY0 - 69), kRed);
+    EXPECT_EQ(at(second + 199, kY0 - 1), kRed);
+    EXPECT_TRUE(chart.anyNg());
+}
+
+TEST_F(ChartTest, NegativeBarGrowsDownFromTheZeroLine) {
+    ASSERT_TRUE(show(1, {-4000}));
+    EXPECT_EQ(at(150, kY0 + 1), kRed);
+    EXPECT_EQ(at(150, kY0 + 39), kRed);
+    EXPECT_EQ(at(150, kY0 + 45), kGrey);
+    EXPECT_EQ(at(150, kY0 - 5), kGrey);
+}
+
+TEST_F(ChartTest, ToleranceMarksCrossTheBarWidthOnly) {
+    tolerances.setDisplayLimits(1, 3000, 11000, LengthUnit::Millimetre, store);
+    tolerances.setDisplayLimits(2, -14000, 6000, LengthUnit::Millimetre, store);
+    ASSERT_TRUE(show(2, {4000, 0}));
+    // LSL 3000 lies 30 pixels over the zero line, across the green bar.
+    EXPECT_EQ(at(23, kY0 - 30), kMark);
+    EXPECT_EQ(at(221, kY0 - 30), kMark);
+    EXPECT_NE(at(222, kY0 - 30), kMark);
+    EXPECT_EQ(at(150, kY0 - 29), kGreen);
+    // USL 11000 is beyond the range but inside the plot: marked in the margin.
+    EXPECT_EQ(at(150, kY0 - 110), kMark);
+    // Probe 2: USL 6000 is marked, LSL -14000 would fall below the plot.
+    const int32_t second = 22 + 323;
+    EXPECT_EQ(at(second + 150, kY0 - 60), kMark);
+    EXPECT_FALSE(anyPixelIn(QRect(second, kPlot.bottom - 2, 200, 30), kMark));
+}
+
+TEST_F(ChartTest, AxesFrameTheColumns) {
+    ASSERT_TRUE(show(1, {4000}));
+    // The zero line stops two pixels short of the right edge and lies over the bar.
+    EXPECT_EQ(at(22, kY0), kAxis);
+    EXPECT_EQ(at(150, kY0), kAxis);
+    EXPECT_EQ(at(665, kY0), kAxis);
+    EXPECT_NE(at(666, kY0), kAxis);
+    // Left axis over the whole plot height, range lines across the plot.
+    EXPECT_EQ(at(22, kPlot.top), kAxis);
+    EXPECT_EQ(at(22, kPlot.bottom - 1), kAxis);
+    EXPECT_EQ(at(400, kY0 - 100), kAxis);
+    EXPECT_EQ(at(667, kY0 - 100), kAxis);
+    EXPECT_EQ(at(400, kY0 + 100), kAxis);
+    EXPECT_NE(at(668, kY0 + 100), kAxis);
+}
+
+TEST_F(ChartTest, VerdictBoxShowsOkInGreenAndNgInRed) {
+    const QRect box(680, 16, 77, 49);
+    ASSERT_TRUE(show(1, {4000}));
+    EXPECT_EQ(at(680, 16), kGrey);
+    EXPECT_EQ(at(756, 64), kGrey);
+    EXPECT_TRUE(anyPixelIn(box, kGreen));
+    EXPECT_FALSE(anyPixelIn(box, kRed));
+
+    ASSERT_TRUE(show(1, {9000}));
+    EXPECT_TRUE(anyPixelIn(box, kRed));
+    EXPECT_FALSE(anyPixelIn(box, kGreen));
+}
+
+TEST_F(ChartTest, LogoCoversTheVerdictBox) {
+    chart.setLogoShown(true);
+    ASSERT_TRUE(show(1, {9000}));
+    EXPECT_EQ(at(700, 40), qRgba(0, 0, 0, 0));
+    EXPECT_TRUE(chart.anyNg());
+}
+
+TEST_F(ChartTest, ColumnGeometryOnA646PixelPlot) {
+    const struct {
+        unsigned probes;
+        int32_t barW;
+    } cases[] = {{1, 200}, {10, 51}, {60, 9}};
+    for (const auto& c : cases) {
+        chart.clearPlot();
+        ASSERT_TRUE(showAll(c.probes, 4000));
+        for (unsigned i = 0; i < c.probes; ++i) {
+            const int32_t xL = 22 + static_cast<int32_t>(646 * i / c.probes);
+            EXPECT_EQ(at(xL + 1, kY0 - 5), kGreen) << c.probes << " probes, column " << i;
+            EXPECT_EQ(at(xL + c.barW - 1, kY0 - 5), kGreen) << c.probes << " probes, column " << i;
+            EXPECT_NE(at(xL + c.barW, kY0 - 5), kGreen) << c.probes << " probes, column " << i;
+        }
+    }
+}
+
+TEST_F(ChartTest, FrameWithoutChangeDrawsNothing) {
+    ASSERT_TRUE(show(3, {4000, -2000, 7000}));
+    const QImage before = chart.image().copy();
+    EXPECT_FALSE(show(3, {4000, -2000, 7000}));
+    EXPECT_EQ(chart.image(), before);
+    EXPECT_FALSE(link.readingsReady);
+}
+
+TEST_F(ChartTest, RedrawRequestDrawsUnchangedValuesAgain) {
+    ASSERT_TRUE(show(1, {4000}));
+    chart.clearPlot();
+    EXPECT_EQ(at(150, 240), kGrey);
+    EXPECT_TRUE(show(1, {4000}));
+    EXPECT_EQ(at(150, 240), kGreen);
+}
+
+TEST_F(ChartTest, ShorterBarErasesTheOldOneAbove) {
+    ASSERT_TRUE(show(1, {5000}));
+    EXPECT_EQ(at(150, kY0 - 45), kGreen);
+    ASSERT_TRUE(show(1, {1000}));
+    EXPECT_EQ(at(150, kY0 - 45), kGrey);
+    EXPECT_EQ(at(150, kY0 - 5), kRed);
+}
+
+TEST_F(ChartTest, ImageKeepsTheChartAcrossLayoutChanges) {
+    ASSERT_TRUE(show(1, {4000}));
+    // A larger window keeps the verdict box; a moved plot is cleared and
+    // redrawn in full at the next update.
+    const ChartArea wider{22, 868, 120, 383};
+    chart.setLayout(QSize(1438, 758), wider);
+    EXPECT_EQ(chart.image().size(), QSize(1438, 758));
+    EXPECT_TRUE(anyPixelIn(QRect(680, 16, 77, 49), kGreen));
+    EXPECT_EQ(at(150, 240), kGrey);
+    EXPECT_TRUE(show(1, {4000}));
+    EXPECT_EQ(at(150, 240), kGreen);
+    EXPECT_EQ(at(865, kY0), kAxis);
+}
+
+TEST_F(ChartTest, ConfirmedRangeClearsThePlotAndRescales) {
+    ASSERT_TRUE(show(1, {4000}));
+    EXPECT_EQ(chart.confirmRange(-10.0f, 0.0f, store), std::string_view(" >0! "));
+    EXPECT_EQ(at(150, 240), kGreen) << "a refused range leaves the chart alone";
+    EXPECT_EQ(chart.confirmRange(0.0f, 5.0f, store), nullptr);
+    EXPECT_EQ(at(150, 240), kGrey);
+    ASSERT_TRUE(show(1, {4000}));
+    // 0..5000 over 200 pixels: 25 counts per pixel, zero 31 pixels above the bottom.
+    EXPECT_EQ(at(150, kPlot.bottom - 31 - 160), kGreen);
+    EXPECT_EQ(at(150, kPlot.bottom - 31 - 161), kGrey);
+}

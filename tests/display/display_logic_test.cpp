@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "display/chart_geometry.h"
+#include "display/display_actions.h"
+#include "display/display_model.h"
+#include "display/display_range.h"
+
+using namespace gaugemon::display;
+using gaugemon::app::MemorySettingsStore;
+using gaugemon::app::lowerLimitKey;
+using gaugemon::app::upperLimitKey;
+using gaugemon::link::ChannelReading;
+using gaugemon::link::LinkState;
+using gaugemon::records::Judgement;
+using gaugemon::records::ToleranceTable;
+namespace keys = gaugemon::app::keys;
+
+namespace {
+
+// A plot 646 pixels wide and 200 pixels tall for the range (H = 200).
+constexpr ChartArea kPlot{22, 668, 120, 383};
+
+LinkState frame(unsigned probes, std::initializer_list<int32_t> values = {}) {
+    LinkState link;
+    link.connected = true;
+    link.probeCount = probes;
+    unsigned i = 0;
+    for (int32_t v : values) link.readings[i++] = ChannelReading{v, false};
+    link.readingsReady = true;
+    return link;
+}
+
+}  // namespace
+
+TEST(ColumnGeometry, WidthsByProbeCountOnA646PixelPlot) {
+    const struct {
+        unsigned probes;
+        ColumnGeometry geometry;
+        int32_t label;
+    } cases[] = {
+        {0, {300, 200}, 70}, {1, {300, 200}, 70}, {2, {300, 200}, 70}, {3, {215, 143}, 70},
+        {8, {80, 64}, 64},   {10, {64, 51}, 51},  {12, {53, 47}, 47},   {60, {10, 9}, 10},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(columnGeometry(646, c.probes), c.geometry) << c.probes;
+        EXPECT_EQ(labelSize(c.geometry.barW), c.label) << c.probes;
+    }
+}
+
+TEST(ColumnGeometry, BarShareChangesAtColumnWidthBoundaries) {
+    const struct {
+        int32_t colW;
+        int32_t barW;
+    } cases[] = {{301, 200}, {300, 200}, {81, 54}, {80, 64}, {61, 48}, {60, 53}, {51, 45}, {50, 48}, {1, 0}};
+    for (const auto& c : cases) EXPECT_EQ(columnGeometry(c.colW, 1).barW, c.barW) << c.colW;
+    EXPECT_EQ(columnGeometry(-5, 3), (ColumnGeometry{0, 0}));
+}
+
+TEST(ColumnGeometry, LeftEdgesSplitThePlotWithoutDrift) {
+    EXPECT_EQ(columnLeft(kPlot, 0, 60), 22);
+    EXPECT_EQ(columnLeft(kPlot, 1, 60), 22 + 10);
+    EXPECT_EQ(columnLeft(kPlot, 59, 60), 22 + 646 * 59 / 60);
+    EXPECT_EQ(columnLeft(kPlot, 9, 10), 22 + 581);
+    EXPECT_EQ(columnLeft(kPlot, 0, 1), 22);
+}
+
+TEST(VerticalScale, DefaultRangeOnA200PixelPlot) {
+    const VerticalScale s = verticalScale(kPlot, DisplayRange{});
+    EXPECT_FLOAT_EQ(s.countsPerPixel, 100.0f);
+    EXPECT_EQ(s.y0, kPlot.bottom - 131);
+    const VerticalScale lowZero = verticalScale(kPlot, DisplayRange{0, 2000});
+    EXPECT_EQ(lowZero.y0, kPlot.bottom - 31);
+}
+
+TEST(VerticalScale, EmptyRangeOrFlatPlotStaysFinite) {
+    for (const DisplayRange range : {DisplayRange{0, 0}, DisplayRange{500, -500}, DisplayRange{INT32_MIN, INT32_MAX}}) {
+        for (const ChartArea area : {kPlot, ChartArea{22, 668, 120, 150}, ChartArea{22, 668, 300, 100}}) {
+            const VerticalScale s = verticalScale(area, range);
+            EXPECT_TRUE(std::isfinite(s.countsPerPixel) && s.countsPerPixel > 0.0f);
+            EXPECT_LT(std::abs(s.y0), 2000000);
+        }
+    }
+}
+
+TEST(DisplayRangeConfirmation, RoundsEntriesToCountsAndPersists) {
+    const struct {
+        float lower;
+        float upper;
+        DisplayRange range;
+    } cases[] = {
+        {-10.0f, 10.0f, {-10000, 10000}}, {-0.0015f, 0.0015f, {-2, 2}}, {0.0f, 5.0f, {0, 5000}},
+        {-0.0004f, 0.0006f, {0, 1}},      {-1e12f, 1e12f, {INT32_MIN, INT32_MAX}},
+    };
+    for (const auto& c : cases) {
+        MemorySettingsStore store;
+        DisplayRange range;
+        EXPECT_EQ(confirmDisplayRange(c.lower, c.upper, range, store), nullptr) << c.lower << " " << c.upper;
+        EXPECT_EQ(range, c.range);
+        EXPECT_EQ(store.readInt(keys::kResoH, 0), c.range.high);
+        EXPECT_EQ(store.readInt(keys::kResoL, 0), c.range.low);
+        EXPECT_EQ(loadDisplayRange(store), c.range);
+    }
+}
+
+TEST(DisplayRangeConfirmation, RefusedEntriesChangeNothing) {
+    const struct {
+        float lower;
+        float upper;
+        const char* message;
+    } cases[] = {
+        {0.001f, 10.0f, " <=0! "},  // lower tested first, even with a wrong upper
+        {0.001f, -1.0f, " <=0! "}, {-1.0f, 0.0f, " >0! "},   {-1.0f, -2.0f, " >0! "},
+        {0.0f, 0.0004f, " >0! "},   {-0.0003f, 0.0001f, " >0! "},  // nothing left between the limits
+        {NAN, 10.0f, " <=0! "},    {-1.0f, NAN, " >0! "},
+    };
+    for (const auto& c : cases) {
+        MemorySettingsStore store;
+        DisplayRange range;
+        EXPECT_STREQ(confirmDisplayRange(c.lower, c.upper, range, store), c.message) << c.lower << " " << c.upper;
+        EXPECT_EQ(range, DisplayRange{});
+        EXPECT_EQ(store.writeCount(), 0);
+    }
+}
+
+TEST(ChartClick, SlicesOfTheConnectedPlotSelectProbes) {
+    const ChartArea area{22, 668, 120, 310};
+    const int32_t y = 200;
+    const struct {
+        int32_t x;
+        int32_t y;
+        std::optional<unsigned> probe;
+    } cases[] = {
+        {22 + 1, y, 1u}, {22 + 65, y, 2u}, {668 - 1, y, 10u}, {22, y, std::nullopt},
+        {668, y, std::nullopt}, {100, 120, std::nullopt}, {100, 310, std::nullopt}, {100, 121, 2u},
+    };
+    for (const auto& c : cases) EXPECT_EQ(probeAtPoint(area, 10, c.x, c.y), c.probe) << c.x << "," << c.y;
+    EXPECT_EQ(probeAtPoint(area, 0, 100, y), std::nullopt);
+}
+
+TEST(ChartClick, AlwaysRequestsARedrawButSelectsOnlyWhileConnected) {
+    DisplayModel model;
+    LinkState link = frame(10);
+    link.connected = false;
+    EXPECT_EQ(model.chartClick(link, 100, 200), std::nullopt);
+    EXPECT_TRUE(model.redrawRequested());
+
+    link.connected = true;
+    EXPECT_EQ(model.chartClick(link, 23, 200), 1u);
+    link.probeCount = 200;  // an instrument report beyond what is polled
+    EXPECT_EQ(model.chartClick(link, 667, 200), 60u);
+}
+
+TEST(ModeConfirmation, RaisesTheModeWriteBehindAnUnlock) {
+    LinkState link;
+    EXPECT_STREQ(confirmMode(2, link), "请先连接设备!");
+    EXPECT_FALSE(link.pending.modeChange);
+    EXPECT_FALSE(link.pending.writeUnlock);
+
+    link.connected = true;
+    EXPECT_EQ(confirmMode(3, link), nullptr);
+    EXPECT_TRUE(link.pending.modeChange);
+    EXPECT_TRUE(link.pending.writeUnlock);
+    EXPECT_EQ(link.pending.modeIndex, 3);
+}
+
+TEST(ModeConfirmation, NoSelectedItemIsIgnored) {
+    for (int index : {-1, 4, 255}) {
+        LinkState link;
+        link.connected = true;
+        EXPECT_EQ(confirmMode(index, link), nullptr);
+        EXPECT_FALSE(link.pending.modeChange) << index;
+        EXPECT_FALSE(link.pending.writeUnlock) << index;
+        EXPECT_EQ(link.pending.modeIndex, 0);
+    }
+}
+
+TEST(UnitConfirmation, ARealChangeRewritesAllLimits) {
+    MemorySettingsStore store;
+    ToleranceTable tolerances;
+    tolerances.load(store, LengthUnit::Millimetre);
+    DisplayModel model;
+    model.load(store);
+
+    EXPECT_TRUE(model.confirmUnit(1, tolerances, store));
+    EXPECT_EQ(model.unit(), LengthUnit::Inch);
+    EXPECT_EQ(store.readInt(keys::kUnit, -1), 1);
+    EXPECT_EQ(store.writeCount(), 121);
+    EXPECT_EQ(store.readInt(lowerLimitKey(1), 0), 11811);
+    EXPECT_TRUE(model.redrawRequested());
+
+    EXPECT_TRUE(model.confirmUnit(0, tolerances, store));
+    EXPECT_EQ(store.readInt(lowerLimitKey(60), 0), 3000);
+    EXPECT_EQ(store.readInt(upperLimitKey(60), 0), 6000);
+}
+
+TEST(UnitConfirmation, TheUnitInForceOnlyPersistsAndRedraws) {
+    MemorySettingsStore store;
+    store.writeInt(keys::kUnit, 1);
+    ToleranceTable tolerances;
+    tolerances.load(store, LengthUnit::Inch);
+    DisplayModel model;
+    model.load(store);
+    const int before = store.writeCount();
+    EXPECT_TRUE(model.confirmUnit(1, tolerances, store));
+    EXPECT_EQ(store.writeCount() - before, 1);
+    EXPECT_FALSE(store.contains(lowerLimitKey(1)));
+    EXPECT_TRUE(model.redrawRequested());
+}
+
+TEST(UnitConfirmation, NoSelectedItemIsIgnored) {
+    MemorySettingsStore store;
+    ToleranceTable tolerances;
+    DisplayModel model;
+    for (int index : {-1, 2, 255}) EXPECT_FALSE(model.confirmUnit(index, tolerances, store)) << index;
+    EXPECT_EQ(model.unit(), LengthUnit::Millimetre);
+    EXPECT_EQ(store.writeCount(), 0);
+    EXPECT_FALSE(model.redrawRequested());
+}
+
+TEST(DisplayModelUpdate, DrawsOnlyWhenAValueMovedOrARedrawWasRequested) {
+    MemorySettingsStore store;
+    ToleranceTable tolerances;
+    tolerances.load(store, LengthUnit::Millimetre);
+    DisplayModel model;
+    model.setChartArea(kPlot);
+
+    LinkState link = frame(3, {4000, 0, 0});
+    EXPECT_NE(model.update(link, tolerances), nullptr);
+    EXPECT_FALSE(link.readingsReady);
+    EXPECT_FALSE(model.redrawRequested());
+
+    link.readingsReady = true;
+    EXPECT_EQ(model.update(link, tolerances), nullptr) << "nothing moved";
+
+    EXPECT_EQ(model.update(link, tolerances), nullptr) << "no frame ready";
+
+    // A value toggling between two readings redraws every time.
+    for (int32_t v : {4001, 4000, 4001}) {
+        link.readings[2].value = v;
+        link.readingsReady = true;
+        EXPECT_NE(model.update(link, tolerances), nullptr) << v;
+    }
+    // A reading that only changes resolution changes its text, so it counts.
+    link.readings[2].scaledBy5 = true;
+    link.readingsReady = true;
+    EXPECT_NE(model.update(link, tolerances), nullptr);
+
+    model.requestRedraw();
+    link.readingsReady = true;
+    EXPECT_NE(model.update(link, tolerances), nullptr);
+}
+
+TEST(DisplayModelUpdate, TextsFollowTheUnitEvenWithoutARedraw) {
+    MemorySettingsStore store;
+    ToleranceTable tolerances;
+    DisplayModel model;
+    LinkState link = frame(2, {12345, -2345});
+    model.update(link, tolerances);
+    EXPECT_EQ(std::string(model.valueTexts()[0].text()), " 12.345 ");
+    EXPECT_EQ(std::string(model.valueTexts()[1].text()), "- 2.345 ");
+
+    model.confirmUnit(1, tolerances, store);
+    model.requestRedraw();  // cancelled below to show the texts do not depend on it
+    link.readingsReady = true;
+    model.update(link, tolerances);
+    link.readingsReady = true;
+    EXPECT_EQ(model.update(link, tolerances), nullptr);
+    EXPECT_EQ(std::string(model.valueTexts()[0].text()), " 0.48600");
+}
+
+TEST(DisplayModelUpdate, OnlyPolledProbesAreFormatted) {
+    ToleranceTable tolerances;
+    DisplayModel model;
+    LinkState link = frame(3, {1000, 2000, 3000});
+    model.update(link, tolerances);
+    link.probeCount = 1;
+    link.readings[0].value = 5000;
+    link.readings[1].value = 9000;
+    link.readingsReady = true;
+    model.update(link, tolerances);
+    EXPECT_EQ(std::string(model.valueTexts()[0].text()), "  5.000 ");
+    EXPECT_EQ(std::string(model.valueTexts()[1].text()), "  2.000 ");
+    EXPECT_EQ(std::string(model.valueTexts()[3].text()), std::string(8, '\0'));
+}
+
+TEST(DisplayModelUpdate, AnyNgIsJudgedAgainOnlyWhenTheChartRedraws) {
+    MemorySettingsStore store;
+    ToleranceTable tolerances;
+    tolerances.load(store, LengthUnit::Millimetre);
+    DisplayModel model;
+    LinkState link = frame(2, {4000, 1000});
+    const ChartPlan* plan = model.update(link, tolerances);
+    ASSERT_NE(plan, nullptr);
+    EXPECT_TRUE(model.anyNg());
+    EXPECT_EQ(plan->columns[0].judgement, Judgement::Ok);
+    EXPECT_EQ(plan->columns[1].judgement, Judgement::Ng);
+    EXPECT_TRUE(plan->verdict.ng);
+
+    // Widened limits take effect only at a redraw.
+    tolerances.setDisplayLimits(2, 0, 6000, LengthUnit::Millimetre, store);
+    link.readingsReady = true;
+    EXPECT_EQ(model.update(link, tolerances), nullptr);
+    EXPECT_TRUE(model.anyNg());
+    model.requestRedraw();
+    link.readingsReady = true;
+    plan = model.update(link, tolerances);
+    ASSERT_NE(plan, nullptr);
+    EXPECT_FALSE(model.anyNg());
+    EXPECT_FALSE(plan->verdict.ng);
+}
+
+TEST(DisplayModelUpdate, FineProbeIsDrawnAndJudgedInItsTrueLength) {
+    MemorySettingsStore store;
+    ToleranceTable tolerances;
+    tolerances.load(store, LengthUnit::Millimetre);
+    tolerances.setDisplayLimits(1, 1000, 1300, LengthUnit::Millimetre, store);
+    DisplayModel model;
+    model.setChartArea(kPlot);
+    LinkState link = frame(2);
+    link.readings[0] = ChannelReading{12345, true};   // 1.2345 mm
+    link.readings[1] = ChannelReading{1234, false};   // 1.234 mm
+    const ChartPlan* plan = model.update(link, tolerances);
+    ASSERT_NE(plan, nullptr);
+    EXPECT_EQ(plan->columns[0].judgement, Judgement::Ok);
+    // Both bars are 12 pixels tall at 100 counts per pixel.
+    EXPECT_EQ(plan->columns[0].bar.bottom - plan->columns[0].bar.top, 12);
+    EXPECT_EQ(plan->columns[1].bar.bottom - plan->columns[1].bar.top, 12);
+}
+
+TEST(DisplayModelUpdate, BarsStopAtTheDisplayRangeButTextsDoNot) {
+    ToleranceTable tolerances;
+    DisplayModel model;
+    model.setChartArea(kPlot);
+    LinkState link = frame(3, {25000, -25000, 0});
+    const ChartPlan* plan = model.update(link, tolerances);
+    ASSERT_NE(plan, nullptr);
+    const int32_t y0 = kPlot.bottom - 131;
+    EXPECT_EQ(plan->columns[0].bar, (PixelRect{22, y0 - 100, 22 + 143, y0}));
+    EXPECT_EQ(plan->columns[1].bar, (PixelRect{237, y0, 237 + 143, y0 + 100}));
+    EXPECT_TRUE(plan->columns[2].bar.empty());
+    EXPECT_EQ(std::string(model.valueTexts()[0].text()), " 25.000 ");
+    // Labels: a value of 0 or more puts its number under the zero line and its
+    // text above the bar; a negative one the other way round.
+    EXPECT_EQ(plan->columns[2].numberY, y0 + 2);
+    EXPECT_EQ(plan->columns[2].textY, y0 - 70 / 2);
+    EXPECT_EQ(plan->columns[1].numberY, y0 - 36);
+    EXPECT_EQ(plan->columns[1].textY, y0 + 100);
+    EXPECT_EQ(plan->columns[1].number, (std::array<char, 2>{' ', '2'}));
+}
