@@ -1,0 +1,15 @@
+# The simulated instrument: protocol, probes, faults and the in-process line.
+# No Qt, no operating system.
+add_library(gaugemon_sim STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/baud_codes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/faults.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/instrument.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/instrument_config.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/line_timing.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/probe_bank.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/reading_encoding.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/signal.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/simulated_ports.cpp
+)
+target_include_directories(gaugemon_sim PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(gaugemon_sim PUBLIC gaugemon_link gaugemon_core)
