@@ -1,0 +1,1 @@
+gaugemon_add_bench(display_bench SOURCES display_bench.cpp LIBS gaugemon_chart)
