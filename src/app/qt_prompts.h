@@ -10,6 +10,8 @@ namespace gaugemon::app {
 class QtPrompts : public Prompts {
 public:
     explicit QtPrompts(QWidget* parent) : parent_(parent) {}
+    // Boxes are centred on and modal to this window.
+    void setParent(QWidget* parent) { parent_ = parent; }
 
     void showMessage(std::string_view text) override;
     bool askYesNo(std::string_view text) override;

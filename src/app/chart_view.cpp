@@ -1,0 +1,28 @@
+#include "app/chart_view.h"
+
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace gaugemon::app {
+
+ChartView::ChartView(const QImage& image, QWidget* parent) : QWidget(parent), image_(image) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ChartView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    // The backing image covers the whole client area; show the part under us.
+    const QRect source = event->rect().translated(pos());
+    painter.drawImage(event->rect(), image_, source);
+}
+
+void ChartView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        const QPoint client = event->position().toPoint() + pos();
+        emit clicked(client.x(), client.y());
+    }
+    QWidget::mousePressEvent(event);
+}
+
+}  // namespace gaugemon::app

@@ -1,0 +1,592 @@
+#include "app/monitor_dialog.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTableView>
+
+#include "app/chart_view.h"
+#include "app/field_parsing.h"
+#include "app/help_dialog.h"
+#include "app/help_texts.h"
+#include "app/parameter_dialog.h"
+#include "app/tolerance_dialog.h"
+#include "display/display_actions.h"
+#include "display/display_mode.h"
+#include "display/length_unit.h"
+#include "records/record_list_model.h"
+
+namespace gaugemon::app {
+
+namespace c = control;
+
+namespace {
+
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+int slotOf(int id) {
+    if (id == c::kLanguageFrame) return 39;
+    return id - 1001;
+}
+
+constexpr int kLogoDelayMs = 100;
+constexpr int kLogoAfterResizeMs = 10;
+
+}  // namespace
+
+MonitorDialog::MonitorDialog(StationSeams seams, QWidget* parent)
+    : QDialog(parent),
+      seams_(std::move(seams)),
+      codes_(seams_.settings),
+      recorder_(table_, codes_, *this, seams_.timers, seams_.settings, seams_.prompts, seams_.clock),
+      backup_(table_, *this, seams_.timers, seams_.clock, seams_.prompts, seams_.executableDir),
+      export_(table_, *this, seams_.timers, seams_.prompts),
+      linkController_(link_, seams_.port, seams_.timers, seams_.settings, seams_.prompts, *this, language_) {
+    setWindowTitle(text(kWindowCaption));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
+    createControls();
+    bindControls();
+    seams_.timers.setTickHandler([this](int id) { onTick(id); });
+    initialise();
+}
+
+MonitorDialog::~MonitorDialog() {
+    seams_.timers.setTickHandler({});
+    table_.setObserver(nullptr);
+}
+
+QWidget* MonitorDialog::control(int id) const {
+    const int slot = slotOf(id);
+    return slot >= 0 && slot < static_cast<int>(controls_.size()) ? controls_[slot] : nullptr;
+}
+
+void MonitorDialog::createControls() {
+    // Dialog units follow the dialog font: a quarter of its average character
+    // width across, an eighth of its height down.
+    const QFontMetrics metrics(font());
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    baseX_ = std::max(1, (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2);
+    baseY_ = std::max(1, metrics.height());
+    chartImage_ = QImage(1, 1, QImage::Format_RGB32);
+    for (const ControlSpec& spec : kControls) {
+        QWidget* widget = nullptr;
+        const QString caption = text(spec.chinese);
+        switch (spec.kind) {
+            case ControlKind::PushButton: {
+                auto* button = new QPushButton(caption, this);
+                button->setAutoDefault(false);
+                widget = button;
+                break;
+            }
+            case ControlKind::DisplayEdit: {
+                auto* edit = new QLineEdit(this);
+                edit->setReadOnly(true);
+                edit->setEnabled(false);
+                widget = edit;
+                break;
+            }
+            case ControlKind::Edit: {
+                auto* edit = new QLineEdit(this);
+                if (spec.id == c::kProbeNumber) edit->setAlignment(Qt::AlignCenter);
+                widget = edit;
+                break;
+            }
+            case ControlKind::Label:
+            case ControlKind::LabelRight: {
+                auto* label = new QLabel(caption, this);
+                if (spec.kind == ControlKind::LabelRight) label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                widget = label;
+                break;
+            }
+            case ControlKind::GroupBox: {
+                auto* box = new QGroupBox(caption, this);
+                box->setAlignment(Qt::AlignHCenter);
+                widget = box;
+                break;
+            }
+            case ControlKind::ListView: {
+                auto* view = new QTableView(this);
+                view->setSelectionBehavior(QAbstractItemView::SelectRows);
+                view->setSelectionMode(QAbstractItemView::SingleSelection);
+                view->setShowGrid(true);
+                view->verticalHeader()->hide();
+                view->verticalHeader()->setDefaultSectionSize(metrics.height() + 4);
+                view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+                widget = view;
+                break;
+            }
+            case ControlKind::Combo: {
+                auto* combo = new QComboBox(this);
+                combo->setEditable(false);
+                widget = combo;
+                break;
+            }
+            case ControlKind::CheckBox: widget = new QCheckBox(caption, this); break;
+            case ControlKind::RadioLeft: {
+                auto* radio = new QRadioButton(caption, this);
+                radio->setLayoutDirection(Qt::RightToLeft);
+                widget = radio;
+                break;
+            }
+        }
+        widget->setObjectName(QStringLiteral("c%1").arg(spec.id));
+        Rect px = dialogUnitsToPixels(spec.dialogUnits, baseX_, baseY_);
+        // A drop-down list's template height includes its open list.
+        if (spec.kind == ControlKind::Combo) px.height = dialogUnitsToPixels({0, 0, 0, 13}, baseX_, baseY_).height;
+        widget->setGeometry(px.x, px.y, px.width, px.height);
+        widget->installEventFilter(this);
+        controls_[slotOf(spec.id)] = widget;
+    }
+    // Frames go behind the controls they surround.
+    for (int id : {c::kTopFrame, c::kChartFrame, c::kLanguageFrame}) control(id)->lower();
+    stretching_.topFrame = {control(c::kTopFrame)->x(), control(c::kTopFrame)->y(), control(c::kTopFrame)->width(),
+                            control(c::kTopFrame)->height()};
+    const QRect chart = control(c::kChartFrame)->geometry();
+    stretching_.chartFrame = {chart.x(), chart.y(), chart.width(), chart.height()};
+    const QRect list = control(c::kRecordList)->geometry();
+    stretching_.recordList = {list.x(), list.y(), list.width(), list.height()};
+    const Rect templatePx = dialogUnitsToPixels({0, 0, kTemplateWidthDu, kTemplateHeightDu}, baseX_, baseY_);
+    rememberedClient_ = QSize(templatePx.width, templatePx.height);
+    resize(rememberedClient_);
+
+    chartView_ = new ChartView(chartImage_, this);
+    connect(chartView_, &ChartView::clicked, this, &MonitorDialog::chartClicked);
+    logo_ = new QLabel(this);
+    logo_->hide();
+    logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    model_ = new records::RecordListModel(table_, this);
+    static_cast<QTableView*>(control(c::kRecordList))->setModel(model_);
+    auto* radios = new QButtonGroup(this);
+    radios->addButton(static_cast<QRadioButton*>(control(c::kChinese)), c::kChinese);
+    radios->addButton(static_cast<QRadioButton*>(control(c::kEnglish)), c::kEnglish);
+    connect(radios, &QButtonGroup::idClicked, this, &MonitorDialog::chooseLanguage);
+}
+
+void MonitorDialog::bindControls() {
+    auto onClick = [this](int id, void (MonitorDialog::*handler)()) {
+        connect(static_cast<QPushButton*>(control(id)), &QPushButton::clicked, this, handler);
+    };
+    auto onToggle = [this](int id, void (MonitorDialog::*handler)(bool)) {
+        connect(static_cast<QCheckBox*>(control(id)), &QCheckBox::clicked, this, handler);
+    };
+    connect(static_cast<QPushButton*>(control(c::kConnect)), &QPushButton::clicked, this, [this] {
+        linkController_.connectButton();
+        showRecordControls();
+    });
+    connect(static_cast<QPushButton*>(control(c::kZeroAll)), &QPushButton::clicked, this,
+            [this] { linkController_.zeroAllButton(); });
+    onClick(c::kZeroSingle, &MonitorDialog::zeroSingle);
+    onClick(c::kParameters, &MonitorDialog::openParameters);
+    onClick(c::kRangeOk, &MonitorDialog::confirmRange);
+    onClick(c::kTolerances, &MonitorDialog::openTolerances);
+    onClick(c::kClear, &MonitorDialog::clearRecords);
+    onClick(c::kManual, &MonitorDialog::pressManual);
+    onToggle(c::kAutoRecord, &MonitorDialog::toggleAutomatic);
+    onClick(c::kSave, &MonitorDialog::saveRecords);
+    connect(static_cast<QPushButton*>(control(c::kHelp)), &QPushButton::clicked, this,
+            [this] { showHelp(language_); });
+    onClick(c::kExit, &MonitorDialog::exitButton);
+    onClick(c::kModeOk, &MonitorDialog::confirmMode);
+    onClick(c::kUnitOk, &MonitorDialog::confirmUnit);
+    onClick(c::kModifyCode, &MonitorDialog::modifyCode);
+    onToggle(c::kCodeEntry, &MonitorDialog::toggleCodeEntry);
+    onToggle(c::kBackupBox, &MonitorDialog::toggleBackup);
+}
+
+void MonitorDialog::initialise() {
+    link_.dataFormat = link::DataFormat::FormatFF;
+    static_cast<QRadioButton*>(control(c::kChinese))->setChecked(true);
+    languageFlag_ = static_cast<uint8_t>(seams_.settings.readInt(keys::kLanguage, defaults::kLanguage));
+    language_ = languageFromSetting(languageFlag_);
+    applyLabels();
+    codes_.setEnabled(seams_.settings.readInt(keys::kCodeEn, defaults::kCodeEn) != 0);
+    static_cast<QCheckBox*>(control(c::kCodeEntry))->setChecked(codes_.enabled());
+    control(c::kModifyCode)->setEnabled(codes_.enabled());
+    display_.load(seams_.settings);
+    auto* units = static_cast<QComboBox*>(control(c::kUnitList));
+    for (unsigned i = 0; i < display::kUnitSelectorItems; ++i) {
+        units->addItem(text(display::unitSelectorText(static_cast<display::LengthUnit>(i))));
+    }
+    units->setCurrentIndex(static_cast<int>(display_.unit()));
+    tolerances_.load(seams_.settings, display_.unit());
+    rangeLower_ = static_cast<float>(display_.displayRange().low) * 0.001f;
+    rangeUpper_ = static_cast<float>(display_.displayRange().high) * 0.001f;
+    interval_ = recorder_.periodFieldSeconds();
+    static_cast<QComboBox*>(control(c::kModeList))->setCurrentIndex(0);
+    writeFields();
+    link_.connected = false;
+    placeWindow();
+    control(c::kParameters)->setEnabled(false);
+    control(c::kModeOk)->setEnabled(false);
+    control(c::kModeList)->setEnabled(false);
+    link_.pending.flagsReadsLeft = 0;
+    link_.deviceFlags = 0xFF;
+    seams_.timers.start(timer::kLogo, kLogoDelayMs);
+    control(c::kConnect)->setFocus();
+}
+
+void MonitorDialog::applyLabels() {
+    auto* modes = static_cast<QComboBox*>(control(c::kModeList));
+    modes->clear();
+    for (unsigned i = 0; i < display::kDisplayModeCount; ++i) {
+        modes->addItem(text(display::modeSelectorText(static_cast<display::DisplayMode>(i), language_)));
+    }
+    auto* message = static_cast<QLineEdit*>(control(c::kMessageLine));
+    if (language_ != Language::English) {
+        static_cast<QRadioButton*>(control(c::kChinese))->setChecked(true);
+        message->setText(text("第1次使用请点<帮助>!"));
+        return;
+    }
+    static_cast<QRadioButton*>(control(c::kEnglish))->setChecked(true);
+    for (const ControlSpec& spec : kControls) {
+        if (spec.english == nullptr) continue;
+        QWidget* widget = control(spec.id);
+        const QString english = text(spec.english);
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(english);
+        if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(english);
+        if (auto* box = qobject_cast<QGroupBox*>(widget)) box->setTitle(english);
+    }
+    message->setText(QStringLiteral("First Use see <Help>!"));
+}
+
+void MonitorDialog::placeWindow() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize available = screen ? screen->size() : QSize(1920, 1080);
+    const Size size = applyMinimumSize(initialWindowSize(available.width(), available.height()));
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    move(0, 0);
+    resize(size.width, size.height);
+}
+
+// ---- Timers -----------------------------------------------------------------
+
+void MonitorDialog::onTick(int id) {
+    switch (id) {
+        case timer::kRequest: linkController_.requestTick(); break;
+        case timer::kAnswer: linkController_.answerTick(); break;
+        case timer::kRecord:
+            recorder_.onRecordTimer();
+            showRecordControls();
+            break;
+        case timer::kWatchdog: linkController_.watchdogTick(); break;
+        case timer::kDiscovery: linkController_.discoveryTick(); break;
+        case timer::kLogo: logoTick(); break;
+        case timer::kBackup: backup_.onBackupTimer(); break;
+        default: break;
+    }
+}
+
+void MonitorDialog::logoTick() {
+    seams_.timers.stop(timer::kLogo);
+    const QWidget* zeroAll = control(c::kZeroAll);
+    const QPoint at = zeroAll ? QPoint(zeroAll->x() + 99, zeroAll->y() - 1) : QPoint(520, 445);
+    const QString path = QString::fromStdString(seams_.executableDir) + QStringLiteral("Dat/Res/logo.bmp");
+    QFile file(path);
+    logoShown_ = file.open(QIODevice::ReadOnly);
+    if (logoShown_) {
+        const QPixmap pixmap(path);
+        logo_->setPixmap(pixmap);
+        logo_->setGeometry(QRect(at, pixmap.size()));
+        logo_->setVisible(!pixmap.isNull());
+        logo_->raise();
+    } else {
+        logo_->hide();
+    }
+    display_.setLogoShown(logoShown_);
+    writeFields();
+}
+
+// ---- Fields -----------------------------------------------------------------
+
+bool MonitorDialog::readFields() {
+    auto* probe = static_cast<QLineEdit*>(control(c::kProbeNumber));
+    const auto number = parseProbeNumber(probe->text().toStdString());
+    auto refuse = [this](QLineEdit* edit, const char* message) {
+        showMessage(message);
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    };
+    if (!number) return refuse(probe, kProbeNumberRejected);
+    probeNumber_ = *number;
+    float* targets[] = {&rangeLower_, &rangeUpper_, &interval_};
+    const int ids[] = {c::kRangeLower, c::kRangeUpper, c::kInterval};
+    for (int i = 0; i < 3; ++i) {
+        auto* edit = static_cast<QLineEdit*>(control(ids[i]));
+        const auto value = parseNumberField(edit->text().toStdString());
+        if (!value) return refuse(edit, kNumberRejected);
+        *targets[i] = *value;
+    }
+    return true;
+}
+
+void MonitorDialog::writeFields() {
+    const link::LinkView& view = linkController_.view();
+    static_cast<QLineEdit*>(control(c::kCommStatus))->setText(text(view.commStatus));
+    static_cast<QLineEdit*>(control(c::kDeviceInfo))->setText(text(view.deviceInfo));
+    static_cast<QLineEdit*>(control(c::kProbeNumber))->setText(QString::number(probeNumber_));
+    if (!view.messageLine.empty()) static_cast<QLineEdit*>(control(c::kMessageLine))->setText(text(view.messageLine));
+    static_cast<QLineEdit*>(control(c::kRangeLower))->setText(text(formatNumberField(rangeLower_)));
+    static_cast<QLineEdit*>(control(c::kRangeUpper))->setText(text(formatNumberField(rangeUpper_)));
+    static_cast<QLineEdit*>(control(c::kInterval))->setText(text(formatNumberField(interval_)));
+}
+
+// ---- Link host --------------------------------------------------------------
+
+void MonitorDialog::refreshLinkView() {
+    const link::LinkView& view = linkController_.view();
+    static_cast<QPushButton*>(control(c::kConnect))->setText(text(view.connectCaption));
+    control(c::kParameters)->setEnabled(view.parametersEnabled);
+    control(c::kModeOk)->setEnabled(view.modeConfirmEnabled);
+    if (view.modeListEnabled) control(c::kModeList)->setEnabled(true);
+    control(c::kCodeEntry)->setEnabled(view.codeEntryEnabled);
+    writeFields();
+}
+
+void MonitorDialog::clearChart() {
+    const display::ChartArea& area = display_.chartArea();
+    painter_.clearPlot(chartImage_, area);
+    display_.requestRedraw();
+    chartView_->update();
+}
+
+void MonitorDialog::prepareColumns(unsigned probeCount) {
+    records::TableLayout layout;
+    layout.probeCount = probeCount;
+    layout.codeColumn = codes_.enabled();
+    layout.language = language_;
+    const records::ColumnPreparation preparation = table_.prepareColumns(layout);
+    auto* view = static_cast<QTableView*>(control(c::kRecordList));
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        view->setColumnWidth(column, model_->columnWidth(column));
+    }
+    const std::string message = records::layoutChangeMessage(preparation, language_);
+    if (!message.empty()) seams_.prompts.showMessage(message);
+}
+
+void MonitorDialog::displayUpdate() {
+    if (const display::ChartPlan* plan = display_.update(link_, tolerances_)) {
+        painter_.paint(chartImage_, *plan, display_.valueTexts());
+        chartView_->update();
+    }
+}
+
+void MonitorDialog::instrumentRecordRequest() { recorder_.onInstrumentRecordRequest(); }
+
+void MonitorDialog::codeStep() {
+    recorder_.runCodeStep();
+}
+
+void MonitorDialog::setProbeNumber(unsigned probe) { probeNumber_ = probe; }
+
+void MonitorDialog::linkClosed() {
+    recorder_.onDisconnect();
+    backup_.onDisconnect();
+    showRecordControls();
+}
+
+records::LimitCounts MonitorDialog::limitCounts(unsigned probe) const {
+    const auto& limits = tolerances_.limits(probe);
+    return {limits.lslCounts, limits.uslCounts};
+}
+
+// ---- Handlers ---------------------------------------------------------------
+
+void MonitorDialog::zeroSingle() {
+    if (link_.connected && !readFields()) return;
+    linkController_.zeroSingleButton(probeNumber_);
+}
+
+void MonitorDialog::openParameters() {
+    ParameterDialog dialog(link_, rememberedParameters_, language_, seams_.prompts, seams_.makeDialogTimers(), this);
+    dialog.exec();
+}
+
+void MonitorDialog::confirmRange() {
+    readFields();
+    if (const char* message = display_.confirmRange(rangeLower_, rangeUpper_, seams_.settings)) {
+        showMessage(message);
+        return;
+    }
+    painter_.clearPlot(chartImage_, display_.chartArea());
+    chartView_->update();
+}
+
+void MonitorDialog::openTolerances() {
+    ToleranceDialog dialog(tolerances_, display_.unit(), language_, seams_.settings, seams_.prompts,
+                           seams_.makeDialogTimers(), this);
+    connect(&dialog, &ToleranceDialog::limitsChanged, this, [this] { display_.requestRedraw(); });
+    dialog.exec();
+}
+
+void MonitorDialog::clearRecords() { table_.clearTable(); }
+
+void MonitorDialog::pressManual() {
+    recorder_.pressManual();
+    showRecordControls();
+}
+
+void MonitorDialog::toggleAutomatic(bool ticked) {
+    readFields();
+    recorder_.setAutomatic(ticked, interval_);
+    showRecordControls();
+}
+
+void MonitorDialog::saveRecords() { export_.run(); }
+
+void MonitorDialog::showHelp(Language language) {
+    HelpDialog dialog(language, this);
+    dialog.exec();
+}
+
+bool MonitorDialog::confirmLeaving() {
+    if (!table_.hasUnsavedRows()) return true;
+    return seams_.prompts.askYesNo(pick(language_,
+                                        "Some recorded rows are in no file yet. Quit and lose them?",
+                                        "部分记录数据尚未保存到文件。退出并丢弃这些数据吗?"));
+}
+
+void MonitorDialog::exitButton() {
+    if (confirmLeaving()) seams_.exitProcess();
+}
+
+void MonitorDialog::confirmMode() {
+    const int index = static_cast<QComboBox*>(control(c::kModeList))->currentIndex();
+    if (const char* message = display::confirmMode(index, link_)) showMessage(message);
+}
+
+void MonitorDialog::confirmUnit() {
+    const int index = static_cast<QComboBox*>(control(c::kUnitList))->currentIndex();
+    display_.confirmUnit(index, tolerances_, seams_.settings);
+}
+
+void MonitorDialog::chooseLanguage(int clickedId) {
+    const bool chinese = static_cast<QRadioButton*>(control(c::kChinese))->isChecked();
+    if (clickedId == c::kChinese && chinese && languageFlag_ != 1) showMessage("请关闭软件后再重新打开!");
+    if (clickedId == c::kEnglish && !chinese && languageFlag_ != 2) {
+        showMessage("Please close the software and then Reopen!");
+    }
+    languageFlag_ = chinese ? 1 : 2;
+    language_ = languageFromSetting(languageFlag_);
+    seams_.settings.writeInt(keys::kLanguage, languageFlag_);
+}
+
+void MonitorDialog::modifyCode() {
+    auto* view = static_cast<QTableView*>(control(c::kRecordList));
+    std::optional<uint32_t> row;
+    if (view->currentIndex().isValid() && view->selectionModel()->hasSelection()) {
+        row = static_cast<uint32_t>(view->currentIndex().row());
+    }
+    view->clearSelection();
+    recorder_.modifyCode(row);
+}
+
+void MonitorDialog::toggleCodeEntry(bool ticked) {
+    codes_.setEnabled(ticked);
+    control(c::kModifyCode)->setEnabled(codes_.enabled());
+}
+
+void MonitorDialog::toggleBackup(bool ticked) { backup_.setBoxTicked(ticked); }
+
+void MonitorDialog::showRecordControls() {
+    static_cast<QPushButton*>(control(c::kManual))->setText(text(recorder_.manualButtonText(language_)));
+    static_cast<QCheckBox*>(control(c::kAutoRecord))->setChecked(recorder_.automaticTicked());
+    static_cast<QCheckBox*>(control(c::kBackupBox))->setChecked(backup_.boxTicked());
+}
+
+void MonitorDialog::chartClicked(int x, int y) {
+    if (const auto probe = display_.chartClick(link_, x, y)) {
+        probeNumber_ = *probe;
+        writeFields();
+    }
+}
+
+// ---- Window events ----------------------------------------------------------
+
+void MonitorDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (isMinimized()) return;
+    const QSize client = size();
+    applyResize(stretching_, client.width() - rememberedClient_.width(),
+                client.height() - rememberedClient_.height());
+    auto place = [](QWidget* widget, const Rect& r) { widget->setGeometry(r.x, r.y, r.width, r.height); };
+    place(control(c::kTopFrame), stretching_.topFrame);
+    place(control(c::kChartFrame), stretching_.chartFrame);
+    place(control(c::kRecordList), stretching_.recordList);
+    const ChartRect area = chartAreaOf(stretching_.chartFrame);
+    display_.setChartArea({area.left, area.right, area.top, area.bottom});
+    chartView_->setGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top);
+    chartView_->raise();
+    if (chartImage_.size() != client) {
+        chartImage_ = QImage(client, QImage::Format_RGB32);
+        chartImage_.fill(palette().color(QPalette::Window));
+        painter_.clearPlot(chartImage_, display_.chartArea());
+    }
+    rememberedClient_ = client;
+    display_.requestRedraw();
+    seams_.timers.start(timer::kLogo, kLogoAfterResizeMs);
+}
+
+void MonitorDialog::keyPressEvent(QKeyEvent* event) {
+    // Enter and Escape neither press a button nor close the window.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool MonitorDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void MonitorDialog::closeEvent(QCloseEvent* event) {
+    if (confirmLeaving()) {
+        event->accept();
+        QDialog::done(QDialog::Rejected);
+    } else {
+        event->ignore();
+    }
+}
+
+void MonitorDialog::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        const QPoint at = event->position().toPoint();
+        chartClicked(at.x(), at.y());
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
+    // Where the window manager offers no system menu of ours, the "about"
+    // entry lives in the window's context menu.
+    QMenu menu(this);
+    QAction* about = menu.addAction(text(kAboutEntry));
+    if (menu.exec(event->globalPos()) == about) showHelp(Language::Chinese);
+}
+
+}  // namespace gaugemon::app

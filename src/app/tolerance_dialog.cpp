@@ -1,0 +1,142 @@
+#include "app/tolerance_dialog.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "app/field_parsing.h"
+#include "records/tolerance_dialog_texts.h"
+#include "records/tolerance_entry.h"
+#include "records/tolerance_text.h"
+
+namespace gaugemon::app {
+
+namespace {
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+QString text(std::string_view latin) {
+    return QString::fromLatin1(latin.data(), static_cast<qsizetype>(latin.size()));
+}
+QString probeLabel(unsigned probe) { return QStringLiteral("%1").arg(probe, 2, 10, QLatin1Char('0')); }
+}  // namespace
+
+ToleranceDialog::ToleranceDialog(records::ToleranceTable& table, display::LengthUnit unit, Language language,
+                                 SettingsStore& settings, Prompts& prompts, std::unique_ptr<TimerSchedule> timers,
+                                 QWidget* parent)
+    : QDialog(parent), table_(table), unit_(unit), language_(language), settings_(settings), prompts_(prompts),
+      timers_(std::move(timers)) {
+    const records::ToleranceDialogTexts texts = records::toleranceDialogTexts(language);
+    setObjectName("tolerances132");
+    setWindowTitle(text(texts.title));
+    list_ = new QTableWidget(static_cast<int>(records::kToleranceProbes), 3, this);
+    list_->setHorizontalHeaderLabels({text(texts.probe), text(texts.lsl), text(texts.usl)});
+    list_->verticalHeader()->hide();
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setColumnWidth(0, 50);
+    list_->setColumnWidth(1, 80);
+    list_->setColumnWidth(2, 80);
+    for (unsigned probe = 1; probe <= records::kToleranceProbes; ++probe) {
+        auto* item = new QTableWidgetItem(probeLabel(probe));
+        item->setTextAlignment(Qt::AlignCenter);
+        list_->setItem(static_cast<int>(probe - 1), 0, item);
+        showRow(probe);
+    }
+    probe_ = new QLineEdit(this);
+    lower_ = new QLineEdit(this);
+    upper_ = new QLineEdit(this);
+    auto* group = new QGroupBox(text(texts.group), this);
+    auto* fields = new QGridLayout(group);
+    fields->addWidget(new QLabel(text(texts.probe), group), 0, 0);
+    fields->addWidget(probe_, 0, 1);
+    fields->addWidget(new QLabel(text(texts.lsl), group), 1, 0);
+    fields->addWidget(lower_, 1, 1);
+    fields->addWidget(new QLabel(text(texts.usl), group), 2, 0);
+    fields->addWidget(upper_, 2, 1);
+    auto* ok = new QPushButton(text(texts.ok), this);
+    auto* copyFirst = new QPushButton(text(texts.copyFirst), this);
+    auto* exit = new QPushButton(text(texts.exit), this);
+    ok->setObjectName("ok");
+    copyFirst->setObjectName("copyFirst");
+    exit->setObjectName("exit");
+    for (QPushButton* button : {ok, copyFirst, exit}) button->setAutoDefault(false);
+    connect(ok, &QPushButton::clicked, this, &ToleranceDialog::pressOk);
+    connect(copyFirst, &QPushButton::clicked, this, &ToleranceDialog::pressCopyFirst);
+    connect(exit, &QPushButton::clicked, this, &QDialog::accept);
+    auto* side = new QVBoxLayout();
+    side->addWidget(new QLabel(text(texts.listHint), this));
+    side->addWidget(group);
+    side->addWidget(ok);
+    side->addWidget(copyFirst);
+    side->addStretch(1);
+    side->addWidget(exit);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(list_, 1);
+    layout->addLayout(side);
+    resize(560, 480);
+
+    timers_->setTickHandler([this](int id) {
+        if (id == kSelectionTimer) followSelection();
+    });
+    timers_->start(kSelectionTimer, 100);
+}
+
+void ToleranceDialog::showRow(unsigned probe) {
+    const records::ProbeLimits& limits = table_.limits(probe);
+    const int row = static_cast<int>(probe - 1);
+    for (int column : {1, 2}) {
+        const int32_t value = column == 1 ? limits.lslDisplay : limits.uslDisplay;
+        auto* item = new QTableWidgetItem(text(records::formatLimitText(value, unit_).text()));
+        item->setTextAlignment(Qt::AlignCenter);
+        list_->setItem(row, column, item);
+    }
+}
+
+void ToleranceDialog::followSelection() {
+    const QList<QTableWidgetSelectionRange> ranges = list_->selectedRanges();
+    const int mark = ranges.isEmpty() ? -1 : ranges.front().topRow();
+    if (const auto fields = selection_.follow(mark, table_, unit_)) {
+        probeValue_ = fields->probe;
+        lowerValue_ = fields->lower;
+        upperValue_ = fields->upper;
+        probe_->setText(QString::number(probeValue_));
+        lower_->setText(QString::fromStdString(formatNumberField(lowerValue_)));
+        upper_->setText(QString::fromStdString(formatNumberField(upperValue_)));
+    }
+}
+
+void ToleranceDialog::pressOk() {
+    // A refused field is reported and the values it held before are used.
+    if (const auto probe = parseProbeNumber(probe_->text().toStdString())) {
+        probeValue_ = *probe;
+    } else {
+        prompts_.showMessage(kProbeNumberRejected);
+    }
+    for (auto [edit, value] : {std::pair{lower_, &lowerValue_}, std::pair{upper_, &upperValue_}}) {
+        if (const auto parsed = parseNumberField(edit->text().toStdString())) {
+            *value = *parsed;
+        } else {
+            prompts_.showMessage(kNumberRejected);
+        }
+    }
+    const records::LimitChange change = records::applyProbeLimits(
+        table_, {probeValue_, lowerValue_, upperValue_}, unit_, language_, settings_);
+    if (change.message) prompts_.showMessage(change.message);
+    if (!change.stored) return;
+    showRow(probeValue_);
+    emit limitsChanged();
+}
+
+void ToleranceDialog::pressCopyFirst() {
+    records::copyFirstProbeLimits(table_, unit_, settings_);
+    for (unsigned probe = 2; probe <= records::kToleranceProbes; ++probe) showRow(probe);
+    emit limitsChanged();
+}
+
+}  // namespace gaugemon::app

@@ -1,0 +1,61 @@
+#pragma once
+#include <QDialog>
+#include <memory>
+
+#include "app/language.h"
+#include "app/prompts.h"
+#include "app/settings_store.h"
+#include "app/timer_schedule.h"
+#include "display/length_unit.h"
+#include "records/tolerance_actions.h"
+#include "records/tolerance_table.h"
+
+class QLineEdit;
+class QTableWidget;
+
+namespace gaugemon::app {
+
+// The per-probe tolerance limits: a list of the 60 probes and fields for the
+// selected one. Changes are stored at once; the chart judges anew at its next
+// update.
+class ToleranceDialog : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kSelectionTimer = 1;
+
+    ToleranceDialog(records::ToleranceTable& table, display::LengthUnit unit, Language language,
+                    SettingsStore& settings, Prompts& prompts, std::unique_ptr<TimerSchedule> timers,
+                    QWidget* parent);
+
+    QTableWidget* list() const { return list_; }
+    QLineEdit* probeEdit() const { return probe_; }
+    QLineEdit* lowerEdit() const { return lower_; }
+    QLineEdit* upperEdit() const { return upper_; }
+    void pressOk();
+    void pressCopyFirst();
+    void followSelection();
+
+signals:
+    void limitsChanged();
+
+private:
+    void showRow(unsigned probe);
+
+    records::ToleranceTable& table_;
+    display::LengthUnit unit_;
+    Language language_;
+    SettingsStore& settings_;
+    Prompts& prompts_;
+    std::unique_ptr<TimerSchedule> timers_;
+    records::ToleranceSelection selection_;
+    QTableWidget* list_;
+    QLineEdit* probe_;
+    QLineEdit* lower_;
+    QLineEdit* upper_;
+    // Field values as last loaded or accepted; a refused field falls back to them.
+    unsigned probeValue_ = 0;
+    float lowerValue_ = 0.0f;
+    float upperValue_ = 0.0f;
+};
+
+}  // namespace gaugemon::app
