@@ -66,11 +66,14 @@ std::string PortDirectory::devicePath(std::string_view name) const {
     std::error_code error;
     const fs::path entry = entryFor(name);
     if (!entry.empty() && fs::symlink_status(entry, error).type() != fs::file_type::not_found && !error) {
-        // A link that leads somewhere is opened by its target, so the device is
-        // locked and reported under its own name; a dangling one is opened as
-        // it is and fails with "no such device".
+        // The entry is opened by its target, so the device is locked and
+        // reported under its own name; the target of a dangling link (an
+        // unplugged adapter) is what the operator needs to hear about.
         const fs::path target = fs::canonical(entry, error);
-        return error ? entry.string() : target.string();
+        if (!error) return target.string();
+        const fs::path link = fs::read_symlink(entry, error);
+        if (error) return entry.string();
+        return (link.is_absolute() ? link : entry.parent_path() / link).lexically_normal().string();
     }
 
     if (*number == 0) return {};

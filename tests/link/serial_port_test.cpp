@@ -1,0 +1,286 @@
+// The real serial port over a pseudo-terminal pair: the station opens the
+// terminal side through a COMn link in a port directory, the test plays the
+// instrument on the master side.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <numeric>
+#include <vector>
+
+#include "link/frames.h"
+#include "link/qt_serial_port.h"
+
+using namespace gaugemon::link;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kEventWaitMs = 5000;  // only a guard against a hang; events come at once
+
+class PseudoTerminal {
+public:
+    PseudoTerminal() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        slavePath_ = ptsname(master_);
+        // Held open by the test for a look at the terminal's input queue; the
+        // port under test opens its own descriptor.
+        watcher_ = open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    }
+    ~PseudoTerminal() {
+        closeMaster();
+        if (watcher_ >= 0) ::close(watcher_);
+    }
+
+    bool ok() const { return master_ >= 0 && watcher_ >= 0; }
+    const std::string& slavePath() const { return slavePath_; }
+    // The terminal's settings as the kernel holds them.
+    termios settings() const {
+        termios t{};
+        tcgetattr(master_, &t);
+        return t;
+    }
+
+    void send(const std::vector<uint8_t>& bytes) const {
+        ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    // Waits until the terminal side holds `count` input bytes.
+    bool waitUntilQueued(int count) const {
+        for (int round = 0; round < kEventWaitMs; ++round) {
+            int queued = 0;
+            ioctl(watcher_, FIONREAD, &queued);
+            if (queued >= count) return true;
+            pollfd fd{watcher_, POLLIN, 0};
+            poll(&fd, 1, 1);
+        }
+        return false;
+    }
+    // What the station sent, once `count` bytes are there.
+    std::vector<uint8_t> receive(size_t count) const {
+        std::vector<uint8_t> bytes;
+        uint8_t chunk[512];
+        for (int round = 0; round < kEventWaitMs && bytes.size() < count; ++round) {
+            pollfd fd{master_, POLLIN, 0};
+            if (poll(&fd, 1, 1) <= 0) continue;
+            const ssize_t got = read(master_, chunk, sizeof chunk);
+            if (got > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+        }
+        return bytes;
+    }
+    void closeMaster() {
+        if (master_ >= 0) ::close(master_);
+        master_ = -1;
+    }
+
+private:
+    int master_ = -1;
+    int watcher_ = -1;
+    std::string slavePath_;
+};
+
+std::vector<uint8_t> counting(size_t count) {
+    std::vector<uint8_t> bytes(count);
+    std::iota(bytes.begin(), bytes.end(), uint8_t{0});
+    return bytes;
+}
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        ASSERT_TRUE(pty_.ok());
+        fs::create_symlink(pty_.slavePath(), ports() / "COM3");
+        fs::create_symlink(pty_.slavePath(), ports() / "COM12");
+    }
+    fs::path ports() const { return fs::path(dir_.path().toStdString()); }
+    int openCom3(LineSettings line = {}, int baud = 19200) { return port_.openPort("COM3", baud, line); }
+
+    QTemporaryDir dir_;
+    PseudoTerminal pty_;
+    QtSerialPort port_{PortDirectory(ports(), ports() / "dev")};
+};
+
+}  // namespace
+
+TEST_F(SerialPortTest, OpensThroughThePortDirectoryWithTheLineRule) {
+    ASSERT_EQ(openCom3({0, 1}), 0) << port_.lastError();
+    EXPECT_TRUE(port_.isOpen());
+    EXPECT_EQ(port_.lastFailure(), PortFailure::None);
+    EXPECT_EQ(port_.devicePath(), fs::canonical(pty_.slavePath()).string());
+    termios t = pty_.settings();
+    EXPECT_EQ(cfgetospeed(&t), B19200);
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+    EXPECT_FALSE(t.c_cflag & CRTSCTS);
+    EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));
+    EXPECT_FALSE(t.c_lflag & (ICANON | ECHO));
+
+    // Odd parity takes one stop bit whatever twoStopBits holds (the kernel of
+    // a pseudo-terminal keeps the odd flag although it has no parity).
+    ASSERT_EQ(port_.openPort("\\\\.\\COM12", 4800, {1, 1}), 0) << port_.lastError();
+    t = pty_.settings();
+    EXPECT_EQ(cfgetospeed(&t), B4800);
+    EXPECT_TRUE(t.c_cflag & PARODD);
+    EXPECT_FALSE(t.c_cflag & CSTOPB);
+}
+
+TEST_F(SerialPortTest, RefusedEvenParityDoesNotFailTheOpen) {
+    ASSERT_EQ(openCom3({2, 1}, 9600), 0) << port_.lastError();
+    const termios t = pty_.settings();
+    EXPECT_EQ(cfgetospeed(&t), B9600);
+    EXPECT_FALSE(t.c_cflag & CSTOPB);
+    EXPECT_FALSE(t.c_cflag & PARODD);
+}
+
+TEST_F(SerialPortTest, FrameGoesOutWholeAndTheAnswerComesBack) {
+    ASSERT_EQ(openCom3(), 0);
+    const RequestFrame request = readingsRequest(1, 60);
+    ASSERT_EQ(port_.writeFrame(request.data(), request.size()), 0);
+    EXPECT_EQ(pty_.receive(8), std::vector<uint8_t>(request.begin(), request.end()));
+
+    // A 60-probe answer arrives in one piece on a pseudo-terminal; the read
+    // takes it although no event loop ran to collect it.
+    const auto answer = counting(245);
+    pty_.send(answer);
+    ASSERT_TRUE(pty_.waitUntilQueued(245));
+    uint8_t buffer[kReceiveBufferBytes];
+    ASSERT_EQ(port_.readAvailable(buffer, sizeof buffer), 245u);
+    EXPECT_TRUE(std::equal(answer.begin(), answer.end(), buffer));
+    // Nothing more is there, and the read says so at once.
+    EXPECT_EQ(port_.readAvailable(buffer, sizeof buffer), 0u);
+}
+
+TEST_F(SerialPortTest, OneReadTakesAtMost300BytesAndLeavesTheRest) {
+    ASSERT_EQ(openCom3(), 0);
+    const auto flood = counting(1000);
+    pty_.send(flood);
+    ASSERT_TRUE(pty_.waitUntilQueued(1000));
+    std::vector<uint8_t> got;
+    uint8_t buffer[kReceiveBufferBytes];
+    for (const size_t expected : {300u, 300u, 300u, 100u, 0u}) {
+        const size_t n = port_.readAvailable(buffer, sizeof buffer);
+        ASSERT_EQ(n, expected);
+        got.insert(got.end(), buffer, buffer + n);
+    }
+    EXPECT_EQ(got, flood);
+    // A smaller buffer is never overrun.
+    pty_.send(counting(50));
+    ASSERT_TRUE(pty_.waitUntilQueued(50));
+    EXPECT_EQ(port_.readAvailable(buffer, 8), 8u);
+}
+
+TEST_F(SerialPortTest, StaleInputIsDroppedBeforeTheNextFrame) {
+    ASSERT_EQ(openCom3(), 0);
+    // A late answer to the previous request is still queued when the next goes out.
+    pty_.send({0xAA, 0xBB, 0xCC});
+    ASSERT_TRUE(pty_.waitUntilQueued(3));
+    const RequestFrame request = formatFlagsRead(1);
+    ASSERT_EQ(port_.writeFrame(request.data(), request.size()), 0);
+    EXPECT_EQ(pty_.receive(8).size(), 8u);
+    pty_.send({0x01, 0x03, 0x02, 0x00, 0x02});
+    ASSERT_TRUE(pty_.waitUntilQueued(5));
+    uint8_t buffer[16];
+    ASSERT_EQ(port_.readAvailable(buffer, sizeof buffer), 5u);
+    EXPECT_EQ(buffer[0], 0x01);
+}
+
+TEST_F(SerialPortTest, BaudChangeAppliesAtOnceAndDropsPendingInput) {
+    ASSERT_EQ(openCom3(), 0);
+    pty_.send({0x55, 0x55});
+    ASSERT_TRUE(pty_.waitUntilQueued(2));
+    port_.setBaudRate(38400, {0, 1});
+    const termios t = pty_.settings();
+    EXPECT_EQ(cfgetospeed(&t), B38400);
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+    uint8_t buffer[16];
+    EXPECT_EQ(port_.readAvailable(buffer, sizeof buffer), 0u);
+}
+
+TEST_F(SerialPortTest, VanishedFarEndIsAFailureNotACrash) {
+    ASSERT_EQ(openCom3(), 0);
+    pty_.closeMaster();
+    uint8_t buffer[16];
+    EXPECT_EQ(port_.readAvailable(buffer, sizeof buffer), 0u);
+    EXPECT_FALSE(port_.isOpen());
+    EXPECT_EQ(port_.lastFailure(), PortFailure::LineLost);
+    EXPECT_NE(port_.lastError().find("COM3"), std::string::npos);
+    const RequestFrame request = readingsRequest(1, 1);
+    EXPECT_EQ(port_.writeFrame(request.data(), request.size()), -1);
+    EXPECT_EQ(port_.readAvailable(buffer, sizeof buffer), 0u);
+}
+
+TEST_F(SerialPortTest, VanishedFarEndClosesThePortFromTheEventLoop) {
+    ASSERT_EQ(openCom3(), 0);
+    pty_.closeMaster();
+    // Left open, the port would be woken on every turn of the loop; it closes
+    // on the first error instead.
+    for (int turn = 0; turn < 1000 && port_.isOpen(); ++turn) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    EXPECT_FALSE(port_.isOpen());
+    EXPECT_EQ(port_.lastFailure(), PortFailure::LineLost);
+}
+
+TEST_F(SerialPortTest, FailedWriteOnAVanishedLineIsReported) {
+    ASSERT_EQ(openCom3(), 0);
+    pty_.closeMaster();
+    const RequestFrame request = readingsRequest(1, 1);
+    EXPECT_EQ(port_.writeFrame(request.data(), request.size()), -1);
+    EXPECT_FALSE(port_.isOpen());
+}
+
+TEST_F(SerialPortTest, OpenFailuresSayWhy) {
+    fs::create_symlink(ports() / "nowhere", ports() / "COM4");
+    EXPECT_EQ(port_.openPort("COM4", 19200, {}), -1);
+    EXPECT_EQ(port_.lastFailure(), PortFailure::NotFound);
+    EXPECT_NE(port_.lastError().find("nowhere"), std::string::npos) << port_.lastError();
+
+    EXPECT_EQ(port_.openPort("LPT1", 19200, {}), -1);
+    EXPECT_EQ(port_.lastFailure(), PortFailure::UnknownName);
+    EXPECT_EQ(port_.openPort("COM0", 19200, {}), -1);
+    EXPECT_EQ(port_.lastFailure(), PortFailure::UnknownName);
+
+    // No link and no such device under the device root.
+    EXPECT_EQ(port_.openPort("COM9", 19200, {}), -1);
+    EXPECT_EQ(port_.lastFailure(), PortFailure::NotFound);
+    EXPECT_NE(port_.lastError().find("ttyS8"), std::string::npos) << port_.lastError();
+    EXPECT_FALSE(port_.isOpen());
+
+    // A failure is forgotten by the next good open.
+    ASSERT_EQ(openCom3(), 0);
+    EXPECT_EQ(port_.lastFailure(), PortFailure::None);
+    EXPECT_TRUE(port_.lastError().empty());
+}
+
+TEST_F(SerialPortTest, ASecondOpenerIsTurnedAway) {
+    ASSERT_EQ(openCom3(), 0);
+    QtSerialPort other(PortDirectory(ports(), ports() / "dev"));
+    EXPECT_EQ(other.openPort("COM3", 19200, {}), -1);
+    EXPECT_EQ(other.lastFailure(), PortFailure::InUse) << other.lastError();
+    // Reopening by the owner closes and opens again.
+    EXPECT_EQ(port_.openPort("COM3", 9600, {}), 0) << port_.lastError();
+    port_.close();
+    EXPECT_FALSE(port_.isOpen());
+    EXPECT_EQ(other.openPort("COM3", 19200, {}), 0) << other.lastError();
+}
+
+TEST_F(SerialPortTest, MissingPermissionNamesTheGroup) {
+    if (geteuid() == 0) GTEST_SKIP() << "root opens every device";
+    ASSERT_EQ(chmod(pty_.slavePath().c_str(), 0), 0);
+    EXPECT_EQ(openCom3(), -1);
+    EXPECT_EQ(port_.lastFailure(), PortFailure::PermissionDenied);
+    EXPECT_NE(port_.lastError().find("dialout"), std::string::npos) << port_.lastError();
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
