@@ -35,6 +35,7 @@ public:
     const ValueTextTable& valueTexts() const { return texts_; }
     // The verdict of the last redraw; a recorded row takes its result from it.
     bool anyNg() const { return anyNg_.isSet(); }
+    const records::AnyNgFlag& anyNgFlag() const { return anyNg_; }
 
     const ChartArea& chartArea() const { return area_; }
     void setChartArea(const ChartArea& area);

@@ -40,6 +40,7 @@ void DisplayUpdate::setLayout(QSize clientSize, const ChartArea& area) {
         p.end();
         image_ = std::move(resized);
     }
+    model_.requestRedraw();
     if (area == old) return;
     model_.setChartArea(area);
     if (!plotDrawn_) return;

@@ -36,9 +36,9 @@ public:
     void clearPlot();
     void requestRedraw() { model_.requestRedraw(); }
 
-    // A new client size and plot after a resize of the window. The image
-    // keeps what it shows; a plot that moved or changed size is cleared and
-    // redrawn in full at the next update.
+    // A new client size and plot after a resize of the window (not after
+    // minimising). The image keeps what it shows; a plot that moved or changed
+    // size is cleared. Either way the next update redraws the chart in full.
     void setLayout(QSize clientSize, const ChartArea& area);
     void setLogoShown(bool shown) { model_.setLogoShown(shown); }
 
@@ -55,6 +55,7 @@ public:
     const QImage& image() const { return image_; }
     const ValueTextTable& valueTexts() const { return model_.valueTexts(); }
     bool anyNg() const { return model_.anyNg(); }
+    const records::AnyNgFlag& anyNgFlag() const { return model_.anyNgFlag(); }
     const DisplayModel& model() const { return model_; }
     DisplayModel& model() { return model_; }
 
