@@ -1,0 +1,172 @@
+// The link against the simulated instrument in virtual time: bytes take their
+// wire time, the instrument answers only at its own line settings, and its
+// echoes change it as a real one would.
+#include "link_fixture.h"
+
+#include "sim/simulated_ports.h"
+
+using namespace gaugemon;
+using namespace gaugemon::testing;
+using link::DataFormat;
+
+namespace {
+
+class LinkOnSimulator : public ::testing::Test {
+protected:
+    LinkOnSimulator() {
+        timers.setTickHandler([this](int id) {
+            switch (id) {
+                case app::timer::kRequest: controller.requestTick(); break;
+                case app::timer::kAnswer: controller.answerTick(); break;
+                case app::timer::kWatchdog: controller.watchdogTick(); break;
+                case app::timer::kDiscovery: controller.discoveryTick(); break;
+                default: break;
+            }
+        });
+    }
+
+    sim::Instrument& place(std::string_view port, sim::InstrumentConfig config) {
+        return ports.place(port, std::move(config));
+    }
+    bool connect(int64_t limitMs = 60'000) {
+        controller.connectButton();
+        return clock.runUntil([&] { return state.connected; }, limitMs);
+    }
+
+    app::VirtualTime clock;
+    app::VirtualTimerSchedule timers{clock};
+    app::MemorySettingsStore settings;
+    RecordingPrompts prompts;
+    RecordingHost host;
+    sim::SimulatedPorts ports{clock};
+    sim::SimulatedLine line{ports};
+    link::LinkState state;
+    app::Language language = app::Language::English;
+    link::LinkController controller{state, line, timers, settings, prompts, host, language};
+};
+
+TEST_F(LinkOnSimulator, FormatFFAt9600EvenOnCom5IsFoundWhenTheTableSays) {
+    settings.writeInt("HW", 2);
+    sim::InstrumentConfig config;
+    config.baudRate = 9600;
+    config.parityCode = 2;
+    config.twoStopBits = 0;
+    place("COM5", config);
+    ports.addEmptyPort("COM2");
+    controller.connectButton();
+    // COM2 takes its 15 combinations first (759 ms), then COM5 reaches
+    // 9600/Even at its ninth combination.
+    ASSERT_TRUE(clock.runUntil([&] { return state.connected; }, 10'000));
+    EXPECT_EQ(clock.nowMs(), 20 + 759 + 311 + 50);
+    EXPECT_EQ(controller.view().commStatus, "COM05 9600,8,E,1");
+}
+
+TEST_F(LinkOnSimulator, Format01IsFoundAfterTheFFSweep) {
+    sim::InstrumentConfig config;
+    config.format = DataFormat::Format01;
+    config.baudRate = 38400;
+    config.parityCode = 1;
+    config.twoStopBits = 0;
+    place("COM5", config);
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(state.dataFormat, DataFormat::Format01);
+    EXPECT_EQ(controller.view().commStatus, "COM05 38400,8,O,1");
+    EXPECT_EQ(settings.readInt("HW", 0), 1);
+}
+
+TEST_F(LinkOnSimulator, SixtyProbesAt115200PollWithoutAMissAndZeroAllReachesThem) {
+    sim::InstrumentConfig config;
+    config.probeCount = 60;
+    config.baudRate = 115200;
+    for (unsigned k = 0; k < 60; ++k) config.probes.push_back(sim::constantProbe(100.0 * (k + 1)));
+    sim::Instrument& instrument = place("COM3", config);
+    settings.writeInt("HW", 2);
+    settings.writeInt("ComID", 3);
+    settings.writeInt("BaudBit", 4);
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(state.pollPeriodMs, 60 * 4 / 10 + 22 + 20);
+    clock.advanceBy(5000);
+    EXPECT_EQ(state.missCount + state.errorCount, 0u);
+    EXPECT_EQ(state.readings[59].value, 6000);
+    // About one cycle per pollPeriodMs - 2 + 15 ms.
+    EXPECT_GE(host.displayUpdates, 5000 / (state.pollPeriodMs + 13) - 1);
+    controller.zeroAllButton();
+    clock.advanceBy(1000);
+    EXPECT_FALSE(state.pending.zeroRequest);
+    EXPECT_EQ(instrument.probes().zeroOffsetUm(59), 6000.0);
+    EXPECT_EQ(state.readings[59].value, 0);
+}
+
+TEST_F(LinkOnSimulator, FootSwitchAsksForARecord) {
+    place("COM1", {});
+    settings.writeInt("HW", 2);
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    ports.instrumentAt("COM1")->pressFootSwitch();
+    clock.advanceBy(500);
+    EXPECT_EQ(host.recordRequests, 1);
+}
+
+TEST_F(LinkOnSimulator, ModeWriteIsUnlockedAndTakesEffect) {
+    sim::Instrument& instrument = place("COM1", {});
+    settings.writeInt("HW", 2);
+    ASSERT_TRUE(connect());
+    state.pending.modeChange = true;
+    state.pending.modeIndex = 3;
+    state.pending.writeUnlock = true;
+    clock.advanceBy(1000);
+    EXPECT_EQ(instrument.displayMode(), sim::DisplayMode::Range);
+    EXPECT_FALSE(state.pending.modeChange);
+}
+
+TEST_F(LinkOnSimulator, SerialSettingsChangeIsFollowedByTheStation) {
+    sim::Instrument& instrument = place("COM1", {});
+    settings.writeInt("HW", 2);
+    ASSERT_TRUE(connect());
+    state.pending.serialChange = true;
+    state.pending.writeUnlock = true;
+    state.baudCode = 1;   // 9600
+    state.parityCode = 2; // Even
+    state.twoStopBits = 0;
+    clock.advanceBy(2000);
+    EXPECT_EQ(instrument.baudRate(), 9600);
+    EXPECT_EQ(line.baudRate(), 9600);
+    const uint32_t misses = state.missCount + state.errorCount;
+    clock.advanceBy(3000);
+    EXPECT_EQ(state.missCount + state.errorCount, misses);
+    EXPECT_EQ(controller.view().commStatus, "COM01  9600,8,E,1");
+}
+
+TEST_F(LinkOnSimulator, APulledAdapterIsSurvivedAndReconnected) {
+    place("COM4", {});
+    settings.writeInt("HW", 2);
+    settings.writeInt("ComID", 4);
+    ASSERT_TRUE(connect());
+    clock.advanceBy(1000);
+    ports.vanish("COM4");
+    clock.advanceBy(7000);
+    EXPECT_GT(state.missCount, 10u);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Device disconnected"});
+    controller.connectButton();
+    EXPECT_FALSE(state.connected);
+    ports.reappear("COM4");
+    ASSERT_TRUE(connect());
+    clock.advanceBy(1000);
+    EXPECT_EQ(state.missCount + state.errorCount, 0u);
+}
+
+TEST_F(LinkOnSimulator, LineNoiseAndCorruptAnswersAreCountedNotTrusted) {
+    sim::InstrumentConfig config;
+    config.probes.push_back(sim::constantProbe(500));
+    sim::Instrument& instrument = place("COM1", config);
+    settings.writeInt("HW", 2);
+    ASSERT_TRUE(connect());
+    instrument.setFaultEvery(sim::FaultKind::CorruptCrc, 3);
+    instrument.setFaultEvery(sim::FaultKind::Truncate, 5);
+    clock.advanceBy(5000);
+    EXPECT_GT(state.errorCount, 0u);
+    EXPECT_EQ(state.readings[0].value, 500);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+}  // namespace
