@@ -1,0 +1,8 @@
+gaugemon_add_test(sim_instrument_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/instrument_ff_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/instrument_01_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/readings_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/faults_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/simulated_ports_test.cpp
+  LIBS gaugemon_sim)
