@@ -85,4 +85,26 @@ std::string PortDirectory::devicePath(std::string_view name) const {
     return (deviceRoot_ / ("ttyS" + index)).string();
 }
 
+std::error_code PortDirectory::linkPort(std::string_view name, const fs::path& device) const {
+    const fs::path entry = entryFor(name);
+    if (entry.empty()) return std::make_error_code(std::errc::invalid_argument);
+    std::error_code error;
+    fs::create_directories(directory_, error);
+    if (error) return error;
+    const fs::path fresh = directory_ / (entry.filename().string() + ".new-" + std::to_string(getpid()));
+    fs::remove(fresh, error);
+    fs::create_symlink(device, fresh, error);
+    if (error) return error;
+    fs::rename(fresh, entry, error);
+    if (error) fs::remove(fresh);
+    return error;
+}
+
+void PortDirectory::unlinkPort(std::string_view name, const fs::path& device) const {
+    const fs::path entry = entryFor(name);
+    std::error_code error;
+    if (entry.empty() || !fs::is_symlink(entry, error)) return;
+    if (fs::read_symlink(entry, error) == device && !error) fs::remove(entry, error);
+}
+
 }  // namespace gaugemon::link

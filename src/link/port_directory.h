@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace gaugemon::link {
 
@@ -30,6 +31,14 @@ public:
     // An absolute path is taken as it is. Empty when `name` is no port name or
     // COM0, which has no n-th device.
     std::string devicePath(std::string_view name) const;
+
+    // Makes `device` stand for port `name` (a simulator's pseudo-terminal):
+    // creates the directory and replaces an existing entry in one step, so a
+    // station opening the port meanwhile finds the old entry or the new one.
+    std::error_code linkPort(std::string_view name, const std::filesystem::path& device) const;
+    // Removes the entry of `name` if it is a link to `device`, and only then:
+    // another program may have taken the name over since.
+    void unlinkPort(std::string_view name, const std::filesystem::path& device) const;
 
     // n of "COMn" or "\\.\COMn" (any letter case), n at most 255.
     static std::optional<unsigned> portNumber(std::string_view name);

@@ -92,6 +92,24 @@ TEST_F(PortDirectoryTest, ALinkStandsForItsPort) {
     EXPECT_EQ(directory.devicePath("/dev/ttyUSB7"), "/dev/ttyUSB7");
 }
 
+TEST_F(PortDirectoryTest, SimulatorLinksAndUnlinksItsPort) {
+    device("pts7");
+    device("pts8");
+    const PortDirectory directory(links() / "created" / "on" / "demand", devices());
+    ASSERT_FALSE(directory.linkPort("COM3", devices() / "pts7"));
+    EXPECT_EQ(directory.devicePath("COM3"), fs::canonical(devices() / "pts7").string());
+    // A second simulator on the same name takes it over.
+    ASSERT_FALSE(directory.linkPort("\\\\.\\COM3", devices() / "pts8"));
+    EXPECT_EQ(directory.devicePath("COM3"), fs::canonical(devices() / "pts8").string());
+    // The first one leaving does not remove the second one's link.
+    directory.unlinkPort("COM3", devices() / "pts7");
+    EXPECT_EQ(directory.devicePath("COM3"), fs::canonical(devices() / "pts8").string());
+    directory.unlinkPort("COM3", devices() / "pts8");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(directory.entryFor("COM3"))));
+    EXPECT_TRUE(directory.linkPort("AUX", devices() / "pts7"));
+    EXPECT_EQ(fs::directory_iterator(directory.directory()), fs::directory_iterator());
+}
+
 TEST(PortDirectory, DefaultDirectoryIsUnderTheUsersHome) {
     const char* saved = getenv("HOME");
     const std::string previous = saved ? saved : "";
