@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "records/record_texts.h"
+#include "records/tolerance_text.h"
 
 namespace gaugemon::records {
 
@@ -21,33 +22,18 @@ void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) 
         appendTwoDigits(out, probe);
         return;
     }
-    const ProbeLimits& limits = spec.limits[probe - 1];
+    const LimitCounts& limits = spec.limits[probe - 1];
     appendTwoDigits(out, probe);
     out += "#    ";
     out += gbk::kUpperLimit;
     out += "  ";
-    appendLimitText(out, limits.upperCounts);
+    out += formatHeaderLimit(limits.upper).text();
     out += ' ';
     out += gbk::kLowerLimit;
     out += "  ";
-    appendLimitText(out, limits.lowerCounts);
+    out += formatHeaderLimit(limits.lower).text();
 }
 }  // namespace
-
-void appendLimitText(std::string& out, int32_t counts) {
-    out.push_back(counts < 0 ? '-' : '+');
-    const uint64_t magnitude = counts < 0 ? uint64_t{0} - static_cast<uint32_t>(counts) : static_cast<uint64_t>(counts);
-    // Limits of 100 mm and more keep all their integer digits rather than
-    // turning into characters that are no digits.
-    std::string whole = std::to_string(magnitude / 1000);
-    if (whole.size() < 2) whole.insert(0, 2 - whole.size(), '0');
-    out += whole;
-    out.push_back('.');
-    const unsigned fraction = static_cast<unsigned>(magnitude % 1000);
-    out.push_back(static_cast<char>('0' + fraction / 100));
-    out.push_back(static_cast<char>('0' + fraction / 10 % 10));
-    out.push_back(static_cast<char>('0' + fraction % 10));
-}
 
 std::string buildHeader(const HeaderSpec& spec, RecordFileFormat format) {
     const bool english = spec.language == app::Language::English;

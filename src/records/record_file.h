@@ -45,12 +45,8 @@ struct HeaderSpec {
     app::Language language = app::Language::Chinese;  // of the moment of writing
     unsigned probeCount = 0;                          // at most link::kMaxProbes
     bool codeColumn = false;
-    LimitTable limits{};  // written into the Chinese probe titles
+    LimitCountsTable limits{};  // written into the Chinese probe titles
 };
-
-// A limit as millimetres with a sign, at least two integer digits and three
-// decimals: 6000 → "+06.000", -50 → "-00.050", 123456 → "+123.456".
-void appendLimitText(std::string& out, int32_t counts);
 
 std::string buildHeader(const HeaderSpec& spec, RecordFileFormat format);
 

@@ -8,12 +8,13 @@
 
 namespace gaugemon::records {
 
-// A probe's tolerance limits in device counts (0.001 mm).
-struct ProbeLimits {
-    int32_t lowerCounts = 0;
-    int32_t upperCounts = 0;
+// A probe's tolerance limits in device counts (0.001 mm), as the record
+// file headers show them.
+struct LimitCounts {
+    int32_t lower = 0;
+    int32_t upper = 0;
 };
-using LimitTable = std::array<ProbeLimits, link::kMaxProbes>;
+using LimitCountsTable = std::array<LimitCounts, link::kMaxProbes>;
 
 // What the records read from the rest of the station at the moment they act:
 // the link, the display and the tolerances. The main window implements it
@@ -30,7 +31,7 @@ public:
     // The language flag as it stands.
     virtual app::Language language() const = 0;
     // `probe` is 1..60.
-    virtual ProbeLimits limits(unsigned probe) const = 0;
+    virtual LimitCounts limitCounts(unsigned probe) const = 0;
 };
 
 // The sources as plain fields, for tests and simple wiring.
@@ -40,8 +41,8 @@ struct PlainRecordSources : RecordSources {
     display::ValueTextTable texts{};
     bool ng = false;
     app::Language lang = app::Language::Chinese;
-    LimitTable limitTable = [] {
-        LimitTable t{};
+    LimitCountsTable limitTable = [] {
+        LimitCountsTable t{};
         t.fill({3000, 6000});
         return t;
     }();
@@ -51,8 +52,8 @@ struct PlainRecordSources : RecordSources {
     const display::ValueTextTable& valueTexts() const override { return texts; }
     bool anyNg() const override { return ng; }
     app::Language language() const override { return lang; }
-    ProbeLimits limits(unsigned probe) const override {
-        return probe >= 1 && probe <= limitTable.size() ? limitTable[probe - 1] : ProbeLimits{};
+    LimitCounts limitCounts(unsigned probe) const override {
+        return probe >= 1 && probe <= limitTable.size() ? limitTable[probe - 1] : LimitCounts{};
     }
 };
 

@@ -15,7 +15,7 @@ add_library(gaugemon_records STATIC
   ${CMAKE_CURRENT_LIST_DIR}/workpiece_codes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/worksheet_export.cpp
 )
-target_link_libraries(gaugemon_records PUBLIC gaugemon_core)
+target_link_libraries(gaugemon_records PUBLIC gaugemon_core gaugemon_link gaugemon_tolerance)
 set_target_properties(gaugemon_records PROPERTIES AUTOMOC OFF)
 
 # The record list's table model: a view on the table, Qt Core only.

@@ -16,7 +16,7 @@ HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources)
         spec.probeCount = std::clamp<unsigned>(sources.probeCount(), 1, link::kMaxProbes);
         spec.codeColumn = false;
     }
-    for (unsigned probe = 1; probe <= link::kMaxProbes; ++probe) spec.limits[probe - 1] = sources.limits(probe);
+    for (unsigned probe = 1; probe <= link::kMaxProbes; ++probe) spec.limits[probe - 1] = sources.limitCounts(probe);
     return spec;
 }
 
