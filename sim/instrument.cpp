@@ -169,6 +169,11 @@ RequestOutcome Instrument::screen(const uint8_t* bytes, size_t count, const Mast
 void Instrument::dispatch(const uint8_t* bytes, size_t count, int64_t nowMs, Answer& answer) {
     const bool broadcast = bytes[0] == link::kBroadcastAddress;
     const uint8_t function = bytes[1];
+    // Function codes run from 1 to 127; the top bit marks an exception answer.
+    if (function == 0 || (function & kExceptionFlag)) {
+        answer.outcome = RequestOutcome::Malformed;
+        return;
+    }
     if (function != link::kFunctionRead && function != link::kFunctionWrite) {
         // A broadcast is never answered with a complaint.
         if (!broadcast) answer.reject(address_, function, ExceptionCode::IllegalFunction);
