@@ -170,6 +170,10 @@ void MonitorDialog::createControls() {
 
     chartView_ = new ChartView(chartImage_, this);
     connect(chartView_, &ChartView::clicked, this, &MonitorDialog::chartClicked);
+    const display::PixelRect verdict = display::VerdictPlan{}.box;
+    verdictView_ = new ChartView(chartImage_, this);
+    verdictView_->setGeometry(verdict.left, verdict.top, verdict.right - verdict.left, verdict.bottom - verdict.top);
+    connect(verdictView_, &ChartView::clicked, this, &MonitorDialog::chartClicked);
     logo_ = new QLabel(this);
     logo_->hide();
     logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -388,6 +392,7 @@ void MonitorDialog::displayUpdate() {
     if (const display::ChartPlan* plan = display_.update(link_, tolerances_)) {
         painter_.paint(chartImage_, *plan, display_.valueTexts());
         chartView_->update();
+        verdictView_->update();
     }
 }
 
@@ -537,6 +542,8 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     display_.setChartArea({area.left, area.right, area.top, area.bottom});
     chartView_->setGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top);
     chartView_->raise();
+    verdictView_->raise();
+    logo_->raise();
     if (chartImage_.size() != client) {
         chartImage_ = QImage(client, QImage::Format_RGB32);
         chartImage_.fill(palette().color(QPalette::Window));

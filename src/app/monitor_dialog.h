@@ -165,6 +165,7 @@ private:
     QImage chartImage_;
     display::ChartPainter painter_;
     ChartView* chartView_ = nullptr;
+    ChartView* verdictView_ = nullptr;  // the OK/NG box, right of the top band
     QLabel* logo_ = nullptr;
     bool logoShown_ = false;
     records::RecordListModel* model_ = nullptr;

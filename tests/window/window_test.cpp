@@ -1,0 +1,312 @@
+// The station as the operator meets it: the real main window on virtual time
+// with the simulated instrument on an in-process line.
+#include "station_fixture.h"
+
+#include <QTableView>
+#include <fstream>
+#include <iterator>
+
+#include "app/parameter_dialog.h"
+#include "app/tolerance_dialog.h"
+#include "records/record_list_model.h"
+#include "sim/instrument_config.h"
+
+using namespace gaugemon;
+using namespace gaugemon::testing;
+namespace c = app::control;
+
+namespace {
+
+sim::InstrumentConfig eightProbesAt(double levelUm) {
+    sim::InstrumentConfig config;
+    for (unsigned k = 0; k < 8; ++k) config.probes.push_back(sim::constantProbe(levelUm + k));
+    return config;
+}
+
+class StartUp : public StationFixture {};
+
+TEST_F(StartUp, AFirstStartShowsTheChineseLabelsAndTheDefaults) {
+    open();
+    EXPECT_EQ(textOf(c::kConnect), QString::fromUtf8("连接设备"));
+    EXPECT_EQ(textOf(c::kMessageLine), QString::fromUtf8("第1次使用请点<帮助>!"));
+    EXPECT_EQ(textOf(c::kRangeLower), "-10");
+    EXPECT_EQ(textOf(c::kRangeUpper), "10");
+    EXPECT_EQ(textOf(c::kInterval), "0.2");
+    EXPECT_EQ(textOf(c::kProbeNumber), "0");
+    EXPECT_FALSE(control<QCheckBox>(c::kCodeEntry)->isChecked());
+    EXPECT_EQ(control<QComboBox>(c::kUnitList)->currentText(), "mm");
+    EXPECT_EQ(control<QComboBox>(c::kModeList)->itemText(3), QString::fromUtf8("极差值"));
+    EXPECT_FALSE(control(c::kParameters)->isEnabled());
+    EXPECT_FALSE(control(c::kModeOk)->isEnabled());
+    EXPECT_FALSE(control(c::kModeList)->isEnabled());
+    EXPECT_FALSE(control(c::kModifyCode)->isEnabled());
+    EXPECT_TRUE(control<QRadioButton>(c::kChinese)->isChecked());
+    EXPECT_EQ(window->tolerances().limits(60).uslCounts, 6000);
+    EXPECT_EQ(window->windowTitle(), "VELMORA V7.2.7");
+}
+
+TEST_F(StartUp, EnglishLabelsKeepTheirBlanks) {
+    settings.writeInt("Language", 2);
+    settings.writeInt("CodeEn", 1);
+    open();
+    EXPECT_EQ(textOf(c::kConnect), "Connect");
+    EXPECT_EQ(textOf(c::kCommLabel), "   Comm ");
+    EXPECT_EQ(textOf(c::kDeviceLabel), " Device ");
+    EXPECT_EQ(textOf(c::kProbeNumberLabel), "Num ");
+    EXPECT_EQ(textOf(c::kChartFrame), "Real time data chart display area");
+    EXPECT_EQ(textOf(c::kMessageLine), "First Use see <Help>!");
+    EXPECT_EQ(control<QComboBox>(c::kModeList)->itemText(0), "  RV   ");
+    EXPECT_TRUE(control<QRadioButton>(c::kEnglish)->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(c::kCodeEntry)->isChecked());
+    EXPECT_TRUE(control(c::kModifyCode)->isEnabled());
+}
+
+TEST_F(StartUp, StoredInchLimitsAreConvertedToCounts) {
+    settings.writeInt("Unit", 1);
+    settings.writeInt("TL05", 1000);
+    open();
+    EXPECT_EQ(control<QComboBox>(c::kUnitList)->currentText(), "in");
+    EXPECT_EQ(window->tolerances().limits(5).lslCounts, 254);
+}
+
+class Operation : public StationFixture {
+protected:
+    sim::Instrument& placeInstrument(sim::InstrumentConfig config = eightProbesAt(4000)) {
+        settings.writeInt("HW", 2);
+        settings.writeInt("ComID", 3);
+        return ports.place("COM3", std::move(config));
+    }
+};
+
+TEST_F(Operation, ConnectFindsTheInstrumentAndShowsTheLink) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(textOf(c::kCommStatus), "COM03 19200,8,N,1");
+    EXPECT_EQ(textOf(c::kDeviceInfo), QString::fromUtf8("地址:01  数量:08; 查询周期109毫秒"));
+    EXPECT_EQ(textOf(c::kConnect), QString::fromUtf8("断开连接"));
+    EXPECT_EQ(textOf(c::kProbeNumber), "1");
+    EXPECT_TRUE(control(c::kParameters)->isEnabled());
+    EXPECT_FALSE(control(c::kCodeEntry)->isEnabled());
+    clock.advanceBy(1000);
+    EXPECT_EQ(window->linkState().readings[0].value, 4000);
+    EXPECT_FALSE(window->displayModel().anyNg());
+    EXPECT_EQ(window->recordModel().columnCount(), 1 + 8 + 2);
+}
+
+TEST_F(Operation, AClickOnABarChoosesItsProbe) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    const display::ChartArea& area = window->displayModel().chartArea();
+    const int slice = (area.right - area.left) / 8;
+    window->chartClicked(area.left + 2 * slice + slice / 2, (area.top + area.bottom) / 2);
+    EXPECT_EQ(textOf(c::kProbeNumber), "3");
+}
+
+TEST_F(Operation, ZeroSingleReachesTheInstrument) {
+    sim::Instrument& instrument = placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    type(c::kProbeNumber, "+2");
+    click(c::kZeroSingle);
+    clock.advanceBy(1000);
+    EXPECT_EQ(instrument.probes().zeroOffsetUm(1), 4001.0);
+    EXPECT_EQ(instrument.probes().zeroOffsetUm(0), 0.0);
+    EXPECT_EQ(window->linkState().readings[1].value, 0);
+}
+
+TEST_F(Operation, RefusedProbeNumberShowsTheMessageAndSendsNothing) {
+    sim::Instrument& instrument = placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    type(c::kProbeNumber, "-3");
+    click(c::kZeroSingle);
+    clock.advanceBy(1000);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"“请填入一个正整数。”"});
+    EXPECT_EQ(instrument.probes().zeroOffsetUm(2), 0.0);
+}
+
+TEST_F(Operation, TighterLimitsTurnAColumnRedAndTheVerdictNG) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    clock.advanceBy(1000);
+    ASSERT_FALSE(window->displayModel().anyNg());
+    whenDialogOpens<app::ToleranceDialog>([this](app::ToleranceDialog& dialog) {
+        clock.advanceBy(150);  // the dialog follows its list and loads probe 1
+        dialog.probeEdit()->setText("1");
+        dialog.lowerEdit()->setText("4.5");
+        dialog.upperEdit()->setText("6");
+        dialog.pressOk();
+        clock.advanceBy(1000);  // polling and judging go on behind the dialog
+        dialog.accept();
+    });
+    click(c::kTolerances);
+    EXPECT_EQ(window->tolerances().limits(1).lslCounts, 4500);
+    EXPECT_EQ(settings.readInt("TL01", 0), 4500);
+    EXPECT_TRUE(window->displayModel().anyNg());
+    // The first column's bar is red, the second's green.
+    const display::ChartArea& area = window->displayModel().chartArea();
+    const int slice = (area.right - area.left) / 8;
+    const int y = area.top + (area.bottom - area.top) / 2 - 5;  // above the zero line, within 4 mm
+    EXPECT_EQ(window->chartImage().pixelColor(area.left + slice / 2, y), QColor(255, 0, 0));
+    EXPECT_EQ(window->chartImage().pixelColor(area.left + slice + slice / 2, y), QColor(0, 238, 0));
+}
+
+TEST_F(Operation, ManualAndAutomaticRecordingFillTheList) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    click(c::kManual);
+    clock.advanceBy(20);
+    EXPECT_EQ(window->recordTable().rowCount(), 1u);
+    type(c::kInterval, "0.5");
+    click(c::kAutoRecord);
+    EXPECT_EQ(textOf(c::kManual), QString::fromUtf8("关闭自动记录"));
+    clock.advanceBy(2000);
+    EXPECT_EQ(window->recordTable().rowCount(), 5u);
+    EXPECT_EQ(settings.readInt("RecTime", 0), 500);
+    EXPECT_EQ(window->recordModel().rowCount(), 5);
+    click(c::kManual);  // stops automatic recording
+    EXPECT_FALSE(control<QCheckBox>(c::kAutoRecord)->isChecked());
+    clock.advanceBy(2000);
+    EXPECT_EQ(window->recordTable().rowCount(), 5u);
+}
+
+TEST_F(Operation, SaveWritesTheFileTheOperatorNamed) {
+    settings.writeInt("Language", 2);
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    click(c::kManual);
+    clock.advanceBy(20);
+    const std::string path = (directory() / "rows.csv").string();
+    prompts.saveChoices.push_back(app::SaveChoice{path, 1});
+    click(c::kSave);
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(bytes.substr(0, 34), "Num,S01,S02,S03,S04,S05,S06,S07,S0");
+    EXPECT_NE(bytes.find("Result,Time\r\n000001"), std::string::npos);
+    EXPECT_EQ(prompts.messages.back(), "Data export completed!");
+}
+
+TEST_F(Operation, TheParameterDialogChangesTheBaudRateAndTheLinkFollows) {
+    sim::Instrument& instrument = placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    whenDialogOpens<app::ParameterDialog>([](app::ParameterDialog& dialog) {
+        dialog.baudList()->setCurrentIndex(3);  // 9600
+        dialog.pressOk();
+    });
+    click(c::kParameters);
+    clock.advanceBy(2000);
+    EXPECT_EQ(instrument.baudRate(), 9600);
+    EXPECT_EQ(line.baudRate(), 9600);
+    EXPECT_EQ(textOf(c::kCommStatus), "COM03  9600,8,N,1");
+    const auto misses = window->linkState().missCount;
+    clock.advanceBy(2000);
+    EXPECT_EQ(window->linkState().missCount, misses);
+}
+
+TEST_F(Operation, DisconnectEndsRecordingAndBackup) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    click(c::kBackupBox);
+    type(c::kInterval, "1");
+    click(c::kAutoRecord);
+    clock.advanceBy(1500);
+    click(c::kConnect);
+    EXPECT_FALSE(control<QCheckBox>(c::kAutoRecord)->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(c::kBackupBox)->isChecked());
+    EXPECT_EQ(textOf(c::kManual), QString::fromUtf8("手动记录"));
+    EXPECT_TRUE(control(c::kCodeEntry)->isEnabled());
+    EXPECT_EQ(textOf(c::kCommStatus), "  ");
+}
+
+class Window : public StationFixture {};
+
+TEST_F(Window, OnlyTheFramesAndTheListFollowAResize) {
+    open();
+    const QRect chart = control(c::kChartFrame)->geometry();
+    const QRect list = control(c::kRecordList)->geometry();
+    const QRect top = control(c::kTopFrame)->geometry();
+    const QRect save = control(c::kSave)->geometry();
+    window->resize(window->width() + 200, window->height() + 100);
+    QApplication::processEvents();
+    EXPECT_EQ(control(c::kChartFrame)->geometry(), chart.adjusted(0, 0, 200, 0));
+    EXPECT_EQ(control(c::kTopFrame)->geometry(), top.adjusted(0, 0, 200, 0));
+    EXPECT_EQ(control(c::kRecordList)->geometry(), list.adjusted(0, 0, 200, 100));
+    EXPECT_EQ(control(c::kSave)->geometry(), save);
+    EXPECT_EQ(window->displayModel().chartArea().right, chart.right() + 1 + 200 - 10);
+}
+
+TEST_F(Window, EnterAndEscapeNeitherPressAButtonNorClose) {
+    open();
+    control(c::kProbeNumber)->setFocus();
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(control(c::kProbeNumber), &press);
+        QKeyEvent pressWindow(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &pressWindow);
+    }
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Window, ChoosingTheOtherLanguageAsksForARestart) {
+    open();
+    click(c::kEnglish);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Please close the software and then Reopen!"});
+    EXPECT_EQ(settings.readInt("Language", 0), 2);
+    EXPECT_EQ(textOf(c::kConnect), QString::fromUtf8("连接设备"));  // labels stay until the next start
+    click(c::kEnglish);
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+TEST_F(Window, AStoredLanguageOfThreeIsChineseAndAsksOnTheChineseChoice) {
+    settings.writeInt("Language", 3);
+    open();
+    click(c::kChinese);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"请关闭软件后再重新打开!"});
+    EXPECT_EQ(settings.readInt("Language", 0), 1);
+}
+
+TEST_F(Window, ExitIsImmediateWithEverythingSavedAndAsksOtherwise) {
+    ports.place("COM1", eightProbesAt(4000));
+    settings.writeInt("HW", 2);
+    open();
+    click(c::kExit);
+    EXPECT_TRUE(exited);
+    EXPECT_TRUE(prompts.questions.empty());
+    exited = false;
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    click(c::kManual);
+    clock.advanceBy(20);
+    prompts.yesNoAnswers.push_back(false);
+    click(c::kExit);
+    EXPECT_FALSE(exited);
+    EXPECT_EQ(prompts.questions.size(), 1u);
+}
+
+TEST_F(Window, BadRangeEntriesAreRefused) {
+    open();
+    type(c::kRangeLower, "0.5");
+    click(c::kRangeOk);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{" <=0! "});
+    type(c::kRangeLower, "0");
+    type(c::kRangeUpper, "0.0004");
+    click(c::kRangeOk);
+    EXPECT_EQ(prompts.messages.back(), " >0! ");
+    type(c::kRangeUpper, "abc");
+    click(c::kRangeOk);
+    EXPECT_EQ(prompts.messages.back(), "请键入一个数。");
+}
+
+}  // namespace
