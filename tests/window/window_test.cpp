@@ -304,9 +304,12 @@ TEST_F(Window, BadRangeEntriesAreRefused) {
     type(c::kRangeUpper, "0.0004");
     click(c::kRangeOk);
     EXPECT_EQ(prompts.messages.back(), " >0! ");
+    // A refused field is reported; the range step goes on with the values
+    // the fields held before.
     type(c::kRangeUpper, "abc");
+    prompts.messages.clear();
     click(c::kRangeOk);
-    EXPECT_EQ(prompts.messages.back(), "请键入一个数。");
+    EXPECT_EQ(prompts.messages, (std::vector<std::string>{"请键入一个数。", " >0! "}));
 }
 
 }  // namespace
