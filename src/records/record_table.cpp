@@ -114,7 +114,11 @@ AppendResult RecordTable::appendRow(const RowInput& input) {
         return AppendResult::LayoutMismatch;
 
     const uint32_t r = rowCount_;
-    if (r / kRowsPerChunk >= chunks_.size()) chunks_.push_back(std::make_unique_for_overwrite<char[]>(chunkBytes()));
+    if (r / kRowsPerChunk >= chunks_.size()) {
+        RowChunk chunk = RowChunk::allocate(chunkBytes());
+        if (!chunk.data()) return AppendResult::NoMemory;
+        chunks_.push_back(std::move(chunk));
+    }
     if (observer_) observer_->beforeAppend(r);
 
     char* bytes = rowBytes(r);

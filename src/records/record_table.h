@@ -9,6 +9,7 @@
 #include "app/clock.h"
 #include "display/value_text.h"
 #include "records/record_columns.h"
+#include "records/row_chunk.h"
 #include "records/time_stamp.h"
 #include "records/workpiece_code.h"
 
@@ -34,6 +35,7 @@ enum class AppendResult : uint8_t {
     Added,
     Full,            // kMaxRows rows held
     LayoutMismatch,  // the rows held have another probe count or code column
+    NoMemory,        // the memory for the next block of rows is not to be had
 };
 
 enum class PrepareOutcome : uint8_t {
@@ -107,7 +109,7 @@ std::array<char, kRowNumberDigits> rowNumberText(uint32_t row);
 // fixed-size fields.
 class RecordTable {
 public:
-    static constexpr uint32_t kRowsPerChunk = 4096;
+    static constexpr uint32_t kRowsPerChunk = 1024;
 
     RecordTable();
     ~RecordTable();
@@ -154,10 +156,10 @@ public:
 private:
     size_t chunkBytes() const { return shape_.stride * kRowsPerChunk; }
     const char* rowBytes(uint32_t row) const {
-        return chunks_[row / kRowsPerChunk].get() + static_cast<size_t>(row % kRowsPerChunk) * shape_.stride;
+        return chunks_[row / kRowsPerChunk].data() + static_cast<size_t>(row % kRowsPerChunk) * shape_.stride;
     }
     char* rowBytes(uint32_t row) {
-        return chunks_[row / kRowsPerChunk].get() + static_cast<size_t>(row % kRowsPerChunk) * shape_.stride;
+        return chunks_[row / kRowsPerChunk].data() + static_cast<size_t>(row % kRowsPerChunk) * shape_.stride;
     }
     void resetTo(const TableLayout& layout);
 
@@ -165,7 +167,7 @@ private:
     TableLayout pending_;  // waiting for clearTable; no columns when none waits
     RowShape shape_;
     uint32_t rowCount_ = 0;
-    std::vector<std::unique_ptr<char[]>> chunks_;
+    std::vector<RowChunk> chunks_;  // reserved for a full table: growing it never reallocates
     uint64_t changeStamp_ = 0;
     uint64_t savedStamp_ = 0;
     bool rowsSinceBackup_ = false;

@@ -37,6 +37,9 @@ inline constexpr const char* kExportDoneEn = "Data export completed!";
 inline constexpr const char* kExportDoneZh = "数据导出完成!";
 inline constexpr const char* kSelectCodeFirstEn = "Please select the code to be modified first!";
 inline constexpr const char* kSelectCodeFirstZh = "请先选中待修改的编码!";
+inline constexpr const char* kNoMemoryEn =
+    "Not enough memory for further rows. Save the data and clear the table to go on recording.";
+inline constexpr const char* kNoMemoryZh = "内存不足，无法继续记录。请保存数据并清除记录表后再记录!";
 inline constexpr const char* kUnsavedRowsEn =
     "Some recorded rows are not in any file yet (neither saved nor backed up). Close anyway?";
 inline constexpr const char* kUnsavedRowsZh = "部分记录数据尚未保存或备份到文件，确定要关闭吗？";

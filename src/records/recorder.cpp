@@ -91,7 +91,14 @@ void Recorder::onRecordTimer() {
     if (!sources_.connected()) return;
     const RowInput input{sources_.probeCount(), codes_.enabled(), sources_.valueTexts(), sources_.anyNg(),
                          sources_.language(),   codes_.currentCode(), clock_.localNow()};
-    if (table_.appendRow(input) != AppendResult::Added) return;
+    const AppendResult result = table_.appendRow(input);
+    if (result == AppendResult::NoMemory && !noMemoryReported_) {
+        noMemoryReported_ = true;
+        const app::Language language = sources_.language();
+        prompts_.showMessage(app::pick(language, text::kNoMemoryEn, text::kNoMemoryZh));
+    }
+    if (result != AppendResult::Added) return;
+    noMemoryReported_ = false;
     if (state_ == RecordingState::SinglePending) {
         timers_.stop(app::timer::kRecord);
         state_ = RecordingState::Idle;

@@ -84,6 +84,7 @@ private:
     RecordingState state_ = RecordingState::Idle;
     int32_t autoPeriodMs_;
     bool codeInputRequest_ = false;
+    bool noMemoryReported_ = false;  // told once until a row can be added again
 };
 
 }  // namespace gaugemon::records

@@ -9,6 +9,7 @@ add_library(gaugemon_records STATIC
   ${CMAKE_CURRENT_LIST_DIR}/record_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/recorder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/records.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/row_chunk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/time_stamp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/workpiece_code.cpp

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <string>
 
 #include "records_rig.h"
 
@@ -420,3 +422,56 @@ TEST(CloseWithUnsavedRows, AsksOnlyWhileRowsAreInNoFile) {
 
 }  // namespace
 }  // namespace gaugemon::records
+
+#if !defined(__SANITIZE_ADDRESS__)
+#include <sys/resource.h>
+
+namespace gaugemon::records {
+namespace {
+
+// Caps the address space so the next block of rows cannot be had.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_AS, &saved_);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_AS, &limit);
+    }
+    ~AddressSpaceLimit() { ::setrlimit(RLIMIT_AS, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+long addressSpaceBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0) return std::stol(line.substr(7)) * 1024;
+    return -1;
+}
+
+TEST(OutOfMemory, RecordingTellsTheOperatorOnceAndKeepsEveryRowHeld) {
+    RecordsRig rig;
+    rig.sources.probes = 60;
+    rig.connect();
+    rig.recorder().setAutomatic(true, 0.1f);
+    rig.time.advanceBy(100);
+    ASSERT_EQ(rig.rows(), 1u);
+    {
+        AddressSpaceLimit limit(static_cast<rlim_t>(addressSpaceBytes()) + 64 * 1024);
+        // The first block holds kRowsPerChunk rows; the row after it needs a new one.
+        rig.time.advanceBy(100 * (RecordTable::kRowsPerChunk + 5));
+    }
+    EXPECT_EQ(rig.rows(), RecordTable::kRowsPerChunk);
+    ASSERT_EQ(rig.prompts.messages.size(), 1u);
+    EXPECT_NE(rig.prompts.messages[0].find("Not enough memory"), std::string::npos);
+    rig.time.advanceBy(100);
+    EXPECT_EQ(rig.rows(), RecordTable::kRowsPerChunk + 1);
+    EXPECT_EQ(rig.table().row(0).valueText(1), "  3.001 ");
+}
+
+}  // namespace
+}  // namespace gaugemon::records
+#endif

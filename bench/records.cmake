@@ -1,0 +1,1 @@
+gaugemon_add_bench(records_bench SOURCES records_bench.cpp LIBS gaugemon_records_model)

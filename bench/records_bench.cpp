@@ -1,0 +1,170 @@
+// Speed and memory of the record table and its files.
+//   records_bench [--benchmark_filter=...]   files go to ./records-bench-out
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/settings_store.h"
+#include "app/virtual_time.h"
+#include "records/record_list_model.h"
+#include "records/records.h"
+#include "records/table_file.h"
+
+namespace {
+
+using namespace gaugemon;
+using records::RecordTable;
+
+constexpr unsigned kProbes = 60;
+constexpr uint32_t kExportRows = 274'192;
+constexpr app::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
+
+display::ValueTextTable sampleTexts() {
+    display::ValueTextTable texts{};
+    for (unsigned k = 0; k < texts.size(); ++k) {
+        char eight[9];
+        std::snprintf(eight, sizeof eight, " %2u.%03u ", k % 100, k * 7 % 1000);
+        std::copy(eight, eight + 8, texts[k].slot.begin());
+    }
+    return texts;
+}
+
+records::RowInput rowInput(const display::ValueTextTable& texts) {
+    return {kProbes, false, texts, false, app::Language::English, {}, kTime};
+}
+
+long residentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+std::filesystem::path outputDir() {
+    const auto dir = std::filesystem::current_path() / "records-bench-out";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+struct NoPrompts : app::Prompts {
+    void showMessage(std::string_view) override {}
+    bool askYesNo(std::string_view) override { return true; }
+    std::string askWorkpieceCode(app::Language) override { return " "; }
+    std::optional<app::SaveChoice> askSaveFile(app::Language, std::string_view) override { return std::nullopt; }
+};
+
+// Resident memory of a process holding the records of a station (table,
+// recording, backup, export, list model) before any row is recorded.
+void BM_ResidentMemoryOfEmptyRecords(benchmark::State& state) {
+    const long before = residentKb();
+    app::VirtualTime time;
+    app::VirtualTimerSchedule timers(time);
+    app::MemorySettingsStore store;
+    NoPrompts prompts;
+    records::PlainRecordSources sources;
+    auto held = std::make_unique<records::Records>(records::RecordsSeams{timers, store, prompts, time, sources, "."});
+    records::RecordListModel model(held->table);
+    held->table.prepareColumns({kProbes, true, app::Language::English});
+    for (auto _ : state) benchmark::DoNotOptimize(held->table.rowCount());
+    const long after = residentKb();
+    state.counters["process_rss_MB"] = static_cast<double>(after) / 1024.0;
+    state.counters["records_rss_delta_kB"] = static_cast<double>(after - before);
+    state.counters["table_committed_B"] = static_cast<double>(held->table.committedBytes());
+}
+BENCHMARK(BM_ResidentMemoryOfEmptyRecords)->Iterations(1);
+
+// One append with 60 probes, timed call by call, starting with the table
+// already holding state.range(0) rows.
+void BM_AppendRow60Probes(benchmark::State& state) {
+    const auto texts = sampleTexts();
+    RecordTable table;
+    table.prepareColumns({kProbes, false, app::Language::English});
+    const auto input = rowInput(texts);
+    for (int64_t r = 0; r < state.range(0); ++r) table.appendRow(input);
+
+    std::vector<double> ns;
+    ns.reserve(static_cast<size_t>(state.max_iterations));
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(table.appendRow(input));
+        const auto t1 = std::chrono::steady_clock::now();
+        ns.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count());
+    }
+    std::sort(ns.begin(), ns.end());
+    state.counters["median_ns"] = ns[ns.size() / 2];
+    state.counters["p99_ns"] = ns[ns.size() * 99 / 100];
+    state.counters["max_ns"] = ns.back();
+    state.counters["rows_at_end"] = table.rowCount();
+}
+BENCHMARK(BM_AppendRow60Probes)->Arg(0)->Arg(500'000)->Iterations(200'000)->Repetitions(3);
+
+const RecordTable& exportTable() {
+    static const auto table = [] {
+        auto t = std::make_unique<RecordTable>();
+        t->prepareColumns({kProbes, false, app::Language::English});
+        const auto texts = sampleTexts();
+        for (uint32_t r = 0; r < kExportRows; ++r) t->appendRow(rowInput(texts));
+        return t;
+    }();
+    return *table;
+}
+
+size_t exportBytes() {
+    return records::buildHeader({app::Language::English, kProbes, false, {}}, records::kTabFormat).size() +
+           size_t{kExportRows} * records::lineBytes(exportTable().shape(), records::kTabFormat);
+}
+
+// The whole export: header, every row, temporary file, sync, rename.
+void BM_Export274192Rows60Probes(benchmark::State& state) {
+    auto& table = const_cast<RecordTable&>(exportTable());
+    records::PlainRecordSources sources;
+    sources.lang = app::Language::English;
+    sources.probes = kProbes;
+    const std::string path = (outputDir() / "export.xls").string();
+    for (auto _ : state) {
+        if (!records::writeTableFile(table, sources, records::kTabFormat, path).ok) state.SkipWithError("write failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(path)));
+    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+}
+BENCHMARK(BM_Export274192Rows60Probes)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+
+// The yardstick: the same number of bytes through one buffered stream, line
+// by line, to the same disk; with and without forcing it to the disk.
+void streamSameBytes(benchmark::State& state, bool sync) {
+    const size_t total = exportBytes();
+    const size_t line = records::lineBytes(exportTable().shape(), records::kTabFormat);
+    const std::string lineBytes(line, 'x');
+    const std::string path = (outputDir() / "stream.xls").string();
+    for (auto _ : state) {
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            for (size_t done = 0; done < total; done += line)
+                out.write(lineBytes.data(), static_cast<std::streamsize>(std::min(line, total - done)));
+        }
+        if (sync) {
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * total));
+}
+void BM_BufferedStreamSameBytes(benchmark::State& state) { streamSameBytes(state, false); }
+void BM_BufferedStreamSameBytesSynced(benchmark::State& state) { streamSameBytes(state, true); }
+BENCHMARK(BM_BufferedStreamSameBytes)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_BufferedStreamSameBytesSynced)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+
+}  // namespace
+
+BENCHMARK_MAIN();
