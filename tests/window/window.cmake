@@ -1,4 +1,14 @@
-add_executable(window_test window_test.cpp window_main.cpp)
+add_executable(window_test window_test.cpp screenshot_test.cpp window_main.cpp)
 target_link_libraries(window_test PRIVATE gaugemon_window gaugemon_sim GTest::gtest)
 target_include_directories(window_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-gtest_discover_tests(window_test DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+gtest_discover_tests(window_test DISCOVERY_TIMEOUT 60
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;GAUGEMON_ARTIFACT_DIR=${PROJECT_BINARY_DIR}/artifacts")
+
+# The same pictures through a real X server, as a person would see them.
+find_program(XVFB_RUN xvfb-run)
+if(XVFB_RUN)
+  add_test(NAME window_screenshots_xvfb
+    COMMAND ${XVFB_RUN} -a -s "-screen 0 1920x1080x24" $<TARGET_FILE:window_test> --gtest_filter=Screenshot.*)
+  set_tests_properties(window_screenshots_xvfb PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=xcb;GAUGEMON_ARTIFACT_DIR=${PROJECT_BINARY_DIR}/artifacts/xvfb")
+endif()
