@@ -1,0 +1,78 @@
+// The station's link on the real serial port against the gaugesim program on
+// a pseudo-terminal: discovery, polling 60 probes at 115200 baud, zero-all.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <unistd.h>
+
+#include "app/qt_timer_schedule.h"
+#include "app/settings_store.h"
+#include "link/link_controller.h"
+#include "link/qt_serial_port.h"
+#include "support/gaugesim_process.h"
+#include "support/recording_prompts.h"
+
+using namespace gaugemon;
+using namespace gaugemon::testing;
+
+namespace {
+
+struct CountingHost : link::LinkHost {
+    int displayUpdates = 0;
+    void displayUpdate() override { ++displayUpdates; }
+};
+
+TEST(LinkOnPseudoTerminal, FindsGaugesimPollsSixtyProbesWithoutAMissAndZeroesThem) {
+    const auto directory = std::filesystem::temp_directory_path() / ("gaugemon-pty-" + std::to_string(::getpid()));
+    GaugesimProcess sim(directory, {"--port", "COM3", "--probes", "60", "--baud", "115200", "--format", "FF",
+                                    "--signal", "all=constant:2500"});
+    ASSERT_TRUE(sim.waitForLink("COM3"));
+
+    app::QtTimerSchedule timers;
+    app::MemorySettingsStore settings;  // a first start: discovery begins with format "01" on COM1
+    RecordingPrompts prompts;
+    CountingHost host;
+    // No fallback to the machine's own serial devices: only the simulator's link.
+    link::QtSerialPort port{link::PortDirectory(directory, directory / "no-devices")};
+    link::LinkState state;
+    app::Language language = app::Language::English;
+    link::LinkController controller(state, port, timers, settings, prompts, host, language);
+    timers.setTickHandler([&](int id) {
+        switch (id) {
+            case app::timer::kRequest: controller.requestTick(); break;
+            case app::timer::kAnswer: controller.answerTick(); break;
+            case app::timer::kWatchdog: controller.watchdogTick(); break;
+            case app::timer::kDiscovery: controller.discoveryTick(); break;
+            default: break;
+        }
+    });
+
+    controller.connectButton();
+    ASSERT_TRUE(runEventsUntil([&] { return state.connected; }, 20'000)) << controller.view().messageLine;
+    EXPECT_EQ(controller.view().commStatus, "COM03 115200,8,N,1");
+    EXPECT_EQ(state.probeCount, 60u);
+
+    runEventsUntil([] { return false; }, 3000);
+    EXPECT_EQ(state.missCount, 0u);
+    EXPECT_EQ(state.errorCount, 0u);
+    EXPECT_GT(host.displayUpdates, 20);
+    EXPECT_EQ(state.readings[59].value, 2500);
+
+    controller.zeroAllButton();
+    ASSERT_TRUE(runEventsUntil([&] { return !state.pending.zeroRequest; }, 3000));
+    runEventsUntil([] { return false; }, 300);
+    EXPECT_EQ(state.readings[0].value, 0);
+    EXPECT_EQ(state.readings[59].value, 0);
+    EXPECT_TRUE(prompts.messages.empty());
+    controller.connectButton();
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
