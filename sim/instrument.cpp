@@ -137,6 +137,7 @@ Reply Instrument::handleRequest(const uint8_t* bytes, size_t count, const Master
             applyFaults(reply, nowMs, entry);
         }
     }
+    reply.outcome = entry.outcome;
     if (reply.sent) {
         ++answersSent_;
         entry.answer.assign(reply.bytes.begin(), reply.bytes.begin() + static_cast<long>(reply.length));

@@ -44,6 +44,7 @@ constexpr size_t kMaxReplyBytes = 512;
 
 // What the instrument puts on the line in response to one request.
 struct Reply {
+    RequestOutcome outcome = RequestOutcome::Answered;
     bool sent = false;
     std::array<uint8_t, kMaxReplyBytes> bytes{};
     size_t length = 0;
@@ -109,6 +110,7 @@ public:
 
     // Faults, changeable at any time.
     FaultSettings& faults() { return injector_.settings(); }
+    const FaultSettings& faults() const { return injector_.settings(); }
     void injectNext(FaultKind kind, uint32_t times = 1) { faults()[kind].next += times; }
     void setFaultRate(FaultKind kind, double rate) { faults()[kind].rate = rate; }
     void setFaultEvery(FaultKind kind, uint32_t every) { faults()[kind].every = every; }

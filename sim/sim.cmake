@@ -13,3 +13,18 @@ add_library(gaugemon_sim STATIC
 )
 target_include_directories(gaugemon_sim PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(gaugemon_sim PUBLIC gaugemon_link gaugemon_core)
+
+# The gaugesim program and its POSIX parts: pseudo-terminal, port link,
+# command line, poll loop.
+add_library(gaugemon_sim_pty STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/frame_assembler.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/observed_line.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/options.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pty_host.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pty_port.cpp
+)
+target_link_libraries(gaugemon_sim_pty PUBLIC gaugemon_sim)
+
+add_executable(gaugesim ${CMAKE_CURRENT_LIST_DIR}/gaugesim_main.cpp)
+target_link_libraries(gaugesim PRIVATE gaugemon_sim_pty)
+set_target_properties(gaugesim PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/sim)
