@@ -10,7 +10,7 @@ namespace gaugemon::records {
 WorkpieceCode WorkpieceCode::fromGbk(std::string_view gbk) {
     WorkpieceCode code;
     code.length_ = static_cast<uint8_t>(std::min(gbk.size(), kMaxCodeBytes));
-    std::memcpy(code.bytes_.data(), gbk.data(), code.length_);
+    if (code.length_ > 0) std::memcpy(code.bytes_.data(), gbk.data(), code.length_);
     return code;
 }
 
