@@ -1,0 +1,41 @@
+#include "records/station_sources.h"
+
+#include <gtest/gtest.h>
+
+#include "records/record_file.h"
+#include "records/table_file.h"
+
+namespace gaugemon::records {
+namespace {
+
+// The Chinese header shows the limits the tolerance table judges with, in
+// millimetres whatever unit the operator works in.
+TEST(StationSources, HeaderLimitsComeFromTheToleranceTable) {
+    app::MemorySettingsStore store;
+    store.writeInt(app::lowerLimitKey(1), 11811);  // 0.11811 in
+    store.writeInt(app::upperLimitKey(1), 23622);
+    store.writeInt(app::lowerLimitKey(2), -197);  // -0.00197 in
+    store.writeInt(app::upperLimitKey(2), 23622);
+    ToleranceTable tolerances;
+    tolerances.load(store, display::LengthUnit::Inch);
+
+    link::LinkState link;
+    link.connected = true;
+    link.probeCount = 2;
+    display::ValueTextTable texts{};
+    AnyNgFlag anyNg;
+    anyNg.note(Judgement::Ng);
+    const app::Language language = app::Language::Chinese;
+    const StationRecordSources sources(link, texts, anyNg, tolerances, language);
+    EXPECT_TRUE(sources.anyNg());
+
+    RecordTable table;
+    const std::string header = buildHeader(headerSpecFor(table, sources), kTabFormat);
+    const std::string upper = "\xC9\xCF\xB9\xAB\xB2\xEE";
+    const std::string lower = "\xCF\xC2\xB9\xAB\xB2\xEE";
+    EXPECT_NE(header.find("01#    " + upper + "  +06.000 " + lower + "  +03.000"), std::string::npos);
+    EXPECT_NE(header.find("02#    " + upper + "  +06.000 " + lower + "  -00.050"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace gaugemon::records
