@@ -42,6 +42,12 @@ FileWriteResult replaceFile(const std::string& target, const std::function<bool(
     result.path = target;
     const std::filesystem::path targetPath(target);
 
+    // A file the operator made read-only stays as it is, although the
+    // directory would let a new file take its name.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+        result.error = errno;
+        return result;
+    }
     std::string tempPath;
     const int fd = openTemporary(targetPath, tempPath);
     if (fd < 0) {
