@@ -52,7 +52,7 @@ TEST(LinkOnPseudoTerminal, FindsGaugesimPollsSixtyProbesWithoutAMissAndZeroesThe
     EXPECT_EQ(controller.view().commStatus, "COM03 115200,8,N,1");
     EXPECT_EQ(state.probeCount, 60u);
 
-    runEventsUntil([] { return false; }, 3000);
+    runEventsFor(3000);
     EXPECT_EQ(state.missCount, 0u);
     EXPECT_EQ(state.errorCount, 0u);
     EXPECT_GT(host.displayUpdates, 20);
@@ -60,7 +60,7 @@ TEST(LinkOnPseudoTerminal, FindsGaugesimPollsSixtyProbesWithoutAMissAndZeroesThe
 
     controller.zeroAllButton();
     ASSERT_TRUE(runEventsUntil([&] { return !state.pending.zeroRequest; }, 3000));
-    runEventsUntil([] { return false; }, 300);
+    runEventsFor(300);
     EXPECT_EQ(state.readings[0].value, 0);
     EXPECT_EQ(state.readings[59].value, 0);
     EXPECT_TRUE(prompts.messages.empty());

@@ -4,21 +4,32 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QStringList>
-#include <QThread>
+#include <QTimer>
 #include <filesystem>
 #include <functional>
 
 namespace gaugemon::testing {
 
 // Runs the Qt event loop until `done` holds or `limitMs` of real time passed.
+// The loop sleeps between events; `done` is looked at every 5 ms.
 inline bool runEventsUntil(const std::function<bool()>& done, int limitMs) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!done() && elapsed.elapsed() < limitMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    check.start(5);
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+    loop.exec();
     return done();
+}
+
+// Runs the Qt event loop for `ms` of real time, waking only for its events.
+inline void runEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // The gaugesim program on a pseudo-terminal, its COMn link in a private

@@ -1,0 +1,112 @@
+// Polls the gaugesim program over a pseudo-terminal at 115200 baud with 60
+// probes, as the station does, and reports the cycle rate against the nominal
+// 1000 / (pollPeriodMs - 2 + 15) and the station's CPU time per cycle.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/qt_timer_schedule.h"
+#include "app/settings_store.h"
+#include "link/link_controller.h"
+#include "link/qt_serial_port.h"
+#include "support/gaugesim_process.h"
+#include "support/recording_prompts.h"
+
+using namespace gaugemon;
+using namespace gaugemon::testing;
+
+namespace {
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec + now.tv_nsec * 1e-9;
+}
+
+struct CycleCounter : link::LinkHost {
+    int64_t cycles = 0;
+    void displayUpdate() override { ++cycles; }
+};
+
+void BM_PollGaugesimOverPty(benchmark::State& state) {
+    const int seconds = std::getenv("GAUGEMON_POLL_SECONDS") ? std::atoi(std::getenv("GAUGEMON_POLL_SECONDS")) : 20;
+    const auto directory = std::filesystem::temp_directory_path() / ("gaugemon-bench-" + std::to_string(::getpid()));
+    GaugesimProcess sim(directory, {"--port", "COM3", "--probes", "60", "--baud", "115200", "--format", "FF"});
+    if (!sim.waitForLink("COM3")) {
+        state.SkipWithError("gaugesim did not start");
+        return;
+    }
+    app::QtTimerSchedule timers;
+    app::MemorySettingsStore settings;
+    settings.writeInt("HW", 2);
+    settings.writeInt("ComID", 3);
+    settings.writeInt("BaudBit", 4);
+    RecordingPrompts prompts;
+    CycleCounter host;
+    link::QtSerialPort port{link::PortDirectory(directory, directory / "no-devices")};
+    link::LinkState link;
+    app::Language language = app::Language::English;
+    link::LinkController controller(link, port, timers, settings, prompts, host, language);
+    // CPU spent in the link's own ticks: decode and bookkeeping.
+    double tickCpu = 0;
+    timers.setTickHandler([&](int id) {
+        const double start = threadCpuSeconds();
+        if (id == app::timer::kRequest) controller.requestTick();
+        if (id == app::timer::kAnswer) controller.answerTick();
+        if (id == app::timer::kWatchdog) controller.watchdogTick();
+        if (id == app::timer::kDiscovery) controller.discoveryTick();
+        tickCpu += threadCpuSeconds() - start;
+    });
+    controller.connectButton();
+    if (!runEventsUntil([&] { return link.connected; }, 20'000)) {
+        state.SkipWithError("no connection");
+        return;
+    }
+    runEventsFor(500);
+    for (auto _ : state) {
+        const int64_t cyclesBefore = host.cycles;
+        const double cpuBefore = cpuSeconds();
+        const double tickCpuBefore = tickCpu;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        runEventsFor(seconds * 1000);
+        const double wall = elapsed.nsecsElapsed() * 1e-9;
+        const double cycles = static_cast<double>(host.cycles - cyclesBefore);
+        const double nominal = 1000.0 / (link.pollPeriodMs - 2 + 15);
+        state.counters["cycles_per_s"] = cycles / wall;
+        state.counters["nominal_per_s"] = nominal;
+        state.counters["percent_of_nominal"] = 100.0 * cycles / wall / nominal;
+        // The link's ticks alone, and the whole process (event loop, serial
+        // notifications and the kernel's wake-ups included).
+        state.counters["tick_cpu_us_per_cycle"] = cycles > 0 ? (tickCpu - tickCpuBefore) * 1e6 / cycles : 0;
+        state.counters["process_cpu_us_per_cycle"] = cycles > 0 ? (cpuSeconds() - cpuBefore) * 1e6 / cycles : 0;
+        state.counters["misses"] = link.missCount;
+        state.counters["errors"] = link.errorCount;
+    }
+    controller.connectButton();
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+}
+BENCHMARK(BM_PollGaugesimOverPty)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
