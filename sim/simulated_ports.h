@@ -28,6 +28,15 @@ struct PortEvent {
 };
 
 // The serial ports of a simulated machine, in the caller's (virtual) time.
+//
+//   app::VirtualTime time;
+//   sim::SimulatedPorts ports(time);
+//   sim::Instrument& gauge = ports.place("COM5", config);  // every other name fails to open
+//   sim::SimulatedLine line(ports);                        // the station's link::SerialPort
+//   gauge.pressFootSwitch();                               // next reading answer: function 0x83
+//   gauge.injectNext(sim::FaultKind::Drop);                // or setFaultRate, scheduleFault
+//   ports.vanish("COM5");                                  // the adapter is pulled
+//
 // Instruments and empty ports are placed on port names; every other name
 // fails to open. Names are matched without the "\\.\" prefix and without
 // regard to letter case, so an instrument placed on "COM12" is opened as
