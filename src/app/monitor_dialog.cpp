@@ -54,10 +54,7 @@ constexpr int kLogoAfterResizeMs = 10;
 MonitorDialog::MonitorDialog(StationSeams seams, QWidget* parent)
     : QDialog(parent),
       seams_(std::move(seams)),
-      codes_(seams_.settings),
-      recorder_(table_, codes_, *this, seams_.timers, seams_.settings, seams_.prompts, seams_.clock),
-      backup_(table_, *this, seams_.timers, seams_.clock, seams_.prompts, seams_.executableDir),
-      export_(table_, *this, seams_.timers, seams_.prompts),
+      records_({seams_.timers, seams_.settings, seams_.prompts, seams_.clock, *this, seams_.executableDir}),
       linkController_(link_, seams_.port, seams_.timers, seams_.settings, seams_.prompts, *this, language_) {
     setWindowTitle(text(kWindowCaption));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
@@ -71,7 +68,7 @@ MonitorDialog::MonitorDialog(StationSeams seams, QWidget* parent)
 
 MonitorDialog::~MonitorDialog() {
     seams_.timers.setTickHandler({});
-    table_.setObserver(nullptr);
+    records_.table.setObserver(nullptr);
 }
 
 QWidget* MonitorDialog::control(int id) const {
@@ -178,8 +175,11 @@ void MonitorDialog::createControls() {
     logo_->hide();
     logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    model_ = new records::RecordListModel(table_, this);
+    model_ = new records::RecordListModel(records_.table, this);
     static_cast<QTableView*>(control(c::kRecordList))->setModel(model_);
+    // Columns are rebuilt at a connection or when a waiting layout takes over
+    // at Clear; the widths follow every rebuild.
+    connect(model_, &QAbstractItemModel::modelReset, this, &MonitorDialog::applyColumnWidths);
     auto* radios = new QButtonGroup(this);
     radios->addButton(static_cast<QRadioButton*>(control(c::kChinese)), c::kChinese);
     radios->addButton(static_cast<QRadioButton*>(control(c::kEnglish)), c::kEnglish);
@@ -223,9 +223,8 @@ void MonitorDialog::initialise() {
     languageFlag_ = static_cast<uint8_t>(seams_.settings.readInt(keys::kLanguage, defaults::kLanguage));
     language_ = languageFromSetting(languageFlag_);
     applyLabels();
-    codes_.setEnabled(seams_.settings.readInt(keys::kCodeEn, defaults::kCodeEn) != 0);
-    static_cast<QCheckBox*>(control(c::kCodeEntry))->setChecked(codes_.enabled());
-    control(c::kModifyCode)->setEnabled(codes_.enabled());
+    static_cast<QCheckBox*>(control(c::kCodeEntry))->setChecked(records_.codes.enabled());
+    control(c::kModifyCode)->setEnabled(records_.codes.enabled());
     display_.load(seams_.settings);
     auto* units = static_cast<QComboBox*>(control(c::kUnitList));
     for (unsigned i = 0; i < display::kUnitSelectorItems; ++i) {
@@ -235,7 +234,7 @@ void MonitorDialog::initialise() {
     tolerances_.load(seams_.settings, display_.unit());
     rangeLower_ = static_cast<float>(display_.displayRange().low) * 0.001f;
     rangeUpper_ = static_cast<float>(display_.displayRange().high) * 0.001f;
-    interval_ = recorder_.periodFieldSeconds();
+    interval_ = records_.recorder.periodFieldSeconds();
     static_cast<QComboBox*>(control(c::kModeList))->setCurrentIndex(0);
     writeFields();
     link_.connected = false;
@@ -289,13 +288,13 @@ void MonitorDialog::onTick(int id) {
         case timer::kRequest: linkController_.requestTick(); break;
         case timer::kAnswer: linkController_.answerTick(); break;
         case timer::kRecord:
-            recorder_.onRecordTimer();
+        case timer::kBackup:
+            records_.onTimer(id);
             showRecordControls();
             break;
         case timer::kWatchdog: linkController_.watchdogTick(); break;
         case timer::kDiscovery: linkController_.discoveryTick(); break;
         case timer::kLogo: logoTick(); break;
-        case timer::kBackup: backup_.onBackupTimer(); break;
         default: break;
     }
 }
@@ -374,18 +373,13 @@ void MonitorDialog::clearChart() {
     chartView_->update();
 }
 
-void MonitorDialog::prepareColumns(unsigned probeCount) {
-    records::TableLayout layout;
-    layout.probeCount = probeCount;
-    layout.codeColumn = codes_.enabled();
-    layout.language = language_;
-    const records::ColumnPreparation preparation = table_.prepareColumns(layout);
+void MonitorDialog::prepareColumns(unsigned probeCount) { records_.onConnected(probeCount); }
+
+void MonitorDialog::applyColumnWidths() {
     auto* view = static_cast<QTableView*>(control(c::kRecordList));
     for (int column = 0; column < model_->columnCount(); ++column) {
         view->setColumnWidth(column, model_->columnWidth(column));
     }
-    const std::string message = records::layoutChangeMessage(preparation, language_);
-    if (!message.empty()) seams_.prompts.showMessage(message);
 }
 
 void MonitorDialog::displayUpdate() {
@@ -396,17 +390,14 @@ void MonitorDialog::displayUpdate() {
     }
 }
 
-void MonitorDialog::instrumentRecordRequest() { recorder_.onInstrumentRecordRequest(); }
+void MonitorDialog::instrumentRecordRequest() { records_.recorder.onInstrumentRecordRequest(); }
 
-void MonitorDialog::codeStep() {
-    recorder_.runCodeStep();
-}
+void MonitorDialog::codeStep() { records_.recorder.runCodeStep(); }
 
 void MonitorDialog::setProbeNumber(unsigned probe) { probeNumber_ = probe; }
 
 void MonitorDialog::linkClosed() {
-    recorder_.onDisconnect();
-    backup_.onDisconnect();
+    records_.onDisconnect();
     showRecordControls();
 }
 
@@ -444,35 +435,28 @@ void MonitorDialog::openTolerances() {
     dialog.exec();
 }
 
-void MonitorDialog::clearRecords() { table_.clearTable(); }
+void MonitorDialog::clearRecords() { records_.table.clearTable(); }
 
 void MonitorDialog::pressManual() {
-    recorder_.pressManual();
+    records_.recorder.pressManual();
     showRecordControls();
 }
 
 void MonitorDialog::toggleAutomatic(bool ticked) {
     readFields();
-    recorder_.setAutomatic(ticked, interval_);
+    records_.recorder.setAutomatic(ticked, interval_);
     showRecordControls();
 }
 
-void MonitorDialog::saveRecords() { export_.run(); }
+void MonitorDialog::saveRecords() { records_.exporter.run(); }
 
 void MonitorDialog::showHelp(Language language) {
     HelpDialog dialog(language, this);
     dialog.exec();
 }
 
-bool MonitorDialog::confirmLeaving() {
-    if (!table_.hasUnsavedRows()) return true;
-    return seams_.prompts.askYesNo(pick(language_,
-                                        "Some recorded rows are in no file yet. Quit and lose them?",
-                                        "部分记录数据尚未保存到文件。退出并丢弃这些数据吗?"));
-}
-
 void MonitorDialog::exitButton() {
-    if (confirmLeaving()) seams_.exitProcess();
+    if (records_.confirmClose()) seams_.exitProcess();
 }
 
 void MonitorDialog::confirmMode() {
@@ -503,20 +487,20 @@ void MonitorDialog::modifyCode() {
         row = static_cast<uint32_t>(view->currentIndex().row());
     }
     view->clearSelection();
-    recorder_.modifyCode(row);
+    records_.recorder.modifyCode(row);
 }
 
 void MonitorDialog::toggleCodeEntry(bool ticked) {
-    codes_.setEnabled(ticked);
-    control(c::kModifyCode)->setEnabled(codes_.enabled());
+    records_.codes.setEnabled(ticked);
+    control(c::kModifyCode)->setEnabled(records_.codes.enabled());
 }
 
-void MonitorDialog::toggleBackup(bool ticked) { backup_.setBoxTicked(ticked); }
+void MonitorDialog::toggleBackup(bool ticked) { records_.backup.setBoxTicked(ticked); }
 
 void MonitorDialog::showRecordControls() {
-    static_cast<QPushButton*>(control(c::kManual))->setText(text(recorder_.manualButtonText(language_)));
-    static_cast<QCheckBox*>(control(c::kAutoRecord))->setChecked(recorder_.automaticTicked());
-    static_cast<QCheckBox*>(control(c::kBackupBox))->setChecked(backup_.boxTicked());
+    static_cast<QPushButton*>(control(c::kManual))->setText(text(records_.recorder.manualButtonText(language_)));
+    static_cast<QCheckBox*>(control(c::kAutoRecord))->setChecked(records_.recorder.automaticTicked());
+    static_cast<QCheckBox*>(control(c::kBackupBox))->setChecked(records_.backup.boxTicked());
 }
 
 void MonitorDialog::chartClicked(int x, int y) {
@@ -572,7 +556,7 @@ bool MonitorDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MonitorDialog::closeEvent(QCloseEvent* event) {
-    if (confirmLeaving()) {
+    if (records_.confirmClose()) {
         event->accept();
         QDialog::done(QDialog::Rejected);
     } else {

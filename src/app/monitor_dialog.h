@@ -18,13 +18,9 @@
 #include "link/link_state.h"
 #include "link/parameter_settings.h"
 #include "link/serial_port.h"
-#include "records/periodic_backup.h"
 #include "records/record_sources.h"
-#include "records/record_table.h"
-#include "records/recorder.h"
+#include "records/records.h"
 #include "records/tolerance_table.h"
-#include "records/workpiece_codes.h"
-#include "records/worksheet_export.h"
 
 class QCheckBox;
 class QComboBox;
@@ -71,7 +67,7 @@ public:
     const link::LinkState& linkState() const { return link_; }
     link::LinkState& linkState() { return link_; }
     const display::DisplayModel& displayModel() const { return display_; }
-    const records::RecordTable& recordTable() const { return table_; }
+    const records::RecordTable& recordTable() const { return records_.table; }
     const records::ToleranceTable& tolerances() const { return tolerances_; }
     const QImage& chartImage() const { return chartImage_; }
     const records::RecordListModel& recordModel() const { return *model_; }
@@ -134,7 +130,7 @@ private:
     void toggleBackup(bool ticked);
     void logoTick();
     void showRecordControls();
-    bool confirmLeaving();
+    void applyColumnWidths();
     void showMessage(const char* text) { seams_.prompts.showMessage(text); }
 
     StationSeams seams_;
@@ -146,11 +142,7 @@ private:
     link::LinkState link_;
     display::DisplayModel display_;
     records::ToleranceTable tolerances_;
-    records::RecordTable table_;
-    records::WorkpieceCodes codes_;
-    records::Recorder recorder_;
-    records::PeriodicBackup backup_;
-    records::WorksheetExport export_;
+    records::Records records_;
     link::LinkController linkController_;
     link::ParameterChoice rememberedParameters_;
     // Fields exchanged with the edits.

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "app/code_input_dialog.h"
+#include "records/record_file.h"
 
 namespace gaugemon::app {
 
@@ -32,8 +33,8 @@ std::string QtPrompts::askWorkpieceCode(Language language) {
 }
 
 std::optional<SaveChoice> QtPrompts::askSaveFile(Language, std::string_view defaultName) {
-    const QStringList filters = {QStringLiteral("Worksheet Files (*.xls)"), QStringLiteral("Worksheet Files (*.csv)"),
-                                 QStringLiteral("All File(*.*)")};
+    QStringList filters;
+    for (const records::ExportFilter& filter : records::kExportFilters) filters << QString::fromUtf8(filter.label);
     QFileDialog dialog(parent_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(filters);
