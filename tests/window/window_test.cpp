@@ -3,9 +3,11 @@
 #include "station_fixture.h"
 
 #include <QTableView>
+#include <QTableWidget>
 #include <fstream>
 #include <iterator>
 
+#include "app/code_input_dialog.h"
 #include "app/parameter_dialog.h"
 #include "app/tolerance_dialog.h"
 #include "records/record_list_model.h"
@@ -310,6 +312,99 @@ TEST_F(Window, BadRangeEntriesAreRefused) {
     prompts.messages.clear();
     click(c::kRangeOk);
     EXPECT_EQ(prompts.messages, (std::vector<std::string>{"请键入一个数。", " >0! "}));
+}
+
+}  // namespace
+
+namespace {
+
+class Dialogs : public StationFixture {};
+
+TEST_F(Dialogs, AllTheSameAsNumberOneCopiesTheStoredLimitsOfProbeOne) {
+    settings.writeInt("TL01", 1000);
+    settings.writeInt("TU01", 2000);
+    open();
+    whenDialogOpens<app::ToleranceDialog>([this](app::ToleranceDialog& dialog) {
+        clock.advanceBy(150);
+        dialog.lowerEdit()->setText("1.5");  // typed but not confirmed: not copied
+        dialog.pressCopyFirst();
+        dialog.accept();
+    });
+    click(c::kTolerances);
+    EXPECT_EQ(window->tolerances().limits(60).lslCounts, 1000);
+    EXPECT_EQ(window->tolerances().limits(2).uslCounts, 2000);
+    EXPECT_EQ(settings.readInt("TL60", 0), 1000);
+}
+
+TEST_F(Dialogs, ToleranceDialogFollowsTheListSelection) {
+    settings.writeInt("TL07", 1234);
+    open();
+    QString lower;
+    whenDialogOpens<app::ToleranceDialog>([&](app::ToleranceDialog& dialog) {
+        dialog.list()->selectRow(6);
+        clock.advanceBy(150);
+        lower = dialog.lowerEdit()->text();
+        dialog.accept();
+    });
+    click(c::kTolerances);
+    EXPECT_EQ(lower, "1.234");
+}
+
+TEST_F(Dialogs, AddressOutOfRangeKeepsTheParameterDialogOpen) {
+    ports.place("COM1", eightProbesAt(4000));
+    settings.writeInt("HW", 2);
+    open();
+    ASSERT_TRUE(connect());
+    bool stillOpen = false;
+    whenDialogOpens<app::ParameterDialog>([&](app::ParameterDialog& dialog) {
+        dialog.addressEdit()->setText("255");
+        dialog.pressOk();
+        stillOpen = dialog.isVisible();
+        dialog.addressEdit()->setText("254");
+        dialog.pressOk();
+    });
+    click(c::kParameters);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"超出地址设置范围1~254!"});
+    clock.advanceBy(2000);
+    EXPECT_EQ(window->linkState().deviceAddress, 254);
+    EXPECT_EQ(ports.instrumentAt("COM1")->address(), 254);
+}
+
+TEST_F(Dialogs, CodeDialogIgnoresEscapeAndItsCloseBoxGivesABlank) {
+    app::CodeInputDialog dialog(app::Language::English, nullptr);
+    EXPECT_EQ(dialog.windowTitle(), "Input Code");
+    dialog.show();
+    dialog.edit()->setText("A-17");
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &escape);
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.close();
+    EXPECT_EQ(dialog.code(), " ");
+    app::CodeInputDialog typed(app::Language::Chinese, nullptr);
+    typed.show();
+    typed.edit()->setText("0123");
+    QMetaObject::invokeMethod(typed.edit(), "returnPressed");
+    EXPECT_EQ(typed.code(), "0123");
+    EXPECT_FALSE(typed.isVisible());
+}
+
+TEST_F(Dialogs, TheLogoBesideTheExecutableIsDrawnAfterStart) {
+    std::filesystem::create_directories(directory() / "Dat/Res");
+    QImage logo(40, 20, QImage::Format_RGB32);
+    logo.fill(Qt::blue);
+    ASSERT_TRUE(logo.save(QString::fromStdString((directory() / "Dat/Res/logo.bmp").string()), "BMP"));
+    open();
+    EXPECT_FALSE(window->logoShown());
+    clock.advanceBy(100);
+    EXPECT_TRUE(window->logoShown());
+    EXPECT_TRUE(window->displayModel().logoShown());
+}
+
+TEST_F(Dialogs, NoLogoFileDrawsNothing) {
+    open();
+    clock.advanceBy(100);
+    EXPECT_FALSE(window->logoShown());
 }
 
 }  // namespace
