@@ -56,6 +56,7 @@ private:
     void storeLinkSettings();
     // Polling.
     const RequestFrame& nextRequest();
+    RequestFrame configWriteFF(bool& request, const RequestFrame& frame);
     void accountLastExchange();
     void handleAnswer(const Answer& answer);
     void handleReadings(const Answer& answer);
@@ -82,6 +83,8 @@ private:
     const app::Language& language_;
     LinkView view_;
     RequestFrame request_{};
+    // The request flag of the format "FF" configuration write last sent.
+    bool* unansweredConfigWrite_ = nullptr;
 };
 
 }  // namespace gaugemon::link

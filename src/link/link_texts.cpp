@@ -91,4 +91,22 @@ char parityLetter(uint8_t parityCode) {
     return 'N';
 }
 
+uint8_t variantBaudBits(uint8_t baudCode) {
+    switch (baudCode) {
+        case 0: return 3;
+        case 3: return 4;
+        case 4: return 0;
+        default: return baudCode;
+    }
+}
+
+uint8_t baudCodeFromVariant(uint8_t baudBits) {
+    switch (baudBits) {
+        case 0: return 4;
+        case 3: return 0;
+        case 4: return 3;
+        default: return baudBits;
+    }
+}
+
 }  // namespace gaugemon::link

@@ -29,4 +29,10 @@ void buildScanStatus(std::string& out, app::Language language, DataFormat format
 
 char parityLetter(uint8_t parityCode);
 
+// Some format "FF" instruments number their baud rates 115200, 9600, 19200,
+// 4800, 38400. The station keeps the usual numbering and translates at the
+// line, both ways, for every rate.
+uint8_t variantBaudBits(uint8_t baudCode);
+uint8_t baudCodeFromVariant(uint8_t baudBits);
+
 }  // namespace gaugemon::link

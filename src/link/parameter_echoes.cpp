@@ -11,11 +11,7 @@ void LinkController::serialEchoFF(uint16_t data) {
     state_.twoStopBits = static_cast<uint8_t>(data >> 8);
     state_.baudCode = low & 0x07;
     state_.parityCode = low >> 4;
-    if (state_.baudCodeVariant && state_.baudCode == 0) {
-        state_.baudCode = 4;
-    } else if (state_.baudCodeVariant && state_.baudCode == 4) {
-        state_.baudCode = 3;
-    }
+    if (state_.baudCodeVariant) state_.baudCode = baudCodeFromVariant(state_.baudCode);
     settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
     settings_.writeInt(app::keys::kParityBit, state_.parityCode);
     const int baud = baudRateOfCode(DataFormat::FormatFF, state_.baudCode);

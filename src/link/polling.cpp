@@ -22,6 +22,11 @@ constexpr unsigned kFlagsAnswerLength = 7;
 
 void LinkController::requestTick() {
     timers_.stop(timer::kRequest);
+    // A format "FF" instrument takes one configuration write per unlock. When
+    // the last one went unanswered it is sent again behind a fresh unlock,
+    // or it would be refused on every tick and polling would never resume.
+    if (unansweredConfigWrite_ != nullptr && *unansweredConfigWrite_) state_.pending.writeUnlock = true;
+    unansweredConfigWrite_ = nullptr;
     state_.expectedLength = 8;
     const RequestFrame& frame = nextRequest();
     accountLastExchange();
@@ -40,7 +45,7 @@ const RequestFrame& LinkController::nextRequest() {
     const DataFormat format = state_.dataFormat;
     if (p.writeUnlock && format == DataFormat::FormatFF) return request_ = unlockWrite(address);
     p.writeUnlock = false;
-    if (p.addressChange) return request_ = addressWrite(format, address, p.newAddress);
+    if (p.addressChange) return request_ = configWriteFF(p.addressChange, addressWrite(format, address, p.newAddress));
     if (p.serialChange) {
         if (format == DataFormat::Format01) {
             // Format "01" numbers 9600, 19200, 38400 as 0, 1, 2 and can be set
@@ -50,17 +55,16 @@ const RequestFrame& LinkController::nextRequest() {
             p.parityChange = true;
             return request_ = baudWrite01(address, code);
         }
-        uint8_t baudBits = state_.baudCode;
-        if (state_.baudCodeVariant && baudBits == 4) baudBits = 0;
-        else if (state_.baudCodeVariant && baudBits == 0) baudBits = 3;
-        return request_ = serialSettingsWriteFF(address, state_.twoStopBits, state_.parityCode, baudBits);
+        const uint8_t baudBits = state_.baudCodeVariant ? variantBaudBits(state_.baudCode) : state_.baudCode;
+        return request_ = configWriteFF(p.serialChange,
+                                        serialSettingsWriteFF(address, state_.twoStopBits, state_.parityCode, baudBits));
     }
     if (p.parityChange) {
         state_.twoStopBits = state_.parityCode;
         return request_ = parityWrite01(address, state_.parityCode);
     }
-    if (p.modeChange) return request_ = displayModeWrite(address, p.modeIndex);
-    if (p.flagsWrite) return request_ = formatFlagsWrite(address, state_.deviceFlags);
+    if (p.modeChange) return request_ = configWriteFF(p.modeChange, displayModeWrite(address, p.modeIndex));
+    if (p.flagsWrite) return request_ = configWriteFF(p.flagsWrite, formatFlagsWrite(address, state_.deviceFlags));
     if (p.flagsReadsLeft > 0) {
         --p.flagsReadsLeft;
         state_.expectedLength = kFlagsAnswerLength;
@@ -69,6 +73,11 @@ const RequestFrame& LinkController::nextRequest() {
     if (p.zeroRequest) return request_ = zeroRequest(format, address, p.zeroChannel, state_.singleProbeDevice);
     state_.expectedLength = readingsAnswerLength(state_.probeCount);
     return request_ = readingsRequest(address, state_.probeCount);
+}
+
+RequestFrame LinkController::configWriteFF(bool& request, const RequestFrame& frame) {
+    if (state_.dataFormat == DataFormat::FormatFF) unansweredConfigWrite_ = &request;
+    return frame;
 }
 
 void LinkController::accountLastExchange() {

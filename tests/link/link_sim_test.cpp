@@ -169,4 +169,43 @@ TEST_F(LinkOnSimulator, LineNoiseAndCorruptAnswersAreCountedNotTrusted) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+TEST_F(LinkOnSimulator, AModeWriteLeftOverFromTheLastConnectionIsUnlockedAgain) {
+    sim::Instrument& instrument = place("COM1", {});
+    settings.writeInt("HW", 2);
+    ASSERT_TRUE(connect());
+    controller.connectButton();  // Disconnect with a mode write still pending
+    state.pending.modeChange = true;
+    state.pending.modeIndex = 1;
+    ASSERT_TRUE(connect());  // Connect drops the unlock, the mode write survives
+    clock.advanceBy(2000);
+    EXPECT_EQ(instrument.displayMode(), sim::DisplayMode::Maximum);
+    EXPECT_FALSE(state.pending.modeChange);
+    EXPECT_GT(host.displayUpdates, 10);
+}
+
+TEST_F(LinkOnSimulator, AlternativeBaudNumberingIsTranslatedBothWays) {
+    sim::InstrumentConfig config;
+    config.baudRate = 115200;
+    config.baudCodeVariant = true;
+    sim::Instrument& instrument = place("COM1", config);
+    settings.writeInt("HW", 2);
+    settings.writeInt("BaudBit", 4);
+    ASSERT_TRUE(connect());
+    ASSERT_TRUE(state.baudCodeVariant);
+    EXPECT_EQ(state.baudCode, 4);
+    for (uint8_t code : {3, 0, 4}) {  // 38400, 4800, back to 115200
+        state.pending.serialChange = true;
+        state.pending.writeUnlock = true;
+        state.baudCode = code;
+        clock.advanceBy(3000);
+        const int rate = link::kBaudTable[code];
+        EXPECT_EQ(instrument.baudRate(), rate);
+        EXPECT_EQ(line.baudRate(), rate);
+        EXPECT_EQ(state.baudCode, code);
+        const uint32_t misses = state.missCount;
+        clock.advanceBy(3000);
+        EXPECT_EQ(state.missCount, misses) << rate;
+    }
+}
+
 }  // namespace
