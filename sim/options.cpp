@@ -113,12 +113,14 @@ struct Pending {
     std::string fine;
 };
 
-// A slow sine per probe, each with its own period and phase.
+// A slow sine per probe, each with its own period and phase, swinging across
+// the station's default tolerance band of 3 to 6 mm, so bars turn from green
+// to red and back.
 ProbeSetup movingProbe(unsigned k) {
     ProbeSetup setup;
     setup.signal.kind = SignalKind::Sine;
-    setup.signal.levelUm = 0;
-    setup.signal.amplitudeUm = 30;
+    setup.signal.levelUm = 4500;
+    setup.signal.amplitudeUm = 1800;
     setup.signal.periodMs = 4000 + 370 * static_cast<int64_t>(k % 11);
     setup.signal.startMs = 613 * static_cast<int64_t>(k);
     return setup;
