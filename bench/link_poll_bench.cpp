@@ -63,10 +63,7 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
     double tickCpu = 0;
     timers.setTickHandler([&](int id) {
         const double start = threadCpuSeconds();
-        if (id == app::timer::kRequest) controller.requestTick();
-        if (id == app::timer::kAnswer) controller.answerTick();
-        if (id == app::timer::kWatchdog) controller.watchdogTick();
-        if (id == app::timer::kDiscovery) controller.discoveryTick();
+        controller.onTick(id);
         tickCpu += threadCpuSeconds() - start;
     });
     controller.connectButton();

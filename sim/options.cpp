@@ -1,5 +1,7 @@
 #include "sim/options.h"
 
+#include "link/port_directory.h"
+
 #include <charconv>
 #include <cstdlib>
 #include <optional>
@@ -159,11 +161,7 @@ std::string canonicalPortName(std::string_view name) {
     return "COM" + std::to_string(*number);
 }
 
-std::filesystem::path defaultPortDirectory() {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') return {};
-    return std::filesystem::path(home) / ".local" / "share" / "gaugemon" / "ports";
-}
+std::filesystem::path defaultPortDirectory() { return link::PortDirectory::defaultDirectory(); }
 
 ParsedOptions parseOptions(const std::vector<std::string_view>& args) {
     ParsedOptions result;

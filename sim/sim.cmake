@@ -23,7 +23,7 @@ add_library(gaugemon_sim_pty STATIC
   ${CMAKE_CURRENT_LIST_DIR}/pty_host.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pty_port.cpp
 )
-target_link_libraries(gaugemon_sim_pty PUBLIC gaugemon_sim)
+target_link_libraries(gaugemon_sim_pty PUBLIC gaugemon_sim gaugemon_ports)
 
 add_executable(gaugesim ${CMAKE_CURRENT_LIST_DIR}/gaugesim_main.cpp)
 target_link_libraries(gaugesim PRIVATE gaugemon_sim_pty)

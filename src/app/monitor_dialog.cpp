@@ -284,16 +284,13 @@ void MonitorDialog::placeWindow() {
 // ---- Timers -----------------------------------------------------------------
 
 void MonitorDialog::onTick(int id) {
+    if (linkController_.onTick(id)) return;
     switch (id) {
-        case timer::kRequest: linkController_.requestTick(); break;
-        case timer::kAnswer: linkController_.answerTick(); break;
         case timer::kRecord:
         case timer::kBackup:
             records_.onTimer(id);
             showRecordControls();
             break;
-        case timer::kWatchdog: linkController_.watchdogTick(); break;
-        case timer::kDiscovery: linkController_.discoveryTick(); break;
         case timer::kLogo: logoTick(); break;
         default: break;
     }

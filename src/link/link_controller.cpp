@@ -83,6 +83,16 @@ void LinkController::zeroSingleButton(unsigned probeNumber) {
     state_.pending.zeroChannel = static_cast<uint8_t>(probeNumber - 1);
 }
 
+bool LinkController::onTick(int id) {
+    switch (id) {
+        case timer::kRequest: requestTick(); return true;
+        case timer::kAnswer: answerTick(); return true;
+        case timer::kWatchdog: watchdogTick(); return true;
+        case timer::kDiscovery: discoveryTick(); return true;
+        default: return false;
+    }
+}
+
 void LinkController::watchdogTick() {
     timers_.stop(timer::kWatchdog);
     prompts_.showMessage(pick(language_, "Device disconnected", "设备已断开连接!"));

@@ -32,6 +32,9 @@ public:
     void zeroAllButton();
     void zeroSingleButton(unsigned probeNumber);
 
+    // Runs the tick of timer 1, 2, 4 or 5; false for any other timer.
+    bool onTick(int id);
+
     // Timer ticks.
     void discoveryTick();  // timer 5
     void requestTick();    // timer 1

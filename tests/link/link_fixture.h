@@ -59,15 +59,7 @@ struct RecordingHost : link::LinkHost {
 class LinkFixture : public ::testing::Test {
 protected:
     LinkFixture() {
-        timers.setTickHandler([this](int id) {
-            switch (id) {
-                case app::timer::kRequest: controller.requestTick(); break;
-                case app::timer::kAnswer: controller.answerTick(); break;
-                case app::timer::kWatchdog: controller.watchdogTick(); break;
-                case app::timer::kDiscovery: controller.discoveryTick(); break;
-                default: break;
-            }
-        });
+        timers.setTickHandler([this](int id) { controller.onTick(id); });
     }
 
     std::vector<std::vector<uint8_t>> writesTo(uint16_t reg) const {

@@ -37,15 +37,7 @@ TEST(LinkOnPseudoTerminal, FindsGaugesimPollsSixtyProbesWithoutAMissAndZeroesThe
     link::LinkState state;
     app::Language language = app::Language::English;
     link::LinkController controller(state, port, timers, settings, prompts, host, language);
-    timers.setTickHandler([&](int id) {
-        switch (id) {
-            case app::timer::kRequest: controller.requestTick(); break;
-            case app::timer::kAnswer: controller.answerTick(); break;
-            case app::timer::kWatchdog: controller.watchdogTick(); break;
-            case app::timer::kDiscovery: controller.discoveryTick(); break;
-            default: break;
-        }
-    });
+    timers.setTickHandler([&](int id) { controller.onTick(id); });
 
     controller.connectButton();
     ASSERT_TRUE(runEventsUntil([&] { return state.connected; }, 20'000)) << controller.view().messageLine;

@@ -14,15 +14,7 @@ namespace {
 class LinkOnSimulator : public ::testing::Test {
 protected:
     LinkOnSimulator() {
-        timers.setTickHandler([this](int id) {
-            switch (id) {
-                case app::timer::kRequest: controller.requestTick(); break;
-                case app::timer::kAnswer: controller.answerTick(); break;
-                case app::timer::kWatchdog: controller.watchdogTick(); break;
-                case app::timer::kDiscovery: controller.discoveryTick(); break;
-                default: break;
-            }
-        });
+        timers.setTickHandler([this](int id) { controller.onTick(id); });
     }
 
     sim::Instrument& place(std::string_view port, sim::InstrumentConfig config) {
