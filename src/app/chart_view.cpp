@@ -6,13 +6,12 @@
 
 namespace gaugemon::app {
 
-ChartView::ChartView(const QImage& image, QWidget* parent) : QWidget(parent), image_(image) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+ChartView::ChartView(const QImage& image, QWidget* parent) : QWidget(parent), image_(image) {}
 
 void ChartView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     // The backing image covers the whole client area; show the part under us.
+    // What the chart never drew is transparent and shows the window behind.
     const QRect source = event->rect().translated(pos());
     painter.drawImage(event->rect(), image_, source);
 }

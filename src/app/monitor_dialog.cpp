@@ -83,7 +83,6 @@ void MonitorDialog::createControls() {
     const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     baseX_ = std::max(1, (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2);
     baseY_ = std::max(1, metrics.height());
-    chartImage_ = QImage(1, 1, QImage::Format_RGB32);
     for (const ControlSpec& spec : kControls) {
         QWidget* widget = nullptr;
         const QString caption = text(spec.chinese);
@@ -165,10 +164,10 @@ void MonitorDialog::createControls() {
     rememberedClient_ = QSize(templatePx.width, templatePx.height);
     resize(rememberedClient_);
 
-    chartView_ = new ChartView(chartImage_, this);
+    chartView_ = new ChartView(display_.image(), this);
     connect(chartView_, &ChartView::clicked, this, &MonitorDialog::chartClicked);
     const display::PixelRect verdict = display::VerdictPlan{}.box;
-    verdictView_ = new ChartView(chartImage_, this);
+    verdictView_ = new ChartView(display_.image(), this);
     verdictView_->setGeometry(verdict.left, verdict.top, verdict.right - verdict.left, verdict.bottom - verdict.top);
     connect(verdictView_, &ChartView::clicked, this, &MonitorDialog::chartClicked);
     logo_ = new QLabel(this);
@@ -230,10 +229,10 @@ void MonitorDialog::initialise() {
     for (unsigned i = 0; i < display::kUnitSelectorItems; ++i) {
         units->addItem(text(display::unitSelectorText(static_cast<display::LengthUnit>(i))));
     }
-    units->setCurrentIndex(static_cast<int>(display_.unit()));
-    tolerances_.load(seams_.settings, display_.unit());
-    rangeLower_ = static_cast<float>(display_.displayRange().low) * 0.001f;
-    rangeUpper_ = static_cast<float>(display_.displayRange().high) * 0.001f;
+    units->setCurrentIndex(static_cast<int>(display_.model().unit()));
+    tolerances_.load(seams_.settings, display_.model().unit());
+    rangeLower_ = static_cast<float>(display_.model().displayRange().low) * 0.001f;
+    rangeUpper_ = static_cast<float>(display_.model().displayRange().high) * 0.001f;
     interval_ = records_.recorder.periodFieldSeconds();
     static_cast<QComboBox*>(control(c::kModeList))->setCurrentIndex(0);
     writeFields();
@@ -364,9 +363,7 @@ void MonitorDialog::refreshLinkView() {
 }
 
 void MonitorDialog::clearChart() {
-    const display::ChartArea& area = display_.chartArea();
-    painter_.clearPlot(chartImage_, area);
-    display_.requestRedraw();
+    display_.clearPlot();
     chartView_->update();
 }
 
@@ -380,8 +377,7 @@ void MonitorDialog::applyColumnWidths() {
 }
 
 void MonitorDialog::displayUpdate() {
-    if (const display::ChartPlan* plan = display_.update(link_, tolerances_)) {
-        painter_.paint(chartImage_, *plan, display_.valueTexts());
+    if (display_.run(link_, tolerances_)) {
         chartView_->update();
         verdictView_->update();
     }
@@ -421,12 +417,11 @@ void MonitorDialog::confirmRange() {
         showMessage(message);
         return;
     }
-    painter_.clearPlot(chartImage_, display_.chartArea());
     chartView_->update();
 }
 
 void MonitorDialog::openTolerances() {
-    ToleranceDialog dialog(tolerances_, display_.unit(), language_, seams_.settings, seams_.prompts,
+    ToleranceDialog dialog(tolerances_, display_.model().unit(), language_, seams_.settings, seams_.prompts,
                            seams_.makeDialogTimers(), this);
     connect(&dialog, &ToleranceDialog::limitsChanged, this, [this] { display_.requestRedraw(); });
     dialog.exec();
@@ -520,16 +515,11 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     place(control(c::kChartFrame), stretching_.chartFrame);
     place(control(c::kRecordList), stretching_.recordList);
     const ChartRect area = chartAreaOf(stretching_.chartFrame);
-    display_.setChartArea({area.left, area.right, area.top, area.bottom});
+    display_.setLayout(client, {area.left, area.right, area.top, area.bottom});
     chartView_->setGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top);
     chartView_->raise();
     verdictView_->raise();
     logo_->raise();
-    if (chartImage_.size() != client) {
-        chartImage_ = QImage(client, QImage::Format_RGB32);
-        chartImage_.fill(palette().color(QPalette::Window));
-        painter_.clearPlot(chartImage_, display_.chartArea());
-    }
     rememberedClient_ = client;
     display_.requestRedraw();
     seams_.timers.start(timer::kLogo, kLogoAfterResizeMs);

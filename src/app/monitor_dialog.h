@@ -12,8 +12,7 @@
 #include "app/settings_store.h"
 #include "app/timer_schedule.h"
 #include "app/window_layout.h"
-#include "display/chart_painter.h"
-#include "display/display_model.h"
+#include "display/display_update.h"
 #include "link/link_controller.h"
 #include "link/link_state.h"
 #include "link/parameter_settings.h"
@@ -66,12 +65,11 @@ public:
     QWidget* control(int id) const;
     const link::LinkState& linkState() const { return link_; }
     link::LinkState& linkState() { return link_; }
-    const display::DisplayModel& displayModel() const { return display_; }
+    const display::DisplayModel& displayModel() const { return display_.model(); }
     const records::RecordTable& recordTable() const { return records_.table; }
     const records::ToleranceTable& tolerances() const { return tolerances_; }
-    const QImage& chartImage() const { return chartImage_; }
+    const QImage& chartImage() const { return display_.image(); }
     const records::RecordListModel& recordModel() const { return *model_; }
-    Language languageFlag() const { return language_; }
     bool logoShown() const { return logoShown_; }
     void onTick(int id);
     // Reads the edit fields; false when one was refused (it then has the focus).
@@ -140,7 +138,7 @@ private:
     Language language_ = Language::Chinese;
     // Run-time state.
     link::LinkState link_;
-    display::DisplayModel display_;
+    display::DisplayUpdate display_;
     records::ToleranceTable tolerances_;
     records::Records records_;
     link::LinkController linkController_;
@@ -154,8 +152,6 @@ private:
     std::array<QWidget*, 40> controls_{};
     StretchingRects stretching_;
     QSize rememberedClient_;
-    QImage chartImage_;
-    display::ChartPainter painter_;
     ChartView* chartView_ = nullptr;
     ChartView* verdictView_ = nullptr;  // the OK/NG box, right of the top band
     QLabel* logo_ = nullptr;
