@@ -154,15 +154,14 @@ void MonitorDialog::createControls() {
     }
     // Frames go behind the controls they surround.
     for (int id : {c::kTopFrame, c::kChartFrame, c::kLanguageFrame}) control(id)->lower();
-    stretching_.topFrame = {control(c::kTopFrame)->x(), control(c::kTopFrame)->y(), control(c::kTopFrame)->width(),
-                            control(c::kTopFrame)->height()};
-    const QRect chart = control(c::kChartFrame)->geometry();
-    stretching_.chartFrame = {chart.x(), chart.y(), chart.width(), chart.height()};
-    const QRect list = control(c::kRecordList)->geometry();
-    stretching_.recordList = {list.x(), list.y(), list.width(), list.height()};
+    const auto rectOf = [this](int id) {
+        const QRect r = control(id)->geometry();
+        return Rect{r.x(), r.y(), r.width(), r.height()};
+    };
+    stretching_ = {rectOf(c::kTopFrame), rectOf(c::kChartFrame), rectOf(c::kRecordList)};
+    // The resize rule measures every size change from the template's client area.
     const Rect templatePx = dialogUnitsToPixels({0, 0, kTemplateWidthDu, kTemplateHeightDu}, baseX_, baseY_);
     rememberedClient_ = QSize(templatePx.width, templatePx.height);
-    resize(rememberedClient_);
 
     chartView_ = new ChartView(display_.image(), this);
     connect(chartView_, &ChartView::clicked, this, &MonitorDialog::chartClicked);

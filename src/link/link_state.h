@@ -60,8 +60,7 @@ struct LinkState {
     uint8_t scanStep = 0;
     uint8_t scanBaudIndex = 0;
 
-    // Frame buffers: one request in flight, one receive buffer.
-    std::array<uint8_t, 8> frame{};
+    // The receive buffer; the request frame in flight is the link controller's.
     std::array<uint8_t, kReceiveBufferBytes> received{};
 };
 
