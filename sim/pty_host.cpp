@@ -204,9 +204,13 @@ void PtyHost::sendDue(int64_t nowUs) {
         if (port_.isOpen()) {
             // A station that does not read lets the far end fill up; what
             // does not fit is lost, as on a line nobody listens to.
+            // Traced before the write, so whoever reads the answer also
+            // finds it in the trace.
+            traceBytes(nowUs, "->", next.bytes.data(), next.bytes.size(), "");
             const ssize_t written = ::write(port_.masterFd(), next.bytes.data(), next.bytes.size());
-            traceBytes(nowUs, "->", next.bytes.data(), next.bytes.size(),
-                       written == static_cast<ssize_t>(next.bytes.size()) ? "" : "(not all written)");
+            if (written != static_cast<ssize_t>(next.bytes.size())) {
+                traceBytes(nowUs, "->", next.bytes.data(), 0, "(not all written)");
+            }
         }
         outgoing_.pop_front();
     }
