@@ -516,7 +516,10 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     const ChartRect area = chartAreaOf(stretching_.chartFrame);
     display_.setLayout(client, {area.left, area.right, area.top, area.bottom});
     chartView_->setGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top);
-    chartView_->raise();
+    // The plot lies over the chart frame but under the buttons of its band,
+    // which reach a few pixels into it.
+    chartView_->lower();
+    control(c::kChartFrame)->lower();
     verdictView_->raise();
     logo_->raise();
     rememberedClient_ = client;
