@@ -362,6 +362,7 @@ void MonitorDialog::refreshLinkView() {
 }
 
 void MonitorDialog::clearChart() {
+    display_.forgetReadings();
     display_.clearPlot();
     chartView_->update();
 }

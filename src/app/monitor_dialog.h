@@ -107,6 +107,7 @@ private:
     unsigned probeCount() const override { return link_.probeCount; }
     const display::ValueTextTable& valueTexts() const override { return display_.valueTexts(); }
     bool anyNg() const override { return display_.anyNg(); }
+    bool readingsShown() const override { return display_.showsReadings(); }
     Language language() const override { return language_; }
     records::LimitCounts limitCounts(unsigned probe) const override;
     // Handlers.

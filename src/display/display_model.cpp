@@ -39,6 +39,7 @@ const ChartPlan* DisplayModel::update(link::LinkState& link, const records::Tole
         anyNg_.note(plan_.columns[i].judgement);
     }
     redrawRequested_ = false;
+    showsReadings_ = true;
     if (!redraw) return nullptr;
     planFrame(plan_, area_, range_, logoShown_, anyNg_.isSet());
     return &plan_;

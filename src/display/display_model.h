@@ -33,6 +33,10 @@ public:
     bool redrawRequested() const { return redrawRequested_; }
 
     const ValueTextTable& valueTexts() const { return texts_; }
+    // Whether the value texts come from the connection now running: false
+    // from Connect until its first reading has been shown.
+    bool showsReadings() const { return showsReadings_; }
+    void forgetReadings() { showsReadings_ = false; }
     // The verdict of the last redraw; a recorded row takes its result from it.
     bool anyNg() const { return anyNg_.isSet(); }
     const records::AnyNgFlag& anyNgFlag() const { return anyNg_; }
@@ -67,6 +71,7 @@ private:
     UnitState unit_;
     bool redrawRequested_ = false;
     bool logoShown_ = false;
+    bool showsReadings_ = false;
     records::AnyNgFlag anyNg_;
     ChartPlan plan_;
 };

@@ -55,6 +55,9 @@ public:
     const QImage& image() const { return image_; }
     const ValueTextTable& valueTexts() const { return model_.valueTexts(); }
     bool anyNg() const { return model_.anyNg(); }
+    bool showsReadings() const { return model_.showsReadings(); }
+    // A new connection: what is shown belongs to the last one.
+    void forgetReadings() { model_.forgetReadings(); }
     const records::AnyNgFlag& anyNgFlag() const { return model_.anyNgFlag(); }
     const DisplayModel& model() const { return model_; }
     DisplayModel& model() { return model_; }

@@ -28,6 +28,9 @@ public:
     virtual const display::ValueTextTable& valueTexts() const = 0;
     // Set when the last display update judged any probe out of tolerance.
     virtual bool anyNg() const = 0;
+    // The value texts and the verdict come from the connection now running:
+    // false from Connect until its first reading has been shown.
+    virtual bool readingsShown() const = 0;
     // The language flag as it stands.
     virtual app::Language language() const = 0;
     // `probe` is 1..60.
@@ -40,6 +43,7 @@ struct PlainRecordSources : RecordSources {
     unsigned probes = 1;
     display::ValueTextTable texts{};
     bool ng = false;
+    bool shown = true;
     app::Language lang = app::Language::Chinese;
     LimitCountsTable limitTable = [] {
         LimitCountsTable t{};
@@ -51,6 +55,7 @@ struct PlainRecordSources : RecordSources {
     unsigned probeCount() const override { return probes; }
     const display::ValueTextTable& valueTexts() const override { return texts; }
     bool anyNg() const override { return ng; }
+    bool readingsShown() const override { return shown; }
     app::Language language() const override { return lang; }
     LimitCounts limitCounts(unsigned probe) const override {
         return probe >= 1 && probe <= limitTable.size() ? limitTable[probe - 1] : LimitCounts{};

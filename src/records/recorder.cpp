@@ -86,9 +86,11 @@ void Recorder::onRecordTimer() {
         timers_.stop(app::timer::kRecord);
         return;
     }
-    // Not connected, a full table or rows of another layout: nothing now; a
-    // pending single row waits for the next tick that can record it.
-    if (!sources_.connected()) return;
+    // Not connected, no reading of this connection shown yet (a row would
+    // carry blank or stale values under the verdict "OK"), a full table or
+    // rows of another layout: nothing now; a pending single row waits for
+    // the next tick that can record it.
+    if (!sources_.connected() || !sources_.readingsShown()) return;
     const RowInput input{sources_.probeCount(), codes_.enabled(), sources_.valueTexts(), sources_.anyNg(),
                          sources_.language(),   codes_.currentCode(), clock_.localNow()};
     const AppendResult result = table_.appendRow(input);

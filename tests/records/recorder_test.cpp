@@ -97,6 +97,22 @@ TEST(ManualRecord, WhileDisconnectedDoesNothingAndSaysNothing) {
     EXPECT_TRUE(rig.prompts.messages.empty());
 }
 
+// From Connect to the first reading shown, the texts are blank (or the last
+// connection's) and the verdict is not this workpiece's: rows wait.
+TEST(ManualRecord, WaitsForTheFirstReadingOfTheConnection) {
+    RecordsRig rig;
+    rig.connect();
+    rig.sources.shown = false;
+    rig.recorder().pressManual();
+    rig.time.advanceBy(500);
+    EXPECT_EQ(rig.rows(), 0u);
+    EXPECT_EQ(rig.recorder().state(), RecordingState::SinglePending);
+    rig.sources.shown = true;
+    rig.time.advanceBy(10);
+    EXPECT_EQ(rig.rows(), 1u);
+    EXPECT_EQ(rig.recorder().state(), RecordingState::Idle);
+}
+
 TEST(AutomaticRecord, OneRowPerPeriodUntilManualStopsIt) {
     RecordsRig rig;
     rig.connect();

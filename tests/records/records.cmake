@@ -5,7 +5,7 @@ gaugemon_add_test(records_test
     ${CMAKE_CURRENT_LIST_DIR}/record_file_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/record_table_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/recorder_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/station_sources_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/header_limits_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/workpiece_code_test.cpp
   LIBS gaugemon_records)
 

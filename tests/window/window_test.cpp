@@ -178,6 +178,20 @@ TEST_F(Operation, ManualAndAutomaticRecordingFillTheList) {
     EXPECT_EQ(window->recordTable().rowCount(), 5u);
 }
 
+TEST_F(Operation, ARowAskedForBeforeTheFirstReadingWaitsForIt) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    click(c::kManual);
+    clock.advanceBy(20);
+    EXPECT_EQ(window->recordTable().rowCount(), 0u);
+    clock.advanceBy(500);
+    ASSERT_EQ(window->recordTable().rowCount(), 1u);
+    // A reading, not the blank slot of a connection that has shown none.
+    EXPECT_NE(window->recordTable().row(0).valueText(1).find_first_not_of(std::string_view(" \0", 2)),
+              std::string_view::npos);
+}
+
 TEST_F(Operation, SaveWritesTheFileTheOperatorNamed) {
     settings.writeInt("Language", 2);
     placeInstrument();

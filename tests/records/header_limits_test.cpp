@@ -1,16 +1,16 @@
-#include "records/station_sources.h"
-
 #include <gtest/gtest.h>
 
 #include "records/record_file.h"
+#include "records/record_sources.h"
 #include "records/table_file.h"
+#include "records/tolerance_table.h"
 
 namespace gaugemon::records {
 namespace {
 
 // The Chinese header shows the limits the tolerance table judges with, in
 // millimetres whatever unit the operator works in.
-TEST(StationSources, HeaderLimitsComeFromTheToleranceTable) {
+TEST(HeaderLimits, StoredInchLimitsAreShownInMillimetres) {
     app::MemorySettingsStore store;
     store.writeInt(app::lowerLimitKey(1), 11811);  // 0.11811 in
     store.writeInt(app::upperLimitKey(1), 23622);
@@ -19,15 +19,12 @@ TEST(StationSources, HeaderLimitsComeFromTheToleranceTable) {
     ToleranceTable tolerances;
     tolerances.load(store, display::LengthUnit::Inch);
 
-    link::LinkState link;
-    link.connected = true;
-    link.probeCount = 2;
-    display::ValueTextTable texts{};
-    AnyNgFlag anyNg;
-    anyNg.note(Judgement::Ng);
-    const app::Language language = app::Language::Chinese;
-    const StationRecordSources sources(link, texts, anyNg, tolerances, language);
-    EXPECT_TRUE(sources.anyNg());
+    PlainRecordSources sources;
+    sources.probes = 2;
+    for (unsigned probe = 1; probe <= 2; ++probe) {
+        const ProbeLimits& limits = tolerances.limits(probe);
+        sources.limitTable[probe - 1] = {limits.lslCounts, limits.uslCounts};
+    }
 
     RecordTable table;
     const std::string header = buildHeader(headerSpecFor(table, sources), kTabFormat);
