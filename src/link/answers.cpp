@@ -31,7 +31,9 @@ Answer readAnswer(const uint8_t* bytes, size_t count, const LinkState& link) {
             answer.payload = bytes + 3;
             answer.payloadLength = kRawReadingBytes;
         }
-    } else if (byteCount == 2 && link.pending.flagsReadsLeft > 0 && dataBytes >= 2) {
+    } else if (byteCount == 2 && link.expectedLength == kFlagsAnswerLength && dataBytes >= 2) {
+        // Only the answer to a flags read in flight: its count of reads left
+        // has already gone down when the read was sent.
         answer.kind = AnswerKind::FormatFlags;
         answer.data = word(bytes + 3);
     } else if (byteCount == 4 * clampProbeCount(link.probeCount) && dataBytes >= byteCount) {

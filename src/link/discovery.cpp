@@ -115,7 +115,9 @@ void LinkController::cycleCombination() {
         default: state_.parityCode = 2, state_.twoStopBits = 0; break;
     }
     const Combination& combination = kCombinations[(c / 3) % 5];
-    port_.setBaudRate(combination.baud, line());
+    openBaud_ = combination.baud;
+    openLine_ = line();
+    port_.setBaudRate(openBaud_, openLine_);
     state_.scanBaudIndex = combination.baudIndex;
     armDiscovery(combination.discoveryMs, combination.answerMs);
     state_.portOpen = true;
@@ -125,7 +127,9 @@ void LinkController::cycleCombination() {
 }
 
 bool LinkController::openAt(int baudRate) {
-    const bool opened = port_.openPort(portName(state_.portIndex), baudRate, line()) == 0;
+    openBaud_ = baudRate;
+    openLine_ = line();
+    const bool opened = port_.openPort(portName(state_.portIndex), baudRate, openLine_) == 0;
     state_.portOpen = opened;
     return opened;
 }

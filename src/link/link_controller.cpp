@@ -22,6 +22,7 @@ void LinkController::connectButton() {
 }
 
 void LinkController::connect() {
+    view_.connectCaption = pick(language_, "Connect", "连接设备");
     state_.portIndex = 0;
     state_.scanCycling = false;
     state_.readingsReady = false;

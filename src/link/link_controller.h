@@ -70,7 +70,7 @@ private:
     void addressEcho01();
     void baudEcho01(uint16_t data);
     void parityEcho01(uint16_t data);
-    void reopenPort(int baudRate);
+    void reopenPort(int baudRate, LineSettings line);
     void rebuildDeviceInfo(int32_t cycleMs);
 
     LineSettings line() const { return {state_.parityCode, state_.twoStopBits}; }
@@ -88,6 +88,12 @@ private:
     RequestFrame request_{};
     // The request flag of the format "FF" configuration write last sent.
     bool* unansweredConfigWrite_ = nullptr;
+    // The frame last sent was the zero command, so an echo now answers it.
+    bool zeroInFlight_ = false;
+    // The line the port was last opened with: a format "01" instrument
+    // changes its baud rate and its parity on separate writes.
+    int openBaud_ = 0;
+    LineSettings openLine_{};
 };
 
 }  // namespace gaugemon::link

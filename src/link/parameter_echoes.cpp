@@ -15,7 +15,7 @@ void LinkController::serialEchoFF(uint16_t data) {
     settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
     settings_.writeInt(app::keys::kParityBit, state_.parityCode);
     const int baud = baudRateOfCode(DataFormat::FormatFF, state_.baudCode);
-    reopenPort(baud);
+    reopenPort(baud, line());
     buildCommStatus(view_.commStatus, state_.portIndex, "  ", baud, parityLetter((low >> 4) & 0x03));
     state_.pollPeriodMs = pollPeriodFor(baud, state_.probeCount, state_.pollPeriodMs);
     rebuildDeviceInfo(state_.pollPeriodMs + 23);
@@ -43,8 +43,9 @@ void LinkController::baudEcho01(uint16_t data) {
     state_.baudCode = static_cast<uint8_t>(data & 0xFF);
     settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
     // Only 9600, 19200 and 38400 can be written to a format "01" instrument.
+    // It keeps its parity until the parity write that follows.
     const int baud = state_.baudCode <= 2 ? baudRateOfCode(DataFormat::Format01, state_.baudCode) : 0;
-    reopenPort(baud);
+    reopenPort(baud, openLine_);
 }
 
 void LinkController::parityEcho01(uint16_t data) {
@@ -56,16 +57,21 @@ void LinkController::parityEcho01(uint16_t data) {
     const int baud = state_.baudCode <= 2 ? baudRateOfCode(DataFormat::Format01, state_.baudCode) : 0;
     state_.pollPeriodMs = pollPeriodFor(baud, state_.probeCount, state_.pollPeriodMs);
     buildCommStatus(view_.commStatus, state_.portIndex, " ", baud, parityLetter(low));
-    // The open port keeps its parity until it is next opened.
+    // The instrument answered in its old parity and now uses the new one: a
+    // port left at the old parity would never hear it again.
+    if (state_.portOpen) reopenPort(openBaud_, line());
     rebuildDeviceInfo(state_.pollPeriodMs + 20);
 }
 
-void LinkController::reopenPort(int baudRate) {
+void LinkController::reopenPort(int baudRate, LineSettings line) {
     port_.close();
     state_.portOpen = false;
     if (baudRate == 0) return;
-    state_.portOpen = port_.openPort(portName(state_.portIndex), baudRate, line()) == 0;
+    openBaud_ = baudRate;
+    openLine_ = line;
+    state_.portOpen = port_.openPort(portName(state_.portIndex), baudRate, line) == 0;
 }
+
 
 void LinkController::rebuildDeviceInfo(int32_t cycleMs) {
     buildDeviceInfo(view_.deviceInfo, language_, state_.deviceAddress, state_.probeCount, cycleMs);

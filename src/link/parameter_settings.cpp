@@ -1,20 +1,34 @@
 #include "link/parameter_settings.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include "link/link_texts.h"
+
 namespace gaugemon::link {
+
+namespace {
+
+// The baud list runs from the fastest rate down.
+constexpr int kBaudList[] = {115200, 38400, 19200, 9600, 4800};
+
+int baudIndexOf(int baudRate) {
+    const auto* found = std::find(std::begin(kBaudList), std::end(kBaudList), baudRate);
+    return found == std::end(kBaudList) ? -1 : static_cast<int>(found - std::begin(kBaudList));
+}
+
+}  // namespace
 
 ParameterChoice fillParameterChoice(LinkState& link, ParameterChoice& remembered) {
     if (!link.connected) return ParameterChoice{};
     ParameterChoice choice;
-    // The baud list runs from the fastest rate down; format "01" numbers
-    // 9600, 19200, 38400 as 0, 1, 2.
+    // By the rate, since the two formats number their baud codes differently
+    // (a format "01" instrument at 4800 must not show 115200).
+    choice.baudIndex = baudIndexOf(baudRateOfCode(link.dataFormat, link.baudCode));
     if (link.dataFormat == DataFormat::Format01) {
-        choice.baudIndex = 3 - link.baudCode;
         link.pending.flagsReadsLeft = 2;
         link.deviceFlags = 0xFF;
-    } else {
-        choice.baudIndex = 4 - link.baudCode;
     }
-    if (choice.baudIndex < 0 || choice.baudIndex > 4) choice.baudIndex = -1;
     choice.parityIndex = link.parityCode <= 2 ? link.parityCode : -1;
     choice.address = link.deviceAddress;
     choice.formatIndex = remembered.formatIndex;
@@ -29,15 +43,24 @@ int formatIndexFromFlags(uint8_t deviceFlags) {
 
 ParameterOk applyParameterChoice(LinkState& link, const ParameterChoice& remembered, const ParameterChoice& choice) {
     PendingRequests& pending = link.pending;
-    if (choice.baudIndex == remembered.baudIndex && choice.parityIndex == remembered.parityIndex) {
+    const bool sameBaud = choice.baudIndex == remembered.baudIndex;
+    const bool format01 = link.connected && link.dataFormat == DataFormat::Format01;
+    if (sameBaud && choice.parityIndex == remembered.parityIndex) {
         pending.serialChange = false;
+    } else if (format01 && sameBaud && choice.parityIndex >= 0 && choice.parityIndex <= 2) {
+        // A format "01" instrument takes its parity on a register of its own.
+        // Writing the baud rate as well would move an instrument at 4800 or
+        // 115200 to 38400, a rate nobody chose.
+        pending.serialChange = false;
+        pending.parityChange = true;
+        link.parityCode = static_cast<uint8_t>(choice.parityIndex);
     } else if (choice.baudIndex >= 0 && choice.baudIndex <= 4 && choice.parityIndex >= 0 && choice.parityIndex <= 2) {
         pending.serialChange = true;
         pending.writeUnlock = true;
         link.baudCode = static_cast<uint8_t>(4 - choice.baudIndex);
         link.parityCode = static_cast<uint8_t>(choice.parityIndex);
     }
-    if (link.connected && link.dataFormat == DataFormat::Format01) {
+    if (format01) {
         if (choice.formatIndex >= 0 && choice.formatIndex != remembered.formatIndex) {
             pending.flagsWrite = true;
             pending.writeUnlock = true;

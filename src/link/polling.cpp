@@ -17,7 +17,6 @@ namespace {
 constexpr int kRequestGapMs = 15;
 constexpr int kRequestFallbackMs = 1233;
 constexpr int kWatchdogMs = 5000;
-constexpr unsigned kFlagsAnswerLength = 7;
 }  // namespace
 
 void LinkController::requestTick() {
@@ -28,6 +27,7 @@ void LinkController::requestTick() {
     if (unansweredConfigWrite_ != nullptr && *unansweredConfigWrite_) state_.pending.writeUnlock = true;
     unansweredConfigWrite_ = nullptr;
     state_.expectedLength = 8;
+    zeroInFlight_ = false;
     const RequestFrame& frame = nextRequest();
     accountLastExchange();
     port_.writeFrame(frame.data(), frame.size());
@@ -70,7 +70,10 @@ const RequestFrame& LinkController::nextRequest() {
         state_.expectedLength = kFlagsAnswerLength;
         return request_ = formatFlagsRead(address);
     }
-    if (p.zeroRequest) return request_ = zeroRequest(format, address, p.zeroChannel, state_.singleProbeDevice);
+    if (p.zeroRequest) {
+        zeroInFlight_ = true;
+        return request_ = zeroRequest(format, address, p.zeroChannel, state_.singleProbeDevice);
+    }
     state_.expectedLength = readingsAnswerLength(state_.probeCount);
     return request_ = readingsRequest(address, state_.probeCount);
 }
@@ -147,9 +150,10 @@ void LinkController::handleWriteEcho(uint16_t reg, uint16_t data) {
     PendingRequests& p = state_.pending;
     const bool formatFF = state_.dataFormat == DataFormat::FormatFF;
     if (reg == reg::kUnlockFF && formatFF) p.writeUnlock = false;
-    // Any echo carrying the zero command's data completes a pending zero: the
-    // instrument does not say which register it zeroed.
-    if (data == 0x0000 || (!formatFF && data == kUnlockCode)) p.zeroRequest = false;
+    // The echo of the zero command completes it; its register is not
+    // compared. The echo of another write that happens to carry the same
+    // data (a mode or serial write ahead of the zero) leaves it pending.
+    if (zeroInFlight_ && (data == 0x0000 || (!formatFF && data == kUnlockCode))) p.zeroRequest = false;
     if (formatFF) {
         if (reg == reg::kSerialFF) serialEchoFF(data);
         if (reg == reg::kAddressFF) addressEchoFF();

@@ -44,6 +44,8 @@ constexpr uint16_t kUnlockFF = 0x7010;
 // Answer lengths of the two device-information queries.
 constexpr unsigned kInfoAnswerLengthFF = 11;
 constexpr unsigned kInfoAnswerLength01 = 13;
+// The answer to the format-flags read: one register.
+constexpr unsigned kFlagsAnswerLength = 7;
 
 // Baud table indexed 0..4.
 constexpr int kBaudTable[5] = {4800, 9600, 19200, 38400, 115200};

@@ -257,11 +257,14 @@ TEST(Answers, FullBlockIsBelievedOnlyWhenAll256BytesArePresent) {
 
 TEST(Answers, ByteCountDecidesWhatTheDataMean) {
     LinkState link = pollingTwoProbes();
-    link.expectedLength = 7;
     const auto flags = withCrc({0x01, 0x03, 0x02, 0x00, 0x02});
-    // Format flags only while a flags read is pending.
-    EXPECT_EQ(classifyAnswer(flags.data(), flags.size(), link).kind, AnswerKind::Ignored);
+    // Format flags only in answer to a flags read in flight...
+    link.expectedLength = 5;
     link.pending.flagsReadsLeft = 2;
+    EXPECT_EQ(classifyAnswer(flags.data(), flags.size(), link).kind, AnswerKind::Ignored);
+    // ...but also to the last of the reads, which left no read to come.
+    link.expectedLength = 7;
+    link.pending.flagsReadsLeft = 0;
     const Answer answer = classifyAnswer(flags.data(), flags.size(), link);
     EXPECT_EQ(answer.kind, AnswerKind::FormatFlags);
     EXPECT_EQ(answer.data & 0xFF, 0x02);

@@ -3,6 +3,7 @@
 // echoes change it as a real one would.
 #include "link_fixture.h"
 
+#include "link/parameter_settings.h"
 #include "sim/simulated_ports.h"
 
 using namespace gaugemon;
@@ -198,6 +199,105 @@ TEST_F(LinkOnSimulator, AlternativeBaudNumberingIsTranslatedBothWays) {
         clock.advanceBy(3000);
         EXPECT_EQ(state.missCount, misses) << rate;
     }
+}
+
+// The dialog's OK with the baud and parity list entries chosen.
+void chooseSerial(link::LinkState& state, int baudIndex, int parityIndex) {
+    link::ParameterChoice remembered;
+    link::ParameterChoice choice = link::fillParameterChoice(state, remembered);
+    choice.baudIndex = baudIndex;
+    choice.parityIndex = parityIndex;
+    ASSERT_EQ(link::applyParameterChoice(state, remembered, choice), link::ParameterOk::Close);
+}
+
+// A format "01" instrument takes its baud rate and its parity on separate
+// writes, each after its echo: the station follows both and keeps polling.
+TEST_F(LinkOnSimulator, Format01BaudAndParityChangesKeepTheInstrument) {
+    sim::InstrumentConfig config;
+    config.format = DataFormat::Format01;
+    config.baudRate = 19200;
+    config.parityCode = 0;
+    config.twoStopBits = 0;
+    sim::Instrument& instrument = place("COM2", config);
+    ASSERT_TRUE(connect());
+    chooseSerial(state, 3, 1);  // 9600, Odd
+    clock.advanceBy(3000);
+    EXPECT_EQ(instrument.baudRate(), 9600);
+    EXPECT_EQ(instrument.line().parityCode, 1);
+    EXPECT_EQ(line.baudRate(), 9600);
+    EXPECT_EQ(line.line().parityCode, 1);
+    EXPECT_FALSE(state.pending.serialChange || state.pending.parityChange);
+    const uint32_t misses = state.missCount + state.errorCount;
+    clock.advanceBy(3000);
+    EXPECT_EQ(state.missCount + state.errorCount, misses);
+    EXPECT_EQ(controller.view().commStatus, "COM02 9600,8,O,1");
+}
+
+// At 4800 the dialog shows 4800, and a new parity alone leaves the rate as it
+// is: format "01" can only be told 9600, 19200 or 38400.
+TEST_F(LinkOnSimulator, Format01ParityAloneLeavesTheBaudRate) {
+    sim::InstrumentConfig config;
+    config.format = DataFormat::Format01;
+    config.baudRate = 4800;
+    config.parityCode = 1;
+    config.twoStopBits = 0;
+    sim::Instrument& instrument = place("COM1", config);
+    ASSERT_TRUE(connect());
+    link::ParameterChoice remembered;
+    EXPECT_EQ(link::fillParameterChoice(state, remembered).baudIndex, 4);
+    chooseSerial(state, 4, 2);  // 4800 as it was, Even
+    clock.advanceBy(3000);
+    EXPECT_EQ(instrument.baudRate(), 4800);
+    EXPECT_EQ(instrument.line().parityCode, 2);
+    EXPECT_EQ(line.baudRate(), 4800);
+    EXPECT_EQ(line.line().parityCode, 2);
+    const uint32_t misses = state.missCount + state.errorCount;
+    clock.advanceBy(3000);
+    EXPECT_EQ(state.missCount + state.errorCount, misses);
+    EXPECT_GT(host.displayUpdates, 10);
+}
+
+// Unlock, mode, zero: the echo of a mode write whose data is 0 must not be
+// taken for the zero's echo, or the zero is never sent.
+TEST_F(LinkOnSimulator, ZeroQueuedBehindARealTimeModeWriteStillReachesTheInstrument) {
+    sim::InstrumentConfig config;
+    config.probes.push_back(sim::constantProbe(700));
+    place("COM1", config);
+    settings.writeInt("HW", 2);
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    ASSERT_EQ(state.readings[0].value, 700);
+    state.pending.modeChange = true;
+    state.pending.modeIndex = 0;
+    state.pending.writeUnlock = true;
+    controller.zeroAllButton();
+    clock.advanceBy(2000);
+    EXPECT_FALSE(state.pending.zeroRequest);
+    EXPECT_EQ(state.readings[0].value, 0);
+}
+
+// Opening the dialog reads the format flags up to twice: when the first
+// answer is lost, the second one counts.
+TEST_F(LinkOnSimulator, FormatFlagsComeFromTheSecondReadWhenTheFirstAnswerIsLost) {
+    sim::InstrumentConfig config;
+    config.format = DataFormat::Format01;
+    sim::Instrument& instrument = place("COM1", config);
+    ASSERT_TRUE(connect());
+    link::ParameterChoice remembered;
+    link::fillParameterChoice(state, remembered);
+    instrument.injectNext(sim::FaultKind::Drop);
+    clock.advanceBy(1000);
+    EXPECT_EQ(link::formatIndexFromFlags(state.deviceFlags), link::kFormatIndex01);
+}
+
+// The language is read at start, after the link was made.
+TEST_F(LinkOnSimulator, TheButtonReadsConnectInTheLanguageOfTheMomentWhileDiscoverySearches) {
+    ports.addEmptyPort("COM9");
+    language = app::Language::Chinese;
+    controller.connectButton();
+    clock.advanceBy(200);
+    EXPECT_FALSE(state.connected);
+    EXPECT_EQ(controller.view().connectCaption, "连接设备");
 }
 
 }  // namespace
