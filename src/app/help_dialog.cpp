@@ -1,6 +1,7 @@
 #include "app/help_dialog.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -30,6 +31,16 @@ HelpDialog::HelpDialog(Language language, QWidget* parent) : QDialog(parent) {
         layout->addWidget(label);
     }
     setMinimumWidth(language == Language::English ? 800 : 560);
+}
+
+void HelpDialog::keyPressEvent(QKeyEvent* event) {
+    // Without buttons there is no default button for Enter to press; it
+    // closes the dialog as Escape does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace gaugemon::app

@@ -10,6 +10,9 @@ class HelpDialog : public QDialog {
     Q_OBJECT
 public:
     HelpDialog(Language language, QWidget* parent);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace gaugemon::app

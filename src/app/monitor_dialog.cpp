@@ -178,6 +178,10 @@ void MonitorDialog::createControls() {
     // Columns are rebuilt at a connection or when a waiting layout takes over
     // at Clear; the widths follow every rebuild.
     connect(model_, &QAbstractItemModel::modelReset, this, &MonitorDialog::applyColumnWidths);
+    // Every new row comes into view. Rows are only ever appended, so the
+    // bottom is where the last one is; this costs the same at any row count.
+    auto* list = static_cast<QTableView*>(control(c::kRecordList));
+    connect(model_, &QAbstractItemModel::rowsInserted, list, &QTableView::scrollToBottom);
     auto* radios = new QButtonGroup(this);
     radios->addButton(static_cast<QRadioButton*>(control(c::kChinese)), c::kChinese);
     radios->addButton(static_cast<QRadioButton*>(control(c::kEnglish)), c::kEnglish);
@@ -277,6 +281,23 @@ void MonitorDialog::placeWindow() {
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     move(0, 0);
     resize(size.width, size.height);
+    placedClient_ = QSize(size.width, size.height);
+}
+
+void MonitorDialog::fitFrame() {
+    // The placement and the minimum size are meant for the whole window with
+    // its frame, but Qt sizes the client area and learns the frame only once
+    // the window manager has framed the window. The client gives up the frame
+    // then; a window the operator has already resized keeps its size.
+    if (!isVisible() || windowState() != Qt::WindowNoState) return;
+    const QSize frame = frameGeometry().size() - size();
+    if (frame == frame_ || frame.width() < 0 || frame.height() < 0) return;
+    const QSize grown = frame - frame_;
+    frame_ = frame;
+    setMinimumSize((QSize(kMinimumWidth, kMinimumHeight) - frame).expandedTo(QSize(1, 1)));
+    if (size() != placedClient_) return;
+    placedClient_ -= grown;
+    resize(placedClient_);
 }
 
 // ---- Timers -----------------------------------------------------------------
@@ -296,6 +317,7 @@ void MonitorDialog::onTick(int id) {
 
 void MonitorDialog::logoTick() {
     seams_.timers.stop(timer::kLogo);
+    logoAwaitsStart_ = false;
     const QWidget* zeroAll = control(c::kZeroAll);
     const QPoint at = zeroAll ? QPoint(zeroAll->x() + 99, zeroAll->y() - 1) : QPoint(520, 445);
     const QString path = QString::fromStdString(seams_.executableDir) + QStringLiteral("Dat/Res/logo.bmp");
@@ -430,14 +452,19 @@ void MonitorDialog::openTolerances() {
 void MonitorDialog::clearRecords() { records_.table.clearTable(); }
 
 void MonitorDialog::pressManual() {
+    const bool stopsAutomatic = records_.recorder.automaticTicked();
     records_.recorder.pressManual();
     showRecordControls();
+    if (stopsAutomatic && !records_.recorder.automaticTicked()) writeFields();
 }
 
 void MonitorDialog::toggleAutomatic(bool ticked) {
-    readFields();
-    records_.recorder.setAutomatic(ticked, interval_);
+    // Only a tick takes the period field over; unticking leaves the typed
+    // fields alone until they are shown again from their values.
+    if (ticked) readFields();
+    const records::AutoOutcome outcome = records_.recorder.setAutomatic(ticked, interval_);
     showRecordControls();
+    if (outcome == records::AutoOutcome::Started || outcome == records::AutoOutcome::Stopped) writeFields();
 }
 
 void MonitorDialog::saveRecords() { records_.exporter.run(); }
@@ -452,11 +479,13 @@ void MonitorDialog::exitButton() {
 }
 
 void MonitorDialog::confirmMode() {
+    if (link_.connected) readFields();
     const int index = static_cast<QComboBox*>(control(c::kModeList))->currentIndex();
     if (const char* message = display::confirmMode(index, link_)) showMessage(message);
 }
 
 void MonitorDialog::confirmUnit() {
+    readFields();
     const int index = static_cast<QComboBox*>(control(c::kUnitList))->currentIndex();
     display_.confirmUnit(index, tolerances_, seams_.settings);
 }
@@ -496,6 +525,9 @@ void MonitorDialog::showRecordControls() {
 }
 
 void MonitorDialog::chartClicked(int x, int y) {
+    // The typed fields are taken over first, so writing the chosen probe back
+    // shows them as typed.
+    readFields();
     if (const auto probe = display_.chartClick(link_, x, y)) {
         probeNumber_ = *probe;
         writeFields();
@@ -525,7 +557,20 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     logo_->raise();
     rememberedClient_ = client;
     display_.requestRedraw();
-    seams_.timers.start(timer::kLogo, kLogoAfterResizeMs);
+    // The sizes that reach the window while it is first shown and framed
+    // leave the start's logo step where it is.
+    if (!logoAwaitsStart_) seams_.timers.start(timer::kLogo, kLogoAfterResizeMs);
+}
+
+void MonitorDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    fitFrame();
+}
+
+void MonitorDialog::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    // Window managers tell the frame through a move once they have framed the window.
+    fitFrame();
 }
 
 void MonitorDialog::keyPressEvent(QKeyEvent* event) {
@@ -555,10 +600,9 @@ void MonitorDialog::closeEvent(QCloseEvent* event) {
 }
 
 void MonitorDialog::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        const QPoint at = event->position().toPoint();
-        chartClicked(at.x(), at.y());
-    }
+    // The chart views report their own clicks, which then come on to here as well.
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && !qobject_cast<ChartView*>(childAt(at))) chartClicked(at.x(), at.y());
     QDialog::mousePressEvent(event);
 }
 

@@ -80,6 +80,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -93,6 +95,7 @@ private:
     void bindControls();
     void initialise();
     void placeWindow();
+    void fitFrame();
     // LinkHost.
     void refreshLinkView() override;
     void clearChart() override;
@@ -153,10 +156,15 @@ private:
     std::array<QWidget*, 40> controls_{};
     StretchingRects stretching_;
     QSize rememberedClient_;
+    // Client size as placed (until the operator resizes) and the frame's
+    // share of the window once known.
+    QSize placedClient_;
+    QSize frame_{0, 0};
     ChartView* chartView_ = nullptr;
     ChartView* verdictView_ = nullptr;  // the OK/NG box, right of the top band
     QLabel* logo_ = nullptr;
     bool logoShown_ = false;
+    bool logoAwaitsStart_ = true;  // until the logo step that start-up scheduled
     records::RecordListModel* model_ = nullptr;
     int baseX_ = 7;
     int baseY_ = 14;

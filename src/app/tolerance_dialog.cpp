@@ -111,20 +111,30 @@ void ToleranceDialog::followSelection() {
     }
 }
 
-void ToleranceDialog::pressOk() {
-    // A refused field is reported and the values it held before are used.
-    if (const auto probe = parseProbeNumber(probe_->text().toStdString())) {
-        probeValue_ = *probe;
-    } else {
-        prompts_.showMessage(kProbeNumberRejected);
-    }
+bool ToleranceDialog::readFields() {
+    // Reading stops at the first refused field, which gets the focus; the
+    // fields after it are not read.
+    auto refuse = [this](QLineEdit* edit, const char* message) {
+        prompts_.showMessage(message);
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    };
+    const auto probe = parseProbeNumber(probe_->text().toStdString());
+    if (!probe) return refuse(probe_, kProbeNumberRejected);
+    probeValue_ = *probe;
     for (auto [edit, value] : {std::pair{lower_, &lowerValue_}, std::pair{upper_, &upperValue_}}) {
-        if (const auto parsed = parseNumberField(edit->text().toStdString())) {
-            *value = *parsed;
-        } else {
-            prompts_.showMessage(kNumberRejected);
-        }
+        const auto parsed = parseNumberField(edit->text().toStdString());
+        if (!parsed) return refuse(edit, kNumberRejected);
+        *value = *parsed;
     }
+    return true;
+}
+
+void ToleranceDialog::pressOk() {
+    // A refused field stores nothing: the limits still held from before
+    // belong to the probe loaded last, not necessarily to the one typed.
+    if (!readFields()) return;
     const records::LimitChange change = records::applyProbeLimits(
         table_, {probeValue_, lowerValue_, upperValue_}, unit_, language_, settings_);
     if (change.message) prompts_.showMessage(change.message);

@@ -40,6 +40,8 @@ signals:
 
 private:
     void showRow(unsigned probe);
+    // Takes the three fields over; false when one was refused.
+    bool readFields();
 
     records::ToleranceTable& table_;
     display::LengthUnit unit_;

@@ -7,9 +7,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/chart_view.h"
 #include "app/code_input_dialog.h"
+#include "app/help_dialog.h"
 #include "app/parameter_dialog.h"
 #include "app/tolerance_dialog.h"
+#include "app/window_layout.h"
 #include "records/record_list_model.h"
 #include "sim/instrument_config.h"
 
@@ -105,6 +108,130 @@ TEST_F(Operation, AClickOnABarChoosesItsProbe) {
     const int slice = (area.right - area.left) / 8;
     window->chartClicked(area.left + 2 * slice + slice / 2, (area.top + area.bottom) / 2);
     EXPECT_EQ(textOf(c::kProbeNumber), "3");
+}
+
+TEST_F(Operation, AClickOnABarKeepsWhatWasTypedInTheOtherFields) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    type(c::kRangeLower, "-2.5");
+    type(c::kRangeUpper, "7");
+    type(c::kInterval, "0.3");
+    const display::ChartArea& area = window->displayModel().chartArea();
+    window->chartClicked(area.left + 1, (area.top + area.bottom) / 2);
+    EXPECT_EQ(textOf(c::kProbeNumber), "1");
+    EXPECT_EQ(textOf(c::kRangeLower), "-2.5");
+    EXPECT_EQ(textOf(c::kRangeUpper), "7");
+    EXPECT_EQ(textOf(c::kInterval), "0.3");
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Operation, AClickOnTheChartReportsARefusedFieldOnce) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    type(c::kRangeUpper, "ten");
+    QWidget* chart = nullptr;
+    for (auto* view : window->findChildren<app::ChartView*>()) {
+        if (view->width() > 300) chart = view;
+    }
+    ASSERT_NE(chart, nullptr);
+    const QPointF at(2, chart->height() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, at, chart->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(chart, &press);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"请键入一个数。"});
+    EXPECT_EQ(textOf(c::kProbeNumber), "1");
+    EXPECT_EQ(textOf(c::kRangeUpper), "10");  // the refused field shows its value again
+    // Without a connection nothing is written back, so the field stays refused.
+    click(c::kConnect);
+    type(c::kRangeUpper, "ten");
+    prompts.messages.clear();
+    QApplication::sendEvent(chart, &press);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"请键入一个数。"});
+}
+
+// Mode and unit confirmations take the typed fields over, so the next time
+// the window shows its fields (here the logo step after a resize) they show
+// what was typed.
+TEST_F(Operation, ModeAndUnitConfirmationsTakeTheTypedFieldsOver) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    for (const int button : {c::kModeOk, c::kUnitOk}) {
+        SCOPED_TRACE(button);
+        const QString typed = button == c::kModeOk ? "-3" : "-4";
+        type(c::kRangeLower, typed);
+        click(button);
+        window->resize(window->width() + 10, window->height());
+        QApplication::processEvents();
+        clock.advanceBy(20);
+        EXPECT_EQ(textOf(c::kRangeLower), typed);
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+    // A refused field is reported before the mode goes to the instrument.
+    type(c::kInterval, "fast");
+    click(c::kModeOk);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"请键入一个数。"});
+    EXPECT_TRUE(window->linkState().pending.modeChange);
+}
+
+TEST_F(Operation, TheModeConfirmationWithoutAConnectionReadsNoField) {
+    open();
+    control(c::kModeOk)->setEnabled(true);
+    type(c::kRangeLower, "abc");
+    click(c::kModeOk);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"请先连接设备!"});
+}
+
+TEST_F(Operation, AutomaticRecordingShowsTheFieldsWhenItStartsAndStops) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    type(c::kInterval, "0.50");
+    click(c::kAutoRecord);
+    EXPECT_EQ(textOf(c::kInterval), "0.5");
+    // Unticking reads nothing, so a half-typed field is not refused; it shows
+    // its value again.
+    type(c::kRangeLower, "abc");
+    click(c::kAutoRecord);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(textOf(c::kRangeLower), "-10");
+    // Manual as "Stop Auto" does the same.
+    click(c::kAutoRecord);
+    ASSERT_EQ(textOf(c::kManual), QString::fromUtf8("关闭自动记录"));
+    type(c::kRangeLower, "abc");
+    click(c::kManual);
+    EXPECT_FALSE(control<QCheckBox>(c::kAutoRecord)->isChecked());
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(textOf(c::kRangeLower), "-10");
+    // A refused period changes nothing else: the typed text stays.
+    type(c::kInterval, "0.05");
+    type(c::kRangeUpper, "8");
+    click(c::kAutoRecord);
+    EXPECT_FALSE(control<QCheckBox>(c::kAutoRecord)->isChecked());
+    EXPECT_EQ(textOf(c::kInterval), "0.05");
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+TEST_F(Operation, TheListFollowsItsNewestRow) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    type(c::kInterval, "0.1");
+    click(c::kAutoRecord);
+    auto* list = control<QTableView>(c::kRecordList);
+    for (const int rows : {80, 200}) {
+        ASSERT_TRUE(clock.runUntil([&] { return window->recordModel().rowCount() >= rows; }, 60'000));
+        QApplication::processEvents();
+        const int last = window->recordModel().rowCount() - 1;
+        const QRect row = list->visualRect(list->model()->index(last, 0));
+        EXPECT_TRUE(list->viewport()->rect().contains(row)) << "row " << last << " at " << row.y();
+        EXPECT_FALSE(list->viewport()->rect().contains(list->visualRect(list->model()->index(0, 0))));
+    }
 }
 
 TEST_F(Operation, ZeroSingleReachesTheInstrument) {
@@ -275,6 +402,25 @@ TEST_F(Window, EnterAndEscapeNeitherPressAButtonNorClose) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+// Placement and minimum size count the frame; the offscreen platform gives
+// its windows a frame of a few pixels.
+TEST_F(Window, PlacementAndMinimumSizeIncludeTheFrame) {
+    open();
+    const QSize frame = window->frameGeometry().size() - window->size();
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    const app::Size placed = app::applyMinimumSize(app::initialWindowSize(screen.width(), screen.height()));
+    EXPECT_EQ(window->frameGeometry().size(), QSize(placed.width, placed.height)) << "frame " << frame.width();
+    EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(0, 0));
+    window->resize(100, 100);
+    QApplication::processEvents();
+    EXPECT_EQ(window->frameGeometry().size(), QSize(app::kMinimumWidth, app::kMinimumHeight));
+    // The resize rule still works on the client: the list follows the client height.
+    const QRect list = control(c::kRecordList)->geometry();
+    window->resize(window->width(), window->height() + 50);
+    QApplication::processEvents();
+    EXPECT_EQ(control(c::kRecordList)->geometry(), list.adjusted(0, 0, 0, 50));
+}
+
 TEST_F(Window, ChoosingTheOtherLanguageAsksForARestart) {
     open();
     click(c::kEnglish);
@@ -350,6 +496,77 @@ TEST_F(Dialogs, AllTheSameAsNumberOneCopiesTheStoredLimitsOfProbeOne) {
     EXPECT_EQ(settings.readInt("TL60", 0), 1000);
 }
 
+// A refused field stores nothing: the limits the dialog still holds belong to
+// the probe loaded last, whatever probe was typed.
+TEST_F(Dialogs, ARefusedToleranceFieldStoresNothing) {
+    struct Case {
+        const char* probe;
+        const char* lower;
+        const char* upper;
+        const char* message;  // nullptr: accepted
+    };
+    const Case cases[] = {
+        {"x", "1", "2", "“请填入一个正整数。”"},
+        {"-2", "1", "2", "“请填入一个正整数。”"},
+        {"2", "abc", "2", "请键入一个数。"},
+        {"2", "1", "", "请键入一个数。"},
+        {"2", "1", "2", nullptr},
+    };
+    for (const Case& entry : cases) {
+        SCOPED_TRACE(std::string(entry.probe) + " / " + entry.lower + " / " + entry.upper);
+        app::MemorySettingsStore store;
+        records::ToleranceTable table;
+        table.load(store, display::LengthUnit::Millimetre);
+        prompts.messages.clear();
+        app::ToleranceDialog dialog(table, display::LengthUnit::Millimetre, app::Language::Chinese, store, prompts,
+                                    std::make_unique<app::VirtualTimerSchedule>(clock), nullptr);
+        clock.advanceBy(150);  // probe 1 is loaded
+        dialog.probeEdit()->setText(entry.probe);
+        dialog.lowerEdit()->setText(entry.lower);
+        dialog.upperEdit()->setText(entry.upper);
+        dialog.pressOk();
+        if (entry.message == nullptr) {
+            EXPECT_TRUE(prompts.messages.empty());
+            EXPECT_EQ(table.limits(2).lslDisplay, 1000);
+            EXPECT_EQ(store.readInt("TU02", 0), 2000);
+            continue;
+        }
+        EXPECT_EQ(prompts.messages, std::vector<std::string>{entry.message});
+        EXPECT_EQ(store.writeCount(), 0);
+        for (unsigned probe : {1u, 2u}) {
+            EXPECT_EQ(table.limits(probe).lslDisplay, 3000);
+            EXPECT_EQ(table.limits(probe).uslDisplay, 6000);
+        }
+        EXPECT_EQ(dialog.list()->item(0, 1)->text(), "  3.000");
+    }
+}
+
+TEST_F(Dialogs, TheRefusedToleranceFieldIsMarkedAndTheFieldsAfterItAreNotRead) {
+    app::MemorySettingsStore store;
+    records::ToleranceTable table;
+    table.load(store, display::LengthUnit::Millimetre);
+    app::ToleranceDialog dialog(table, display::LengthUnit::Millimetre, app::Language::English, store, prompts,
+                                std::make_unique<app::VirtualTimerSchedule>(clock), nullptr);
+    clock.advanceBy(150);
+    dialog.lowerEdit()->setText("1.2.3");
+    dialog.upperEdit()->setText("also wrong");
+    dialog.pressOk();
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"请键入一个数。"});
+    EXPECT_EQ(dialog.lowerEdit()->selectedText(), "1.2.3");
+    EXPECT_FALSE(dialog.upperEdit()->hasSelectedText());
+}
+
+TEST_F(Dialogs, HelpClosesWithEnterAndEscape) {
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        SCOPED_TRACE(key);
+        app::HelpDialog dialog(app::Language::English, nullptr);
+        dialog.show();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(&dialog, &press);
+        EXPECT_FALSE(dialog.isVisible());
+    }
+}
+
 TEST_F(Dialogs, ToleranceDialogFollowsTheListSelection) {
     settings.writeInt("TL07", 1234);
     open();
@@ -409,10 +626,20 @@ TEST_F(Dialogs, TheLogoBesideTheExecutableIsDrawnAfterStart) {
     logo.fill(Qt::blue);
     ASSERT_TRUE(logo.save(QString::fromStdString((directory() / "Dat/Res/logo.bmp").string()), "BMP"));
     open();
+    // Showing and framing the window resize it, which must not bring the logo forward.
+    clock.advanceBy(99);
     EXPECT_FALSE(window->logoShown());
-    clock.advanceBy(100);
+    clock.advanceBy(1);
     EXPECT_TRUE(window->logoShown());
     EXPECT_TRUE(window->displayModel().logoShown());
+    // After a real resize the logo step comes again 10 ms later and looks for the file anew.
+    std::filesystem::remove(directory() / "Dat/Res/logo.bmp");
+    window->resize(window->width() + 40, window->height());
+    QApplication::processEvents();
+    clock.advanceBy(9);
+    EXPECT_TRUE(window->logoShown());
+    clock.advanceBy(1);
+    EXPECT_FALSE(window->logoShown());
 }
 
 TEST_F(Dialogs, NoLogoFileDrawsNothing) {
