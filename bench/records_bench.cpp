@@ -132,7 +132,7 @@ void BM_Export274192Rows60Probes(benchmark::State& state) {
     sources.probes = kProbes;
     const std::string path = (outputDir() / "export.xls").string();
     for (auto _ : state) {
-        if (!records::writeTableFile(table, sources, records::kTabFormat, path).ok) state.SkipWithError("write failed");
+        if (!records::writeTableFile(table, sources, false, records::kTabFormat, path).ok) state.SkipWithError("write failed");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(path)));
     state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;

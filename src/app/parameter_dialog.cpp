@@ -49,7 +49,8 @@ ParameterDialog::ParameterDialog(link::LinkState& link, link::ParameterChoice& r
     const link::ParameterChoice choice = link::fillParameterChoice(link_, remembered_);
     baud_->setCurrentIndex(choice.baudIndex);
     parity_->setCurrentIndex(choice.parityIndex);
-    format_->setCurrentIndex(remembered_.formatIndex);
+    // The format is shown only once this instrument's flags have been read.
+    format_->setCurrentIndex(-1);
     address_->setText(QString::number(choice.address));
     timers_->setTickHandler([this](int id) {
         if (id == kFlagsTimer) flagsTick();

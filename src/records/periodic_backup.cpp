@@ -8,9 +8,11 @@
 
 namespace gaugemon::records {
 
-PeriodicBackup::PeriodicBackup(RecordTable& table, const RecordSources& sources, app::TimerSchedule& timers,
-                               const app::Clock& clock, app::Prompts& prompts, std::string directory)
+PeriodicBackup::PeriodicBackup(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
+                               app::TimerSchedule& timers, const app::Clock& clock, app::Prompts& prompts,
+                               std::string directory)
     : table_(table),
+      codes_(codes),
       sources_(sources),
       timers_(timers),
       clock_(clock),
@@ -38,7 +40,7 @@ void PeriodicBackup::onBackupTimer() {
     table_.setRowsSinceBackup(false);
     // A long write is not silence of the instrument.
     if (sources_.connected()) timers_.stop(app::timer::kWatchdog);
-    lastResult_ = writeTableFile(table_, sources_, kTabFormat, pathFor(clock_.localNow()));
+    lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), kTabFormat, pathFor(clock_.localNow()));
     if (sources_.connected()) timers_.start(app::timer::kWatchdog, kWatchdogMs);
     if (lastResult_.ok) return;
     table_.setRowsSinceBackup(true);

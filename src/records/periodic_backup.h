@@ -7,6 +7,7 @@
 #include "records/atomic_file.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
+#include "records/workpiece_codes.h"
 
 namespace gaugemon::records {
 
@@ -19,8 +20,8 @@ public:
     static constexpr int kPeriodMs = 60000;
 
     // `directory`: the directory of the executable.
-    PeriodicBackup(RecordTable& table, const RecordSources& sources, app::TimerSchedule& timers,
-                   const app::Clock& clock, app::Prompts& prompts, std::string directory);
+    PeriodicBackup(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
+                   app::TimerSchedule& timers, const app::Clock& clock, app::Prompts& prompts, std::string directory);
 
     void setBoxTicked(bool ticked);
     bool boxTicked() const { return ticked_; }
@@ -34,6 +35,7 @@ public:
 
 private:
     RecordTable& table_;
+    const WorkpieceCodes& codes_;
     const RecordSources& sources_;
     app::TimerSchedule& timers_;
     const app::Clock& clock_;

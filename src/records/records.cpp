@@ -14,8 +14,8 @@ bool confirmClose(const RecordTable& table, app::Prompts& prompts, app::Language
 Records::Records(const RecordsSeams& seams)
     : codes(seams.store),
       recorder(table, codes, seams.sources, seams.timers, seams.store, seams.prompts, seams.clock),
-      backup(table, seams.sources, seams.timers, seams.clock, seams.prompts, seams.backupDirectory),
-      exporter(table, seams.sources, seams.timers, seams.prompts),
+      backup(table, codes, seams.sources, seams.timers, seams.clock, seams.prompts, seams.backupDirectory),
+      exporter(table, codes, seams.sources, seams.timers, seams.prompts),
       prompts_(seams.prompts),
       sources_(seams.sources) {}
 

@@ -4,25 +4,25 @@
 
 namespace gaugemon::records {
 
-HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources) {
+HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources, bool codeInputNow) {
     HeaderSpec spec;
     spec.language = sources.language();
     // The rows decide the columns: a header that disagreed with them would
     // shift every field of every line.
-    if (table.layout().hasColumns()) {
+    if (table.rowCount() > 0) {
         spec.probeCount = table.layout().probeCount;
         spec.codeColumn = table.layout().codeColumn;
     } else {
         spec.probeCount = std::clamp<unsigned>(sources.probeCount(), 1, link::kMaxProbes);
-        spec.codeColumn = false;
+        spec.codeColumn = codeInputNow;
     }
     for (unsigned probe = 1; probe <= link::kMaxProbes; ++probe) spec.limits[probe - 1] = sources.limitCounts(probe);
     return spec;
 }
 
-FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources, RecordFileFormat format,
-                               const std::string& path) {
-    const std::string header = buildHeader(headerSpecFor(table, sources), format);
+FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources, bool codeInputNow,
+                               RecordFileFormat format, const std::string& path) {
+    const std::string header = buildHeader(headerSpecFor(table, sources, codeInputNow), format);
     const uint64_t stamp = table.changeStamp();
     FileWriteResult result = replaceFile(path, [&](ByteSink& sink) {
         sink.write(header);

@@ -8,14 +8,14 @@
 
 namespace gaugemon::records {
 
-// The header of a file written now: the columns of the rows held (before the
-// first connection, what the link reports), the titles in the language of the
-// moment, the limits as they stand.
-HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources);
+// The header of a file written now: the columns of the rows held (with no
+// rows, the probe count of the link and the code input as it is now), the
+// titles in the language of the moment, the limits as they stand.
+HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources, bool codeInputNow);
 
 // Writes the whole table to `path` (export and backup alike); on success the
 // rows count as saved.
-FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources, RecordFileFormat format,
-                               const std::string& path);
+FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources, bool codeInputNow,
+                               RecordFileFormat format, const std::string& path);
 
 }  // namespace gaugemon::records

@@ -7,26 +7,23 @@
 
 namespace gaugemon::records {
 
-WorksheetExport::WorksheetExport(RecordTable& table, const RecordSources& sources, app::TimerSchedule& timers,
-                                 app::Prompts& prompts)
-    : table_(table), sources_(sources), timers_(timers), prompts_(prompts) {}
+WorksheetExport::WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
+                                 app::TimerSchedule& timers, app::Prompts& prompts)
+    : table_(table), codes_(codes), sources_(sources), timers_(timers), prompts_(prompts) {}
 
 ExportOutcome WorksheetExport::run() {
     const auto choice = prompts_.askSaveFile(sources_.language(), kExportDefaultName);
     if (!choice || choice->path.empty()) return ExportOutcome::Cancelled;
 
-    // A long write is not silence of the instrument.
+    // A long write, and the message after it, are not silence of the instrument.
     if (sources_.connected()) timers_.stop(app::timer::kWatchdog);
-    lastResult_ = writeTableFile(table_, sources_, formatForFilter(choice->filterIndex), choice->path);
-    if (sources_.connected()) timers_.start(app::timer::kWatchdog, kWatchdogMs);
-
+    lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), formatForFilter(choice->filterIndex),
+                                 choice->path);
     const app::Language language = sources_.language();
-    if (!lastResult_.ok) {
-        prompts_.showMessage(fileErrorMessage(lastResult_, language));
-        return ExportOutcome::Failed;
-    }
-    prompts_.showMessage(app::pick(language, text::kExportDoneEn, text::kExportDoneZh));
-    return ExportOutcome::Written;
+    prompts_.showMessage(lastResult_.ok ? std::string(app::pick(language, text::kExportDoneEn, text::kExportDoneZh))
+                                        : fileErrorMessage(lastResult_, language));
+    if (sources_.connected()) timers_.start(app::timer::kWatchdog, kWatchdogMs);
+    return lastResult_.ok ? ExportOutcome::Written : ExportOutcome::Failed;
 }
 
 }  // namespace gaugemon::records

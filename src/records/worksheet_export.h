@@ -4,6 +4,7 @@
 #include "records/atomic_file.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
+#include "records/workpiece_codes.h"
 
 namespace gaugemon::records {
 
@@ -14,14 +15,15 @@ enum class ExportOutcome : uint8_t { Cancelled, Written, Failed };
 // connection. The dialog's filter list and default name are in record_file.h.
 class WorksheetExport {
 public:
-    WorksheetExport(RecordTable& table, const RecordSources& sources, app::TimerSchedule& timers,
-                    app::Prompts& prompts);
+    WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
+                    app::TimerSchedule& timers, app::Prompts& prompts);
 
     ExportOutcome run();
     const FileWriteResult& lastResult() const { return lastResult_; }
 
 private:
     RecordTable& table_;
+    const WorkpieceCodes& codes_;
     const RecordSources& sources_;
     app::TimerSchedule& timers_;
     app::Prompts& prompts_;

@@ -94,7 +94,7 @@ TEST(Backup, FailedWriteKeepsTheOldFileReportsOnceAndRetriesWithoutNewRows) {
     // A directory where the temporary file must go: every write fails.
     const auto blocked = rig.dir / "blocked";
     std::filesystem::create_directory(blocked);
-    PeriodicBackup backup(rig.table(), rig.sources, rig.timers, rig.time, rig.prompts, (blocked / "gone").string());
+    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts, (blocked / "gone").string());
     rig.timers.setTickHandler([&](int id) {
         if (id == app::timer::kBackup) backup.onBackupTimer();
         else rig.records->onTimer(id);
@@ -194,6 +194,16 @@ TEST(Export, FailureReportsTheErrorInsteadOfCompletion) {
     EXPECT_NE(rig.prompts.messages[0].find("out.xls"), std::string::npos);
     EXPECT_TRUE(rig.timers.isRunning(app::timer::kWatchdog));
     EXPECT_TRUE(rig.table().hasUnsavedRows());
+}
+
+// With no rows held the columns are those of the moment: the code column
+// shows whenever code input is on, connected or not.
+TEST(Export, AnEmptyTableTakesTheCodeColumnFromTheCodeInputOfTheMoment) {
+    RecordsRig rig(/*codeInput=*/true);
+    const auto path = rig.dir / "empty.xls";
+    rig.prompts.saveChoices = {app::SaveChoice{path.string(), 0}};
+    ASSERT_EQ(rig.records->exporter.run(), ExportOutcome::Written);
+    EXPECT_EQ(readFile(path), "Num\tCode\tS01\tS02\tResult\tTime\n");
 }
 
 TEST(Export, OldRowsOfAnotherProbeCountStayExportable) {

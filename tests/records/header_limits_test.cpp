@@ -27,7 +27,7 @@ TEST(HeaderLimits, StoredInchLimitsAreShownInMillimetres) {
     }
 
     RecordTable table;
-    const std::string header = buildHeader(headerSpecFor(table, sources), kTabFormat);
+    const std::string header = buildHeader(headerSpecFor(table, sources, false), kTabFormat);
     const std::string upper = "\xC9\xCF\xB9\xAB\xB2\xEE";
     const std::string lower = "\xCF\xC2\xB9\xAB\xB2\xEE";
     EXPECT_NE(header.find("01#    " + upper + "  +06.000 " + lower + "  +03.000"), std::string::npos);

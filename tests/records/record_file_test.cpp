@@ -37,7 +37,7 @@ struct FileFixture : ::testing::Test {
     }
     std::string file(RecordFileFormat format) {
         StringSink sink;
-        sink.write(buildHeader(headerSpecFor(table, sources), format));
+        sink.write(buildHeader(headerSpecFor(table, sources, false), format));
         EXPECT_TRUE(writeRows(table, format, sink));
         return sink.bytes();
     }
@@ -154,7 +154,7 @@ TEST(MaximumTable, AllRowsAreWrittenToTheFile) {
 
     test::TempDir dir;
     const auto path = dir / "all.xls";
-    ASSERT_TRUE(writeTableFile(table, sources, kTabFormat, path.string()).ok);
+    ASSERT_TRUE(writeTableFile(table, sources, false, kTabFormat, path.string()).ok);
     const std::string bytes = test::readFile(path);
     const std::string header = "Num\tS01\tResult\tTime\n";
     const size_t line = 7 + 9 + 9 + 21 + 1;
