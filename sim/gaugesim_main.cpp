@@ -1,5 +1,7 @@
 // gaugesim: a simulated measuring instrument on a pseudo-terminal.
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -12,8 +14,20 @@
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+int wakeWriteFd = -1;
 
-void requestStop(int) { stopRequested = 1; }
+void requestStop(int) {
+    stopRequested = 1;
+    // Wakes the loop's wait, should the signal come between its look at the
+    // flag and the wait.
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(wakeWriteFd, &byte, 1);
+    // A write already blocked on output nobody reads is broken off within a
+    // second by the alarm, so the program gets round to removing its link.
+    alarm(1);
+}
+
+void breakOffWrite(int) {}
 
 }  // namespace
 
@@ -29,20 +43,23 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // The stop signals are held back except while the loop waits, so none
-    // slips in between its look at the flag and the wait.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, sig);
-    sigset_t waitMask;
-    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) sigdelset(&waitMask, sig);
+    int wake[2];
+    if (pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) {
+        std::perror("gaugesim: pipe");
+        return 1;
+    }
+    wakeWriteFd = wake[1];
+    // A stop signal is taken at any moment: without SA_RESTART it also breaks
+    // a write to a terminal or pipe nobody reads, so the program still stops
+    // and removes its link.
     struct sigaction action {};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
     for (const int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
+    action.sa_handler = breakOffWrite;
+    sigaction(SIGALRM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     gaugemon::sim::PtyHost host(parsed.options, stdout, stderr);
-    return host.run(stopRequested, &waitMask);
+    return host.run(stopRequested, wake[0]);
 }

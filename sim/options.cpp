@@ -3,7 +3,9 @@
 #include "link/port_directory.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
+#include <type_traits>
 #include <optional>
 
 #include "sim/baud_codes.h"
@@ -12,7 +14,10 @@ namespace gaugemon::sim {
 
 namespace {
 
-constexpr unsigned kHighestPortNumber = 255;
+// The station can name COM1..COM16; its sweep reaches COM1..COM15, and COM16
+// only when it was stored as the last port used.
+constexpr unsigned kLowestPortNumber = 1;
+constexpr unsigned kHighestPortNumber = 16;
 
 template <typename Number>
 std::optional<Number> numberOf(std::string_view text) {
@@ -20,6 +25,9 @@ std::optional<Number> numberOf(std::string_view text) {
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (text.empty() || ec != std::errc{} || ptr != end) return std::nullopt;
+    if constexpr (std::is_floating_point_v<Number>) {
+        if (!std::isfinite(value)) return std::nullopt;  // "nan" and "inf" parse, but mean nothing here
+    }
     return value;
 }
 
@@ -157,7 +165,7 @@ std::string canonicalPortName(std::string_view name) {
         if ((name[i] & ~0x20) != "COM"[i]) return {};
     }
     const auto number = numberOf<unsigned>(name.substr(3));
-    if (!number || *number > kHighestPortNumber) return {};
+    if (!number || *number < kLowestPortNumber || *number > kHighestPortNumber) return {};
     return "COM" + std::to_string(*number);
 }
 
@@ -204,7 +212,7 @@ ParsedOptions parseOptions(const std::vector<std::string_view>& args) {
         const std::string_view v = *value;
         if (option == "--port") {
             o.portName = canonicalPortName(v);
-            if (o.portName.empty()) return fail("--port: a port name COM1..COM255");
+            if (o.portName.empty()) return fail("--port: a port name COM1..COM16 (the station sweeps COM1..COM15)");
         } else if (option == "--port-dir") {
             o.portDirectory = std::filesystem::path(std::string(v));
         } else if (option == "--format") {
@@ -311,7 +319,8 @@ std::string usageText() {
 It links the pseudo-terminal as COMn into the station's port directory, so the
 station finds it by discovery, and answers as a real instrument does.
 
-  --port COMn            port name (default COM3)
+  --port COMn            port name COM1..COM16 (default COM3); discovery sweeps
+                         COM1..COM15 and tries COM16 only as the last port used
   --port-dir DIR         port directory (default ~/.local/share/gaugemon/ports)
   --replace              take over an entry COMn that is already there
   --format FF|01         data format (default FF)
@@ -326,7 +335,8 @@ station finds it by discovery, and answers as a real instrument does.
   --signal [P=]KIND[:LEVEL[:AMPLITUDE[:PERIOD]]]
                          probe signal; KIND constant, ramp, sine, noise, step;
                          micrometres and milliseconds; P a probe list such as
-                         1,3-5 (default all); repeatable
+                         1,3-5 (default all); repeatable; without it each
+                         probe swings slowly between about 2.7 and 6.3 mm
   --fine P               probes with 0.0005 mm resolution, e.g. 2,4 or all
   --negative sign|marker|alternate   encoding of negative readings
   --turnaround MS        pause before an answer (default 3)
@@ -337,9 +347,11 @@ station finds it by discovery, and answers as a real instrument does.
                          repeatable
   --late-ms MS           delay of a late answer (default 1000)
   --silent-for S         length of a silence started by a rate (default 5)
-  --vanish-for S         length of a vanish started by a rate (default: for good)
+  --vanish-for S         length of a vanish started by a rate (default and 0:
+                         for good)
   --foot-switch-every S  press the foot switch every S seconds
   --trace                hex trace of what is received and sent (stderr)
+  -h, --help             this text
 
 Keys while running: r, space or Enter press the foot switch; t toggles the
 trace; q quits. The link is removed when the program stops.

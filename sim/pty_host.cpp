@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <string>
 
 #include "sim/line_timing.h"
@@ -93,23 +94,23 @@ bool PtyHost::openPort() {
     std::string error;
     if (!port_.open(options_.portDirectory, options_.portName, options_.replaceLink, instrument_.baudRate(),
                     instrument_.line(), error)) {
-        std::fprintf(stderr, "gaugesim: %s\n", error.c_str());
+        say(stderr, "gaugesim: %s\n", error.c_str());
         return false;
     }
     options_.replaceLink = true;  // coming back after a vanish takes our own name again
     return true;
 }
 
-int PtyHost::run(const volatile std::sig_atomic_t& stop, const sigset_t* waitMask) {
+int PtyHost::run(const volatile std::sig_atomic_t& stop, int wakeFd) {
+    stop_ = &stop;
     if (!openPort()) return 1;
     const InstrumentConfig& c = instrument_.config();
-    std::fprintf(out_, "gaugesim: %s -> %s (format %s, address %d, %u probes, %s)\n", port_.linkPath().c_str(),
+    say(out_, "gaugesim: %s -> %s (format %s, address %d, %u probes, %s)\n", port_.linkPath().c_str(),
                  port_.farEndPath().c_str(), c.format == link::DataFormat::FormatFF ? "FF" : "01", c.address,
                  c.probeCount, lineText(c.baudRate, instrument_.line()).c_str());
     KeyMode keys;
     watchStdin_ = true;
-    if (isatty(STDIN_FILENO)) std::fprintf(out_, "keys: r foot switch, t trace on/off, q quit\n");
-    std::fflush(out_);
+    if (isatty(STDIN_FILENO)) say(out_, "keys: r foot switch, t trace on/off, q quit\n");
     if (options_.footSwitchEveryMs > 0) nextFootSwitchUs_ = options_.footSwitchEveryMs * 1000;
 
     while (!stop && !quit_) {
@@ -121,21 +122,24 @@ int PtyHost::run(const volatile std::sig_atomic_t& stop, const sigset_t* waitMas
             pressFootSwitch("timer");
             nextFootSwitchUs_ += options_.footSwitchEveryMs * 1000;
         }
-        pollfd fds[2]{};
+        pollfd fds[3]{};
         nfds_t count = 0;
+        fds[count++] = {wakeFd, POLLIN, 0};
         const int masterIndex = port_.isOpen() ? static_cast<int>(count++) : -1;
         if (masterIndex >= 0) fds[masterIndex] = {port_.masterFd(), POLLIN, 0};
         const int stdinIndex = watchStdin_ ? static_cast<int>(count++) : -1;
         if (stdinIndex >= 0) fds[stdinIndex] = {STDIN_FILENO, POLLIN, 0};
         const int waitMs = timeoutMs(now);
         timespec wait{waitMs / 1000, static_cast<long>(waitMs % 1000) * 1'000'000};
-        const int ready = ppoll(fds, count, waitMs < 0 ? nullptr : &wait, waitMask);
+        const int ready = ppoll(fds, count, waitMs < 0 ? nullptr : &wait, nullptr);
         if (ready <= 0) continue;  // a signal or the time of the next step
         now = nowUs();
         if (masterIndex >= 0 && (fds[masterIndex].revents & (POLLIN | POLLHUP | POLLERR))) readMaster(now);
         if (stdinIndex >= 0 && fds[stdinIndex].revents) handleKeys();
     }
     port_.close();
+    // Output nobody reads may block this last word; a stop signal has armed
+    // an alarm that breaks the write off.
     std::fprintf(out_, "gaugesim: stopped, %s removed\n", options_.portName.c_str());
     std::fflush(out_);
     return 0;
@@ -147,12 +151,10 @@ void PtyHost::followVanish(int64_t nowUs) {
         port_.close();
         outgoing_.clear();
         frames_ = FrameAssembler{};
-        std::fprintf(out_, "gaugesim: the line has vanished (fault)\n");
-        std::fflush(out_);
+        say(out_, "gaugesim: the line has vanished (fault)\n");
     } else if (!gone && !port_.isOpen()) {
         if (openPort()) {
-            std::fprintf(out_, "gaugesim: back on %s -> %s\n", port_.linkPath().c_str(), port_.farEndPath().c_str());
-            std::fflush(out_);
+            say(out_, "gaugesim: back on %s -> %s\n", port_.linkPath().c_str(), port_.farEndPath().c_str());
         }
     }
 }
@@ -164,7 +166,7 @@ void PtyHost::readMaster(int64_t nowUs) {
         frames_.add(buffer, static_cast<size_t>(count), nowUs);
     } else if (count < 0 && errno != EAGAIN && errno != EINTR) {
         // The pseudo-terminal broke: start on a fresh one under the same name.
-        std::fprintf(stderr, "gaugesim: read failed, reopening the port\n");
+        say(stderr, "gaugesim: read failed, reopening the port\n");
         port_.close();
         openPort();
     }
@@ -218,8 +220,7 @@ void PtyHost::sendDue(int64_t nowUs) {
 
 void PtyHost::pressFootSwitch(const char* how) {
     instrument_.pressFootSwitch();
-    std::fprintf(out_, "gaugesim: foot switch pressed (%s)\n", how);
-    std::fflush(out_);
+    say(out_, "gaugesim: foot switch pressed (%s)\n", how);
 }
 
 void PtyHost::handleKeys() {
@@ -238,8 +239,7 @@ void PtyHost::handleKeys() {
                 break;
             case 't': case 'T':
                 trace_ = !trace_;
-                std::fprintf(out_, "gaugesim: trace %s\n", trace_ ? "on" : "off");
-                std::fflush(out_);
+                say(out_, "gaugesim: trace %s\n", trace_ ? "on" : "off");
                 break;
             case 'q': case 'Q':
                 quit_ = true;
@@ -270,12 +270,23 @@ int PtyHost::timeoutMs(int64_t nowUs) const {
 
 void PtyHost::traceBytes(int64_t atUs, const char* direction, const uint8_t* bytes, size_t count,
                          std::string_view note) {
-    if (!trace_) return;
+    if (!trace_ || stopping()) return;
     std::fprintf(traceOut_, "%10.3f %s", static_cast<double>(atUs) / 1e6, direction);
     for (size_t i = 0; i < count; ++i) std::fprintf(traceOut_, " %02X", bytes[i]);
     if (!note.empty()) std::fprintf(traceOut_, "  %.*s", static_cast<int>(note.size()), note.data());
     std::fputc('\n', traceOut_);
     std::fflush(traceOut_);
+}
+
+// Once a stop is asked for, nothing more is written: output nobody reads
+// would block, and the loop must get round to removing the link.
+void PtyHost::say(std::FILE* to, const char* format, ...) {
+    if (stopping()) return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(to, format, args);
+    va_end(args);
+    std::fflush(to);
 }
 
 }  // namespace gaugemon::sim

@@ -1,6 +1,4 @@
 #pragma once
-#include <signal.h>
-
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -23,10 +21,10 @@ class PtyHost {
 public:
     PtyHost(SimOptions options, std::FILE* out, std::FILE* trace);
 
-    // Runs until `stop` is set (by a signal, delivered only inside the wait,
-    // which unblocks it with `waitMask`) or the operator presses q. The link
-    // is gone when it returns. Returns the program's exit status.
-    int run(const volatile std::sig_atomic_t& stop, const sigset_t* waitMask);
+    // Runs until `stop` is set (by a signal, which also makes `wakeFd`
+    // readable to end the wait) or the operator presses q. The link is gone
+    // when it returns. Returns the program's exit status.
+    int run(const volatile std::sig_atomic_t& stop, int wakeFd);
 
 private:
     struct Outgoing {
@@ -44,6 +42,8 @@ private:
     void handleKeys();
     int64_t frameGap() const;
     int timeoutMs(int64_t nowUs) const;
+    bool stopping() const { return stop_ != nullptr && *stop_; }
+    void say(std::FILE* to, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void traceBytes(int64_t atUs, const char* direction, const uint8_t* bytes, size_t count, std::string_view note);
 
     SimOptions options_;
@@ -58,6 +58,7 @@ private:
     bool trace_ = false;
     std::FILE* out_;
     std::FILE* traceOut_;
+    const volatile std::sig_atomic_t* stop_ = nullptr;
 };
 
 }  // namespace gaugemon::sim

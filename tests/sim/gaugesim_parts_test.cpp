@@ -59,7 +59,8 @@ TEST(GaugesimOptions, PortNames) {
     EXPECT_EQ(canonicalPortName("COM3"), "COM3");
     EXPECT_EQ(canonicalPortName("com12"), "COM12");
     EXPECT_EQ(canonicalPortName("\\\\.\\COM16"), "COM16");
-    for (const char* bad : {"COM", "COMX", "COM-1", "COM+1", "COM256", "TTY1", "COM1/../x", ""}) {
+    // COM0 and ports above COM16 are names the station never opens.
+    for (const char* bad : {"COM", "COMX", "COM-1", "COM+1", "COM0", "COM17", "COM256", "TTY1", "COM1/../x", ""}) {
         EXPECT_EQ(canonicalPortName(bad), "") << bad;
     }
 }
@@ -72,7 +73,8 @@ TEST(GaugesimOptions, BadValuesAreNamed) {
         {"--signal", "sine:x"},    {"--fine", "0"},            {"--fault", "drop=1.5"},
         {"--fault", "boom=0.1"},   {"--fault", "drop=every:0"}, {"--fault", "silent=at:x"},
         {"--stop-bits", "3"},      {"--turnaround", "-1"},     {"--probes"},
-        {"--frobnicate", "1"},
+        {"--frobnicate", "1"},     {"--signal", "constant:nan"}, {"--foot-switch-every", "nan"},
+        {"--turnaround", "inf"},
     };
     for (const auto& args : bad) {
         EXPECT_NE(parse(args).error, "") << args[0] << " " << (args.size() > 1 ? args[1] : "");

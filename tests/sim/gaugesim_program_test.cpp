@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,7 +71,8 @@ protected:
         fs::remove_all(dir_, ec);
     }
 
-    void start(std::vector<std::string> options) {
+    // `stdoutPath`: where the program's messages go (a file by default).
+    void start(std::vector<std::string> options, const fs::path& stdoutPath = {}) {
         std::vector<std::string> args = {GAUGESIM_PATH, "--port-dir", (dir_ / "ports").string(), "--port", "COM7",
                                          "--trace"};
         args.insert(args.end(), options.begin(), options.end());
@@ -79,8 +82,8 @@ protected:
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, (dir_ / "out.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const fs::path out = stdoutPath.empty() ? dir_ / "out.txt" : stdoutPath;
+        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&files, STDERR_FILENO, (dir_ / "trace.txt").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ASSERT_EQ(posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), environ), 0);
@@ -167,4 +170,25 @@ TEST_F(GaugesimProgram, AnswersOnlyOnItsOwnLineSettings) {
     // Address 9, baud code 0 (9600 in format "01"), odd parity, 8 probes x 4.
     EXPECT_EQ(registersIn(right.output), (std::vector<unsigned>{9, 0, 1, 32}));
     EXPECT_NE(contents("trace.txt").find("not understood"), std::string::npos);
+}
+
+// Messages to a pipe nobody reads block the program; a stop signal must still
+// end it and take its link away, or the next start finds the name taken.
+TEST_F(GaugesimProgram, StopsOnASignalWhileItsOutputIsBlocked) {
+    const fs::path fifo = dir_ / "out.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);  // holds the pipe open, never reads
+    ASSERT_GE(reader, 0);
+    fcntl(reader, F_SETPIPE_SZ, 4096);
+    start({"--foot-switch-every", "0.001"}, fifo);
+    // Bounded wait until the pipe is full and the program is stuck writing.
+    int queued = 0;
+    for (int attempt = 0; attempt < 500 && queued < 4000; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ioctl(reader, FIONREAD, &queued);
+    }
+    ASSERT_GE(queued, 4000);
+    EXPECT_TRUE(stop());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(port()))) << "the link outlived the program";
+    ::close(reader);
 }
