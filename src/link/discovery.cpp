@@ -102,6 +102,9 @@ void LinkController::sweepPorts() {
         timers_.start(timer::kDiscovery, 20);
         return;
     }
+    // The last port tried is not left open with nobody reading it.
+    port_.close();
+    state_.portOpen = false;
     view_.messageLine = pick(language_, "Connect failed", "扫描设备失败!");
     refresh();
     prompts_.showMessage(pick(language_, "No available devices found!", "找不到可用设备!"));
@@ -180,7 +183,7 @@ void LinkController::connectFF(const DeviceInfoFF& info) {
         state_.baudCodeVariant = true;
     }
     const int baud = baudRateOfCode(DataFormat::FormatFF, state_.baudCode);
-    state_.pollPeriodMs = pollPeriodFor(baud, state_.probeCount, state_.pollPeriodMs);
+    state_.pollPeriodMs = pollPeriodOfLine(baud);
     state_.parityCode = info.serialByte >> 4;
     state_.twoStopBits = info.twoStopBits;
     state_.deviceAddress = info.address;
@@ -203,7 +206,7 @@ void LinkController::connect01(const DeviceInfo01& info) {
     state_.singleProbeDevice = false;
     state_.baudCode = info.baudCode;
     const int baud = baudRateOfCode(DataFormat::Format01, state_.baudCode);
-    state_.pollPeriodMs = pollPeriodFor(baud, state_.probeCount, state_.pollPeriodMs);
+    state_.pollPeriodMs = pollPeriodOfLine(baud);
     state_.parityCode = info.parityCode;
     state_.twoStopBits = info.parityCode;
     state_.deviceAddress = info.address;

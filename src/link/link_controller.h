@@ -71,6 +71,7 @@ private:
     void baudEcho01(uint16_t data);
     void parityEcho01(uint16_t data);
     void reopenPort(int baudRate, LineSettings line);
+    int32_t pollPeriodOfLine(int baudRate) const;
     void rebuildDeviceInfo(int32_t cycleMs);
 
     LineSettings line() const { return {state_.parityCode, state_.twoStopBits}; }

@@ -17,7 +17,7 @@ void LinkController::serialEchoFF(uint16_t data) {
     const int baud = baudRateOfCode(DataFormat::FormatFF, state_.baudCode);
     reopenPort(baud, line());
     buildCommStatus(view_.commStatus, state_.portIndex, "  ", baud, parityLetter((low >> 4) & 0x03));
-    state_.pollPeriodMs = pollPeriodFor(baud, state_.probeCount, state_.pollPeriodMs);
+    state_.pollPeriodMs = pollPeriodOfLine(baud);
     rebuildDeviceInfo(state_.pollPeriodMs + 23);
 }
 
@@ -54,8 +54,9 @@ void LinkController::parityEcho01(uint16_t data) {
     state_.parityCode = low;
     settings_.writeInt(app::keys::kParityBit, state_.parityCode);
     state_.twoStopBits = low;
-    const int baud = state_.baudCode <= 2 ? baudRateOfCode(DataFormat::Format01, state_.baudCode) : 0;
-    state_.pollPeriodMs = pollPeriodFor(baud, state_.probeCount, state_.pollPeriodMs);
+    // 4800 and 115200 too: a parity changed alone leaves an instrument there.
+    const int baud = baudRateOfCode(DataFormat::Format01, state_.baudCode);
+    state_.pollPeriodMs = pollPeriodOfLine(baud);
     buildCommStatus(view_.commStatus, state_.portIndex, " ", baud, parityLetter(low));
     // The instrument answered in its old parity and now uses the new one: a
     // port left at the old parity would never hear it again.
@@ -72,6 +73,13 @@ void LinkController::reopenPort(int baudRate, LineSettings line) {
     state_.portOpen = port_.openPort(portName(state_.portIndex), baudRate, line) == 0;
 }
 
+
+// A baud code the station does not know (0 here) gives the period of the rate
+// the port is open at, rather than the last period plus 20 ms, which would
+// slow the polling at every such connection.
+int32_t LinkController::pollPeriodOfLine(int baudRate) const {
+    return pollPeriodFor(baudRate != 0 ? baudRate : openBaud_, state_.probeCount, state_.pollPeriodMs);
+}
 
 void LinkController::rebuildDeviceInfo(int32_t cycleMs) {
     buildDeviceInfo(view_.deviceInfo, language_, state_.deviceAddress, state_.probeCount, cycleMs);

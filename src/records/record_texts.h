@@ -40,6 +40,9 @@ inline constexpr const char* kSelectCodeFirstZh = "请先选中待修改的编�
 inline constexpr const char* kNoMemoryEn =
     "Not enough memory for further rows. Save the data and clear the table to go on recording.";
 inline constexpr const char* kNoMemoryZh = "内存不足，无法继续记录。请保存数据并清除记录表后再记录!";
+inline constexpr const char* kTableFullEn =
+    "The record table is full (999999 rows). Save the data and clear the table to go on recording.";
+inline constexpr const char* kTableFullZh = "记录表已满(999999行)，请保存数据并清除记录表后再记录!";
 inline constexpr const char* kUnsavedRowsEn =
     "Some recorded rows are not in any file yet (neither saved nor backed up). Close anyway?";
 inline constexpr const char* kUnsavedRowsZh = "部分记录数据尚未保存或备份到文件，确定要关闭吗？";

@@ -94,16 +94,37 @@ void Recorder::onRecordTimer() {
     const RowInput input{sources_.probeCount(), codes_.enabled(), sources_.valueTexts(), sources_.anyNg(),
                          sources_.language(),   codes_.currentCode(), clock_.localNow()};
     const AppendResult result = table_.appendRow(input);
-    if (result == AppendResult::NoMemory && !noMemoryReported_) {
-        noMemoryReported_ = true;
-        const app::Language language = sources_.language();
-        prompts_.showMessage(app::pick(language, text::kNoMemoryEn, text::kNoMemoryZh));
+    if (result != AppendResult::Added) {
+        reportBlocked(result, input);
+        return;
     }
-    if (result != AppendResult::Added) return;
-    noMemoryReported_ = false;
+    blockedReported_ = false;
     if (state_ == RecordingState::SinglePending) {
         timers_.stop(app::timer::kRecord);
         state_ = RecordingState::Idle;
+    }
+}
+
+// A row asked for and not added is never dropped unseen: the operator hears
+// why, once, until a row can be added again.
+void Recorder::reportBlocked(AppendResult result, const RowInput& input) {
+    if (blockedReported_) return;
+    blockedReported_ = true;
+    const app::Language language = input.language;
+    switch (result) {
+        case AppendResult::NoMemory:
+            prompts_.showMessage(app::pick(language, text::kNoMemoryEn, text::kNoMemoryZh));
+            break;
+        case AppendResult::Full:
+            prompts_.showMessage(app::pick(language, text::kTableFullEn, text::kTableFullZh));
+            break;
+        case AppendResult::LayoutMismatch: {
+            const TableLayout wanted{input.probeCount, input.codeInput, language};
+            prompts_.showMessage(layoutChangeMessage(
+                {PrepareOutcome::KeptRowsOfOtherLayout, table_.layout(), wanted, table_.rowCount()}, language));
+            break;
+        }
+        case AppendResult::Added: break;
     }
 }
 

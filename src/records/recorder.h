@@ -58,6 +58,8 @@ public:
     void modifyCode(std::optional<uint32_t> selectedRow);
     // Disconnect ends any recording.
     void onDisconnect();
+    // The operator has just been told why rows cannot be added (at Connect).
+    void noteBlockedReported() { blockedReported_ = true; }
 
     RecordingState state() const { return state_; }
     bool automaticTicked() const { return state_ == RecordingState::Automatic; }
@@ -72,6 +74,7 @@ private:
     // Timer 3 goes on with what recording needs after a code change borrowed it.
     void restoreRecordTimer();
     void stopRecordTimer();
+    void reportBlocked(AppendResult result, const RowInput& input);
 
     RecordTable& table_;
     WorkpieceCodes& codes_;
@@ -84,7 +87,7 @@ private:
     RecordingState state_ = RecordingState::Idle;
     int32_t autoPeriodMs_;
     bool codeInputRequest_ = false;
-    bool noMemoryReported_ = false;  // told once until a row can be added again
+    bool blockedReported_ = false;  // told once until a row can be added again
 };
 
 }  // namespace gaugemon::records

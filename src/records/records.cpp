@@ -35,8 +35,10 @@ ColumnPreparation Records::onConnected(unsigned probeCount) {
     const app::Language language = sources_.language();
     const TableLayout wanted{std::clamp<unsigned>(probeCount, 1, link::kMaxProbes), codes.enabled(), language};
     const ColumnPreparation preparation = table.prepareColumns(wanted);
-    if (preparation.outcome == PrepareOutcome::KeptRowsOfOtherLayout)
+    if (preparation.outcome == PrepareOutcome::KeptRowsOfOtherLayout) {
+        recorder.noteBlockedReported();
         prompts_.showMessage(layoutChangeMessage(preparation, language));
+    }
     return preparation;
 }
 

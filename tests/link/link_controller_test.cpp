@@ -94,6 +94,9 @@ TEST_F(Discovery, LastPortOfThe01SweepFailingReportsOnce) {
     EXPECT_EQ(prompts.messages.size(), 1u);
     // 15 combinations in each format on COM15.
     EXPECT_EQ(port.sent.size(), 30u);
+    // Nothing reads a port after a failed search, so none is left open.
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(state.portOpen);
 }
 
 TEST_F(Discovery, OutOfRangeStoredPortAndBaudStartOnCom1At19200) {
@@ -128,6 +131,20 @@ TEST_F(Discovery, ProbeCountsAreClampedToWhatCanBePolled) {
     clock.advanceBy(20);
     EXPECT_EQ(dataOf(port.sent.back().bytes), 120);
     EXPECT_EQ(controller.view().deviceInfo.find("数量:60") != std::string::npos, true);
+}
+
+// A baud code the station does not know polls at the pace of the rate it
+// found the instrument at, the same at every connection.
+TEST_F(Discovery, UnknownBaudCodePollsAtTheRateTheInstrumentWasFoundAt) {
+    settings.writeInt("HW", 2);
+    inst.serialByte = 0x07;
+    place(inst);
+    for (int connection = 0; connection < 3; ++connection) {
+        controller.connectButton();
+        ASSERT_TRUE(clock.runUntil([&] { return state.connected; }, 10'000));
+        EXPECT_EQ(state.pollPeriodMs, 8 * 24 / 10 + 47 + 20) << connection;
+        controller.connectButton();
+    }
 }
 
 TEST_F(Discovery, ZeroProbesReportedPollsOne) {

@@ -255,6 +255,8 @@ TEST_F(LinkOnSimulator, Format01ParityAloneLeavesTheBaudRate) {
     clock.advanceBy(3000);
     EXPECT_EQ(state.missCount + state.errorCount, misses);
     EXPECT_GT(host.displayUpdates, 10);
+    EXPECT_EQ(controller.view().commStatus, "COM01 4800,8,E,1");
+    EXPECT_EQ(state.pollPeriodMs, 8 * 96 / 10 + 106 + 20);
 }
 
 // Unlock, mode, zero: the echo of a mode write whose data is 0 must not be

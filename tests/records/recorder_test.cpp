@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "records/record_texts.h"
 #include "records_rig.h"
 
 namespace gaugemon::records {
@@ -288,6 +289,8 @@ TEST(FullTable, PendingRowIsRecordedAfterClearing) {
     EXPECT_EQ(rig.rows(), kMaxRows);
     EXPECT_EQ(rig.recorder().state(), RecordingState::SinglePending);
     EXPECT_EQ(rig.timers.periodOf(app::timer::kRecord), 10);
+    // The row that cannot be added is not dropped unseen: told once.
+    EXPECT_EQ(rig.prompts.messages, std::vector<std::string>{text::kTableFullEn});
     rig.table().clearTable();
     rig.time.advanceBy(10);
     EXPECT_EQ(rig.rows(), 1u);
@@ -312,6 +315,7 @@ TEST(OtherProbeCount, OldRowsStayAndNewOnesWaitUntilTheTableIsCleared) {
     rig.time.advanceBy(100);
     EXPECT_EQ(rig.rows(), 1u);
     EXPECT_EQ(rig.table().layout().probeCount, 2u);
+    EXPECT_EQ(rig.prompts.messages.size(), 1u) << "told at Connect, not again at every tick";
 
     rig.table().clearTable();
     rig.time.advanceBy(10);
