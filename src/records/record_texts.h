@@ -40,6 +40,9 @@ inline constexpr const char* kSelectCodeFirstZh = "请先选中待修改的编�
 inline constexpr const char* kNoMemoryEn =
     "Not enough memory for further rows. Save the data and clear the table to go on recording.";
 inline constexpr const char* kNoMemoryZh = "内存不足，无法继续记录。请保存数据并清除记录表后再记录!";
+inline constexpr const char* kRowsWithoutCodesEn =
+    "The rows in the table were recorded without workpiece codes; their codes cannot be set.";
+inline constexpr const char* kRowsWithoutCodesZh = "记录表中的数据不带编码，无法修改编码!";
 inline constexpr const char* kTableFullEn =
     "The record table is full (999999 rows). Save the data and clear the table to go on recording.";
 inline constexpr const char* kTableFullZh = "记录表已满(999999行)，请保存数据并清除记录表后再记录!";

@@ -161,6 +161,14 @@ void Recorder::modifyCode(std::optional<uint32_t> selectedRow) {
         codes_.clearEditRequest();
         return;
     }
+    // Rows recorded without a code column have no room for one: the code
+    // typed would be dropped unseen.
+    if (!table_.layout().codeColumn) {
+        const app::Language language = sources_.language();
+        prompts_.showMessage(app::pick(language, text::kRowsWithoutCodesEn, text::kRowsWithoutCodesZh));
+        codes_.clearEditRequest();
+        return;
+    }
     // The change is requested only once the dialog has closed, so a record
     // tick inside the dialog neither writes a half-entered code into the row
     // nor loses its own period to the change.

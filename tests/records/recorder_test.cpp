@@ -382,6 +382,19 @@ TEST(ModifyCode, ReplacesTheCodeWithoutSlashAndAddsNoRow) {
     EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
 }
 
+TEST(ModifyCode, RowsRecordedWithoutCodesSayThereIsNoRoomAndAskNothing) {
+    RecordsRig rig;
+    rig.connect();
+    rig.recorder().pressManual();
+    rig.time.advanceBy(10);
+    rig.disconnect();
+    rig.records->codes.setEnabled(true);  // the box is offered while disconnected
+    rig.recorder().modifyCode(0);
+    EXPECT_EQ(rig.prompts.codeDialogs, 0);
+    EXPECT_EQ(rig.prompts.messages, std::vector<std::string>{text::kRowsWithoutCodesEn});
+    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+}
+
 TEST(ModifyCode, AutomaticRecordingKeepsItsPeriodAndTheDialogWritesNothingEarly) {
     RecordsRig rig(true);
     rig.connect();
