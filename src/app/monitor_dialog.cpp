@@ -54,8 +54,22 @@ constexpr int kLogoAfterResizeMs = 10;
 MonitorDialog::MonitorDialog(StationSeams seams, QWidget* parent)
     : QDialog(parent),
       seams_(std::move(seams)),
-      records_({seams_.timers, seams_.settings, seams_.prompts, seams_.clock, *this, seams_.executableDir}),
-      linkController_(link_, seams_.port, seams_.timers, seams_.settings, seams_.prompts, *this, language_) {
+      // Told after the step that wrote: a message box in the middle of a
+      // step would run the timers on half-changed state.
+      settings_(seams_.settings,
+                [this] {
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this] {
+                            showMessage(pick(language_,
+                                             "The settings could not be saved: changes made now will be lost when "
+                                             "the program is closed.",
+                                             "设置无法保存，本次修改在关闭软件后将丢失!"));
+                        },
+                        Qt::QueuedConnection);
+                }),
+      records_({seams_.timers, settings_, seams_.prompts, seams_.clock, *this, seams_.executableDir}),
+      linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_) {
     setWindowTitle(text(kWindowCaption));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
@@ -222,18 +236,18 @@ void MonitorDialog::bindControls() {
 void MonitorDialog::initialise() {
     link_.dataFormat = link::DataFormat::FormatFF;
     static_cast<QRadioButton*>(control(c::kChinese))->setChecked(true);
-    languageFlag_ = static_cast<uint8_t>(seams_.settings.readInt(keys::kLanguage, defaults::kLanguage));
+    languageFlag_ = static_cast<uint8_t>(settings_.readInt(keys::kLanguage, defaults::kLanguage));
     language_ = languageFromSetting(languageFlag_);
     applyLabels();
     static_cast<QCheckBox*>(control(c::kCodeEntry))->setChecked(records_.codes.enabled());
     control(c::kModifyCode)->setEnabled(records_.codes.enabled());
-    display_.load(seams_.settings);
+    display_.load(settings_);
     auto* units = static_cast<QComboBox*>(control(c::kUnitList));
     for (unsigned i = 0; i < display::kUnitSelectorItems; ++i) {
         units->addItem(text(display::unitSelectorText(static_cast<display::LengthUnit>(i))));
     }
     units->setCurrentIndex(static_cast<int>(display_.model().unit()));
-    tolerances_.load(seams_.settings, display_.model().unit());
+    tolerances_.load(settings_, display_.model().unit());
     rangeLower_ = static_cast<float>(display_.model().displayRange().low) * 0.001f;
     rangeUpper_ = static_cast<float>(display_.model().displayRange().high) * 0.001f;
     interval_ = records_.recorder.periodFieldSeconds();
@@ -435,7 +449,7 @@ void MonitorDialog::openParameters() {
 
 void MonitorDialog::confirmRange() {
     readFields();
-    if (const char* message = display_.confirmRange(rangeLower_, rangeUpper_, seams_.settings)) {
+    if (const char* message = display_.confirmRange(rangeLower_, rangeUpper_, settings_)) {
         showMessage(message);
         return;
     }
@@ -443,7 +457,7 @@ void MonitorDialog::confirmRange() {
 }
 
 void MonitorDialog::openTolerances() {
-    ToleranceDialog dialog(tolerances_, display_.model().unit(), language_, seams_.settings, seams_.prompts,
+    ToleranceDialog dialog(tolerances_, display_.model().unit(), language_, settings_, seams_.prompts,
                            seams_.makeDialogTimers(), this);
     connect(&dialog, &ToleranceDialog::limitsChanged, this, [this] { display_.requestRedraw(); });
     dialog.exec();
@@ -487,7 +501,7 @@ void MonitorDialog::confirmMode() {
 void MonitorDialog::confirmUnit() {
     readFields();
     const int index = static_cast<QComboBox*>(control(c::kUnitList))->currentIndex();
-    display_.confirmUnit(index, tolerances_, seams_.settings);
+    display_.confirmUnit(index, tolerances_, settings_);
 }
 
 void MonitorDialog::chooseLanguage(int clickedId) {
@@ -498,7 +512,7 @@ void MonitorDialog::chooseLanguage(int clickedId) {
     }
     languageFlag_ = chinese ? 1 : 2;
     language_ = languageFromSetting(languageFlag_);
-    seams_.settings.writeInt(keys::kLanguage, languageFlag_);
+    settings_.writeInt(keys::kLanguage, languageFlag_);
 }
 
 void MonitorDialog::modifyCode() {

@@ -9,6 +9,7 @@
 #include "app/clock.h"
 #include "app/language.h"
 #include "app/prompts.h"
+#include "app/reporting_settings_store.h"
 #include "app/settings_store.h"
 #include "app/timer_schedule.h"
 #include "app/window_layout.h"
@@ -136,6 +137,8 @@ private:
     void showMessage(const char* text) { seams_.prompts.showMessage(text); }
 
     StationSeams seams_;
+    // Every part of the station writes its settings through this one.
+    ReportingSettingsStore settings_;
     // The language flag as stored (one byte; 2 is English, anything else
     // Chinese) and the language it selects.
     uint8_t languageFlag_ = 1;

@@ -474,6 +474,23 @@ TEST_F(Window, BadRangeEntriesAreRefused) {
     EXPECT_EQ(prompts.messages, (std::vector<std::string>{"请键入一个数。", " >0! "}));
 }
 
+// A range that looks applied but is gone at the next start is a failure
+// reported as success: the operator hears of it, once, after the step.
+TEST_F(Window, SettingsThatCannotBeSavedAreReportedOnce) {
+    open();
+    settings.setWritesFail(true);
+    type(c::kRangeLower, "-5");
+    type(c::kRangeUpper, "5");
+    click(c::kRangeOk);
+    EXPECT_TRUE(prompts.messages.empty()) << "not in the middle of the step";
+    QApplication::processEvents();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.messages[0].find("设置无法保存"), std::string::npos);
+    click(c::kRangeOk);
+    QApplication::processEvents();
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
 }  // namespace
 
 namespace {
