@@ -1,0 +1,89 @@
+// The record list on screen: one recorded row arriving as the operator sees
+// it (the model announces it, the view takes it, scrolls to it and paints),
+// with the list holding a few rows or many.
+//   QT_QPA_PLATFORM=offscreen list_view_bench
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QTableView>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "records/record_list_model.h"
+#include "records/record_table.h"
+
+namespace {
+
+using namespace gaugemon;
+
+constexpr unsigned kProbes = 60;
+constexpr app::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
+
+display::ValueTextTable sampleTexts() {
+    display::ValueTextTable texts{};
+    for (unsigned k = 0; k < texts.size(); ++k) {
+        char eight[9];
+        std::snprintf(eight, sizeof eight, " %2u.%03u ", k % 100, k * 7 % 1000);
+        std::copy(eight, eight + 8, texts[k].slot.begin());
+    }
+    return texts;
+}
+
+// As the main window sets its list up.
+void showList(QTableView& view, records::RecordListModel& model) {
+    view.setModel(&model);
+    view.setSelectionBehavior(QAbstractItemView::SelectRows);
+    view.verticalHeader()->hide();
+    view.verticalHeader()->setDefaultSectionSize(19);
+    for (int column = 0; column < model.columnCount(); ++column) view.setColumnWidth(column, model.columnWidth(column));
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted, &view, &QTableView::scrollToBottom);
+    view.resize(1100, 130);
+    view.show();
+    QApplication::processEvents();
+}
+
+// range(0): rows held before; range(1): 1 to paint the list after each row,
+// 0 for the model and the view's bookkeeping alone.
+void BM_RowArrivesInTheList(benchmark::State& state) {
+    const bool paint = state.range(1) != 0;
+    const auto texts = sampleTexts();
+    const records::RowInput input{kProbes, false, texts, false, app::Language::English, {}, kTime};
+    records::RecordTable table;
+    table.prepareColumns({kProbes, false, app::Language::English});
+    for (int64_t r = 0; r < state.range(0); ++r) table.appendRow(input);
+    records::RecordListModel model(table);
+    QTableView view;
+    showList(view, model);
+
+    std::vector<double> us;
+    us.reserve(static_cast<size_t>(state.max_iterations));
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        table.appendRow(input);
+        if (paint) view.repaint();
+        const auto t1 = std::chrono::steady_clock::now();
+        us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+    std::sort(us.begin(), us.end());
+    state.counters["median_us"] = us[us.size() / 2];
+    state.counters["p99_us"] = us[us.size() * 99 / 100];
+    state.counters["rows_at_end"] = table.rowCount();
+}
+BENCHMARK(BM_RowArrivesInTheList)
+    ->ArgsProduct({{10, 500'000}, {0, 1}})
+    ->Iterations(2000)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
