@@ -73,7 +73,6 @@ void LinkController::reopenPort(int baudRate, LineSettings line) {
     state_.portOpen = port_.openPort(portName(state_.portIndex), baudRate, line) == 0;
 }
 
-
 // A baud code the station does not know (0 here) gives the period of the rate
 // the port is open at, rather than the last period plus 20 ms, which would
 // slow the polling at every such connection.
