@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <string_view>
@@ -17,6 +18,7 @@ volatile std::sig_atomic_t stopRequested = 0;
 int wakeWriteFd = -1;
 
 void requestStop(int) {
+    const int interruptedErrno = errno;  // the code it interrupted may be about to read errno
     stopRequested = 1;
     // Wakes the loop's wait, should the signal come between its look at the
     // flag and the wait.
@@ -25,6 +27,7 @@ void requestStop(int) {
     // A write already blocked on output nobody reads is broken off within a
     // second by the alarm, so the program gets round to removing its link.
     alarm(1);
+    errno = interruptedErrno;
 }
 
 void breakOffWrite(int) {}
