@@ -9,28 +9,15 @@
 #include <QTableView>
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <vector>
 
 #include "records/record_list_model.h"
 #include "records/record_table.h"
+#include "sample_rows.h"
 
 namespace {
 
 using namespace gaugemon;
-
-constexpr unsigned kProbes = 60;
-constexpr app::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
-
-display::ValueTextTable sampleTexts() {
-    display::ValueTextTable texts{};
-    for (unsigned k = 0; k < texts.size(); ++k) {
-        char eight[9];
-        std::snprintf(eight, sizeof eight, " %2u.%03u ", k % 100, k * 7 % 1000);
-        std::copy(eight, eight + 8, texts[k].slot.begin());
-    }
-    return texts;
-}
 
 // As the main window sets its list up.
 void showList(QTableView& view, records::RecordListModel& model) {
@@ -49,10 +36,10 @@ void showList(QTableView& view, records::RecordListModel& model) {
 // 0 for the model and the view's bookkeeping alone.
 void BM_RowArrivesInTheList(benchmark::State& state) {
     const bool paint = state.range(1) != 0;
-    const auto texts = sampleTexts();
-    const records::RowInput input{kProbes, false, texts, false, app::Language::English, {}, kTime};
+    const auto texts = bench::sampleTexts();
+    const records::RowInput input = bench::rowInput(texts);
     records::RecordTable table;
-    table.prepareColumns({kProbes, false, app::Language::English});
+    table.prepareColumns({bench::kProbes, false, app::Language::English});
     for (int64_t r = 0; r < state.range(0); ++r) table.appendRow(input);
     records::RecordListModel model(table);
     QTableView view;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -18,29 +17,17 @@
 #include "records/record_list_model.h"
 #include "records/records.h"
 #include "records/table_file.h"
+#include "sample_rows.h"
 
 namespace {
 
 using namespace gaugemon;
 using records::RecordTable;
 
-constexpr unsigned kProbes = 60;
+using bench::kProbes;
+using bench::rowInput;
+using bench::sampleTexts;
 constexpr uint32_t kExportRows = 274'192;
-constexpr app::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
-
-display::ValueTextTable sampleTexts() {
-    display::ValueTextTable texts{};
-    for (unsigned k = 0; k < texts.size(); ++k) {
-        char eight[9];
-        std::snprintf(eight, sizeof eight, " %2u.%03u ", k % 100, k * 7 % 1000);
-        std::copy(eight, eight + 8, texts[k].slot.begin());
-    }
-    return texts;
-}
-
-records::RowInput rowInput(const display::ValueTextTable& texts) {
-    return {kProbes, false, texts, false, app::Language::English, {}, kTime};
-}
 
 long residentKb() {
     std::ifstream status("/proc/self/status");
