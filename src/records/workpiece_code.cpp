@@ -18,12 +18,24 @@ bool WorkpieceCode::allDigits() const {
     return std::all_of(bytes_.begin(), bytes_.begin() + length_, [](char c) { return c >= '0' && c <= '9'; });
 }
 
+namespace {
+
+// A spreadsheet that opens the exported file takes a cell beginning with one
+// of these as a formula, even behind blanks that its import trims.
+bool startsLikeFormula(std::string_view utf8) {
+    const size_t first = utf8.find_first_not_of(' ');
+    return first != std::string_view::npos && std::string_view("=+-@").find(utf8[first]) != std::string_view::npos;
+}
+
+}  // namespace
+
 CodeCheck checkCode(std::string_view utf8) {
     const bool forbidden = std::any_of(utf8.begin(), utf8.end(), [](char c) {
         const auto u = static_cast<unsigned char>(c);
         return c == ',' || u < 0x20 || u == 0x7F;
     });
     if (forbidden) return {CodeProblem::ForbiddenCharacter, {}};
+    if (startsLikeFormula(utf8)) return {CodeProblem::FormulaStart, {}};
     const auto gbk = utf8ToGbk(utf8);
     if (!gbk) return {CodeProblem::NotStorable, {}};
     if (gbk->size() > kMaxCodeBytes) return {CodeProblem::TooLong, {}};
@@ -36,6 +48,10 @@ const char* codeProblemMessage(CodeProblem problem, app::Language language) {
         case CodeProblem::ForbiddenCharacter:
             return app::pick(language, "The code must not contain a comma, a tab, a line break or another control character.",
                              "编码中不能含有逗号、制表符、换行符或其他控制字符!");
+        case CodeProblem::FormulaStart:
+            return app::pick(language,
+                             "The code must not begin with =, +, - or @: a spreadsheet would take it for a formula.",
+                             "编码不能以 =、+、- 或 @ 开头，否则电子表格会把它当作公式!");
         case CodeProblem::NotStorable:
             return app::pick(language, "The code contains characters that cannot be stored in the record file.",
                              "编码中含有无法保存到记录文件的字符!");

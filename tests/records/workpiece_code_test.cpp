@@ -36,6 +36,17 @@ TEST(CheckCode, AcceptsWhatTheFileCanHoldAndRefusesTheRest) {
     }
 }
 
+// A code written raw into the .csv or .xls is evaluated by a spreadsheet
+// when it starts like a formula.
+TEST(CheckCode, CodesThatASpreadsheetWouldEvaluateAreRefused) {
+    for (const char* typed : {"=1+1", "+A1", "-2", "@SUM(A1)", "  =HYPERLINK(\"x\")", " -7"}) {
+        EXPECT_EQ(checkCode(typed).problem, CodeProblem::FormulaStart) << typed;
+    }
+    for (const char* typed : {"A=1", "7-3", "x@y", "1+", "/-"}) {
+        EXPECT_EQ(checkCode(typed).problem, CodeProblem::None) << typed;
+    }
+}
+
 TEST(CheckCode, LengthIsCountedInGbkBytes) {
     EXPECT_EQ(checkCode(std::string(34, '9')).problem, CodeProblem::None);
     EXPECT_EQ(checkCode(std::string(35, 'A')).problem, CodeProblem::TooLong);
@@ -46,7 +57,8 @@ TEST(CheckCode, LengthIsCountedInGbkBytes) {
 }
 
 TEST(CheckCode, EveryRefusalIsExplainedInBothLanguages) {
-    for (CodeProblem p : {CodeProblem::ForbiddenCharacter, CodeProblem::NotStorable, CodeProblem::TooLong}) {
+    for (CodeProblem p : {CodeProblem::ForbiddenCharacter, CodeProblem::FormulaStart, CodeProblem::NotStorable,
+                          CodeProblem::TooLong}) {
         const std::string english = codeProblemMessage(p, app::Language::English);
         const std::string chinese = codeProblemMessage(p, app::Language::Chinese);
         EXPECT_FALSE(english.empty());
