@@ -363,6 +363,7 @@ bool MonitorDialog::readFields() {
     };
     if (!number) return refuse(probe, kProbeNumberRejected);
     probeNumber_ = *number;
+    probe->setModified(false);
     float* targets[] = {&rangeLower_, &rangeUpper_, &interval_};
     const int ids[] = {c::kRangeLower, c::kRangeUpper, c::kInterval};
     for (int i = 0; i < 3; ++i) {
@@ -370,6 +371,8 @@ bool MonitorDialog::readFields() {
         const auto value = parseNumberField(edit->text().toStdString());
         if (!value) return refuse(edit, kNumberRejected);
         *targets[i] = *value;
+        // Taken over: from now on the field shows its value again.
+        edit->setModified(false);
     }
     return true;
 }
@@ -378,11 +381,20 @@ void MonitorDialog::writeFields() {
     const link::LinkView& view = linkController_.view();
     static_cast<QLineEdit*>(control(c::kCommStatus))->setText(text(view.commStatus));
     static_cast<QLineEdit*>(control(c::kDeviceInfo))->setText(text(view.deviceInfo));
-    static_cast<QLineEdit*>(control(c::kProbeNumber))->setText(QString::number(probeNumber_));
+    showField(c::kProbeNumber, QString::number(probeNumber_));
     if (!view.messageLine.empty()) static_cast<QLineEdit*>(control(c::kMessageLine))->setText(text(view.messageLine));
-    static_cast<QLineEdit*>(control(c::kRangeLower))->setText(text(formatNumberField(rangeLower_)));
-    static_cast<QLineEdit*>(control(c::kRangeUpper))->setText(text(formatNumberField(rangeUpper_)));
-    static_cast<QLineEdit*>(control(c::kInterval))->setText(text(formatNumberField(interval_)));
+    showField(c::kRangeLower, text(formatNumberField(rangeLower_)));
+    showField(c::kRangeUpper, text(formatNumberField(rangeUpper_)));
+    showField(c::kInterval, text(formatNumberField(interval_)));
+}
+
+void MonitorDialog::showField(int id, const QString& value) {
+    // The window is refreshed at every counted miss, several times a second on
+    // a bad line: a field the operator is typing into keeps the typed text
+    // until it is left or taken over.
+    auto* edit = static_cast<QLineEdit*>(control(id));
+    const bool beingEdited = edit == focusWidget() && edit->isModified();
+    if (!beingEdited) edit->setText(value);
 }
 
 // ---- Link host --------------------------------------------------------------
@@ -544,6 +556,8 @@ void MonitorDialog::chartClicked(int x, int y) {
     readFields();
     if (const auto probe = display_.chartClick(link_, x, y)) {
         probeNumber_ = *probe;
+        // The click chooses the probe, whatever was left typed in its field.
+        static_cast<QLineEdit*>(control(c::kProbeNumber))->setModified(false);
         writeFields();
     }
 }

@@ -75,6 +75,7 @@ public:
     void onTick(int id);
     // Reads the edit fields; false when one was refused (it then has the focus).
     bool readFields();
+    // Shows the fields from their values, except one the operator is editing.
     void writeFields();
     // The chart click at client coordinates.
     void chartClicked(int x, int y);
@@ -134,6 +135,7 @@ private:
     void logoTick();
     void showRecordControls();
     void applyColumnWidths();
+    void showField(int id, const QString& value);
     void showMessage(const char* text) { seams_.prompts.showMessage(text); }
 
     StationSeams seams_;

@@ -372,6 +372,49 @@ TEST_F(Operation, DisconnectEndsRecordingAndBackup) {
     EXPECT_EQ(textOf(c::kCommStatus), "  ");
 }
 
+// The edit fields as the operator types into them.
+class Fields : public StationFixture {
+protected:
+    // Types as the keyboard does, which marks the field as edited.
+    void typeKeys(int id, const QString& keys) {
+        auto* edit = control<QLineEdit>(id);
+        edit->setFocus();
+        edit->selectAll();
+        for (const QChar key : keys) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(key));
+            QApplication::sendEvent(edit, &press);
+        }
+    }
+};
+
+TEST_F(Fields, ATypedFieldIsNotOverwrittenByTheRefreshesOfABadLine) {
+    sim::Instrument& instrument = ports.place("COM3", eightProbesAt(4000));
+    settings.writeInt("HW", 2);
+    settings.writeInt("ComID", 3);
+    open();
+    ASSERT_TRUE(connect());
+    instrument.setFaultEvery(sim::FaultKind::Drop, 2);
+    for (const int id : {c::kRangeUpper, c::kInterval, c::kProbeNumber}) {
+        SCOPED_TRACE(id);
+        typeKeys(id, "7");
+        const auto misses = window->linkState().missCount;
+        clock.advanceBy(2000);
+        ASSERT_GT(window->linkState().missCount, misses) << "the window was refreshed";
+        EXPECT_EQ(textOf(id), "7");
+    }
+    // Left without being confirmed, it shows its value again at the next refresh.
+    control(c::kConnect)->setFocus();
+    clock.advanceBy(2000);
+    EXPECT_EQ(textOf(c::kProbeNumber), "1");
+    // Confirmed, it shows the value taken over.
+    typeKeys(c::kRangeUpper, "8.50");
+    click(c::kRangeOk);
+    clock.advanceBy(2000);
+    EXPECT_EQ(textOf(c::kRangeUpper), "8.5");
+    EXPECT_EQ(settings.readInt("ResoH", 0), 8500);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
 class Window : public StationFixture {};
 
 TEST_F(Window, OnlyTheFramesAndTheListFollowAResize) {
