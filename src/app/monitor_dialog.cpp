@@ -460,7 +460,9 @@ void MonitorDialog::openParameters() {
 }
 
 void MonitorDialog::confirmRange() {
-    readFields();
+    // A refused field has had its message: the range is not confirmed from
+    // values the operator no longer sees.
+    if (!readFields()) return;
     if (const char* message = display_.confirmRange(rangeLower_, rangeUpper_, settings_)) {
         showMessage(message);
         return;
@@ -486,8 +488,12 @@ void MonitorDialog::pressManual() {
 
 void MonitorDialog::toggleAutomatic(bool ticked) {
     // Only a tick takes the period field over; unticking leaves the typed
-    // fields alone until they are shown again from their values.
-    if (ticked) readFields();
+    // fields alone until they are shown again from their values. A refused
+    // field leaves the box clear: the period in force may not be the one shown.
+    if (ticked && !readFields()) {
+        showRecordControls();
+        return;
+    }
     const records::AutoOutcome outcome = records_.recorder.setAutomatic(ticked, interval_);
     showRecordControls();
     if (outcome == records::AutoOutcome::Started || outcome == records::AutoOutcome::Stopped) writeFields();

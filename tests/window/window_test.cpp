@@ -415,6 +415,39 @@ TEST_F(Fields, ATypedFieldIsNotOverwrittenByTheRefreshesOfABadLine) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+TEST_F(Fields, ARefusedRangeFieldIsTheOnlyMessageOfItsConfirmation) {
+    open();
+    type(c::kRangeUpper, "-1");
+    click(c::kRangeOk);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{" >0! "});
+    prompts.messages.clear();
+    const int writes = settings.writeCount();
+    type(c::kRangeUpper, "abc");
+    click(c::kRangeOk);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"请键入一个数。"});
+    EXPECT_EQ(settings.writeCount(), writes) << "nothing confirmed from the values before";
+}
+
+TEST_F(Fields, ARefusedFieldLeavesAutomaticRecordingOffWithOneMessage) {
+    ports.place("COM3", eightProbesAt(4000));
+    settings.writeInt("HW", 2);
+    settings.writeInt("ComID", 3);
+    open();
+    ASSERT_TRUE(connect());
+    type(c::kInterval, "0.05");
+    click(c::kAutoRecord);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    prompts.messages.clear();
+    // The period typed now lies after the refused field and is not read.
+    type(c::kRangeLower, "abc");
+    type(c::kInterval, "1");
+    click(c::kAutoRecord);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"请键入一个数。"});
+    EXPECT_FALSE(control<QCheckBox>(c::kAutoRecord)->isChecked());
+    clock.advanceBy(2000);
+    EXPECT_EQ(window->recordTable().rowCount(), 0u);
+}
+
 class Window : public StationFixture {};
 
 TEST_F(Window, OnlyTheFramesAndTheListFollowAResize) {
@@ -509,12 +542,6 @@ TEST_F(Window, BadRangeEntriesAreRefused) {
     type(c::kRangeUpper, "0.0004");
     click(c::kRangeOk);
     EXPECT_EQ(prompts.messages.back(), " >0! ");
-    // A refused field is reported; the range step goes on with the values
-    // the fields held before.
-    type(c::kRangeUpper, "abc");
-    prompts.messages.clear();
-    click(c::kRangeOk);
-    EXPECT_EQ(prompts.messages, (std::vector<std::string>{"请键入一个数。", " >0! "}));
 }
 
 // A range that looks applied but is gone at the next start is a failure
