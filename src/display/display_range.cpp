@@ -1,24 +1,21 @@
 #include "display/display_range.h"
 
-#include <limits>
-
 namespace gaugemon::display {
 
 namespace {
 
 constexpr const char* kLowerNotAtMostZero = " <=0! ";
 constexpr const char* kUpperNotAboveZero = " >0! ";
+constexpr const char* kLowerBelowSmallest = " >=-2147483! ";
+constexpr const char* kUpperAboveLargest = " <=2147483! ";
+// The largest whole number of millimetres whose counts fit the 32 bits of
+// ResoL and ResoH, halves added.
+constexpr double kLargestMillimetres = 2147483.0;
 constexpr double kHalfCount = 0.0005;
 constexpr double kCountsPerMillimetre = 1000.0;
 
-// Truncates toward zero, keeping entries beyond the counts' range at its ends.
-int32_t truncatedCounts(double counts) {
-    constexpr double largest = std::numeric_limits<int32_t>::max();
-    constexpr double smallest = std::numeric_limits<int32_t>::min();
-    if (counts >= largest) return std::numeric_limits<int32_t>::max();
-    if (counts <= smallest) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(counts);
-}
+// Truncates toward zero; the entry has been bounded so that it fits.
+int32_t truncatedCounts(double counts) { return static_cast<int32_t>(counts); }
 
 }  // namespace
 
@@ -32,10 +29,14 @@ float rangeFieldValue(int32_t counts) { return static_cast<float>(counts * 0.001
 const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, app::SettingsStore& store) {
     // Written so that an entry that is not a number fails the test.
     if (!(lower <= 0.0f)) return kLowerNotAtMostZero;
+    if (!(lower >= -kLargestMillimetres)) return kLowerBelowSmallest;
     if (!(upper > 0.0f)) return kUpperNotAboveZero;
+    if (!(upper <= kLargestMillimetres)) return kUpperAboveLargest;
     const int32_t high = truncatedCounts((upper + kHalfCount) * kCountsPerMillimetre);
     const int32_t low = truncatedCounts((lower - kHalfCount) * kCountsPerMillimetre);
-    if (high <= low) return kUpperNotAboveZero;
+    // Below half a count the upper end would be stored as 0, which is no
+    // upper end above 0 and, over a lower end of 0, no range at all.
+    if (high <= 0) return kUpperNotAboveZero;
     range = {low, high};
     store.writeInt(app::keys::kResoH, high);
     store.writeInt(app::keys::kResoL, low);

@@ -20,11 +20,14 @@ float rangeFieldValue(int32_t counts);
 
 // The range confirmation: the lower entry must be 0 or below, the upper one
 // above 0, both in millimetres; each is rounded to the nearest count, halves
-// away from zero. An upper entry that rounds to the lower limit (below
-// 0.0005 mm over a lower entry of 0) would leave no range to draw and is
-// refused like an upper entry of 0. On success the new range is stored in
-// `range` and persisted (ResoH, then ResoL) and the result is null; otherwise
-// the message to show, " <=0! " or " >0! ", and nothing changed.
+// away from zero. An upper entry that rounds to 0 counts (below 0.0005 mm)
+// is refused like an upper entry of 0. Entries whose counts would not fit
+// 32 bits (beyond 2147483 mm) are refused, not cut to fit. On success the
+// new range is stored in `range` and persisted (ResoH, then ResoL) and the
+// result is null; otherwise the message to show, and nothing changed. The
+// messages read the same in both languages: " <=0! " and " >=-2147483! "
+// for the lower entry, tested first, " >0! " and " <=2147483! " for the
+// upper one.
 const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, app::SettingsStore& store);
 
 }  // namespace gaugemon::display

@@ -92,7 +92,7 @@ TEST(DisplayRangeConfirmation, RoundsEntriesToCountsAndPersists) {
         DisplayRange range;
     } cases[] = {
         {-10.0f, 10.0f, {-10000, 10000}}, {-0.0015f, 0.0015f, {-2, 2}}, {0.0f, 5.0f, {0, 5000}},
-        {-0.0004f, 0.0006f, {0, 1}},      {-1e12f, 1e12f, {INT32_MIN, INT32_MAX}},
+        {-0.0004f, 0.0006f, {0, 1}},      {-2147483.0f, 2147483.0f, {-2147483000, 2147483000}},
     };
     for (const auto& c : cases) {
         MemorySettingsStore store;
@@ -115,6 +115,28 @@ TEST(DisplayRangeConfirmation, RefusedEntriesChangeNothing) {
         {0.001f, -1.0f, " <=0! "}, {-1.0f, 0.0f, " >0! "},   {-1.0f, -2.0f, " >0! "},
         {0.0f, 0.0004f, " >0! "},   {-0.0003f, 0.0001f, " >0! "},  // nothing left between the limits
         {NAN, 10.0f, " <=0! "},    {-1.0f, NAN, " >0! "},
+        {-5.0f, 0.0004f, " >0! "},  // an upper end of 0 counts, whatever the lower end
+    };
+    for (const auto& c : cases) {
+        MemorySettingsStore store;
+        DisplayRange range;
+        EXPECT_STREQ(confirmDisplayRange(c.lower, c.upper, range, store), c.message) << c.lower << " " << c.upper;
+        EXPECT_EQ(range, DisplayRange{});
+        EXPECT_EQ(store.writeCount(), 0);
+    }
+}
+
+// Entries beyond the 32-bit counts used to be stored cut to the largest
+// count, a range the operator never typed.
+TEST(DisplayRangeConfirmation, EntriesThatDoNotFitAreRefusedNotSaturated) {
+    const struct {
+        float lower;
+        float upper;
+        const char* message;
+    } cases[] = {
+        {-1e38f, 10.0f, " >=-2147483! "}, {-999999999.0f, 10.0f, " >=-2147483! "}, {-2147484.0f, 10.0f, " >=-2147483! "},
+        {-1.0f, 1e38f, " <=2147483! "},   {-1.0f, 2147484.0f, " <=2147483! "},     {-INFINITY, 1.0f, " >=-2147483! "},
+        {-1e38f, 1e38f, " >=-2147483! "},  // the lower entry first
     };
     for (const auto& c : cases) {
         MemorySettingsStore store;

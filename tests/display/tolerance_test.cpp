@@ -183,7 +183,7 @@ TEST(ToleranceEntry, RoundsToSignificantDigitsThenCutsDecimals) {
 }
 
 TEST(ToleranceEntry, RefusesWhatDoesNotFit) {
-    for (float entry : {1000.0f, 999.9996f, -1000.0f, 1e30f, NAN, INFINITY, -INFINITY}) {
+    for (float entry : {1000.0f, 999.9996f, -1000.0f, 1e30f, 1e38f, -1e38f, -999999999.0f, NAN, INFINITY, -INFINITY}) {
         EXPECT_FALSE(displayFromEntry(entry, mm).has_value()) << entry;
     }
     for (float entry : {10.0f, 9.99999f, -10.0f}) {
@@ -244,9 +244,12 @@ TEST(ToleranceApply, EntriesThatDoNotFitAreRefused) {
     MemorySettingsStore store;
     ToleranceTable table;
     table.load(store, mm);
-    const LimitChange change = applyProbeLimits(table, {1, 1.0f, 5000.0f}, mm, Language::English, store);
-    EXPECT_FALSE(change.stored);
-    EXPECT_STREQ(change.message, "LSL/USL out of range!");
+    for (const LimitEntry entry : {LimitEntry{1, 1.0f, 5000.0f}, LimitEntry{1, -999999999.0f, 2.0f},
+                                   LimitEntry{1, -1e38f, 1e38f}}) {
+        const LimitChange change = applyProbeLimits(table, entry, mm, Language::English, store);
+        EXPECT_FALSE(change.stored) << entry.lower << " " << entry.upper;
+        EXPECT_STREQ(change.message, "LSL/USL out of range!");
+    }
     EXPECT_FALSE(applyProbeLimits(table, {1, NAN, 2.0f}, mm, Language::English, store).stored);
     EXPECT_EQ(store.writeCount(), 0);
 }
