@@ -34,6 +34,15 @@ int32_t QtSettingsStore::readInt(std::string_view key, int32_t defaultValue) con
 
 bool QtSettingsStore::writeInt(std::string_view key, int32_t value) {
     settings_.setValue(settingsKey(key), value);
+    return batchDepth_ > 0 || sync();
+}
+
+bool QtSettingsStore::endBatch() {
+    if (batchDepth_ == 0 || --batchDepth_ > 0) return true;
+    return sync();
+}
+
+bool QtSettingsStore::sync() {
     settings_.sync();
     return settings_.status() == QSettings::NoError;
 }

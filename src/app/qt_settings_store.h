@@ -9,7 +9,9 @@ namespace gaugemon::app {
 // under organisation "VELMORA" and the executable's base name, section
 // `Settings`. On Windows that is the registry key of the original program; on
 // Linux a per-user file (~/.config/VELMORA/<name>.conf). Each write is synced
-// before it returns, so a kill right after a change keeps it.
+// before it returns, so a kill right after a change keeps it; a batch is
+// synced once at its end. A sync replaces the file in one rename, so the file
+// on disk always holds one whole state.
 class QtSettingsStore : public SettingsStore {
 public:
     explicit QtSettingsStore(const QString& applicationName);
@@ -18,9 +20,14 @@ public:
 
     int32_t readInt(std::string_view key, int32_t defaultValue) const override;
     bool writeInt(std::string_view key, int32_t value) override;
+    void beginBatch() override { ++batchDepth_; }
+    bool endBatch() override;
 
 private:
+    bool sync();
+
     mutable QSettings settings_;
+    int batchDepth_ = 0;
 };
 
 }  // namespace gaugemon::app

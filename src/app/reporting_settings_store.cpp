@@ -4,6 +4,21 @@ namespace gaugemon::app {
 
 bool ReportingSettingsStore::writeInt(std::string_view key, int32_t value) {
     const bool written = store_.writeInt(key, value);
+    return batchDepth_ > 0 ? written : note(written);
+}
+
+void ReportingSettingsStore::beginBatch() {
+    ++batchDepth_;
+    store_.beginBatch();
+}
+
+bool ReportingSettingsStore::endBatch() {
+    const bool stored = store_.endBatch();
+    if (batchDepth_ == 0 || --batchDepth_ > 0) return stored;
+    return note(stored);
+}
+
+bool ReportingSettingsStore::note(bool written) {
     if (written) {
         reported_ = false;
     } else if (!reported_) {

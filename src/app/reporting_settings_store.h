@@ -8,7 +8,7 @@ namespace gaugemon::app {
 // A settings store that says when its writes stop reaching the store (a
 // read-only file, a full disk): a limit or range that looked applied would
 // otherwise be gone at the next start. `onFailure` runs at the first failed
-// write, and again only after a write has succeeded in between.
+// write or batch, and again only after a write has succeeded in between.
 class ReportingSettingsStore : public SettingsStore {
 public:
     ReportingSettingsStore(SettingsStore& store, std::function<void()> onFailure)
@@ -18,11 +18,17 @@ public:
         return store_.readInt(key, defaultValue);
     }
     bool writeInt(std::string_view key, int32_t value) override;
+    void beginBatch() override;
+    bool endBatch() override;
 
 private:
+    bool note(bool written);
+
     SettingsStore& store_;
     std::function<void()> onFailure_;
     bool reported_ = false;
+    // A write in a batch says nothing about the disk yet; the batch's end does.
+    int batchDepth_ = 0;
 };
 
 }  // namespace gaugemon::app

@@ -8,12 +8,46 @@ namespace gaugemon::app {
 
 // Named signed 32-bit integers in the section `Settings`. A read of an absent
 // or unreadable key yields its default; every write reaches the store before
-// it returns.
+// it returns, unless a batch is open.
+//
+// A batch groups the writes of one change that touches several keys (a unit
+// change rewrites 121 of them): its writes are read back at once but reach
+// the store together when the outermost batch ends, in one step, so that a
+// kill or a power loss leaves either the old values or the new ones. A write
+// in a batch returns true; the end of the batch tells whether all arrived.
+// Use SettingsBatch rather than the two calls.
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
     virtual int32_t readInt(std::string_view key, int32_t defaultValue) const = 0;
     virtual bool writeInt(std::string_view key, int32_t value) = 0;
+    virtual void beginBatch() = 0;
+    // Ends the innermost batch; the outermost one stores its writes. True
+    // when nothing failed (always for an inner batch).
+    virtual bool endBatch() = 0;
+};
+
+// The writes made during its life reach the store in one step at its end.
+// Batches nest: only the outermost one stores.
+class SettingsBatch {
+public:
+    explicit SettingsBatch(SettingsStore& store) : store_(store) { store_.beginBatch(); }
+    ~SettingsBatch() { end(); }
+    SettingsBatch(const SettingsBatch&) = delete;
+    SettingsBatch& operator=(const SettingsBatch&) = delete;
+
+    // Ends the batch now; later calls and the destructor do nothing.
+    bool end() {
+        if (ended_) return stored_;
+        ended_ = true;
+        stored_ = store_.endBatch();
+        return stored_;
+    }
+
+private:
+    SettingsStore& store_;
+    bool ended_ = false;
+    bool stored_ = false;
 };
 
 namespace keys {
@@ -52,19 +86,31 @@ struct LimitKey {
 LimitKey lowerLimitKey(int probe);
 LimitKey upperLimitKey(int probe);
 
-// The store for tests: a map in memory, optionally refusing writes.
+// The store for tests: a map in memory, optionally refusing writes. A refused
+// batch stores none of its writes.
 class MemorySettingsStore : public SettingsStore {
 public:
     int32_t readInt(std::string_view key, int32_t defaultValue) const override;
     bool writeInt(std::string_view key, int32_t value) override;
+    void beginBatch() override { ++batchDepth_; }
+    bool endBatch() override;
 
     bool contains(std::string_view key) const;
+    // Calls of writeInt, in a batch or not.
     int writeCount() const { return writes_; }
+    // Times the store was written: each write outside a batch and each end
+    // of an outermost batch that held writes, refused ones included.
+    int syncCount() const { return syncs_; }
     void setWritesFail(bool fail) { writesFail_ = fail; }
 
 private:
-    std::map<std::string, int32_t, std::less<>> values_;
+    using Values = std::map<std::string, int32_t, std::less<>>;
+    Values values_;
+    // Writes of the open batch, not yet stored.
+    Values pending_;
+    int batchDepth_ = 0;
     int writes_ = 0;
+    int syncs_ = 0;
     bool writesFail_ = false;
 };
 

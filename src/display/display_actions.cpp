@@ -13,6 +13,9 @@ bool confirmUnit(int selectedIndex, UnitState& state, records::ToleranceTable& t
                  app::SettingsStore& store) {
     if (selectedIndex < 0 || selectedIndex >= static_cast<int>(kUnitSelectorItems)) return false;
     state.unit = static_cast<LengthUnit>(selectedIndex);
+    // The unit and the limits in it are one state: limits of one unit read
+    // in the other would judge against bands 3.9 times off.
+    app::SettingsBatch batch(store);
     store.writeInt(app::keys::kUnit, lengthUnitSetting(state.unit));
     if (state.unit != state.previous) {
         tolerances.convertLimitsForUnit(state.unit, store);

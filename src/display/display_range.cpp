@@ -38,6 +38,7 @@ const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, a
     // upper end above 0 and, over a lower end of 0, no range at all.
     if (high <= 0) return kUpperNotAboveZero;
     range = {low, high};
+    app::SettingsBatch batch(store);
     store.writeInt(app::keys::kResoH, high);
     store.writeInt(app::keys::kResoL, low);
     return nullptr;

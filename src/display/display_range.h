@@ -23,11 +23,11 @@ float rangeFieldValue(int32_t counts);
 // away from zero. An upper entry that rounds to 0 counts (below 0.0005 mm)
 // is refused like an upper entry of 0. Entries whose counts would not fit
 // 32 bits (beyond 2147483 mm) are refused, not cut to fit. On success the
-// new range is stored in `range` and persisted (ResoH, then ResoL) and the
-// result is null; otherwise the message to show, and nothing changed. The
-// messages read the same in both languages: " <=0! " and " >=-2147483! "
-// for the lower entry, tested first, " >0! " and " <=2147483! " for the
-// upper one.
+// new range is stored in `range` and persisted (ResoH and ResoL in one
+// write) and the result is null; otherwise the message to show, and nothing
+// changed. The messages read the same in both languages: " <=0! " and
+// " >=-2147483! " for the lower entry, tested first, " >0! " and
+// " <=2147483! " for the upper one.
 const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, app::SettingsStore& store);
 
 }  // namespace gaugemon::display

@@ -223,6 +223,8 @@ void LinkController::finishConnection() {
 }
 
 void LinkController::storeLinkSettings() {
+    // The next first attempt needs all four from the same connection.
+    app::SettingsBatch batch(settings_);
     settings_.writeInt(app::keys::kComID, static_cast<int32_t>(state_.portIndex));
     settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
     settings_.writeInt(app::keys::kParityBit, state_.parityCode);

@@ -66,6 +66,8 @@ private:
     void handleWriteEcho(uint16_t reg, uint16_t data);
     // Parameter echoes.
     void serialEchoFF(uint16_t data);
+    // Baud code and parity as one change.
+    void storeLine();
     void addressEchoFF();
     void addressEcho01();
     void baudEcho01(uint16_t data);

@@ -12,13 +12,18 @@ void LinkController::serialEchoFF(uint16_t data) {
     state_.baudCode = low & 0x07;
     state_.parityCode = low >> 4;
     if (state_.baudCodeVariant) state_.baudCode = baudCodeFromVariant(state_.baudCode);
-    settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
-    settings_.writeInt(app::keys::kParityBit, state_.parityCode);
+    storeLine();
     const int baud = baudRateOfCode(DataFormat::FormatFF, state_.baudCode);
     reopenPort(baud, line());
     buildCommStatus(view_.commStatus, state_.portIndex, "  ", baud, parityLetter((low >> 4) & 0x03));
     state_.pollPeriodMs = pollPeriodOfLine(baud);
     rebuildDeviceInfo(state_.pollPeriodMs + 23);
+}
+
+void LinkController::storeLine() {
+    app::SettingsBatch batch(settings_);
+    settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
+    settings_.writeInt(app::keys::kParityBit, state_.parityCode);
 }
 
 void LinkController::addressEchoFF() {

@@ -31,6 +31,7 @@ LimitChange applyProbeLimits(ToleranceTable& table, const LimitEntry& entry, Len
 
 void copyFirstProbeLimits(ToleranceTable& table, LengthUnit unit, app::SettingsStore& store) {
     const ProbeLimits first = table.limits(1);
+    app::SettingsBatch batch(store);
     for (unsigned probe = 2; probe <= kToleranceProbes; ++probe) {
         table.setDisplayLimits(probe, first.lslDisplay, first.uslDisplay, unit, store);
     }

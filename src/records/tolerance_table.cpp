@@ -68,12 +68,14 @@ bool ToleranceTable::setDisplayLimits(unsigned probe, int32_t lslDisplay, int32_
     e.uslDisplay = uslDisplay;
     e.lslCounts = countsFromDisplay(lslDisplay, unit);
     e.uslCounts = countsFromDisplay(uslDisplay, unit);
+    app::SettingsBatch batch(store);
     store.writeInt(app::lowerLimitKey(static_cast<int>(probe)), lslDisplay);
     store.writeInt(app::upperLimitKey(static_cast<int>(probe)), uslDisplay);
     return true;
 }
 
 void ToleranceTable::convertLimitsForUnit(LengthUnit newUnit, app::SettingsStore& store) {
+    app::SettingsBatch batch(store);
     for (unsigned probe = 1; probe <= kToleranceProbes; ++probe) {
         ProbeLimits& e = entries_[probe - 1];
         e.lslDisplay = displayFromCounts(e.lslCounts, newUnit);

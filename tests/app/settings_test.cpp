@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "app/qt_settings_store.h"
+#include "app/reporting_settings_store.h"
 #include "app/settings_store.h"
 
 using namespace gaugemon::app;
@@ -50,6 +51,60 @@ TEST(MemorySettingsStore, RefusedWriteKeepsTheOldValueAndIsCounted) {
     EXPECT_FALSE(store.writeInt(keys::kUnit, 0));
     EXPECT_EQ(store.readInt(keys::kUnit, 0), 1);
     EXPECT_EQ(store.writeCount(), 2);
+}
+
+TEST(MemorySettingsStore, ABatchIsReadBackAtOnceAndStoredInOneSync) {
+    MemorySettingsStore store;
+    {
+        SettingsBatch outer(store);
+        store.writeInt(keys::kUnit, 1);
+        {
+            SettingsBatch inner(store);  // a part of the change that batches its own keys
+            store.writeInt(lowerLimitKey(1), 11811);
+            store.writeInt(upperLimitKey(1), 23622);
+        }
+        EXPECT_EQ(store.syncCount(), 0) << "an inner batch stores nothing";
+        EXPECT_EQ(store.readInt(lowerLimitKey(1), 0), 11811);
+    }
+    EXPECT_EQ(store.syncCount(), 1);
+    EXPECT_EQ(store.writeCount(), 3);
+    EXPECT_EQ(store.readInt(keys::kUnit, 0), 1);
+    EXPECT_EQ(store.readInt(upperLimitKey(1), 0), 23622);
+}
+
+TEST(MemorySettingsStore, ARefusedBatchStoresNoneOfItsWrites) {
+    MemorySettingsStore store;
+    store.writeInt(keys::kUnit, 0);
+    store.setWritesFail(true);
+    SettingsBatch batch(store);
+    EXPECT_TRUE(store.writeInt(keys::kUnit, 1));
+    EXPECT_TRUE(store.writeInt(lowerLimitKey(1), 11811));
+    EXPECT_FALSE(batch.end());
+    EXPECT_FALSE(batch.end()) << "a second end changes nothing";
+    EXPECT_EQ(store.readInt(keys::kUnit, -1), 0);
+    EXPECT_FALSE(store.contains(lowerLimitKey(1)));
+}
+
+// ---------------------------------------------------------------- reporting store
+
+TEST(ReportingSettingsStore, AFailedBatchIsReportedOnceAtItsEnd) {
+    MemorySettingsStore store;
+    int reports = 0;
+    ReportingSettingsStore reporting(store, [&] { ++reports; });
+    store.setWritesFail(true);
+    for (int change = 0; change < 2; ++change) {
+        SettingsBatch batch(reporting);
+        reporting.writeInt(keys::kResoH, 5000);
+        reporting.writeInt(keys::kResoL, -5000);
+        EXPECT_EQ(reports, change == 0 ? 0 : 1) << "not in the middle of the change";
+    }
+    EXPECT_EQ(reports, 1) << "the writes of the second batch are no success in between";
+
+    store.setWritesFail(false);
+    { SettingsBatch batch(reporting); reporting.writeInt(keys::kResoH, 5000); }
+    store.setWritesFail(true);
+    reporting.writeInt(keys::kResoH, 6000);
+    EXPECT_EQ(reports, 2) << "after a stored batch a new failure is news";
 }
 
 // ---------------------------------------------------------------- QSettings store
@@ -122,10 +177,56 @@ TEST_F(QtSettingsStoreTest, AWriteIsOnDiskBeforeItReturns) {
     EXPECT_EQ(store.readInt(keys::kResoL, defaults::kResoL), -2500);
 }
 
+TEST_F(QtSettingsStoreTest, ABatchReachesTheFileWholeAtItsEnd) {
+    QtSettingsStore store(path(), QSettings::IniFormat);
+    store.writeInt(keys::kUnit, 0);
+    {
+        SettingsBatch batch(store);
+        store.writeInt(keys::kUnit, 1);
+        for (int probe = 1; probe <= 60; ++probe) store.writeInt(lowerLimitKey(probe), 11811);
+        EXPECT_EQ(store.readInt(lowerLimitKey(60), 0), 11811);
+        EXPECT_TRUE(fileText().contains(QStringLiteral("Unit=0")));
+        EXPECT_FALSE(fileText().contains(QStringLiteral("TL")));
+        EXPECT_TRUE(batch.end());
+    }
+    const QString text = fileText();
+    EXPECT_TRUE(text.contains(QStringLiteral("Unit=1")));
+    EXPECT_EQ(text.count(QStringLiteral("=11811")), 60);
+}
+
+// A unit change killed after it had set half its keys: before batches the
+// file held the new unit with limits of the old one.
+TEST_F(QtSettingsStoreTest, AKillInTheMiddleOfABatchLeavesTheOldState) {
+    {
+        QtSettingsStore store(path(), QSettings::IniFormat);
+        store.writeInt(keys::kUnit, 0);
+        store.writeInt(lowerLimitKey(1), 3000);
+    }
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        QtSettingsStore store(path(), QSettings::IniFormat);
+        SettingsBatch batch(store);
+        store.writeInt(keys::kUnit, 1);
+        store.writeInt(lowerLimitKey(1), 11811);
+        raise(SIGKILL);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const QtSettingsStore store(path(), QSettings::IniFormat);
+    EXPECT_EQ(store.readInt(keys::kUnit, -1), 0);
+    EXPECT_EQ(store.readInt(lowerLimitKey(1), -1), 3000);
+}
+
 TEST_F(QtSettingsStoreTest, AFailedWriteReportsFailure) {
     QtSettingsStore store(QStringLiteral("/dev/null/gaugemon.conf"), QSettings::IniFormat);
     EXPECT_FALSE(store.writeInt(keys::kUnit, 1));
     EXPECT_EQ(store.readInt(keys::kUnit, 7), 1);  // the value stays in force for the run
+    SettingsBatch batch(store);
+    EXPECT_TRUE(store.writeInt(keys::kResoH, 5000)) << "known only at the end of the batch";
+    EXPECT_FALSE(batch.end());
 }
 
 TEST_F(QtSettingsStoreTest, NativeStoreIsNamedByCompanyAndProgram) {

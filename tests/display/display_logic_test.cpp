@@ -147,6 +147,13 @@ TEST(DisplayRangeConfirmation, EntriesThatDoNotFitAreRefusedNotSaturated) {
     }
 }
 
+TEST(DisplayRangeConfirmation, BothEndsReachTheStoreInOneWrite) {
+    MemorySettingsStore store;
+    DisplayRange range;
+    ASSERT_EQ(confirmDisplayRange(-2.0f, 3.0f, range, store), nullptr);
+    EXPECT_EQ(store.syncCount(), 1);
+}
+
 TEST(ChartClick, SlicesOfTheConnectedPlotSelectProbes) {
     const ChartArea area{22, 668, 120, 310};
     const int32_t y = 200;
@@ -210,6 +217,7 @@ TEST(UnitConfirmation, ARealChangeRewritesAllLimits) {
     EXPECT_EQ(model.unit(), LengthUnit::Inch);
     EXPECT_EQ(store.readInt(keys::kUnit, -1), 1);
     EXPECT_EQ(store.writeCount(), 121);
+    EXPECT_EQ(store.syncCount(), 1) << "the unit and its limits reach the disk in one write";
     EXPECT_EQ(store.readInt(lowerLimitKey(1), 0), 11811);
     EXPECT_TRUE(model.redrawRequested());
 

@@ -261,9 +261,11 @@ TEST(ToleranceCopy, CopiesTheStoredLimitsOfProbeOne) {
     table.setDisplayLimits(1, 1500, 2500, mm, store);
     table.setDisplayLimits(30, 7000, 8000, mm, store);
     const int before = store.writeCount();
+    const int syncsBefore = store.syncCount();
     // The fields may show other numbers for probe 1; only its stored pair counts.
     copyFirstProbeLimits(table, mm, store);
     EXPECT_EQ(store.writeCount() - before, 118);
+    EXPECT_EQ(store.syncCount() - syncsBefore, 1);
     for (unsigned probe : {2u, 30u, 60u}) {
         EXPECT_EQ(table.limits(probe).lslCounts, 1500) << probe;
         EXPECT_EQ(table.limits(probe).uslDisplay, 2500) << probe;

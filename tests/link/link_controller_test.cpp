@@ -17,6 +17,7 @@ TEST_F(Discovery, FormatFFInstrumentAt9600EvenIsFoundAtTheNinthCombination) {
     inst.parity = 2;
     inst.serialByte = 0x21;
     place(inst);
+    const int syncs = settings.syncCount();
     controller.connectButton();
     // 20 ms to the first step; on COM5 19200 x3 (37 ms), 38400 x3 (32 ms),
     // then 9600/None and 9600/Odd (52 ms); 9600/Even goes out at 331 ms and its
@@ -35,6 +36,7 @@ TEST_F(Discovery, FormatFFInstrumentAt9600EvenIsFoundAtTheNinthCombination) {
     EXPECT_EQ(settings.readInt("BaudBit", 0), 1);
     EXPECT_EQ(settings.readInt("ParityBit", 0), 2);
     EXPECT_EQ(settings.readInt("HW", 0), 2);
+    EXPECT_EQ(settings.syncCount() - syncs, 1) << "the four link settings of one connection in one write";
     EXPECT_EQ(host.columns, std::vector<unsigned>{8});
     EXPECT_FALSE(timers.isRunning(app::timer::kDiscovery));
     EXPECT_TRUE(timers.isRunning(app::timer::kRequest));

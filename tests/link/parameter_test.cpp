@@ -24,7 +24,9 @@ TEST_F(Parameters, FormatFFBaudAndParityChangeReopensThePort) {
     choice.baudIndex = 3;            // 9600
     choice.parityIndex = 2;          // Even
     ASSERT_EQ(link::applyParameterChoice(state, remembered, choice), link::ParameterOk::Close);
+    const int syncs = settings.syncCount();
     clock.advanceBy(2000);
+    EXPECT_EQ(settings.syncCount() - syncs, 1) << "baud code and parity of the echo in one write";
     EXPECT_EQ(writeOrder(), (std::vector<uint16_t>{0x7010, 0x3030}));
     EXPECT_EQ(dataOf(writesTo(0x3030)[0]) & 0xFF, 0x21);
     EXPECT_EQ(port.baud(), 9600);
