@@ -107,7 +107,9 @@ void LinkController::sweepPorts() {
     state_.portOpen = false;
     view_.messageLine = pick(language_, "Connect failed", "扫描设备失败!");
     refresh();
-    prompts_.showMessage(pick(language_, "No available devices found!", "找不到可用设备!"));
+    std::string message = pick(language_, "No available devices found!", "找不到可用设备!");
+    refusals_.appendExplanation(message, language_);
+    prompts_.showMessage(message);
 }
 
 void LinkController::cycleCombination() {
@@ -134,6 +136,7 @@ bool LinkController::openAt(int baudRate) {
     openLine_ = line();
     const bool opened = port_.openPort(portName(state_.portIndex), baudRate, openLine_) == 0;
     state_.portOpen = opened;
+    if (!opened) refusals_.note(state_.portIndex, port_.lastFailure(), port_.devicePath());
     return opened;
 }
 

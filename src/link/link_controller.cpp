@@ -33,6 +33,7 @@ void LinkController::connect() {
     state_.errorCount = 0;
     state_.missCount = 0;
     state_.scanStage = 0;
+    refusals_.clear();
     PendingRequests& pending = state_.pending;
     pending.writeUnlock = pending.addressChange = pending.serialChange = pending.parityChange = false;
     state_.baudCodeVariant = false;

@@ -9,6 +9,7 @@
 #include "link/frames.h"
 #include "link/link_host.h"
 #include "link/link_state.h"
+#include "link/port_refusals.h"
 #include "link/serial_port.h"
 
 namespace gaugemon::link {
@@ -88,6 +89,9 @@ private:
     // The language flag of the station: run-time texts follow it as it is now.
     const app::Language& language_;
     LinkView view_;
+    // Ports this discovery could not open for want of permission or because
+    // another program holds them.
+    PortRefusals refusals_;
     RequestFrame request_{};
     // The request flag of the format "FF" configuration write last sent.
     bool* unansweredConfigWrite_ = nullptr;

@@ -7,18 +7,6 @@
 
 namespace gaugemon::link {
 
-// Why the port is not usable, for the operator's message.
-enum class PortFailure : uint8_t {
-    None,
-    UnknownName,       // not a port name of the table
-    NotFound,          // no such device
-    PermissionDenied,  // the user may not open the device (dialout group)
-    InUse,             // another program holds the device
-    Settings,          // the device refused the baud rate or the framing
-    LineLost,          // the device went away while open (adapter pulled)
-    Other,
-};
-
 // The serial line on QSerialPort. Nothing here waits for the line: frames are
 // handed to the operating system and reads take what it holds at that moment.
 // The port is closed as soon as the device reports an I/O error, so a pulled
@@ -37,11 +25,11 @@ public:
 
     // The last failure to open, configure or keep the port; None after a
     // successful open.
-    PortFailure lastFailure() const { return failure_; }
+    PortFailure lastFailure() const override { return failure_; }
     // The same in English words naming the port, the device and the remedy.
     const std::string& lastError() const { return error_; }
     // The device the last open used ("/dev/ttyUSB0").
-    const std::string& devicePath() const { return device_; }
+    std::string_view devicePath() const override { return device_; }
 
 private:
     bool applyLine(int baudRate, LineSettings line);

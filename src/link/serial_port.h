@@ -13,6 +13,18 @@ struct LineSettings {
     uint8_t twoStopBits = 0;
 };
 
+// Why a port could not be opened, or was lost.
+enum class PortFailure : uint8_t {
+    None,
+    UnknownName,       // not a port name of the table
+    NotFound,          // no such device
+    PermissionDenied,  // the user may not open the device (dialout group)
+    InUse,             // another program holds the device
+    Settings,          // the device refused the baud rate or the framing
+    LineLost,          // the device went away while open (adapter pulled)
+    Other,
+};
+
 enum class Parity : uint8_t { None, Odd, Even };
 enum class StopBits : uint8_t { One, Two };
 Parity parityOf(LineSettings line);
@@ -36,6 +48,13 @@ public:
     virtual size_t readAvailable(uint8_t* buffer, size_t capacity) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+
+    // Why the last open failed or the line was lost; None after a good open.
+    // A line that cannot tell says None.
+    virtual PortFailure lastFailure() const { return PortFailure::None; }
+    // The device behind the port name of the last open ("/dev/ttyUSB0"), for
+    // the operator; empty where the name is all there is.
+    virtual std::string_view devicePath() const { return {}; }
 };
 
 // The 17 port names the station knows, indexed 0..16: "COM0".."COM9" and
