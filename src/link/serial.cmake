@@ -2,6 +2,6 @@
 add_library(gaugemon_ports STATIC port_directory.cpp)
 target_include_directories(gaugemon_ports PUBLIC ${PROJECT_SOURCE_DIR}/src)
 
-# The real serial line on QSerialPort.
-add_library(gaugemon_serial STATIC qt_serial_port.cpp)
-target_link_libraries(gaugemon_serial PUBLIC gaugemon_link gaugemon_ports Qt6::Core Qt6::SerialPort)
+# The real serial line on a Linux terminal device.
+add_library(gaugemon_serial STATIC tty_serial_port.cpp serial_lock.cpp)
+target_link_libraries(gaugemon_serial PUBLIC gaugemon_link gaugemon_ports)

@@ -5,17 +5,22 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <numeric>
 #include <vector>
 
 #include "link/frames.h"
-#include "link/qt_serial_port.h"
+#include "link/tty_serial_port.h"
 
 using namespace gaugemon::link;
 namespace fs = std::filesystem;
@@ -85,6 +90,39 @@ private:
     std::string slavePath_;
 };
 
+// A process id that no process has: a child that has ended.
+pid_t endedProcess() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+void writeLock(const fs::path& file, pid_t holder) {
+    std::ofstream(file) << holder << "\nsomeprogram\nsomehost\n";
+}
+
+std::string firstLineOf(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// Runs `body` in a child process, as an unprivileged user other than the
+// test's when the test runs as root; the child's exit code is what `body`
+// returns, 0 when all went as expected.
+int runAsAnotherUser(const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+}
+
 std::vector<uint8_t> counting(size_t count) {
     std::vector<uint8_t> bytes(count);
     std::iota(bytes.begin(), bytes.end(), uint8_t{0});
@@ -98,13 +136,18 @@ protected:
         ASSERT_TRUE(pty_.ok());
         fs::create_symlink(pty_.slavePath(), ports() / "COM3");
         fs::create_symlink(pty_.slavePath(), ports() / "COM12");
+        fs::create_directory(locks());
     }
     fs::path ports() const { return fs::path(dir_.path().toStdString()); }
+    // A lock directory of the test's own; the system's is left alone.
+    fs::path locks() const { return ports() / "lock"; }
     int openCom3(LineSettings line = {}, int baud = 19200) { return port_.openPort("COM3", baud, line); }
+    fs::path lockFile() const { return SerialLock({locks()}).lockFileFor(pty_.slavePath()); }
+    TtySerialPort anotherStation() const { return TtySerialPort(PortDirectory(ports(), ports() / "dev"), {locks()}); }
 
     QTemporaryDir dir_;
     PseudoTerminal pty_;
-    QtSerialPort port_{PortDirectory(ports(), ports() / "dev")};
+    TtySerialPort port_{PortDirectory(ports(), ports() / "dev"), {locks()}};
 };
 
 }  // namespace
@@ -216,14 +259,18 @@ TEST_F(SerialPortTest, VanishedFarEndIsAFailureNotACrash) {
     EXPECT_EQ(port_.readAvailable(buffer, sizeof buffer), 0u);
 }
 
-TEST_F(SerialPortTest, VanishedFarEndClosesThePortFromTheEventLoop) {
+TEST_F(SerialPortTest, VanishedFarEndLeavesTheEventLoopIdle) {
     ASSERT_EQ(openCom3(), 0);
     pty_.closeMaster();
-    // Left open, the port would be woken on every turn of the loop; it closes
-    // on the first error instead.
-    for (int turn = 0; turn < 1000 && port_.isOpen(); ++turn) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    // A hung-up descriptor watched by the event loop would wake it on every
+    // turn; the port keeps none there, and the next exchange finds the loss.
+    QAbstractEventDispatcher* dispatcher = QCoreApplication::eventDispatcher();
+    ASSERT_NE(dispatcher, nullptr);
+    for (int turn = 0; turn < 1000 && dispatcher->processEvents(QEventLoop::AllEvents); ++turn) {
     }
+    for (int turn = 0; turn < 100; ++turn) EXPECT_FALSE(dispatcher->processEvents(QEventLoop::AllEvents));
+    uint8_t buffer[16];
+    EXPECT_EQ(port_.readAvailable(buffer, sizeof buffer), 0u);
     EXPECT_FALSE(port_.isOpen());
     EXPECT_EQ(port_.lastFailure(), PortFailure::LineLost);
 }
@@ -261,7 +308,7 @@ TEST_F(SerialPortTest, OpenFailuresSayWhy) {
 
 TEST_F(SerialPortTest, ASecondOpenerIsTurnedAway) {
     ASSERT_EQ(openCom3(), 0);
-    QtSerialPort other(PortDirectory(ports(), ports() / "dev"));
+    TtySerialPort other = anotherStation();
     EXPECT_EQ(other.openPort("COM3", 19200, {}), -1);
     EXPECT_EQ(other.lastFailure(), PortFailure::InUse) << other.lastError();
     // Reopening by the owner closes and opens again.
@@ -272,11 +319,95 @@ TEST_F(SerialPortTest, ASecondOpenerIsTurnedAway) {
 }
 
 TEST_F(SerialPortTest, MissingPermissionNamesTheGroup) {
-    if (geteuid() == 0) GTEST_SKIP() << "root opens every device";
     ASSERT_EQ(chmod(pty_.slavePath().c_str(), 0), 0);
+    ASSERT_EQ(chmod(ports().c_str(), 0755), 0);
+    // Root opens every device; the station runs as somebody else.
+    const int outcome = runAsAnotherUser([&] {
+        TtySerialPort station = anotherStation();
+        if (station.openPort("COM3", 19200, {}) != -1) return 1;
+        if (station.lastFailure() != PortFailure::PermissionDenied) return 2;
+        if (station.lastError().find("dialout") == std::string::npos) return 3;
+        return 0;
+    });
+    EXPECT_EQ(outcome, 0);
+}
+
+// ---------------------------------------------------------------- the device's lock
+
+TEST_F(SerialPortTest, TheLockIsTakenAsSerialProgramsAgreeAndRemovedAtClose) {
+    ASSERT_EQ(openCom3(), 0) << port_.lastError();
+    const fs::path lock = lockFile();
+    EXPECT_EQ(lock.filename().string(), "LCK..pts_" + pty_.slavePath().substr(std::string("/dev/pts/").size()));
+    std::ifstream in(lock);
+    std::string pid, program, host;
+    std::getline(in, pid);
+    std::getline(in, program);
+    std::getline(in, host);
+    EXPECT_EQ(pid, std::to_string(getpid()));
+    // Qt programs check the holder's program name against the running process.
+    EXPECT_EQ(program, fs::read_symlink("/proc/self/exe").filename().string());
+    EXPECT_FALSE(host.empty());
+    port_.close();
+    EXPECT_FALSE(fs::exists(lock));
+}
+
+TEST_F(SerialPortTest, ARunningHolderKeepsThePort) {
+    const fs::path lock = lockFile();
+    writeLock(lock, getppid());
     EXPECT_EQ(openCom3(), -1);
-    EXPECT_EQ(port_.lastFailure(), PortFailure::PermissionDenied);
-    EXPECT_NE(port_.lastError().find("dialout"), std::string::npos) << port_.lastError();
+    EXPECT_EQ(port_.lastFailure(), PortFailure::InUse);
+    EXPECT_NE(port_.lastError().find("process " + std::to_string(getppid())), std::string::npos) << port_.lastError();
+    EXPECT_EQ(firstLineOf(lock), std::to_string(getppid())) << "another program's lock is never touched";
+}
+
+TEST_F(SerialPortTest, ALockLeftByAKilledProgramIsReplaced) {
+    const fs::path lock = lockFile();
+    writeLock(lock, endedProcess());
+    ASSERT_EQ(openCom3(), 0) << port_.lastError();
+    EXPECT_EQ(firstLineOf(lock), std::to_string(getpid()));
+    port_.close();
+    EXPECT_FALSE(fs::exists(lock));
+}
+
+// Another user's lock in the sticky /run/lock, or any lock in a directory
+// the station may not write, stays where it is; the port opens all the same,
+// and the device itself still keeps a second opener out.
+TEST_F(SerialPortTest, ALockLeftBehindThatCannotBeRemovedIsPassedOver) {
+    const fs::path lock = lockFile();
+    writeLock(lock, endedProcess());
+    ASSERT_EQ(chmod(pty_.slavePath().c_str(), 0666), 0);
+    ASSERT_EQ(chmod(ports().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(locks().c_str(), 0555), 0);
+    const int outcome = runAsAnotherUser([&] {
+        TtySerialPort station = anotherStation();
+        if (station.openPort("COM3", 19200, {}) != 0) return 1;
+        if (!fs::exists(lock)) return 2;
+        TtySerialPort second = anotherStation();
+        if (second.openPort("COM3", 19200, {}) != -1) return 3;
+        if (second.lastFailure() != PortFailure::InUse) return 4;
+        return 0;
+    });
+    chmod(locks().c_str(), 0755);
+    EXPECT_EQ(outcome, 0);
+}
+
+// Seen with the system's lock directory: a station killed while connected
+// left LCK..<device> behind, and every other user was told "No available
+// devices found!" until someone removed it by hand.
+TEST_F(SerialPortTest, ALockLeftBehindByAnotherUserDoesNotKeepThePort) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs a second user: run as root";
+    const fs::path lock = SerialLock().lockFileFor(pty_.slavePath());
+    if (lock.empty()) GTEST_SKIP() << "no system lock directory";
+    ASSERT_FALSE(fs::exists(lock));
+    writeLock(lock, endedProcess());
+    ASSERT_EQ(chmod(pty_.slavePath().c_str(), 0666), 0);
+    const std::string device = pty_.slavePath();
+    const int outcome = runAsAnotherUser([&] {
+        TtySerialPort station;
+        return station.openPort(device, 19200, {}) == 0 ? 0 : 1;
+    });
+    fs::remove(lock);
+    EXPECT_EQ(outcome, 0);
 }
 
 int main(int argc, char** argv) {
