@@ -10,8 +10,8 @@ namespace gaugemon::app {
 // `Settings`. On Windows that is the registry key of the original program; on
 // Linux a per-user file (~/.config/VELMORA/<name>.conf). Each write is synced
 // before it returns, so a kill right after a change keeps it; a batch is
-// synced once at its end. A sync replaces the file in one rename, so the file
-// on disk always holds one whole state.
+// synced once at its end. A sync replaces the per-user file in one rename, so
+// the file on disk always holds one whole state.
 class QtSettingsStore : public SettingsStore {
 public:
     explicit QtSettingsStore(const QString& applicationName);

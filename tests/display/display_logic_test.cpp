@@ -134,8 +134,9 @@ TEST(DisplayRangeConfirmation, EntriesThatDoNotFitAreRefusedNotSaturated) {
         float upper;
         const char* message;
     } cases[] = {
-        {-1e38f, 10.0f, " >=-2147483! "}, {-999999999.0f, 10.0f, " >=-2147483! "}, {-2147484.0f, 10.0f, " >=-2147483! "},
-        {-1.0f, 1e38f, " <=2147483! "},   {-1.0f, 2147484.0f, " <=2147483! "},     {-INFINITY, 1.0f, " >=-2147483! "},
+        {-1e38f, 10.0f, " >=-2147483! "},     {-999999999.0f, 10.0f, " >=-2147483! "},
+        {-2147484.0f, 10.0f, " >=-2147483! "}, {-INFINITY, 1.0f, " >=-2147483! "},
+        {-1.0f, 1e38f, " <=2147483! "},        {-1.0f, 2147484.0f, " <=2147483! "},
         {-1e38f, 1e38f, " >=-2147483! "},  // the lower entry first
     };
     for (const auto& c : cases) {
