@@ -194,32 +194,6 @@ TEST_F(QtSettingsStoreTest, ABatchReachesTheFileWholeAtItsEnd) {
     EXPECT_EQ(text.count(QStringLiteral("=11811")), 60);
 }
 
-// A unit change killed after it had set half its keys: before batches the
-// file held the new unit with limits of the old one.
-TEST_F(QtSettingsStoreTest, AKillInTheMiddleOfABatchLeavesTheOldState) {
-    {
-        QtSettingsStore store(path(), QSettings::IniFormat);
-        store.writeInt(keys::kUnit, 0);
-        store.writeInt(lowerLimitKey(1), 3000);
-    }
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        QtSettingsStore store(path(), QSettings::IniFormat);
-        SettingsBatch batch(store);
-        store.writeInt(keys::kUnit, 1);
-        store.writeInt(lowerLimitKey(1), 11811);
-        raise(SIGKILL);
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    const QtSettingsStore store(path(), QSettings::IniFormat);
-    EXPECT_EQ(store.readInt(keys::kUnit, -1), 0);
-    EXPECT_EQ(store.readInt(lowerLimitKey(1), -1), 3000);
-}
-
 TEST_F(QtSettingsStoreTest, AFailedWriteReportsFailure) {
     QtSettingsStore store(QStringLiteral("/dev/null/gaugemon.conf"), QSettings::IniFormat);
     EXPECT_FALSE(store.writeInt(keys::kUnit, 1));

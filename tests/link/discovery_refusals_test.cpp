@@ -115,15 +115,3 @@ TEST_F(RefusedPorts, EachDiscoveryTellsOnlyItsOwnRefusals) {
     port.refusals.clear();  // the other program has let go
     EXPECT_EQ(discover(), std::vector<std::string>{"No available devices found!"});
 }
-
-TEST_F(RefusedPorts, AFoundInstrumentNeedsNoExplanation) {
-    port.refusals["COM1"] = {PortFailure::PermissionDenied, "/dev/ttyUSB0"};
-    settings.writeInt(app::keys::kHW, 2);
-    port.openable.insert("COM5");
-    port.answer = [](const ScriptedPort::Sent& sent) {
-        return sent.port == "COM5" ? infoAnswerFF(1, 0x02, 8, 1) : std::vector<uint8_t>{};
-    };
-    controller.connectButton();
-    ASSERT_TRUE(clock.runUntil([&] { return state.connected; }, 60'000));
-    EXPECT_TRUE(prompts.messages.empty());
-}
