@@ -93,7 +93,9 @@ void VirtualTimerSchedule::start(int id, int periodMs) {
     if (id < 0 || id > kMaxId) return;
     // The platform treats a period of 0 as the shortest one it has.
     const int period = std::max(periodMs, 1);
-    slots_[id] = {true, period, time_.nowMs() + period, time_.nextSequence()};
+    Slot& slot = slots_[id];
+    const uint64_t sequence = time_.nextSequence();
+    slot = {true, period, time_.nowMs() + period, sequence, sequence, slot.ticking};
 }
 
 void VirtualTimerSchedule::stop(int id) {
@@ -114,7 +116,11 @@ void VirtualTimerSchedule::fire(int id) {
     Slot& slot = slots_[id];
     slot.dueAt = std::max(slot.dueAt + slot.periodMs, time_.nowMs() + 1);
     slot.sequence = time_.nextSequence();
+    if (slot.ticking == slot.started) return;  // still inside its own tick
+    const uint64_t outer = slot.ticking;
+    slot.ticking = slot.started;
     tick(id);
+    slots_[id].ticking = outer;
 }
 
 }  // namespace gaugemon::app

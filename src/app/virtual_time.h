@@ -14,7 +14,10 @@ class VirtualTimerSchedule;
 // Virtual time for tests: a clock that moves only when told, firing the due
 // timers of every attached schedule in time order, one at a time. A tick may
 // advance time itself (a modal dialog in a test), which fires the ticks that
-// fall due meanwhile nested inside it, as a nested message loop does.
+// fall due meanwhile nested inside it, as a nested message loop does. As with
+// the platform's timers, a timer is not fired again inside its own tick: its
+// expiries pass unseen until the tick returns, unless the tick (or one nested
+// in it) started the timer anew.
 class VirtualTime : public Clock {
 public:
     explicit VirtualTime(LocalDateTime start = {2019, 11, 29, 13, 52, 30});
@@ -63,6 +66,8 @@ private:
         int periodMs = 0;
         int64_t dueAt = 0;
         uint64_t sequence = 0;  // orders timers falling due at the same moment
+        uint64_t started = 0;   // tells this start of the timer from earlier ones
+        uint64_t ticking = 0;   // the start whose tick is running, 0 when none
     };
     void fire(int id);
 

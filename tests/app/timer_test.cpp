@@ -161,6 +161,37 @@ TEST_F(VirtualTimeTest, NestedDialogMayOutlastTheOuterAdvance) {
     EXPECT_EQ(time.nowMs(), 1010);
 }
 
+// A box opened inside a repeating timer's tick holds that timer back, as the
+// platform does: its expiries pass unseen and the next one after the box counts.
+TEST_F(VirtualTimeTest, TimerIsNotFiredAgainInsideItsOwnTick) {
+    bool boxShown = false;
+    onTick = [&](int id) {
+        if (id != timer::kBackup || boxShown) return;
+        boxShown = true;
+        time.advanceBy(250);
+    };
+    schedule.start(timer::kBackup, 100);
+    schedule.start(timer::kRequest, 60);
+    time.advanceBy(500);
+    EXPECT_EQ(timesOf(timer::kBackup), (std::vector<int64_t>{100, 400, 500}));
+    // Other timers go on inside the box.
+    EXPECT_EQ(timesOf(timer::kRequest).size(), 8u);
+}
+
+TEST_F(VirtualTimeTest, TimerStartedAnewInsideItsOwnTickFiresNested) {
+    bool boxShown = false;
+    onTick = [&](int id) {
+        if (id != timer::kBackup || boxShown) return;
+        boxShown = true;
+        schedule.start(timer::kBackup, 100);
+        time.advanceBy(250);
+    };
+    schedule.start(timer::kBackup, 100);
+    time.advanceBy(400);
+    EXPECT_EQ(timesOf(timer::kBackup), (std::vector<int64_t>{100, 200, 300, 400}));
+    EXPECT_EQ(fired[1].depth, 2);
+}
+
 TEST_F(VirtualTimeTest, ZeroPeriodIsTheShortestPeriodNotALoopWithoutEnd) {
     schedule.start(timer::kRecord, 0);
     time.advanceBy(5);
@@ -243,6 +274,43 @@ TEST(QtTimerSchedule, TickCarriesTheIdAndAStoppedTimerStaysQuiet) {
     schedule.stop(-3);
     schedule.start(99, 1);
     EXPECT_FALSE(schedule.isRunning(99));
+}
+
+// What the virtual timers copy: a repeating timer whose tick runs a nested
+// loop is not fired inside it, unless the tick started it anew.
+TEST(QtTimerSchedule, TimerIsNotFiredAgainInsideItsOwnTickUnlessStartedAnew) {
+    application();
+    for (const bool startAnew : {false, true}) {
+        QtTimerSchedule schedule;
+        int depth = 0;
+        int nestedBackups = 0;
+        int nestedRequests = 0;
+        QEventLoop outer;
+        schedule.setTickHandler([&](int id) {
+            if (depth > 0) {
+                if (id == timer::kBackup) ++nestedBackups;
+                else ++nestedRequests;
+                return;
+            }
+            ++depth;
+            if (startAnew) schedule.start(timer::kBackup, 1);
+            schedule.start(timer::kRequest, 1);
+            QEventLoop box;  // the message box
+            QTimer closer;
+            QObject::connect(&closer, &QTimer::timeout, &box, [&] {
+                if (nestedRequests >= 20) box.quit();
+            });
+            closer.start(1);
+            box.exec();
+            --depth;
+            outer.quit();
+        });
+        schedule.start(timer::kBackup, 1);
+        outer.exec();
+        schedule.setTickHandler({});
+        if (startAnew) EXPECT_GT(nestedBackups, 0);
+        else EXPECT_EQ(nestedBackups, 0);
+    }
 }
 
 TEST(QtTimerSchedule, RestartReplacesALongPeriodByAShortOne) {
