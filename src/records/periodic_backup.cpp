@@ -5,21 +5,25 @@
 #include "records/recorder.h"
 #include "records/table_file.h"
 #include "records/time_stamp.h"
+#include "records/watchdog_hold.h"
 
 namespace gaugemon::records {
 
 PeriodicBackup::PeriodicBackup(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
                                app::TimerSchedule& timers, const app::Clock& clock, app::Prompts& prompts,
-                               std::string directory)
+                               const ReadingWatch& watch, std::string directory)
     : table_(table),
       codes_(codes),
       sources_(sources),
       timers_(timers),
       clock_(clock),
       prompts_(prompts),
+      watch_(watch),
       directory_(std::move(directory)) {}
 
 void PeriodicBackup::setBoxTicked(bool ticked) {
+    // Ticking the box anew is a new request: a failure is worth telling again.
+    if (ticked && !ticked_) failureReported_ = false;
     ticked_ = ticked;
     if (ticked) timers_.start(app::timer::kBackup, kPeriodMs);
     else timers_.stop(app::timer::kBackup);
@@ -38,16 +42,27 @@ std::string PeriodicBackup::pathFor(const app::LocalDateTime& time) const {
 void PeriodicBackup::onBackupTimer() {
     if (!table_.rowsSinceBackup()) return;
     table_.setRowsSinceBackup(false);
-    // A long write is not silence of the instrument.
-    if (sources_.connected()) timers_.stop(app::timer::kWatchdog);
-    lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), kTabFormat, pathFor(clock_.localNow()));
-    if (sources_.connected()) timers_.start(app::timer::kWatchdog, kWatchdogMs);
-    if (lastResult_.ok) return;
+    {
+        // A long write is not silence of the instrument.
+        WatchdogHold hold(timers_, sources_, watch_);
+        lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), kTabFormat, pathFor(clock_.localNow()));
+    }
+    if (lastResult_.ok) {
+        failureReported_ = false;
+        return;
+    }
     table_.setRowsSinceBackup(true);
-    if (reporting_) return;
-    reporting_ = true;
+    reportFailure();
+}
+
+void PeriodicBackup::reportFailure() {
+    if (failureReported_) return;
+    failureReported_ = true;
+    // The platform does not fire a timer again inside its own tick, and the
+    // box may stay open for hours on an unattended station: timer 7 is
+    // started anew so that its ticks, and the retries, go on behind the box.
+    timers_.start(app::timer::kBackup, kPeriodMs);
     prompts_.showMessage(fileErrorMessage(lastResult_, sources_.language()));
-    reporting_ = false;
 }
 
 }  // namespace gaugemon::records

@@ -5,6 +5,7 @@
 #include "app/prompts.h"
 #include "app/timer_schedule.h"
 #include "records/atomic_file.h"
+#include "records/reading_watch.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
 #include "records/workpiece_codes.h"
@@ -14,14 +15,16 @@ namespace gaugemon::records {
 // While the "60 sec Save" box is ticked, timer 7 rewrites the day's backup
 // file "bak" + YYYYMMDD + ".xls" in the program's directory (tab-separated,
 // header in the language of the moment, every row) whenever rows were added
-// since the last backup. A failed backup is tried again at the next tick.
+// since the last backup. A failed backup is tried again at every tick, also
+// while its message is shown; the message comes once until a backup succeeds.
 class PeriodicBackup {
 public:
     static constexpr int kPeriodMs = 60000;
 
     // `directory`: the directory of the executable.
     PeriodicBackup(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                   app::TimerSchedule& timers, const app::Clock& clock, app::Prompts& prompts, std::string directory);
+                   app::TimerSchedule& timers, const app::Clock& clock, app::Prompts& prompts,
+                   const ReadingWatch& watch, std::string directory);
 
     void setBoxTicked(bool ticked);
     bool boxTicked() const { return ticked_; }
@@ -34,15 +37,18 @@ public:
     const FileWriteResult& lastResult() const { return lastResult_; }
 
 private:
+    void reportFailure();
+
     RecordTable& table_;
     const WorkpieceCodes& codes_;
     const RecordSources& sources_;
     app::TimerSchedule& timers_;
     const app::Clock& clock_;
     app::Prompts& prompts_;
+    const ReadingWatch& watch_;
     std::string directory_;
     bool ticked_ = false;
-    bool reporting_ = false;  // an error box is open; nested ticks do not open another
+    bool failureReported_ = false;  // told once until a backup succeeds
     FileWriteResult lastResult_;
 };
 

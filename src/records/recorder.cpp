@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "records/record_texts.h"
+#include "records/watchdog_hold.h"
 
 namespace gaugemon::records {
 
@@ -17,7 +18,7 @@ int64_t autoPeriodFromSeconds(float seconds) {
 
 Recorder::Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources,
                    app::TimerSchedule& timers, app::SettingsStore& store, app::Prompts& prompts,
-                   const app::Clock& clock)
+                   const app::Clock& clock, ReadingWatch& watch)
     : table_(table),
       codes_(codes),
       sources_(sources),
@@ -25,6 +26,7 @@ Recorder::Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSource
       store_(store),
       prompts_(prompts),
       clock_(clock),
+      watch_(watch),
       autoPeriodMs_(store.readInt(app::keys::kRecTime, app::defaults::kRecTime)) {}
 
 const char* Recorder::manualButtonText(app::Language language) const {
@@ -128,7 +130,13 @@ void Recorder::reportBlocked(AppendResult result, const RowInput& input) {
     }
 }
 
+void Recorder::onReadingArrived() {
+    watch_.noteReading();
+}
+
 RecordRequestOutcome Recorder::onInstrumentRecordRequest() {
+    // The request comes in a valid reading answer.
+    onReadingArrived();
     if (state_ != RecordingState::Idle) return RecordRequestOutcome::Ignored;
     state_ = RecordingState::SinglePending;
     if (codes_.enabled()) {
@@ -142,7 +150,7 @@ RecordRequestOutcome Recorder::onInstrumentRecordRequest() {
 void Recorder::runCodeStep() {
     if (!codeInputRequest_) return;
     // The dialog may stay open for long; the instrument is not silent meanwhile.
-    timers_.stop(app::timer::kWatchdog);
+    WatchdogHold hold(timers_, sources_, watch_);
     codeInputRequest_ = false;
     codes_.setCurrentCode(askWorkpieceCode(prompts_, sources_.language()));
     // Automatic recording started while the dialog was open goes on at its
@@ -151,7 +159,6 @@ void Recorder::runCodeStep() {
         state_ = RecordingState::SinglePending;
         timers_.start(app::timer::kRecord, kSingleRecordDelayMs);
     }
-    if (sources_.connected()) timers_.start(app::timer::kWatchdog, kWatchdogMs);
 }
 
 void Recorder::modifyCode(std::optional<uint32_t> selectedRow) {
@@ -178,10 +185,15 @@ void Recorder::modifyCode(std::optional<uint32_t> selectedRow) {
     timers_.start(app::timer::kRecord, kSingleRecordDelayMs);
 }
 
+void Recorder::onConnected() {
+    watch_.start();
+}
+
 void Recorder::onDisconnect() {
     stopRecordTimer();
     state_ = RecordingState::Idle;
     codeInputRequest_ = false;
+    watch_.stop();
 }
 
 void Recorder::applyPendingEdit() {

@@ -6,6 +6,7 @@
 #include "app/prompts.h"
 #include "app/settings_store.h"
 #include "app/timer_schedule.h"
+#include "records/reading_watch.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
 #include "records/workpiece_codes.h"
@@ -23,7 +24,6 @@ enum class RecordRequestOutcome : uint8_t {
 enum class AutoOutcome : uint8_t { Started, Stopped, PeriodTooShort, PeriodTooLong };
 
 inline constexpr int kSingleRecordDelayMs = 10;
-inline constexpr int kWatchdogMs = 5000;
 inline constexpr int32_t kMinAutoPeriodMs = 100;
 inline constexpr int32_t kMaxAutoPeriodMs = 86'400'000;
 
@@ -34,15 +34,17 @@ int64_t autoPeriodFromSeconds(float seconds);
 // Rows enter the table only through the record timer (3). A single row is
 // asked for by the Manual button or by the instrument, automatic rows come
 // every `autoPeriodMs`; a workpiece code is asked for first when code input
-// is on. The main window routes the buttons, timer 3 and the end of every
-// answer tick here and refreshes its controls afterwards.
+// is on. The main window routes the buttons, timer 3, every reading and the
+// end of every answer tick here and refreshes its controls afterwards.
 class Recorder {
 public:
     Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources, app::TimerSchedule& timers,
-             app::SettingsStore& store, app::Prompts& prompts, const app::Clock& clock);
+             app::SettingsStore& store, app::Prompts& prompts, const app::Clock& clock, ReadingWatch& watch);
 
     // The Manual / Stop Auto button.
     void pressManual();
+    // A valid reading answer was decoded.
+    void onReadingArrived();
     // The automatic box changed; `periodSeconds` is the period field as read.
     // Unless Started or Stopped, the box must be shown unticked again.
     AutoOutcome setAutomatic(bool ticked, float periodSeconds);
@@ -56,6 +58,8 @@ public:
     void runCodeStep();
     // The Set Code button, with the row marked in the list (if any).
     void modifyCode(std::optional<uint32_t> selectedRow);
+    // A connection was made: its readings are awaited from now.
+    void onConnected();
     // Disconnect ends any recording.
     void onDisconnect();
     // The operator has just been told why rows cannot be added (at Connect).
@@ -83,6 +87,7 @@ private:
     app::SettingsStore& store_;
     app::Prompts& prompts_;
     const app::Clock& clock_;
+    ReadingWatch& watch_;
 
     RecordingState state_ = RecordingState::Idle;
     int32_t autoPeriodMs_;

@@ -12,10 +12,12 @@ bool confirmClose(const RecordTable& table, app::Prompts& prompts, app::Language
 }
 
 Records::Records(const RecordsSeams& seams)
-    : codes(seams.store),
-      recorder(table, codes, seams.sources, seams.timers, seams.store, seams.prompts, seams.clock),
-      backup(table, codes, seams.sources, seams.timers, seams.clock, seams.prompts, seams.backupDirectory),
-      exporter(table, codes, seams.sources, seams.timers, seams.prompts),
+    : readingWatch(seams.clock),
+      codes(seams.store),
+      recorder(table, codes, seams.sources, seams.timers, seams.store, seams.prompts, seams.clock, readingWatch),
+      backup(table, codes, seams.sources, seams.timers, seams.clock, seams.prompts, readingWatch,
+             seams.backupDirectory),
+      exporter(table, codes, seams.sources, seams.timers, seams.prompts, readingWatch),
       prompts_(seams.prompts),
       sources_(seams.sources) {}
 
@@ -35,6 +37,7 @@ ColumnPreparation Records::onConnected(unsigned probeCount) {
     const app::Language language = sources_.language();
     const TableLayout wanted{std::clamp<unsigned>(probeCount, 1, link::kMaxProbes), codes.enabled(), language};
     const ColumnPreparation preparation = table.prepareColumns(wanted);
+    recorder.onConnected();
     if (preparation.outcome == PrepareOutcome::KeptRowsOfOtherLayout) {
         recorder.noteBlockedReported();
         prompts_.showMessage(layoutChangeMessage(preparation, language));

@@ -6,6 +6,7 @@
 #include "app/settings_store.h"
 #include "app/timer_schedule.h"
 #include "records/periodic_backup.h"
+#include "records/reading_watch.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
 #include "records/recorder.h"
@@ -42,9 +43,12 @@ public:
     ColumnPreparation onConnected(unsigned probeCount);
     // Disconnect: ends recording and the backup box.
     void onDisconnect();
+    // A valid reading answer was decoded (the display update of the answer tick).
+    void onReadingArrived() { recorder.onReadingArrived(); }
     bool confirmClose();
 
     RecordTable table;
+    ReadingWatch readingWatch;
     WorkpieceCodes codes;
     Recorder recorder;
     PeriodicBackup backup;

@@ -4,25 +4,28 @@
 #include "records/record_texts.h"
 #include "records/recorder.h"
 #include "records/table_file.h"
+#include "records/watchdog_hold.h"
 
 namespace gaugemon::records {
 
 WorksheetExport::WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                                 app::TimerSchedule& timers, app::Prompts& prompts)
-    : table_(table), codes_(codes), sources_(sources), timers_(timers), prompts_(prompts) {}
+                                 app::TimerSchedule& timers, app::Prompts& prompts, const ReadingWatch& watch)
+    : table_(table), codes_(codes), sources_(sources), timers_(timers), prompts_(prompts), watch_(watch) {}
 
 ExportOutcome WorksheetExport::run() {
     const auto choice = prompts_.askSaveFile(sources_.language(), kExportDefaultName);
     if (!choice || choice->path.empty()) return ExportOutcome::Cancelled;
 
-    // A long write, and the message after it, are not silence of the instrument.
-    if (sources_.connected()) timers_.stop(app::timer::kWatchdog);
-    lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), formatForFilter(choice->filterIndex),
-                                 choice->path);
-    const app::Language language = sources_.language();
-    prompts_.showMessage(lastResult_.ok ? std::string(app::pick(language, text::kExportDoneEn, text::kExportDoneZh))
-                                        : fileErrorMessage(lastResult_, language));
-    if (sources_.connected()) timers_.start(app::timer::kWatchdog, kWatchdogMs);
+    {
+        // A long write, and the message after it, are not silence of the instrument.
+        WatchdogHold hold(timers_, sources_, watch_);
+        lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), formatForFilter(choice->filterIndex),
+                                     choice->path);
+        const app::Language language = sources_.language();
+        prompts_.showMessage(lastResult_.ok
+                                 ? std::string(app::pick(language, text::kExportDoneEn, text::kExportDoneZh))
+                                 : fileErrorMessage(lastResult_, language));
+    }
     return lastResult_.ok ? ExportOutcome::Written : ExportOutcome::Failed;
 }
 

@@ -2,6 +2,7 @@
 #include "app/prompts.h"
 #include "app/timer_schedule.h"
 #include "records/atomic_file.h"
+#include "records/reading_watch.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
 #include "records/workpiece_codes.h"
@@ -16,7 +17,7 @@ enum class ExportOutcome : uint8_t { Cancelled, Written, Failed };
 class WorksheetExport {
 public:
     WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                    app::TimerSchedule& timers, app::Prompts& prompts);
+                    app::TimerSchedule& timers, app::Prompts& prompts, const ReadingWatch& watch);
 
     ExportOutcome run();
     const FileWriteResult& lastResult() const { return lastResult_; }
@@ -27,6 +28,7 @@ private:
     const RecordSources& sources_;
     app::TimerSchedule& timers_;
     app::Prompts& prompts_;
+    const ReadingWatch& watch_;
     FileWriteResult lastResult_;
 };
 

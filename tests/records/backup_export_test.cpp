@@ -94,7 +94,8 @@ TEST(Backup, FailedWriteKeepsTheOldFileReportsOnceAndRetriesWithoutNewRows) {
     // A directory where the temporary file must go: every write fails.
     const auto blocked = rig.dir / "blocked";
     std::filesystem::create_directory(blocked);
-    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts, (blocked / "gone").string());
+    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
+                          rig.records->readingWatch, (blocked / "gone").string());
     rig.timers.setTickHandler([&](int id) {
         if (id == app::timer::kBackup) backup.onBackupTimer();
         else rig.records->onTimer(id);
@@ -118,6 +119,74 @@ TEST(Backup, FailedWriteKeepsTheOldFileReportsOnceAndRetriesWithoutNewRows) {
     EXPECT_TRUE(backup.lastResult().ok);
     EXPECT_TRUE(std::filesystem::exists(blocked / "gone" / "bak20191129.xls"));
     EXPECT_FALSE(rig.table().rowsSinceBackup());
+}
+
+// An unattended station: the error box stays open for hours. The backup keeps
+// its minute meanwhile and succeeds as soon as it can.
+TEST(Backup, FailedBackupIsRetriedEveryMinuteWhileItsMessageIsOpen) {
+    RecordsRig rig;
+    rig.connect();
+    const auto dir = rig.dir / "later";
+    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
+                          rig.records->readingWatch, dir.string());
+    rig.timers.setTickHandler([&](int id) {
+        if (id == app::timer::kBackup) backup.onBackupTimer();
+        else rig.records->onTimer(id);
+    });
+    backup.setBoxTicked(true);
+    recordOne(rig);
+    bool writtenWhileOpen = false;
+    rig.prompts.whileOpen = [&] {
+        rig.time.advanceBy(150'000);
+        std::filesystem::create_directory(dir);
+        rig.time.advanceBy(60'000);
+        writtenWhileOpen = std::filesystem::exists(dir / "bak20191129.xls");
+    };
+    rig.time.advanceBy(60'000);
+    EXPECT_TRUE(writtenWhileOpen);
+    EXPECT_EQ(rig.prompts.messages.size(), 1u);
+    EXPECT_EQ(rig.timers.periodOf(app::timer::kBackup), PeriodicBackup::kPeriodMs);
+
+    // Once a backup has succeeded, the next failure is told again, once.
+    std::filesystem::remove_all(dir);
+    recordOne(rig);
+    rig.time.advanceBy(3 * 60'000);
+    EXPECT_EQ(rig.prompts.messages.size(), 2u);
+}
+
+// Each backup tick used to re-arm the watchdog: a lost line then showed one
+// more "Device disconnected" a minute.
+TEST(Backup, DoesNotRearmAWatchdogThatHasFired) {
+    RecordsRig rig;
+    rig.connect();
+    const auto blocked = rig.dir / "missing";  // every backup fails and is retried
+    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
+                          rig.records->readingWatch, blocked.string());
+    rig.timers.setTickHandler([&](int id) {
+        if (id == app::timer::kWatchdog) return rig.watchdogTick();
+        if (id == app::timer::kBackup) backup.onBackupTimer();
+        else rig.records->onTimer(id);
+    });
+    backup.setBoxTicked(true);
+    recordOne(rig);
+    rig.time.advanceBy(1000);
+    rig.instrumentAnswers = false;
+    rig.time.advanceBy(10 * 60'000);
+    EXPECT_EQ(rig.disconnectNotices, 1);
+    EXPECT_FALSE(rig.timers.isRunning(app::timer::kWatchdog));
+}
+
+TEST(Export, DoesNotRearmAWatchdogThatHasFired) {
+    RecordsRig rig;
+    rig.connect();
+    rig.time.advanceBy(1000);
+    rig.instrumentAnswers = false;
+    rig.time.advanceBy(6000);
+    ASSERT_EQ(rig.disconnectNotices, 1);
+    rig.prompts.saveChoices = {app::SaveChoice{(rig.dir / "a.xls").string(), 0}};
+    ASSERT_EQ(rig.records->exporter.run(), ExportOutcome::Written);
+    rig.time.advanceBy(60'000);
+    EXPECT_EQ(rig.disconnectNotices, 1);
 }
 
 TEST(Backup, DisconnectUnticksTheBoxAndNothingMoreIsWritten) {
@@ -158,6 +227,7 @@ TEST(Export, WritesTheChosenFormatAndSaysSoInTheLanguageOfTheMoment) {
 TEST(Export, CancelWritesNothingAndSaysNothing) {
     RecordsRig rig;
     rig.connect();
+    rig.instrumentAnswers = false;
     rig.timers.start(app::timer::kWatchdog, 5000);
     rig.time.advanceBy(1000);
     EXPECT_EQ(rig.records->exporter.run(), ExportOutcome::Cancelled);

@@ -65,7 +65,8 @@ TEST(AutomaticPeriod, RefusalIsInTheLanguageOfTheMoment) {
 TEST(AutomaticPeriod, StoredPeriodFillsTheField) {
     RecordsRig rig;
     rig.store.writeInt(app::keys::kRecTime, 1500);
-    Recorder recorder(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.store, rig.prompts, rig.time);
+    Recorder recorder(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.store, rig.prompts, rig.time,
+                      rig.records->readingWatch);
     EXPECT_EQ(recorder.autoPeriodMs(), 1500);
     EXPECT_FLOAT_EQ(recorder.periodFieldSeconds(), 1.5f);
 }
@@ -276,6 +277,23 @@ TEST(CodeInput, AutomaticStartedWhileACodeWaitsKeepsItsPeriod) {
     rig.time.advanceBy(400);
     ASSERT_EQ(rig.rows(), 2u);
     EXPECT_EQ(rig.table().row(1).code(), "K9");
+}
+
+// Readings re-armed the watchdog inside the code dialog, then the line fell
+// silent and the watchdog told so: the dialog's end does not tell it again.
+TEST(CodeInput, DialogDoesNotRearmAWatchdogThatExpiredWhileItWasOpen) {
+    RecordsRig rig(true);
+    rig.connect();
+    rig.time.advanceBy(1000);
+    rig.recorder().pressManual();
+    rig.prompts.whileOpen = [&] {
+        rig.time.advanceBy(1000);
+        rig.instrumentAnswers = false;
+        rig.time.advanceBy(8000);
+    };
+    rig.answerTick();
+    rig.time.advanceBy(60'000);
+    EXPECT_EQ(rig.disconnectNotices, 1);
 }
 
 TEST(FullTable, PendingRowIsRecordedAfterClearing) {

@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+
+#include "app/clock.h"
+
+namespace gaugemon::records {
+
+// The link's watchdog period: this long without a valid answer and the line
+// counts as lost.
+inline constexpr int kWatchdogMs = 5000;
+
+// When the last valid reading of the connection arrived, on the monotonic
+// clock. The value texts a row copies are only as new as that reading: once
+// none has come for the watchdog period (instrument off, cable pulled, a
+// flood of garbage), they are a frozen picture, not a measurement.
+class ReadingWatch {
+public:
+    explicit ReadingWatch(const app::Clock& clock) : clock_(clock) {}
+
+    // A connection was made: its first reading has the watchdog period to come.
+    void start() { sinceMs_ = clock_.nowMs(); }
+    void stop() { sinceMs_.reset(); }
+    void noteReading() {
+        sinceMs_ = clock_.nowMs();
+        ++readings_;
+    }
+
+    // Watching, and the last reading (or the connection) is younger than the
+    // watchdog period.
+    bool current() const { return sinceMs_ && clock_.nowMs() - *sinceMs_ < kWatchdogMs; }
+    // Readings noted so far; tells whether any arrived during a step.
+    uint64_t readings() const { return readings_; }
+
+private:
+    const app::Clock& clock_;
+    std::optional<int64_t> sinceMs_;
+    uint64_t readings_ = 0;
+};
+
+}  // namespace gaugemon::records
