@@ -20,6 +20,10 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTableView>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/chart_view.h"
 #include "app/field_parsing.h"
@@ -48,6 +52,38 @@ int slotOf(int id) {
 
 constexpr int kLogoDelayMs = 100;
 constexpr int kLogoAfterResizeMs = 10;
+// The logo is read again at every resize; a file larger than any logo is not
+// read at all rather than stall the window each time.
+constexpr off_t kLargestLogoBytes = 16 * 1024 * 1024;
+
+struct LogoFile {
+    bool opened = false;  // a regular file that could be opened for reading
+    QByteArray bytes;     // empty when it could not be read or is too large
+};
+
+// Only a regular file is a logo. It is opened without blocking, since opening
+// a FIFO or a device put in its place would wait for a writer for good, and
+// checked on the open descriptor, so nothing can be swapped in between.
+LogoFile readLogoFile(const QString& path) {
+    LogoFile logo;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return logo;
+    struct stat info {};
+    logo.opened = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (logo.opened && info.st_size > 0 && info.st_size <= kLargestLogoBytes) {
+        logo.bytes.resize(static_cast<qsizetype>(info.st_size));
+        qsizetype filled = 0;
+        while (filled < logo.bytes.size()) {
+            const ssize_t got = ::read(fd, logo.bytes.data() + filled, static_cast<size_t>(logo.bytes.size() - filled));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            filled += got;
+        }
+        logo.bytes.truncate(filled);
+    }
+    ::close(fd);
+    return logo;
+}
 
 }  // namespace
 
@@ -335,13 +371,13 @@ void MonitorDialog::logoTick() {
     const QWidget* zeroAll = control(c::kZeroAll);
     const QPoint at = zeroAll ? QPoint(zeroAll->x() + 99, zeroAll->y() - 1) : QPoint(520, 445);
     const QString path = QString::fromStdString(seams_.executableDir) + QStringLiteral("Dat/Res/logo.bmp");
-    QFile file(path);
-    logoShown_ = file.open(QIODevice::ReadOnly);
-    if (logoShown_) {
-        const QPixmap pixmap(path);
+    const LogoFile file = readLogoFile(path);
+    logoShown_ = file.opened;
+    QPixmap pixmap;
+    if (logoShown_ && pixmap.loadFromData(file.bytes)) {
         logo_->setPixmap(pixmap);
         logo_->setGeometry(QRect(at, pixmap.size()));
-        logo_->setVisible(!pixmap.isNull());
+        logo_->show();
         logo_->raise();
     } else {
         logo_->hide();

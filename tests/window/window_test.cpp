@@ -4,8 +4,14 @@
 
 #include <QTableView>
 #include <QTableWidget>
+#include <condition_variable>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "app/chart_view.h"
 #include "app/code_input_dialog.h"
@@ -727,6 +733,48 @@ TEST_F(Dialogs, TheLogoBesideTheExecutableIsDrawnAfterStart) {
     EXPECT_TRUE(window->logoShown());
     clock.advanceBy(1);
     EXPECT_FALSE(window->logoShown());
+}
+
+// A FIFO in the logo's place blocks a plain open for reading until a writer
+// comes. Should the window wait in it, a writer arrives after a while so that
+// the test fails instead of hanging.
+TEST_F(Dialogs, AFifoInPlaceOfTheLogoNeitherHangsTheWindowNorCountsAsALogo) {
+    std::filesystem::create_directories(directory() / "Dat/Res");
+    const std::string fifo = (directory() / "Dat/Res/logo.bmp").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::thread rescue([&] {
+        std::unique_lock lock(mutex);
+        auto wait = std::chrono::seconds(20);
+        while (!finished.wait_for(lock, wait, [&] { return done; })) {
+            // Every open of the FIFO waits for its own writer.
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) ::close(writer);
+            wait = std::chrono::seconds(1);
+        }
+    });
+    open();
+    clock.advanceBy(100);
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    finished.notify_one();
+    rescue.join();
+    EXPECT_FALSE(window->logoShown());
+    // A link to a real bitmap is still a logo.
+    QImage logo(8, 8, QImage::Format_RGB32);
+    logo.fill(Qt::blue);
+    const QString real = QString::fromStdString((directory() / "real.bmp").string());
+    ASSERT_TRUE(logo.save(real, "BMP"));
+    std::filesystem::remove(fifo);
+    std::filesystem::create_symlink(real.toStdString(), fifo);
+    window->resize(window->width() + 10, window->height());
+    QApplication::processEvents();
+    clock.advanceBy(10);
+    EXPECT_TRUE(window->logoShown());
 }
 
 TEST_F(Dialogs, NoLogoFileDrawsNothing) {
