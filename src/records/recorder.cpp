@@ -38,6 +38,10 @@ void Recorder::pressManual() {
     if (!sources_.connected()) return;
     switch (state_) {
         case RecordingState::Idle:
+            if (!watch_.current()) {
+                reportNoReadings();
+                break;
+            }
             if (codes_.enabled()) {
                 codeInputRequest_ = true;
             } else {
@@ -93,6 +97,10 @@ void Recorder::onRecordTimer() {
     // rows of another layout: nothing now; a pending single row waits for
     // the next tick that can record it.
     if (!sources_.connected() || !sources_.readingsShown()) return;
+    if (!watch_.current()) {
+        reportNoReadings();
+        return;
+    }
     const RowInput input{sources_.probeCount(), codes_.enabled(), sources_.valueTexts(), sources_.anyNg(),
                          sources_.language(),   codes_.currentCode(), clock_.localNow()};
     const AppendResult result = table_.appendRow(input);
@@ -130,8 +138,20 @@ void Recorder::reportBlocked(AppendResult result, const RowInput& input) {
     }
 }
 
+void Recorder::reportNoReadings() {
+    if (noReadingsReported_) return;
+    noReadingsReported_ = true;
+    // The box may stay open long on an unattended station: timer 3 is
+    // started anew so that its ticks go on behind the box and recording
+    // resumes with the next reading, not with the operator's click.
+    if (state_ != RecordingState::Idle) restoreRecordTimer();
+    const app::Language language = sources_.language();
+    prompts_.showMessage(app::pick(language, text::kNoReadingsEn, text::kNoReadingsZh));
+}
+
 void Recorder::onReadingArrived() {
     watch_.noteReading();
+    noReadingsReported_ = false;
 }
 
 RecordRequestOutcome Recorder::onInstrumentRecordRequest() {
@@ -187,6 +207,7 @@ void Recorder::modifyCode(std::optional<uint32_t> selectedRow) {
 
 void Recorder::onConnected() {
     watch_.start();
+    noReadingsReported_ = false;
 }
 
 void Recorder::onDisconnect() {

@@ -34,8 +34,11 @@ int64_t autoPeriodFromSeconds(float seconds);
 // Rows enter the table only through the record timer (3). A single row is
 // asked for by the Manual button or by the instrument, automatic rows come
 // every `autoPeriodMs`; a workpiece code is asked for first when code input
-// is on. The main window routes the buttons, timer 3, every reading and the
-// end of every answer tick here and refreshes its controls afterwards.
+// is on. A row is only taken from a reading younger than the watchdog period:
+// while none arrives, automatic rows pause, Manual is refused, a pending row
+// waits, and the operator is told once. The main window routes the buttons,
+// timer 3, every reading and the end of every answer tick here and refreshes
+// its controls afterwards.
 class Recorder {
 public:
     Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources, app::TimerSchedule& timers,
@@ -79,6 +82,8 @@ private:
     void restoreRecordTimer();
     void stopRecordTimer();
     void reportBlocked(AppendResult result, const RowInput& input);
+    // Tells the operator, once per silence, that no row is taken meanwhile.
+    void reportNoReadings();
 
     RecordTable& table_;
     WorkpieceCodes& codes_;
@@ -92,7 +97,8 @@ private:
     RecordingState state_ = RecordingState::Idle;
     int32_t autoPeriodMs_;
     bool codeInputRequest_ = false;
-    bool blockedReported_ = false;  // told once until a row can be added again
+    bool blockedReported_ = false;     // told once until a row can be added again
+    bool noReadingsReported_ = false;  // told once until the next reading
 };
 
 }  // namespace gaugemon::records

@@ -279,6 +279,90 @@ TEST(CodeInput, AutomaticStartedWhileACodeWaitsKeepsItsPeriod) {
     EXPECT_EQ(rig.table().row(1).code(), "K9");
 }
 
+// A silent line (instrument off, cable pulled, garbage only) leaves the last
+// value texts on screen; rows copied from them would pass for measurements.
+TEST(SilentLine, AutomaticRowsPauseWhileNoReadingArrivesAndResumeWithTheNextOneBehindTheMessage) {
+    RecordsRig rig;
+    rig.connect();
+    rig.recorder().setAutomatic(true, 0.1f);
+    rig.time.advanceBy(1000);
+    ASSERT_EQ(rig.rows(), 10u);
+    rig.instrumentAnswers = false;  // the last reading came at 1000 ms
+    uint32_t rowsInsideTheBox = 0;
+    rig.prompts.whileOpen = [&] {
+        rig.time.advanceBy(20'000);
+        EXPECT_EQ(rig.rows(), 59u) << "rows only from readings younger than 5 s";
+        rig.instrumentAnswers = true;
+        rig.time.advanceBy(1000);
+        rowsInsideTheBox = rig.rows();
+    };
+    rig.time.advanceBy(10'000);
+    EXPECT_GE(rowsInsideTheBox, 59u + 9u) << "recording resumes without waiting for the operator's click";
+    EXPECT_TRUE(rig.recorder().automaticTicked());
+    // Told once for the whole silence, whatever the box nested.
+    EXPECT_EQ(rig.prompts.messages, std::vector<std::string>(1, text::kNoReadingsEn));
+}
+
+TEST(SilentLine, ManualIsRefusedAndTheOperatorToldOncePerSilence) {
+    RecordsRig rig;
+    rig.sources.lang = Language::Chinese;
+    rig.connect();
+    rig.instrumentAnswers = false;  // no reading at all since Connect
+    rig.time.advanceBy(kWatchdogMs);
+    rig.recorder().pressManual();
+    rig.recorder().pressManual();
+    EXPECT_EQ(rig.recorder().state(), RecordingState::Idle);
+    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+    rig.time.advanceBy(1000);
+    EXPECT_EQ(rig.rows(), 0u);
+    EXPECT_EQ(rig.prompts.messages, std::vector<std::string>(1, text::kNoReadingsZh));
+
+    rig.instrumentAnswers = true;
+    rig.time.advanceBy(100);
+    rig.recorder().pressManual();
+    rig.time.advanceBy(10);
+    EXPECT_EQ(rig.rows(), 1u);
+
+    rig.instrumentAnswers = false;  // a second silence is told again
+    rig.time.advanceBy(kWatchdogMs);
+    rig.recorder().pressManual();
+    EXPECT_EQ(rig.prompts.messages.size(), 2u);
+}
+
+// The foot switch's row waits behind the code dialog; if the line falls
+// silent meanwhile, it waits for a reading instead of copying a frozen one.
+TEST(SilentLine, PendingRowWaitsForTheNextReading) {
+    RecordsRig rig(true);
+    rig.connect();
+    rig.prompts.codes = {"P1"};
+    rig.recorder().onInstrumentRecordRequest();
+    rig.prompts.whileOpen = [&] {
+        rig.instrumentAnswers = false;
+        rig.time.advanceBy(8000);
+    };
+    rig.answerTick();
+    rig.time.advanceBy(1000);
+    EXPECT_EQ(rig.rows(), 0u);
+    EXPECT_EQ(rig.recorder().state(), RecordingState::SinglePending);
+    rig.instrumentAnswers = true;
+    rig.time.advanceBy(100);
+    ASSERT_EQ(rig.rows(), 1u);
+    EXPECT_EQ(rig.table().row(0).code(), "P1");
+    EXPECT_EQ(rig.recorder().state(), RecordingState::Idle);
+}
+
+// A record request arrives inside a valid reading answer: it ends a silence.
+TEST(SilentLine, RecordRequestOfTheInstrumentIsTakenAfterASilence) {
+    RecordsRig rig;
+    rig.connect();
+    rig.instrumentAnswers = false;
+    rig.time.advanceBy(2 * kWatchdogMs);
+    EXPECT_EQ(rig.recorder().onInstrumentRecordRequest(), RecordRequestOutcome::TimerStarted);
+    rig.time.advanceBy(10);
+    EXPECT_EQ(rig.rows(), 1u);
+    EXPECT_TRUE(rig.prompts.messages.empty());
+}
+
 // Readings re-armed the watchdog inside the code dialog, then the line fell
 // silent and the watchdog told so: the dialog's end does not tell it again.
 TEST(CodeInput, DialogDoesNotRearmAWatchdogThatExpiredWhileItWasOpen) {
