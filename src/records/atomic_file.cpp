@@ -1,10 +1,12 @@
 #include "records/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -12,51 +14,110 @@ namespace gaugemon::records {
 
 namespace {
 constexpr int kTempNameAttempts = 100;
+constexpr size_t kRandomSuffixLength = 12;
+constexpr size_t kOldSuffixDigits = 2;  // earlier versions numbered their attempts 0..99
+constexpr std::string_view kTempMarker = ".tmp";
+constexpr std::string_view kSuffixAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-// Opens a new file beside the target; -1 with errno set when none can be made.
-int openTemporary(const std::filesystem::path& target, std::string& tempPath) {
+std::filesystem::path directoryOf(const std::filesystem::path& target) {
     std::filesystem::path dir = target.parent_path();
-    if (dir.empty()) dir = ".";
-    const std::string stem = "." + target.filename().string() + ".tmp";
+    return dir.empty() ? std::filesystem::path(".") : dir;
+}
+
+// A suffix nobody can guess in advance, so no name can be taken before the
+// station needs it.
+bool randomSuffix(std::string& suffix) {
+    unsigned char bytes[kRandomSuffixLength];
+    if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return false;
+    suffix.clear();
+    for (unsigned char b : bytes) suffix.push_back(kSuffixAlphabet[b % kSuffixAlphabet.size()]);
+    return true;
+}
+
+// Opens a new file beside the target, named ".<name>.tmp<pid>-<random>"; -1
+// with errno set when none can be made. The pid in the name tells a later
+// run whether the writer still lives.
+int openTemporary(const std::filesystem::path& target, std::string& tempPath) {
+    const std::string stem = "." + target.filename().string() + std::string(kTempMarker) +
+                             std::to_string(::getpid()) + "-";
+    std::string suffix;
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        tempPath = (dir / (stem + std::to_string(::getpid()) + "-" + std::to_string(attempt))).string();
+        if (!randomSuffix(suffix)) return -1;
+        tempPath = (directoryOf(target) / (stem + suffix)).string();
+        // O_EXCL: never an existing file, nor a link planted under the name.
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
 }
 
+bool consistsOf(std::string_view text, std::string_view alphabet) {
+    return text.find_first_not_of(alphabet) == std::string_view::npos;
+}
+
+bool isTemporarySuffix(std::string_view suffix) {
+    if (suffix.size() == kRandomSuffixLength) return consistsOf(suffix, kSuffixAlphabet);
+    return !suffix.empty() && suffix.size() <= kOldSuffixDigits && consistsOf(suffix, "0123456789");
+}
+
+// The pid of the writer when `name` is one of the station's temporary names
+// (".<name>.tmp<pid>-<suffix>"), else 0.
+pid_t temporaryOwner(std::string_view name) {
+    if (name.empty() || name.front() != '.') return 0;
+    const size_t dash = name.rfind('-');
+    if (dash == std::string_view::npos || !isTemporarySuffix(name.substr(dash + 1))) return 0;
+    size_t digits = dash;
+    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
+    const std::string_view pid = name.substr(digits, dash - digits);
+    // At least one character of the target's name between the dot and ".tmp".
+    if (pid.empty() || pid.size() > 9 || digits < kTempMarker.size() + 2) return 0;
+    if (name.substr(digits - kTempMarker.size(), kTempMarker.size()) != kTempMarker) return 0;
+    pid_t owner = 0;
+    for (char c : pid) owner = owner * 10 + (c - '0');
+    return owner;
+}
+
+bool processGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+// Removes what writers killed part-way left in `dir`: the station's own
+// temporary files, of this user, whose process no longer runs. A file of a
+// running station may be its write in progress and stays.
+void removeStaleTemporaries(const std::filesystem::path& dir) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        const std::filesystem::path& path = it->path();
+        const pid_t owner = temporaryOwner(path.filename().string());
+        if (owner <= 0 || owner == ::getpid() || !processGone(owner)) continue;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        ::unlink(path.c_str());
+    }
+}
+
 // Makes the rename itself durable; a failure here loses nothing already written.
 void syncDirectory(const std::filesystem::path& target) {
-    std::filesystem::path dir = target.parent_path();
-    if (dir.empty()) dir = ".";
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
 }
-}  // namespace
 
-FileWriteResult replaceFile(const std::string& target, const std::function<bool(ByteSink&)>& fill) {
-    FileWriteResult result;
-    result.path = target;
-    const std::filesystem::path targetPath(target);
-
+// 0 when the target may be replaced, else the errno that says why not.
+// Nothing at the name is followed: a symbolic link there is replaced itself,
+// so whoever planted it cannot choose the file the station overwrites, nor
+// the permissions its file gets.
+int checkTarget(const std::string& target, struct stat& existing, bool& keepMode) {
+    keepMode = false;
+    if (::lstat(target.c_str(), &existing) != 0) return errno == ENOENT ? 0 : errno;
+    if (S_ISLNK(existing.st_mode)) return 0;
     // A file the operator made read-only stays as it is, although the
     // directory would let a new file take its name.
-    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
-        result.error = errno;
-        return result;
-    }
-    std::string tempPath;
-    const int fd = openTemporary(targetPath, tempPath);
-    if (fd < 0) {
-        result.error = errno;
-        return result;
-    }
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) ::fchmod(fd, existing.st_mode & 07777);
+    if (::access(target.c_str(), W_OK) != 0) return errno;
+    keepMode = S_ISREG(existing.st_mode);
+    return 0;
+}
 
+int fillAndClose(int fd, const std::function<bool(ByteSink&)>& fill) {
     int error = 0;
     {
         FdSink sink(fd);
@@ -67,6 +128,32 @@ FileWriteResult replaceFile(const std::string& target, const std::function<bool(
     }
     if (!error && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && !error) error = errno;
+    return error;
+}
+}  // namespace
+
+FileWriteResult replaceFile(const std::string& target, const std::function<bool(ByteSink&)>& fill) {
+    FileWriteResult result;
+    result.path = target;
+    const std::filesystem::path targetPath(target);
+
+    struct stat existing {};
+    bool keepMode = false;
+    if (const int refused = checkTarget(target, existing, keepMode)) {
+        result.error = refused;
+        return result;
+    }
+    removeStaleTemporaries(directoryOf(targetPath));
+    std::string tempPath;
+    const int fd = openTemporary(targetPath, tempPath);
+    if (fd < 0) {
+        result.error = errno;
+        return result;
+    }
+    if (keepMode) ::fchmod(fd, existing.st_mode & 07777);
+
+    int error = fillAndClose(fd, fill);
+    // rename() replaces the name itself; a link there is not followed.
     if (!error && ::rename(tempPath.c_str(), target.c_str()) != 0) error = errno;
     if (error) {
         ::unlink(tempPath.c_str());
