@@ -1,7 +1,9 @@
 #include "records/periodic_backup.h"
 
+#include <algorithm>
 #include <filesystem>
 
+#include "records/file_aside.h"
 #include "records/recorder.h"
 #include "records/table_file.h"
 #include "records/time_stamp.h"
@@ -45,7 +47,7 @@ void PeriodicBackup::onBackupTimer() {
     {
         // A long write is not silence of the instrument.
         WatchdogHold hold(timers_, sources_, watch_);
-        lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), kTabFormat, pathFor(clock_.localNow()));
+        lastResult_ = write(pathFor(clock_.localNow()));
     }
     if (lastResult_.ok) {
         failureReported_ = false;
@@ -53,6 +55,17 @@ void PeriodicBackup::onBackupTimer() {
     }
     table_.setRowsSinceBackup(true);
     reportFailure();
+}
+
+FileWriteResult PeriodicBackup::write(const std::string& path) {
+    const bool ours = std::find(written_.begin(), written_.end(), path) != written_.end();
+    if (!ours) {
+        const FileWriteResult aside = moveAside(path);
+        if (!aside.ok) return aside;
+    }
+    FileWriteResult result = writeTableFile(table_, sources_, codes_.enabled(), kTabFormat, path);
+    if (result.ok && !ours) written_.push_back(path);
+    return result;
 }
 
 void PeriodicBackup::reportFailure() {

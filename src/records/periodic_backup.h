@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "app/clock.h"
 #include "app/prompts.h"
@@ -17,6 +18,9 @@ namespace gaugemon::records {
 // header in the language of the moment, every row) whenever rows were added
 // since the last backup. A failed backup is tried again at every tick, also
 // while its message is shown; the message comes once until a backup succeeds.
+// A day's file that this run did not write (one of an earlier run, maybe
+// the only copy of its rows) is moved aside before the first write, not
+// replaced.
 class PeriodicBackup {
 public:
     static constexpr int kPeriodMs = 60000;
@@ -37,6 +41,9 @@ public:
     const FileWriteResult& lastResult() const { return lastResult_; }
 
 private:
+    // Writes the table to `path`, first moving aside a file there that this
+    // run did not write.
+    FileWriteResult write(const std::string& path);
     void reportFailure();
 
     RecordTable& table_;
@@ -48,7 +55,8 @@ private:
     const ReadingWatch& watch_;
     std::string directory_;
     bool ticked_ = false;
-    bool failureReported_ = false;  // told once until a backup succeeds
+    bool failureReported_ = false;      // told once until a backup succeeds
+    std::vector<std::string> written_;  // the day's files this run wrote
     FileWriteResult lastResult_;
 };
 

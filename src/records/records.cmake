@@ -2,6 +2,7 @@
 add_library(gaugemon_records STATIC
   ${CMAKE_CURRENT_LIST_DIR}/atomic_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/byte_sink.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_aside.cpp
   ${CMAKE_CURRENT_LIST_DIR}/gbk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/periodic_backup.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_columns.cpp

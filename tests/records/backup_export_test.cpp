@@ -1,4 +1,9 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
+
+#include <ctime>
 
 #include "records/record_file.h"
 #include "records_rig.h"
@@ -187,6 +192,46 @@ TEST(Export, DoesNotRearmAWatchdogThatHasFired) {
     ASSERT_EQ(rig.records->exporter.run(), ExportOutcome::Written);
     rig.time.advanceBy(60'000);
     EXPECT_EQ(rig.disconnectNotices, 1);
+}
+
+void setModified(const std::filesystem::path& file, time_t modified) {
+    const timespec times[2] = {{modified, 0}, {modified, 0}};
+    ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+}
+
+// The name an earlier run's backup is kept under: its own time before ".xls".
+std::string keptName(time_t modified, std::string_view extra = "") {
+    std::tm local{};
+    ::localtime_r(&modified, &local);
+    char name[64];
+    std::snprintf(name, sizeof name, "bak20191129-%02d%02d%02d", local.tm_hour, local.tm_min, local.tm_sec);
+    return std::string(name) + std::string(extra) + ".xls";
+}
+
+// A station killed and started again on the same day: the crashed run's
+// backup may be the only copy of its rows.
+TEST(Backup, ANewRunKeepsTheEarlierRunsFileOfTheDay) {
+    RecordsRig rig;
+    const auto file = rig.dir / "bak20191129.xls";
+    test::writeFile(file, "the crashed run's 7823 rows");
+    constexpr time_t kCrashTime = 1'575'000'000;
+    setModified(file, kCrashTime);
+    const std::string kept = keptName(kCrashTime);
+    test::writeFile(rig.dir / kept, "kept by an earlier start");  // the name is taken: a further one is used
+    const std::string keptAgain = keptName(kCrashTime, "-2");
+    rig.connect();
+    rig.records->backup.setBoxTicked(true);
+    recordOne(rig);
+    rig.time.advanceBy(60'000);
+    EXPECT_EQ(readFile(file).substr(0, 4), "Num\t");
+    EXPECT_EQ(readFile(rig.dir / keptAgain), "the crashed run's 7823 rows");
+    EXPECT_EQ(readFile(rig.dir / kept), "kept by an earlier start");
+
+    // The run's own file is rewritten in place from then on.
+    recordOne(rig);
+    rig.time.advanceBy(60'000);
+    EXPECT_EQ(rig.dir.entries(), (std::vector<std::string>{keptAgain, kept, "bak20191129.xls"}));
+    EXPECT_EQ(readFile(file).size(), 24 + 2 * (7 + 2 * 9 + 9 + 21 + 1));
 }
 
 TEST(Backup, DisconnectUnticksTheBoxAndNothingMoreIsWritten) {
