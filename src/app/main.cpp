@@ -2,8 +2,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
@@ -15,6 +20,37 @@
 
 using namespace gaugemon;
 
+namespace {
+
+// A signal handler may do next to nothing safely: it writes one byte, and the
+// event loop reads it and ends the run there, between two steps.
+int stopPipe[2] = {-1, -1};
+
+extern "C" void onStopSignal(int) {
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(stopPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+bool catchStopSignals() {
+    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+// Once the station is ending, a second signal ends it at once, should the
+// last backup hang on a dead disk.
+void releaseStopSignals() {
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const QFileInfo executable(QCoreApplication::applicationFilePath());
@@ -22,6 +58,22 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(executable.completeBaseName());
     QApplication::setFont(app::dialogFont());
     QApplication::setWindowIcon(app::stationIcon());
+
+    // SIGTERM and SIGINT end the station as its close box does, without the
+    // question: the port closed, its lock gone, the last backup written.
+    bool stopRequested = false;
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (catchStopSignals()) {
+        stopNotifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, [&] {
+            stopNotifier->setEnabled(false);
+            releaseStopSignals();
+            stopRequested = true;
+            // Leaves every event loop, a message box's included, and keeps
+            // later ones from starting, so nothing waits for an operator.
+            QCoreApplication::exit(0);
+        });
+    }
 
     app::QtSettingsStore settings(executable.completeBaseName());
     app::QtTimerSchedule timers;
@@ -35,9 +87,14 @@ int main(int argc, char** argv) {
                             prompts,
                             [] { return std::make_unique<app::QtTimerSchedule>(); },
                             QDir::toNativeSeparators(executable.absolutePath() + QLatin1Char('/')).toStdString(),
-                            [] { std::exit(0); }};
+                            // The process ends at once, but not holding the port's lock.
+                            [&port] {
+                                port.close();
+                                std::exit(0);
+                            }};
     app::MonitorDialog dialog(seams);
     prompts.setParent(&dialog);
     dialog.exec();
+    if (stopRequested) dialog.shutDown();
     return 0;
 }

@@ -542,6 +542,13 @@ void MonitorDialog::showHelp(Language language) {
     dialog.exec();
 }
 
+void MonitorDialog::shutDown() {
+    // The rows no backup holds yet are written now rather than at the tick
+    // that will not come; closing the port gives up its lock with it.
+    if (records_.backup.boxTicked()) records_.backup.onBackupTimer();
+    seams_.port.close();
+}
+
 void MonitorDialog::exitButton() {
     if (records_.confirmClose()) seams_.exitProcess();
 }

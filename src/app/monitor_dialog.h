@@ -79,6 +79,9 @@ public:
     void writeFields();
     // The chart click at client coordinates.
     void chartClicked(int x, int y);
+    // The end of a run that no operator confirms (the system stops the
+    // station): the last backup, then the port closed.
+    void shutDown();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -1,6 +1,9 @@
-add_executable(window_test window_test.cpp screenshot_test.cpp window_main.cpp)
+add_executable(window_test window_test.cpp screenshot_test.cpp program_test.cpp window_main.cpp)
 target_link_libraries(window_test PRIVATE gaugemon_window gaugemon_sim GTest::gtest)
 target_include_directories(window_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+# The program tests start the station itself.
+add_dependencies(window_test gaugemon)
+target_compile_definitions(window_test PRIVATE GAUGEMON_PROGRAM="$<TARGET_FILE:gaugemon>")
 gtest_discover_tests(window_test DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;GAUGEMON_ARTIFACT_DIR=${PROJECT_BINARY_DIR}/artifacts")
 

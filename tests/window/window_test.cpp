@@ -454,6 +454,29 @@ TEST_F(Fields, ARefusedFieldLeavesAutomaticRecordingOffWithOneMessage) {
     EXPECT_EQ(window->recordTable().rowCount(), 0u);
 }
 
+// Stopped by the system (SIGTERM, SIGINT), the station writes the rows that
+// no backup holds yet when the backup box is ticked and lets go of the port.
+TEST_F(Operation, AStopWritesTheLastBackupAndClosesThePort) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    click(c::kBackupBox);
+    clock.advanceBy(500);
+    click(c::kManual);
+    clock.advanceBy(20);
+    ASSERT_EQ(window->recordTable().rowCount(), 1u);
+    window->shutDown();
+    EXPECT_FALSE(line.isOpen());
+    std::vector<std::filesystem::path> backups;
+    for (const auto& entry : std::filesystem::directory_iterator(directory())) {
+        if (entry.path().filename().string().starts_with("bak")) backups.push_back(entry.path());
+    }
+    ASSERT_EQ(backups.size(), 1u);
+    std::ifstream file(backups[0], std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 2) << "the header and the one row";
+}
+
 class Window : public StationFixture {};
 
 TEST_F(Window, OnlyTheFramesAndTheListFollowAResize) {

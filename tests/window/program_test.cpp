@@ -1,0 +1,77 @@
+// The station program itself, started as the system starts it and stopped by
+// a signal as the system stops it.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <chrono>
+#include <csignal>
+
+namespace {
+
+// True once the process has a handler of its own for `signal`.
+bool catches(qint64 pid, int signal) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (!line.startsWith("SigCgt:")) continue;
+        bool ok = false;
+        const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
+        return ok && (mask >> (signal - 1) & 1u) != 0;
+    }
+    return false;
+}
+
+class Program : public ::testing::TestWithParam<int> {
+protected:
+    void start() {
+        ASSERT_TRUE(home_.isValid());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home_.path());
+        environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        station_.setProcessEnvironment(environment);
+        station_.setProgram(QStringLiteral(GAUGEMON_PROGRAM));
+        station_.start();
+        ASSERT_TRUE(station_.waitForStarted(30'000));
+    }
+    // Waits, within a bound that only a broken program reaches, until the
+    // station is ready to take the signal; a signal sent earlier would end it
+    // the default way whatever the program does.
+    void awaitHandler(int signal) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!catches(station_.processId(), signal) && station_.state() == QProcess::Running &&
+               std::chrono::steady_clock::now() < giveUp) {
+            QThread::msleep(20);
+        }
+    }
+    ~Program() override {
+        if (station_.state() != QProcess::NotRunning) {
+            station_.kill();
+            station_.waitForFinished();
+        }
+    }
+
+    QTemporaryDir home_;
+    QProcess station_;
+};
+
+TEST_P(Program, EndsCleanlyWithStatusZeroOnTheStopSignal) {
+    const int signal = GetParam();
+    start();
+    awaitHandler(signal);
+    ASSERT_EQ(::kill(static_cast<pid_t>(station_.processId()), signal), 0);
+    ASSERT_TRUE(station_.waitForFinished(60'000));
+    EXPECT_EQ(station_.exitStatus(), QProcess::NormalExit) << "ended by the signal itself";
+    EXPECT_EQ(station_.exitCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(StopSignals, Program, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGTERM ? "Sigterm" : "Sigint");
+                         });
+
+}  // namespace
