@@ -30,6 +30,7 @@
 #include "app/help_dialog.h"
 #include "app/help_texts.h"
 #include "app/parameter_dialog.h"
+#include "app/text_fit.h"
 #include "app/tolerance_dialog.h"
 #include "display/display_actions.h"
 #include "display/display_mode.h"
@@ -283,6 +284,9 @@ void MonitorDialog::initialise() {
         units->addItem(text(display::unitSelectorText(static_cast<display::LengthUnit>(i))));
     }
     units->setCurrentIndex(static_cast<int>(display_.model().unit()));
+    for (QWidget* widget : controls_) {
+        if (widget) fitText(*widget);
+    }
     tolerances_.load(settings_, display_.model().unit());
     rangeLower_ = static_cast<float>(display_.model().displayRange().low) * 0.001f;
     rangeUpper_ = static_cast<float>(display_.model().displayRange().high) * 0.001f;
@@ -437,7 +441,7 @@ void MonitorDialog::showField(int id, const QString& value) {
 
 void MonitorDialog::refreshLinkView() {
     const link::LinkView& view = linkController_.view();
-    static_cast<QPushButton*>(control(c::kConnect))->setText(text(view.connectCaption));
+    setCaption(c::kConnect, text(view.connectCaption));
     control(c::kParameters)->setEnabled(view.parametersEnabled);
     control(c::kModeOk)->setEnabled(view.modeConfirmEnabled);
     if (view.modeListEnabled) control(c::kModeList)->setEnabled(true);
@@ -594,9 +598,16 @@ void MonitorDialog::toggleCodeEntry(bool ticked) {
 void MonitorDialog::toggleBackup(bool ticked) { records_.backup.setBoxTicked(ticked); }
 
 void MonitorDialog::showRecordControls() {
-    static_cast<QPushButton*>(control(c::kManual))->setText(text(records_.recorder.manualButtonText(language_)));
+    setCaption(c::kManual, text(records_.recorder.manualButtonText(language_)));
     static_cast<QCheckBox*>(control(c::kAutoRecord))->setChecked(records_.recorder.automaticTicked());
     static_cast<QCheckBox*>(control(c::kBackupBox))->setChecked(records_.backup.boxTicked());
+}
+
+void MonitorDialog::setCaption(int id, const QString& caption) {
+    auto* button = static_cast<QPushButton*>(control(id));
+    if (button->text() == caption) return;
+    button->setText(caption);
+    fitText(*button);
 }
 
 void MonitorDialog::chartClicked(int x, int y) {

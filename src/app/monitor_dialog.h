@@ -139,6 +139,8 @@ private:
     void showRecordControls();
     void applyColumnWidths();
     void showField(int id, const QString& value);
+    // A caption that changes at run time, fitted to its button.
+    void setCaption(int id, const QString& caption);
     void showMessage(const char* text) { seams_.prompts.showMessage(text); }
 
     StationSeams seams_;

@@ -7,6 +7,7 @@ add_library(gaugemon_window STATIC
   ${CMAKE_CURRENT_LIST_DIR}/parameter_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/qt_prompts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/station_icon.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/text_fit.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tolerance_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/chart_view.h
   ${CMAKE_CURRENT_LIST_DIR}/code_input_dialog.h

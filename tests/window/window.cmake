@@ -1,4 +1,4 @@
-add_executable(window_test window_test.cpp screenshot_test.cpp program_test.cpp window_main.cpp)
+add_executable(window_test window_test.cpp screenshot_test.cpp program_test.cpp text_fit_test.cpp window_main.cpp)
 target_link_libraries(window_test PRIVATE gaugemon_window gaugemon_sim GTest::gtest)
 target_include_directories(window_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 # The program tests start the station itself.
@@ -11,7 +11,7 @@ gtest_discover_tests(window_test DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
 find_program(XVFB_RUN xvfb-run)
 if(XVFB_RUN)
   add_test(NAME window_screenshots_xvfb
-    COMMAND ${XVFB_RUN} -a -s "-screen 0 1920x1080x24" $<TARGET_FILE:window_test> --gtest_filter=Screenshot.*)
+    COMMAND ${XVFB_RUN} -a -s "-screen 0 1920x1080x24" $<TARGET_FILE:window_test> --gtest_filter=Screenshot.*:Languages/TextFit.*)
   set_tests_properties(window_screenshots_xvfb PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=xcb;GAUGEMON_ARTIFACT_DIR=${PROJECT_BINARY_DIR}/artifacts/xvfb")
 endif()
