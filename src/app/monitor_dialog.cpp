@@ -465,6 +465,8 @@ void MonitorDialog::applyColumnWidths() {
 }
 
 void MonitorDialog::displayUpdate() {
+    // Rows are taken only from readings younger than the watchdog period.
+    records_.onReadingArrived();
     if (display_.run(link_, tolerances_)) {
         chartView_->update();
         verdictView_->update();
