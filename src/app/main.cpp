@@ -16,7 +16,7 @@
 #include "app/qt_timer_schedule.h"
 #include "app/station_icon.h"
 #include "app/system_clock.h"
-#include "link/qt_serial_port.h"
+#include "link/tty_serial_port.h"
 
 using namespace gaugemon;
 
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     app::QtSettingsStore settings(executable.completeBaseName());
     app::QtTimerSchedule timers;
     app::SystemClock clock;
-    link::QtSerialPort port;
+    link::TtySerialPort port;
     app::QtPrompts prompts(nullptr);
     app::StationSeams seams{settings,
                             timers,
