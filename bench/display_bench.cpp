@@ -7,9 +7,10 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 #include "display/display_update.h"
 #include "display/value_text.h"
+#include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
 
@@ -21,7 +22,7 @@ std::atomic<long> allocations{0};
 constexpr ChartArea kPlot{22, 1228, 120, 383};
 
 struct Station {
-    gaugemon::app::MemorySettingsStore store;
+    gaugemon::core::MemorySettingsStore store;
     gaugemon::records::ToleranceTable tolerances;
     gaugemon::link::LinkState link;
     DisplayUpdate chart{DisplayUpdate::kDefaultClientSize};

@@ -11,12 +11,13 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/qt_timer_schedule.h"
-#include "app/settings_store.h"
+#include "core/qt_timer_schedule.h"
+#include "core/settings_store.h"
 #include "link/link_controller.h"
 #include "link/qt_serial_port.h"
 #include "support/gaugesim_process.h"
 #include "support/recording_prompts.h"
+#include "support/memory_settings_store.h"
 
 using namespace gaugemon;
 using namespace gaugemon::testing;
@@ -48,8 +49,8 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
         state.SkipWithError("gaugesim did not start");
         return;
     }
-    app::QtTimerSchedule timers;
-    app::MemorySettingsStore settings;
+    core::QtTimerSchedule timers;
+    core::MemorySettingsStore settings;
     settings.writeInt("HW", 2);
     settings.writeInt("ComID", 3);
     settings.writeInt("BaudBit", 4);
@@ -57,7 +58,7 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
     CycleCounter host;
     link::QtSerialPort port{link::PortDirectory(directory, directory / "no-devices")};
     link::LinkState link;
-    app::Language language = app::Language::English;
+    core::Language language = core::Language::English;
     link::LinkController controller(link, port, timers, settings, prompts, host, language);
     // CPU spent in the link's own ticks: decode and bookkeeping.
     double tickCpu = 0;

@@ -39,7 +39,7 @@ void BM_RowArrivesInTheList(benchmark::State& state) {
     const auto texts = bench::sampleTexts();
     const records::RowInput input = bench::rowInput(texts);
     records::RecordTable table;
-    table.prepareColumns({bench::kProbes, false, app::Language::English});
+    table.prepareColumns({bench::kProbes, false, core::Language::English});
     for (int64_t r = 0; r < state.range(0); ++r) table.appendRow(input);
     records::RecordListModel model(table);
     QTableView view;

@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
-#include "app/virtual_time.h"
+#include "core/settings_store.h"
+#include "support/virtual_time.h"
 #include "records/record_list_model.h"
 #include "records/records.h"
 #include "records/table_file.h"
 #include "sample_rows.h"
+#include "support/memory_settings_store.h"
 
 namespace {
 
@@ -43,25 +44,25 @@ std::filesystem::path outputDir() {
     return dir;
 }
 
-struct NoPrompts : app::Prompts {
+struct NoPrompts : core::Prompts {
     void showMessage(std::string_view) override {}
     bool askYesNo(std::string_view) override { return true; }
-    std::string askWorkpieceCode(app::Language) override { return " "; }
-    std::optional<app::SaveChoice> askSaveFile(app::Language, std::string_view) override { return std::nullopt; }
+    std::string askWorkpieceCode(core::Language) override { return " "; }
+    std::optional<core::SaveChoice> askSaveFile(core::Language, std::string_view) override { return std::nullopt; }
 };
 
 // Resident memory of a process holding the records of a station (table,
 // recording, backup, export, list model) before any row is recorded.
 void BM_ResidentMemoryOfEmptyRecords(benchmark::State& state) {
     const long before = residentKb();
-    app::VirtualTime time;
-    app::VirtualTimerSchedule timers(time);
-    app::MemorySettingsStore store;
+    core::VirtualTime time;
+    core::VirtualTimerSchedule timers(time);
+    core::MemorySettingsStore store;
     NoPrompts prompts;
     records::PlainRecordSources sources;
     auto held = std::make_unique<records::Records>(records::RecordsSeams{timers, store, prompts, time, sources, "."});
     records::RecordListModel model(held->table);
-    held->table.prepareColumns({kProbes, true, app::Language::English});
+    held->table.prepareColumns({kProbes, true, core::Language::English});
     for (auto _ : state) benchmark::DoNotOptimize(held->table.rowCount());
     const long after = residentKb();
     state.counters["process_rss_MB"] = static_cast<double>(after) / 1024.0;
@@ -75,7 +76,7 @@ BENCHMARK(BM_ResidentMemoryOfEmptyRecords)->Iterations(1);
 void BM_AppendRow60Probes(benchmark::State& state) {
     const auto texts = sampleTexts();
     RecordTable table;
-    table.prepareColumns({kProbes, false, app::Language::English});
+    table.prepareColumns({kProbes, false, core::Language::English});
     const auto input = rowInput(texts);
     for (int64_t r = 0; r < state.range(0); ++r) table.appendRow(input);
 
@@ -98,7 +99,7 @@ BENCHMARK(BM_AppendRow60Probes)->Arg(0)->Arg(500'000)->Iterations(200'000)->Repe
 const RecordTable& exportTable() {
     static const auto table = [] {
         auto t = std::make_unique<RecordTable>();
-        t->prepareColumns({kProbes, false, app::Language::English});
+        t->prepareColumns({kProbes, false, core::Language::English});
         const auto texts = sampleTexts();
         for (uint32_t r = 0; r < kExportRows; ++r) t->appendRow(rowInput(texts));
         return t;
@@ -107,7 +108,7 @@ const RecordTable& exportTable() {
 }
 
 size_t exportBytes() {
-    return records::buildHeader({app::Language::English, kProbes, false, {}}, records::kTabFormat).size() +
+    return records::buildHeader({core::Language::English, kProbes, false, {}}, records::kTabFormat).size() +
            size_t{kExportRows} * records::lineBytes(exportTable().shape(), records::kTabFormat);
 }
 
@@ -115,7 +116,7 @@ size_t exportBytes() {
 void BM_Export274192Rows60Probes(benchmark::State& state) {
     auto& table = const_cast<RecordTable&>(exportTable());
     records::PlainRecordSources sources;
-    sources.lang = app::Language::English;
+    sources.lang = core::Language::English;
     sources.probes = kProbes;
     const std::string path = (outputDir() / "export.xls").string();
     for (auto _ : state) {

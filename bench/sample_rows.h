@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "display/value_text.h"
 #include "records/record_table.h"
 
 namespace gaugemon::bench {
 
 inline constexpr unsigned kProbes = 60;
-inline constexpr app::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
+inline constexpr core::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
 
 inline display::ValueTextTable sampleTexts() {
     display::ValueTextTable texts{};
@@ -25,7 +25,7 @@ inline display::ValueTextTable sampleTexts() {
 
 // `texts` must outlive the input.
 inline records::RowInput rowInput(const display::ValueTextTable& texts) {
-    return {kProbes, false, texts, false, app::Language::English, {}, kTime};
+    return {kProbes, false, texts, false, core::Language::English, {}, kTime};
 }
 
 }  // namespace gaugemon::bench

@@ -20,7 +20,7 @@ std::string canonicalName(std::string_view name) {
 
 }  // namespace
 
-SimulatedPorts::SimulatedPorts(const app::Clock& clock) : clock_(clock) {}
+SimulatedPorts::SimulatedPorts(const core::Clock& clock) : clock_(clock) {}
 
 SimulatedPorts::~SimulatedPorts() = default;
 

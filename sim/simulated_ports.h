@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "link/serial_port.h"
 #include "sim/instrument.h"
 #include "sim/rng.h"
@@ -29,7 +29,7 @@ struct PortEvent {
 
 // The serial ports of a simulated machine, in the caller's (virtual) time.
 //
-//   app::VirtualTime time;
+//   core::VirtualTime time;
 //   sim::SimulatedPorts ports(time);
 //   sim::Instrument& gauge = ports.place("COM5", config);  // every other name fails to open
 //   sim::SimulatedLine line(ports);                        // the station's link::SerialPort
@@ -43,7 +43,7 @@ struct PortEvent {
 // "\\.\COM12". The ports must outlive the lines opened on them.
 class SimulatedPorts {
 public:
-    explicit SimulatedPorts(const app::Clock& clock);
+    explicit SimulatedPorts(const core::Clock& clock);
     ~SimulatedPorts();
     SimulatedPorts(const SimulatedPorts&) = delete;
     SimulatedPorts& operator=(const SimulatedPorts&) = delete;
@@ -83,7 +83,7 @@ private:
     bool gone(const Port& port) const;
     void record(PortEvent event);
 
-    const app::Clock& clock_;
+    const core::Clock& clock_;
     std::vector<std::unique_ptr<Port>> ports_;
     std::deque<PortEvent> events_;
     size_t eventCapacity_ = 4096;

@@ -2,7 +2,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "app/language.h"
+#include "core/language.h"
 
 class QLineEdit;
 
@@ -13,7 +13,7 @@ namespace gaugemon::app {
 class CodeInputDialog : public QDialog {
     Q_OBJECT
 public:
-    CodeInputDialog(Language language, QWidget* parent);
+    CodeInputDialog(core::Language language, QWidget* parent);
     const QString& code() const { return code_; }
     QLineEdit* edit() const { return edit_; }
 

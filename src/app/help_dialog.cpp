@@ -9,10 +9,10 @@
 
 namespace gaugemon::app {
 
-HelpDialog::HelpDialog(Language language, QWidget* parent) : QDialog(parent) {
+HelpDialog::HelpDialog(core::Language language, QWidget* parent) : QDialog(parent) {
     const HelpTexts& texts = helpTexts(language);
     setWindowTitle(QString::fromUtf8(texts.caption));
-    setObjectName(language == Language::English ? "help136" : "help100");
+    setObjectName(language == core::Language::English ? "help136" : "help100");
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout();
     auto* icon = new QLabel(this);
@@ -30,7 +30,7 @@ HelpDialog::HelpDialog(Language language, QWidget* parent) : QDialog(parent) {
         label->setWordWrap(true);
         layout->addWidget(label);
     }
-    setMinimumWidth(language == Language::English ? 800 : 560);
+    setMinimumWidth(language == core::Language::English ? 800 : 560);
 }
 
 void HelpDialog::keyPressEvent(QKeyEvent* event) {

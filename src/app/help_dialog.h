@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-#include "app/language.h"
+#include "core/language.h"
 
 namespace gaugemon::app {
 
@@ -9,7 +9,7 @@ namespace gaugemon::app {
 class HelpDialog : public QDialog {
     Q_OBJECT
 public:
-    HelpDialog(Language language, QWidget* parent);
+    HelpDialog(core::Language language, QWidget* parent);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

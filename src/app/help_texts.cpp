@@ -39,6 +39,6 @@ const HelpTexts kEnglish = {
 
 }  // namespace
 
-const HelpTexts& helpTexts(Language language) { return language == Language::English ? kEnglish : kChinese; }
+const HelpTexts& helpTexts(core::Language language) { return language == core::Language::English ? kEnglish : kChinese; }
 
 }  // namespace gaugemon::app

@@ -1,7 +1,7 @@
 #pragma once
 #include <array>
 
-#include "app/language.h"
+#include "core/language.h"
 
 namespace gaugemon::app {
 
@@ -12,7 +12,7 @@ struct HelpTexts {
     std::array<const char*, 8> tips;
 };
 
-const HelpTexts& helpTexts(Language language);
+const HelpTexts& helpTexts(core::Language language);
 
 inline constexpr const char* kWindowCaption = "VELMORA V7.2.7";
 inline constexpr const char* kAboutEntry = "关于 VELMORA(&A)...";

@@ -12,10 +12,10 @@
 
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
-#include "app/qt_settings_store.h"
-#include "app/qt_timer_schedule.h"
+#include "core/qt_settings_store.h"
+#include "core/qt_timer_schedule.h"
 #include "app/station_icon.h"
-#include "app/system_clock.h"
+#include "core/system_clock.h"
 #include "link/tty_serial_port.h"
 
 using namespace gaugemon;
@@ -75,9 +75,9 @@ int main(int argc, char** argv) {
         });
     }
 
-    app::QtSettingsStore settings(executable.completeBaseName());
-    app::QtTimerSchedule timers;
-    app::SystemClock clock;
+    core::QtSettingsStore settings(executable.completeBaseName());
+    core::QtTimerSchedule timers;
+    core::SystemClock clock;
     link::TtySerialPort port;
     app::QtPrompts prompts(nullptr);
     app::StationSeams seams{settings,
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
                             clock,
                             port,
                             prompts,
-                            [] { return std::make_unique<app::QtTimerSchedule>(); },
+                            [] { return std::make_unique<core::QtTimerSchedule>(); },
                             QDir::toNativeSeparators(executable.absolutePath() + QLatin1Char('/')).toStdString(),
                             // The process ends at once, but not holding the port's lock.
                             [&port] {

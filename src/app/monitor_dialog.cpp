@@ -98,7 +98,7 @@ MonitorDialog::MonitorDialog(StationSeams seams, QWidget* parent)
                     QMetaObject::invokeMethod(
                         this,
                         [this] {
-                            showMessage(pick(language_,
+                            showMessage(core::pick(language_,
                                              "The settings could not be saved: changes made now will be lost when "
                                              "the program is closed.",
                                              "设置无法保存，本次修改在关闭软件后将丢失!"));
@@ -273,8 +273,8 @@ void MonitorDialog::bindControls() {
 void MonitorDialog::initialise() {
     link_.dataFormat = link::DataFormat::FormatFF;
     static_cast<QRadioButton*>(control(c::kChinese))->setChecked(true);
-    languageFlag_ = static_cast<uint8_t>(settings_.readInt(keys::kLanguage, defaults::kLanguage));
-    language_ = languageFromSetting(languageFlag_);
+    languageFlag_ = static_cast<uint8_t>(settings_.readInt(core::keys::kLanguage, core::defaults::kLanguage));
+    language_ = core::languageFromSetting(languageFlag_);
     applyLabels();
     static_cast<QCheckBox*>(control(c::kCodeEntry))->setChecked(records_.codes.enabled());
     control(c::kModifyCode)->setEnabled(records_.codes.enabled());
@@ -300,7 +300,7 @@ void MonitorDialog::initialise() {
     control(c::kModeList)->setEnabled(false);
     link_.pending.flagsReadsLeft = 0;
     link_.deviceFlags = 0xFF;
-    seams_.timers.start(timer::kLogo, kLogoDelayMs);
+    seams_.timers.start(core::timer::kLogo, kLogoDelayMs);
     control(c::kConnect)->setFocus();
 }
 
@@ -311,7 +311,7 @@ void MonitorDialog::applyLabels() {
         modes->addItem(text(display::modeSelectorText(static_cast<display::DisplayMode>(i), language_)));
     }
     auto* message = static_cast<QLineEdit*>(control(c::kMessageLine));
-    if (language_ != Language::English) {
+    if (language_ != core::Language::English) {
         static_cast<QRadioButton*>(control(c::kChinese))->setChecked(true);
         message->setText(text("第1次使用请点<帮助>!"));
         return;
@@ -359,18 +359,18 @@ void MonitorDialog::fitFrame() {
 void MonitorDialog::onTick(int id) {
     if (linkController_.onTick(id)) return;
     switch (id) {
-        case timer::kRecord:
-        case timer::kBackup:
+        case core::timer::kRecord:
+        case core::timer::kBackup:
             records_.onTimer(id);
             showRecordControls();
             break;
-        case timer::kLogo: logoTick(); break;
+        case core::timer::kLogo: logoTick(); break;
         default: break;
     }
 }
 
 void MonitorDialog::logoTick() {
-    seams_.timers.stop(timer::kLogo);
+    seams_.timers.stop(core::timer::kLogo);
     logoAwaitsStart_ = false;
     const QWidget* zeroAll = control(c::kZeroAll);
     const QPoint at = zeroAll ? QPoint(zeroAll->x() + 99, zeroAll->y() - 1) : QPoint(520, 445);
@@ -543,7 +543,7 @@ void MonitorDialog::toggleAutomatic(bool ticked) {
 
 void MonitorDialog::saveRecords() { records_.exporter.run(); }
 
-void MonitorDialog::showHelp(Language language) {
+void MonitorDialog::showHelp(core::Language language) {
     HelpDialog dialog(language, this);
     dialog.exec();
 }
@@ -578,8 +578,8 @@ void MonitorDialog::chooseLanguage(int clickedId) {
         showMessage("Please close the software and then Reopen!");
     }
     languageFlag_ = chinese ? 1 : 2;
-    language_ = languageFromSetting(languageFlag_);
-    settings_.writeInt(keys::kLanguage, languageFlag_);
+    language_ = core::languageFromSetting(languageFlag_);
+    settings_.writeInt(core::keys::kLanguage, languageFlag_);
 }
 
 void MonitorDialog::modifyCode() {
@@ -649,7 +649,7 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     display_.requestRedraw();
     // The sizes that reach the window while it is first shown and framed
     // leave the start's logo step where it is.
-    if (!logoAwaitsStart_) seams_.timers.start(timer::kLogo, kLogoAfterResizeMs);
+    if (!logoAwaitsStart_) seams_.timers.start(core::timer::kLogo, kLogoAfterResizeMs);
 }
 
 void MonitorDialog::showEvent(QShowEvent* event) {
@@ -701,7 +701,7 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     // entry lives in the window's context menu.
     QMenu menu(this);
     QAction* about = menu.addAction(text(kAboutEntry));
-    if (menu.exec(event->globalPos()) == about) showHelp(Language::Chinese);
+    if (menu.exec(event->globalPos()) == about) showHelp(core::Language::Chinese);
 }
 
 }  // namespace gaugemon::app

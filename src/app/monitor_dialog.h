@@ -6,12 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "app/clock.h"
-#include "app/language.h"
-#include "app/prompts.h"
-#include "app/reporting_settings_store.h"
-#include "app/settings_store.h"
-#include "app/timer_schedule.h"
+#include "core/clock.h"
+#include "core/language.h"
+#include "core/prompts.h"
+#include "core/reporting_settings_store.h"
+#include "core/settings_store.h"
+#include "core/timer_schedule.h"
 #include "app/window_layout.h"
 #include "display/display_update.h"
 #include "link/link_controller.h"
@@ -41,13 +41,13 @@ class ChartView;
 
 // Everything the window reaches the platform through.
 struct StationSeams {
-    SettingsStore& settings;
-    TimerSchedule& timers;
-    Clock& clock;
+    core::SettingsStore& settings;
+    core::TimerSchedule& timers;
+    core::Clock& clock;
     link::SerialPort& port;
-    Prompts& prompts;
+    core::Prompts& prompts;
     // Timers of a dialog's own window (the parameters and tolerance dialogs).
-    std::function<std::unique_ptr<TimerSchedule>()> makeDialogTimers;
+    std::function<std::unique_ptr<core::TimerSchedule>()> makeDialogTimers;
     // Directory of the executable, with its trailing separator.
     std::string executableDir;
     // Ends the process at once (the Exit button).
@@ -116,7 +116,7 @@ private:
     const display::ValueTextTable& valueTexts() const override { return display_.valueTexts(); }
     bool anyNg() const override { return display_.anyNg(); }
     bool readingsShown() const override { return display_.showsReadings(); }
-    Language language() const override { return language_; }
+    core::Language language() const override { return language_; }
     records::LimitCounts limitCounts(unsigned probe) const override;
     // Handlers.
     void zeroSingle();
@@ -127,7 +127,7 @@ private:
     void pressManual();
     void toggleAutomatic(bool ticked);
     void saveRecords();
-    void showHelp(Language language);
+    void showHelp(core::Language language);
     void exitButton();
     void confirmMode();
     void confirmUnit();
@@ -145,11 +145,11 @@ private:
 
     StationSeams seams_;
     // Every part of the station writes its settings through this one.
-    ReportingSettingsStore settings_;
+    core::ReportingSettingsStore settings_;
     // The language flag as stored (one byte; 2 is English, anything else
     // Chinese) and the language it selects.
     uint8_t languageFlag_ = 1;
-    Language language_ = Language::Chinese;
+    core::Language language_ = core::Language::Chinese;
     // Run-time state.
     link::LinkState link_;
     display::DisplayUpdate display_;

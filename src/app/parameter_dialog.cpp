@@ -11,13 +11,13 @@
 namespace gaugemon::app {
 
 namespace {
-QString text(Language language, const char* english, const char* chinese) {
-    return QString::fromUtf8(pick(language, english, chinese));
+QString text(core::Language language, const char* english, const char* chinese) {
+    return QString::fromUtf8(core::pick(language, english, chinese));
 }
 }  // namespace
 
-ParameterDialog::ParameterDialog(link::LinkState& link, link::ParameterChoice& remembered, Language language,
-                                 Prompts& prompts, std::unique_ptr<TimerSchedule> timers, QWidget* parent)
+ParameterDialog::ParameterDialog(link::LinkState& link, link::ParameterChoice& remembered, core::Language language,
+                                 core::Prompts& prompts, std::unique_ptr<core::TimerSchedule> timers, QWidget* parent)
     : QDialog(parent), link_(link), remembered_(remembered), prompts_(prompts), timers_(std::move(timers)) {
     setObjectName("parameters130");
     setWindowTitle(text(language, "Set parameters", "参数设置"));

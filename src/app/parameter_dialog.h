@@ -2,9 +2,9 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/language.h"
-#include "app/prompts.h"
-#include "app/timer_schedule.h"
+#include "core/language.h"
+#include "core/prompts.h"
+#include "core/timer_schedule.h"
 #include "link/link_state.h"
 #include "link/parameter_settings.h"
 
@@ -20,8 +20,8 @@ class ParameterDialog : public QDialog {
 public:
     static constexpr int kFlagsTimer = 9;
 
-    ParameterDialog(link::LinkState& link, link::ParameterChoice& remembered, Language language, Prompts& prompts,
-                    std::unique_ptr<TimerSchedule> timers, QWidget* parent);
+    ParameterDialog(link::LinkState& link, link::ParameterChoice& remembered, core::Language language, core::Prompts& prompts,
+                    std::unique_ptr<core::TimerSchedule> timers, QWidget* parent);
 
     QComboBox* baudList() const { return baud_; }
     QComboBox* parityList() const { return parity_; }
@@ -34,8 +34,8 @@ private:
 
     link::LinkState& link_;
     link::ParameterChoice& remembered_;
-    Prompts& prompts_;
-    std::unique_ptr<TimerSchedule> timers_;
+    core::Prompts& prompts_;
+    std::unique_ptr<core::TimerSchedule> timers_;
     QComboBox* baud_;
     QComboBox* parity_;
     QComboBox* format_;

@@ -26,13 +26,13 @@ bool QtPrompts::askYesNo(std::string_view text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-std::string QtPrompts::askWorkpieceCode(Language language) {
+std::string QtPrompts::askWorkpieceCode(core::Language language) {
     CodeInputDialog dialog(language, parent_);
     dialog.exec();
     return dialog.code().toStdString();
 }
 
-std::optional<SaveChoice> QtPrompts::askSaveFile(Language, std::string_view defaultName) {
+std::optional<core::SaveChoice> QtPrompts::askSaveFile(core::Language, std::string_view defaultName) {
     QStringList filters;
     for (const records::ExportFilter& filter : records::kExportFilters) filters << QString::fromUtf8(filter.label);
     QFileDialog dialog(parent_);
@@ -41,7 +41,7 @@ std::optional<SaveChoice> QtPrompts::askSaveFile(Language, std::string_view defa
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.selectFile(fromUtf8(defaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return SaveChoice{dialog.selectedFiles().front().toStdString(),
+    return core::SaveChoice{dialog.selectedFiles().front().toStdString(),
                       static_cast<int>(filters.indexOf(dialog.selectedNameFilter()))};
 }
 

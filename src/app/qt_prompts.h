@@ -1,13 +1,13 @@
 #pragma once
 #include <QWidget>
 
-#include "app/prompts.h"
+#include "core/prompts.h"
 
 namespace gaugemon::app {
 
 // Message boxes and modal dialogs on screen. Each runs a nested event loop,
 // in which the window's timers keep firing.
-class QtPrompts : public Prompts {
+class QtPrompts : public core::Prompts {
 public:
     explicit QtPrompts(QWidget* parent) : parent_(parent) {}
     // Boxes are centred on and modal to this window.
@@ -15,8 +15,8 @@ public:
 
     void showMessage(std::string_view text) override;
     bool askYesNo(std::string_view text) override;
-    std::string askWorkpieceCode(Language language) override;
-    std::optional<SaveChoice> askSaveFile(Language language, std::string_view defaultName) override;
+    std::string askWorkpieceCode(core::Language language) override;
+    std::optional<core::SaveChoice> askSaveFile(core::Language language, std::string_view defaultName) override;
 
 private:
     QWidget* parent_;

@@ -25,8 +25,8 @@ QString text(std::string_view latin) {
 QString probeLabel(unsigned probe) { return QStringLiteral("%1").arg(probe, 2, 10, QLatin1Char('0')); }
 }  // namespace
 
-ToleranceDialog::ToleranceDialog(records::ToleranceTable& table, display::LengthUnit unit, Language language,
-                                 SettingsStore& settings, Prompts& prompts, std::unique_ptr<TimerSchedule> timers,
+ToleranceDialog::ToleranceDialog(records::ToleranceTable& table, display::LengthUnit unit, core::Language language,
+                                 core::SettingsStore& settings, core::Prompts& prompts, std::unique_ptr<core::TimerSchedule> timers,
                                  QWidget* parent)
     : QDialog(parent), table_(table), unit_(unit), language_(language), settings_(settings), prompts_(prompts),
       timers_(std::move(timers)) {

@@ -2,10 +2,10 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/language.h"
-#include "app/prompts.h"
-#include "app/settings_store.h"
-#include "app/timer_schedule.h"
+#include "core/language.h"
+#include "core/prompts.h"
+#include "core/settings_store.h"
+#include "core/timer_schedule.h"
 #include "display/length_unit.h"
 #include "records/tolerance_actions.h"
 #include "records/tolerance_table.h"
@@ -23,8 +23,8 @@ class ToleranceDialog : public QDialog {
 public:
     static constexpr int kSelectionTimer = 1;
 
-    ToleranceDialog(records::ToleranceTable& table, display::LengthUnit unit, Language language,
-                    SettingsStore& settings, Prompts& prompts, std::unique_ptr<TimerSchedule> timers,
+    ToleranceDialog(records::ToleranceTable& table, display::LengthUnit unit, core::Language language,
+                    core::SettingsStore& settings, core::Prompts& prompts, std::unique_ptr<core::TimerSchedule> timers,
                     QWidget* parent);
 
     QTableWidget* list() const { return list_; }
@@ -45,10 +45,10 @@ private:
 
     records::ToleranceTable& table_;
     display::LengthUnit unit_;
-    Language language_;
-    SettingsStore& settings_;
-    Prompts& prompts_;
-    std::unique_ptr<TimerSchedule> timers_;
+    core::Language language_;
+    core::SettingsStore& settings_;
+    core::Prompts& prompts_;
+    std::unique_ptr<core::TimerSchedule> timers_;
     records::ToleranceSelection selection_;
     QTableWidget* list_;
     QLineEdit* probe_;

@@ -4,19 +4,19 @@
 
 namespace gaugemon::display {
 
-UnitState loadUnit(const app::SettingsStore& store) {
-    const LengthUnit unit = lengthUnitFromSetting(store.readInt(app::keys::kUnit, app::defaults::kUnit));
+UnitState loadUnit(const core::SettingsStore& store) {
+    const LengthUnit unit = lengthUnitFromSetting(store.readInt(core::keys::kUnit, core::defaults::kUnit));
     return {unit, unit};
 }
 
 bool confirmUnit(int selectedIndex, UnitState& state, records::ToleranceTable& tolerances,
-                 app::SettingsStore& store) {
+                 core::SettingsStore& store) {
     if (selectedIndex < 0 || selectedIndex >= static_cast<int>(kUnitSelectorItems)) return false;
     state.unit = static_cast<LengthUnit>(selectedIndex);
     // The unit and the limits in it are one state: limits of one unit read
     // in the other would judge against bands 3.9 times off.
-    app::SettingsBatch batch(store);
-    store.writeInt(app::keys::kUnit, lengthUnitSetting(state.unit));
+    core::SettingsBatch batch(store);
+    store.writeInt(core::keys::kUnit, lengthUnitSetting(state.unit));
     if (state.unit != state.previous) {
         tolerances.convertLimitsForUnit(state.unit, store);
         state.previous = state.unit;

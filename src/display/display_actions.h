@@ -1,7 +1,7 @@
 #pragma once
 #include <optional>
 
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 #include "display/chart_area.h"
 #include "display/length_unit.h"
 #include "link/link_state.h"
@@ -16,7 +16,7 @@ struct UnitState {
     LengthUnit previous = LengthUnit::Millimetre;
 };
 
-UnitState loadUnit(const app::SettingsStore& store);
+UnitState loadUnit(const core::SettingsStore& store);
 
 // The unit confirmation with the selector's item index. An index outside
 // the list (nothing selected) is ignored and returns false. Otherwise the
@@ -24,7 +24,7 @@ UnitState loadUnit(const app::SettingsStore& store);
 // rewritten in the new unit from its unchanged counts; returns true, and the
 // caller requests a chart redraw.
 bool confirmUnit(int selectedIndex, UnitState& state, records::ToleranceTable& tolerances,
-                 app::SettingsStore& store);
+                 core::SettingsStore& store);
 
 // The mode confirmation with the selector's item index: without a connection
 // the message "请先连接设备!" (the same in both languages); with one, the mode

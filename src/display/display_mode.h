@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/language.h"
+#include "core/language.h"
 
 namespace gaugemon::display {
 
@@ -14,12 +14,12 @@ constexpr unsigned kDisplayModeCount = 4;
 
 // Selector item of a mode. The English items are padded to 7 characters so
 // that the list looks even.
-constexpr const char* modeSelectorText(DisplayMode mode, app::Language language) {
+constexpr const char* modeSelectorText(DisplayMode mode, core::Language language) {
     switch (mode) {
-        case DisplayMode::RealTime: return app::pick(language, "  RV   ", "实时值");
-        case DisplayMode::Maximum: return app::pick(language, "  MAX  ", "最大值");
-        case DisplayMode::Minimum: return app::pick(language, "  MIN  ", "最小值");
-        case DisplayMode::Range: return app::pick(language, "MAX-MIN", "极差值");
+        case DisplayMode::RealTime: return core::pick(language, "  RV   ", "实时值");
+        case DisplayMode::Maximum: return core::pick(language, "  MAX  ", "最大值");
+        case DisplayMode::Minimum: return core::pick(language, "  MIN  ", "最小值");
+        case DisplayMode::Range: return core::pick(language, "MAX-MIN", "极差值");
     }
     return "";
 }

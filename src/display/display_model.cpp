@@ -4,7 +4,7 @@
 
 namespace gaugemon::display {
 
-void DisplayModel::load(const app::SettingsStore& store) {
+void DisplayModel::load(const core::SettingsStore& store) {
     unit_ = loadUnit(store);
     range_ = loadDisplayRange(store);
 }
@@ -45,7 +45,7 @@ const ChartPlan* DisplayModel::update(link::LinkState& link, const records::Tole
     return &plan_;
 }
 
-const char* DisplayModel::confirmRange(float lower, float upper, app::SettingsStore& store) {
+const char* DisplayModel::confirmRange(float lower, float upper, core::SettingsStore& store) {
     const char* message = confirmDisplayRange(lower, upper, range_, store);
     if (!message) redrawRequested_ = true;
     return message;
@@ -57,7 +57,7 @@ std::optional<unsigned> DisplayModel::chartClick(const link::LinkState& link, in
     return probeAtPoint(area_, std::min(link.probeCount, link::kMaxProbes), x, y);
 }
 
-bool DisplayModel::confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, app::SettingsStore& store) {
+bool DisplayModel::confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, core::SettingsStore& store) {
     if (!display::confirmUnit(selectedIndex, unit_, tolerances, store)) return false;
     redrawRequested_ = true;
     return true;

@@ -1,7 +1,7 @@
 #pragma once
 #include <optional>
 
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 #include "display/change_detection.h"
 #include "display/chart_area.h"
 #include "display/chart_plan.h"
@@ -20,7 +20,7 @@ namespace gaugemon::display {
 class DisplayModel {
 public:
     // Unit and display range from the settings, as at start-up.
-    void load(const app::SettingsStore& store);
+    void load(const core::SettingsStore& store);
 
     // One display update after a decoded reading frame; does nothing unless
     // `readingsReady` is set, and clears it. Rewrites the value texts of
@@ -53,7 +53,7 @@ public:
     // The range confirmation with the parsed field values. Null when the new
     // range was stored: a redraw is then requested and the caller clears the
     // plot. Otherwise the message to show.
-    const char* confirmRange(float lower, float upper, app::SettingsStore& store);
+    const char* confirmRange(float lower, float upper, core::SettingsStore& store);
 
     // A left click at client (x, y): always requests a redraw; while
     // connected, yields the probe under the point, if any.
@@ -61,7 +61,7 @@ public:
 
     // The unit confirmation with the selector's index; requests a redraw
     // unless the index was ignored. True when accepted.
-    bool confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, app::SettingsStore& store);
+    bool confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, core::SettingsStore& store);
 
 private:
     ValueTextTable texts_{};

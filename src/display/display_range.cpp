@@ -19,14 +19,14 @@ int32_t truncatedCounts(double counts) { return static_cast<int32_t>(counts); }
 
 }  // namespace
 
-DisplayRange loadDisplayRange(const app::SettingsStore& store) {
-    return {store.readInt(app::keys::kResoL, app::defaults::kResoL),
-            store.readInt(app::keys::kResoH, app::defaults::kResoH)};
+DisplayRange loadDisplayRange(const core::SettingsStore& store) {
+    return {store.readInt(core::keys::kResoL, core::defaults::kResoL),
+            store.readInt(core::keys::kResoH, core::defaults::kResoH)};
 }
 
 float rangeFieldValue(int32_t counts) { return static_cast<float>(counts * 0.001); }
 
-const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, app::SettingsStore& store) {
+const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, core::SettingsStore& store) {
     // Written so that an entry that is not a number fails the test.
     if (!(lower <= 0.0f)) return kLowerNotAtMostZero;
     if (!(lower >= -kLargestMillimetres)) return kLowerBelowSmallest;
@@ -38,9 +38,9 @@ const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, a
     // upper end above 0 and, over a lower end of 0, no range at all.
     if (high <= 0) return kUpperNotAboveZero;
     range = {low, high};
-    app::SettingsBatch batch(store);
-    store.writeInt(app::keys::kResoH, high);
-    store.writeInt(app::keys::kResoL, low);
+    core::SettingsBatch batch(store);
+    store.writeInt(core::keys::kResoH, high);
+    store.writeInt(core::keys::kResoL, low);
     return nullptr;
 }
 

@@ -1,19 +1,19 @@
 #pragma once
 #include <cstdint>
 
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 
 namespace gaugemon::display {
 
 // The values at the bottom and the top of the chart, in device counts
 // (0.001 mm), whatever the length unit. Persisted as ResoL and ResoH.
 struct DisplayRange {
-    int32_t low = app::defaults::kResoL;
-    int32_t high = app::defaults::kResoH;
+    int32_t low = core::defaults::kResoL;
+    int32_t high = core::defaults::kResoH;
     bool operator==(const DisplayRange&) const = default;
 };
 
-DisplayRange loadDisplayRange(const app::SettingsStore& store);
+DisplayRange loadDisplayRange(const core::SettingsStore& store);
 
 // What the range fields show for a limit: millimetres.
 float rangeFieldValue(int32_t counts);
@@ -28,6 +28,6 @@ float rangeFieldValue(int32_t counts);
 // changed. The messages read the same in both languages: " <=0! " and
 // " >=-2147483! " for the lower entry, tested first, " >0! " and
 // " <=2147483! " for the upper one.
-const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, app::SettingsStore& store);
+const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, core::SettingsStore& store);
 
 }  // namespace gaugemon::display

@@ -52,7 +52,7 @@ void DisplayUpdate::setLayout(QSize clientSize, const ChartArea& area) {
     painter_.clearPlot(image_, area);
 }
 
-const char* DisplayUpdate::confirmRange(float lower, float upper, app::SettingsStore& store) {
+const char* DisplayUpdate::confirmRange(float lower, float upper, core::SettingsStore& store) {
     const char* message = model_.confirmRange(lower, upper, store);
     if (!message) clearPlot();
     return message;

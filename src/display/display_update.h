@@ -3,7 +3,7 @@
 #include <QSize>
 #include <optional>
 
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 #include "display/chart_painter.h"
 #include "display/display_model.h"
 #include "link/link_state.h"
@@ -23,7 +23,7 @@ public:
     explicit DisplayUpdate(QSize clientSize = kDefaultClientSize);
 
     // Unit and display range from the settings, as at start-up.
-    void load(const app::SettingsStore& store) { model_.load(store); }
+    void load(const core::SettingsStore& store) { model_.load(store); }
 
     // The display update after a decoded reading frame (only while
     // `readingsReady` is set; clears it): value texts of probes 0..N-1 and,
@@ -44,11 +44,11 @@ public:
 
     // Operator actions; see DisplayModel. A confirmed range also clears the
     // plot.
-    const char* confirmRange(float lower, float upper, app::SettingsStore& store);
+    const char* confirmRange(float lower, float upper, core::SettingsStore& store);
     std::optional<unsigned> chartClick(const link::LinkState& link, int32_t x, int32_t y) {
         return model_.chartClick(link, x, y);
     }
-    bool confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, app::SettingsStore& store) {
+    bool confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, core::SettingsStore& store) {
         return model_.confirmUnit(selectedIndex, tolerances, store);
     }
 

@@ -8,8 +8,8 @@
 
 namespace gaugemon::link {
 
-using app::pick;
-namespace timer = app::timer;
+using core::pick;
+namespace timer = core::timer;
 
 namespace {
 constexpr unsigned kLastSweptPort = 15;
@@ -52,12 +52,12 @@ void LinkController::discoveryTick() {
 }
 
 void LinkController::firstAttempt() {
-    int32_t storedPort = settings_.readInt(app::keys::kComID, app::defaults::kComID);
+    int32_t storedPort = settings_.readInt(core::keys::kComID, core::defaults::kComID);
     if (storedPort <= 0 || storedPort > 16) storedPort = 1;
     state_.portIndex = static_cast<unsigned>(storedPort);
     port_.close();
     state_.portOpen = false;
-    const int32_t storedBaud = settings_.readInt(app::keys::kBaudBit, app::defaults::kBaudBit);
+    const int32_t storedBaud = settings_.readInt(core::keys::kBaudBit, core::defaults::kBaudBit);
     uint8_t b = state_.dataFormat == DataFormat::Format01 ? baudIndexFrom01(storedBaud)
                                                           : static_cast<uint8_t>(storedBaud < 0 || storedBaud > 4 ? 5 : storedBaud);
     if (b >= 5) b = 2;
@@ -227,11 +227,11 @@ void LinkController::finishConnection() {
 
 void LinkController::storeLinkSettings() {
     // The next first attempt needs all four from the same connection.
-    app::SettingsBatch batch(settings_);
-    settings_.writeInt(app::keys::kComID, static_cast<int32_t>(state_.portIndex));
-    settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
-    settings_.writeInt(app::keys::kParityBit, state_.parityCode);
-    settings_.writeInt(app::keys::kHW, static_cast<int32_t>(state_.dataFormat));
+    core::SettingsBatch batch(settings_);
+    settings_.writeInt(core::keys::kComID, static_cast<int32_t>(state_.portIndex));
+    settings_.writeInt(core::keys::kBaudBit, state_.baudCode);
+    settings_.writeInt(core::keys::kParityBit, state_.parityCode);
+    settings_.writeInt(core::keys::kHW, static_cast<int32_t>(state_.dataFormat));
 }
 
 }  // namespace gaugemon::link

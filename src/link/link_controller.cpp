@@ -2,12 +2,12 @@
 
 namespace gaugemon::link {
 
-using app::pick;
-namespace timer = app::timer;
+using core::pick;
+namespace timer = core::timer;
 
-LinkController::LinkController(LinkState& state, SerialPort& port, app::TimerSchedule& timers,
-                               app::SettingsStore& settings, app::Prompts& prompts, LinkHost& host,
-                               const app::Language& language)
+LinkController::LinkController(LinkState& state, SerialPort& port, core::TimerSchedule& timers,
+                               core::SettingsStore& settings, core::Prompts& prompts, LinkHost& host,
+                               const core::Language& language)
     : state_(state), port_(port), timers_(timers), settings_(settings), prompts_(prompts), host_(host),
       language_(language) {
     view_.connectCaption = pick(language_, "Connect", "连接设备");
@@ -28,7 +28,7 @@ void LinkController::connect() {
     state_.readingsReady = false;
     timers_.start(timer::kDiscovery, 20);
     state_.dataFormat =
-        settings_.readInt(app::keys::kHW, app::defaults::kHW) == 2 ? DataFormat::FormatFF : DataFormat::Format01;
+        settings_.readInt(core::keys::kHW, core::defaults::kHW) == 2 ? DataFormat::FormatFF : DataFormat::Format01;
     host_.clearChart();
     state_.errorCount = 0;
     state_.missCount = 0;

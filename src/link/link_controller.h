@@ -1,10 +1,10 @@
 #pragma once
 #include <cstdint>
 
-#include "app/language.h"
-#include "app/prompts.h"
-#include "app/settings_store.h"
-#include "app/timer_schedule.h"
+#include "core/language.h"
+#include "core/prompts.h"
+#include "core/settings_store.h"
+#include "core/timer_schedule.h"
 #include "link/answers.h"
 #include "link/frames.h"
 #include "link/link_host.h"
@@ -20,12 +20,12 @@ namespace gaugemon::link {
 // it is given; the main window routes timers 1, 2, 4 and 5 to its ticks.
 class LinkController {
 public:
-    LinkController(LinkState& state, SerialPort& port, app::TimerSchedule& timers, app::SettingsStore& settings,
-                   app::Prompts& prompts, LinkHost& host, const app::Language& language);
+    LinkController(LinkState& state, SerialPort& port, core::TimerSchedule& timers, core::SettingsStore& settings,
+                   core::Prompts& prompts, LinkHost& host, const core::Language& language);
 
     const LinkView& view() const { return view_; }
     LinkView& view() { return view_; }
-    app::Language language() const { return language_; }
+    core::Language language() const { return language_; }
 
     // Connect/Disconnect button.
     void connectButton();
@@ -82,12 +82,12 @@ private:
 
     LinkState& state_;
     SerialPort& port_;
-    app::TimerSchedule& timers_;
-    app::SettingsStore& settings_;
-    app::Prompts& prompts_;
+    core::TimerSchedule& timers_;
+    core::SettingsStore& settings_;
+    core::Prompts& prompts_;
     LinkHost& host_;
     // The language flag of the station: run-time texts follow it as it is now.
-    const app::Language& language_;
+    const core::Language& language_;
     LinkView view_;
     // Ports this discovery could not open for want of permission or because
     // another program holds them.

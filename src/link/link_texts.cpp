@@ -2,8 +2,8 @@
 
 namespace gaugemon::link {
 
-using app::Language;
-using app::pick;
+using core::Language;
+using core::pick;
 
 int baudRateOfCode(DataFormat format, unsigned code) {
     static constexpr int kFF[5] = {4800, 9600, 19200, 38400, 115200};

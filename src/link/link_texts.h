@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "app/language.h"
+#include "core/language.h"
 #include "link/link_state.h"
 
 namespace gaugemon::link {
@@ -15,17 +15,17 @@ int baudRateOfCode(DataFormat format, unsigned code);
 int32_t pollPeriodFor(int baudRate, unsigned probes, int32_t previous);
 
 // "Error：000 Miss:012"; a count above 999 is clamped to 999 and shown as ">999".
-void buildMessageLine(std::string& out, app::Language language, uint32_t& errorCount, uint32_t& missCount);
+void buildMessageLine(std::string& out, core::Language language, uint32_t& errorCount, uint32_t& missCount);
 
 // "COM03 19200,8,N,1". `separator` is the blank(s) after the port number;
 // `baudRate` 0 leaves the rate out.
 void buildCommStatus(std::string& out, unsigned portIndex, const char* separator, int baudRate, char parityLetter);
 
 // "Addr:01  Num:08; Sample cycle:109ms" with the cycle figure given.
-void buildDeviceInfo(std::string& out, app::Language language, unsigned address, unsigned probes, int32_t cycleMs);
+void buildDeviceInfo(std::string& out, core::Language language, unsigned address, unsigned probes, int32_t cycleMs);
 
 // "HV2,Scanning com3".
-void buildScanStatus(std::string& out, app::Language language, DataFormat format, unsigned portIndex);
+void buildScanStatus(std::string& out, core::Language language, DataFormat format, unsigned portIndex);
 
 char parityLetter(uint8_t parityCode);
 

@@ -21,9 +21,9 @@ void LinkController::serialEchoFF(uint16_t data) {
 }
 
 void LinkController::storeLine() {
-    app::SettingsBatch batch(settings_);
-    settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
-    settings_.writeInt(app::keys::kParityBit, state_.parityCode);
+    core::SettingsBatch batch(settings_);
+    settings_.writeInt(core::keys::kBaudBit, state_.baudCode);
+    settings_.writeInt(core::keys::kParityBit, state_.parityCode);
 }
 
 void LinkController::addressEchoFF() {
@@ -46,7 +46,7 @@ void LinkController::addressEcho01() {
 void LinkController::baudEcho01(uint16_t data) {
     state_.pending.serialChange = false;
     state_.baudCode = static_cast<uint8_t>(data & 0xFF);
-    settings_.writeInt(app::keys::kBaudBit, state_.baudCode);
+    settings_.writeInt(core::keys::kBaudBit, state_.baudCode);
     // Only 9600, 19200 and 38400 can be written to a format "01" instrument.
     // It keeps its parity until the parity write that follows.
     const int baud = state_.baudCode <= 2 ? baudRateOfCode(DataFormat::Format01, state_.baudCode) : 0;
@@ -57,7 +57,7 @@ void LinkController::parityEcho01(uint16_t data) {
     const uint8_t low = static_cast<uint8_t>(data & 0xFF);
     state_.pending.parityChange = false;
     state_.parityCode = low;
-    settings_.writeInt(app::keys::kParityBit, state_.parityCode);
+    settings_.writeInt(core::keys::kParityBit, state_.parityCode);
     state_.twoStopBits = low;
     // 4800 and 115200 too: a parity changed alone leaves an instrument there.
     const int baud = baudRateOfCode(DataFormat::Format01, state_.baudCode);

@@ -11,7 +11,7 @@
 
 namespace gaugemon::link {
 
-namespace timer = app::timer;
+namespace timer = core::timer;
 
 namespace {
 constexpr int kRequestGapMs = 15;

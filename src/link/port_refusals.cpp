@@ -2,7 +2,7 @@
 
 namespace gaugemon::link {
 
-using app::pick;
+using core::pick;
 
 void PortRefusals::clear() {
     permission_ = {};
@@ -27,7 +27,7 @@ void PortRefusals::add(Refused& refused, unsigned portIndex, std::string_view de
 }
 
 // "COM3 (/dev/ttyUSB2), COM4 (/dev/ttyUSB3)" and how many more there are.
-void PortRefusals::appendPorts(std::string& out, const Refused& refused, app::Language language) {
+void PortRefusals::appendPorts(std::string& out, const Refused& refused, core::Language language) {
     const unsigned named = refused.count < kNamedPorts ? refused.count : kNamedPorts;
     for (unsigned i = 0; i < named; ++i) {
         if (i > 0) out += pick(language, ", ", "、");
@@ -35,14 +35,14 @@ void PortRefusals::appendPorts(std::string& out, const Refused& refused, app::La
         if (!refused.devices[i].empty()) out += " (" + refused.devices[i] + ")";
     }
     if (refused.count <= named) return;
-    if (language == app::Language::English) {
+    if (language == core::Language::English) {
         out += " and " + std::to_string(refused.count - named) + " more";
     } else {
         out += " 等 " + std::to_string(refused.count) + " 个端口";
     }
 }
 
-void PortRefusals::appendExplanation(std::string& out, app::Language language) const {
+void PortRefusals::appendExplanation(std::string& out, core::Language language) const {
     if (permission_.count > 0) {
         out += pick(language, "\nNo permission to open ", "\n无权打开 ");
         appendPorts(out, permission_, language);

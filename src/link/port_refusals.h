@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/language.h"
+#include "core/language.h"
 #include "link/serial_port.h"
 
 namespace gaugemon::link {
@@ -23,7 +23,7 @@ public:
 
     // One line per reason, each after a line break, naming the ports (the
     // first few with their devices) and the remedy.
-    void appendExplanation(std::string& out, app::Language language) const;
+    void appendExplanation(std::string& out, core::Language language) const;
 
 private:
     static constexpr unsigned kNamedPorts = 3;
@@ -34,7 +34,7 @@ private:
         std::array<std::string, kNamedPorts> devices;
     };
     static void add(Refused& refused, unsigned portIndex, std::string_view device);
-    static void appendPorts(std::string& out, const Refused& refused, app::Language language);
+    static void appendPorts(std::string& out, const Refused& refused, core::Language language);
 
     Refused permission_;
     Refused busy_;

@@ -165,12 +165,12 @@ FileWriteResult replaceFile(const std::string& target, const std::function<bool(
     return result;
 }
 
-std::string fileErrorMessage(const FileWriteResult& result, app::Language language) {
-    std::string text = app::pick(language, "The file could not be written:\n", "无法写入文件：\n");
+std::string fileErrorMessage(const FileWriteResult& result, core::Language language) {
+    std::string text = core::pick(language, "The file could not be written:\n", "无法写入文件：\n");
     text += result.path;
     text += '\n';
     text += std::strerror(result.error);
-    text += app::pick(language, "\nThe previous file, if any, is unchanged.", "\n原有文件保持不变。");
+    text += core::pick(language, "\nThe previous file, if any, is unchanged.", "\n原有文件保持不变。");
     return text;
 }
 

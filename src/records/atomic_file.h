@@ -2,7 +2,7 @@
 #include <functional>
 #include <string>
 
-#include "app/language.h"
+#include "core/language.h"
 #include "records/byte_sink.h"
 
 namespace gaugemon::records {
@@ -23,6 +23,6 @@ struct FileWriteResult {
 FileWriteResult replaceFile(const std::string& target, const std::function<bool(ByteSink&)>& fill);
 
 // The message that reports a failed write, in the language of the moment.
-std::string fileErrorMessage(const FileWriteResult& result, app::Language language);
+std::string fileErrorMessage(const FileWriteResult& result, core::Language language);
 
 }  // namespace gaugemon::records

@@ -12,7 +12,7 @@
 namespace gaugemon::records {
 
 PeriodicBackup::PeriodicBackup(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                               app::TimerSchedule& timers, const app::Clock& clock, app::Prompts& prompts,
+                               core::TimerSchedule& timers, const core::Clock& clock, core::Prompts& prompts,
                                const ReadingWatch& watch, std::string directory)
     : table_(table),
       codes_(codes),
@@ -27,13 +27,13 @@ void PeriodicBackup::setBoxTicked(bool ticked) {
     // Ticking the box anew is a new request: a failure is worth telling again.
     if (ticked && !ticked_) failureReported_ = false;
     ticked_ = ticked;
-    if (ticked) timers_.start(app::timer::kBackup, kPeriodMs);
-    else timers_.stop(app::timer::kBackup);
+    if (ticked) timers_.start(core::timer::kBackup, kPeriodMs);
+    else timers_.stop(core::timer::kBackup);
 }
 
 void PeriodicBackup::onDisconnect() { setBoxTicked(false); }
 
-std::string PeriodicBackup::pathFor(const app::LocalDateTime& time) const {
+std::string PeriodicBackup::pathFor(const core::LocalDateTime& time) const {
     const auto date = formatDate(time);
     std::string name = "bak";
     name.append(date.data(), date.size());
@@ -74,7 +74,7 @@ void PeriodicBackup::reportFailure() {
     // The platform does not fire a timer again inside its own tick, and the
     // box may stay open for hours on an unattended station: timer 7 is
     // started anew so that its ticks, and the retries, go on behind the box.
-    timers_.start(app::timer::kBackup, kPeriodMs);
+    timers_.start(core::timer::kBackup, kPeriodMs);
     prompts_.showMessage(fileErrorMessage(lastResult_, sources_.language()));
 }
 

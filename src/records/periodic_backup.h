@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/prompts.h"
-#include "app/timer_schedule.h"
+#include "core/clock.h"
+#include "core/prompts.h"
+#include "core/timer_schedule.h"
 #include "records/atomic_file.h"
 #include "records/reading_watch.h"
 #include "records/record_sources.h"
@@ -27,7 +27,7 @@ public:
 
     // `directory`: the directory of the executable.
     PeriodicBackup(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                   app::TimerSchedule& timers, const app::Clock& clock, app::Prompts& prompts,
+                   core::TimerSchedule& timers, const core::Clock& clock, core::Prompts& prompts,
                    const ReadingWatch& watch, std::string directory);
 
     void setBoxTicked(bool ticked);
@@ -37,7 +37,7 @@ public:
     // Disconnect unticks the box and stops timer 7.
     void onDisconnect();
 
-    std::string pathFor(const app::LocalDateTime& time) const;
+    std::string pathFor(const core::LocalDateTime& time) const;
     const FileWriteResult& lastResult() const { return lastResult_; }
 
 private:
@@ -49,9 +49,9 @@ private:
     RecordTable& table_;
     const WorkpieceCodes& codes_;
     const RecordSources& sources_;
-    app::TimerSchedule& timers_;
-    const app::Clock& clock_;
-    app::Prompts& prompts_;
+    core::TimerSchedule& timers_;
+    const core::Clock& clock_;
+    core::Prompts& prompts_;
     const ReadingWatch& watch_;
     std::string directory_;
     bool ticked_ = false;

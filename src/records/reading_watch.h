@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/clock.h"
+#include "core/clock.h"
 
 namespace gaugemon::records {
 
@@ -16,7 +16,7 @@ inline constexpr int kWatchdogMs = 5000;
 // flood of garbage), they are a frozen picture, not a measurement.
 class ReadingWatch {
 public:
-    explicit ReadingWatch(const app::Clock& clock) : clock_(clock) {}
+    explicit ReadingWatch(const core::Clock& clock) : clock_(clock) {}
 
     // A connection was made: its first reading has the watchdog period to come.
     void start() { sinceMs_ = clock_.nowMs(); }
@@ -33,7 +33,7 @@ public:
     uint64_t readings() const { return readings_; }
 
 private:
-    const app::Clock& clock_;
+    const core::Clock& clock_;
     std::optional<int64_t> sinceMs_;
     uint64_t readings_ = 0;
 };

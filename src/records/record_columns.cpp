@@ -19,19 +19,19 @@ Column columnAt(const TableLayout& layout, int index) {
 }
 
 std::string columnTitle(const TableLayout& layout, int index) {
-    const app::Language lang = layout.language;
+    const core::Language lang = layout.language;
     const Column column = columnAt(layout, index);
     switch (column.kind) {
-        case ColumnKind::Number: return app::pick(lang, "Num", "序号");
-        case ColumnKind::Code: return app::pick(lang, "Code", "编码");
+        case ColumnKind::Number: return core::pick(lang, "Num", "序号");
+        case ColumnKind::Code: return core::pick(lang, "Code", "编码");
         case ColumnKind::Value: {
-            std::string title = app::pick(lang, "S", "测头");
+            std::string title = core::pick(lang, "S", "测头");
             title.push_back(static_cast<char>('0' + column.probe / 10 % 10));
             title.push_back(static_cast<char>('0' + column.probe % 10));
             return title;
         }
-        case ColumnKind::Result: return app::pick(lang, "Result", "结果");
-        case ColumnKind::Time: return app::pick(lang, "Time", "时间");
+        case ColumnKind::Result: return core::pick(lang, "Result", "结果");
+        case ColumnKind::Time: return core::pick(lang, "Time", "时间");
     }
     return {};
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "app/language.h"
+#include "core/language.h"
 
 namespace gaugemon::records {
 
@@ -11,7 +11,7 @@ namespace gaugemon::records {
 struct TableLayout {
     unsigned probeCount = 0;  // 0: no columns built yet
     bool codeColumn = false;
-    app::Language language = app::Language::Chinese;
+    core::Language language = core::Language::Chinese;
 
     bool hasColumns() const { return probeCount > 0; }
     // Rows of two layouts can share a table only when these agree.

@@ -17,7 +17,7 @@ void appendTwoDigits(std::string& out, unsigned n) {
 }
 
 void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) {
-    if (spec.language == app::Language::English) {
+    if (spec.language == core::Language::English) {
         out.push_back('S');
         appendTwoDigits(out, probe);
         return;
@@ -36,7 +36,7 @@ void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) 
 }  // namespace
 
 std::string buildHeader(const HeaderSpec& spec, RecordFileFormat format) {
-    const bool english = spec.language == app::Language::English;
+    const bool english = spec.language == core::Language::English;
     std::string header;
     header += english ? std::string_view("Num") : gbk::kNum;
     if (spec.codeColumn) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/language.h"
+#include "core/language.h"
 #include "link/protocol.h"
 #include "records/byte_sink.h"
 #include "records/record_sources.h"
@@ -42,7 +42,7 @@ constexpr RecordFileFormat formatForFilter(int filterIndex) {
 }
 
 struct HeaderSpec {
-    app::Language language = app::Language::Chinese;  // of the moment of writing
+    core::Language language = core::Language::Chinese;  // of the moment of writing
     unsigned probeCount = 0;                          // at most link::kMaxProbes
     bool codeColumn = false;
     LimitCountsTable limits{};  // written into the Chinese probe titles

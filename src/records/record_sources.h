@@ -2,7 +2,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/language.h"
+#include "core/language.h"
 #include "display/value_text.h"
 #include "link/protocol.h"
 
@@ -32,7 +32,7 @@ public:
     // false from Connect until its first reading has been shown.
     virtual bool readingsShown() const = 0;
     // The language flag as it stands.
-    virtual app::Language language() const = 0;
+    virtual core::Language language() const = 0;
     // `probe` is 1..60.
     virtual LimitCounts limitCounts(unsigned probe) const = 0;
 };
@@ -44,7 +44,7 @@ struct PlainRecordSources : RecordSources {
     display::ValueTextTable texts{};
     bool ng = false;
     bool shown = true;
-    app::Language lang = app::Language::Chinese;
+    core::Language lang = core::Language::Chinese;
     LimitCountsTable limitTable = [] {
         LimitCountsTable t{};
         t.fill({3000, 6000});
@@ -56,7 +56,7 @@ struct PlainRecordSources : RecordSources {
     const display::ValueTextTable& valueTexts() const override { return texts; }
     bool anyNg() const override { return ng; }
     bool readingsShown() const override { return shown; }
-    app::Language language() const override { return lang; }
+    core::Language language() const override { return lang; }
     LimitCounts limitCounts(unsigned probe) const override {
         return probe >= 1 && probe <= limitTable.size() ? limitTable[probe - 1] : LimitCounts{};
     }

@@ -47,11 +47,11 @@ std::array<char, kRowNumberDigits> rowNumberText(uint32_t row) {
     return text;
 }
 
-std::string layoutChangeMessage(const ColumnPreparation& preparation, app::Language language) {
+std::string layoutChangeMessage(const ColumnPreparation& preparation, core::Language language) {
     if (preparation.outcome != PrepareOutcome::KeptRowsOfOtherLayout) return {};
     const TableLayout& held = preparation.held;
     const TableLayout& wanted = preparation.requested;
-    const bool english = language == app::Language::English;
+    const bool english = language == core::Language::English;
     std::string text;
     if (held.probeCount != wanted.probeCount) {
         const std::string heldCount = std::to_string(held.probeCount);

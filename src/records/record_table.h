@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "display/value_text.h"
 #include "records/record_columns.h"
 #include "records/row_chunk.h"
@@ -26,9 +26,9 @@ struct RowInput {
     bool codeInput = false;
     const display::ValueTextTable& valueTexts;
     bool anyNg = false;
-    app::Language language = app::Language::Chinese;
+    core::Language language = core::Language::Chinese;
     WorkpieceCode code;  // recorded when codeInput is on
-    app::LocalDateTime time;
+    core::LocalDateTime time;
 };
 
 enum class AppendResult : uint8_t {
@@ -53,7 +53,7 @@ struct ColumnPreparation {
 
 // Tells the operator why rows cannot be recorded until the table is saved and
 // cleared; empty unless the outcome is KeptRowsOfOtherLayout.
-std::string layoutChangeMessage(const ColumnPreparation& preparation, app::Language language);
+std::string layoutChangeMessage(const ColumnPreparation& preparation, core::Language language);
 
 // The list on screen follows the table through these calls.
 class RecordTableObserver {

@@ -1,7 +1,7 @@
 #pragma once
 #include <string_view>
 
-#include "app/language.h"
+#include "core/language.h"
 
 namespace gaugemon::records {
 
@@ -18,8 +18,8 @@ inline constexpr std::string_view kNg = "\xB3\xAC\xB2\xEE";               // 超
 }  // namespace gbk
 
 // The result cell of a row, 4 bytes, in the language of recording.
-constexpr std::string_view resultCell(bool anyNg, app::Language language) {
-    if (language == app::Language::English) return anyNg ? " NG " : " OK ";
+constexpr std::string_view resultCell(bool anyNg, core::Language language) {
+    if (language == core::Language::English) return anyNg ? " NG " : " OK ";
     return anyNg ? gbk::kNg : gbk::kOk;
 }
 

@@ -17,8 +17,8 @@ int64_t autoPeriodFromSeconds(float seconds) {
 }
 
 Recorder::Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources,
-                   app::TimerSchedule& timers, app::SettingsStore& store, app::Prompts& prompts,
-                   const app::Clock& clock, ReadingWatch& watch)
+                   core::TimerSchedule& timers, core::SettingsStore& store, core::Prompts& prompts,
+                   const core::Clock& clock, ReadingWatch& watch)
     : table_(table),
       codes_(codes),
       sources_(sources),
@@ -27,11 +27,11 @@ Recorder::Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSource
       prompts_(prompts),
       clock_(clock),
       watch_(watch),
-      autoPeriodMs_(store.readInt(app::keys::kRecTime, app::defaults::kRecTime)) {}
+      autoPeriodMs_(store.readInt(core::keys::kRecTime, core::defaults::kRecTime)) {}
 
-const char* Recorder::manualButtonText(app::Language language) const {
-    return state_ == RecordingState::Automatic ? app::pick(language, text::kStopAutoEn, text::kStopAutoZh)
-                                               : app::pick(language, text::kManualEn, text::kManualZh);
+const char* Recorder::manualButtonText(core::Language language) const {
+    return state_ == RecordingState::Automatic ? core::pick(language, text::kStopAutoEn, text::kStopAutoZh)
+                                               : core::pick(language, text::kManualEn, text::kManualZh);
 }
 
 void Recorder::pressManual() {
@@ -46,7 +46,7 @@ void Recorder::pressManual() {
                 codeInputRequest_ = true;
             } else {
                 state_ = RecordingState::SinglePending;
-                timers_.start(app::timer::kRecord, kSingleRecordDelayMs);
+                timers_.start(core::timer::kRecord, kSingleRecordDelayMs);
             }
             break;
         case RecordingState::Automatic:
@@ -65,18 +65,18 @@ AutoOutcome Recorder::setAutomatic(bool ticked, float periodSeconds) {
         return AutoOutcome::Stopped;
     }
     const int64_t period = autoPeriodFromSeconds(periodSeconds);
-    const app::Language language = sources_.language();
+    const core::Language language = sources_.language();
     if (period < kMinAutoPeriodMs) {
-        prompts_.showMessage(app::pick(language, text::kPeriodTooShortEn, text::kPeriodTooShortZh));
+        prompts_.showMessage(core::pick(language, text::kPeriodTooShortEn, text::kPeriodTooShortZh));
         return AutoOutcome::PeriodTooShort;
     }
     if (period > kMaxAutoPeriodMs) {
-        prompts_.showMessage(app::pick(language, text::kPeriodTooLongEn, text::kPeriodTooLongZh));
+        prompts_.showMessage(core::pick(language, text::kPeriodTooLongEn, text::kPeriodTooLongZh));
         return AutoOutcome::PeriodTooLong;
     }
     autoPeriodMs_ = static_cast<int32_t>(period);
-    store_.writeInt(app::keys::kRecTime, autoPeriodMs_);
-    timers_.start(app::timer::kRecord, autoPeriodMs_);
+    store_.writeInt(core::keys::kRecTime, autoPeriodMs_);
+    timers_.start(core::timer::kRecord, autoPeriodMs_);
     state_ = RecordingState::Automatic;
     return AutoOutcome::Started;
 }
@@ -89,7 +89,7 @@ void Recorder::onRecordTimer() {
     }
     // A stray tick never adds a row nobody asked for.
     if (state_ == RecordingState::Idle) {
-        timers_.stop(app::timer::kRecord);
+        timers_.stop(core::timer::kRecord);
         return;
     }
     // Not connected, no reading of this connection shown yet (a row would
@@ -110,7 +110,7 @@ void Recorder::onRecordTimer() {
     }
     blockedReported_ = false;
     if (state_ == RecordingState::SinglePending) {
-        timers_.stop(app::timer::kRecord);
+        timers_.stop(core::timer::kRecord);
         state_ = RecordingState::Idle;
     }
 }
@@ -120,13 +120,13 @@ void Recorder::onRecordTimer() {
 void Recorder::reportBlocked(AppendResult result, const RowInput& input) {
     if (blockedReported_) return;
     blockedReported_ = true;
-    const app::Language language = input.language;
+    const core::Language language = input.language;
     switch (result) {
         case AppendResult::NoMemory:
-            prompts_.showMessage(app::pick(language, text::kNoMemoryEn, text::kNoMemoryZh));
+            prompts_.showMessage(core::pick(language, text::kNoMemoryEn, text::kNoMemoryZh));
             break;
         case AppendResult::Full:
-            prompts_.showMessage(app::pick(language, text::kTableFullEn, text::kTableFullZh));
+            prompts_.showMessage(core::pick(language, text::kTableFullEn, text::kTableFullZh));
             break;
         case AppendResult::LayoutMismatch: {
             const TableLayout wanted{input.probeCount, input.codeInput, language};
@@ -145,8 +145,8 @@ void Recorder::reportNoReadings() {
     // started anew so that its ticks go on behind the box and recording
     // resumes with the next reading, not with the operator's click.
     if (state_ != RecordingState::Idle) restoreRecordTimer();
-    const app::Language language = sources_.language();
-    prompts_.showMessage(app::pick(language, text::kNoReadingsEn, text::kNoReadingsZh));
+    const core::Language language = sources_.language();
+    prompts_.showMessage(core::pick(language, text::kNoReadingsEn, text::kNoReadingsZh));
 }
 
 void Recorder::onReadingArrived() {
@@ -163,7 +163,7 @@ RecordRequestOutcome Recorder::onInstrumentRecordRequest() {
         codeInputRequest_ = true;
         return RecordRequestOutcome::CodeRequested;
     }
-    timers_.start(app::timer::kRecord, kSingleRecordDelayMs);
+    timers_.start(core::timer::kRecord, kSingleRecordDelayMs);
     return RecordRequestOutcome::TimerStarted;
 }
 
@@ -177,22 +177,22 @@ void Recorder::runCodeStep() {
     // period and carries the new code; otherwise one row follows.
     if (state_ != RecordingState::Automatic) {
         state_ = RecordingState::SinglePending;
-        timers_.start(app::timer::kRecord, kSingleRecordDelayMs);
+        timers_.start(core::timer::kRecord, kSingleRecordDelayMs);
     }
 }
 
 void Recorder::modifyCode(std::optional<uint32_t> selectedRow) {
     if (!selectedRow) {
-        const app::Language language = sources_.language();
-        prompts_.showMessage(app::pick(language, text::kSelectCodeFirstEn, text::kSelectCodeFirstZh));
+        const core::Language language = sources_.language();
+        prompts_.showMessage(core::pick(language, text::kSelectCodeFirstEn, text::kSelectCodeFirstZh));
         codes_.clearEditRequest();
         return;
     }
     // Rows recorded without a code column have no room for one: the code
     // typed would be dropped unseen.
     if (!table_.layout().codeColumn) {
-        const app::Language language = sources_.language();
-        prompts_.showMessage(app::pick(language, text::kRowsWithoutCodesEn, text::kRowsWithoutCodesZh));
+        const core::Language language = sources_.language();
+        prompts_.showMessage(core::pick(language, text::kRowsWithoutCodesEn, text::kRowsWithoutCodesZh));
         codes_.clearEditRequest();
         return;
     }
@@ -202,7 +202,7 @@ void Recorder::modifyCode(std::optional<uint32_t> selectedRow) {
     const WorkpieceCode code = askWorkpieceCode(prompts_, sources_.language());
     codes_.setCurrentCode(code);
     codes_.requestEdit(*selectedRow, code);
-    timers_.start(app::timer::kRecord, kSingleRecordDelayMs);
+    timers_.start(core::timer::kRecord, kSingleRecordDelayMs);
 }
 
 void Recorder::onConnected() {
@@ -225,16 +225,16 @@ void Recorder::applyPendingEdit() {
 
 void Recorder::restoreRecordTimer() {
     switch (state_) {
-        case RecordingState::Automatic: timers_.start(app::timer::kRecord, autoPeriodMs_); break;
-        case RecordingState::SinglePending: timers_.start(app::timer::kRecord, kSingleRecordDelayMs); break;
-        case RecordingState::Idle: timers_.stop(app::timer::kRecord); break;
+        case RecordingState::Automatic: timers_.start(core::timer::kRecord, autoPeriodMs_); break;
+        case RecordingState::SinglePending: timers_.start(core::timer::kRecord, kSingleRecordDelayMs); break;
+        case RecordingState::Idle: timers_.stop(core::timer::kRecord); break;
     }
 }
 
 void Recorder::stopRecordTimer() {
     // A code change waiting for this timer is applied rather than dropped.
     if (codes_.editRequested()) applyPendingEdit();
-    timers_.stop(app::timer::kRecord);
+    timers_.stop(core::timer::kRecord);
 }
 
 }  // namespace gaugemon::records

@@ -2,10 +2,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/clock.h"
-#include "app/prompts.h"
-#include "app/settings_store.h"
-#include "app/timer_schedule.h"
+#include "core/clock.h"
+#include "core/prompts.h"
+#include "core/settings_store.h"
+#include "core/timer_schedule.h"
 #include "records/reading_watch.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
@@ -41,8 +41,8 @@ int64_t autoPeriodFromSeconds(float seconds);
 // its controls afterwards.
 class Recorder {
 public:
-    Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources, app::TimerSchedule& timers,
-             app::SettingsStore& store, app::Prompts& prompts, const app::Clock& clock, ReadingWatch& watch);
+    Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources, core::TimerSchedule& timers,
+             core::SettingsStore& store, core::Prompts& prompts, const core::Clock& clock, ReadingWatch& watch);
 
     // The Manual / Stop Auto button.
     void pressManual();
@@ -74,7 +74,7 @@ public:
     int32_t autoPeriodMs() const { return autoPeriodMs_; }
     // The period field as the window shows it, in seconds.
     float periodFieldSeconds() const { return static_cast<float>(autoPeriodMs_) * 0.001f; }
-    const char* manualButtonText(app::Language language) const;
+    const char* manualButtonText(core::Language language) const;
 
 private:
     void applyPendingEdit();
@@ -88,10 +88,10 @@ private:
     RecordTable& table_;
     WorkpieceCodes& codes_;
     const RecordSources& sources_;
-    app::TimerSchedule& timers_;
-    app::SettingsStore& store_;
-    app::Prompts& prompts_;
-    const app::Clock& clock_;
+    core::TimerSchedule& timers_;
+    core::SettingsStore& store_;
+    core::Prompts& prompts_;
+    const core::Clock& clock_;
     ReadingWatch& watch_;
 
     RecordingState state_ = RecordingState::Idle;

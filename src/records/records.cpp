@@ -6,9 +6,9 @@
 
 namespace gaugemon::records {
 
-bool confirmClose(const RecordTable& table, app::Prompts& prompts, app::Language language) {
+bool confirmClose(const RecordTable& table, core::Prompts& prompts, core::Language language) {
     if (!table.hasUnsavedRows()) return true;
-    return prompts.askYesNo(app::pick(language, text::kUnsavedRowsEn, text::kUnsavedRowsZh));
+    return prompts.askYesNo(core::pick(language, text::kUnsavedRowsEn, text::kUnsavedRowsZh));
 }
 
 Records::Records(const RecordsSeams& seams)
@@ -22,11 +22,11 @@ Records::Records(const RecordsSeams& seams)
       sources_(seams.sources) {}
 
 bool Records::onTimer(int id) {
-    if (id == app::timer::kRecord) {
+    if (id == core::timer::kRecord) {
         recorder.onRecordTimer();
         return true;
     }
-    if (id == app::timer::kBackup) {
+    if (id == core::timer::kBackup) {
         backup.onBackupTimer();
         return true;
     }
@@ -34,7 +34,7 @@ bool Records::onTimer(int id) {
 }
 
 ColumnPreparation Records::onConnected(unsigned probeCount) {
-    const app::Language language = sources_.language();
+    const core::Language language = sources_.language();
     const TableLayout wanted{std::clamp<unsigned>(probeCount, 1, link::kMaxProbes), codes.enabled(), language};
     const ColumnPreparation preparation = table.prepareColumns(wanted);
     recorder.onConnected();

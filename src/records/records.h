@@ -1,10 +1,10 @@
 #pragma once
 #include <string>
 
-#include "app/clock.h"
-#include "app/prompts.h"
-#include "app/settings_store.h"
-#include "app/timer_schedule.h"
+#include "core/clock.h"
+#include "core/prompts.h"
+#include "core/settings_store.h"
+#include "core/timer_schedule.h"
 #include "records/periodic_backup.h"
 #include "records/reading_watch.h"
 #include "records/record_sources.h"
@@ -17,17 +17,17 @@ namespace gaugemon::records {
 
 // The seams the records reach the station through.
 struct RecordsSeams {
-    app::TimerSchedule& timers;
-    app::SettingsStore& store;
-    app::Prompts& prompts;
-    const app::Clock& clock;
+    core::TimerSchedule& timers;
+    core::SettingsStore& store;
+    core::Prompts& prompts;
+    const core::Clock& clock;
     const RecordSources& sources;
     std::string backupDirectory;  // the directory of the executable
 };
 
 // Closing the window or Exit: true when the program may end, asking first
 // when rows exist that are in no file yet.
-bool confirmClose(const RecordTable& table, app::Prompts& prompts, app::Language language);
+bool confirmClose(const RecordTable& table, core::Prompts& prompts, core::Language language);
 
 // All the records of the main window in one place: the table, recording,
 // workpiece codes, export and backup, and the calls the link makes.
@@ -55,7 +55,7 @@ public:
     WorksheetExport exporter;
 
 private:
-    app::Prompts& prompts_;
+    core::Prompts& prompts_;
     const RecordSources& sources_;
 };
 

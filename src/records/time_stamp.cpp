@@ -17,7 +17,7 @@ char* putDigits(char* out, int value, int width, int maxValue) {
 }
 }  // namespace
 
-TimeStamp formatTimeStamp(const app::LocalDateTime& time) {
+TimeStamp formatTimeStamp(const core::LocalDateTime& time) {
     TimeStamp stamp{};
     char* p = stamp.data();
     p = putDigits(p, time.year, 4, 9999);
@@ -35,7 +35,7 @@ TimeStamp formatTimeStamp(const app::LocalDateTime& time) {
     return stamp;
 }
 
-std::array<char, kDateDigits> formatDate(const app::LocalDateTime& time) {
+std::array<char, kDateDigits> formatDate(const core::LocalDateTime& time) {
     std::array<char, kDateDigits> date{};
     char* p = putDigits(date.data(), time.year, 4, 9999);
     p = putDigits(p, time.month, 2, 99);

@@ -2,7 +2,7 @@
 #include <array>
 #include <string_view>
 
-#include "app/clock.h"
+#include "core/clock.h"
 
 namespace gaugemon::records {
 
@@ -11,9 +11,9 @@ inline constexpr size_t kDateDigits = 8;
 
 // "2019-11-29; 13:52:30": the time of a recorded row, 20 characters.
 using TimeStamp = std::array<char, kTimeStampBytes>;
-TimeStamp formatTimeStamp(const app::LocalDateTime& time);
+TimeStamp formatTimeStamp(const core::LocalDateTime& time);
 
 // "20191129": the date in the name of the day's backup file.
-std::array<char, kDateDigits> formatDate(const app::LocalDateTime& time);
+std::array<char, kDateDigits> formatDate(const core::LocalDateTime& time);
 
 }  // namespace gaugemon::records

@@ -6,20 +6,20 @@ namespace gaugemon::records {
 
 namespace {
 
-const char* probeOutOfRange(app::Language language) {
-    return app::pick(language, "Num must be 1~60!", "序号必须为1~60!");
+const char* probeOutOfRange(core::Language language) {
+    return core::pick(language, "Num must be 1~60!", "序号必须为1~60!");
 }
-const char* lowerAboveUpper(app::Language language) {
-    return app::pick(language, "Make sure LSL <=USL", "下公差必须小于上公差!");
+const char* lowerAboveUpper(core::Language language) {
+    return core::pick(language, "Make sure LSL <=USL", "下公差必须小于上公差!");
 }
-const char* limitOutOfRange(app::Language language) {
-    return app::pick(language, "LSL/USL out of range!", "公差超出范围!");
+const char* limitOutOfRange(core::Language language) {
+    return core::pick(language, "LSL/USL out of range!", "公差超出范围!");
 }
 
 }  // namespace
 
-LimitChange applyProbeLimits(ToleranceTable& table, const LimitEntry& entry, LengthUnit unit, app::Language language,
-                             app::SettingsStore& store) {
+LimitChange applyProbeLimits(ToleranceTable& table, const LimitEntry& entry, LengthUnit unit, core::Language language,
+                             core::SettingsStore& store) {
     if (!ToleranceTable::validProbe(entry.probe)) return {false, probeOutOfRange(language)};
     if (entry.lower > entry.upper) return {false, lowerAboveUpper(language)};
     const std::optional<int32_t> lsl = displayFromEntry(entry.lower, unit);
@@ -29,9 +29,9 @@ LimitChange applyProbeLimits(ToleranceTable& table, const LimitEntry& entry, Len
     return {true, nullptr};
 }
 
-void copyFirstProbeLimits(ToleranceTable& table, LengthUnit unit, app::SettingsStore& store) {
+void copyFirstProbeLimits(ToleranceTable& table, LengthUnit unit, core::SettingsStore& store) {
     const ProbeLimits first = table.limits(1);
-    app::SettingsBatch batch(store);
+    core::SettingsBatch batch(store);
     for (unsigned probe = 2; probe <= kToleranceProbes; ++probe) {
         table.setDisplayLimits(probe, first.lslDisplay, first.uslDisplay, unit, store);
     }

@@ -1,8 +1,8 @@
 #pragma once
 #include <optional>
 
-#include "app/language.h"
-#include "app/settings_store.h"
+#include "core/language.h"
+#include "core/settings_store.h"
 #include "records/tolerance_table.h"
 
 namespace gaugemon::records {
@@ -26,13 +26,13 @@ struct LimitChange {
 // limit above the upper one (equal limits are fine) and entries that are not
 // numbers or too large; otherwise stores both limits of the probe in display
 // units, writes its two keys and derives its counts.
-LimitChange applyProbeLimits(ToleranceTable& table, const LimitEntry& entry, LengthUnit unit, app::Language language,
-                             app::SettingsStore& store);
+LimitChange applyProbeLimits(ToleranceTable& table, const LimitEntry& entry, LengthUnit unit, core::Language language,
+                             core::SettingsStore& store);
 
 // "All the same as No.1": gives probes 2..60 the stored limits of probe 1
 // (not what its fields show) and writes their keys. The caller requests a
 // chart redraw.
-void copyFirstProbeLimits(ToleranceTable& table, LengthUnit unit, app::SettingsStore& store);
+void copyFirstProbeLimits(ToleranceTable& table, LengthUnit unit, core::SettingsStore& store);
 
 // Fields the dialog loads when its list selection moves to another probe.
 struct LimitFields {

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/language.h"
+#include "core/language.h"
 
 namespace gaugemon::records {
 
@@ -16,8 +16,8 @@ struct ToleranceDialogTexts {
     const char* usl;
 };
 
-constexpr ToleranceDialogTexts toleranceDialogTexts(app::Language language) {
-    if (language == app::Language::English) {
+constexpr ToleranceDialogTexts toleranceDialogTexts(core::Language language) {
+    if (language == core::Language::English) {
         return {"Set tolerance", "OK", "Exit", "All the same as No.1", "Click list select number", "Set parameters",
                 "Num", "LSL", "USL"};
     }

@@ -37,11 +37,11 @@ int32_t displayFromCounts(int32_t counts, LengthUnit unit) {
     return saturate(static_cast<int64_t>(counts) * kInchUnitsPerThousand / kCountsPerThousandInchUnits);
 }
 
-void ToleranceTable::load(const app::SettingsStore& store, LengthUnit unit) {
+void ToleranceTable::load(const core::SettingsStore& store, LengthUnit unit) {
     for (unsigned probe = 1; probe <= kToleranceProbes; ++probe) {
         ProbeLimits& e = entries_[probe - 1];
-        e.lslDisplay = store.readInt(app::lowerLimitKey(static_cast<int>(probe)), app::defaults::kLowerLimit);
-        e.uslDisplay = store.readInt(app::upperLimitKey(static_cast<int>(probe)), app::defaults::kUpperLimit);
+        e.lslDisplay = store.readInt(core::lowerLimitKey(static_cast<int>(probe)), core::defaults::kLowerLimit);
+        e.uslDisplay = store.readInt(core::upperLimitKey(static_cast<int>(probe)), core::defaults::kUpperLimit);
         e.lslCounts = countsFromDisplay(e.lslDisplay, unit);
         e.uslCounts = countsFromDisplay(e.uslDisplay, unit);
     }
@@ -61,27 +61,27 @@ Judgement ToleranceTable::judgeProbe(unsigned probe, const link::ChannelReading&
 }
 
 bool ToleranceTable::setDisplayLimits(unsigned probe, int32_t lslDisplay, int32_t uslDisplay, LengthUnit unit,
-                                      app::SettingsStore& store) {
+                                      core::SettingsStore& store) {
     if (!validProbe(probe)) return false;
     ProbeLimits& e = entries_[probe - 1];
     e.lslDisplay = lslDisplay;
     e.uslDisplay = uslDisplay;
     e.lslCounts = countsFromDisplay(lslDisplay, unit);
     e.uslCounts = countsFromDisplay(uslDisplay, unit);
-    app::SettingsBatch batch(store);
-    store.writeInt(app::lowerLimitKey(static_cast<int>(probe)), lslDisplay);
-    store.writeInt(app::upperLimitKey(static_cast<int>(probe)), uslDisplay);
+    core::SettingsBatch batch(store);
+    store.writeInt(core::lowerLimitKey(static_cast<int>(probe)), lslDisplay);
+    store.writeInt(core::upperLimitKey(static_cast<int>(probe)), uslDisplay);
     return true;
 }
 
-void ToleranceTable::convertLimitsForUnit(LengthUnit newUnit, app::SettingsStore& store) {
-    app::SettingsBatch batch(store);
+void ToleranceTable::convertLimitsForUnit(LengthUnit newUnit, core::SettingsStore& store) {
+    core::SettingsBatch batch(store);
     for (unsigned probe = 1; probe <= kToleranceProbes; ++probe) {
         ProbeLimits& e = entries_[probe - 1];
         e.lslDisplay = displayFromCounts(e.lslCounts, newUnit);
         e.uslDisplay = displayFromCounts(e.uslCounts, newUnit);
-        store.writeInt(app::lowerLimitKey(static_cast<int>(probe)), e.lslDisplay);
-        store.writeInt(app::upperLimitKey(static_cast<int>(probe)), e.uslDisplay);
+        store.writeInt(core::lowerLimitKey(static_cast<int>(probe)), e.lslDisplay);
+        store.writeInt(core::upperLimitKey(static_cast<int>(probe)), e.uslDisplay);
     }
 }
 

@@ -2,7 +2,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 #include "display/length_unit.h"
 #include "link/link_state.h"
 #include "records/tolerance_judgement.h"
@@ -17,10 +17,10 @@ constexpr unsigned kToleranceProbes = 60;
 // mode; what the settings and the dialog hold) and in device counts of
 // 0.001 mm (what the judgement uses).
 struct ProbeLimits {
-    int32_t lslDisplay = app::defaults::kLowerLimit;
-    int32_t uslDisplay = app::defaults::kUpperLimit;
-    int32_t lslCounts = app::defaults::kLowerLimit;
-    int32_t uslCounts = app::defaults::kUpperLimit;
+    int32_t lslDisplay = core::defaults::kLowerLimit;
+    int32_t uslDisplay = core::defaults::kUpperLimit;
+    int32_t lslCounts = core::defaults::kLowerLimit;
+    int32_t uslCounts = core::defaults::kUpperLimit;
 };
 
 // Display units to counts. Inch values are rounded to the nearest count, so a
@@ -39,7 +39,7 @@ public:
 
     // Reads TL01..TL60 and TU01..TU60 (defaults 3000 and 6000) and derives
     // the counts in `unit`.
-    void load(const app::SettingsStore& store, LengthUnit unit);
+    void load(const core::SettingsStore& store, LengthUnit unit);
 
     // `probe` is 1..60; any other number yields limits that accept nothing.
     const ProbeLimits& limits(unsigned probe) const;
@@ -53,11 +53,11 @@ public:
     // derives its counts. Returns false for a probe outside 1..60, which
     // touches nothing.
     bool setDisplayLimits(unsigned probe, int32_t lslDisplay, int32_t uslDisplay, LengthUnit unit,
-                          app::SettingsStore& store);
+                          core::SettingsStore& store);
 
     // Rewrites every display value from the unchanged counts in `newUnit` and
     // writes all 120 keys, lower before upper, probe by probe.
-    void convertLimitsForUnit(LengthUnit newUnit, app::SettingsStore& store);
+    void convertLimitsForUnit(LengthUnit newUnit, core::SettingsStore& store);
 
 private:
     std::array<ProbeLimits, kToleranceProbes> entries_{};

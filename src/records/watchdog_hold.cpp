@@ -2,13 +2,13 @@
 
 namespace gaugemon::records {
 
-WatchdogHold::WatchdogHold(app::TimerSchedule& timers, const RecordSources& sources, const ReadingWatch& watch)
+WatchdogHold::WatchdogHold(core::TimerSchedule& timers, const RecordSources& sources, const ReadingWatch& watch)
     : timers_(timers),
       sources_(sources),
       watch_(watch),
-      wasCounting_(timers.isRunning(app::timer::kWatchdog)),
+      wasCounting_(timers.isRunning(core::timer::kWatchdog)),
       readingsAtStart_(watch.readings()) {
-    timers_.stop(app::timer::kWatchdog);
+    timers_.stop(core::timer::kWatchdog);
 }
 
 void WatchdogHold::release() {
@@ -19,8 +19,8 @@ void WatchdogHold::release() {
     // re-armed the watchdog itself; if it is not running now, it has expired
     // since and reported the silence.
     const bool rearmedMeanwhile = watch_.readings() != readingsAtStart_;
-    const bool running = timers_.isRunning(app::timer::kWatchdog);
-    if (running || (wasCounting_ && !rearmedMeanwhile)) timers_.start(app::timer::kWatchdog, kWatchdogMs);
+    const bool running = timers_.isRunning(core::timer::kWatchdog);
+    if (running || (wasCounting_ && !rearmedMeanwhile)) timers_.start(core::timer::kWatchdog, kWatchdogMs);
 }
 
 }  // namespace gaugemon::records

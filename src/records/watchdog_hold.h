@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/timer_schedule.h"
+#include "core/timer_schedule.h"
 #include "records/reading_watch.h"
 #include "records/record_sources.h"
 
@@ -16,7 +16,7 @@ namespace gaugemon::records {
 // expired is left alone for the same reason.
 class WatchdogHold {
 public:
-    WatchdogHold(app::TimerSchedule& timers, const RecordSources& sources, const ReadingWatch& watch);
+    WatchdogHold(core::TimerSchedule& timers, const RecordSources& sources, const ReadingWatch& watch);
     ~WatchdogHold() { release(); }
     WatchdogHold(const WatchdogHold&) = delete;
     WatchdogHold& operator=(const WatchdogHold&) = delete;
@@ -25,7 +25,7 @@ public:
     void release();
 
 private:
-    app::TimerSchedule& timers_;
+    core::TimerSchedule& timers_;
     const RecordSources& sources_;
     const ReadingWatch& watch_;
     const bool wasCounting_;

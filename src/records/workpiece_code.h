@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/language.h"
+#include "core/language.h"
 
 namespace gaugemon::records {
 
@@ -48,6 +48,6 @@ struct CodeCheck {
 CodeCheck checkCode(std::string_view utf8);
 
 // The message that refuses a code, in the language of the moment.
-const char* codeProblemMessage(CodeProblem problem, app::Language language);
+const char* codeProblemMessage(CodeProblem problem, core::Language language);
 
 }  // namespace gaugemon::records

@@ -2,12 +2,12 @@
 
 namespace gaugemon::records {
 
-WorkpieceCodes::WorkpieceCodes(app::SettingsStore& store)
-    : store_(store), enabled_(store.readInt(app::keys::kCodeEn, app::defaults::kCodeEn) != 0) {}
+WorkpieceCodes::WorkpieceCodes(core::SettingsStore& store)
+    : store_(store), enabled_(store.readInt(core::keys::kCodeEn, core::defaults::kCodeEn) != 0) {}
 
 void WorkpieceCodes::setEnabled(bool on) {
     enabled_ = on;
-    store_.writeInt(app::keys::kCodeEn, on ? 1 : 0);
+    store_.writeInt(core::keys::kCodeEn, on ? 1 : 0);
 }
 
 void WorkpieceCodes::requestEdit(uint32_t row, const WorkpieceCode& code) {
@@ -16,7 +16,7 @@ void WorkpieceCodes::requestEdit(uint32_t row, const WorkpieceCode& code) {
     editedCode_ = code;
 }
 
-WorkpieceCode askWorkpieceCode(app::Prompts& prompts, app::Language language) {
+WorkpieceCode askWorkpieceCode(core::Prompts& prompts, core::Language language) {
     for (;;) {
         const CodeCheck check = checkCode(prompts.askWorkpieceCode(language));
         if (check.problem == CodeProblem::None) return check.code;

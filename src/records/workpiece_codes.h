@@ -1,9 +1,9 @@
 #pragma once
 #include <cstdint>
 
-#include "app/language.h"
-#include "app/prompts.h"
-#include "app/settings_store.h"
+#include "core/language.h"
+#include "core/prompts.h"
+#include "core/settings_store.h"
 #include "records/workpiece_code.h"
 
 namespace gaugemon::records {
@@ -12,7 +12,7 @@ namespace gaugemon::records {
 // the operator entered last, and a code change waiting for the record timer.
 class WorkpieceCodes {
 public:
-    explicit WorkpieceCodes(app::SettingsStore& store);
+    explicit WorkpieceCodes(core::SettingsStore& store);
 
     bool enabled() const { return enabled_; }
     // The "Enable Code" box, offered only while disconnected. The record
@@ -32,7 +32,7 @@ public:
     void clearEditRequest() { editRequested_ = false; }
 
 private:
-    app::SettingsStore& store_;
+    core::SettingsStore& store_;
     bool enabled_ = false;
     WorkpieceCode currentCode_;
     bool editRequested_ = false;
@@ -43,6 +43,6 @@ private:
 // Runs the code dialog until the operator gives a code the record files can
 // hold; each refused code is explained first. The dialog itself may check
 // with checkCode and stay open, in which case this asks once.
-WorkpieceCode askWorkpieceCode(app::Prompts& prompts, app::Language language);
+WorkpieceCode askWorkpieceCode(core::Prompts& prompts, core::Language language);
 
 }  // namespace gaugemon::records

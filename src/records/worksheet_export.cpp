@@ -9,7 +9,7 @@
 namespace gaugemon::records {
 
 WorksheetExport::WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                                 app::TimerSchedule& timers, app::Prompts& prompts, const ReadingWatch& watch)
+                                 core::TimerSchedule& timers, core::Prompts& prompts, const ReadingWatch& watch)
     : table_(table), codes_(codes), sources_(sources), timers_(timers), prompts_(prompts), watch_(watch) {}
 
 ExportOutcome WorksheetExport::run() {
@@ -21,9 +21,9 @@ ExportOutcome WorksheetExport::run() {
         WatchdogHold hold(timers_, sources_, watch_);
         lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), formatForFilter(choice->filterIndex),
                                      choice->path);
-        const app::Language language = sources_.language();
+        const core::Language language = sources_.language();
         prompts_.showMessage(lastResult_.ok
-                                 ? std::string(app::pick(language, text::kExportDoneEn, text::kExportDoneZh))
+                                 ? std::string(core::pick(language, text::kExportDoneEn, text::kExportDoneZh))
                                  : fileErrorMessage(lastResult_, language));
     }
     return lastResult_.ok ? ExportOutcome::Written : ExportOutcome::Failed;

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/prompts.h"
-#include "app/timer_schedule.h"
+#include "core/prompts.h"
+#include "core/timer_schedule.h"
 #include "records/atomic_file.h"
 #include "records/reading_watch.h"
 #include "records/record_sources.h"
@@ -17,7 +17,7 @@ enum class ExportOutcome : uint8_t { Cancelled, Written, Failed };
 class WorksheetExport {
 public:
     WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                    app::TimerSchedule& timers, app::Prompts& prompts, const ReadingWatch& watch);
+                    core::TimerSchedule& timers, core::Prompts& prompts, const ReadingWatch& watch);
 
     ExportOutcome run();
     const FileWriteResult& lastResult() const { return lastResult_; }
@@ -26,8 +26,8 @@ private:
     RecordTable& table_;
     const WorkpieceCodes& codes_;
     const RecordSources& sources_;
-    app::TimerSchedule& timers_;
-    app::Prompts& prompts_;
+    core::TimerSchedule& timers_;
+    core::Prompts& prompts_;
     const ReadingWatch& watch_;
     FileWriteResult lastResult_;
 };

@@ -8,11 +8,12 @@
 #include <QTemporaryDir>
 #include <limits>
 
-#include "app/qt_settings_store.h"
-#include "app/reporting_settings_store.h"
-#include "app/settings_store.h"
+#include "core/qt_settings_store.h"
+#include "core/reporting_settings_store.h"
+#include "core/settings_store.h"
+#include "support/memory_settings_store.h"
 
-using namespace gaugemon::app;
+using namespace gaugemon::core;
 
 // ---------------------------------------------------------------- key names
 

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/qt_timer_schedule.h"
-#include "app/virtual_time.h"
+#include "core/qt_timer_schedule.h"
+#include "support/virtual_time.h"
 
-using namespace gaugemon::app;
+using namespace gaugemon::core;
 
 namespace {
 

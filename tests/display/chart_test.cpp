@@ -3,12 +3,13 @@
 #include <QGuiApplication>
 #include <QImage>
 
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 #include "display/chart_colors.h"
 #include "display/display_update.h"
+#include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
-using gaugemon::app::MemorySettingsStore;
+using gaugemon::core::MemorySettingsStore;
 using gaugemon::link::ChannelReading;
 using gaugemon::link::LinkState;
 using gaugemon::records::ToleranceTable;

@@ -7,16 +7,17 @@
 #include "display/display_actions.h"
 #include "display/display_model.h"
 #include "display/display_range.h"
+#include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
-using gaugemon::app::MemorySettingsStore;
-using gaugemon::app::lowerLimitKey;
-using gaugemon::app::upperLimitKey;
+using gaugemon::core::MemorySettingsStore;
+using gaugemon::core::lowerLimitKey;
+using gaugemon::core::upperLimitKey;
 using gaugemon::link::ChannelReading;
 using gaugemon::link::LinkState;
 using gaugemon::records::Judgement;
 using gaugemon::records::ToleranceTable;
-namespace keys = gaugemon::app::keys;
+namespace keys = gaugemon::core::keys;
 
 namespace {
 

@@ -10,15 +10,15 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "app/qt_settings_store.h"
+#include "core/qt_settings_store.h"
 #include "display/display_model.h"
 #include "records/tolerance_actions.h"
 #include "records/tolerance_table.h"
 
 using namespace gaugemon;
-using app::lowerLimitKey;
-using app::QtSettingsStore;
-using app::upperLimitKey;
+using core::lowerLimitKey;
+using core::QtSettingsStore;
+using core::upperLimitKey;
 using display::LengthUnit;
 
 namespace {
@@ -44,7 +44,7 @@ protected:
     QString path() const { return dir_.filePath(QStringLiteral("gaugemon.conf")); }
 
     // Runs `change` in a child that is killed at its `killAt`-th write.
-    void runKilled(int killAt, const std::function<void(app::SettingsStore&)>& change) {
+    void runKilled(int killAt, const std::function<void(core::SettingsStore&)>& change) {
         const pid_t child = fork();
         ASSERT_NE(child, -1);
         if (child == 0) {
@@ -67,7 +67,7 @@ TEST_F(KilledChange, AUnitChangeLeavesTheOldUnitWithItsLimits) {
     for (int killAt : {2, 60, 121}) {
         SCOPED_TRACE(killAt);
         QFile::remove(path());
-        runKilled(killAt, [](app::SettingsStore& store) {
+        runKilled(killAt, [](core::SettingsStore& store) {
             records::ToleranceTable tolerances;
             tolerances.load(store, LengthUnit::Millimetre);
             display::DisplayModel model;
@@ -75,10 +75,10 @@ TEST_F(KilledChange, AUnitChangeLeavesTheOldUnitWithItsLimits) {
             model.confirmUnit(1, tolerances, store);
         });
         const QtSettingsStore after(path(), QSettings::IniFormat);
-        EXPECT_EQ(after.readInt(app::keys::kUnit, app::defaults::kUnit), 0);
+        EXPECT_EQ(after.readInt(core::keys::kUnit, core::defaults::kUnit), 0);
         for (int probe : {1, 30, 60}) {
-            EXPECT_EQ(after.readInt(lowerLimitKey(probe), app::defaults::kLowerLimit), 3000) << probe;
-            EXPECT_EQ(after.readInt(upperLimitKey(probe), app::defaults::kUpperLimit), 6000) << probe;
+            EXPECT_EQ(after.readInt(lowerLimitKey(probe), core::defaults::kLowerLimit), 3000) << probe;
+            EXPECT_EQ(after.readInt(upperLimitKey(probe), core::defaults::kUpperLimit), 6000) << probe;
         }
     }
 }
@@ -90,20 +90,20 @@ TEST_F(KilledChange, AllTheSameAsNumberOneCopiesAllOrNothing) {
         tolerances.load(store, LengthUnit::Millimetre);
         tolerances.setDisplayLimits(1, 1000, 2000, LengthUnit::Millimetre, store);
     }
-    runKilled(59, [](app::SettingsStore& store) {
+    runKilled(59, [](core::SettingsStore& store) {
         records::ToleranceTable tolerances;
         tolerances.load(store, LengthUnit::Millimetre);
         records::copyFirstProbeLimits(tolerances, LengthUnit::Millimetre, store);
     });
     const QtSettingsStore after(path(), QSettings::IniFormat);
     for (int probe : {2, 29, 30, 60}) {
-        EXPECT_EQ(after.readInt(lowerLimitKey(probe), app::defaults::kLowerLimit), 3000) << probe;
+        EXPECT_EQ(after.readInt(lowerLimitKey(probe), core::defaults::kLowerLimit), 3000) << probe;
     }
     EXPECT_EQ(after.readInt(lowerLimitKey(1), 0), 1000);
 }
 
 TEST_F(KilledChange, ARangeConfirmationKeepsBothEndsOfOneRange) {
-    runKilled(2, [](app::SettingsStore& store) {
+    runKilled(2, [](core::SettingsStore& store) {
         display::DisplayModel model;
         model.load(store);
         model.confirmRange(-1.0f, 1.0f, store);

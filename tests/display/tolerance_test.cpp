@@ -8,12 +8,13 @@
 #include "records/tolerance_entry.h"
 #include "records/tolerance_table.h"
 #include "records/tolerance_text.h"
+#include "support/memory_settings_store.h"
 
 using namespace gaugemon::records;
-using gaugemon::app::Language;
-using gaugemon::app::lowerLimitKey;
-using gaugemon::app::MemorySettingsStore;
-using gaugemon::app::upperLimitKey;
+using gaugemon::core::Language;
+using gaugemon::core::lowerLimitKey;
+using gaugemon::core::MemorySettingsStore;
+using gaugemon::core::upperLimitKey;
 using gaugemon::link::ChannelReading;
 
 namespace {
@@ -21,7 +22,7 @@ namespace {
 constexpr LengthUnit mm = LengthUnit::Millimetre;
 constexpr LengthUnit in = LengthUnit::Inch;
 
-int32_t stored(const MemorySettingsStore& store, gaugemon::app::LimitKey key) { return store.readInt(key, INT_MIN); }
+int32_t stored(const MemorySettingsStore& store, gaugemon::core::LimitKey key) { return store.readInt(key, INT_MIN); }
 
 ChannelReading standard(int32_t v) { return {v, false}; }
 ChannelReading fine(int32_t v) { return {v, true}; }

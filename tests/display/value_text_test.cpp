@@ -7,7 +7,7 @@
 #include "display/value_text.h"
 
 using namespace gaugemon::display;
-using gaugemon::app::Language;
+using gaugemon::core::Language;
 
 namespace {
 

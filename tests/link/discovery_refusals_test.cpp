@@ -6,12 +6,13 @@
 #include <map>
 #include <utility>
 
-#include "app/settings_store.h"
-#include "app/virtual_time.h"
+#include "core/settings_store.h"
+#include "support/virtual_time.h"
 #include "link/link_controller.h"
 #include "link_fixture.h"
 #include "support/recording_prompts.h"
 #include "support/scripted_port.h"
+#include "support/memory_settings_store.h"
 
 using namespace gaugemon;
 using namespace gaugemon::testing;
@@ -56,14 +57,14 @@ protected:
         return prompts.messages;
     }
 
-    app::VirtualTime clock;
-    app::VirtualTimerSchedule timers{clock};
-    app::MemorySettingsStore settings;
+    core::VirtualTime clock;
+    core::VirtualTimerSchedule timers{clock};
+    core::MemorySettingsStore settings;
     RecordingPrompts prompts;
     RecordingHost host;
     RefusingPort port;
     link::LinkState state;
-    app::Language language = app::Language::English;
+    core::Language language = core::Language::English;
     link::LinkController controller{state, port, timers, settings, prompts, host, language};
 };
 
@@ -81,7 +82,7 @@ TEST_F(RefusedPorts, TheMessageNamesEachPortOnceWithTheRemedy) {
                               "In use by another program: COM3 (/dev/ttyUSB2). Close that program and connect again."});
     EXPECT_EQ(controller.view().messageLine, "Connect failed");
 
-    language = app::Language::Chinese;
+    language = core::Language::Chinese;
     EXPECT_EQ(discover(), std::vector<std::string>{
                               "找不到可用设备!\n"
                               "无权打开 COM1 (/dev/ttyUSB0)：请加入 dialout 组 (sudo usermod -aG dialout $USER)，"
@@ -101,7 +102,7 @@ TEST_F(RefusedPorts, ManyRefusedPortsAreCountedAfterTheFirstThree) {
               std::string::npos)
         << messages[0];
 
-    language = app::Language::Chinese;
+    language = core::Language::Chinese;
     const auto chinese = discover();
     ASSERT_EQ(chinese.size(), 1u);
     EXPECT_NE(chinese[0].find("COM1 (/dev/ttyS0)、COM2 (/dev/ttyS1)、COM3 (/dev/ttyS2) 等 15 个端口："),

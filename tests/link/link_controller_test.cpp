@@ -38,12 +38,12 @@ TEST_F(Discovery, FormatFFInstrumentAt9600EvenIsFoundAtTheNinthCombination) {
     EXPECT_EQ(settings.readInt("HW", 0), 2);
     EXPECT_EQ(settings.syncCount() - syncs, 1) << "the four link settings of one connection in one write";
     EXPECT_EQ(host.columns, std::vector<unsigned>{8});
-    EXPECT_FALSE(timers.isRunning(app::timer::kDiscovery));
-    EXPECT_TRUE(timers.isRunning(app::timer::kRequest));
+    EXPECT_FALSE(timers.isRunning(core::timer::kDiscovery));
+    EXPECT_TRUE(timers.isRunning(core::timer::kRequest));
 }
 
 TEST_F(Discovery, ScanStatusNamesFormatAndPort) {
-    language = app::Language::English;
+    language = core::Language::English;
     settings.writeInt("HW", 2);
     port.openable.insert("COM3");
     controller.connectButton();
@@ -84,7 +84,7 @@ TEST_F(Discovery, Port16IsNeverSweptAndFailureIsReportedOnce) {
     EXPECT_FALSE(state.connected);
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"找不到可用设备!"});
     EXPECT_EQ(controller.view().messageLine, "扫描设备失败!");
-    EXPECT_FALSE(timers.isRunning(app::timer::kDiscovery));
+    EXPECT_FALSE(timers.isRunning(core::timer::kDiscovery));
 }
 
 TEST_F(Discovery, LastPortOfThe01SweepFailingReportsOnce) {
@@ -199,7 +199,7 @@ TEST_F(Polling, CycleLastsPollPeriodMinus2Plus15) {
 }
 
 TEST_F(Polling, MissesAreCountedAndShownWithThreeDigits) {
-    language = app::Language::English;
+    language = core::Language::English;
     connect();
     clock.advanceBy(1000);
     inst.silent = true;
@@ -208,7 +208,7 @@ TEST_F(Polling, MissesAreCountedAndShownWithThreeDigits) {
 }
 
 TEST_F(Polling, AThousandMissesShowAboveNineHundredNinetyNine) {
-    language = app::Language::English;
+    language = core::Language::English;
     connect();
     inst.silent = true;
     // The request frame keeps going out every 1233 ms fallback-free cycle.

@@ -3,12 +3,13 @@
 
 #include <vector>
 
-#include "app/settings_store.h"
-#include "app/virtual_time.h"
+#include "core/settings_store.h"
+#include "support/virtual_time.h"
 #include "link/crc.h"
 #include "link/link_controller.h"
 #include "support/recording_prompts.h"
 #include "support/scripted_port.h"
+#include "support/memory_settings_store.h"
 
 namespace gaugemon::testing {
 
@@ -79,14 +80,14 @@ protected:
         return regs;
     }
 
-    app::VirtualTime clock;
-    app::VirtualTimerSchedule timers{clock};
-    app::MemorySettingsStore settings;
+    core::VirtualTime clock;
+    core::VirtualTimerSchedule timers{clock};
+    core::MemorySettingsStore settings;
     RecordingPrompts prompts;
     RecordingHost host;
     ScriptedPort port;
     link::LinkState state;
-    app::Language language = app::Language::Chinese;
+    core::Language language = core::Language::Chinese;
     link::LinkController controller{state, port, timers, settings, prompts, host, language};
 };
 

@@ -1,6 +1,6 @@
 if(TARGET gaugesim)
   add_executable(link_pty_test link_pty_test.cpp)
-  target_link_libraries(link_pty_test PRIVATE gaugemon_link gaugemon_serial gaugemon_platform GTest::gtest)
+  target_link_libraries(link_pty_test PRIVATE gaugemon_link gaugemon_serial gaugemon_platform gaugemon_test_support GTest::gtest)
   target_include_directories(link_pty_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(link_pty_test PRIVATE GAUGESIM_PATH="$<TARGET_FILE:gaugesim>")
   add_dependencies(link_pty_test gaugesim)

@@ -5,12 +5,13 @@
 #include <QCoreApplication>
 #include <unistd.h>
 
-#include "app/qt_timer_schedule.h"
-#include "app/settings_store.h"
+#include "core/qt_timer_schedule.h"
+#include "core/settings_store.h"
 #include "link/link_controller.h"
 #include "link/qt_serial_port.h"
 #include "support/gaugesim_process.h"
 #include "support/recording_prompts.h"
+#include "support/memory_settings_store.h"
 
 using namespace gaugemon;
 using namespace gaugemon::testing;
@@ -28,14 +29,14 @@ TEST(LinkOnPseudoTerminal, FindsGaugesimPollsSixtyProbesWithoutAMissAndZeroesThe
                                     "--signal", "all=constant:2500"});
     ASSERT_TRUE(sim.waitForLink("COM3"));
 
-    app::QtTimerSchedule timers;
-    app::MemorySettingsStore settings;  // a first start: discovery begins with format "01" on COM1
+    core::QtTimerSchedule timers;
+    core::MemorySettingsStore settings;  // a first start: discovery begins with format "01" on COM1
     RecordingPrompts prompts;
     CountingHost host;
     // No fallback to the machine's own serial devices: only the simulator's link.
     link::QtSerialPort port{link::PortDirectory(directory, directory / "no-devices")};
     link::LinkState state;
-    app::Language language = app::Language::English;
+    core::Language language = core::Language::English;
     link::LinkController controller(state, port, timers, settings, prompts, host, language);
     timers.setTickHandler([&](int id) { controller.onTick(id); });
 

@@ -5,6 +5,7 @@
 
 #include "link/parameter_settings.h"
 #include "sim/simulated_ports.h"
+#include "support/memory_settings_store.h"
 
 using namespace gaugemon;
 using namespace gaugemon::testing;
@@ -26,15 +27,15 @@ protected:
         return clock.runUntil([&] { return state.connected; }, limitMs);
     }
 
-    app::VirtualTime clock;
-    app::VirtualTimerSchedule timers{clock};
-    app::MemorySettingsStore settings;
+    core::VirtualTime clock;
+    core::VirtualTimerSchedule timers{clock};
+    core::MemorySettingsStore settings;
     RecordingPrompts prompts;
     RecordingHost host;
     sim::SimulatedPorts ports{clock};
     sim::SimulatedLine line{ports};
     link::LinkState state;
-    app::Language language = app::Language::English;
+    core::Language language = core::Language::English;
     link::LinkController controller{state, line, timers, settings, prompts, host, language};
 };
 
@@ -295,7 +296,7 @@ TEST_F(LinkOnSimulator, FormatFlagsComeFromTheSecondReadWhenTheFirstAnswerIsLost
 // The language is read at start, after the link was made.
 TEST_F(LinkOnSimulator, TheButtonReadsConnectInTheLanguageOfTheMomentWhileDiscoverySearches) {
     ports.addEmptyPort("COM9");
-    language = app::Language::Chinese;
+    language = core::Language::Chinese;
     controller.connectButton();
     clock.advanceBy(200);
     EXPECT_FALSE(state.connected);

@@ -15,7 +15,7 @@ protected:
 };
 
 TEST_F(Parameters, FormatFFBaudAndParityChangeReopensThePort) {
-    language = app::Language::English;
+    language = core::Language::English;
     settings.writeInt("ComID", 3);
     inst.port = "COM3";
     connect();

@@ -66,7 +66,7 @@ TEST(ReplaceFile, WriteCutOffPartWayKeepsThePreviousFile) {
     EXPECT_EQ(readFile(target), "the previous export");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"data.xls"});
 
-    const std::string message = fileErrorMessage(result, app::Language::English);
+    const std::string message = fileErrorMessage(result, core::Language::English);
     EXPECT_NE(message.find(target.string()), std::string::npos);
     EXPECT_NE(message.find(std::strerror(EFBIG)), std::string::npos);
 }

@@ -11,7 +11,7 @@
 namespace gaugemon::records {
 namespace {
 
-using app::Language;
+using core::Language;
 using test::readFile;
 using test::RecordsRig;
 
@@ -48,9 +48,9 @@ TEST(Backup, TickingAgainRestartsTheMinuteAndUntickingStopsIt) {
     rig.records->backup.setBoxTicked(true);
     rig.time.advanceBy(40'000);
     rig.records->backup.setBoxTicked(false);
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kBackup));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kBackup));
     rig.records->backup.setBoxTicked(true);
-    EXPECT_EQ(rig.timers.remainingMs(app::timer::kBackup), 60'000);
+    EXPECT_EQ(rig.timers.remainingMs(core::timer::kBackup), 60'000);
 }
 
 TEST(Backup, NewDayStartsANewFileAndTheOldOneKeepsItsLastState) {
@@ -84,11 +84,11 @@ TEST(Backup, PausesTheWatchdogAndRearmsItWhileConnected) {
     rig.connect();
     rig.records->backup.setBoxTicked(true);
     recordOne(rig);
-    rig.timers.start(app::timer::kWatchdog, 5000);
+    rig.timers.start(core::timer::kWatchdog, 5000);
     rig.time.advanceBy(59'990 - 4000);
-    rig.timers.start(app::timer::kWatchdog, 5000);  // a valid answer
+    rig.timers.start(core::timer::kWatchdog, 5000);  // a valid answer
     rig.time.advanceBy(4000);                        // backup due now, watchdog 1000 ms from its end
-    EXPECT_EQ(rig.timers.remainingMs(app::timer::kWatchdog), 5000);
+    EXPECT_EQ(rig.timers.remainingMs(core::timer::kWatchdog), 5000);
 }
 
 TEST(Backup, FailedWriteKeepsTheOldFileReportsOnceAndRetriesWithoutNewRows) {
@@ -102,7 +102,7 @@ TEST(Backup, FailedWriteKeepsTheOldFileReportsOnceAndRetriesWithoutNewRows) {
     PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
                           rig.records->readingWatch, (blocked / "gone").string());
     rig.timers.setTickHandler([&](int id) {
-        if (id == app::timer::kBackup) backup.onBackupTimer();
+        if (id == core::timer::kBackup) backup.onBackupTimer();
         else rig.records->onTimer(id);
     });
     backup.setBoxTicked(true);
@@ -135,7 +135,7 @@ TEST(Backup, FailedBackupIsRetriedEveryMinuteWhileItsMessageIsOpen) {
     PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
                           rig.records->readingWatch, dir.string());
     rig.timers.setTickHandler([&](int id) {
-        if (id == app::timer::kBackup) backup.onBackupTimer();
+        if (id == core::timer::kBackup) backup.onBackupTimer();
         else rig.records->onTimer(id);
     });
     backup.setBoxTicked(true);
@@ -150,7 +150,7 @@ TEST(Backup, FailedBackupIsRetriedEveryMinuteWhileItsMessageIsOpen) {
     rig.time.advanceBy(60'000);
     EXPECT_TRUE(writtenWhileOpen);
     EXPECT_EQ(rig.prompts.messages.size(), 1u);
-    EXPECT_EQ(rig.timers.periodOf(app::timer::kBackup), PeriodicBackup::kPeriodMs);
+    EXPECT_EQ(rig.timers.periodOf(core::timer::kBackup), PeriodicBackup::kPeriodMs);
 
     // Once a backup has succeeded, the next failure is told again, once.
     std::filesystem::remove_all(dir);
@@ -168,8 +168,8 @@ TEST(Backup, DoesNotRearmAWatchdogThatHasFired) {
     PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
                           rig.records->readingWatch, blocked.string());
     rig.timers.setTickHandler([&](int id) {
-        if (id == app::timer::kWatchdog) return rig.watchdogTick();
-        if (id == app::timer::kBackup) backup.onBackupTimer();
+        if (id == core::timer::kWatchdog) return rig.watchdogTick();
+        if (id == core::timer::kBackup) backup.onBackupTimer();
         else rig.records->onTimer(id);
     });
     backup.setBoxTicked(true);
@@ -178,7 +178,7 @@ TEST(Backup, DoesNotRearmAWatchdogThatHasFired) {
     rig.instrumentAnswers = false;
     rig.time.advanceBy(10 * 60'000);
     EXPECT_EQ(rig.disconnectNotices, 1);
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kWatchdog));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kWatchdog));
 }
 
 TEST(Export, DoesNotRearmAWatchdogThatHasFired) {
@@ -188,7 +188,7 @@ TEST(Export, DoesNotRearmAWatchdogThatHasFired) {
     rig.instrumentAnswers = false;
     rig.time.advanceBy(6000);
     ASSERT_EQ(rig.disconnectNotices, 1);
-    rig.prompts.saveChoices = {app::SaveChoice{(rig.dir / "a.xls").string(), 0}};
+    rig.prompts.saveChoices = {core::SaveChoice{(rig.dir / "a.xls").string(), 0}};
     ASSERT_EQ(rig.records->exporter.run(), ExportOutcome::Written);
     rig.time.advanceBy(60'000);
     EXPECT_EQ(rig.disconnectNotices, 1);
@@ -262,7 +262,7 @@ TEST(Export, WritesTheChosenFormatAndSaysSoInTheLanguageOfTheMoment) {
         rig.sources.lang = c.language;
         rig.prompts.messages.clear();
         const auto path = rig.dir / ("out" + std::to_string(c.filter));
-        rig.prompts.saveChoices = {app::SaveChoice{path.string(), c.filter}};
+        rig.prompts.saveChoices = {core::SaveChoice{path.string(), c.filter}};
         EXPECT_EQ(rig.records->exporter.run(), ExportOutcome::Written);
         EXPECT_EQ(readFile(path).substr(0, c.start.size()), c.start) << c.filter;
         EXPECT_EQ(rig.prompts.messages, std::vector<std::string>{c.message});
@@ -273,28 +273,28 @@ TEST(Export, CancelWritesNothingAndSaysNothing) {
     RecordsRig rig;
     rig.connect();
     rig.instrumentAnswers = false;
-    rig.timers.start(app::timer::kWatchdog, 5000);
+    rig.timers.start(core::timer::kWatchdog, 5000);
     rig.time.advanceBy(1000);
     EXPECT_EQ(rig.records->exporter.run(), ExportOutcome::Cancelled);
     EXPECT_TRUE(rig.prompts.messages.empty());
-    EXPECT_EQ(rig.timers.remainingMs(app::timer::kWatchdog), 4000);
+    EXPECT_EQ(rig.timers.remainingMs(core::timer::kWatchdog), 4000);
     EXPECT_TRUE(rig.dir.entries().empty());
 }
 
 TEST(Export, RearmsTheWatchdogOnlyWhileConnected) {
     RecordsRig rig;
     rig.connect();
-    rig.timers.start(app::timer::kWatchdog, 5000);
+    rig.timers.start(core::timer::kWatchdog, 5000);
     rig.time.advanceBy(3000);
-    rig.prompts.saveChoices = {app::SaveChoice{(rig.dir / "a.xls").string(), 0}};
+    rig.prompts.saveChoices = {core::SaveChoice{(rig.dir / "a.xls").string(), 0}};
     rig.records->exporter.run();
-    EXPECT_EQ(rig.timers.remainingMs(app::timer::kWatchdog), 5000);
+    EXPECT_EQ(rig.timers.remainingMs(core::timer::kWatchdog), 5000);
 
     rig.disconnect();
-    rig.timers.stop(app::timer::kWatchdog);
-    rig.prompts.saveChoices = {app::SaveChoice{(rig.dir / "b.xls").string(), 0}};
+    rig.timers.stop(core::timer::kWatchdog);
+    rig.prompts.saveChoices = {core::SaveChoice{(rig.dir / "b.xls").string(), 0}};
     EXPECT_EQ(rig.records->exporter.run(), ExportOutcome::Written);
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kWatchdog));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kWatchdog));
 }
 
 TEST(Export, FailureReportsTheErrorInsteadOfCompletion) {
@@ -302,12 +302,12 @@ TEST(Export, FailureReportsTheErrorInsteadOfCompletion) {
     rig.connect();
     recordOne(rig);
     test::writeFile(rig.dir / "file", "x");
-    rig.timers.start(app::timer::kWatchdog, 5000);
-    rig.prompts.saveChoices = {app::SaveChoice{(rig.dir / "file" / "out.xls").string(), 0}};
+    rig.timers.start(core::timer::kWatchdog, 5000);
+    rig.prompts.saveChoices = {core::SaveChoice{(rig.dir / "file" / "out.xls").string(), 0}};
     EXPECT_EQ(rig.records->exporter.run(), ExportOutcome::Failed);
     ASSERT_EQ(rig.prompts.messages.size(), 1u);
     EXPECT_NE(rig.prompts.messages[0].find("out.xls"), std::string::npos);
-    EXPECT_TRUE(rig.timers.isRunning(app::timer::kWatchdog));
+    EXPECT_TRUE(rig.timers.isRunning(core::timer::kWatchdog));
     EXPECT_TRUE(rig.table().hasUnsavedRows());
 }
 
@@ -316,7 +316,7 @@ TEST(Export, FailureReportsTheErrorInsteadOfCompletion) {
 TEST(Export, AnEmptyTableTakesTheCodeColumnFromTheCodeInputOfTheMoment) {
     RecordsRig rig(/*codeInput=*/true);
     const auto path = rig.dir / "empty.xls";
-    rig.prompts.saveChoices = {app::SaveChoice{path.string(), 0}};
+    rig.prompts.saveChoices = {core::SaveChoice{path.string(), 0}};
     ASSERT_EQ(rig.records->exporter.run(), ExportOutcome::Written);
     EXPECT_EQ(readFile(path), "Num\tCode\tS01\tS02\tResult\tTime\n");
 }
@@ -329,7 +329,7 @@ TEST(Export, OldRowsOfAnotherProbeCountStayExportable) {
     rig.sources.probes = 4;
     rig.connect();
     const auto path = rig.dir / "old.csv";
-    rig.prompts.saveChoices = {app::SaveChoice{path.string(), 1}};
+    rig.prompts.saveChoices = {core::SaveChoice{path.string(), 1}};
     ASSERT_EQ(rig.records->exporter.run(), ExportOutcome::Written);
     const std::string bytes = readFile(path);
     EXPECT_EQ(bytes.substr(0, bytes.find('\r')), "Num,S01,S02,Result,Time");

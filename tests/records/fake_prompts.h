@@ -5,19 +5,19 @@
 #include <string>
 #include <vector>
 
-#include "app/prompts.h"
+#include "core/prompts.h"
 
 namespace gaugemon::records::test {
 
 // Scripted operator: answers come from queues; `whileOpen` runs inside each
 // dialog, as the nested loop of a modal box would (a test advances virtual
 // time there).
-class FakePrompts : public app::Prompts {
+class FakePrompts : public core::Prompts {
 public:
     std::vector<std::string> messages;
     std::vector<std::string> questions;
     std::deque<std::string> codes;
-    std::deque<std::optional<app::SaveChoice>> saveChoices;
+    std::deque<std::optional<core::SaveChoice>> saveChoices;
     bool yesAnswer = true;
     int codeDialogs = 0;
     std::function<void()> whileOpen;
@@ -30,7 +30,7 @@ public:
         questions.emplace_back(text);
         return yesAnswer;
     }
-    std::string askWorkpieceCode(app::Language) override {
+    std::string askWorkpieceCode(core::Language) override {
         ++codeDialogs;
         runNested();
         if (codes.empty()) return " ";  // closed by the title-bar button
@@ -38,7 +38,7 @@ public:
         codes.pop_front();
         return code;
     }
-    std::optional<app::SaveChoice> askSaveFile(app::Language, std::string_view) override {
+    std::optional<core::SaveChoice> askSaveFile(core::Language, std::string_view) override {
         runNested();
         if (saveChoices.empty()) return std::nullopt;
         auto choice = saveChoices.front();

@@ -4,6 +4,7 @@
 #include "records/record_sources.h"
 #include "records/table_file.h"
 #include "records/tolerance_table.h"
+#include "support/memory_settings_store.h"
 
 namespace gaugemon::records {
 namespace {
@@ -11,11 +12,11 @@ namespace {
 // The Chinese header shows the limits the tolerance table judges with, in
 // millimetres whatever unit the operator works in.
 TEST(HeaderLimits, StoredInchLimitsAreShownInMillimetres) {
-    app::MemorySettingsStore store;
-    store.writeInt(app::lowerLimitKey(1), 11811);  // 0.11811 in
-    store.writeInt(app::upperLimitKey(1), 23622);
-    store.writeInt(app::lowerLimitKey(2), -197);  // -0.00197 in
-    store.writeInt(app::upperLimitKey(2), 23622);
+    core::MemorySettingsStore store;
+    store.writeInt(core::lowerLimitKey(1), 11811);  // 0.11811 in
+    store.writeInt(core::upperLimitKey(1), 23622);
+    store.writeInt(core::lowerLimitKey(2), -197);  // -0.00197 in
+    store.writeInt(core::upperLimitKey(2), 23622);
     ToleranceTable tolerances;
     tolerances.load(store, display::LengthUnit::Inch);
 

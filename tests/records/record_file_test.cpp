@@ -8,12 +8,12 @@
 namespace gaugemon::records {
 namespace {
 
-using app::Language;
+using core::Language;
 using namespace std::string_literals;
 using test::valueText;
 using test::zeros;
 
-constexpr app::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
+constexpr core::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
 
 // GBK bytes of the Chinese header words, spelled out here by hand.
 const std::string kNumZh = "\xD0\xF2\xBA\xC5";

@@ -8,9 +8,9 @@
 namespace gaugemon::records {
 namespace {
 
-using app::Language;
+using core::Language;
 
-constexpr app::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
+constexpr core::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
 
 struct ModelFixture : ::testing::Test {
     RecordTable table;

@@ -8,10 +8,10 @@
 namespace gaugemon::records {
 namespace {
 
-using app::Language;
+using core::Language;
 using test::valueText;
 
-constexpr app::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
+constexpr core::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
 
 struct TableFixture : ::testing::Test {
     RecordTable table;
@@ -223,7 +223,7 @@ TEST_F(TableFixture, UnsavedRowsAndBackupFlagFollowAppendsAndSaves) {
 }
 
 TEST(TimeStamp, IsZeroPaddedAndNeverWiderThanItsPlace) {
-    const auto text = [](app::LocalDateTime t) {
+    const auto text = [](core::LocalDateTime t) {
         const TimeStamp s = formatTimeStamp(t);
         return std::string(s.data(), s.size());
     };

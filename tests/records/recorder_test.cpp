@@ -12,7 +12,7 @@
 namespace gaugemon::records {
 namespace {
 
-using app::Language;
+using core::Language;
 using test::RecordsRig;
 
 TEST(AutomaticPeriod, ShortestAcceptedPeriodIsATenthOfASecond) {
@@ -37,14 +37,14 @@ TEST(AutomaticPeriod, ShortestAcceptedPeriodIsATenthOfASecond) {
         RecordsRig rig;
         EXPECT_EQ(rig.recorder().setAutomatic(true, c.seconds), c.outcome) << c.seconds;
         if (c.outcome == AutoOutcome::Started) {
-            EXPECT_EQ(rig.timers.periodOf(app::timer::kRecord), c.periodMs) << c.seconds;
-            EXPECT_EQ(rig.store.readInt(app::keys::kRecTime, 0), c.periodMs) << c.seconds;
+            EXPECT_EQ(rig.timers.periodOf(core::timer::kRecord), c.periodMs) << c.seconds;
+            EXPECT_EQ(rig.store.readInt(core::keys::kRecTime, 0), c.periodMs) << c.seconds;
             EXPECT_EQ(rig.recorder().state(), RecordingState::Automatic);
             EXPECT_TRUE(rig.prompts.messages.empty());
         } else {
             // Refused: the previous period stays, nothing runs, one message.
-            EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord)) << c.seconds;
-            EXPECT_FALSE(rig.store.contains(app::keys::kRecTime)) << c.seconds;
+            EXPECT_FALSE(rig.timers.isRunning(core::timer::kRecord)) << c.seconds;
+            EXPECT_FALSE(rig.store.contains(core::keys::kRecTime)) << c.seconds;
             EXPECT_EQ(rig.recorder().autoPeriodMs(), 200);
             EXPECT_FALSE(rig.recorder().automaticTicked());
             EXPECT_EQ(rig.prompts.messages.size(), 1u) << c.seconds;
@@ -64,7 +64,7 @@ TEST(AutomaticPeriod, RefusalIsInTheLanguageOfTheMoment) {
 
 TEST(AutomaticPeriod, StoredPeriodFillsTheField) {
     RecordsRig rig;
-    rig.store.writeInt(app::keys::kRecTime, 1500);
+    rig.store.writeInt(core::keys::kRecTime, 1500);
     Recorder recorder(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.store, rig.prompts, rig.time,
                       rig.records->readingWatch);
     EXPECT_EQ(recorder.autoPeriodMs(), 1500);
@@ -83,7 +83,7 @@ TEST(ManualRecord, OneRowTenMillisecondsLater) {
     rig.time.advanceBy(1);
     EXPECT_EQ(rig.rows(), 1u);
     EXPECT_EQ(rig.recorder().state(), RecordingState::Idle);
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kRecord));
     EXPECT_TRUE(rig.table().rowsSinceBackup());
     rig.time.advanceBy(1000);
     EXPECT_EQ(rig.rows(), 1u);
@@ -95,7 +95,7 @@ TEST(ManualRecord, WhileDisconnectedDoesNothingAndSaysNothing) {
     RecordsRig rig;
     rig.recorder().pressManual();
     EXPECT_EQ(rig.recorder().state(), RecordingState::Idle);
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kRecord));
     EXPECT_TRUE(rig.prompts.messages.empty());
 }
 
@@ -141,7 +141,7 @@ TEST(AutomaticRecord, UntickingStopsIt) {
     EXPECT_EQ(rig.recorder().setAutomatic(false, 0.1f), AutoOutcome::Stopped);
     rig.time.advanceBy(1000);
     EXPECT_EQ(rig.rows(), 2u);
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kRecord));
 }
 
 TEST(AutomaticRecord, TickedWhileDisconnectedRecordsOnceConnected) {
@@ -167,30 +167,30 @@ TEST(InstrumentRequest, RecordsOneRowWhenIdleAndNothingExtraOtherwise) {
     EXPECT_EQ(rig.recorder().onInstrumentRecordRequest(), RecordRequestOutcome::Ignored);
     rig.time.advanceBy(200);
     EXPECT_EQ(rig.rows(), 2u);
-    EXPECT_EQ(rig.timers.periodOf(app::timer::kRecord), 300);
+    EXPECT_EQ(rig.timers.periodOf(core::timer::kRecord), 300);
 }
 
 TEST(CodeInput, ManualPressAsksAtTheNextAnswerTickThenRecordsOneRow) {
     RecordsRig rig(true);
     rig.connect();
-    rig.timers.start(app::timer::kWatchdog, 5000);
+    rig.timers.start(core::timer::kWatchdog, 5000);
     rig.prompts.codes = {"0123"};
     rig.recorder().pressManual();
     EXPECT_TRUE(rig.recorder().codeInputRequest());
     EXPECT_EQ(rig.recorder().state(), RecordingState::Idle);
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kRecord));
     EXPECT_EQ(rig.prompts.codeDialogs, 0);
 
     bool watchdogWhileOpen = true;
     rig.prompts.whileOpen = [&] {
-        watchdogWhileOpen = rig.timers.isRunning(app::timer::kWatchdog);
+        watchdogWhileOpen = rig.timers.isRunning(core::timer::kWatchdog);
         rig.time.advanceBy(7000);  // the operator takes a while; no notice meanwhile
     };
     rig.answerTick();
     EXPECT_EQ(rig.prompts.codeDialogs, 1);
     EXPECT_FALSE(watchdogWhileOpen);
-    EXPECT_EQ(rig.timers.periodOf(app::timer::kWatchdog), 5000);
-    EXPECT_EQ(rig.timers.remainingMs(app::timer::kWatchdog), 5000);
+    EXPECT_EQ(rig.timers.periodOf(core::timer::kWatchdog), 5000);
+    EXPECT_EQ(rig.timers.remainingMs(core::timer::kWatchdog), 5000);
     EXPECT_FALSE(rig.recorder().codeInputRequest());
     EXPECT_EQ(rig.rows(), 0u);
 
@@ -273,7 +273,7 @@ TEST(CodeInput, AutomaticStartedWhileACodeWaitsKeepsItsPeriod) {
     rig.recorder().setAutomatic(true, 0.2f);
     rig.answerTick();
     EXPECT_EQ(rig.recorder().state(), RecordingState::Automatic);
-    EXPECT_EQ(rig.timers.periodOf(app::timer::kRecord), 200);
+    EXPECT_EQ(rig.timers.periodOf(core::timer::kRecord), 200);
     rig.time.advanceBy(400);
     ASSERT_EQ(rig.rows(), 2u);
     EXPECT_EQ(rig.table().row(1).code(), "K9");
@@ -312,7 +312,7 @@ TEST(SilentLine, ManualIsRefusedAndTheOperatorToldOncePerSilence) {
     rig.recorder().pressManual();
     rig.recorder().pressManual();
     EXPECT_EQ(rig.recorder().state(), RecordingState::Idle);
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kRecord));
     rig.time.advanceBy(1000);
     EXPECT_EQ(rig.rows(), 0u);
     EXPECT_EQ(rig.prompts.messages, std::vector<std::string>(1, text::kNoReadingsZh));
@@ -390,7 +390,7 @@ TEST(FullTable, PendingRowIsRecordedAfterClearing) {
     rig.time.advanceBy(100);
     EXPECT_EQ(rig.rows(), kMaxRows);
     EXPECT_EQ(rig.recorder().state(), RecordingState::SinglePending);
-    EXPECT_EQ(rig.timers.periodOf(app::timer::kRecord), 10);
+    EXPECT_EQ(rig.timers.periodOf(core::timer::kRecord), 10);
     // The row that cannot be added is not dropped unseen: told once.
     EXPECT_EQ(rig.prompts.messages, std::vector<std::string>{text::kTableFullEn});
     rig.table().clearTable();
@@ -450,9 +450,9 @@ TEST(Disconnect, EndsRecordingAndTheBackupBox) {
     EXPECT_FALSE(rig.recorder().automaticTicked());
     EXPECT_FALSE(rig.recorder().codeInputRequest());
     EXPECT_STREQ(rig.recorder().manualButtonText(Language::English), "Manual");
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kRecord));
     EXPECT_FALSE(rig.records->backup.boxTicked());
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kBackup));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kBackup));
 }
 
 TEST(ModifyCode, WithoutASelectedRowTellsTheOperator) {
@@ -462,7 +462,7 @@ TEST(ModifyCode, WithoutASelectedRowTellsTheOperator) {
     EXPECT_EQ(rig.prompts.codeDialogs, 0);
     ASSERT_EQ(rig.prompts.messages.size(), 1u);
     EXPECT_EQ(rig.prompts.messages[0], "请先选中待修改的编码!");
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kRecord));
 }
 
 TEST(ModifyCode, ReplacesTheCodeWithoutSlashAndAddsNoRow) {
@@ -481,7 +481,7 @@ TEST(ModifyCode, ReplacesTheCodeWithoutSlashAndAddsNoRow) {
     EXPECT_EQ(rig.table().row(0).codeSlot().substr(0, 6), std::string_view("12345\0", 6));
     EXPECT_EQ(rig.rows(), 1u);
     EXPECT_FALSE(rig.table().rowsSinceBackup());
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kRecord));
 }
 
 TEST(ModifyCode, RowsRecordedWithoutCodesSayThereIsNoRoomAndAskNothing) {
@@ -494,7 +494,7 @@ TEST(ModifyCode, RowsRecordedWithoutCodesSayThereIsNoRoomAndAskNothing) {
     rig.recorder().modifyCode(0);
     EXPECT_EQ(rig.prompts.codeDialogs, 0);
     EXPECT_EQ(rig.prompts.messages, std::vector<std::string>{text::kRowsWithoutCodesEn});
-    EXPECT_FALSE(rig.timers.isRunning(app::timer::kRecord));
+    EXPECT_FALSE(rig.timers.isRunning(core::timer::kRecord));
 }
 
 TEST(ModifyCode, AutomaticRecordingKeepsItsPeriodAndTheDialogWritesNothingEarly) {
@@ -515,7 +515,7 @@ TEST(ModifyCode, AutomaticRecordingKeepsItsPeriodAndTheDialogWritesNothingEarly)
     rig.time.advanceBy(10);
     EXPECT_EQ(rig.table().row(0).code(), "B2");
     EXPECT_EQ(rig.rows(), 3u);
-    EXPECT_EQ(rig.timers.periodOf(app::timer::kRecord), 500);
+    EXPECT_EQ(rig.timers.periodOf(core::timer::kRecord), 500);
     rig.time.advanceBy(500);
     ASSERT_EQ(rig.rows(), 4u);
     EXPECT_EQ(rig.table().row(3).code(), "B2");
@@ -543,7 +543,7 @@ TEST(CloseWithUnsavedRows, AsksOnlyWhileRowsAreInNoFile) {
     EXPECT_FALSE(rig.records->confirmClose());
     ASSERT_EQ(rig.prompts.questions.size(), 1u);
 
-    rig.prompts.saveChoices = {app::SaveChoice{(rig.dir / "saved.xls").string(), 0}};
+    rig.prompts.saveChoices = {core::SaveChoice{(rig.dir / "saved.xls").string(), 0}};
     ASSERT_EQ(rig.records->exporter.run(), ExportOutcome::Written);
     EXPECT_TRUE(rig.records->confirmClose());
     EXPECT_EQ(rig.prompts.questions.size(), 1u);

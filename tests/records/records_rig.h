@@ -1,19 +1,20 @@
 #pragma once
 #include <memory>
 
-#include "app/settings_store.h"
-#include "app/virtual_time.h"
+#include "core/settings_store.h"
+#include "support/virtual_time.h"
 #include "fake_prompts.h"
 #include "records/records.h"
 #include "records_test_support.h"
+#include "support/memory_settings_store.h"
 
 namespace gaugemon::records::test {
 
 // The records of a station on virtual time, with a scripted operator.
 struct RecordsRig {
-    app::VirtualTime time;
-    app::VirtualTimerSchedule timers{time};
-    app::MemorySettingsStore store;
+    core::VirtualTime time;
+    core::VirtualTimerSchedule timers{time};
+    core::MemorySettingsStore store;
     FakePrompts prompts;
     PlainRecordSources sources;
     TempDir dir;
@@ -21,26 +22,26 @@ struct RecordsRig {
     // The link as the records see it: while the instrument answers, a reading
     // every kReadingEveryMs, each re-arming the watchdog; the watchdog's tick
     // counts a "Device disconnected" notice.
-    app::VirtualTimerSchedule polling{time};
+    core::VirtualTimerSchedule polling{time};
     bool instrumentAnswers = true;
     int disconnectNotices = 0;
     static constexpr int kReadingEveryMs = 100;
 
-    explicit RecordsRig(bool codeInput = false, app::LocalDateTime start = {2019, 11, 29, 13, 52, 30})
+    explicit RecordsRig(bool codeInput = false, core::LocalDateTime start = {2019, 11, 29, 13, 52, 30})
         : time(start) {
-        store.writeInt(app::keys::kCodeEn, codeInput ? 1 : 0);
-        sources.lang = app::Language::English;
+        store.writeInt(core::keys::kCodeEn, codeInput ? 1 : 0);
+        sources.lang = core::Language::English;
         sources.probes = 2;
         sources.texts[0] = valueText("  3.001 ");
         sources.texts[1] = valueText(" -0.052 ");
         records = std::make_unique<Records>(RecordsSeams{timers, store, prompts, time, sources, dir.path().string()});
         timers.setTickHandler([this](int id) {
-            if (id == app::timer::kWatchdog) return watchdogTick();
+            if (id == core::timer::kWatchdog) return watchdogTick();
             records->onTimer(id);
         });
         polling.setTickHandler([this](int) {
             if (!instrumentAnswers) return;
-            timers.start(app::timer::kWatchdog, kWatchdogMs);
+            timers.start(core::timer::kWatchdog, kWatchdogMs);
             records->onReadingArrived();
         });
     }
@@ -48,16 +49,16 @@ struct RecordsRig {
     void connect() {
         sources.isConnected = true;
         records->onConnected(sources.probes);
-        polling.start(app::timer::kRequest, kReadingEveryMs);
+        polling.start(core::timer::kRequest, kReadingEveryMs);
     }
     void disconnect() {
         sources.isConnected = false;
         records->onDisconnect();
-        polling.stop(app::timer::kRequest);
-        timers.stop(app::timer::kWatchdog);
+        polling.stop(core::timer::kRequest);
+        timers.stop(core::timer::kWatchdog);
     }
     void watchdogTick() {
-        timers.stop(app::timer::kWatchdog);
+        timers.stop(core::timer::kWatchdog);
         ++disconnectNotices;
     }
     // The end of an answer tick, after an answer that may have asked for a record.

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 #include "records/workpiece_codes.h"
+#include "support/memory_settings_store.h"
 
 namespace gaugemon::records {
 namespace {
@@ -59,8 +60,8 @@ TEST(CheckCode, LengthIsCountedInGbkBytes) {
 TEST(CheckCode, EveryRefusalIsExplainedInBothLanguages) {
     for (CodeProblem p : {CodeProblem::ForbiddenCharacter, CodeProblem::FormulaStart, CodeProblem::NotStorable,
                           CodeProblem::TooLong}) {
-        const std::string english = codeProblemMessage(p, app::Language::English);
-        const std::string chinese = codeProblemMessage(p, app::Language::Chinese);
+        const std::string english = codeProblemMessage(p, core::Language::English);
+        const std::string chinese = codeProblemMessage(p, core::Language::Chinese);
         EXPECT_FALSE(english.empty());
         EXPECT_FALSE(chinese.empty());
         EXPECT_NE(english, chinese);
@@ -68,14 +69,14 @@ TEST(CheckCode, EveryRefusalIsExplainedInBothLanguages) {
 }
 
 TEST(WorkpieceCodes, EnableBoxIsStoredAndReadBack) {
-    app::MemorySettingsStore store;
+    core::MemorySettingsStore store;
     EXPECT_FALSE(WorkpieceCodes(store).enabled());
     WorkpieceCodes codes(store);
     codes.setEnabled(true);
-    EXPECT_EQ(store.readInt(app::keys::kCodeEn, -1), 1);
+    EXPECT_EQ(store.readInt(core::keys::kCodeEn, -1), 1);
     EXPECT_TRUE(WorkpieceCodes(store).enabled());
     codes.setEnabled(false);
-    EXPECT_EQ(store.readInt(app::keys::kCodeEn, -1), 0);
+    EXPECT_EQ(store.readInt(core::keys::kCodeEn, -1), 0);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "app/virtual_time.h"
+#include "support/virtual_time.h"
 #include "link/frames.h"
 #include "sim/instrument.h"
 #include "sim/simulated_ports.h"
@@ -111,7 +111,7 @@ TEST(BadRequests, NeverCrashAndNeverAnswerWrongly) {
 }
 
 TEST(BadRequests, LineWithFaultsSurvivesRubbish) {
-    app::VirtualTime time;
+    core::VirtualTime time;
     SimulatedPorts ports(time);
     InstrumentConfig config = configFF(60);
     for (const FaultKind kind : {FaultKind::CorruptCrc, FaultKind::Truncate, FaultKind::StrayBytes, FaultKind::Late,

@@ -2,7 +2,7 @@
 // line settings the instrument understands, purging, vanishing ports.
 #include <gtest/gtest.h>
 
-#include "app/virtual_time.h"
+#include "support/virtual_time.h"
 #include "link/frames.h"
 #include "sim/simulated_ports.h"
 #include "sim_test_support.h"
@@ -24,7 +24,7 @@ protected:
     }
     void send(const Bytes& frame) { ASSERT_EQ(line.writeFrame(frame.data(), frame.size()), 0); }
 
-    app::VirtualTime time;
+    core::VirtualTime time;
     SimulatedPorts ports{time};
     SimulatedLine line{ports};
 };

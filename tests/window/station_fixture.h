@@ -15,10 +15,11 @@
 #include <memory>
 
 #include "app/monitor_dialog.h"
-#include "app/settings_store.h"
-#include "app/virtual_time.h"
+#include "core/settings_store.h"
+#include "support/virtual_time.h"
 #include "sim/simulated_ports.h"
 #include "support/recording_prompts.h"
+#include "support/memory_settings_store.h"
 
 namespace gaugemon::testing {
 
@@ -43,7 +44,7 @@ protected:
                                 clock,
                                 line,
                                 prompts,
-                                [this] { return std::make_unique<app::VirtualTimerSchedule>(clock); },
+                                [this] { return std::make_unique<core::VirtualTimerSchedule>(clock); },
                                 directory_.string() + "/",
                                 [this] { exited = true; }};
         window = std::make_unique<app::MonitorDialog>(seams);
@@ -86,9 +87,9 @@ protected:
 
     std::filesystem::path directory() const { return directory_; }
 
-    app::VirtualTime clock;
-    app::VirtualTimerSchedule timers{clock};
-    app::MemorySettingsStore settings;
+    core::VirtualTime clock;
+    core::VirtualTimerSchedule timers{clock};
+    core::MemorySettingsStore settings;
     RecordingPrompts prompts;
     sim::SimulatedPorts ports{clock};
     sim::SimulatedLine line{ports};

@@ -21,6 +21,7 @@
 #include "app/window_layout.h"
 #include "records/record_list_model.h"
 #include "sim/instrument_config.h"
+#include "support/memory_settings_store.h"
 
 using namespace gaugemon;
 using namespace gaugemon::testing;
@@ -334,7 +335,7 @@ TEST_F(Operation, SaveWritesTheFileTheOperatorNamed) {
     click(c::kManual);
     clock.advanceBy(20);
     const std::string path = (directory() / "rows.csv").string();
-    prompts.saveChoices.push_back(app::SaveChoice{path, 1});
+    prompts.saveChoices.push_back(core::SaveChoice{path, 1});
     click(c::kSave);
     std::ifstream file(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), {});
@@ -630,12 +631,12 @@ TEST_F(Dialogs, ARefusedToleranceFieldStoresNothing) {
     };
     for (const Case& entry : cases) {
         SCOPED_TRACE(std::string(entry.probe) + " / " + entry.lower + " / " + entry.upper);
-        app::MemorySettingsStore store;
+        core::MemorySettingsStore store;
         records::ToleranceTable table;
         table.load(store, display::LengthUnit::Millimetre);
         prompts.messages.clear();
-        app::ToleranceDialog dialog(table, display::LengthUnit::Millimetre, app::Language::Chinese, store, prompts,
-                                    std::make_unique<app::VirtualTimerSchedule>(clock), nullptr);
+        app::ToleranceDialog dialog(table, display::LengthUnit::Millimetre, core::Language::Chinese, store, prompts,
+                                    std::make_unique<core::VirtualTimerSchedule>(clock), nullptr);
         clock.advanceBy(150);  // probe 1 is loaded
         dialog.probeEdit()->setText(entry.probe);
         dialog.lowerEdit()->setText(entry.lower);
@@ -658,11 +659,11 @@ TEST_F(Dialogs, ARefusedToleranceFieldStoresNothing) {
 }
 
 TEST_F(Dialogs, TheRefusedToleranceFieldIsMarkedAndTheFieldsAfterItAreNotRead) {
-    app::MemorySettingsStore store;
+    core::MemorySettingsStore store;
     records::ToleranceTable table;
     table.load(store, display::LengthUnit::Millimetre);
-    app::ToleranceDialog dialog(table, display::LengthUnit::Millimetre, app::Language::English, store, prompts,
-                                std::make_unique<app::VirtualTimerSchedule>(clock), nullptr);
+    app::ToleranceDialog dialog(table, display::LengthUnit::Millimetre, core::Language::English, store, prompts,
+                                std::make_unique<core::VirtualTimerSchedule>(clock), nullptr);
     clock.advanceBy(150);
     dialog.lowerEdit()->setText("1.2.3");
     dialog.upperEdit()->setText("also wrong");
@@ -675,7 +676,7 @@ TEST_F(Dialogs, TheRefusedToleranceFieldIsMarkedAndTheFieldsAfterItAreNotRead) {
 TEST_F(Dialogs, HelpClosesWithEnterAndEscape) {
     for (const int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         SCOPED_TRACE(key);
-        app::HelpDialog dialog(app::Language::English, nullptr);
+        app::HelpDialog dialog(core::Language::English, nullptr);
         dialog.show();
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
         QApplication::sendEvent(&dialog, &press);
@@ -719,7 +720,7 @@ TEST_F(Dialogs, AddressOutOfRangeKeepsTheParameterDialogOpen) {
 }
 
 TEST_F(Dialogs, CodeDialogIgnoresEscapeAndItsCloseBoxGivesABlank) {
-    app::CodeInputDialog dialog(app::Language::English, nullptr);
+    app::CodeInputDialog dialog(core::Language::English, nullptr);
     EXPECT_EQ(dialog.windowTitle(), "Input Code");
     dialog.show();
     dialog.edit()->setText("A-17");
@@ -728,7 +729,7 @@ TEST_F(Dialogs, CodeDialogIgnoresEscapeAndItsCloseBoxGivesABlank) {
     EXPECT_TRUE(dialog.isVisible());
     dialog.close();
     EXPECT_EQ(dialog.code(), " ");
-    app::CodeInputDialog typed(app::Language::Chinese, nullptr);
+    app::CodeInputDialog typed(core::Language::Chinese, nullptr);
     typed.show();
     typed.edit()->setText("0123");
     QMetaObject::invokeMethod(typed.edit(), "returnPressed");

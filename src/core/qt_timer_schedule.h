@@ -2,9 +2,9 @@
 #include <QTimer>
 #include <array>
 
-#include "app/timer_schedule.h"
+#include "core/timer_schedule.h"
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 // Window timers on QTimer. Precise timers, since the polling cycle is paced by
 // them to the millisecond.
@@ -21,4 +21,4 @@ private:
     std::array<QTimer*, kMaxId + 1> timers_{};
 };
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

@@ -1,9 +1,9 @@
 #pragma once
 #include <functional>
 
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 // A settings store that says when its writes stop reaching the store (a
 // read-only file, a full disk): a limit or range that looked applied would
@@ -31,4 +31,4 @@ private:
     int batchDepth_ = 0;
 };
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

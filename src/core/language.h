@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 // The `Language` setting: 2 is English, every other value Chinese.
 enum class Language : uint8_t { Chinese = 1, English = 2 };
@@ -15,4 +15,4 @@ constexpr const char* pick(Language language, const char* english, const char* c
     return language == Language::English ? english : chinese;
 }
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

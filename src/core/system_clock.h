@@ -2,9 +2,9 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 
-#include "app/clock.h"
+#include "core/clock.h"
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 class SystemClock : public Clock {
 public:
@@ -21,4 +21,4 @@ private:
     QElapsedTimer elapsed_;
 };
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

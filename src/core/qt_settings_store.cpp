@@ -1,8 +1,8 @@
-#include "app/qt_settings_store.h"
+#include "core/qt_settings_store.h"
 
 #include <limits>
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 namespace {
 QString settingsKey(std::string_view key) {
@@ -47,4 +47,4 @@ bool QtSettingsStore::sync() {
     return settings_.status() == QSettings::NoError;
 }
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/language.h"
+#include "core/language.h"
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 // What the operator picked in the save-file dialog.
 struct SaveChoice {
@@ -28,4 +28,4 @@ public:
     virtual std::optional<SaveChoice> askSaveFile(Language language, std::string_view defaultName) = 0;
 };
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

@@ -1,7 +1,7 @@
 #pragma once
 #include <functional>
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 // Numbered timers of the main window.
 namespace timer {
@@ -39,4 +39,4 @@ private:
     TickHandler handler_;
 };
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

@@ -1,15 +1,6 @@
-#include "app/settings_store.h"
+#include "support/memory_settings_store.h"
 
-namespace gaugemon::app {
-
-namespace {
-LimitKey limitKey(char kind, int probe) {
-    return LimitKey{{'T', kind, static_cast<char>('0' + probe / 10 % 10), static_cast<char>('0' + probe % 10), '\0'}};
-}
-}  // namespace
-
-LimitKey lowerLimitKey(int probe) { return limitKey('L', probe); }
-LimitKey upperLimitKey(int probe) { return limitKey('U', probe); }
+namespace gaugemon::core {
 
 int32_t MemorySettingsStore::readInt(std::string_view key, int32_t defaultValue) const {
     if (const auto it = pending_.find(key); it != pending_.end()) return it->second;
@@ -43,4 +34,4 @@ bool MemorySettingsStore::endBatch() {
 
 bool MemorySettingsStore::contains(std::string_view key) const { return values_.find(key) != values_.end(); }
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

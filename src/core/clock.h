@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 struct LocalDateTime {
     int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
@@ -16,4 +16,4 @@ public:
     virtual LocalDateTime localNow() const = 0;
 };
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

@@ -1,9 +1,9 @@
-#include "app/virtual_time.h"
+#include "support/virtual_time.h"
 
 #include <algorithm>
 #include <ctime>
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 namespace {
 // Days since 1970-01-01 of a civil date (proleptic Gregorian).
@@ -16,7 +16,7 @@ int64_t daysFromCivil(int y, int m, int d) {
     return era * 146097 + doe - 719468;
 }
 
-LocalDateTime civilFromSeconds(int64_t seconds) {
+core::LocalDateTime civilFromSeconds(int64_t seconds) {
     int64_t days = seconds / 86400;
     int64_t rest = seconds % 86400;
     if (rest < 0) {
@@ -36,17 +36,17 @@ LocalDateTime civilFromSeconds(int64_t seconds) {
 }
 }  // namespace
 
-VirtualTime::VirtualTime(LocalDateTime start)
+VirtualTime::VirtualTime(core::LocalDateTime start)
     : startSeconds_(daysFromCivil(start.year, start.month, start.day) * 86400 + start.hour * 3600 +
                     start.minute * 60 + start.second) {}
 
-LocalDateTime VirtualTime::localNow() const { return civilFromSeconds(startSeconds_ + now_ / 1000); }
+core::LocalDateTime VirtualTime::localNow() const { return civilFromSeconds(startSeconds_ + now_ / 1000); }
 
 bool VirtualTime::nextDue(int64_t notAfter, Due& due) const {
     bool found = false;
     uint64_t bestSequence = 0;
     for (VirtualTimerSchedule* schedule : schedules_) {
-        for (int id = 0; id <= TimerSchedule::kMaxId; ++id) {
+        for (int id = 0; id <= core::TimerSchedule::kMaxId; ++id) {
             const auto& slot = schedule->slots_[id];
             if (!slot.running || slot.dueAt > notAfter) continue;
             if (!found || slot.dueAt < due.at || (slot.dueAt == due.at && slot.sequence < bestSequence)) {
@@ -123,4 +123,4 @@ void VirtualTimerSchedule::fire(int id) {
     slots_[id].ticking = outer;
 }
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

@@ -1,6 +1,6 @@
-#include "app/reporting_settings_store.h"
+#include "core/reporting_settings_store.h"
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 bool ReportingSettingsStore::writeInt(std::string_view key, int32_t value) {
     const bool written = store_.writeInt(key, value);
@@ -28,4 +28,4 @@ bool ReportingSettingsStore::note(bool written) {
     return written;
 }
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

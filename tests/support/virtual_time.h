@@ -4,10 +4,10 @@
 #include <functional>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/timer_schedule.h"
+#include "core/clock.h"
+#include "core/timer_schedule.h"
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 class VirtualTimerSchedule;
 
@@ -18,12 +18,12 @@ class VirtualTimerSchedule;
 // the platform's timers, a timer is not fired again inside its own tick: its
 // expiries pass unseen until the tick returns, unless the tick (or one nested
 // in it) started the timer anew.
-class VirtualTime : public Clock {
+class VirtualTime : public core::Clock {
 public:
-    explicit VirtualTime(LocalDateTime start = {2019, 11, 29, 13, 52, 30});
+    explicit VirtualTime(core::LocalDateTime start = {2019, 11, 29, 13, 52, 30});
 
     int64_t nowMs() const override { return now_; }
-    LocalDateTime localNow() const override;
+    core::LocalDateTime localNow() const override;
 
     void advanceBy(int64_t ms) { advanceTo(now_ + ms); }
     void advanceTo(int64_t target);
@@ -47,7 +47,7 @@ private:
     std::vector<VirtualTimerSchedule*> schedules_;
 };
 
-class VirtualTimerSchedule : public TimerSchedule {
+class VirtualTimerSchedule : public core::TimerSchedule {
 public:
     explicit VirtualTimerSchedule(VirtualTime& time);
     ~VirtualTimerSchedule() override;
@@ -75,4 +75,4 @@ private:
     std::array<Slot, kMaxId + 1> slots_{};
 };
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

@@ -1,8 +1,8 @@
-#include "app/qt_timer_schedule.h"
+#include "core/qt_timer_schedule.h"
 
 #include <algorithm>
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 QtTimerSchedule::QtTimerSchedule() {
     for (int id = 0; id <= kMaxId; ++id) {
@@ -28,4 +28,4 @@ void QtTimerSchedule::stop(int id) {
 
 bool QtTimerSchedule::isRunning(int id) const { return id >= 0 && id <= kMaxId && timers_[id]->isActive(); }
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

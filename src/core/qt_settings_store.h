@@ -1,9 +1,9 @@
 #pragma once
 #include <QSettings>
 
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 
-namespace gaugemon::app {
+namespace gaugemon::core {
 
 // The settings store of the running program: QSettings in its native format
 // under organisation "VELMORA" and the executable's base name, section
@@ -30,4 +30,4 @@ private:
     int batchDepth_ = 0;
 };
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::core

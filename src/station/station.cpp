@@ -1,0 +1,156 @@
+#include "station/station.h"
+
+#include <QMetaObject>
+
+#include "display/display_actions.h"
+
+namespace gaugemon::station {
+
+namespace timer = core::timer;
+
+Station::Station(StationSeams seams, StationObserver& observer)
+    : seams_(std::move(seams)),
+      observer_(observer),
+      backupDirectory_(seams_.backupDirectory),
+      settings_(seams_.settings, [this] { reportSettingsNotSaved(); }),
+      records_({seams_.timers, settings_, seams_.prompts, seams_.clock, *this, backupDirectory_}),
+      linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_) {
+    link_.dataFormat = link::DataFormat::FormatFF;
+    languageFlag_ = static_cast<uint8_t>(settings_.readInt(core::keys::kLanguage, core::defaults::kLanguage));
+    language_ = core::languageFromSetting(languageFlag_);
+    display_.load(settings_);
+    tolerances_.load(settings_, display_.unit());
+    link_.connected = false;
+    link_.pending.flagsReadsLeft = 0;
+    link_.deviceFlags = 0xFF;
+    seams_.timers.setTickHandler([this](int id) { onTick(id); });
+}
+
+Station::~Station() {
+    seams_.timers.setTickHandler({});
+    records_.table.setObserver(nullptr);
+}
+
+// Told after the step that wrote: a message box in the middle of a step would
+// run the timers on half-changed state.
+void Station::reportSettingsNotSaved() {
+    const core::Language language = language_;
+    core::Prompts& prompts = seams_.prompts;
+    QMetaObject::invokeMethod(
+        &afterStep_,
+        [&prompts, language] {
+        prompts.showMessage(core::pick(language,
+                                      "The settings could not be saved: changes made now will be lost when "
+                                      "the program is closed.",
+                                      "设置无法保存，本次修改在关闭软件后将丢失!"));
+        },
+        Qt::QueuedConnection);
+}
+
+void Station::onTick(int id) {
+    if (linkController_.onTick(id)) return;
+    if (records_.onTimer(id)) {
+        observer_.recordControlsChanged();
+        return;
+    }
+    observer_.otherTimer(id);
+}
+
+// ---- Commands -----------------------------------------------------------------
+
+void Station::connectButton() {
+    linkController_.connectButton();
+    observer_.recordControlsChanged();
+}
+
+void Station::zeroAll() { linkController_.zeroAllButton(); }
+
+void Station::zeroSingle(unsigned probeNumber) { linkController_.zeroSingleButton(probeNumber); }
+
+const char* Station::confirmRange(float lower, float upper) { return display_.confirmRange(lower, upper, settings_); }
+
+void Station::confirmMode(int index) {
+    if (const char* message = display::confirmMode(index, link_)) seams_.prompts.showMessage(message);
+}
+
+void Station::confirmUnit(int index) { display_.confirmUnit(index, tolerances_, settings_); }
+
+std::optional<unsigned> Station::chartClick(int32_t x, int32_t y) { return display_.chartClick(link_, x, y); }
+
+void Station::limitsChanged() { display_.requestRedraw(); }
+
+void Station::setChartArea(const display::ChartArea& area) { display_.setChartArea(area); }
+
+void Station::setLogoShown(bool shown) { display_.setLogoShown(shown); }
+
+void Station::requestRedraw() { display_.requestRedraw(); }
+
+void Station::pressManual() {
+    records_.recorder.pressManual();
+    observer_.recordControlsChanged();
+}
+
+records::AutoOutcome Station::setAutomatic(bool ticked, float periodSeconds) {
+    const records::AutoOutcome outcome = records_.recorder.setAutomatic(ticked, periodSeconds);
+    observer_.recordControlsChanged();
+    return outcome;
+}
+
+void Station::exportRecords() { records_.exporter.run(); }
+
+void Station::clearRecords() { records_.table.clearTable(); }
+
+void Station::setBackup(bool ticked) {
+    records_.backup.setBoxTicked(ticked);
+    observer_.recordControlsChanged();
+}
+
+void Station::setCodeEntry(bool ticked) { records_.codes.setEnabled(ticked); }
+
+void Station::modifyCode(std::optional<uint32_t> selectedRow) { records_.recorder.modifyCode(selectedRow); }
+
+void Station::chooseLanguage(uint8_t flag) {
+    languageFlag_ = flag;
+    language_ = core::languageFromSetting(flag);
+    settings_.writeInt(core::keys::kLanguage, flag);
+}
+
+bool Station::confirmClose() { return records_.confirmClose(); }
+
+link::ParameterChoice Station::fillParameters() { return link::fillParameterChoice(link_, rememberedParameters_); }
+
+link::ParameterOk Station::applyParameters(const link::ParameterChoice& choice) {
+    return link::applyParameterChoice(link_, rememberedParameters_, choice);
+}
+
+// ---- Link host ----------------------------------------------------------------
+
+void Station::refreshLinkView() { observer_.linkViewChanged(); }
+
+void Station::clearChart() {
+    display_.forgetReadings();
+    display_.requestRedraw();
+    observer_.chartCleared();
+}
+
+void Station::prepareColumns(unsigned probeCount) { records_.onConnected(probeCount); }
+
+void Station::displayUpdate() { observer_.readingsShown(display_.update(link_, tolerances_)); }
+
+void Station::instrumentRecordRequest() { records_.recorder.onInstrumentRecordRequest(); }
+
+void Station::codeStep() { records_.recorder.runCodeStep(); }
+
+void Station::setProbeNumber(unsigned probe) { observer_.probeNumberChosen(probe); }
+
+void Station::linkClosed() {
+    records_.onDisconnect();
+    observer_.recordControlsChanged();
+}
+
+records::LimitCounts Station::limitCounts(unsigned probe) const {
+    const auto& limits = tolerances_.limits(probe);
+    return {limits.lslCounts, limits.uslCounts};
+}
+
+}  // namespace gaugemon::station

@@ -1,0 +1,164 @@
+#pragma once
+#include <QObject>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/clock.h"
+#include "core/language.h"
+#include "core/prompts.h"
+#include "core/reporting_settings_store.h"
+#include "core/settings_store.h"
+#include "core/timer_schedule.h"
+#include "display/display_model.h"
+#include "link/link_controller.h"
+#include "link/link_state.h"
+#include "link/parameter_settings.h"
+#include "link/serial_port.h"
+#include "records/record_sources.h"
+#include "records/records.h"
+#include "records/tolerance_table.h"
+
+namespace gaugemon::station {
+
+// Everything the station reaches the platform through.
+struct StationSeams {
+    core::SettingsStore& settings;
+    core::TimerSchedule& timers;
+    core::Clock& clock;
+    link::SerialPort& port;
+    core::Prompts& prompts;
+    // Where the day's backup is kept, with its trailing separator.
+    std::string backupDirectory;
+};
+
+// What the station tells the views over it. Every call comes from a timer
+// tick or a command on the one thread.
+class StationObserver {
+public:
+    virtual ~StationObserver() = default;
+    // Connect caption, the two status lines, the message line and the
+    // enabled state of the controls the link governs changed.
+    virtual void linkViewChanged() {}
+    // Connect: the chart shows nothing of the last connection any more.
+    virtual void chartCleared() {}
+    // New readings were shown; `redraw` is the plan of a whole-chart redraw
+    // when anything moved, else null (the value texts may still have changed).
+    virtual void readingsShown(const display::ChartPlan* /*redraw*/) {}
+    // The Manual caption, the automatic box or the backup box changed.
+    virtual void recordControlsChanged() {}
+    // A connection chose the probe that "Zero single" acts on.
+    virtual void probeNumberChosen(unsigned /*probe*/) {}
+    // A timer the station does not own fired (the window's own timers).
+    virtual void otherTimer(int /*id*/) {}
+};
+
+// The whole station without a window: the link to the instrument, the
+// display state and verdict, the tolerance limits and the records, driven by
+// the timer schedule and the serial port. A window or a headless program
+// binds to its commands and listens to its notifications.
+class Station : private link::LinkHost, private records::RecordSources {
+public:
+    Station(StationSeams seams, StationObserver& observer);
+    ~Station() override;
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    // ---- State, read-only --------------------------------------------------
+    const link::LinkState& linkState() const { return link_; }
+    const link::LinkView& linkView() const { return linkController_.view(); }
+    const display::DisplayModel& display() const { return display_; }
+    const records::ToleranceTable& tolerances() const { return tolerances_; }
+    const records::RecordTable& recordTable() const { return records_.table; }
+    records::RecordTable& recordTable() { return records_.table; }
+    const records::Recorder& recorder() const { return records_.recorder; }
+    const records::PeriodicBackup& backup() const { return records_.backup; }
+    const records::WorkpieceCodes& codes() const { return records_.codes; }
+    core::Language language() const override { return language_; }
+    // The language flag as stored: 2 is English, anything else Chinese.
+    uint8_t languageFlag() const { return languageFlag_; }
+    // The settings as the station writes them (a failed write is reported).
+    core::SettingsStore& settings() { return settings_; }
+    // Where the day's backup goes.
+    const std::string& backupDirectory() const { return backupDirectory_; }
+
+    // ---- Commands ----------------------------------------------------------
+    void connectButton();
+    void zeroAll();
+    // `probeNumber` is the 1-based probe of the probe-number field.
+    void zeroSingle(unsigned probeNumber);
+    // The display range from the parsed fields (millimetres or inches as
+    // shown); null when stored, else the message to show.
+    const char* confirmRange(float lower, float upper);
+    // The mode and unit selectors' item indices.
+    void confirmMode(int index);
+    void confirmUnit(int index);
+    // A click on the chart at client coordinates: the probe under it, if any.
+    std::optional<unsigned> chartClick(int32_t x, int32_t y);
+    // The tolerance limits changed: the next reading redraws and judges anew.
+    void limitsChanged();
+    void setChartArea(const display::ChartArea& area);
+    void setLogoShown(bool shown);
+    void requestRedraw();
+
+    void pressManual();
+    records::AutoOutcome setAutomatic(bool ticked, float periodSeconds);
+    void exportRecords();
+    void clearRecords();
+    void setBackup(bool ticked);
+    void setCodeEntry(bool ticked);
+    // Set Code with the row marked in the list, if any.
+    void modifyCode(std::optional<uint32_t> selectedRow);
+    // The language radio buttons: the flag to store (1 or 2). Takes effect
+    // for the labels at the next start; run-time texts follow at once.
+    void chooseLanguage(uint8_t flag);
+    // Closing or Exit: true when the program may end (asks first when rows
+    // exist that are in no file yet).
+    bool confirmClose();
+
+    // The parameters dialog edits its choice against the link state; these
+    // are its two steps.
+    link::ParameterChoice fillParameters();
+    link::ParameterOk applyParameters(const link::ParameterChoice& choice);
+
+    // Routes a tick of the shared schedule; public for the tests.
+    void onTick(int id);
+
+private:
+    // LinkHost.
+    void refreshLinkView() override;
+    void clearChart() override;
+    void prepareColumns(unsigned probeCount) override;
+    void displayUpdate() override;
+    void instrumentRecordRequest() override;
+    void codeStep() override;
+    void setProbeNumber(unsigned probe) override;
+    void linkClosed() override;
+    // RecordSources.
+    bool connected() const override { return link_.connected; }
+    unsigned probeCount() const override { return link_.probeCount; }
+    const display::ValueTextTable& valueTexts() const override { return display_.valueTexts(); }
+    bool anyNg() const override { return display_.anyNg(); }
+    bool readingsShown() const override { return display_.showsReadings(); }
+    records::LimitCounts limitCounts(unsigned probe) const override;
+
+    void reportSettingsNotSaved();
+
+    StationSeams seams_;
+    StationObserver& observer_;
+    std::string backupDirectory_;
+    // Every part of the station writes its settings through this one.
+    core::ReportingSettingsStore settings_;
+    uint8_t languageFlag_ = 1;
+    core::Language language_ = core::Language::Chinese;
+    link::LinkState link_;
+    display::DisplayModel display_;
+    records::ToleranceTable tolerances_;
+    records::Records records_;
+    link::LinkController linkController_;
+    link::ParameterChoice rememberedParameters_;
+    // Steps queued to run after the current one; dropped with the station.
+    QObject afterStep_;
+};
+
+}  // namespace gaugemon::station

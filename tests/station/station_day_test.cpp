@@ -1,0 +1,98 @@
+// A working day in miniature through the station alone: no window, no
+// widgets, the simulated instrument on an in-process line in virtual time.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "support/virtual_time.h"
+#include "sim/simulated_ports.h"
+#include "station/station.h"
+#include "support/recording_prompts.h"
+#include "working_day.h"
+#include "support/memory_settings_store.h"
+
+using namespace gaugemon;
+using namespace gaugemon::testing;
+
+namespace {
+
+struct CountingObserver : station::StationObserver {
+    void linkViewChanged() override { ++linkViews; }
+    void readingsShown(const display::ChartPlan* redraw) override {
+        ++readings;
+        if (redraw) ++redraws;
+    }
+    void recordControlsChanged() override { ++recordControls; }
+    void probeNumberChosen(unsigned probe) override { chosenProbe = probe; }
+    int linkViews = 0;
+    int readings = 0;
+    int redraws = 0;
+    int recordControls = 0;
+    unsigned chosenProbe = 0;
+};
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+class StationDay : public ::testing::Test {
+protected:
+    StationDay() {
+        directory_ = std::filesystem::temp_directory_path() / ("gaugemon-station-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(directory_);
+        settings.writeInt("HW", 2);
+        settings.writeInt("ComID", WorkingDay::kComId);
+        ports.place(WorkingDay::kPort, WorkingDay::instrument());
+        station = std::make_unique<station::Station>(
+            station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/"}, observer);
+    }
+    ~StationDay() override {
+        station.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(directory_, ignored);
+    }
+
+    core::VirtualTime clock;
+    core::VirtualTimerSchedule timers{clock};
+    core::MemorySettingsStore settings;
+    RecordingPrompts prompts;
+    sim::SimulatedPorts ports{clock};
+    sim::SimulatedLine line{ports};
+    CountingObserver observer;
+    std::unique_ptr<station::Station> station;
+    std::filesystem::path directory_;
+};
+
+TEST_F(StationDay, DiscoveryPollingRecordingAndExportRunWithoutAWindow) {
+    station->connectButton();
+    ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+    EXPECT_EQ(station->linkView().commStatus, "COM03 19200,8,N,1");
+    EXPECT_EQ(observer.chosenProbe, 1u);
+
+    clock.advanceBy(500);
+    EXPECT_GT(observer.readings, 0);
+    EXPECT_GT(observer.redraws, 0);
+    EXPECT_EQ(station->display().valueTexts()[0].text(), "  3.990 ");
+    EXPECT_TRUE(station->display().anyNg());
+
+    station->pressManual();
+    clock.advanceBy(20);
+    ASSERT_EQ(station->recordTable().rowCount(), 1u);
+
+    ASSERT_EQ(station->setAutomatic(true, WorkingDay::kAutoPeriodSeconds), records::AutoOutcome::Started);
+    clock.advanceBy(1000);
+    station->setAutomatic(false, 0);
+    ASSERT_EQ(station->recordTable().rowCount(), 3u);
+
+    const std::filesystem::path path = directory_ / "day.xls";
+    prompts.saveChoices.push_back(core::SaveChoice{path.string(), 0});
+    station->exportRecords();
+    EXPECT_EQ(readFile(path), WorkingDay::expectedExport());
+    EXPECT_FALSE(station->recordTable().hasUnsavedRows());
+}
+
+}  // namespace
