@@ -25,7 +25,8 @@ struct Station {
     gaugemon::core::MemorySettingsStore store;
     gaugemon::records::ToleranceTable tolerances;
     gaugemon::link::LinkState link;
-    DisplayUpdate chart{DisplayUpdate::kDefaultClientSize};
+    DisplayModel model;
+    DisplayUpdate chart{model, DisplayUpdate::kDefaultClientSize};
 
     Station() {
         tolerances.load(store, LengthUnit::Millimetre);

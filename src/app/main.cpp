@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     core::SystemClock clock;
     link::TtySerialPort port;
     app::QtPrompts prompts(nullptr);
-    app::StationSeams seams{settings,
+    app::WindowSeams seams{settings,
                             timers,
                             clock,
                             port,

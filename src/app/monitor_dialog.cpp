@@ -88,39 +88,22 @@ LogoFile readLogoFile(const QString& path) {
 
 }  // namespace
 
-MonitorDialog::MonitorDialog(StationSeams seams, QWidget* parent)
+MonitorDialog::MonitorDialog(WindowSeams seams, QWidget* parent)
     : QDialog(parent),
       seams_(std::move(seams)),
-      // Told after the step that wrote: a message box in the middle of a
-      // step would run the timers on half-changed state.
-      settings_(seams_.settings,
-                [this] {
-                    QMetaObject::invokeMethod(
-                        this,
-                        [this] {
-                            showMessage(core::pick(language_,
-                                             "The settings could not be saved: changes made now will be lost when "
-                                             "the program is closed.",
-                                             "设置无法保存，本次修改在关闭软件后将丢失!"));
-                        },
-                        Qt::QueuedConnection);
-                }),
-      records_({seams_.timers, settings_, seams_.prompts, seams_.clock, *this, seams_.executableDir}),
-      linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_) {
+      station_({seams_.settings, seams_.timers, seams_.clock, seams_.port, seams_.prompts, seams_.executableDir},
+               *this),
+      chart_(station_.chartLayout()) {
     setWindowTitle(text(kWindowCaption));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     createControls();
     bindControls();
-    seams_.timers.setTickHandler([this](int id) { onTick(id); });
     initialise();
 }
 
-MonitorDialog::~MonitorDialog() {
-    seams_.timers.setTickHandler({});
-    records_.table.setObserver(nullptr);
-}
+MonitorDialog::~MonitorDialog() = default;
 
 QWidget* MonitorDialog::control(int id) const {
     const int slot = slotOf(id);
@@ -214,17 +197,17 @@ void MonitorDialog::createControls() {
     const Rect templatePx = dialogUnitsToPixels({0, 0, kTemplateWidthDu, kTemplateHeightDu}, baseX_, baseY_);
     rememberedClient_ = QSize(templatePx.width, templatePx.height);
 
-    chartView_ = new ChartView(display_.image(), this);
+    chartView_ = new ChartView(chart_.image(), this);
     connect(chartView_, &ChartView::clicked, this, &MonitorDialog::chartClicked);
     const display::PixelRect verdict = display::VerdictPlan{}.box;
-    verdictView_ = new ChartView(display_.image(), this);
+    verdictView_ = new ChartView(chart_.image(), this);
     verdictView_->setGeometry(verdict.left, verdict.top, verdict.right - verdict.left, verdict.bottom - verdict.top);
     connect(verdictView_, &ChartView::clicked, this, &MonitorDialog::chartClicked);
     logo_ = new QLabel(this);
     logo_->hide();
     logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    model_ = new records::RecordListModel(records_.table, this);
+    model_ = new records::RecordListModel(station_.recordTable(), this);
     static_cast<QTableView*>(control(c::kRecordList))->setModel(model_);
     // Columns are rebuilt at a connection or when a waiting layout takes over
     // at Clear; the widths follow every rebuild.
@@ -246,12 +229,10 @@ void MonitorDialog::bindControls() {
     auto onToggle = [this](int id, void (MonitorDialog::*handler)(bool)) {
         connect(static_cast<QCheckBox*>(control(id)), &QCheckBox::clicked, this, handler);
     };
-    connect(static_cast<QPushButton*>(control(c::kConnect)), &QPushButton::clicked, this, [this] {
-        linkController_.connectButton();
-        showRecordControls();
-    });
+    connect(static_cast<QPushButton*>(control(c::kConnect)), &QPushButton::clicked, this,
+            [this] { station_.connectButton(); });
     connect(static_cast<QPushButton*>(control(c::kZeroAll)), &QPushButton::clicked, this,
-            [this] { linkController_.zeroAllButton(); });
+            [this] { station_.zeroAll(); });
     onClick(c::kZeroSingle, &MonitorDialog::zeroSingle);
     onClick(c::kParameters, &MonitorDialog::openParameters);
     onClick(c::kRangeOk, &MonitorDialog::confirmRange);
@@ -261,7 +242,7 @@ void MonitorDialog::bindControls() {
     onToggle(c::kAutoRecord, &MonitorDialog::toggleAutomatic);
     onClick(c::kSave, &MonitorDialog::saveRecords);
     connect(static_cast<QPushButton*>(control(c::kHelp)), &QPushButton::clicked, this,
-            [this] { showHelp(language_); });
+            [this] { showHelp(language()); });
     onClick(c::kExit, &MonitorDialog::exitButton);
     onClick(c::kModeOk, &MonitorDialog::confirmMode);
     onClick(c::kUnitOk, &MonitorDialog::confirmUnit);
@@ -271,35 +252,28 @@ void MonitorDialog::bindControls() {
 }
 
 void MonitorDialog::initialise() {
-    link_.dataFormat = link::DataFormat::FormatFF;
     static_cast<QRadioButton*>(control(c::kChinese))->setChecked(true);
-    languageFlag_ = static_cast<uint8_t>(settings_.readInt(core::keys::kLanguage, core::defaults::kLanguage));
-    language_ = core::languageFromSetting(languageFlag_);
     applyLabels();
-    static_cast<QCheckBox*>(control(c::kCodeEntry))->setChecked(records_.codes.enabled());
-    control(c::kModifyCode)->setEnabled(records_.codes.enabled());
-    display_.load(settings_);
+    static_cast<QCheckBox*>(control(c::kCodeEntry))->setChecked(station_.codes().enabled());
+    control(c::kModifyCode)->setEnabled(station_.codes().enabled());
     auto* units = static_cast<QComboBox*>(control(c::kUnitList));
     for (unsigned i = 0; i < display::kUnitSelectorItems; ++i) {
         units->addItem(text(display::unitSelectorText(static_cast<display::LengthUnit>(i))));
     }
-    units->setCurrentIndex(static_cast<int>(display_.model().unit()));
+    const display::DisplayModel& display = station_.display();
+    units->setCurrentIndex(static_cast<int>(display.unit()));
     for (QWidget* widget : controls_) {
         if (widget) fitText(*widget);
     }
-    tolerances_.load(settings_, display_.model().unit());
-    rangeLower_ = static_cast<float>(display_.model().displayRange().low) * 0.001f;
-    rangeUpper_ = static_cast<float>(display_.model().displayRange().high) * 0.001f;
-    interval_ = records_.recorder.periodFieldSeconds();
+    rangeLower_ = static_cast<float>(display.displayRange().low) * 0.001f;
+    rangeUpper_ = static_cast<float>(display.displayRange().high) * 0.001f;
+    interval_ = station_.recorder().periodFieldSeconds();
     static_cast<QComboBox*>(control(c::kModeList))->setCurrentIndex(0);
     writeFields();
-    link_.connected = false;
     placeWindow();
     control(c::kParameters)->setEnabled(false);
     control(c::kModeOk)->setEnabled(false);
     control(c::kModeList)->setEnabled(false);
-    link_.pending.flagsReadsLeft = 0;
-    link_.deviceFlags = 0xFF;
     seams_.timers.start(core::timer::kLogo, kLogoDelayMs);
     control(c::kConnect)->setFocus();
 }
@@ -308,10 +282,10 @@ void MonitorDialog::applyLabels() {
     auto* modes = static_cast<QComboBox*>(control(c::kModeList));
     modes->clear();
     for (unsigned i = 0; i < display::kDisplayModeCount; ++i) {
-        modes->addItem(text(display::modeSelectorText(static_cast<display::DisplayMode>(i), language_)));
+        modes->addItem(text(display::modeSelectorText(static_cast<display::DisplayMode>(i), language())));
     }
     auto* message = static_cast<QLineEdit*>(control(c::kMessageLine));
-    if (language_ != core::Language::English) {
+    if (language() != core::Language::English) {
         static_cast<QRadioButton*>(control(c::kChinese))->setChecked(true);
         message->setText(text("第1次使用请点<帮助>!"));
         return;
@@ -356,17 +330,8 @@ void MonitorDialog::fitFrame() {
 
 // ---- Timers -----------------------------------------------------------------
 
-void MonitorDialog::onTick(int id) {
-    if (linkController_.onTick(id)) return;
-    switch (id) {
-        case core::timer::kRecord:
-        case core::timer::kBackup:
-            records_.onTimer(id);
-            showRecordControls();
-            break;
-        case core::timer::kLogo: logoTick(); break;
-        default: break;
-    }
+void MonitorDialog::otherTimer(int id) {
+    if (id == core::timer::kLogo) logoTick();
 }
 
 void MonitorDialog::logoTick() {
@@ -386,7 +351,7 @@ void MonitorDialog::logoTick() {
     } else {
         logo_->hide();
     }
-    display_.setLogoShown(logoShown_);
+    chart_.setLogoShown(logoShown_);
     writeFields();
 }
 
@@ -418,7 +383,7 @@ bool MonitorDialog::readFields() {
 }
 
 void MonitorDialog::writeFields() {
-    const link::LinkView& view = linkController_.view();
+    const link::LinkView& view = station_.linkView();
     static_cast<QLineEdit*>(control(c::kCommStatus))->setText(text(view.commStatus));
     static_cast<QLineEdit*>(control(c::kDeviceInfo))->setText(text(view.deviceInfo));
     showField(c::kProbeNumber, QString::number(probeNumber_));
@@ -437,10 +402,10 @@ void MonitorDialog::showField(int id, const QString& value) {
     if (!beingEdited) edit->setText(value);
 }
 
-// ---- Link host --------------------------------------------------------------
+// ---- Station notifications ----------------------------------------------------
 
-void MonitorDialog::refreshLinkView() {
-    const link::LinkView& view = linkController_.view();
+void MonitorDialog::linkViewChanged() {
+    const link::LinkView& view = station_.linkView();
     setCaption(c::kConnect, text(view.connectCaption));
     control(c::kParameters)->setEnabled(view.parametersEnabled);
     control(c::kModeOk)->setEnabled(view.modeConfirmEnabled);
@@ -449,13 +414,10 @@ void MonitorDialog::refreshLinkView() {
     writeFields();
 }
 
-void MonitorDialog::clearChart() {
-    display_.forgetReadings();
-    display_.clearPlot();
+void MonitorDialog::chartCleared() {
+    chart_.clearPlot();
     chartView_->update();
 }
-
-void MonitorDialog::prepareColumns(unsigned probeCount) { records_.onConnected(probeCount); }
 
 void MonitorDialog::applyColumnWidths() {
     auto* view = static_cast<QTableView*>(control(c::kRecordList));
@@ -464,40 +426,22 @@ void MonitorDialog::applyColumnWidths() {
     }
 }
 
-void MonitorDialog::displayUpdate() {
-    // Rows are taken only from readings younger than the watchdog period.
-    records_.onReadingArrived();
-    if (display_.run(link_, tolerances_)) {
-        chartView_->update();
-        verdictView_->update();
-    }
-}
-
-void MonitorDialog::instrumentRecordRequest() { records_.recorder.onInstrumentRecordRequest(); }
-
-void MonitorDialog::codeStep() { records_.recorder.runCodeStep(); }
-
-void MonitorDialog::setProbeNumber(unsigned probe) { probeNumber_ = probe; }
-
-void MonitorDialog::linkClosed() {
-    records_.onDisconnect();
-    showRecordControls();
-}
-
-records::LimitCounts MonitorDialog::limitCounts(unsigned probe) const {
-    const auto& limits = tolerances_.limits(probe);
-    return {limits.lslCounts, limits.uslCounts};
+void MonitorDialog::readingsShown(const display::ChartPlan* redraw) {
+    if (!redraw) return;
+    chart_.paint(*redraw);
+    chartView_->update();
+    verdictView_->update();
 }
 
 // ---- Handlers ---------------------------------------------------------------
 
 void MonitorDialog::zeroSingle() {
-    if (link_.connected && !readFields()) return;
-    linkController_.zeroSingleButton(probeNumber_);
+    if (station_.linkState().connected && !readFields()) return;
+    station_.zeroSingle(probeNumber_);
 }
 
 void MonitorDialog::openParameters() {
-    ParameterDialog dialog(link_, rememberedParameters_, language_, seams_.prompts, seams_.makeDialogTimers(), this);
+    ParameterDialog dialog(station_, language(), seams_.prompts, seams_.makeDialogTimers(), this);
     dialog.exec();
 }
 
@@ -505,27 +449,27 @@ void MonitorDialog::confirmRange() {
     // A refused field has had its message: the range is not confirmed from
     // values the operator no longer sees.
     if (!readFields()) return;
-    if (const char* message = display_.confirmRange(rangeLower_, rangeUpper_, settings_)) {
+    if (const char* message = station_.confirmRange(rangeLower_, rangeUpper_)) {
         showMessage(message);
         return;
     }
+    chart_.clearPlot();
     chartView_->update();
 }
 
 void MonitorDialog::openTolerances() {
-    ToleranceDialog dialog(tolerances_, display_.model().unit(), language_, settings_, seams_.prompts,
-                           seams_.makeDialogTimers(), this);
-    connect(&dialog, &ToleranceDialog::limitsChanged, this, [this] { display_.requestRedraw(); });
+    ToleranceDialog dialog(station_.tolerancesForEditing(), station_.display().unit(), language(),
+                           station_.settings(), seams_.prompts, seams_.makeDialogTimers(), this);
+    connect(&dialog, &ToleranceDialog::limitsChanged, this, [this] { station_.limitsChanged(); });
     dialog.exec();
 }
 
-void MonitorDialog::clearRecords() { records_.table.clearTable(); }
+void MonitorDialog::clearRecords() { station_.clearRecords(); }
 
 void MonitorDialog::pressManual() {
-    const bool stopsAutomatic = records_.recorder.automaticTicked();
-    records_.recorder.pressManual();
-    showRecordControls();
-    if (stopsAutomatic && !records_.recorder.automaticTicked()) writeFields();
+    const bool stopsAutomatic = station_.recorder().automaticTicked();
+    station_.pressManual();
+    if (stopsAutomatic && !station_.recorder().automaticTicked()) writeFields();
 }
 
 void MonitorDialog::toggleAutomatic(bool ticked) {
@@ -536,50 +480,39 @@ void MonitorDialog::toggleAutomatic(bool ticked) {
         showRecordControls();
         return;
     }
-    const records::AutoOutcome outcome = records_.recorder.setAutomatic(ticked, interval_);
-    showRecordControls();
+    const records::AutoOutcome outcome = station_.setAutomatic(ticked, interval_);
     if (outcome == records::AutoOutcome::Started || outcome == records::AutoOutcome::Stopped) writeFields();
 }
 
-void MonitorDialog::saveRecords() { records_.exporter.run(); }
+void MonitorDialog::saveRecords() { station_.exportRecords(); }
 
 void MonitorDialog::showHelp(core::Language language) {
     HelpDialog dialog(language, this);
     dialog.exec();
 }
 
-void MonitorDialog::shutDown() {
-    // The rows no backup holds yet are written now rather than at the tick
-    // that will not come; closing the port gives up its lock with it.
-    if (records_.backup.boxTicked()) records_.backup.onBackupTimer();
-    seams_.port.close();
-}
+void MonitorDialog::shutDown() { station_.shutDown(); }
 
 void MonitorDialog::exitButton() {
-    if (records_.confirmClose()) seams_.exitProcess();
+    if (station_.confirmClose()) seams_.exitProcess();
 }
 
 void MonitorDialog::confirmMode() {
-    if (link_.connected) readFields();
-    const int index = static_cast<QComboBox*>(control(c::kModeList))->currentIndex();
-    if (const char* message = display::confirmMode(index, link_)) showMessage(message);
+    if (station_.linkState().connected) readFields();
+    station_.confirmMode(static_cast<QComboBox*>(control(c::kModeList))->currentIndex());
 }
 
 void MonitorDialog::confirmUnit() {
     readFields();
-    const int index = static_cast<QComboBox*>(control(c::kUnitList))->currentIndex();
-    display_.confirmUnit(index, tolerances_, settings_);
+    station_.confirmUnit(static_cast<QComboBox*>(control(c::kUnitList))->currentIndex());
 }
 
 void MonitorDialog::chooseLanguage(int clickedId) {
     const bool chinese = static_cast<QRadioButton*>(control(c::kChinese))->isChecked();
-    if (clickedId == c::kChinese && chinese && languageFlag_ != 1) showMessage("请关闭软件后再重新打开!");
-    if (clickedId == c::kEnglish && !chinese && languageFlag_ != 2) {
-        showMessage("Please close the software and then Reopen!");
-    }
-    languageFlag_ = chinese ? 1 : 2;
-    language_ = core::languageFromSetting(languageFlag_);
-    settings_.writeInt(core::keys::kLanguage, languageFlag_);
+    const uint8_t stored = station_.languageFlag();
+    if (clickedId == c::kChinese && chinese && stored != 1) showMessage("请关闭软件后再重新打开!");
+    if (clickedId == c::kEnglish && !chinese && stored != 2) showMessage("Please close the software and then Reopen!");
+    station_.chooseLanguage(chinese ? 1 : 2);
 }
 
 void MonitorDialog::modifyCode() {
@@ -589,20 +522,20 @@ void MonitorDialog::modifyCode() {
         row = static_cast<uint32_t>(view->currentIndex().row());
     }
     view->clearSelection();
-    records_.recorder.modifyCode(row);
+    station_.modifyCode(row);
 }
 
 void MonitorDialog::toggleCodeEntry(bool ticked) {
-    records_.codes.setEnabled(ticked);
-    control(c::kModifyCode)->setEnabled(records_.codes.enabled());
+    station_.setCodeEntry(ticked);
+    control(c::kModifyCode)->setEnabled(station_.codes().enabled());
 }
 
-void MonitorDialog::toggleBackup(bool ticked) { records_.backup.setBoxTicked(ticked); }
+void MonitorDialog::toggleBackup(bool ticked) { station_.setBackup(ticked); }
 
 void MonitorDialog::showRecordControls() {
-    setCaption(c::kManual, text(records_.recorder.manualButtonText(language_)));
-    static_cast<QCheckBox*>(control(c::kAutoRecord))->setChecked(records_.recorder.automaticTicked());
-    static_cast<QCheckBox*>(control(c::kBackupBox))->setChecked(records_.backup.boxTicked());
+    setCaption(c::kManual, text(station_.recorder().manualButtonText(station_.language())));
+    static_cast<QCheckBox*>(control(c::kAutoRecord))->setChecked(station_.recorder().automaticTicked());
+    static_cast<QCheckBox*>(control(c::kBackupBox))->setChecked(station_.backup().boxTicked());
 }
 
 void MonitorDialog::setCaption(int id, const QString& caption) {
@@ -616,7 +549,7 @@ void MonitorDialog::chartClicked(int x, int y) {
     // The typed fields are taken over first, so writing the chosen probe back
     // shows them as typed.
     readFields();
-    if (const auto probe = display_.chartClick(link_, x, y)) {
+    if (const auto probe = station_.chartClick(x, y)) {
         probeNumber_ = *probe;
         // The click chooses the probe, whatever was left typed in its field.
         static_cast<QLineEdit*>(control(c::kProbeNumber))->setModified(false);
@@ -637,7 +570,7 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     place(control(c::kChartFrame), stretching_.chartFrame);
     place(control(c::kRecordList), stretching_.recordList);
     const ChartRect area = chartAreaOf(stretching_.chartFrame);
-    display_.setLayout(client, {area.left, area.right, area.top, area.bottom});
+    chart_.setLayout(client, {area.left, area.right, area.top, area.bottom});
     chartView_->setGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top);
     // The plot lies over the chart frame but under the buttons of its band,
     // which reach a few pixels into it.
@@ -646,7 +579,7 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     verdictView_->raise();
     logo_->raise();
     rememberedClient_ = client;
-    display_.requestRedraw();
+    chart_.requestRedraw();
     // The sizes that reach the window while it is first shown and framed
     // leave the start's logo step where it is.
     if (!logoAwaitsStart_) seams_.timers.start(core::timer::kLogo, kLogoAfterResizeMs);
@@ -681,7 +614,7 @@ bool MonitorDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MonitorDialog::closeEvent(QCloseEvent* event) {
-    if (records_.confirmClose()) {
+    if (station_.confirmClose()) {
         event->accept();
         QDialog::done(QDialog::Rejected);
     } else {

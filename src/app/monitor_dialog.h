@@ -6,21 +6,15 @@
 #include <memory>
 #include <string>
 
+#include "app/window_layout.h"
 #include "core/clock.h"
 #include "core/language.h"
 #include "core/prompts.h"
-#include "core/reporting_settings_store.h"
 #include "core/settings_store.h"
 #include "core/timer_schedule.h"
-#include "app/window_layout.h"
 #include "display/display_update.h"
-#include "link/link_controller.h"
-#include "link/link_state.h"
-#include "link/parameter_settings.h"
 #include "link/serial_port.h"
-#include "records/record_sources.h"
-#include "records/records.h"
-#include "records/tolerance_table.h"
+#include "station/station.h"
 
 class QCheckBox;
 class QComboBox;
@@ -39,8 +33,8 @@ namespace gaugemon::app {
 
 class ChartView;
 
-// Everything the window reaches the platform through.
-struct StationSeams {
+// Everything the window and its station reach the platform through.
+struct WindowSeams {
     core::SettingsStore& settings;
     core::TimerSchedule& timers;
     core::Clock& clock;
@@ -54,25 +48,25 @@ struct StationSeams {
     std::function<void()> exitProcess;
 };
 
-// The station's main window: owns all run-time state, binds the controls and
-// the numbered timers to the logic and shows its results.
-class MonitorDialog : public QDialog, private link::LinkHost, private records::RecordSources {
+// The station's main window: a view over a `Station`. It binds the controls
+// to the station's commands and shows what the station tells it.
+class MonitorDialog : public QDialog, private station::StationObserver {
     Q_OBJECT
 public:
-    explicit MonitorDialog(StationSeams seams, QWidget* parent = nullptr);
+    explicit MonitorDialog(WindowSeams seams, QWidget* parent = nullptr);
     ~MonitorDialog() override;
 
     // Access for tests and the start-up code.
     QWidget* control(int id) const;
-    const link::LinkState& linkState() const { return link_; }
-    link::LinkState& linkState() { return link_; }
-    const display::DisplayModel& displayModel() const { return display_.model(); }
-    const records::RecordTable& recordTable() const { return records_.table; }
-    const records::ToleranceTable& tolerances() const { return tolerances_; }
-    const QImage& chartImage() const { return display_.image(); }
+    const station::Station& station() const { return station_; }
+    const link::LinkState& linkState() const { return station_.linkState(); }
+    const display::DisplayModel& displayModel() const { return station_.display(); }
+    const records::RecordTable& recordTable() const { return station_.recordTable(); }
+    const records::ToleranceTable& tolerances() const { return station_.tolerances(); }
+    const QImage& chartImage() const { return chart_.image(); }
     const records::RecordListModel& recordModel() const { return *model_; }
     bool logoShown() const { return logoShown_; }
-    void onTick(int id);
+    void onTick(int id) { station_.onTick(id); }
     // Reads the edit fields; false when one was refused (it then has the focus).
     bool readFields();
     // Shows the fields from their values, except one the operator is editing.
@@ -101,23 +95,13 @@ private:
     void initialise();
     void placeWindow();
     void fitFrame();
-    // LinkHost.
-    void refreshLinkView() override;
-    void clearChart() override;
-    void prepareColumns(unsigned probeCount) override;
-    void displayUpdate() override;
-    void instrumentRecordRequest() override;
-    void codeStep() override;
-    void setProbeNumber(unsigned probe) override;
-    void linkClosed() override;
-    // RecordSources.
-    bool connected() const override { return link_.connected; }
-    unsigned probeCount() const override { return link_.probeCount; }
-    const display::ValueTextTable& valueTexts() const override { return display_.valueTexts(); }
-    bool anyNg() const override { return display_.anyNg(); }
-    bool readingsShown() const override { return display_.showsReadings(); }
-    core::Language language() const override { return language_; }
-    records::LimitCounts limitCounts(unsigned probe) const override;
+    // StationObserver.
+    void linkViewChanged() override;
+    void chartCleared() override;
+    void readingsShown(const display::ChartPlan* redraw) override;
+    void recordControlsChanged() override { showRecordControls(); }
+    void probeNumberChosen(unsigned probe) override { probeNumber_ = probe; }
+    void otherTimer(int id) override;
     // Handlers.
     void zeroSingle();
     void openParameters();
@@ -143,20 +127,12 @@ private:
     void setCaption(int id, const QString& caption);
     void showMessage(const char* text) { seams_.prompts.showMessage(text); }
 
-    StationSeams seams_;
-    // Every part of the station writes its settings through this one.
-    core::ReportingSettingsStore settings_;
-    // The language flag as stored (one byte; 2 is English, anything else
-    // Chinese) and the language it selects.
-    uint8_t languageFlag_ = 1;
-    core::Language language_ = core::Language::Chinese;
-    // Run-time state.
-    link::LinkState link_;
-    display::DisplayUpdate display_;
-    records::ToleranceTable tolerances_;
-    records::Records records_;
-    link::LinkController linkController_;
-    link::ParameterChoice rememberedParameters_;
+    core::Language language() const { return station_.language(); }
+
+    WindowSeams seams_;
+    station::Station station_;
+    // The chart drawn into the window's backing image.
+    display::DisplayUpdate chart_;
     // Fields exchanged with the edits.
     uint32_t probeNumber_ = 0;
     float rangeLower_ = 0.0f;

@@ -16,9 +16,9 @@ QString text(core::Language language, const char* english, const char* chinese) 
 }
 }  // namespace
 
-ParameterDialog::ParameterDialog(link::LinkState& link, link::ParameterChoice& remembered, core::Language language,
-                                 core::Prompts& prompts, std::unique_ptr<core::TimerSchedule> timers, QWidget* parent)
-    : QDialog(parent), link_(link), remembered_(remembered), prompts_(prompts), timers_(std::move(timers)) {
+ParameterDialog::ParameterDialog(station::Station& station, core::Language language, core::Prompts& prompts,
+                                 std::unique_ptr<core::TimerSchedule> timers, QWidget* parent)
+    : QDialog(parent), station_(station), prompts_(prompts), timers_(std::move(timers)) {
     setObjectName("parameters130");
     setWindowTitle(text(language, "Set parameters", "参数设置"));
     baud_ = new QComboBox(this);
@@ -46,7 +46,7 @@ ParameterDialog::ParameterDialog(link::LinkState& link, link::ParameterChoice& r
     connect(ok, &QPushButton::clicked, this, &ParameterDialog::pressOk);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    const link::ParameterChoice choice = link::fillParameterChoice(link_, remembered_);
+    const link::ParameterChoice choice = station_.fillParameters();
     baud_->setCurrentIndex(choice.baudIndex);
     parity_->setCurrentIndex(choice.parityIndex);
     // The format is shown only once this instrument's flags have been read.
@@ -55,15 +55,16 @@ ParameterDialog::ParameterDialog(link::LinkState& link, link::ParameterChoice& r
     timers_->setTickHandler([this](int id) {
         if (id == kFlagsTimer) flagsTick();
     });
-    if (link_.connected && link_.dataFormat == link::DataFormat::Format01) timers_->start(kFlagsTimer, 100);
+    const link::LinkState& link = station_.linkState();
+    if (link.connected && link.dataFormat == link::DataFormat::Format01) timers_->start(kFlagsTimer, 100);
 }
 
 void ParameterDialog::flagsTick() {
-    const int index = link::formatIndexFromFlags(link_.deviceFlags);
+    const int index = link::formatIndexFromFlags(station_.linkState().deviceFlags);
     if (index < 0) return;
     format_->setEnabled(true);
     format_->setCurrentIndex(index);
-    remembered_.formatIndex = index;
+    station_.rememberFormatIndex(index);
     timers_->stop(kFlagsTimer);
 }
 
@@ -71,7 +72,7 @@ void ParameterDialog::pressOk() {
     link::ParameterChoice choice;
     choice.baudIndex = baud_->currentIndex();
     choice.parityIndex = parity_->currentIndex();
-    choice.formatIndex = format_->isEnabled() ? format_->currentIndex() : remembered_.formatIndex;
+    choice.formatIndex = format_->isEnabled() ? format_->currentIndex() : station_.rememberedParameters().formatIndex;
     const auto address = parseProbeNumber(address_->text().toStdString());
     if (!address) {
         prompts_.showMessage(kProbeNumberRejected);
@@ -80,7 +81,7 @@ void ParameterDialog::pressOk() {
         return;
     }
     choice.address = *address;
-    if (link::applyParameterChoice(link_, remembered_, choice) == link::ParameterOk::AddressOutOfRange) {
+    if (station_.applyParameters(choice) == link::ParameterOk::AddressOutOfRange) {
         prompts_.showMessage(link::kAddressRangeMessage);
         return;
     }

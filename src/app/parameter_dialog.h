@@ -5,8 +5,7 @@
 #include "core/language.h"
 #include "core/prompts.h"
 #include "core/timer_schedule.h"
-#include "link/link_state.h"
-#include "link/parameter_settings.h"
+#include "station/station.h"
 
 class QComboBox;
 class QLineEdit;
@@ -20,7 +19,7 @@ class ParameterDialog : public QDialog {
 public:
     static constexpr int kFlagsTimer = 9;
 
-    ParameterDialog(link::LinkState& link, link::ParameterChoice& remembered, core::Language language, core::Prompts& prompts,
+    ParameterDialog(station::Station& station, core::Language language, core::Prompts& prompts,
                     std::unique_ptr<core::TimerSchedule> timers, QWidget* parent);
 
     QComboBox* baudList() const { return baud_; }
@@ -32,8 +31,7 @@ public:
 private:
     void flagsTick();
 
-    link::LinkState& link_;
-    link::ParameterChoice& remembered_;
+    station::Station& station_;
     core::Prompts& prompts_;
     std::unique_ptr<core::TimerSchedule> timers_;
     QComboBox* baud_;

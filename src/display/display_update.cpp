@@ -14,13 +14,17 @@ QImage blankImage(QSize size) {
 
 }  // namespace
 
-DisplayUpdate::DisplayUpdate(QSize clientSize) : image_(blankImage(clientSize)) {}
+DisplayUpdate::DisplayUpdate(DisplayModel& model, QSize clientSize) : model_(model), image_(blankImage(clientSize)) {}
+
+void DisplayUpdate::paint(const ChartPlan& plan) {
+    painter_.paint(image_, plan, model_.valueTexts());
+    plotDrawn_ = true;
+}
 
 bool DisplayUpdate::run(link::LinkState& link, const records::ToleranceTable& tolerances) {
     const ChartPlan* plan = model_.update(link, tolerances);
     if (!plan) return false;
-    painter_.paint(image_, *plan, model_.valueTexts());
-    plotDrawn_ = true;
+    paint(*plan);
     return true;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 #include <QImage>
 #include <QSize>
-#include <optional>
 
 #include "core/settings_store.h"
 #include "display/chart_painter.h"
@@ -11,8 +10,8 @@
 
 namespace gaugemon::display {
 
-// The chart as the main window shows it: the display state and a backing
-// image of the window's client area into which the chart is drawn. The
+// The chart as the main window shows it: a backing image of the window's
+// client area into which the plans of the display state are drawn. The
 // window paints the image under its controls, so a repaint (uncovering,
 // restoring) shows the chart again without waiting for a change. Pixels the
 // chart never drew stay transparent.
@@ -20,10 +19,10 @@ class DisplayUpdate {
 public:
     static constexpr QSize kDefaultClientSize{1238, 758};
 
-    explicit DisplayUpdate(QSize clientSize = kDefaultClientSize);
+    explicit DisplayUpdate(DisplayModel& model, QSize clientSize = kDefaultClientSize);
 
-    // Unit and display range from the settings, as at start-up.
-    void load(const core::SettingsStore& store) { model_.load(store); }
+    // Draws a redraw the display state planned.
+    void paint(const ChartPlan& plan);
 
     // The display update after a decoded reading frame (only while
     // `readingsReady` is set; clears it): value texts of probes 0..N-1 and,
@@ -42,15 +41,9 @@ public:
     void setLayout(QSize clientSize, const ChartArea& area);
     void setLogoShown(bool shown) { model_.setLogoShown(shown); }
 
-    // Operator actions; see DisplayModel. A confirmed range also clears the
-    // plot.
+    // The range confirmation; see DisplayModel. A confirmed range also
+    // clears the plot.
     const char* confirmRange(float lower, float upper, core::SettingsStore& store);
-    std::optional<unsigned> chartClick(const link::LinkState& link, int32_t x, int32_t y) {
-        return model_.chartClick(link, x, y);
-    }
-    bool confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, core::SettingsStore& store) {
-        return model_.confirmUnit(selectedIndex, tolerances, store);
-    }
 
     const QImage& image() const { return image_; }
     const ValueTextTable& valueTexts() const { return model_.valueTexts(); }
@@ -63,7 +56,7 @@ public:
     DisplayModel& model() { return model_; }
 
 private:
-    DisplayModel model_;
+    DisplayModel& model_;
     ChartPainter painter_;
     QImage image_;
     // Whether the plot shows anything; a plot never drawn stays transparent

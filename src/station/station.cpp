@@ -79,12 +79,6 @@ std::optional<unsigned> Station::chartClick(int32_t x, int32_t y) { return displ
 
 void Station::limitsChanged() { display_.requestRedraw(); }
 
-void Station::setChartArea(const display::ChartArea& area) { display_.setChartArea(area); }
-
-void Station::setLogoShown(bool shown) { display_.setLogoShown(shown); }
-
-void Station::requestRedraw() { display_.requestRedraw(); }
-
 void Station::pressManual() {
     records_.recorder.pressManual();
     observer_.recordControlsChanged();
@@ -117,6 +111,11 @@ void Station::chooseLanguage(uint8_t flag) {
 
 bool Station::confirmClose() { return records_.confirmClose(); }
 
+void Station::shutDown() {
+    if (records_.backup.boxTicked()) records_.backup.onBackupTimer();
+    seams_.port.close();
+}
+
 link::ParameterChoice Station::fillParameters() { return link::fillParameterChoice(link_, rememberedParameters_); }
 
 link::ParameterOk Station::applyParameters(const link::ParameterChoice& choice) {
@@ -135,7 +134,11 @@ void Station::clearChart() {
 
 void Station::prepareColumns(unsigned probeCount) { records_.onConnected(probeCount); }
 
-void Station::displayUpdate() { observer_.readingsShown(display_.update(link_, tolerances_)); }
+void Station::displayUpdate() {
+    // Rows are taken only from readings younger than the watchdog period.
+    records_.onReadingArrived();
+    observer_.readingsShown(display_.update(link_, tolerances_));
+}
 
 void Station::instrumentRecordRequest() { records_.recorder.onInstrumentRecordRequest(); }
 

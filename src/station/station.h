@@ -68,6 +68,11 @@ public:
     const link::LinkState& linkState() const { return link_; }
     const link::LinkView& linkView() const { return linkController_.view(); }
     const display::DisplayModel& display() const { return display_; }
+    // The chart image of a window lays the plot out (area, logo) and asks
+    // for redraws through this.
+    display::DisplayModel& chartLayout() { return display_; }
+    // The tolerance dialog edits the limits in place; limitsChanged() follows.
+    records::ToleranceTable& tolerancesForEditing() { return tolerances_; }
     const records::ToleranceTable& tolerances() const { return tolerances_; }
     const records::RecordTable& recordTable() const { return records_.table; }
     records::RecordTable& recordTable() { return records_.table; }
@@ -97,9 +102,6 @@ public:
     std::optional<unsigned> chartClick(int32_t x, int32_t y);
     // The tolerance limits changed: the next reading redraws and judges anew.
     void limitsChanged();
-    void setChartArea(const display::ChartArea& area);
-    void setLogoShown(bool shown);
-    void requestRedraw();
 
     void pressManual();
     records::AutoOutcome setAutomatic(bool ticked, float periodSeconds);
@@ -115,11 +117,18 @@ public:
     // Closing or Exit: true when the program may end (asks first when rows
     // exist that are in no file yet).
     bool confirmClose();
+    // The end of a run by a stop signal: the rows no backup holds yet are
+    // written now rather than at a tick that will not come, and the port is
+    // closed, giving up its lock.
+    void shutDown();
 
     // The parameters dialog edits its choice against the link state; these
     // are its two steps.
     link::ParameterChoice fillParameters();
     link::ParameterOk applyParameters(const link::ParameterChoice& choice);
+    // The choice as the dialog last left it, kept from one opening to the next.
+    const link::ParameterChoice& rememberedParameters() const { return rememberedParameters_; }
+    void rememberFormatIndex(int index) { rememberedParameters_.formatIndex = index; }
 
     // Routes a tick of the shared schedule; public for the tests.
     void onTick(int id);

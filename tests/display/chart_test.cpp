@@ -70,7 +70,8 @@ protected:
     MemorySettingsStore store;
     ToleranceTable tolerances;
     LinkState link;
-    DisplayUpdate chart;
+    DisplayModel model;
+    DisplayUpdate chart{model};
 };
 
 }  // namespace

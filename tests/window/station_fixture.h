@@ -39,7 +39,7 @@ protected:
     }
 
     void open() {
-        app::StationSeams seams{settings,
+        app::WindowSeams seams{settings,
                                 timers,
                                 clock,
                                 line,

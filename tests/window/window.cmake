@@ -1,4 +1,5 @@
-add_executable(window_test window_test.cpp screenshot_test.cpp program_test.cpp text_fit_test.cpp window_main.cpp)
+add_executable(window_test window_test.cpp screenshot_test.cpp program_test.cpp text_fit_test.cpp
+  working_day_window_test.cpp window_main.cpp)
 target_link_libraries(window_test PRIVATE gaugemon_window gaugemon_sim gaugemon_working_day gaugemon_test_support GTest::gtest)
 target_include_directories(window_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 # The program tests start the station itself.
