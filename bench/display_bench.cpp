@@ -23,7 +23,7 @@ constexpr ChartArea kPlot{22, 1228, 120, 383};
 
 struct Station {
     gaugemon::core::MemorySettingsStore store;
-    gaugemon::records::ToleranceTable tolerances;
+    gaugemon::tolerance::ToleranceTable tolerances;
     gaugemon::link::LinkState link;
     DisplayModel model;
     DisplayUpdate chart{model, DisplayUpdate::kDefaultClientSize};

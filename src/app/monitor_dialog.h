@@ -62,7 +62,7 @@ public:
     const link::LinkState& linkState() const { return station_.linkState(); }
     const display::DisplayModel& displayModel() const { return station_.display(); }
     const records::RecordTable& recordTable() const { return station_.recordTable(); }
-    const records::ToleranceTable& tolerances() const { return station_.tolerances(); }
+    const tolerance::ToleranceTable& tolerances() const { return station_.tolerances(); }
     const QImage& chartImage() const { return chart_.image(); }
     const records::RecordListModel& recordModel() const { return *model_; }
     bool logoShown() const { return logoShown_; }

@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 
 #include "app/field_parsing.h"
-#include "records/tolerance_dialog_texts.h"
-#include "records/tolerance_entry.h"
-#include "records/tolerance_text.h"
+#include "tolerance/tolerance_dialog_texts.h"
+#include "tolerance/tolerance_entry.h"
+#include "tolerance/tolerance_text.h"
 
 namespace gaugemon::app {
 
@@ -25,15 +25,15 @@ QString text(std::string_view latin) {
 QString probeLabel(unsigned probe) { return QStringLiteral("%1").arg(probe, 2, 10, QLatin1Char('0')); }
 }  // namespace
 
-ToleranceDialog::ToleranceDialog(records::ToleranceTable& table, display::LengthUnit unit, core::Language language,
+ToleranceDialog::ToleranceDialog(tolerance::ToleranceTable& table, display::LengthUnit unit, core::Language language,
                                  core::SettingsStore& settings, core::Prompts& prompts, std::unique_ptr<core::TimerSchedule> timers,
                                  QWidget* parent)
     : QDialog(parent), table_(table), unit_(unit), language_(language), settings_(settings), prompts_(prompts),
       timers_(std::move(timers)) {
-    const records::ToleranceDialogTexts texts = records::toleranceDialogTexts(language);
+    const tolerance::ToleranceDialogTexts texts = tolerance::toleranceDialogTexts(language);
     setObjectName("tolerances132");
     setWindowTitle(text(texts.title));
-    list_ = new QTableWidget(static_cast<int>(records::kToleranceProbes), 3, this);
+    list_ = new QTableWidget(static_cast<int>(tolerance::kToleranceProbes), 3, this);
     list_->setHorizontalHeaderLabels({text(texts.probe), text(texts.lsl), text(texts.usl)});
     list_->verticalHeader()->hide();
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -42,7 +42,7 @@ ToleranceDialog::ToleranceDialog(records::ToleranceTable& table, display::Length
     list_->setColumnWidth(0, 50);
     list_->setColumnWidth(1, 80);
     list_->setColumnWidth(2, 80);
-    for (unsigned probe = 1; probe <= records::kToleranceProbes; ++probe) {
+    for (unsigned probe = 1; probe <= tolerance::kToleranceProbes; ++probe) {
         auto* item = new QTableWidgetItem(probeLabel(probe));
         item->setTextAlignment(Qt::AlignCenter);
         list_->setItem(static_cast<int>(probe - 1), 0, item);
@@ -88,11 +88,11 @@ ToleranceDialog::ToleranceDialog(records::ToleranceTable& table, display::Length
 }
 
 void ToleranceDialog::showRow(unsigned probe) {
-    const records::ProbeLimits& limits = table_.limits(probe);
+    const tolerance::ProbeLimits& limits = table_.limits(probe);
     const int row = static_cast<int>(probe - 1);
     for (int column : {1, 2}) {
         const int32_t value = column == 1 ? limits.lslDisplay : limits.uslDisplay;
-        auto* item = new QTableWidgetItem(text(records::formatLimitText(value, unit_).text()));
+        auto* item = new QTableWidgetItem(text(tolerance::formatLimitText(value, unit_).text()));
         item->setTextAlignment(Qt::AlignCenter);
         list_->setItem(row, column, item);
     }
@@ -135,7 +135,7 @@ void ToleranceDialog::pressOk() {
     // A refused field stores nothing: the limits still held from before
     // belong to the probe loaded last, not necessarily to the one typed.
     if (!readFields()) return;
-    const records::LimitChange change = records::applyProbeLimits(
+    const tolerance::LimitChange change = tolerance::applyProbeLimits(
         table_, {probeValue_, lowerValue_, upperValue_}, unit_, language_, settings_);
     if (change.message) prompts_.showMessage(change.message);
     if (!change.stored) return;
@@ -144,8 +144,8 @@ void ToleranceDialog::pressOk() {
 }
 
 void ToleranceDialog::pressCopyFirst() {
-    records::copyFirstProbeLimits(table_, unit_, settings_);
-    for (unsigned probe = 2; probe <= records::kToleranceProbes; ++probe) showRow(probe);
+    tolerance::copyFirstProbeLimits(table_, unit_, settings_);
+    for (unsigned probe = 2; probe <= tolerance::kToleranceProbes; ++probe) showRow(probe);
     emit limitsChanged();
 }
 

@@ -7,8 +7,8 @@
 #include "core/settings_store.h"
 #include "core/timer_schedule.h"
 #include "display/length_unit.h"
-#include "records/tolerance_actions.h"
-#include "records/tolerance_table.h"
+#include "tolerance/tolerance_actions.h"
+#include "tolerance/tolerance_table.h"
 
 class QLineEdit;
 class QTableWidget;
@@ -23,7 +23,7 @@ class ToleranceDialog : public QDialog {
 public:
     static constexpr int kSelectionTimer = 1;
 
-    ToleranceDialog(records::ToleranceTable& table, display::LengthUnit unit, core::Language language,
+    ToleranceDialog(tolerance::ToleranceTable& table, display::LengthUnit unit, core::Language language,
                     core::SettingsStore& settings, core::Prompts& prompts, std::unique_ptr<core::TimerSchedule> timers,
                     QWidget* parent);
 
@@ -43,13 +43,13 @@ private:
     // Takes the three fields over; false when one was refused.
     bool readFields();
 
-    records::ToleranceTable& table_;
+    tolerance::ToleranceTable& table_;
     display::LengthUnit unit_;
     core::Language language_;
     core::SettingsStore& settings_;
     core::Prompts& prompts_;
     std::unique_ptr<core::TimerSchedule> timers_;
-    records::ToleranceSelection selection_;
+    tolerance::ToleranceSelection selection_;
     QTableWidget* list_;
     QLineEdit* probe_;
     QLineEdit* lower_;

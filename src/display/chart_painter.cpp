@@ -96,7 +96,7 @@ void ChartPainter::paint(QImage& image, const ChartPlan& plan, const ValueTextTa
 
     for (unsigned i = 0; i < plan.probes; ++i) {
         const ColumnPlan& c = plan.columns[i];
-        const bool ok = c.judgement == records::Judgement::Ok;
+        const bool ok = c.judgement == tolerance::Judgement::Ok;
         fill(p, c.bar, qcolor(ok ? colors::kOk : colors::kNg));
         fill(p, c.clearAbove, background);
         fill(p, c.clearBelow, background);

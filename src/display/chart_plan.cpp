@@ -32,7 +32,7 @@ BarExtent barExtent(const link::ChannelReading& reading, const DisplayRange& ran
 }
 
 void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
-                const BarExtent& extent, const records::ToleranceTable& tolerances) {
+                const BarExtent& extent, const tolerance::ToleranceTable& tolerances) {
     ColumnPlan& c = plan.columns[index];
     const int32_t xL = columnLeft(area, index, plan.probes);
     const int32_t barRight = xL + plan.geometry.barW;
@@ -44,7 +44,7 @@ void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const li
     c.clearAbove = {xL, area.top, colRight, extent.top};
     c.clearBelow = {xL, extent.bottom, colRight, area.bottom};
 
-    const records::ProbeLimits& limits = tolerances.limits(probe);
+    const tolerance::ProbeLimits& limits = tolerances.limits(probe);
     const float perPixel = plan.scale.countsPerPixel;
     const int32_t yLower = plan.scale.y0 - pixelsFor(static_cast<float>(limits.lslCounts), perPixel);
     const int32_t yUpper = plan.scale.y0 - pixelsFor(static_cast<float>(limits.uslCounts), perPixel);

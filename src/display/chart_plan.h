@@ -6,7 +6,7 @@
 #include "display/chart_geometry.h"
 #include "display/display_range.h"
 #include "link/link_state.h"
-#include "records/tolerance_table.h"
+#include "tolerance/tolerance_table.h"
 
 namespace gaugemon::display {
 
@@ -29,7 +29,7 @@ constexpr PixelRect verticalLine(int32_t x, int32_t y0, int32_t y1) { return {x,
 // Everything one column draws, in drawing order.
 struct ColumnPlan {
     PixelRect bar;
-    records::Judgement judgement = records::Judgement::Ok;
+    tolerance::Judgement judgement = tolerance::Judgement::Ok;
     // The column outside the bar, erased so that the previous bar, marks and
     // texts disappear.
     PixelRect clearAbove;
@@ -96,7 +96,7 @@ BarExtent barExtent(const link::ChannelReading& reading, const DisplayRange& ran
 
 // Lays out column `index` of `plan` (whose geometry and scale are set).
 void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
-                const BarExtent& extent, const records::ToleranceTable& tolerances);
+                const BarExtent& extent, const tolerance::ToleranceTable& tolerances);
 
 // Lays out the verdict box and the axes after the last column.
 void planFrame(ChartPlan& plan, const ChartArea& area, const DisplayRange& range, bool logoShown, bool anyNg);

@@ -9,7 +9,7 @@ UnitState loadUnit(const core::SettingsStore& store) {
     return {unit, unit};
 }
 
-bool confirmUnit(int selectedIndex, UnitState& state, records::ToleranceTable& tolerances,
+bool confirmUnit(int selectedIndex, UnitState& state, tolerance::ToleranceTable& tolerances,
                  core::SettingsStore& store) {
     if (selectedIndex < 0 || selectedIndex >= static_cast<int>(kUnitSelectorItems)) return false;
     state.unit = static_cast<LengthUnit>(selectedIndex);

@@ -5,7 +5,7 @@
 #include "display/chart_area.h"
 #include "display/length_unit.h"
 #include "link/link_state.h"
-#include "records/tolerance_table.h"
+#include "tolerance/tolerance_table.h"
 
 namespace gaugemon::display {
 
@@ -23,7 +23,7 @@ UnitState loadUnit(const core::SettingsStore& store);
 // unit is set and persisted, and on a real change every stored limit is
 // rewritten in the new unit from its unchanged counts; returns true, and the
 // caller requests a chart redraw.
-bool confirmUnit(int selectedIndex, UnitState& state, records::ToleranceTable& tolerances,
+bool confirmUnit(int selectedIndex, UnitState& state, tolerance::ToleranceTable& tolerances,
                  core::SettingsStore& store);
 
 // The mode confirmation with the selector's item index: without a connection

@@ -15,7 +15,7 @@ void DisplayModel::setChartArea(const ChartArea& area) {
     redrawRequested_ = true;
 }
 
-const ChartPlan* DisplayModel::update(link::LinkState& link, const records::ToleranceTable& tolerances) {
+const ChartPlan* DisplayModel::update(link::LinkState& link, const tolerance::ToleranceTable& tolerances) {
     if (!link.readingsReady) return nullptr;
     link.readingsReady = false;
 
@@ -57,7 +57,7 @@ std::optional<unsigned> DisplayModel::chartClick(const link::LinkState& link, in
     return probeAtPoint(area_, std::min(link.probeCount, link::kMaxProbes), x, y);
 }
 
-bool DisplayModel::confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, core::SettingsStore& store) {
+bool DisplayModel::confirmUnit(int selectedIndex, tolerance::ToleranceTable& tolerances, core::SettingsStore& store) {
     if (!display::confirmUnit(selectedIndex, unit_, tolerances, store)) return false;
     redrawRequested_ = true;
     return true;

@@ -9,8 +9,8 @@
 #include "display/display_range.h"
 #include "display/value_text.h"
 #include "link/link_state.h"
-#include "records/tolerance_judgement.h"
-#include "records/tolerance_table.h"
+#include "tolerance/tolerance_judgement.h"
+#include "tolerance/tolerance_table.h"
 
 namespace gaugemon::display {
 
@@ -26,7 +26,7 @@ public:
     // `readingsReady` is set, and clears it. Rewrites the value texts of
     // probes 0..N-1; when a value moved or a redraw was requested, judges
     // every probe anew and returns the plan of the redraw, else null.
-    const ChartPlan* update(link::LinkState& link, const records::ToleranceTable& tolerances);
+    const ChartPlan* update(link::LinkState& link, const tolerance::ToleranceTable& tolerances);
 
     // Any part may ask for the whole chart at the next update.
     void requestRedraw() { redrawRequested_ = true; }
@@ -39,7 +39,7 @@ public:
     void forgetReadings() { showsReadings_ = false; }
     // The verdict of the last redraw; a recorded row takes its result from it.
     bool anyNg() const { return anyNg_.isSet(); }
-    const records::AnyNgFlag& anyNgFlag() const { return anyNg_; }
+    const tolerance::AnyNgFlag& anyNgFlag() const { return anyNg_; }
 
     const ChartArea& chartArea() const { return area_; }
     void setChartArea(const ChartArea& area);
@@ -61,7 +61,7 @@ public:
 
     // The unit confirmation with the selector's index; requests a redraw
     // unless the index was ignored. True when accepted.
-    bool confirmUnit(int selectedIndex, records::ToleranceTable& tolerances, core::SettingsStore& store);
+    bool confirmUnit(int selectedIndex, tolerance::ToleranceTable& tolerances, core::SettingsStore& store);
 
 private:
     ValueTextTable texts_{};
@@ -72,7 +72,7 @@ private:
     bool redrawRequested_ = false;
     bool logoShown_ = false;
     bool showsReadings_ = false;
-    records::AnyNgFlag anyNg_;
+    tolerance::AnyNgFlag anyNg_;
     ChartPlan plan_;
 };
 

@@ -21,7 +21,7 @@ void DisplayUpdate::paint(const ChartPlan& plan) {
     plotDrawn_ = true;
 }
 
-bool DisplayUpdate::run(link::LinkState& link, const records::ToleranceTable& tolerances) {
+bool DisplayUpdate::run(link::LinkState& link, const tolerance::ToleranceTable& tolerances) {
     const ChartPlan* plan = model_.update(link, tolerances);
     if (!plan) return false;
     paint(*plan);

@@ -6,7 +6,7 @@
 #include "display/chart_painter.h"
 #include "display/display_model.h"
 #include "link/link_state.h"
-#include "records/tolerance_table.h"
+#include "tolerance/tolerance_table.h"
 
 namespace gaugemon::display {
 
@@ -29,7 +29,7 @@ public:
     // when a value moved or a redraw was requested, all columns, the verdict
     // box and the axes. True when the image changed; the window then
     // repaints.
-    bool run(link::LinkState& link, const records::ToleranceTable& tolerances);
+    bool run(link::LinkState& link, const tolerance::ToleranceTable& tolerances);
 
     // Fills the plot with its background and requests a redraw (Connect).
     void clearPlot();
@@ -51,7 +51,7 @@ public:
     bool showsReadings() const { return model_.showsReadings(); }
     // A new connection: what is shown belongs to the last one.
     void forgetReadings() { model_.forgetReadings(); }
-    const records::AnyNgFlag& anyNgFlag() const { return model_.anyNgFlag(); }
+    const tolerance::AnyNgFlag& anyNgFlag() const { return model_.anyNgFlag(); }
     const DisplayModel& model() const { return model_; }
     DisplayModel& model() { return model_; }
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "records/record_texts.h"
-#include "records/tolerance_text.h"
+#include "tolerance/tolerance_text.h"
 
 namespace gaugemon::records {
 
@@ -27,11 +27,11 @@ void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) 
     out += "#    ";
     out += gbk::kUpperLimit;
     out += "  ";
-    out += formatHeaderLimit(limits.upper).text();
+    out += tolerance::formatHeaderLimit(limits.upper).text();
     out += ' ';
     out += gbk::kLowerLimit;
     out += "  ";
-    out += formatHeaderLimit(limits.lower).text();
+    out += tolerance::formatHeaderLimit(limits.lower).text();
 }
 }  // namespace
 

@@ -17,7 +17,7 @@
 #include "link/serial_port.h"
 #include "records/record_sources.h"
 #include "records/records.h"
-#include "records/tolerance_table.h"
+#include "tolerance/tolerance_table.h"
 
 namespace gaugemon::station {
 
@@ -72,8 +72,8 @@ public:
     // for redraws through this.
     display::DisplayModel& chartLayout() { return display_; }
     // The tolerance dialog edits the limits in place; limitsChanged() follows.
-    records::ToleranceTable& tolerancesForEditing() { return tolerances_; }
-    const records::ToleranceTable& tolerances() const { return tolerances_; }
+    tolerance::ToleranceTable& tolerancesForEditing() { return tolerances_; }
+    const tolerance::ToleranceTable& tolerances() const { return tolerances_; }
     const records::RecordTable& recordTable() const { return records_.table; }
     records::RecordTable& recordTable() { return records_.table; }
     const records::Recorder& recorder() const { return records_.recorder; }
@@ -162,7 +162,7 @@ private:
     core::Language language_ = core::Language::Chinese;
     link::LinkState link_;
     display::DisplayModel display_;
-    records::ToleranceTable tolerances_;
+    tolerance::ToleranceTable tolerances_;
     records::Records records_;
     link::LinkController linkController_;
     link::ParameterChoice rememberedParameters_;

@@ -12,7 +12,7 @@ using namespace gaugemon::display;
 using gaugemon::core::MemorySettingsStore;
 using gaugemon::link::ChannelReading;
 using gaugemon::link::LinkState;
-using gaugemon::records::ToleranceTable;
+using gaugemon::tolerance::ToleranceTable;
 
 namespace {
 

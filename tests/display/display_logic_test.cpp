@@ -15,8 +15,8 @@ using gaugemon::core::lowerLimitKey;
 using gaugemon::core::upperLimitKey;
 using gaugemon::link::ChannelReading;
 using gaugemon::link::LinkState;
-using gaugemon::records::Judgement;
-using gaugemon::records::ToleranceTable;
+using gaugemon::tolerance::Judgement;
+using gaugemon::tolerance::ToleranceTable;
 namespace keys = gaugemon::core::keys;
 
 namespace {

@@ -12,8 +12,8 @@
 
 #include "core/qt_settings_store.h"
 #include "display/display_model.h"
-#include "records/tolerance_actions.h"
-#include "records/tolerance_table.h"
+#include "tolerance/tolerance_actions.h"
+#include "tolerance/tolerance_table.h"
 
 using namespace gaugemon;
 using core::lowerLimitKey;
@@ -68,7 +68,7 @@ TEST_F(KilledChange, AUnitChangeLeavesTheOldUnitWithItsLimits) {
         SCOPED_TRACE(killAt);
         QFile::remove(path());
         runKilled(killAt, [](core::SettingsStore& store) {
-            records::ToleranceTable tolerances;
+            tolerance::ToleranceTable tolerances;
             tolerances.load(store, LengthUnit::Millimetre);
             display::DisplayModel model;
             model.load(store);
@@ -86,14 +86,14 @@ TEST_F(KilledChange, AUnitChangeLeavesTheOldUnitWithItsLimits) {
 TEST_F(KilledChange, AllTheSameAsNumberOneCopiesAllOrNothing) {
     {
         QtSettingsStore store(path(), QSettings::IniFormat);
-        records::ToleranceTable tolerances;
+        tolerance::ToleranceTable tolerances;
         tolerances.load(store, LengthUnit::Millimetre);
         tolerances.setDisplayLimits(1, 1000, 2000, LengthUnit::Millimetre, store);
     }
     runKilled(59, [](core::SettingsStore& store) {
-        records::ToleranceTable tolerances;
+        tolerance::ToleranceTable tolerances;
         tolerances.load(store, LengthUnit::Millimetre);
-        records::copyFirstProbeLimits(tolerances, LengthUnit::Millimetre, store);
+        tolerance::copyFirstProbeLimits(tolerances, LengthUnit::Millimetre, store);
     });
     const QtSettingsStore after(path(), QSettings::IniFormat);
     for (int probe : {2, 29, 30, 60}) {

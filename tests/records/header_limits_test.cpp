@@ -3,7 +3,7 @@
 #include "records/record_file.h"
 #include "records/record_sources.h"
 #include "records/table_file.h"
-#include "records/tolerance_table.h"
+#include "tolerance/tolerance_table.h"
 #include "support/memory_settings_store.h"
 
 namespace gaugemon::records {
@@ -17,13 +17,13 @@ TEST(HeaderLimits, StoredInchLimitsAreShownInMillimetres) {
     store.writeInt(core::upperLimitKey(1), 23622);
     store.writeInt(core::lowerLimitKey(2), -197);  // -0.00197 in
     store.writeInt(core::upperLimitKey(2), 23622);
-    ToleranceTable tolerances;
+    tolerance::ToleranceTable tolerances;
     tolerances.load(store, display::LengthUnit::Inch);
 
     PlainRecordSources sources;
     sources.probes = 2;
     for (unsigned probe = 1; probe <= 2; ++probe) {
-        const ProbeLimits& limits = tolerances.limits(probe);
+        const tolerance::ProbeLimits& limits = tolerances.limits(probe);
         sources.limitTable[probe - 1] = {limits.lslCounts, limits.uslCounts};
     }
 

@@ -632,7 +632,7 @@ TEST_F(Dialogs, ARefusedToleranceFieldStoresNothing) {
     for (const Case& entry : cases) {
         SCOPED_TRACE(std::string(entry.probe) + " / " + entry.lower + " / " + entry.upper);
         core::MemorySettingsStore store;
-        records::ToleranceTable table;
+        tolerance::ToleranceTable table;
         table.load(store, display::LengthUnit::Millimetre);
         prompts.messages.clear();
         app::ToleranceDialog dialog(table, display::LengthUnit::Millimetre, core::Language::Chinese, store, prompts,
@@ -660,7 +660,7 @@ TEST_F(Dialogs, ARefusedToleranceFieldStoresNothing) {
 
 TEST_F(Dialogs, TheRefusedToleranceFieldIsMarkedAndTheFieldsAfterItAreNotRead) {
     core::MemorySettingsStore store;
-    records::ToleranceTable table;
+    tolerance::ToleranceTable table;
     table.load(store, display::LengthUnit::Millimetre);
     app::ToleranceDialog dialog(table, display::LengthUnit::Millimetre, core::Language::English, store, prompts,
                                 std::make_unique<core::VirtualTimerSchedule>(clock), nullptr);

@@ -1,8 +1,8 @@
-#include "records/tolerance_actions.h"
+#include "tolerance/tolerance_actions.h"
 
-#include "records/tolerance_entry.h"
+#include "tolerance/tolerance_entry.h"
 
-namespace gaugemon::records {
+namespace gaugemon::tolerance {
 
 namespace {
 
@@ -47,4 +47,4 @@ std::optional<LimitFields> ToleranceSelection::follow(int selectionMark, const T
     return LimitFields{probe, limitFieldValue(limits.lslDisplay, unit), limitFieldValue(limits.uslDisplay, unit)};
 }
 
-}  // namespace gaugemon::records
+}  // namespace gaugemon::tolerance

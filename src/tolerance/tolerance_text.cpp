@@ -1,8 +1,8 @@
-#include "records/tolerance_text.h"
+#include "tolerance/tolerance_text.h"
 
 #include <cstdlib>
 
-namespace gaugemon::records {
+namespace gaugemon::tolerance {
 
 namespace {
 
@@ -65,4 +65,4 @@ HeaderLimitText formatHeaderLimit(int32_t counts) {
     return t;
 }
 
-}  // namespace gaugemon::records
+}  // namespace gaugemon::tolerance

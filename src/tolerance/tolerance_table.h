@@ -5,9 +5,9 @@
 #include "core/settings_store.h"
 #include "display/length_unit.h"
 #include "link/link_state.h"
-#include "records/tolerance_judgement.h"
+#include "tolerance/tolerance_judgement.h"
 
-namespace gaugemon::records {
+namespace gaugemon::tolerance {
 
 using display::LengthUnit;
 
@@ -63,4 +63,4 @@ private:
     std::array<ProbeLimits, kToleranceProbes> entries_{};
 };
 
-}  // namespace gaugemon::records
+}  // namespace gaugemon::tolerance

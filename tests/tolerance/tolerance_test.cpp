@@ -4,13 +4,13 @@
 #include <cmath>
 #include <string>
 
-#include "records/tolerance_actions.h"
-#include "records/tolerance_entry.h"
-#include "records/tolerance_table.h"
-#include "records/tolerance_text.h"
+#include "tolerance/tolerance_actions.h"
+#include "tolerance/tolerance_entry.h"
+#include "tolerance/tolerance_table.h"
+#include "tolerance/tolerance_text.h"
 #include "support/memory_settings_store.h"
 
-using namespace gaugemon::records;
+using namespace gaugemon::tolerance;
 using gaugemon::core::Language;
 using gaugemon::core::lowerLimitKey;
 using gaugemon::core::MemorySettingsStore;

@@ -5,7 +5,7 @@
 
 #include "display/length_unit.h"
 
-namespace gaugemon::records {
+namespace gaugemon::tolerance {
 
 // The 7-character text of a limit in display units, as the tolerance list
 // shows it: "  3.000", "-12.345", "-123.45" in millimetres, " 0.1181",
@@ -30,4 +30,4 @@ struct HeaderLimitText {
 
 HeaderLimitText formatHeaderLimit(int32_t counts);
 
-}  // namespace gaugemon::records
+}  // namespace gaugemon::tolerance

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-namespace gaugemon::records {
+namespace gaugemon::tolerance {
 
 // A probe is OK when its value lies within its limits, both inclusive.
 enum class Judgement : uint8_t { Ok, Ng };
@@ -19,4 +19,4 @@ private:
     bool set_ = false;
 };
 
-}  // namespace gaugemon::records
+}  // namespace gaugemon::tolerance

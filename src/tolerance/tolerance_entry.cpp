@@ -1,9 +1,9 @@
-#include "records/tolerance_entry.h"
+#include "tolerance/tolerance_entry.h"
 
 #include <charconv>
 #include <cmath>
 
-namespace gaugemon::records {
+namespace gaugemon::tolerance {
 
 namespace {
 
@@ -94,4 +94,4 @@ float limitFieldValue(int32_t display, display::LengthUnit unit) {
     return static_cast<float>(display * 0.001);
 }
 
-}  // namespace gaugemon::records
+}  // namespace gaugemon::tolerance

@@ -4,7 +4,7 @@
 
 #include "display/length_unit.h"
 
-namespace gaugemon::records {
+namespace gaugemon::tolerance {
 
 // Largest magnitude of a limit in display units that an entry may give.
 constexpr int32_t kMaxLimitDisplay = 999999;
@@ -21,4 +21,4 @@ std::optional<int32_t> displayFromEntry(float entry, display::LengthUnit unit);
 // inches to four decimals.
 float limitFieldValue(int32_t display, display::LengthUnit unit);
 
-}  // namespace gaugemon::records
+}  // namespace gaugemon::tolerance

@@ -3,9 +3,9 @@
 
 #include "core/language.h"
 #include "core/settings_store.h"
-#include "records/tolerance_table.h"
+#include "tolerance/tolerance_table.h"
 
-namespace gaugemon::records {
+namespace gaugemon::tolerance {
 
 // What the tolerance dialog's fields hold when the operator confirms.
 struct LimitEntry {
@@ -56,4 +56,4 @@ private:
     unsigned lastLoaded_ = kNoProbeLoaded;
 };
 
-}  // namespace gaugemon::records
+}  // namespace gaugemon::tolerance

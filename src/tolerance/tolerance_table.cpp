@@ -1,8 +1,8 @@
-#include "records/tolerance_table.h"
+#include "tolerance/tolerance_table.h"
 
 #include <limits>
 
-namespace gaugemon::records {
+namespace gaugemon::tolerance {
 
 namespace {
 
@@ -85,4 +85,4 @@ void ToleranceTable::convertLimitsForUnit(LengthUnit newUnit, core::SettingsStor
     }
 }
 
-}  // namespace gaugemon::records
+}  // namespace gaugemon::tolerance

@@ -1,7 +1,7 @@
 #pragma once
 #include "core/language.h"
 
-namespace gaugemon::records {
+namespace gaugemon::tolerance {
 
 // Labels of the tolerance dialog, by interface language.
 struct ToleranceDialogTexts {
@@ -25,4 +25,4 @@ constexpr ToleranceDialogTexts toleranceDialogTexts(core::Language language) {
             "下公差", "上公差"};
 }
 
-}  // namespace gaugemon::records
+}  // namespace gaugemon::tolerance
