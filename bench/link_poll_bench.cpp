@@ -38,7 +38,7 @@ double threadCpuSeconds() {
 
 struct CycleCounter : link::LinkHost {
     int64_t cycles = 0;
-    void displayUpdate() override { ++cycles; }
+    void readingsArrived(std::span<const gaugemon::link::ChannelReading>) override { ++cycles; }
 };
 
 void BM_PollGaugesimOverPty(benchmark::State& state) {

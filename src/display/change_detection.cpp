@@ -4,11 +4,10 @@
 
 namespace gaugemon::display {
 
-bool ChangeDetector::update(const std::array<link::ChannelReading, link::kReadingSlots>& readings,
-                            unsigned probes) {
-    const unsigned count = std::min(probes, link::kMaxProbes);
+bool ChangeDetector::update(std::span<const link::ChannelReading> readings) {
+    const size_t count = std::min<size_t>(readings.size(), link::kMaxProbes);
     bool moved = false;
-    for (unsigned i = 0; i < count; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         const link::ChannelReading& now = readings[i];
         link::ChannelReading& seen = previous_[i];
         if (now.value != seen.value || now.scaledBy5 != seen.scaledBy5) {

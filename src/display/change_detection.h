@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <span>
 
 #include "link/link_state.h"
 
@@ -9,10 +10,10 @@ namespace gaugemon::display {
 // chart must be drawn again. Every probe counts as 0 before the first update.
 class ChangeDetector {
 public:
-    // Compares probes 0..probes-1 with the readings seen last and remembers
-    // them; true when any of them moved. A reading that changes between
+    // Compares the readings (probes 0..N-1, at most 60) with those seen last
+    // and remembers them; true when any of them moved. A reading that changes between
     // standard and fine resolution counts as moved, since its text changes.
-    bool update(const std::array<link::ChannelReading, link::kReadingSlots>& readings, unsigned probes);
+    bool update(std::span<const link::ChannelReading> readings);
 
 private:
     std::array<link::ChannelReading, link::kMaxProbes> previous_{};

@@ -32,7 +32,7 @@ BarExtent barExtent(const link::ChannelReading& reading, const DisplayRange& ran
 }
 
 void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
-                const BarExtent& extent, const tolerance::ToleranceTable& tolerances) {
+                const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Judgement judgement) {
     ColumnPlan& c = plan.columns[index];
     const int32_t xL = columnLeft(area, index, plan.probes);
     const int32_t barRight = xL + plan.geometry.barW;
@@ -40,7 +40,7 @@ void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const li
     const unsigned probe = index + 1;
 
     c.bar = {xL, extent.top, barRight, extent.bottom};
-    c.judgement = tolerances.judgeProbe(probe, reading);
+    c.judgement = judgement;
     c.clearAbove = {xL, area.top, colRight, extent.top};
     c.clearBelow = {xL, extent.bottom, colRight, area.bottom};
 

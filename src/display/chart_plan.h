@@ -94,9 +94,10 @@ struct BarExtent {
 };
 BarExtent barExtent(const link::ChannelReading& reading, const DisplayRange& range, const VerticalScale& scale);
 
-// Lays out column `index` of `plan` (whose geometry and scale are set).
+// Lays out column `index` of `plan` (whose geometry and scale are set), with
+// the limit marks of its probe and the colour of its judgement.
 void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
-                const BarExtent& extent, const tolerance::ToleranceTable& tolerances);
+                const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Judgement judgement);
 
 // Lays out the verdict box and the axes after the last column.
 void planFrame(ChartPlan& plan, const ChartArea& area, const DisplayRange& range, bool logoShown, bool anyNg);

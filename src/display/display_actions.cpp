@@ -24,16 +24,6 @@ bool confirmUnit(int selectedIndex, UnitState& state, tolerance::ToleranceTable&
     return true;
 }
 
-const char* confirmMode(int selectedIndex, link::LinkState& link) {
-    // This message has no English form; it reads the same in both languages.
-    if (!link.connected) return "请先连接设备!";
-    if (selectedIndex < 0 || selectedIndex >= static_cast<int>(kDisplayModeCount)) return nullptr;
-    link.pending.modeIndex = static_cast<uint8_t>(selectedIndex);
-    link.pending.modeChange = true;
-    link.pending.writeUnlock = true;
-    return nullptr;
-}
-
 std::optional<unsigned> probeAtPoint(const ChartArea& area, unsigned probes, int32_t x, int32_t y) {
     if (probes == 0) return std::nullopt;
     if (!(area.top < y && y < area.bottom && area.left < x && x < area.right)) return std::nullopt;

@@ -26,12 +26,6 @@ UnitState loadUnit(const core::SettingsStore& store);
 bool confirmUnit(int selectedIndex, UnitState& state, tolerance::ToleranceTable& tolerances,
                  core::SettingsStore& store);
 
-// The mode confirmation with the selector's item index: without a connection
-// the message "请先连接设备!" (the same in both languages); with one, the mode
-// write is requested from the instrument (behind a write unlock) and the
-// result is null. An index outside the list changes nothing.
-const char* confirmMode(int selectedIndex, link::LinkState& link);
-
 // The probe (1-based) whose slice of the plot holds the client point: the
 // plot is cut into `probes` equal slices, edges excluded. Nothing outside the
 // plot or without probes.

@@ -15,11 +15,9 @@ void DisplayModel::setChartArea(const ChartArea& area) {
     redrawRequested_ = true;
 }
 
-const ChartPlan* DisplayModel::update(link::LinkState& link, const tolerance::ToleranceTable& tolerances) {
-    if (!link.readingsReady) return nullptr;
-    link.readingsReady = false;
-
-    const unsigned probes = std::min(link.probeCount, link::kMaxProbes);
+const ChartPlan* DisplayModel::update(std::span<const link::ChannelReading> readings,
+                                     const tolerance::Verdict& verdict, const tolerance::ToleranceTable& tolerances) {
+    const unsigned probes = static_cast<unsigned>(std::min<size_t>(readings.size(), link::kMaxProbes));
     plan_.probes = probes;
     plan_.geometry = columnGeometry(area_.right - area_.left, probes);
     plan_.labelSize = labelSize(plan_.geometry.barW);
@@ -27,21 +25,20 @@ const ChartPlan* DisplayModel::update(link::LinkState& link, const tolerance::To
 
     // Every probe is compared before the first one is drawn, so one moved
     // value redraws the whole chart.
-    if (changes_.update(link.readings, probes)) redrawRequested_ = true;
+    if (changes_.update(readings.first(probes))) redrawRequested_ = true;
     const bool redraw = redrawRequested_;
-    if (redraw) anyNg_.clear();
 
     for (unsigned i = 0; i < probes; ++i) {
-        const link::ChannelReading& reading = link.readings[i];
+        const link::ChannelReading& reading = readings[i];
         texts_[i] = formatValueText(reading.value, unit_.unit, reading.scaledBy5);
         if (!redraw) continue;
-        planColumn(plan_, i, area_, reading, barExtent(reading, range_, plan_.scale), tolerances);
-        anyNg_.note(plan_.columns[i].judgement);
+        planColumn(plan_, i, area_, reading, barExtent(reading, range_, plan_.scale), tolerances, verdict.probe(i));
     }
     redrawRequested_ = false;
     showsReadings_ = true;
     if (!redraw) return nullptr;
-    planFrame(plan_, area_, range_, logoShown_, anyNg_.isSet());
+    shownNg_ = verdict.anyNg();
+    planFrame(plan_, area_, range_, logoShown_, shownNg_);
     return &plan_;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <optional>
+#include <span>
 
 #include "core/settings_store.h"
 #include "display/change_detection.h"
@@ -11,6 +12,7 @@
 #include "link/link_state.h"
 #include "tolerance/tolerance_judgement.h"
 #include "tolerance/tolerance_table.h"
+#include "tolerance/verdict.h"
 
 namespace gaugemon::display {
 
@@ -22,11 +24,11 @@ public:
     // Unit and display range from the settings, as at start-up.
     void load(const core::SettingsStore& store);
 
-    // One display update after a decoded reading frame; does nothing unless
-    // `readingsReady` is set, and clears it. Rewrites the value texts of
-    // probes 0..N-1; when a value moved or a redraw was requested, judges
-    // every probe anew and returns the plan of the redraw, else null.
-    const ChartPlan* update(link::LinkState& link, const tolerance::ToleranceTable& tolerances);
+    // One display update with the readings of a decoded frame (probes
+    // 0..N-1) and their verdict. Rewrites the value texts; when a value moved
+    // or a redraw was requested, returns the plan of the redraw, else null.
+    const ChartPlan* update(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+                            const tolerance::ToleranceTable& tolerances);
 
     // Any part may ask for the whole chart at the next update.
     void requestRedraw() { redrawRequested_ = true; }
@@ -37,9 +39,8 @@ public:
     // from Connect until its first reading has been shown.
     bool showsReadings() const { return showsReadings_; }
     void forgetReadings() { showsReadings_ = false; }
-    // The verdict of the last redraw; a recorded row takes its result from it.
-    bool anyNg() const { return anyNg_.isSet(); }
-    const tolerance::AnyNgFlag& anyNgFlag() const { return anyNg_; }
+    // The verdict the chart shows: that of the readings it last drew.
+    bool anyNg() const { return shownNg_; }
 
     const ChartArea& chartArea() const { return area_; }
     void setChartArea(const ChartArea& area);
@@ -72,7 +73,7 @@ private:
     bool redrawRequested_ = false;
     bool logoShown_ = false;
     bool showsReadings_ = false;
-    tolerance::AnyNgFlag anyNg_;
+    bool shownNg_ = false;
     ChartPlan plan_;
 };
 

@@ -21,8 +21,9 @@ void DisplayUpdate::paint(const ChartPlan& plan) {
     plotDrawn_ = true;
 }
 
-bool DisplayUpdate::run(link::LinkState& link, const tolerance::ToleranceTable& tolerances) {
-    const ChartPlan* plan = model_.update(link, tolerances);
+bool DisplayUpdate::run(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+                        const tolerance::ToleranceTable& tolerances) {
+    const ChartPlan* plan = model_.update(readings, verdict, tolerances);
     if (!plan) return false;
     paint(*plan);
     return true;

@@ -24,12 +24,12 @@ public:
     // Draws a redraw the display state planned.
     void paint(const ChartPlan& plan);
 
-    // The display update after a decoded reading frame (only while
-    // `readingsReady` is set; clears it): value texts of probes 0..N-1 and,
-    // when a value moved or a redraw was requested, all columns, the verdict
-    // box and the axes. True when the image changed; the window then
-    // repaints.
-    bool run(link::LinkState& link, const tolerance::ToleranceTable& tolerances);
+    // The display update after a decoded reading frame and its drawing: value
+    // texts of probes 0..N-1 and, when a value moved or a redraw was
+    // requested, all columns, the verdict box and the axes. True when the
+    // image changed; the window then repaints.
+    bool run(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+             const tolerance::ToleranceTable& tolerances);
 
     // Fills the plot with its background and requests a redraw (Connect).
     void clearPlot();
@@ -51,7 +51,6 @@ public:
     bool showsReadings() const { return model_.showsReadings(); }
     // A new connection: what is shown belongs to the last one.
     void forgetReadings() { model_.forgetReadings(); }
-    const tolerance::AnyNgFlag& anyNgFlag() const { return model_.anyNgFlag(); }
     const DisplayModel& model() const { return model_; }
     DisplayModel& model() { return model_; }
 

@@ -9,6 +9,7 @@
 #include "link/frames.h"
 #include "link/link_host.h"
 #include "link/link_state.h"
+#include "link/parameter_settings.h"
 #include "link/port_refusals.h"
 #include "link/serial_port.h"
 
@@ -32,6 +33,15 @@ public:
     // Zero buttons; `probeNumber` is the 1-based probe of the probe-number field.
     void zeroAllButton();
     void zeroSingleButton(unsigned probeNumber);
+
+    // The display mode selector's index; see raiseDisplayModeChange.
+    ModeRequest requestDisplayMode(int selectedIndex) { return raiseDisplayModeChange(state_, selectedIndex); }
+    // The parameters dialog: its filling (which may ask for the format flags)
+    // and its OK, which raises the requests of the changed choices.
+    ParameterChoice fillParameters(ParameterChoice& remembered) { return fillParameterChoice(state_, remembered); }
+    ParameterOk applyParameters(const ParameterChoice& remembered, const ParameterChoice& choice) {
+        return applyParameterChoice(state_, remembered, choice);
+    }
 
     // Runs the tick of timer 1, 2, 4 or 5; false for any other timer.
     bool onTick(int id);

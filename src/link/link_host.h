@@ -1,5 +1,8 @@
 #pragma once
+#include <span>
 #include <string>
+
+#include "link/link_state.h"
 
 namespace gaugemon::link {
 
@@ -34,8 +37,8 @@ public:
     virtual void clearChart() {}
     // A connection was made with this many probes: lay out the record list.
     virtual void prepareColumns(unsigned /*probeCount*/) {}
-    // New readings were decoded: run the display update.
-    virtual void displayUpdate() {}
+    // A reading answer was decoded: probes 0..N-1 of the instrument.
+    virtual void readingsArrived(std::span<const ChannelReading> /*readings*/) {}
     // The instrument asked for a record row (function 0x83).
     virtual void instrumentRecordRequest() {}
     // Common end of every answer tick: ask for a workpiece code when one is due.

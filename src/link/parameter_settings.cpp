@@ -85,4 +85,13 @@ ParameterOk applyParameterChoice(LinkState& link, const ParameterChoice& remembe
     return ParameterOk::Close;
 }
 
+ModeRequest raiseDisplayModeChange(LinkState& link, int selectedIndex) {
+    if (!link.connected) return ModeRequest::NotConnected;
+    if (selectedIndex < 0 || selectedIndex >= static_cast<int>(kDisplayModes)) return ModeRequest::Ignored;
+    link.pending.modeIndex = static_cast<uint8_t>(selectedIndex);
+    link.pending.modeChange = true;
+    link.pending.writeUnlock = true;
+    return ModeRequest::Raised;
+}
+
 }  // namespace gaugemon::link

@@ -32,6 +32,13 @@ enum class ParameterOk { Close, AddressOutOfRange };
 // 1..254 keeps the dialog open; requests raised before that check stay raised.
 ParameterOk applyParameterChoice(LinkState& link, const ParameterChoice& remembered, const ParameterChoice& choice);
 
+// The display mode selector (4 modes): without a connection nothing is
+// raised; an index outside the list is ignored; otherwise the mode write is
+// raised behind a write unlock.
+enum class ModeRequest : uint8_t { Raised, Ignored, NotConnected };
+inline constexpr unsigned kDisplayModes = 4;
+ModeRequest raiseDisplayModeChange(LinkState& link, int selectedIndex);
+
 inline constexpr const char* kAddressRangeMessage = "超出地址设置范围1~254!";
 
 }  // namespace gaugemon::link

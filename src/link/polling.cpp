@@ -112,8 +112,9 @@ void LinkController::answerTick() {
                 }
                 if (state_.readingsReady) {
                     decodeReadings(state_);
-                    host_.displayUpdate();
                     state_.readingsReady = false;
+                    host_.readingsArrived(
+                        std::span<const ChannelReading>(state_.readings.data(), std::min(state_.probeCount, kMaxProbes)));
                 }
             }
         }

@@ -26,7 +26,7 @@ public:
     virtual unsigned probeCount() const = 0;
     // The value texts the last display update left.
     virtual const display::ValueTextTable& valueTexts() const = 0;
-    // Set when the last display update judged any probe out of tolerance.
+    // The verdict of the latest readings: NG when any probe is out of tolerance.
     virtual bool anyNg() const = 0;
     // The value texts and the verdict come from the connection now running:
     // false from Connect until its first reading has been shown.

@@ -2,7 +2,6 @@
 
 #include <QMetaObject>
 
-#include "display/display_actions.h"
 
 namespace gaugemon::station {
 
@@ -15,14 +14,10 @@ Station::Station(StationSeams seams, StationObserver& observer)
       settings_(seams_.settings, [this] { reportSettingsNotSaved(); }),
       records_({seams_.timers, settings_, seams_.prompts, seams_.clock, *this, backupDirectory_}),
       linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_) {
-    link_.dataFormat = link::DataFormat::FormatFF;
     languageFlag_ = static_cast<uint8_t>(settings_.readInt(core::keys::kLanguage, core::defaults::kLanguage));
     language_ = core::languageFromSetting(languageFlag_);
     display_.load(settings_);
     tolerances_.load(settings_, display_.unit());
-    link_.connected = false;
-    link_.pending.flagsReadsLeft = 0;
-    link_.deviceFlags = 0xFF;
     seams_.timers.setTickHandler([this](int id) { onTick(id); });
 }
 
@@ -70,7 +65,10 @@ void Station::zeroSingle(unsigned probeNumber) { linkController_.zeroSingleButto
 const char* Station::confirmRange(float lower, float upper) { return display_.confirmRange(lower, upper, settings_); }
 
 void Station::confirmMode(int index) {
-    if (const char* message = display::confirmMode(index, link_)) seams_.prompts.showMessage(message);
+    // This message has no English form; it reads the same in both languages.
+    if (linkController_.requestDisplayMode(index) == link::ModeRequest::NotConnected) {
+        seams_.prompts.showMessage("请先连接设备!");
+    }
 }
 
 void Station::confirmUnit(int index) { display_.confirmUnit(index, tolerances_, settings_); }
@@ -116,10 +114,10 @@ void Station::shutDown() {
     seams_.port.close();
 }
 
-link::ParameterChoice Station::fillParameters() { return link::fillParameterChoice(link_, rememberedParameters_); }
+link::ParameterChoice Station::fillParameters() { return linkController_.fillParameters(rememberedParameters_); }
 
 link::ParameterOk Station::applyParameters(const link::ParameterChoice& choice) {
-    return link::applyParameterChoice(link_, rememberedParameters_, choice);
+    return linkController_.applyParameters(rememberedParameters_, choice);
 }
 
 // ---- Link host ----------------------------------------------------------------
@@ -134,10 +132,11 @@ void Station::clearChart() {
 
 void Station::prepareColumns(unsigned probeCount) { records_.onConnected(probeCount); }
 
-void Station::displayUpdate() {
+void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     // Rows are taken only from readings younger than the watchdog period.
     records_.onReadingArrived();
-    observer_.readingsShown(display_.update(link_, tolerances_));
+    verdict_.judge(readings, tolerances_);
+    observer_.readingsShown(display_.update(readings, verdict_, tolerances_));
 }
 
 void Station::instrumentRecordRequest() { records_.recorder.onInstrumentRecordRequest(); }

@@ -18,6 +18,7 @@
 #include "records/record_sources.h"
 #include "records/records.h"
 #include "tolerance/tolerance_table.h"
+#include "tolerance/verdict.h"
 
 namespace gaugemon::station {
 
@@ -74,6 +75,7 @@ public:
     // The tolerance dialog edits the limits in place; limitsChanged() follows.
     tolerance::ToleranceTable& tolerancesForEditing() { return tolerances_; }
     const tolerance::ToleranceTable& tolerances() const { return tolerances_; }
+    const tolerance::Verdict& verdict() const { return verdict_; }
     const records::RecordTable& recordTable() const { return records_.table; }
     records::RecordTable& recordTable() { return records_.table; }
     const records::Recorder& recorder() const { return records_.recorder; }
@@ -138,7 +140,7 @@ private:
     void refreshLinkView() override;
     void clearChart() override;
     void prepareColumns(unsigned probeCount) override;
-    void displayUpdate() override;
+    void readingsArrived(std::span<const link::ChannelReading> readings) override;
     void instrumentRecordRequest() override;
     void codeStep() override;
     void setProbeNumber(unsigned probe) override;
@@ -147,7 +149,7 @@ private:
     bool connected() const override { return link_.connected; }
     unsigned probeCount() const override { return link_.probeCount; }
     const display::ValueTextTable& valueTexts() const override { return display_.valueTexts(); }
-    bool anyNg() const override { return display_.anyNg(); }
+    bool anyNg() const override { return verdict_.anyNg(); }
     bool readingsShown() const override { return display_.showsReadings(); }
     records::LimitCounts limitCounts(unsigned probe) const override;
 
@@ -163,6 +165,8 @@ private:
     link::LinkState link_;
     display::DisplayModel display_;
     tolerance::ToleranceTable tolerances_;
+    // The verdict of the latest readings.
+    tolerance::Verdict verdict_;
     records::Records records_;
     link::LinkController linkController_;
     link::ParameterChoice rememberedParameters_;

@@ -49,8 +49,9 @@ protected:
         link.probeCount = probes;
         unsigned i = 0;
         for (int32_t v : values) link.readings[i++] = ChannelReading{v, false};
-        link.readingsReady = true;
-        return chart.run(link, tolerances);
+        const std::span<const ChannelReading> readings(link.readings.data(), probes);
+        verdict.judge(readings, tolerances);
+        return chart.run(readings, verdict, tolerances);
     }
     bool showAll(unsigned probes, int32_t value) {
         for (unsigned i = 0; i < probes; ++i) link.readings[i] = ChannelReading{value, false};
@@ -70,6 +71,7 @@ protected:
     MemorySettingsStore store;
     ToleranceTable tolerances;
     LinkState link;
+    gaugemon::tolerance::Verdict verdict;
     DisplayModel model;
     DisplayUpdate chart{model};
 };
@@ -182,7 +184,6 @@ TEST_F(ChartTest, FrameWithoutChangeDrawsNothing) {
     const QImage before = chart.image().copy();
     EXPECT_FALSE(show(3, {4000, -2000, 7000}));
     EXPECT_EQ(chart.image(), before);
-    EXPECT_FALSE(link.readingsReady);
 }
 
 TEST_F(ChartTest, RedrawRequestDrawsUnchangedValuesAgain) {

@@ -7,6 +7,7 @@
 #include "display/display_actions.h"
 #include "display/display_model.h"
 #include "display/display_range.h"
+#include "link/parameter_settings.h"
 #include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
@@ -15,6 +16,8 @@ using gaugemon::core::lowerLimitKey;
 using gaugemon::core::upperLimitKey;
 using gaugemon::link::ChannelReading;
 using gaugemon::link::LinkState;
+using gaugemon::link::ModeRequest;
+using gaugemon::link::raiseDisplayModeChange;
 using gaugemon::tolerance::Judgement;
 using gaugemon::tolerance::ToleranceTable;
 namespace keys = gaugemon::core::keys;
@@ -30,8 +33,15 @@ LinkState frame(unsigned probes, std::initializer_list<int32_t> values = {}) {
     link.probeCount = probes;
     unsigned i = 0;
     for (int32_t v : values) link.readings[i++] = ChannelReading{v, false};
-    link.readingsReady = true;
     return link;
+}
+
+// A decoded frame as the station hands it on: judged, then shown.
+const ChartPlan* show(DisplayModel& model, const LinkState& link, const ToleranceTable& tolerances) {
+    const std::span<const ChannelReading> readings(link.readings.data(), std::min(link.probeCount, gaugemon::link::kMaxProbes));
+    gaugemon::tolerance::Verdict verdict;
+    verdict.judge(readings, tolerances);
+    return model.update(readings, verdict, tolerances);
 }
 
 }  // namespace
@@ -186,12 +196,12 @@ TEST(ChartClick, AlwaysRequestsARedrawButSelectsOnlyWhileConnected) {
 
 TEST(ModeConfirmation, RaisesTheModeWriteBehindAnUnlock) {
     LinkState link;
-    EXPECT_STREQ(confirmMode(2, link), "请先连接设备!");
+    EXPECT_EQ(raiseDisplayModeChange(link, 2), ModeRequest::NotConnected);
     EXPECT_FALSE(link.pending.modeChange);
     EXPECT_FALSE(link.pending.writeUnlock);
 
     link.connected = true;
-    EXPECT_EQ(confirmMode(3, link), nullptr);
+    EXPECT_EQ(raiseDisplayModeChange(link, 3), ModeRequest::Raised);
     EXPECT_TRUE(link.pending.modeChange);
     EXPECT_TRUE(link.pending.writeUnlock);
     EXPECT_EQ(link.pending.modeIndex, 3);
@@ -201,7 +211,7 @@ TEST(ModeConfirmation, NoSelectedItemIsIgnored) {
     for (int index : {-1, 4, 255}) {
         LinkState link;
         link.connected = true;
-        EXPECT_EQ(confirmMode(index, link), nullptr);
+        EXPECT_EQ(raiseDisplayModeChange(link, index), ModeRequest::Ignored);
         EXPECT_FALSE(link.pending.modeChange) << index;
         EXPECT_FALSE(link.pending.writeUnlock) << index;
         EXPECT_EQ(link.pending.modeIndex, 0);
@@ -260,29 +270,21 @@ TEST(DisplayModelUpdate, DrawsOnlyWhenAValueMovedOrARedrawWasRequested) {
     model.setChartArea(kPlot);
 
     LinkState link = frame(3, {4000, 0, 0});
-    EXPECT_NE(model.update(link, tolerances), nullptr);
-    EXPECT_FALSE(link.readingsReady);
+    EXPECT_NE(show(model, link, tolerances), nullptr);
     EXPECT_FALSE(model.redrawRequested());
-
-    link.readingsReady = true;
-    EXPECT_EQ(model.update(link, tolerances), nullptr) << "nothing moved";
-
-    EXPECT_EQ(model.update(link, tolerances), nullptr) << "no frame ready";
+    EXPECT_EQ(show(model, link, tolerances), nullptr) << "nothing moved";
 
     // A value toggling between two readings redraws every time.
     for (int32_t v : {4001, 4000, 4001}) {
         link.readings[2].value = v;
-        link.readingsReady = true;
-        EXPECT_NE(model.update(link, tolerances), nullptr) << v;
+        EXPECT_NE(show(model, link, tolerances), nullptr) << v;
     }
     // A reading that only changes resolution changes its text, so it counts.
     link.readings[2].scaledBy5 = true;
-    link.readingsReady = true;
-    EXPECT_NE(model.update(link, tolerances), nullptr);
+    EXPECT_NE(show(model, link, tolerances), nullptr);
 
     model.requestRedraw();
-    link.readingsReady = true;
-    EXPECT_NE(model.update(link, tolerances), nullptr);
+    EXPECT_NE(show(model, link, tolerances), nullptr);
 }
 
 TEST(DisplayModelUpdate, TextsFollowTheUnitEvenWithoutARedraw) {
@@ -290,16 +292,14 @@ TEST(DisplayModelUpdate, TextsFollowTheUnitEvenWithoutARedraw) {
     ToleranceTable tolerances;
     DisplayModel model;
     LinkState link = frame(2, {12345, -2345});
-    model.update(link, tolerances);
+    show(model, link, tolerances);
     EXPECT_EQ(std::string(model.valueTexts()[0].text()), " 12.345 ");
     EXPECT_EQ(std::string(model.valueTexts()[1].text()), "- 2.345 ");
 
     model.confirmUnit(1, tolerances, store);
     model.requestRedraw();  // cancelled below to show the texts do not depend on it
-    link.readingsReady = true;
-    model.update(link, tolerances);
-    link.readingsReady = true;
-    EXPECT_EQ(model.update(link, tolerances), nullptr);
+    show(model, link, tolerances);
+    EXPECT_EQ(show(model, link, tolerances), nullptr);
     EXPECT_EQ(std::string(model.valueTexts()[0].text()), " 0.48600");
 }
 
@@ -307,12 +307,11 @@ TEST(DisplayModelUpdate, OnlyPolledProbesAreFormatted) {
     ToleranceTable tolerances;
     DisplayModel model;
     LinkState link = frame(3, {1000, 2000, 3000});
-    model.update(link, tolerances);
+    show(model, link, tolerances);
     link.probeCount = 1;
     link.readings[0].value = 5000;
     link.readings[1].value = 9000;
-    link.readingsReady = true;
-    model.update(link, tolerances);
+    show(model, link, tolerances);
     EXPECT_EQ(std::string(model.valueTexts()[0].text()), "  5.000 ");
     EXPECT_EQ(std::string(model.valueTexts()[1].text()), "  2.000 ");
     EXPECT_EQ(std::string(model.valueTexts()[3].text()), std::string(8, '\0'));
@@ -324,7 +323,7 @@ TEST(DisplayModelUpdate, AnyNgIsJudgedAgainOnlyWhenTheChartRedraws) {
     tolerances.load(store, LengthUnit::Millimetre);
     DisplayModel model;
     LinkState link = frame(2, {4000, 1000});
-    const ChartPlan* plan = model.update(link, tolerances);
+    const ChartPlan* plan = show(model, link, tolerances);
     ASSERT_NE(plan, nullptr);
     EXPECT_TRUE(model.anyNg());
     EXPECT_EQ(plan->columns[0].judgement, Judgement::Ok);
@@ -333,12 +332,10 @@ TEST(DisplayModelUpdate, AnyNgIsJudgedAgainOnlyWhenTheChartRedraws) {
 
     // Widened limits take effect only at a redraw.
     tolerances.setDisplayLimits(2, 0, 6000, LengthUnit::Millimetre, store);
-    link.readingsReady = true;
-    EXPECT_EQ(model.update(link, tolerances), nullptr);
+    EXPECT_EQ(show(model, link, tolerances), nullptr);
     EXPECT_TRUE(model.anyNg());
     model.requestRedraw();
-    link.readingsReady = true;
-    plan = model.update(link, tolerances);
+    plan = show(model, link, tolerances);
     ASSERT_NE(plan, nullptr);
     EXPECT_FALSE(model.anyNg());
     EXPECT_FALSE(plan->verdict.ng);
@@ -354,7 +351,7 @@ TEST(DisplayModelUpdate, FineProbeIsDrawnAndJudgedInItsTrueLength) {
     LinkState link = frame(2);
     link.readings[0] = ChannelReading{12345, true};   // 1.2345 mm
     link.readings[1] = ChannelReading{1234, false};   // 1.234 mm
-    const ChartPlan* plan = model.update(link, tolerances);
+    const ChartPlan* plan = show(model, link, tolerances);
     ASSERT_NE(plan, nullptr);
     EXPECT_EQ(plan->columns[0].judgement, Judgement::Ok);
     // Both bars are 12 pixels tall at 100 counts per pixel.
@@ -367,7 +364,7 @@ TEST(DisplayModelUpdate, BarsStopAtTheDisplayRangeButTextsDoNot) {
     DisplayModel model;
     model.setChartArea(kPlot);
     LinkState link = frame(3, {25000, -25000, 0});
-    const ChartPlan* plan = model.update(link, tolerances);
+    const ChartPlan* plan = show(model, link, tolerances);
     ASSERT_NE(plan, nullptr);
     const int32_t y0 = kPlot.bottom - 131;
     EXPECT_EQ(plan->columns[0].bar, (PixelRect{22, y0 - 100, 22 + 143, y0}));

@@ -50,7 +50,7 @@ struct RecordingHost : link::LinkHost {
     std::vector<unsigned> columns;
     void clearChart() override { ++clears; }
     void prepareColumns(unsigned n) override { columns.push_back(n); }
-    void displayUpdate() override { ++displayUpdates; }
+    void readingsArrived(std::span<const gaugemon::link::ChannelReading>) override { ++displayUpdates; }
     void instrumentRecordRequest() override { ++recordRequests; }
     void linkClosed() override { ++closed; }
 };

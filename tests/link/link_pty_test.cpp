@@ -20,7 +20,7 @@ namespace {
 
 struct CountingHost : link::LinkHost {
     int displayUpdates = 0;
-    void displayUpdate() override { ++displayUpdates; }
+    void readingsArrived(std::span<const gaugemon::link::ChannelReading>) override { ++displayUpdates; }
 };
 
 TEST(LinkOnPseudoTerminal, FindsGaugesimPollsSixtyProbesWithoutAMissAndZeroesThem) {
