@@ -1,13 +1,16 @@
 // The station: one main window, run modally; the program ends with it.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 #include "app/monitor_dialog.h"
@@ -49,9 +52,52 @@ void releaseStopSignals() {
     std::signal(SIGINT, SIG_DFL);
 }
 
+// The program's own options, read before the window system is reached so
+// that --help and --version work without a display. Options of one dash
+// (-platform, -style, ...) are the toolkit's and pass on to it. Nothing when
+// the station is to start, else the exit status.
+std::optional<int> handleOwnOptions(int argc, char** argv) {
+    QStringList own{QString::fromLocal8Bit(argv[0])};
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h") ||
+            argument == QLatin1String("-v")) {
+            own << argument;
+        }
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("gaugemon"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A monitoring station for electronic length gauges on a serial port.\n"
+        "Ports COM1..COM16 are looked up in ~/.local/share/gaugemon/ports/; opening a\n"
+        "serial port needs membership of the dialout group."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    parser.addOption(help);
+    parser.addOption(version);
+    if (!parser.parse(own)) {
+        std::fprintf(stderr, "gaugemon: %s\nTry 'gaugemon --help'.\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        // Without an application object yet, the usage line has no program name.
+        QString text = parser.helpText();
+        text.replace(QLatin1String("<executable_name>"), QLatin1String("gaugemon"));
+        std::fputs(qPrintable(text), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("gaugemon %s\n", GAUGEMON_VERSION);
+        return 0;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> status = handleOwnOptions(argc, argv)) return *status;
     QApplication application(argc, argv);
     const QFileInfo executable(QCoreApplication::applicationFilePath());
     // The settings live under the executable's base name, as on every platform.

@@ -22,3 +22,5 @@ target_link_libraries(gaugemon_window PUBLIC
 
 add_executable(gaugemon ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(gaugemon PRIVATE gaugemon_window gaugemon_serial)
+# The version has one source: the project's.
+target_compile_definitions(gaugemon PRIVATE GAUGEMON_VERSION="${PROJECT_VERSION}")

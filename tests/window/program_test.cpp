@@ -75,3 +75,40 @@ INSTANTIATE_TEST_SUITE_P(StopSignals, Program, ::testing::Values(SIGTERM, SIGINT
                          });
 
 }  // namespace
+
+namespace {
+
+struct ProgramRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the program with `arguments` and no display at all.
+ProgramRun runWithoutDisplay(const QStringList& arguments) {
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(GAUGEMON_PROGRAM), arguments);
+    if (!program.waitForFinished(30'000)) program.kill();
+    return {program.exitCode(), QString::fromLocal8Bit(program.readAllStandardOutput()),
+            QString::fromLocal8Bit(program.readAllStandardError())};
+}
+
+TEST(CommandLine, HelpAndVersionNeedNoDisplayAndABadOptionIsNamed) {
+    const ProgramRun version = runWithoutDisplay({QStringLiteral("--version")});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("gaugemon "))) << version.out.toStdString();
+
+    const ProgramRun help = runWithoutDisplay({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--version"))) << help.out.toStdString();
+
+    const ProgramRun bad = runWithoutDisplay({QStringLiteral("--no-such-option")});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("no-such-option"))) << bad.err.toStdString();
+}
+
+}  // namespace
