@@ -31,7 +31,7 @@ public:
     bool run(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
              const tolerance::ToleranceTable& tolerances);
 
-    // Fills the plot with its background and requests a redraw (Connect).
+    // Fills the plot with its background and requests a redraw.
     void clearPlot();
     void requestRedraw() { model_.requestRedraw(); }
 
@@ -46,13 +46,7 @@ public:
     const char* confirmRange(float lower, float upper, core::SettingsStore& store);
 
     const QImage& image() const { return image_; }
-    const ValueTextTable& valueTexts() const { return model_.valueTexts(); }
     bool anyNg() const { return model_.anyNg(); }
-    bool showsReadings() const { return model_.showsReadings(); }
-    // A new connection: what is shown belongs to the last one.
-    void forgetReadings() { model_.forgetReadings(); }
-    const DisplayModel& model() const { return model_; }
-    DisplayModel& model() { return model_; }
 
 private:
     DisplayModel& model_;
