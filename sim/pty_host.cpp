@@ -74,21 +74,24 @@ private:
     bool active_ = false;
 };
 
+int64_t monotonicUs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
+}
+
 }  // namespace
 
 PtyHost::PtyHost(SimOptions options, std::FILE* out, std::FILE* trace)
     : options_(std::move(options)),
       instrument_(options_.instrument, 0),
-      startUs_(nowUs()),
+      // Not nowUs(): it subtracts the start, which is not set yet here.
+      startUs_(monotonicUs()),
       trace_(options_.trace),
       out_(out),
       traceOut_(trace) {}
 
-int64_t PtyHost::nowUs() const {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000 - startUs_;
-}
+int64_t PtyHost::nowUs() const { return monotonicUs() - startUs_; }
 
 bool PtyHost::openPort() {
     std::string error;
