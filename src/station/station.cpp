@@ -10,9 +10,8 @@ namespace timer = core::timer;
 Station::Station(StationSeams seams, StationObserver& observer)
     : seams_(std::move(seams)),
       observer_(observer),
-      backupDirectory_(seams_.backupDirectory),
       settings_(seams_.settings, [this] { reportSettingsNotSaved(); }),
-      records_({seams_.timers, settings_, seams_.prompts, seams_.clock, *this, backupDirectory_}),
+      records_({seams_.timers, settings_, seams_.prompts, seams_.clock, *this, seams_.backupDirectory}),
       linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_) {
     languageFlag_ = static_cast<uint8_t>(settings_.readInt(core::keys::kLanguage, core::defaults::kLanguage));
     language_ = core::languageFromSetting(languageFlag_);

@@ -86,8 +86,6 @@ public:
     uint8_t languageFlag() const { return languageFlag_; }
     // The settings as the station writes them (a failed write is reported).
     core::SettingsStore& settings() { return settings_; }
-    // Where the day's backup goes.
-    const std::string& backupDirectory() const { return backupDirectory_; }
 
     // ---- Commands ----------------------------------------------------------
     void connectButton();
@@ -157,7 +155,6 @@ private:
 
     StationSeams seams_;
     StationObserver& observer_;
-    std::string backupDirectory_;
     // Every part of the station writes its settings through this one.
     core::ReportingSettingsStore settings_;
     uint8_t languageFlag_ = 1;
