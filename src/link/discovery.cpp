@@ -15,6 +15,12 @@ namespace {
 constexpr unsigned kLastSweptPort = 15;
 constexpr unsigned kCombinationsPerPort = 15;
 constexpr int kSweepOpenBaud = 19200;
+// Timer 5 (the next step) and timer 2 (the answer) of a query: the stored
+// port is given longer than a port of the sweep at its first rate.
+constexpr int kStoredPortStepMs = 100;
+constexpr int kStoredPortAnswerMs = 95;
+constexpr int kSweepStepMs = 37;
+constexpr int kSweepAnswerMs = 35;
 
 // The instrument's stored baud code in format "01" numbering, as an index
 // into the baud table.
@@ -42,7 +48,7 @@ constexpr Combination kCombinations[5] = {
 void LinkController::discoveryTick() {
     timers_.stop(timer::kDiscovery);
     if (state_.connected) return;
-    if (state_.scanStage == 0) {
+    if (state_.scanStage == ScanStage::StoredPort) {
         firstAttempt();
     } else if (state_.scanCycling) {
         cycleCombination();
@@ -64,22 +70,22 @@ void LinkController::firstAttempt() {
     state_.scanBaudIndex = b;
     state_.twoStopBits = 1;
     if (openAt(kBaudTable[b])) {
-        armDiscovery(100, 95);
+        armDiscovery(kStoredPortStepMs, kStoredPortAnswerMs);
         sendQuery();
         return;
     }
-    state_.scanStage = 1;
+    state_.scanStage = ScanStage::StoredPortTried;
     sweepPorts();
 }
 
 void LinkController::sweepPorts() {
     unsigned first = state_.portIndex + 1;
-    if (state_.scanStage == 1) {
-        state_.scanStage = 2;
+    if (state_.scanStage == ScanStage::StoredPortTried) {
+        state_.scanStage = ScanStage::SweepingFF;
         state_.dataFormat = DataFormat::FormatFF;
         first = 1;
-    } else if (state_.scanStage == 3) {
-        state_.scanStage = 5;
+    } else if (state_.scanStage == ScanStage::SweepFFDone) {
+        state_.scanStage = ScanStage::Sweeping01;
         first = 1;
     }
     for (unsigned index = first; index <= kLastSweptPort; ++index) {
@@ -90,7 +96,7 @@ void LinkController::sweepPorts() {
         state_.portIndex = index;
         if (!openAt(kSweepOpenBaud)) continue;
         state_.scanBaudIndex = 2;
-        armDiscovery(37, 35);
+        armDiscovery(kSweepStepMs, kSweepAnswerMs);
         state_.scanCycling = true;
         state_.scanStep = 1;
         sendQuery();
@@ -98,8 +104,8 @@ void LinkController::sweepPorts() {
     }
     if (state_.dataFormat == DataFormat::FormatFF) {
         state_.dataFormat = DataFormat::Format01;
-        state_.scanStage = 3;
-        timers_.start(timer::kDiscovery, 20);
+        state_.scanStage = ScanStage::SweepFFDone;
+        timers_.start(timer::kDiscovery, kDiscoveryStartMs);
         return;
     }
     // The last port tried is not left open with nobody reading it.
@@ -146,7 +152,7 @@ void LinkController::armDiscovery(int discoveryMs, int answerMs) {
 }
 
 void LinkController::sendQuery() {
-    if (state_.scanStage == 0) state_.scanStage = 1;
+    if (state_.scanStage == ScanStage::StoredPort) state_.scanStage = ScanStage::StoredPortTried;
     state_.receivedLength = 0;
     request_ = deviceInfoQuery(state_.dataFormat);
     port_.writeFrame(request_.data(), request_.size());

@@ -26,13 +26,13 @@ void LinkController::connect() {
     state_.portIndex = 0;
     state_.scanCycling = false;
     state_.readingsReady = false;
-    timers_.start(timer::kDiscovery, 20);
+    timers_.start(timer::kDiscovery, kDiscoveryStartMs);
     state_.dataFormat =
         settings_.readInt(core::keys::kHW, core::defaults::kHW) == 2 ? DataFormat::FormatFF : DataFormat::Format01;
     host_.clearChart();
     state_.errorCount = 0;
     state_.missCount = 0;
-    state_.scanStage = 0;
+    state_.scanStage = ScanStage::StoredPort;
     refusals_.clear();
     PendingRequests& pending = state_.pending;
     pending.writeUnlock = pending.addressChange = pending.serialChange = pending.parityChange = false;

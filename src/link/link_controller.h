@@ -15,6 +15,10 @@
 
 namespace gaugemon::link {
 
+// Delay of the first discovery step after Connect, and of the format "01"
+// sweep after the format "FF" one.
+inline constexpr int kDiscoveryStartMs = 20;
+
 // The station's side of the serial link: Connect and Disconnect, discovery of
 // the instrument, the request/answer polling cycle, the watchdog and the zero
 // buttons. It acts on `LinkState` and reaches the world only through the seams
