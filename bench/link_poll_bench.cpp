@@ -14,7 +14,7 @@
 #include "core/qt_timer_schedule.h"
 #include "core/settings_store.h"
 #include "link/link_controller.h"
-#include "link/qt_serial_port.h"
+#include "link/tty_serial_port.h"
 #include "support/gaugesim_process.h"
 #include "support/recording_prompts.h"
 #include "support/memory_settings_store.h"
@@ -56,7 +56,7 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
     settings.writeInt("BaudBit", 4);
     RecordingPrompts prompts;
     CycleCounter host;
-    link::QtSerialPort port{link::PortDirectory(directory, directory / "no-devices")};
+    link::TtySerialPort port{link::PortDirectory(directory, directory / "no-devices")};
     link::LinkState link;
     core::Language language = core::Language::English;
     link::LinkController controller(link, port, timers, settings, prompts, host, language);

@@ -8,7 +8,7 @@
 #include "core/qt_timer_schedule.h"
 #include "core/settings_store.h"
 #include "link/link_controller.h"
-#include "link/qt_serial_port.h"
+#include "link/tty_serial_port.h"
 #include "support/gaugesim_process.h"
 #include "support/recording_prompts.h"
 #include "support/memory_settings_store.h"
@@ -34,7 +34,7 @@ TEST(LinkOnPseudoTerminal, FindsGaugesimPollsSixtyProbesWithoutAMissAndZeroesThe
     RecordingPrompts prompts;
     CountingHost host;
     // No fallback to the machine's own serial devices: only the simulator's link.
-    link::QtSerialPort port{link::PortDirectory(directory, directory / "no-devices")};
+    link::TtySerialPort port{link::PortDirectory(directory, directory / "no-devices")};
     link::LinkState state;
     core::Language language = core::Language::English;
     link::LinkController controller(state, port, timers, settings, prompts, host, language);
