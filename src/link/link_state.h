@@ -29,6 +29,10 @@ struct PendingRequests {
     uint8_t zeroChannel = 0;
 };
 
+// The watchdog period: this long without a valid answer and the line counts
+// as lost.
+inline constexpr int kWatchdogMs = 5000;
+
 enum class Exchange : uint8_t { None = 0, Valid = 1, Invalid = 2 };
 
 // Where discovery stands: the stored port first, then a sweep of every port

@@ -16,7 +16,6 @@ namespace timer = core::timer;
 namespace {
 constexpr int kRequestGapMs = 15;
 constexpr int kRequestFallbackMs = 1233;
-constexpr int kWatchdogMs = 5000;
 }  // namespace
 
 void LinkController::requestTick() {

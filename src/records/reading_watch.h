@@ -3,12 +3,11 @@
 #include <optional>
 
 #include "core/clock.h"
+#include "link/link_state.h"
 
 namespace gaugemon::records {
 
-// The link's watchdog period: this long without a valid answer and the line
-// counts as lost.
-inline constexpr int kWatchdogMs = 5000;
+using link::kWatchdogMs;
 
 // When the last valid reading of the connection arrived, on the monotonic
 // clock. The value texts a row copies are only as new as that reading: once
