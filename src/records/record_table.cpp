@@ -108,20 +108,40 @@ void RecordTable::clearTable() {
     resetTo(next);
 }
 
-AppendResult RecordTable::appendRow(const RowInput& input) {
-    if (full()) return AppendResult::Full;
-    if (!layout_.hasColumns() || input.probeCount != layout_.probeCount || input.codeInput != layout_.codeColumn)
-        return AppendResult::LayoutMismatch;
-
+char* RecordTable::beginAppend(AppendResult& refusal) {
+    if (full()) {
+        refusal = AppendResult::Full;
+        return nullptr;
+    }
     const uint32_t r = rowCount_;
     if (r / kRowsPerChunk >= chunks_.size()) {
         RowChunk chunk = RowChunk::allocate(chunkBytes());
-        if (!chunk.data()) return AppendResult::NoMemory;
+        if (!chunk.data()) {
+            refusal = AppendResult::NoMemory;
+            return nullptr;
+        }
         chunks_.push_back(std::move(chunk));
     }
     if (observer_) observer_->beforeAppend(r);
+    return rowBytes(r);
+}
 
-    char* bytes = rowBytes(r);
+void RecordTable::endAppend() {
+    const uint32_t r = rowCount_;
+    rowCount_ = r + 1;
+    ++changeStamp_;
+    rowsSinceBackup_ = true;
+    if (observer_) observer_->afterAppend(r);
+}
+
+AppendResult RecordTable::appendRow(const RowInput& input) {
+    if (!full() &&
+        (!layout_.hasColumns() || input.probeCount != layout_.probeCount || input.codeInput != layout_.codeColumn))
+        return AppendResult::LayoutMismatch;
+    AppendResult refusal = AppendResult::Added;
+    char* bytes = beginAppend(refusal);
+    if (!bytes) return refusal;
+
     for (unsigned k = 0; k < shape_.probeCount; ++k)
         std::memcpy(bytes + k * kValueTextBytes, input.valueTexts[k].slot.data(), kValueTextBytes);
     std::memcpy(bytes + shape_.resultOffset, resultCell(input.anyNg, input.language).data(), kResultBytes);
@@ -137,11 +157,17 @@ AppendResult RecordTable::appendRow(const RowInput& input) {
         std::memcpy(slot + (prefix ? 1 : 0), code.data(), code.size());
         bytes[shape_.codePrefixOffset] = prefix ? 1 : 0;
     }
+    endAppend();
+    return AppendResult::Added;
+}
 
-    rowCount_ = r + 1;
-    ++changeStamp_;
-    rowsSinceBackup_ = true;
-    if (observer_) observer_->afterAppend(r);
+AppendResult RecordTable::appendRowBytes(std::string_view rowBytes) {
+    if (!full() && (!layout_.hasColumns() || rowBytes.size() != shape_.stride)) return AppendResult::LayoutMismatch;
+    AppendResult refusal = AppendResult::Added;
+    char* bytes = beginAppend(refusal);
+    if (!bytes) return refusal;
+    std::memcpy(bytes, rowBytes.data(), shape_.stride);
+    endAppend();
     return AppendResult::Added;
 }
 

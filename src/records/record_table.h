@@ -94,6 +94,8 @@ public:
     std::string_view codeSlot() const;
     // The code as the operator typed it (GBK), without the added '/'.
     std::string_view code() const;
+    // The whole row as stored, for keeping it outside the table (a journal).
+    std::string_view bytes() const { return {bytes_, shape_->stride}; }
 
 private:
     const char* bytes_;
@@ -124,6 +126,9 @@ public:
     ColumnPreparation prepareColumns(const TableLayout& requested);
 
     AppendResult appendRow(const RowInput& input);
+    // Appends a row kept elsewhere byte for byte (RowView::bytes of a table
+    // of the same layout); a row of another size is a layout mismatch.
+    AppendResult appendRowBytes(std::string_view rowBytes);
     // Empties the table; columns stay, or become the layout a connection has
     // been waiting for. Numbering starts again at 000001.
     void clearTable();
@@ -162,6 +167,9 @@ private:
         return chunks_[row / kRowsPerChunk].data() + static_cast<size_t>(row % kRowsPerChunk) * shape_.stride;
     }
     void resetTo(const TableLayout& layout);
+    // The storage of the next row, or null with the reason it cannot be had.
+    char* beginAppend(AppendResult& refusal);
+    void endAppend();
 
     TableLayout layout_;
     TableLayout pending_;  // waiting for clearTable; no columns when none waits
