@@ -14,6 +14,7 @@
 
 #include "core/settings_store.h"
 #include "support/virtual_time.h"
+#include "link/watchdog.h"
 #include "records/record_list_model.h"
 #include "records/records.h"
 #include "records/table_file.h"
@@ -60,7 +61,10 @@ void BM_ResidentMemoryOfEmptyRecords(benchmark::State& state) {
     core::MemorySettingsStore store;
     NoPrompts prompts;
     records::PlainRecordSources sources;
-    auto held = std::make_unique<records::Records>(records::RecordsSeams{timers, store, prompts, time, sources, "."});
+    link::LinkState link;
+    link::Watchdog watchdog(timers, link);
+    auto held =
+        std::make_unique<records::Records>(records::RecordsSeams{timers, store, prompts, time, sources, watchdog, "."});
     records::RecordListModel model(held->table);
     held->table.prepareColumns({kProbes, true, core::Language::English});
     for (auto _ : state) benchmark::DoNotOptimize(held->table.rowCount());

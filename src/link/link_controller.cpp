@@ -9,7 +9,7 @@ LinkController::LinkController(LinkState& state, SerialPort& port, core::TimerSc
                                core::SettingsStore& settings, core::Prompts& prompts, LinkHost& host,
                                const core::Language& language)
     : state_(state), port_(port), timers_(timers), settings_(settings), prompts_(prompts), host_(host),
-      language_(language) {
+      language_(language), watchdog_(timers, state) {
     view_.connectCaption = pick(language_, "Connect", "连接设备");
 }
 
@@ -96,7 +96,7 @@ bool LinkController::onTick(int id) {
 }
 
 void LinkController::watchdogTick() {
-    timers_.stop(timer::kWatchdog);
+    watchdog_.stop();
     prompts_.showMessage(pick(language_, "Device disconnected", "设备已断开连接!"));
 }
 

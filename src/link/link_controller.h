@@ -12,6 +12,7 @@
 #include "link/parameter_settings.h"
 #include "link/port_refusals.h"
 #include "link/serial_port.h"
+#include "link/watchdog.h"
 
 namespace gaugemon::link {
 
@@ -31,6 +32,8 @@ public:
     const LinkView& view() const { return view_; }
     LinkView& view() { return view_; }
     core::Language language() const { return language_; }
+    // Long steps elsewhere pause it (WatchdogPause).
+    Watchdog& watchdog() { return watchdog_; }
 
     // Connect/Disconnect button.
     void connectButton();
@@ -103,6 +106,7 @@ private:
     // The language flag of the station: run-time texts follow it as it is now.
     const core::Language& language_;
     LinkView view_;
+    Watchdog watchdog_;
     // Ports this discovery could not open for want of permission or because
     // another program holds them.
     PortRefusals refusals_;

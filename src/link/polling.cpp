@@ -106,7 +106,7 @@ void LinkController::answerTick() {
                 const Answer answer = classifyAnswer(state_.received.data(), count, state_);
                 if (answer.kind != AnswerKind::Invalid) {
                     state_.lastExchange = Exchange::Valid;
-                    timers_.start(timer::kWatchdog, kWatchdogMs);
+                    watchdog_.rearm();
                     handleAnswer(answer);
                 }
                 if (state_.readingsReady) {

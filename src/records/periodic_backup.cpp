@@ -7,20 +7,19 @@
 #include "records/recorder.h"
 #include "records/table_file.h"
 #include "records/time_stamp.h"
-#include "records/watchdog_hold.h"
 
 namespace gaugemon::records {
 
 PeriodicBackup::PeriodicBackup(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
                                core::TimerSchedule& timers, const core::Clock& clock, core::Prompts& prompts,
-                               const ReadingWatch& watch, std::string directory)
+                               link::Watchdog& watchdog, std::string directory)
     : table_(table),
       codes_(codes),
       sources_(sources),
       timers_(timers),
       clock_(clock),
       prompts_(prompts),
-      watch_(watch),
+      watchdog_(watchdog),
       directory_(std::move(directory)) {}
 
 void PeriodicBackup::setBoxTicked(bool ticked) {
@@ -46,7 +45,7 @@ void PeriodicBackup::onBackupTimer() {
     table_.setRowsSinceBackup(false);
     {
         // A long write is not silence of the instrument.
-        WatchdogHold hold(timers_, sources_, watch_);
+        link::WatchdogPause pause(watchdog_);
         lastResult_ = write(pathFor(clock_.localNow()));
     }
     if (lastResult_.ok) {

@@ -5,6 +5,7 @@
 #include "core/clock.h"
 #include "core/prompts.h"
 #include "core/timer_schedule.h"
+#include "link/watchdog.h"
 #include "records/atomic_file.h"
 #include "records/reading_watch.h"
 #include "records/record_sources.h"
@@ -28,7 +29,7 @@ public:
     // `directory`: the directory of the executable.
     PeriodicBackup(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
                    core::TimerSchedule& timers, const core::Clock& clock, core::Prompts& prompts,
-                   const ReadingWatch& watch, std::string directory);
+                   link::Watchdog& watchdog, std::string directory);
 
     void setBoxTicked(bool ticked);
     bool boxTicked() const { return ticked_; }
@@ -52,7 +53,7 @@ private:
     core::TimerSchedule& timers_;
     const core::Clock& clock_;
     core::Prompts& prompts_;
-    const ReadingWatch& watch_;
+    link::Watchdog& watchdog_;
     std::string directory_;
     bool ticked_ = false;
     bool failureReported_ = false;      // told once until a backup succeeds

@@ -20,21 +20,15 @@ public:
     // A connection was made: its first reading has the watchdog period to come.
     void start() { sinceMs_ = clock_.nowMs(); }
     void stop() { sinceMs_.reset(); }
-    void noteReading() {
-        sinceMs_ = clock_.nowMs();
-        ++readings_;
-    }
+    void noteReading() { sinceMs_ = clock_.nowMs(); }
 
     // Watching, and the last reading (or the connection) is younger than the
     // watchdog period.
     bool current() const { return sinceMs_ && clock_.nowMs() - *sinceMs_ < kWatchdogMs; }
-    // Readings noted so far; tells whether any arrived during a step.
-    uint64_t readings() const { return readings_; }
 
 private:
     const core::Clock& clock_;
     std::optional<int64_t> sinceMs_;
-    uint64_t readings_ = 0;
 };
 
 }  // namespace gaugemon::records

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "records/record_texts.h"
-#include "records/watchdog_hold.h"
 
 namespace gaugemon::records {
 
@@ -18,7 +17,8 @@ int64_t autoPeriodFromSeconds(float seconds) {
 
 Recorder::Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources,
                    core::TimerSchedule& timers, core::SettingsStore& store, core::Prompts& prompts,
-                   const core::Clock& clock, ReadingWatch& watch)
+                   const core::Clock& clock, ReadingWatch& watch,
+                   link::Watchdog& watchdog)
     : table_(table),
       codes_(codes),
       sources_(sources),
@@ -27,6 +27,7 @@ Recorder::Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSource
       prompts_(prompts),
       clock_(clock),
       watch_(watch),
+      watchdog_(watchdog),
       autoPeriodMs_(store.readInt(core::keys::kRecTime, core::defaults::kRecTime)) {}
 
 const char* Recorder::manualButtonText(core::Language language) const {
@@ -170,7 +171,7 @@ RecordRequestOutcome Recorder::onInstrumentRecordRequest() {
 void Recorder::runCodeStep() {
     if (!codeInputRequest_) return;
     // The dialog may stay open for long; the instrument is not silent meanwhile.
-    WatchdogHold hold(timers_, sources_, watch_);
+    link::WatchdogPause pause(watchdog_);
     codeInputRequest_ = false;
     codes_.setCurrentCode(askWorkpieceCode(prompts_, sources_.language()));
     // Automatic recording started while the dialog was open goes on at its

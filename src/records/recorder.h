@@ -6,6 +6,7 @@
 #include "core/prompts.h"
 #include "core/settings_store.h"
 #include "core/timer_schedule.h"
+#include "link/watchdog.h"
 #include "records/reading_watch.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
@@ -42,7 +43,8 @@ int64_t autoPeriodFromSeconds(float seconds);
 class Recorder {
 public:
     Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources, core::TimerSchedule& timers,
-             core::SettingsStore& store, core::Prompts& prompts, const core::Clock& clock, ReadingWatch& watch);
+             core::SettingsStore& store, core::Prompts& prompts, const core::Clock& clock, ReadingWatch& watch,
+             link::Watchdog& watchdog);
 
     // The Manual / Stop Auto button.
     void pressManual();
@@ -93,6 +95,7 @@ private:
     core::Prompts& prompts_;
     const core::Clock& clock_;
     ReadingWatch& watch_;
+    link::Watchdog& watchdog_;
 
     RecordingState state_ = RecordingState::Idle;
     int32_t autoPeriodMs_;

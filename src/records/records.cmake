@@ -13,7 +13,6 @@ add_library(gaugemon_records STATIC
   ${CMAKE_CURRENT_LIST_DIR}/row_chunk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/time_stamp.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/watchdog_hold.cpp
   ${CMAKE_CURRENT_LIST_DIR}/workpiece_code.cpp
   ${CMAKE_CURRENT_LIST_DIR}/workpiece_codes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/worksheet_export.cpp

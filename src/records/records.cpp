@@ -14,10 +14,11 @@ bool confirmClose(const RecordTable& table, core::Prompts& prompts, core::Langua
 Records::Records(const RecordsSeams& seams)
     : readingWatch(seams.clock),
       codes(seams.store),
-      recorder(table, codes, seams.sources, seams.timers, seams.store, seams.prompts, seams.clock, readingWatch),
-      backup(table, codes, seams.sources, seams.timers, seams.clock, seams.prompts, readingWatch,
+      recorder(table, codes, seams.sources, seams.timers, seams.store, seams.prompts, seams.clock, readingWatch,
+               seams.watchdog),
+      backup(table, codes, seams.sources, seams.timers, seams.clock, seams.prompts, seams.watchdog,
              seams.backupDirectory),
-      exporter(table, codes, seams.sources, seams.timers, seams.prompts, readingWatch),
+      exporter(table, codes, seams.sources, seams.timers, seams.prompts, seams.watchdog),
       prompts_(seams.prompts),
       sources_(seams.sources) {}
 

@@ -22,6 +22,8 @@ struct RecordsSeams {
     core::Prompts& prompts;
     const core::Clock& clock;
     const RecordSources& sources;
+    // The link's watchdog, paused while a long step runs.
+    link::Watchdog& watchdog;
     std::string backupDirectory;  // the directory of the executable
 };
 

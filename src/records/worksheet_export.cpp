@@ -4,13 +4,12 @@
 #include "records/record_texts.h"
 #include "records/recorder.h"
 #include "records/table_file.h"
-#include "records/watchdog_hold.h"
 
 namespace gaugemon::records {
 
 WorksheetExport::WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                                 core::TimerSchedule& timers, core::Prompts& prompts, const ReadingWatch& watch)
-    : table_(table), codes_(codes), sources_(sources), timers_(timers), prompts_(prompts), watch_(watch) {}
+                                 core::TimerSchedule& timers, core::Prompts& prompts, link::Watchdog& watchdog)
+    : table_(table), codes_(codes), sources_(sources), timers_(timers), prompts_(prompts), watchdog_(watchdog) {}
 
 ExportOutcome WorksheetExport::run() {
     const auto choice = prompts_.askSaveFile(sources_.language(), kExportDefaultName);
@@ -18,7 +17,7 @@ ExportOutcome WorksheetExport::run() {
 
     {
         // A long write, and the message after it, are not silence of the instrument.
-        WatchdogHold hold(timers_, sources_, watch_);
+        link::WatchdogPause pause(watchdog_);
         lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), formatForFilter(choice->filterIndex),
                                      choice->path);
         const core::Language language = sources_.language();

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/prompts.h"
 #include "core/timer_schedule.h"
+#include "link/watchdog.h"
 #include "records/atomic_file.h"
 #include "records/reading_watch.h"
 #include "records/record_sources.h"
@@ -17,7 +18,7 @@ enum class ExportOutcome : uint8_t { Cancelled, Written, Failed };
 class WorksheetExport {
 public:
     WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                    core::TimerSchedule& timers, core::Prompts& prompts, const ReadingWatch& watch);
+                    core::TimerSchedule& timers, core::Prompts& prompts, link::Watchdog& watchdog);
 
     ExportOutcome run();
     const FileWriteResult& lastResult() const { return lastResult_; }
@@ -28,7 +29,7 @@ private:
     const RecordSources& sources_;
     core::TimerSchedule& timers_;
     core::Prompts& prompts_;
-    const ReadingWatch& watch_;
+    link::Watchdog& watchdog_;
     FileWriteResult lastResult_;
 };
 

@@ -11,8 +11,9 @@ Station::Station(StationSeams seams, StationObserver& observer)
     : seams_(std::move(seams)),
       observer_(observer),
       settings_(seams_.settings, [this] { reportSettingsNotSaved(); }),
-      records_({seams_.timers, settings_, seams_.prompts, seams_.clock, *this, seams_.backupDirectory}),
-      linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_) {
+      linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_),
+      records_({seams_.timers, settings_, seams_.prompts, seams_.clock, *this, linkController_.watchdog(),
+                seams_.backupDirectory}) {
     languageFlag_ = static_cast<uint8_t>(settings_.readInt(core::keys::kLanguage, core::defaults::kLanguage));
     language_ = core::languageFromSetting(languageFlag_);
     display_.load(settings_);

@@ -164,8 +164,9 @@ private:
     tolerance::ToleranceTable tolerances_;
     // The verdict of the latest readings.
     tolerance::Verdict verdict_;
-    records::Records records_;
     link::LinkController linkController_;
+    // After the link: the records pause its watchdog.
+    records::Records records_;
     link::ParameterChoice rememberedParameters_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;

@@ -100,7 +100,7 @@ TEST(Backup, FailedWriteKeepsTheOldFileReportsOnceAndRetriesWithoutNewRows) {
     const auto blocked = rig.dir / "blocked";
     std::filesystem::create_directory(blocked);
     PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
-                          rig.records->readingWatch, (blocked / "gone").string());
+                          rig.watchdog, (blocked / "gone").string());
     rig.timers.setTickHandler([&](int id) {
         if (id == core::timer::kBackup) backup.onBackupTimer();
         else rig.records->onTimer(id);
@@ -133,7 +133,7 @@ TEST(Backup, FailedBackupIsRetriedEveryMinuteWhileItsMessageIsOpen) {
     rig.connect();
     const auto dir = rig.dir / "later";
     PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
-                          rig.records->readingWatch, dir.string());
+                          rig.watchdog, dir.string());
     rig.timers.setTickHandler([&](int id) {
         if (id == core::timer::kBackup) backup.onBackupTimer();
         else rig.records->onTimer(id);
@@ -166,7 +166,7 @@ TEST(Backup, DoesNotRearmAWatchdogThatHasFired) {
     rig.connect();
     const auto blocked = rig.dir / "missing";  // every backup fails and is retried
     PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
-                          rig.records->readingWatch, blocked.string());
+                          rig.watchdog, blocked.string());
     rig.timers.setTickHandler([&](int id) {
         if (id == core::timer::kWatchdog) return rig.watchdogTick();
         if (id == core::timer::kBackup) backup.onBackupTimer();

@@ -66,7 +66,7 @@ TEST(AutomaticPeriod, StoredPeriodFillsTheField) {
     RecordsRig rig;
     rig.store.writeInt(core::keys::kRecTime, 1500);
     Recorder recorder(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.store, rig.prompts, rig.time,
-                      rig.records->readingWatch);
+                      rig.records->readingWatch, rig.watchdog);
     EXPECT_EQ(recorder.autoPeriodMs(), 1500);
     EXPECT_FLOAT_EQ(recorder.periodFieldSeconds(), 1.5f);
 }

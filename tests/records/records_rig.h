@@ -4,6 +4,8 @@
 #include "core/settings_store.h"
 #include "support/virtual_time.h"
 #include "fake_prompts.h"
+#include "link/link_state.h"
+#include "link/watchdog.h"
 #include "records/records.h"
 #include "records_test_support.h"
 #include "support/memory_settings_store.h"
@@ -17,6 +19,8 @@ struct RecordsRig {
     core::MemorySettingsStore store;
     FakePrompts prompts;
     PlainRecordSources sources;
+    link::LinkState linkState;
+    link::Watchdog watchdog{timers, linkState};
     TempDir dir;
     std::unique_ptr<Records> records;
     // The link as the records see it: while the instrument answers, a reading
@@ -34,25 +38,27 @@ struct RecordsRig {
         sources.probes = 2;
         sources.texts[0] = valueText("  3.001 ");
         sources.texts[1] = valueText(" -0.052 ");
-        records = std::make_unique<Records>(RecordsSeams{timers, store, prompts, time, sources, dir.path().string()});
+        records = std::make_unique<Records>(RecordsSeams{timers, store, prompts, time, sources, watchdog, dir.path().string()});
         timers.setTickHandler([this](int id) {
             if (id == core::timer::kWatchdog) return watchdogTick();
             records->onTimer(id);
         });
         polling.setTickHandler([this](int) {
             if (!instrumentAnswers) return;
-            timers.start(core::timer::kWatchdog, kWatchdogMs);
+            watchdog.rearm();
             records->onReadingArrived();
         });
     }
 
     void connect() {
         sources.isConnected = true;
+        linkState.connected = true;
         records->onConnected(sources.probes);
         polling.start(core::timer::kRequest, kReadingEveryMs);
     }
     void disconnect() {
         sources.isConnected = false;
+        linkState.connected = false;
         records->onDisconnect();
         polling.stop(core::timer::kRequest);
         timers.stop(core::timer::kWatchdog);
