@@ -1,0 +1,45 @@
+#pragma once
+#include <array>
+#include <optional>
+#include <string>
+
+#include "exchange/export_plan.h"
+#include "records/record_sources.h"
+#include "records/record_table.h"
+
+namespace gaugemon::exchange {
+
+enum class ExchangeFormat : uint8_t { Workbook, Aqdef };
+
+// The Save dialog's further choices, after the record-file filters, in this
+// order. Labels are UTF-8; the pattern in brackets is what the dialog lists.
+struct ExchangeFilter {
+    const char* english;
+    const char* chinese;
+    ExchangeFormat format;
+    const char* label(core::Language language) const { return core::pick(language, english, chinese); }
+};
+inline constexpr std::array<ExchangeFilter, 2> kExchangeFilters{{
+    {"Excel Workbook (*.xlsx)", "Excel 工作簿 (*.xlsx)", ExchangeFormat::Workbook},
+    {"AQDEF Files (*.dfq)", "AQDEF 文件 (*.dfq)", ExchangeFormat::Aqdef},
+}};
+
+// The exchange format of a 0-based dialog filter index when the record-file
+// filters take the first `recordFilterCount` places; nothing for those.
+constexpr std::optional<ExchangeFormat> exchangeFormatForFilter(int filterIndex, int recordFilterCount) {
+    const int index = filterIndex - recordFilterCount;
+    if (index < 0 || index >= static_cast<int>(kExchangeFilters.size())) return std::nullopt;
+    return kExchangeFilters[static_cast<size_t>(index)].format;
+}
+
+// Writes the whole table in `format` to `path` (the columns, limits and
+// language as for the record files); on success the rows count as saved.
+ExchangeResult writeExchangeFile(ExchangeFormat format, records::RecordTable& table,
+                                 const records::RecordSources& sources, bool codeInputNow,
+                                 const ExchangeOptions& options, const std::string& path);
+
+// The message after the write, in the language of the moment: the export
+// message of the record files on success, else why nothing was written.
+std::string exchangeMessage(const ExchangeResult& result, core::Language language);
+
+}  // namespace gaugemon::exchange

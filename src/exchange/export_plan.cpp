@@ -1,0 +1,22 @@
+#include "exchange/export_plan.h"
+
+#include "records/table_file.h"
+
+namespace gaugemon::exchange {
+
+ExportPlan planExport(const records::RecordTable& table, const records::RecordSources& sources, bool codeInputNow,
+                      LengthUnit unit) {
+    const records::HeaderSpec spec = records::headerSpecFor(table, sources, codeInputNow);
+    ExportPlan plan;
+    plan.probeCount = spec.probeCount;
+    plan.codeColumn = spec.codeColumn;
+    plan.unit = unit;
+    plan.language = spec.language;
+    for (unsigned k = 0; k < link::kMaxProbes; ++k) {
+        plan.lower[k] = limitInUnit(spec.limits[k].lower, unit);
+        plan.upper[k] = limitInUnit(spec.limits[k].upper, unit);
+    }
+    return plan;
+}
+
+}  // namespace gaugemon::exchange

@@ -1,0 +1,54 @@
+#pragma once
+#include <array>
+#include <string>
+
+#include "core/language.h"
+#include "exchange/shown_value.h"
+#include "link/protocol.h"
+#include "records/atomic_file.h"
+#include "records/record_sources.h"
+#include "records/record_table.h"
+
+namespace gaugemon::exchange {
+
+// What the operator chose for an exchange file besides its name.
+struct ExchangeOptions {
+    LengthUnit unit = LengthUnit::Millimetre;  // of the values and limits written
+    std::string partNumber;                    // UTF-8, the transfer file's part block
+    std::string partDescription;
+};
+
+// The columns of a file written now and every probe's limits in the unit of
+// the file, taken once before the rows are written.
+struct ExportPlan {
+    unsigned probeCount = 0;
+    bool codeColumn = false;
+    LengthUnit unit = LengthUnit::Millimetre;
+    core::Language language = core::Language::Chinese;
+    std::array<ScaledNumber, link::kMaxProbes> lower{};
+    std::array<ScaledNumber, link::kMaxProbes> upper{};
+
+    // `probe` is 0-based; the value is in the plan's unit. Within the limits
+    // when lower <= value <= upper, the station's rule, compared with the
+    // limits the file shows.
+    bool outOfTolerance(unsigned probe, const ScaledNumber& value) const {
+        return value.units < lower[probe].units || value.units > upper[probe].units;
+    }
+};
+
+// How writing an exchange file ended: written, refused before anything was
+// written (`refusal` says why, in the language of the moment), or failed
+// while writing (`file` says where and why). A refused or failed write
+// leaves the previous file as it was.
+struct ExchangeResult {
+    records::FileWriteResult file;
+    std::string refusal;
+    bool ok() const { return file.ok; }
+};
+
+// The rows decide the columns as they do for the record files; with no rows,
+// the link's probe count and the code input of the moment.
+ExportPlan planExport(const records::RecordTable& table, const records::RecordSources& sources, bool codeInputNow,
+                      LengthUnit unit);
+
+}  // namespace gaugemon::exchange
