@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <climits>
 
+#include "core/logging.h"
+
 namespace gaugemon::link {
 
 namespace fs = std::filesystem;
@@ -78,7 +80,10 @@ SerialLock::Outcome SerialLock::acquire(const std::string& device) {
     release();
     holder_ = 0;
     const fs::path path = lockFileFor(device);
-    if (path.empty()) return Outcome::NotTaken;
+    if (path.empty()) {
+        qCDebug(core::linkLog, "no lock directory may hold a lock for %s; it is opened without", device.c_str());
+        return Outcome::NotTaken;
+    }
     // Twice at most: once more after a lock left behind was removed.
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (create(path)) return Outcome::Taken;
@@ -86,7 +91,11 @@ SerialLock::Outcome SerialLock::acquire(const std::string& device) {
         if (heldByRunningProcess(path)) return Outcome::HeldByOther;
         // Left behind. Only its owner may remove it from a sticky directory;
         // then it stays, and the device is opened without a lock file.
-        if (unlink(path.c_str()) != 0 && errno != ENOENT) return Outcome::NotTaken;
+        if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+            qCInfo(core::linkLog, "passed over the lock %s left behind by a program that ended", path.c_str());
+            return Outcome::NotTaken;
+        }
+        qCInfo(core::linkLog, "removed the lock %s left behind by a program that ended", path.c_str());
     }
     return Outcome::NotTaken;
 }

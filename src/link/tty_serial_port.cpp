@@ -9,6 +9,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include <QByteArray>
+#include <QTime>
+
+#include "core/logging.h"
 #include "link/protocol.h"
 
 namespace gaugemon::link {
@@ -48,6 +52,20 @@ termios lineSettings(const termios& base, speed_t speed, Parity parity, StopBits
 
 std::string errorText(int error) { return std::strerror(error); }
 
+// A missing port is the common case of a discovery sweep, not worth a warning.
+bool routineFailure(PortFailure failure) {
+    return failure == PortFailure::NotFound || failure == PortFailure::UnknownName;
+}
+
+// Only called with the frame trace on: it formats and allocates.
+void traceBytes(const std::string& port, const char* direction, const uint8_t* bytes, size_t count,
+                const char* note) {
+    const QByteArray time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+    const QByteArray hex =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(count)).toHex(' ').toUpper();
+    qCDebug(core::frameLog, "%s %s %s %s%s", time.constData(), port.c_str(), direction, hex.constData(), note);
+}
+
 }  // namespace
 
 TtySerialPort::TtySerialPort(PortDirectory directory, std::vector<std::filesystem::path> lockDirectories)
@@ -75,6 +93,7 @@ int TtySerialPort::openPort(std::string_view name, int baudRate, LineSettings li
     ::ioctl(fd_, TIOCMBIC, &rts);
     // Nothing of ours is queued yet, so both directions can go.
     ::tcflush(fd_, TCIOFLUSH);
+    qCDebug(core::linkLog, "%s: opened %s at %d baud", name_.c_str(), device_.c_str(), baudRate);
     return 0;
 }
 
@@ -134,7 +153,10 @@ bool TtySerialPort::applyLine(int baudRate, LineSettings line) {
     // A line without parity still carries every frame, so a device that
     // refuses the parity is no reason to give up the port.
     const termios plain = lineSettings(original_, speed, Parity::None, stopBitsOf(line));
-    if (::tcsetattr(fd_, TCSANOW, &plain) == 0) return true;
+    if (::tcsetattr(fd_, TCSANOW, &plain) == 0) {
+        qCDebug(core::linkLog, "%s: %s refused the parity; the line runs without", name_.c_str(), device_.c_str());
+        return true;
+    }
     fail(PortFailure::Settings,
          device_ + " refused " + std::to_string(baudRate) + " baud, 8 data bits: " + errorText(errno));
     return false;
@@ -153,9 +175,12 @@ int TtySerialPort::writeFrame(const uint8_t* bytes, size_t count) {
     // this one. The purge comes before the write and covers the input only.
     ::tcflush(fd_, TCIFLUSH);
     const ssize_t written = ::write(fd_, bytes, count);
+    const int error = errno;
+    // One look at the category per frame; nothing is formatted while it is off.
+    if (core::frameLog().isDebugEnabled()) traceSent(bytes, count, written, error);
     if (written == static_cast<ssize_t>(count)) return 0;
     // A full output queue is a miss like any other; a dead device is closed.
-    if (written < 0 && errno != EAGAIN && errno != EINTR) lineLost(errno);
+    if (written < 0 && error != EAGAIN && error != EINTR) lineLost(error);
     return -1;
 }
 
@@ -164,11 +189,25 @@ size_t TtySerialPort::readAvailable(uint8_t* buffer, size_t capacity) {
     const size_t wanted = std::min<size_t>(capacity, kMaxReadBytes);
     if (wanted == 0) return 0;
     const ssize_t got = ::read(fd_, buffer, wanted);
-    if (got > 0) return static_cast<size_t>(got);
+    if (got > 0) {
+        // What one read takes: a frame, or the part of it that has arrived.
+        if (core::frameLog().isDebugEnabled()) traceBytes(name_, "<-", buffer, static_cast<size_t>(got), "");
+        return static_cast<size_t>(got);
+    }
     if (got < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
     // End of file: the device hung up.
     lineLost(got == 0 ? EIO : errno);
     return 0;
+}
+
+void TtySerialPort::traceSent(const uint8_t* bytes, size_t count, ssize_t written, int error) const {
+    if (written <= 0) {
+        const std::string note = " (not sent: " + errorText(written < 0 ? error : EAGAIN) + ")";
+        traceBytes(name_, "->", bytes, count, note.c_str());
+    } else {
+        const size_t sent = static_cast<size_t>(written);
+        traceBytes(name_, "->", bytes, sent, sent < count ? " (not all written)" : "");
+    }
 }
 
 void TtySerialPort::lineLost(int error) {
@@ -183,6 +222,7 @@ void TtySerialPort::close() {
         ::ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         fd_ = -1;
+        qCDebug(core::linkLog, "%s: closed %s", name_.c_str(), device_.c_str());
     }
     lock_.release();
 }
@@ -190,6 +230,11 @@ void TtySerialPort::close() {
 void TtySerialPort::fail(PortFailure failure, const std::string& detail) {
     failure_ = failure;
     error_ = (name_.empty() ? device_ : name_) + ": " + detail;
+    if (routineFailure(failure)) {
+        qCDebug(core::linkLog, "%s", error_.c_str());
+    } else {
+        qCWarning(core::linkLog, "%s", error_.c_str());
+    }
 }
 
 }  // namespace gaugemon::link

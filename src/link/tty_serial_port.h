@@ -17,6 +17,11 @@ namespace gaugemon::link {
 // The device is locked as serial programs agree (SerialLock) and opened
 // exclusively, so a second station or terminal program is turned away while a
 // lock left behind by a killed program is not.
+//
+// Failures are logged under gaugemon.link with their reason (warnings, but a
+// missing port only as debug output: a discovery sweep meets many); with
+// gaugemon.link.frames on, every frame sent ("->") and every piece received
+// ("<-") is logged in hex with the time of day.
 class TtySerialPort : public SerialPort {
 public:
     explicit TtySerialPort(PortDirectory directory = PortDirectory(),
@@ -46,6 +51,7 @@ private:
     void failOpen(int error);
     bool applyLine(int baudRate, LineSettings line);
     void lineLost(int error);
+    void traceSent(const uint8_t* bytes, size_t count, ssize_t written, int error) const;
     void fail(PortFailure failure, const std::string& detail);
 
     PortDirectory directory_;
