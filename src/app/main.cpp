@@ -1,9 +1,9 @@
 // The station: one main window, run modally; the program ends with it.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +15,8 @@
 
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
+#include "core/data_location.h"
+#include "core/logging.h"
 #include "core/qt_settings_store.h"
 #include "core/qt_timer_schedule.h"
 #include "app/station_icon.h"
@@ -45,6 +47,11 @@ bool catchStopSignals() {
     return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
 }
 
+// What the command line asks of a station that starts.
+struct StartOptions {
+    bool trace = false;
+};
+
 // Once the station is ending, a second signal ends it at once, should the
 // last backup hang on a dead disk.
 void releaseStopSignals() {
@@ -56,7 +63,7 @@ void releaseStopSignals() {
 // that --help and --version work without a display. Options of one dash
 // (-platform, -style, ...) are the toolkit's and pass on to it. Nothing when
 // the station is to start, else the exit status.
-std::optional<int> handleOwnOptions(int argc, char** argv) {
+std::optional<int> handleOwnOptions(int argc, char** argv, StartOptions& start) {
     QStringList own{QString::fromLocal8Bit(argv[0])};
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);
@@ -74,8 +81,13 @@ std::optional<int> handleOwnOptions(int argc, char** argv) {
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
+    const QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Log the link's events and every frame sent and received, in hex with its time, "
+                       "on standard error (logging categories gaugemon.link and gaugemon.link.frames)."));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(trace);
     if (!parser.parse(own)) {
         std::fprintf(stderr, "gaugemon: %s\nTry 'gaugemon --help'.\n", qPrintable(parser.errorText()));
         return 2;
@@ -91,17 +103,26 @@ std::optional<int> handleOwnOptions(int argc, char** argv) {
         std::printf("gaugemon %s\n", GAUGEMON_VERSION);
         return 0;
     }
+    start.trace = parser.isSet(trace);
     return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const std::optional<int> status = handleOwnOptions(argc, argv)) return *status;
+    StartOptions start;
+    if (const std::optional<int> status = handleOwnOptions(argc, argv, start)) return *status;
+    if (start.trace) core::enableTrace();
     QApplication application(argc, argv);
     const QFileInfo executable(QCoreApplication::applicationFilePath());
     // The settings live under the executable's base name, as on every platform.
     QCoreApplication::setApplicationName(executable.completeBaseName());
+    // Beside the program when it runs from a directory of its own, else in
+    // the per-user data directory (named after the application, so set after it).
+    const std::string dataDirectory = core::findStationDataDirectory(
+        executable.absolutePath().toStdString(),
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
+    qCInfo(core::stationLog, "backups and the logo in %s", dataDirectory.c_str());
     QApplication::setFont(app::dialogFont());
     QApplication::setWindowIcon(app::stationIcon());
 
@@ -132,7 +153,7 @@ int main(int argc, char** argv) {
                             port,
                             prompts,
                             [] { return std::make_unique<core::QtTimerSchedule>(); },
-                            QDir::toNativeSeparators(executable.absolutePath() + QLatin1Char('/')).toStdString(),
+                            dataDirectory,
                             // The process ends at once, but not holding the port's lock.
                             [&port] {
                                 port.close();
