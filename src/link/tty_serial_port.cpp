@@ -61,8 +61,8 @@ bool routineFailure(PortFailure failure) {
 void traceBytes(const std::string& port, const char* direction, const uint8_t* bytes, size_t count,
                 const char* note) {
     const QByteArray time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
-    const QByteArray hex =
-        QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(count)).toHex(' ').toUpper();
+    const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(count));
+    const QByteArray hex = raw.toHex(' ').toUpper();
     qCDebug(core::frameLog, "%s %s %s %s%s", time.constData(), port.c_str(), direction, hex.constData(), note);
 }
 

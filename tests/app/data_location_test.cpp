@@ -11,22 +11,16 @@ using gaugemon::core::findStationDataDirectory;
 using gaugemon::core::stationDataDirectory;
 namespace fs = std::filesystem;
 
-namespace {
-const fs::path kPerUser = "/home/op/.local/share/gaugemon";
-}
-
-TEST(DataLocation, AProgramInItsOwnWritableDirectoryKeepsItsFilesBesideItself) {
-    EXPECT_EQ(stationDataDirectory("/work/main/build/src/app", true, kPerUser), "/work/main/build/src/app/");
-    EXPECT_EQ(stationDataDirectory("/media/stick/gaugemon/", true, kPerUser), "/media/stick/gaugemon/");
-    // A directory merely named like one of the shared ones is still its own.
-    EXPECT_EQ(stationDataDirectory("/opt/binary-tools", true, kPerUser), "/opt/binary-tools/");
-}
-
-TEST(DataLocation, AnInstalledOrReadOnlyProgramUsesThePerUserDirectory) {
-    EXPECT_EQ(stationDataDirectory("/opt/gaugemon", false, kPerUser), kPerUser.string() + '/');
+TEST(DataLocation, OnlyAProgramInAWritableDirectoryOfItsOwnKeepsItsFilesBesideItself) {
+    const fs::path perUser = "/home/op/.local/share/gaugemon";
+    const std::string perUserDir = perUser.string() + '/';
+    EXPECT_EQ(stationDataDirectory("/work/main/build/src/app", true, perUser), "/work/main/build/src/app/");
+    EXPECT_EQ(stationDataDirectory("/media/stick/gaugemon/", true, perUser), "/media/stick/gaugemon/");
+    EXPECT_EQ(stationDataDirectory("/opt/binary-tools", true, perUser), "/opt/binary-tools/");
+    EXPECT_EQ(stationDataDirectory("/opt/gaugemon", false, perUser), perUserDir);
     // Root may write /usr/bin, but it is every program's directory.
     for (const char* shared : {"/usr/bin", "/usr/bin/", "/usr/local/bin", "/home/op/.local/bin", "/usr/sbin"}) {
-        EXPECT_EQ(stationDataDirectory(shared, true, kPerUser), kPerUser.string() + '/') << shared;
+        EXPECT_EQ(stationDataDirectory(shared, true, perUser), perUserDir) << shared;
     }
     // Without a home there is no per-user directory: the files stay where they always went.
     EXPECT_EQ(stationDataDirectory("/usr/bin", false, ""), "/usr/bin/");
@@ -44,7 +38,6 @@ TEST(DataLocation, ThePerUserDirectoryIsCreatedOnlyWhenItIsChosen) {
 
     EXPECT_EQ(findStationDataDirectory(own, perUser), own.string() + '/');
     EXPECT_FALSE(fs::exists(perUser));
-
     EXPECT_EQ(findStationDataDirectory(installed, perUser), perUser.string() + '/');
     EXPECT_TRUE(fs::is_directory(perUser));
 }

@@ -1,7 +1,6 @@
 // What the real serial port leaves in the log: its failures with their
 // reason, and with the frame trace on, each exchange with the gaugesim
 // program in hex.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -35,10 +35,7 @@ struct LogLine {
 // Catches every message while it lives; the rules set meanwhile are undone.
 class LogCapture {
 public:
-    LogCapture() {
-        current_ = this;
-        previous_ = qInstallMessageHandler(&LogCapture::handle);
-    }
+    LogCapture() : previous_(qInstallMessageHandler(&LogCapture::handle)) { current_ = this; }
     ~LogCapture() {
         qInstallMessageHandler(previous_);
         current_ = nullptr;
@@ -51,12 +48,11 @@ public:
         }
         return found;
     }
-    // The first line of `category` holding all of `parts`, or null.
-    const LogLine* find(const char* category, std::initializer_list<const char*> parts) const {
+    // The first line of gaugemon.link holding all of `parts`, or null.
+    const LogLine* linkLine(std::initializer_list<std::string> parts) const {
         for (const LogLine& line : lines_) {
-            if (line.category != QLatin1String(category)) continue;
-            bool all = true;
-            for (const char* part : parts) all = all && line.text.contains(QLatin1String(part));
+            bool all = line.category == QLatin1String("gaugemon.link");
+            for (const std::string& part : parts) all = all && line.text.contains(QString::fromStdString(part));
             if (all) return &line;
         }
         return nullptr;
@@ -67,33 +63,49 @@ private:
         if (current_ != nullptr) current_->lines_.push_back({QString::fromLatin1(context.category), type, text});
     }
     static inline LogCapture* current_ = nullptr;
-    QtMessageHandler previous_ = nullptr;
+    QtMessageHandler previous_;
     std::vector<LogLine> lines_;
 };
 
-QString hexOf(const uint8_t* bytes, size_t count) {
-    return QString::fromLatin1(
-        QByteArray(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(count)).toHex(' ').toUpper());
+std::string hexOf(const uint8_t* bytes, size_t count) {
+    const QByteArray raw(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(count));
+    return raw.toHex(' ').toUpper().toStdString();
 }
 
-// Sends `request` and gathers the answer until `answerLength` bytes are in
-// (or a generous bound of real time has passed).
-std::vector<uint8_t> exchange(TtySerialPort& port, const RequestFrame& request, size_t answerLength) {
-    std::vector<uint8_t> answer;
-    if (port.writeFrame(request.data(), request.size()) != 0) return answer;
-    gaugemon::testing::runEventsUntil(
-        [&] {
-            uint8_t chunk[kMaxReadBytes];
-            const size_t got = port.readAvailable(chunk, sizeof chunk);
-            answer.insert(answer.end(), chunk, chunk + got);
-            return answer.size() >= answerLength;
-        },
-        5000);
-    return answer;
-}
+// The gaugesim program on COM3 of a private port directory, which also holds
+// the lock files.
+class PortLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        ASSERT_TRUE(sim_.waitForLink("COM3"));
+    }
+    TtySerialPort station() const { return TtySerialPort(PortDirectory(ports(), ports() / "no-devices"), {ports()}); }
+    fs::path ports() const { return dir_.path().toStdString(); }
+
+    // Sends `request` and gathers the answer until `answerLength` bytes are
+    // in (or a generous bound of real time has passed).
+    static std::vector<uint8_t> exchange(TtySerialPort& port, const RequestFrame& request, size_t answerLength) {
+        std::vector<uint8_t> answer;
+        if (port.writeFrame(request.data(), request.size()) != 0) return answer;
+        gaugemon::testing::runEventsUntil(
+            [&] {
+                uint8_t chunk[kMaxReadBytes];
+                const size_t got = port.readAvailable(chunk, sizeof chunk);
+                answer.insert(answer.end(), chunk, chunk + got);
+                return answer.size() >= answerLength;
+            },
+            5000);
+        return answer;
+    }
+
+    QTemporaryDir dir_;
+    gaugemon::testing::GaugesimProcess sim_{ports(),
+                                            {"--port", "COM3", "--probes", "8", "--signal", "all=constant:2500"}};
+};
 
 // Runs `body` in a child process, as an unprivileged user when the test runs
-// as root (root opens every device); the child's exit code is what `body`
+// as root (root opens every file); the child's exit code is what `body`
 // returns.
 int runAsAnotherUser(const std::function<int()>& body) {
     const pid_t child = fork();
@@ -106,31 +118,10 @@ int runAsAnotherUser(const std::function<int()>& body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
 }
 
-class PseudoTerminalDevice {
-public:
-    PseudoTerminalDevice() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) path_ = ptsname(master_);
-    }
-    ~PseudoTerminalDevice() {
-        if (master_ >= 0) ::close(master_);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    int master_ = -1;
-    std::string path_;
-};
-
 }  // namespace
 
-TEST(FrameTrace, IsSilentUntilSwitchedOnThenShowsEachPollExchangeInHexWithItsTime) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const fs::path ports = dir.path().toStdString();
-    gaugemon::testing::GaugesimProcess sim(ports, {"--port", "COM3", "--probes", "8", "--signal", "all=constant:2500"});
-    ASSERT_TRUE(sim.waitForLink("COM3"));
-    TtySerialPort port{PortDirectory(ports, ports / "no-devices"), {ports}};
+TEST_F(PortLogTest, TheFrameTraceIsSilentUntilSwitchedOnThenShowsEachPollExchangeInHexWithItsTime) {
+    TtySerialPort port = station();
     ASSERT_EQ(port.openPort("COM3", 19200, {}), 0) << port.lastError();
     const RequestFrame request = readingsRequest(1, 8);
     const size_t answerLength = readingsAnswerLength(8);
@@ -145,7 +136,7 @@ TEST(FrameTrace, IsSilentUntilSwitchedOnThenShowsEachPollExchangeInHexWithItsTim
     const std::vector<LogLine> frames = log.of("gaugemon.link.frames");
     ASSERT_FALSE(frames.empty());
     const QRegularExpression sent(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} COM3 -> ") +
-                                  QRegularExpression::escape(hexOf(request.data(), request.size())) + '$');
+                                  QString::fromStdString(hexOf(request.data(), request.size())) + '$');
     EXPECT_TRUE(sent.match(frames.front().text).hasMatch()) << frames.front().text.toStdString();
     // The answer may come in pieces; together they are what the port read.
     QStringList received;
@@ -154,35 +145,27 @@ TEST(FrameTrace, IsSilentUntilSwitchedOnThenShowsEachPollExchangeInHexWithItsTim
         if (at > 0) received << line.text.mid(at + 9);
         EXPECT_EQ(line.type, QtDebugMsg);
     }
-    EXPECT_EQ(received.join(' ').toStdString(), hexOf(answer.data(), answer.size()).toStdString());
+    EXPECT_EQ(received.join(' ').toStdString(), hexOf(answer.data(), answer.size()));
     EXPECT_TRUE(received.join(' ').startsWith(QLatin1String("01 03 20")));
 }
 
-TEST(PortLog, FailuresReachTheLogWithTheirReasonAndAMissingPortOnlyWhenAskedFor) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const fs::path ports = dir.path().toStdString();
-    PseudoTerminalDevice device;
-    ASSERT_FALSE(device.path().empty());
-    fs::create_symlink(device.path(), ports / "COM3");
-    fs::create_symlink(ports / "nowhere", ports / "COM4");
-    const auto station = [&] { return TtySerialPort(PortDirectory(ports, ports / "dev"), {ports}); };
-
+TEST_F(PortLogTest, FailuresAreWarningsWithTheirReasonButAMissingPortOnlyDebugOutput) {
+    fs::create_symlink(ports() / "nowhere", ports() / "COM4");
     LogCapture log;
     TtySerialPort first = station();
     ASSERT_EQ(first.openPort("COM3", 19200, {}), 0) << first.lastError();
     TtySerialPort second = station();
     ASSERT_EQ(second.openPort("COM3", 19200, {}), -1);
-    const LogLine* busy = log.find("gaugemon.link", {"COM3", "in use by another program"});
+    const LogLine* busy = log.linkLine({"COM3", "in use by another program"});
     ASSERT_NE(busy, nullptr);
     EXPECT_EQ(busy->type, QtWarningMsg);
 
-    // Discovery meets a missing port at every sweep: not a warning.
+    // Discovery meets missing ports at every sweep.
     ASSERT_EQ(second.openPort("COM4", 19200, {}), -1);
-    EXPECT_EQ(log.find("gaugemon.link", {"COM4"}), nullptr);
+    EXPECT_EQ(log.linkLine({"COM4"}), nullptr);
     core::enableTrace();
     ASSERT_EQ(second.openPort("COM4", 19200, {}), -1);
-    const LogLine* missing = log.find("gaugemon.link", {"COM4", "no such device", "nowhere"});
+    const LogLine* missing = log.linkLine({"COM4", "no such device", "nowhere"});
     ASSERT_NE(missing, nullptr);
     EXPECT_EQ(missing->type, QtDebugMsg);
 }
@@ -191,17 +174,17 @@ TEST(PortLog, APermissionRefusalIsLoggedWithTheDeviceAndTheRemedy) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const fs::path ports = dir.path().toStdString();
-    PseudoTerminalDevice device;
-    ASSERT_FALSE(device.path().empty());
-    fs::create_symlink(device.path(), ports / "COM3");
-    ASSERT_EQ(chmod(device.path().c_str(), 0), 0);
+    // Nobody but root may open it; that the file is no terminal is never found out.
+    const fs::path device = ports / "ttyUSB0";
+    std::ofstream{device};
+    ASSERT_EQ(chmod(device.c_str(), 0), 0);
     ASSERT_EQ(chmod(ports.c_str(), 0755), 0);
+    fs::create_symlink(device, ports / "COM3");
     const int outcome = runAsAnotherUser([&] {
         LogCapture log;
         TtySerialPort station{PortDirectory(ports, ports / "dev"), {ports}};
         if (station.openPort("COM3", 19200, {}) != -1) return 1;
-        const LogLine* refusal =
-            log.find("gaugemon.link", {"COM3", "no permission", device.path().c_str(), "dialout"});
+        const LogLine* refusal = log.linkLine({"COM3", "no permission", device.string(), "dialout"});
         if (refusal == nullptr) return 2;
         return refusal->type == QtWarningMsg ? 0 : 3;
     });
