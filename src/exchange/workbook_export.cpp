@@ -6,10 +6,12 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <locale.h>
 #include <xlsxwriter.h>
 
 #include <array>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 
@@ -224,9 +226,33 @@ bool needsLargeArchive(const records::RecordTable& table, const ExportPlan& plan
     return cells * kBytesPerCellEstimate > kPlainArchiveLimit;
 }
 
+// The library prints numbers with printf, which writes the decimal separator
+// of the locale: under a German locale "4,321", which no reader takes for a
+// number. The workbook is built under the C locale, on this thread only.
+class ClassicNumbers {
+public:
+    ClassicNumbers() : classic_(::newlocale(LC_ALL_MASK, "C", nullptr)) {
+        if (classic_) previous_ = ::uselocale(classic_);
+    }
+    ~ClassicNumbers() {
+        if (!classic_) return;
+        ::uselocale(previous_);
+        ::freelocale(classic_);
+    }
+    ClassicNumbers(const ClassicNumbers&) = delete;
+    ClassicNumbers& operator=(const ClassicNumbers&) = delete;
+    bool active() const { return classic_ != nullptr; }
+
+private:
+    locale_t classic_;
+    locale_t previous_ = nullptr;
+};
+
 // Builds the workbook at `stagingPath`; 0 or an errno value.
 int buildWorkbook(const records::RecordTable& table, const ExportPlan& plan, const std::string& stagingPath,
                   const std::string& directory) {
+    const ClassicNumbers classic;
+    if (!classic.active()) return errno ? errno : ENOMEM;
     // Constant memory: each row goes to a temporary file as soon as the next
     // one begins, so a full table costs no more memory than a single row.
     lxw_workbook_options options{};

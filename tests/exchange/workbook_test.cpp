@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "exchange/exchange.h"
 #include "exchange_test_support.h"
 #include "workbook_reader.h"
@@ -144,6 +146,20 @@ TEST(Workbook, AWorkbookCutShortByAFileSizeLimitFailsAndLeavesThePreviousFileAlo
     EXPECT_EQ(dir.entryCount(), 1u);
     EXPECT_TRUE(table.hasUnsavedRows());
     EXPECT_NE(exchangeMessage(result, core::Language::English).find("previous file"), std::string::npos);
+}
+
+TEST(Workbook, NumbersReadBackAsNumbersUnderALocaleWithADecimalComma) {
+    records::RecordTable table;
+    test::fillTable(table, 1, false, core::Language::English, {TestRow{{"  4.321 "}}});
+    TempDir dir;
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed";
+    const ExchangeResult result = writeWorkbookFile(table, test::englishSources(1), (dir / "de.xlsx").string());
+    std::setlocale(LC_ALL, "C");
+    ASSERT_TRUE(result.ok());
+    const test::ReadWorkbook book = test::readWorkbook((dir / "de.xlsx").string());
+    expectNumber(book, "B4", 4.321, "0.000");
+    expectNumber(book, "B2", 6.0, "0.000");
+    expectTime(book, "D4", "2019-11-29 13:52:30");
 }
 
 TEST(ExchangeFilters, FollowTheRecordFileFiltersInTheSaveDialog) {
