@@ -1,0 +1,1 @@
+gaugemon_add_bench(exchange_bench SOURCES exchange_bench.cpp LIBS gaugemon_exchange)
