@@ -30,6 +30,11 @@ QFont chartFont(int pixelSize, int stretch) {
     return font;
 }
 
+Rgb barColor(const ColumnPlan& column) {
+    if (column.judgement != tolerance::Judgement::Ok) return colors::kNg;
+    return column.warning ? colors::kWarning : colors::kOk;
+}
+
 }  // namespace
 
 ChartFace::ChartFace(FontSize size) {
@@ -96,8 +101,7 @@ void ChartPainter::paint(QImage& image, const ChartPlan& plan, const ValueTextTa
 
     for (unsigned i = 0; i < plan.probes; ++i) {
         const ColumnPlan& c = plan.columns[i];
-        const bool ok = c.judgement == tolerance::Judgement::Ok;
-        fill(p, c.bar, qcolor(ok ? colors::kOk : colors::kNg));
+        fill(p, c.bar, qcolor(barColor(c)));
         fill(p, c.clearAbove, background);
         fill(p, c.clearBelow, background);
         if (c.markLower) fill(p, c.lowerMark, mark);

@@ -41,6 +41,7 @@ void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const li
 
     c.bar = {xL, extent.top, barRight, extent.bottom};
     c.judgement = judgement;
+    c.warning = false;
     c.clearAbove = {xL, area.top, colRight, extent.top};
     c.clearBelow = {xL, extent.bottom, colRight, area.bottom};
 
@@ -60,6 +61,14 @@ void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const li
     c.numberY = up ? plan.scale.y0 + kNumberBelowZero : plan.scale.y0 - kNumberAboveZero;
     c.textX = xL;
     c.textY = up ? extent.top - cb / 2 : extent.bottom;
+}
+
+void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
+                const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Zone zone) {
+    const tolerance::Judgement judgement = zone == tolerance::Zone::Ng ? tolerance::Judgement::Ng
+                                                                        : tolerance::Judgement::Ok;
+    planColumn(plan, index, area, reading, extent, tolerances, judgement);
+    plan.columns[index].warning = zone == tolerance::Zone::Warning;
 }
 
 void planFrame(ChartPlan& plan, const ChartArea& area, const DisplayRange& range, bool logoShown, bool anyNg) {

@@ -7,6 +7,7 @@
 #include "display/display_range.h"
 #include "link/link_state.h"
 #include "tolerance/tolerance_table.h"
+#include "tolerance/verdict.h"
 
 namespace gaugemon::display {
 
@@ -30,6 +31,8 @@ constexpr PixelRect verticalLine(int32_t x, int32_t y0, int32_t y1) { return {x,
 struct ColumnPlan {
     PixelRect bar;
     tolerance::Judgement judgement = tolerance::Judgement::Ok;
+    // OK but in the warning strip of the band; only while pre-warning is on.
+    bool warning = false;
     // The column outside the bar, erased so that the previous bar, marks and
     // texts disappear.
     PixelRect clearAbove;
@@ -98,6 +101,9 @@ BarExtent barExtent(const link::ChannelReading& reading, const DisplayRange& ran
 // the limit marks of its probe and the colour of its judgement.
 void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
                 const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Judgement judgement);
+// The same with the zone of the reading, so that a warning shows.
+void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
+                const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Zone zone);
 
 // Lays out the verdict box and the axes after the last column.
 void planFrame(ChartPlan& plan, const ChartArea& area, const DisplayRange& range, bool logoShown, bool anyNg);

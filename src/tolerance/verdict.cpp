@@ -4,11 +4,43 @@
 
 namespace gaugemon::tolerance {
 
+namespace {
+// Limits are in 0.001 mm; a fine-resolution count is a tenth of that.
+constexpr int64_t kFinePerStandardCount = 10;
+}  // namespace
+
+PreWarning loadPreWarning(const core::SettingsStore& store) {
+    const PreWarning stored{store.readInt(keys::kPreWarn, PreWarning::kOff)};
+    return stored.on() ? stored : PreWarning{};
+}
+
+bool storePreWarning(core::SettingsStore& store, PreWarning preWarning) {
+    return store.writeInt(keys::kPreWarn, preWarning.on() ? preWarning.sharePercent : PreWarning::kOff);
+}
+
+bool inWarningStrip(int64_t lower, int64_t upper, int64_t value, PreWarning preWarning) {
+    if (!preWarning.on() || value < lower || value > upper) return false;
+    // |v - middle| > share * (upper - lower) / 2, kept in integers:
+    // |200 v - 100 (lower + upper)| > share * (upper - lower).
+    const int64_t offCentre = 200 * value - 100 * (lower + upper);
+    return (offCentre < 0 ? -offCentre : offCentre) > preWarning.sharePercent * (upper - lower);
+}
+
+Zone zoneOf(const ToleranceTable& limits, unsigned probe, const link::ChannelReading& reading, PreWarning preWarning) {
+    if (limits.judgeProbe(probe, reading) == Judgement::Ng) return Zone::Ng;
+    const ProbeLimits& band = limits.limits(probe);
+    const int64_t perCount = reading.scaledBy5 ? kFinePerStandardCount : 1;
+    const bool warning =
+        inWarningStrip(band.lslCounts * perCount, band.uslCounts * perCount, reading.value, preWarning);
+    return warning ? Zone::Warning : Zone::Ok;
+}
+
 void Verdict::judge(std::span<const link::ChannelReading> readings, const ToleranceTable& limits) {
     count_ = static_cast<unsigned>(std::min<size_t>(readings.size(), link::kMaxProbes));
     anyNg_ = false;
     for (unsigned i = 0; i < count_; ++i) {
-        probes_[i] = limits.judgeProbe(i + 1, readings[i]);
+        zones_[i] = zoneOf(limits, i + 1, readings[i], preWarning_);
+        probes_[i] = zones_[i] == Zone::Ng ? Judgement::Ng : Judgement::Ok;
         anyNg_ = anyNg_ || probes_[i] == Judgement::Ng;
     }
 }
