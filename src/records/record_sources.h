@@ -1,10 +1,14 @@
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "core/language.h"
 #include "display/value_text.h"
+#include "link/link_state.h"
 #include "link/protocol.h"
+#include "tolerance/verdict.h"
 
 namespace gaugemon::records {
 
@@ -35,6 +39,11 @@ public:
     virtual core::Language language() const = 0;
     // `probe` is 1..60.
     virtual LimitCounts limitCounts(unsigned probe) const = 0;
+    // The readings the value texts were made from (probes 0..N-1) and their
+    // verdict, kept in each row as numbers. Until a source gives them, rows
+    // are recorded without numbers.
+    virtual std::span<const link::ChannelReading> shownReadings() const { return {}; }
+    virtual const tolerance::Verdict* shownVerdict() const { return nullptr; }
 };
 
 // The sources as plain fields, for tests and simple wiring.
@@ -50,6 +59,9 @@ struct PlainRecordSources : RecordSources {
         t.fill({3000, 6000});
         return t;
     }();
+    bool withReadings = false;
+    std::array<link::ChannelReading, link::kMaxProbes> readings{};
+    tolerance::Verdict verdict;
 
     bool connected() const override { return isConnected; }
     unsigned probeCount() const override { return probes; }
@@ -60,6 +72,11 @@ struct PlainRecordSources : RecordSources {
     LimitCounts limitCounts(unsigned probe) const override {
         return probe >= 1 && probe <= limitTable.size() ? limitTable[probe - 1] : LimitCounts{};
     }
+    std::span<const link::ChannelReading> shownReadings() const override {
+        if (!withReadings) return {};
+        return std::span<const link::ChannelReading>(readings).first(std::min<size_t>(probes, readings.size()));
+    }
+    const tolerance::Verdict* shownVerdict() const override { return withReadings ? &verdict : nullptr; }
 };
 
 }  // namespace gaugemon::records

@@ -1,5 +1,6 @@
 #include "records/record_table.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "records/record_texts.h"
@@ -22,6 +23,8 @@ RowShape RowShape::of(const TableLayout& layout) {
         shape.codePrefixOffset = shape.codeOffset + kCodeSlotBytes;
         shape.stride = shape.codePrefixOffset + 1;
     }
+    shape.numbersOffset = shape.stride;
+    shape.stride += layout.probeCount * kProbeNumberBytes;
     return shape;
 }
 
@@ -36,6 +39,35 @@ std::string_view RowView::code() const {
     const size_t skip = bytes_[shape_->codePrefixOffset] ? 1 : 0;
     return {slot + skip, ::strnlen(slot + skip, kCodeSlotBytes - skip)};
 }
+
+ProbeNumber ProbeNumber::of(const link::ChannelReading& reading, RecordedZone zone) {
+    ProbeNumber n;
+    n.present = true;
+    n.fine = reading.scaledBy5;
+    n.counts = std::clamp(reading.value, -kLargestCounts, kLargestCounts);
+    n.zone = zone;
+    return n;
+}
+
+void ProbeNumber::store(char* four) const {
+    const uint32_t bits = static_cast<uint32_t>(counts) << 4 | (present ? 8u : 0u) | (fine ? 4u : 0u) |
+                          static_cast<uint32_t>(zone);
+    for (int i = 0; i < 4; ++i) four[i] = static_cast<char>(bits >> (8 * i) & 0xFFu);
+}
+
+namespace {
+
+RecordedZone recordedZone(const tolerance::Verdict* verdict, unsigned index) {
+    if (!verdict) return RecordedZone::Unjudged;
+    switch (verdict->zone(index)) {
+        case tolerance::Zone::Ok: return RecordedZone::Ok;
+        case tolerance::Zone::Warning: return RecordedZone::Warning;
+        case tolerance::Zone::Ng: return RecordedZone::Ng;
+    }
+    return RecordedZone::Unjudged;
+}
+
+}  // namespace
 
 std::array<char, kRowNumberDigits> rowNumberText(uint32_t row) {
     std::array<char, kRowNumberDigits> text{};
@@ -97,6 +129,7 @@ void RecordTable::resetTo(const TableLayout& layout) {
     if (observer_) observer_->beforeReset();
     chunks_.clear();
     rowCount_ = 0;
+    ++resetCount_;
     layout_ = layout;
     shape_ = RowShape::of(layout);
     if (observer_) observer_->afterReset();
@@ -156,6 +189,13 @@ AppendResult RecordTable::appendRow(const RowInput& input) {
         const std::string_view code = input.code.gbk();
         std::memcpy(slot + (prefix ? 1 : 0), code.data(), code.size());
         bytes[shape_.codePrefixOffset] = prefix ? 1 : 0;
+    }
+    char* numbers = bytes + shape_.numbersOffset;
+    for (unsigned k = 0; k < shape_.probeCount; ++k) {
+        const ProbeNumber number = k < input.readings.size()
+                                       ? ProbeNumber::of(input.readings[k], recordedZone(input.verdict, k))
+                                       : ProbeNumber{};
+        number.store(numbers + k * kProbeNumberBytes);
     }
     endAppend();
     return AppendResult::Added;

@@ -1,17 +1,21 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/clock.h"
 #include "display/value_text.h"
+#include "link/link_state.h"
 #include "records/record_columns.h"
 #include "records/row_chunk.h"
 #include "records/time_stamp.h"
 #include "records/workpiece_code.h"
+#include "tolerance/verdict.h"
 
 namespace gaugemon::records {
 
@@ -19,6 +23,7 @@ inline constexpr uint32_t kMaxRows = 999'999;
 inline constexpr size_t kRowNumberDigits = 6;
 inline constexpr size_t kValueTextBytes = 8;
 inline constexpr size_t kResultBytes = 4;
+inline constexpr size_t kProbeNumberBytes = 4;
 
 // Everything a new row is made of, taken when the record timer fires.
 struct RowInput {
@@ -29,6 +34,45 @@ struct RowInput {
     core::Language language = core::Language::Chinese;
     WorkpieceCode code;  // recorded when codeInput is on
     core::LocalDateTime time;
+    // The readings the value texts were made from and their verdict; probes
+    // beyond the readings given keep no number, a row without a verdict no
+    // per-probe judgement.
+    std::span<const link::ChannelReading> readings{};
+    const tolerance::Verdict* verdict = nullptr;
+};
+
+// Where a probe's reading stood against its limits when its row was recorded.
+enum class RecordedZone : uint8_t { Unjudged = 0, Ok = 1, Warning = 2, Ng = 3 };
+
+// One probe's reading as a number, kept beside the value texts so that no
+// figure has to be parsed back from a text. Four bytes, least significant
+// first: bits 0-1 the zone, bit 2 fine resolution, bit 3 a number is present,
+// bits 4-31 the signed count. The decoder never yields more than 2^24 * 5
+// counts; anything beyond the 28 bits is kept at the nearest storable count.
+struct ProbeNumber {
+    bool present = false;
+    bool fine = false;  // counts of 0.0001 mm rather than 0.001 mm
+    int32_t counts = 0;
+    RecordedZone zone = RecordedZone::Unjudged;
+
+    static constexpr int32_t kLargestCounts = (1 << 27) - 1;
+
+    // The length in 0.0001 mm, whatever the probe's resolution.
+    int64_t tenthMicrometres() const { return fine ? counts : int64_t{counts} * 10; }
+
+    static ProbeNumber of(const link::ChannelReading& reading, RecordedZone zone);
+    void store(char* four) const;
+    static ProbeNumber load(const char* four) {
+        const auto* b = reinterpret_cast<const unsigned char*>(four);
+        const uint32_t bits = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+        ProbeNumber n;
+        n.zone = static_cast<RecordedZone>(bits & 3u);
+        n.fine = (bits & 4u) != 0;
+        n.present = (bits & 8u) != 0;
+        // Arithmetic shift of the signed top 28 bits.
+        n.counts = static_cast<int32_t>(bits) >> 4;
+        return n;
+    }
 };
 
 enum class AppendResult : uint8_t {
@@ -74,6 +118,7 @@ struct RowShape {
     size_t timeOffset = 0;
     size_t codeOffset = 0;        // 36-byte code slot, with a code column only
     size_t codePrefixOffset = 0;  // 1 when '/' was put in front of the code
+    size_t numbersOffset = 0;     // kProbeNumberBytes per probe
     size_t stride = 0;
 
     static RowShape of(const TableLayout& layout);
@@ -90,6 +135,10 @@ public:
     std::string_view values() const { return {bytes_, shape_->probeCount * kValueTextBytes}; }
     std::string_view resultCell() const { return {bytes_ + shape_->resultOffset, kResultBytes}; }
     std::string_view timeStamp() const { return {bytes_ + shape_->timeOffset, kTimeStampBytes}; }
+    // `probe` is 1-based.
+    ProbeNumber number(unsigned probe) const {
+        return ProbeNumber::load(bytes_ + shape_->numbersOffset + (probe - 1) * kProbeNumberBytes);
+    }
     // The 36-byte slot as it goes into a file; empty without a code column.
     std::string_view codeSlot() const;
     // The code as the operator typed it (GBK), without the added '/'.
@@ -141,6 +190,9 @@ public:
     const TableLayout& layout() const { return layout_; }
     const RowShape& shape() const { return shape_; }
     bool waitingForClear() const { return pending_.hasColumns(); }
+    // Counts the times the rows were emptied or the columns rebuilt, so that
+    // a reader that keeps figures over the rows knows to start over.
+    uint64_t resetCount() const { return resetCount_; }
     // `row` must be below rowCount().
     RowView row(uint32_t row) const { return {rowBytes(row), shape_}; }
 
@@ -175,6 +227,7 @@ private:
     TableLayout pending_;  // waiting for clearTable; no columns when none waits
     RowShape shape_;
     uint32_t rowCount_ = 0;
+    uint64_t resetCount_ = 0;
     std::vector<RowChunk> chunks_;  // reserved for a full table: growing it never reallocates
     uint64_t changeStamp_ = 0;
     uint64_t savedStamp_ = 0;

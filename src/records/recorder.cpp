@@ -103,7 +103,8 @@ void Recorder::onRecordTimer() {
         return;
     }
     const RowInput input{sources_.probeCount(), codes_.enabled(), sources_.valueTexts(), sources_.anyNg(),
-                         sources_.language(),   codes_.currentCode(), clock_.localNow()};
+                         sources_.language(),   codes_.currentCode(), clock_.localNow(),
+                         sources_.shownReadings(), sources_.shownVerdict()};
     const AppendResult result = table_.appendRow(input);
     if (result != AppendResult::Added) {
         reportBlocked(result, input);
