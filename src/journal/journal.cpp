@@ -1,0 +1,281 @@
+#include "journal/journal.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+#include "journal/journal_writer.h"
+
+namespace gaugemon::journal {
+
+namespace {
+
+constexpr int64_t kMsPerDay = 86'400'000;
+constexpr const char* kLockName = "journal.lock";
+// SQLite keeps the newest commits of a WAL database beside it under these names.
+constexpr const char* kCompanionSuffixes[] = {"-wal", "-shm"};
+
+// Holds the directory for this process: a second station on the same
+// account would take the live rows of this one for rows of an ended run.
+// The lock goes with the process, however it ends.
+int lockDirectory(const std::string& directory, int& error) {
+    const std::string path = directory + "/" + kLockName;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string timeSuffix(int64_t nowMs) {
+    const std::time_t seconds = static_cast<std::time_t>(nowMs / 1000);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+bool renameNoReplace(const std::string& from, const std::string& to) {
+    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+}
+
+// Moves a damaged journal and its companions aside under a name with the
+// time in it ("journal-20261208-052632.db", its log beside it under the name
+// SQLite looks for), never over an existing file. The new name, or empty
+// when the journal itself could not be moved.
+std::string moveAside(const std::string& directory, int64_t nowMs) {
+    const std::string from = directory + "/" + kFileName;
+    const std::string stem = directory + "/journal-" + timeSuffix(nowMs);
+    for (int attempt = 1; attempt < 100; ++attempt) {
+        const std::string to = stem + (attempt > 1 ? "-" + std::to_string(attempt) : std::string()) + ".db";
+        if (!renameNoReplace(from, to)) {
+            if (errno == EEXIST) continue;
+            return {};
+        }
+        for (const char* suffix : kCompanionSuffixes) renameNoReplace(from + suffix, to + suffix);
+        return to;
+    }
+    return {};
+}
+
+Problem problemFor(int code) {
+    if (code == SQLITE_FULL) return Problem::NoSpace;
+    if (meansDamaged(code)) return Problem::Damaged;
+    return Problem::CannotOpen;
+}
+
+}  // namespace
+
+Journal::Journal() = default;
+
+Journal::~Journal() {
+    writer_.reset();
+    if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+bool Journal::isOn() const { return writer_ && writer_->isOn(); }
+
+Problem Journal::fail(Problem problem, int code, std::string path) {
+    openReport_ = Report{problem, std::move(path), code};
+    openReportTaken_ = false;
+    return problem;
+}
+
+Problem Journal::open(const std::string& directory, int keepDays) { return open(directory, keepDays, wallClockMs()); }
+
+Problem Journal::open(const std::string& directory, int keepDays, int64_t nowMs) {
+    if (writer_ || lockFd_ >= 0) return Problem::None;
+    directory_ = directory;
+    path_ = directory + "/" + kFileName;
+    if (directory.empty()) return fail(Problem::CannotOpen, ENOENT, path_);
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) return fail(Problem::CannotOpen, error.value(), path_);
+    int lockError = 0;
+    lockFd_ = lockDirectory(directory, lockError);
+    if (lockFd_ < 0) return fail(lockError == EWOULDBLOCK ? Problem::InUse : Problem::CannotOpen, lockError, path_);
+
+    Problem problem = openFile(nowMs, keepDays);
+    if (problem == Problem::Damaged) {
+        const std::string aside = moveAside(directory, nowMs);
+        if (aside.empty()) {
+            problem = fail(Problem::Damaged, errno, path_);
+        } else {
+            problem = openFile(nowMs, keepDays);
+            if (problem == Problem::None) problem = fail(Problem::MovedAside, 0, aside);
+            else if (problem == Problem::Damaged) problem = fail(Problem::Damaged, 0, path_);
+        }
+    }
+    if (!writer_) {
+        ::close(lockFd_);
+        lockFd_ = -1;
+    }
+    return problem;
+}
+
+// Opens the file, prunes, starts a run and counts what earlier runs left.
+Problem Journal::openFile(int64_t nowMs, int keepDays) {
+    auto store = std::make_unique<JournalStore>();
+    int code = store->open(path_);
+    if (code == SQLITE_OK) code = store->pruneSaved(nowMs - static_cast<int64_t>(std::max(keepDays, 0)) * kMsPerDay);
+    if (code == SQLITE_OK) code = store->beginRun(nowMs, run_);
+    if (code != SQLITE_OK) {
+        store->close();
+        const Problem problem = problemFor(code);
+        // A damaged file is moved aside by the caller and reported then.
+        return problem == Problem::Damaged ? problem : fail(problem, code, path_);
+    }
+    writer_ = std::make_unique<JournalWriter>(std::move(store), path_);
+    countPending();
+    return Problem::None;
+}
+
+namespace {
+
+// The row as stored by a table of its layout; anything else was not
+// written by us and is never put into a table.
+bool rowFits(const StoredRow& row, records::TableLayout& layout) {
+    if (row.probeCount < 1 || row.probeCount > static_cast<int64_t>(link::kMaxProbes)) return false;
+    if (row.codeColumn != 0 && row.codeColumn != 1) return false;
+    layout.probeCount = static_cast<unsigned>(row.probeCount);
+    layout.codeColumn = row.codeColumn == 1;
+    return row.bytes.size() == records::RowShape::of(layout).stride;
+}
+
+// The time stamp of a stored row, printable whatever the file holds.
+std::string stampOf(const StoredRow& row, const records::TableLayout& layout) {
+    const records::RowShape shape = records::RowShape::of(layout);
+    std::string stamp(records::RowView(row.bytes.data(), shape).timeStamp());
+    for (char& c : stamp)
+        if (c < 0x20 || c > 0x7e) c = '?';
+    return stamp;
+}
+
+}  // namespace
+
+void Journal::countPending() {
+    pending_ = {};
+    const int code = writer_->withStore([this](JournalStore& store) {
+        return store.forEachUnsaved(run_, [this](const StoredRow& row) {
+            records::TableLayout layout;
+            if (!rowFits(row, layout)) return true;
+            if (pending_.count++ == 0) pending_.firstStamp = stampOf(row, layout);
+            return true;
+        });
+    });
+    if (isFailure(code)) pending_ = {};
+}
+
+RestoreResult Journal::restorePending(records::RecordTable& table, core::Language language) {
+    RestoreResult result;
+    if (!isOn() || pending_.count == 0) return result;
+    // Restored rows come first, into an empty table: a failure part-way
+    // takes them out again by emptying it.
+    if (table.rowCount() > 0) return {RestoreOutcome::TableBusy, 0, pending_.count};
+    follow(table);
+    std::vector<int64_t> moved;
+    records::TableLayout wanted;
+    const int code = writer_->withStore([&](JournalStore& store) {
+        const int readCode = store.forEachUnsaved(run_, [&](const StoredRow& row) {
+            records::TableLayout layout;
+            if (!rowFits(row, layout)) return true;
+            if (!wanted.hasColumns()) {
+                wanted = {layout.probeCount, layout.codeColumn, language};
+                table.prepareColumns(wanted);
+            }
+            if (layout.sameRowShape(wanted) &&
+                table.appendRowBytes(row.bytes) == records::AppendResult::Added) {
+                moved.push_back(row.id);
+            } else {
+                ++result.left;
+            }
+            return true;
+        });
+        if (isFailure(readCode)) return readCode;
+        // The rows become rows of this run's table in one step: a crash
+        // before it leaves them offered again, never twice.
+        int writeCode = store.begin();
+        for (size_t k = 0; k < moved.size() && !isFailure(writeCode); ++k)
+            writeCode = store.moveRow(moved[k], {run_, generation_, static_cast<int64_t>(taken_ + k)});
+        if (isFailure(writeCode)) {
+            store.rollback();
+            return writeCode;
+        }
+        return store.commit();
+    });
+    if (isFailure(code)) {
+        // The table takes back what it took: the rows stay offered.
+        if (!moved.empty()) table.clearTable();
+        return {RestoreOutcome::Failed, 0, pending_.count};
+    }
+    taken_ += static_cast<uint32_t>(moved.size());
+    result.restored = moved.size();
+    result.outcome = result.left > 0 ? RestoreOutcome::PartRestored : RestoreOutcome::Restored;
+    pending_ = {};
+    return result;
+}
+
+void Journal::discardPending() {
+    if (!isOn()) return;
+    writer_->withStore([this](JournalStore& store) { return store.discardUnsaved(run_, wallClockMs()); });
+    pending_ = {};
+}
+
+void Journal::follow(const records::RecordTable& table) {
+    if (!isOn()) return;
+    // Fewer rows than taken: the table was emptied without tableCleared.
+    if (table.rowCount() < taken_) tableCleared();
+    while (taken_ < table.rowCount()) queueAppend(table, taken_++);
+}
+
+void Journal::queueAppend(const records::RecordTable& table, uint32_t row) {
+    writer_->append({run_, generation_, row}, table.layout(), table.row(row).bytes());
+}
+
+void Journal::rowChanged(const records::RecordTable& table, uint32_t row) {
+    if (!isOn() || row >= table.rowCount()) return;
+    follow(table);
+    writer_->replace({run_, generation_, row}, table.row(row).bytes());
+}
+
+void Journal::markSaved(const records::RecordTable& table, uint32_t rows) {
+    if (!isOn()) return;
+    follow(table);
+    writer_->markSaved({run_, generation_, 0}, std::min(rows, taken_));
+}
+
+void Journal::tableCleared() {
+    if (!isOn()) return;
+    writer_->markSaved({run_, generation_, 0}, taken_);
+    ++generation_;
+    taken_ = 0;
+}
+
+std::optional<Report> Journal::takeReport() {
+    if (!openReportTaken_) {
+        openReportTaken_ = true;
+        return openReport_;
+    }
+    if (writer_) return writer_->takeFailure();
+    return std::nullopt;
+}
+
+bool Journal::waitWritten() { return writer_ && writer_->waitWritten(); }
+
+uint64_t Journal::writtenRows() const { return writer_ ? writer_->writtenRows() : 0; }
+
+}  // namespace gaugemon::journal

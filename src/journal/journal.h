@@ -1,0 +1,110 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/language.h"
+#include "journal/journal_outcome.h"
+#include "records/record_columns.h"
+#include "records/record_table.h"
+
+namespace gaugemon::journal {
+
+inline constexpr int kDefaultKeepDays = 30;
+inline constexpr const char* kFileName = "journal.db";
+
+// Rows that earlier runs left in no file, as found at opening.
+struct PendingRows {
+    uint64_t count = 0;
+    // The time stamp of the oldest one as the table shows it.
+    std::string firstStamp;
+};
+
+enum class RestoreOutcome : uint8_t {
+    Restored,      // every row offered is in the table now
+    PartRestored,  // rows of another column layout, or beyond a full table, stay offered for the next start
+    TableBusy,     // the table holds rows already: nothing restored
+    Failed,        // the journal could not be read or written: nothing restored
+};
+
+struct RestoreResult {
+    RestoreOutcome outcome = RestoreOutcome::Restored;
+    uint64_t restored = 0;
+    uint64_t left = 0;
+};
+
+class JournalWriter;
+
+// Every recorded row of the station, kept in an SQLite file in WAL mode until
+// a file of the operator's holds it, so that a killed process or a power cut
+// loses no recorded row. The calls come from the station's one thread; the
+// rows are written and synced on the journal's own thread, each one as soon
+// as it is queued (a few milliseconds), and the caller never waits for the
+// disk. A journal that cannot be opened or written is off: every call then
+// does nothing, and the problem is told once through takeReport.
+class Journal {
+public:
+    Journal();
+    ~Journal();  // what is queued is written first
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // Opens or creates the journal in `directory` (made when missing): saved
+    // rows recorded more than `keepDays` before `nowMs` (wall-clock ms since
+    // 1970) are deleted, and the rows earlier runs left in no file are
+    // counted. A damaged file is moved aside and a new one started.
+    Problem open(const std::string& directory, int keepDays = kDefaultKeepDays);
+    Problem open(const std::string& directory, int keepDays, int64_t nowMs);
+    bool isOn() const;
+    const std::string& filePath() const { return path_; }
+
+    // ---- At start, before the first row of this run --------------------------
+    const PendingRows& pending() const { return pending_; }
+    // Appends the rows earlier runs left in no file to the empty `table`,
+    // built for the layout of the oldest of them, oldest first; from now on
+    // they are rows of this run's table. Rows of another layout, or beyond
+    // a full table, stay offered for the next start.
+    RestoreResult restorePending(records::RecordTable& table, core::Language language);
+    // The rows earlier runs left in no file count as saved; they are pruned
+    // with the other saved rows.
+    void discardPending();
+
+    // ---- While the station runs ------------------------------------------------
+    // Queues the table's rows that the journal has not taken yet. Called
+    // after every step that may add rows.
+    void follow(const records::RecordTable& table);
+    // Row `row` of the table changed (its code).
+    void rowChanged(const records::RecordTable& table, uint32_t row);
+    // A file now holds the first `rows` rows of the table.
+    void markSaved(const records::RecordTable& table, uint32_t rows);
+    // The table was emptied: its rows count as saved; numbering starts again.
+    void tableCleared();
+
+    // A problem not told yet; each one is given once.
+    std::optional<Report> takeReport();
+    // Blocks until every row queued so far is written and synced; false when
+    // the journal is off. For shutting down and for tests.
+    bool waitWritten();
+    // Rows written and synced since opening.
+    uint64_t writtenRows() const;
+
+private:
+    Problem fail(Problem problem, int code, std::string path);
+    Problem openFile(int64_t nowMs, int keepDays);
+    void countPending();
+    void queueAppend(const records::RecordTable& table, uint32_t row);
+
+    std::unique_ptr<JournalWriter> writer_;
+    std::string directory_;
+    std::string path_;
+    int lockFd_ = -1;
+    Report openReport_;
+    bool openReportTaken_ = true;
+    PendingRows pending_;
+    int64_t run_ = 0;
+    int64_t generation_ = 0;  // the table's clearings this run
+    uint32_t taken_ = 0;      // rows of the table queued so far
+};
+
+}  // namespace gaugemon::journal

@@ -1,0 +1,164 @@
+#include "journal/journal_store.h"
+
+#include <sqlite3.h>
+
+namespace gaugemon::journal {
+
+namespace {
+
+constexpr const char* kTables = R"sql(
+CREATE TABLE IF NOT EXISTS run (
+  id INTEGER PRIMARY KEY,
+  started_ms INTEGER NOT NULL
+);
+CREATE TABLE IF NOT EXISTS journal_row (
+  id INTEGER PRIMARY KEY,
+  run INTEGER NOT NULL,
+  generation INTEGER NOT NULL,
+  position INTEGER NOT NULL,
+  probe_count INTEGER NOT NULL,
+  code_column INTEGER NOT NULL,
+  recorded_ms INTEGER NOT NULL,
+  saved_ms INTEGER,
+  bytes BLOB NOT NULL
+);
+CREATE UNIQUE INDEX IF NOT EXISTS journal_row_place ON journal_row (run, generation, position);
+CREATE INDEX IF NOT EXISTS journal_row_unsaved ON journal_row (run, generation, position) WHERE saved_ms IS NULL;
+CREATE INDEX IF NOT EXISTS journal_row_recorded ON journal_row (recorded_ms);
+)sql";
+
+}  // namespace
+
+int JournalStore::open(const std::string& path) {
+    int code = db_.open(path);
+    if (code != SQLITE_OK) return code;
+    std::string mode;
+    code = db_.queryText("PRAGMA journal_mode=WAL", mode);
+    if (code != SQLITE_OK) return code;
+    if (mode != "wal") return SQLITE_CANTOPEN;
+    // FULL: every commit syncs the write-ahead log, so a committed row
+    // survives a power cut. NORMAL syncs only at checkpoints and may lose
+    // the last commits when the power goes; the sync runs on the journal's
+    // own thread, so its cost is not the caller's.
+    code = db_.exec("PRAGMA synchronous=FULL");
+    if (code != SQLITE_OK) return code;
+    code = makeTables();
+    if (code != SQLITE_OK) return code;
+    return prepareStatements();
+}
+
+int JournalStore::makeTables() {
+    int code = db_.exec("BEGIN IMMEDIATE");
+    if (code != SQLITE_OK) return code;
+    code = db_.exec(kTables);
+    if (code != SQLITE_OK) {
+        db_.exec("ROLLBACK");
+        return code;
+    }
+    return db_.exec("COMMIT");
+}
+
+int JournalStore::prepareStatements() {
+    const std::pair<Statement*, const char*> statements[] = {
+        {&insert_,
+         "INSERT INTO journal_row (run, generation, position, probe_count, code_column, recorded_ms, bytes) "
+         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"},
+        {&replace_,
+         "UPDATE journal_row SET bytes = ?4, saved_ms = NULL WHERE run = ?1 AND generation = ?2 AND position = ?3"},
+        {&markSaved_,
+         "UPDATE journal_row SET saved_ms = ?5 WHERE saved_ms IS NULL AND run = ?1 AND generation = ?2 "
+         "AND position >= ?3 AND position < ?4"},
+        {&unsaved_,
+         "SELECT id, probe_count, code_column, bytes FROM journal_row WHERE saved_ms IS NULL AND run < ?1 "
+         "ORDER BY id"},
+        {&move_, "UPDATE journal_row SET run = ?2, generation = ?3, position = ?4 WHERE id = ?1"},
+    };
+    for (const auto& [statement, sql] : statements) {
+        const int code = db_.prepare(*statement, sql);
+        if (code != SQLITE_OK) return code;
+    }
+    return SQLITE_OK;
+}
+
+int JournalStore::pruneSaved(int64_t cutoffMs) {
+    Statement prune;
+    int code = db_.prepare(prune, "DELETE FROM journal_row WHERE recorded_ms < ?1 AND saved_ms IS NOT NULL");
+    if (code != SQLITE_OK) return code;
+    prune.bind(1, cutoffMs);
+    code = prune.run();
+    if (code != SQLITE_DONE) return code;
+    // Runs without rows left tell nothing any more.
+    return db_.exec("DELETE FROM run WHERE id NOT IN (SELECT DISTINCT run FROM journal_row) "
+                    "AND id < (SELECT max(id) FROM run)");
+}
+
+int JournalStore::beginRun(int64_t nowMs, int64_t& run) {
+    Statement insert;
+    int code = db_.prepare(insert, "INSERT INTO run (started_ms) VALUES (?1)");
+    if (code != SQLITE_OK) return code;
+    insert.bind(1, nowMs);
+    code = insert.run();
+    if (code != SQLITE_DONE) return code;
+    run = db_.lastInsertId();
+    return SQLITE_OK;
+}
+
+int JournalStore::forEachUnsaved(int64_t run, const std::function<bool(const StoredRow&)>& each) {
+    unsaved_.bind(1, run);
+    int code = unsaved_.step();
+    while (code == SQLITE_ROW) {
+        const StoredRow row{unsaved_.intAt(0), unsaved_.intAt(1), unsaved_.intAt(2), unsaved_.blobAt(3)};
+        if (!each(row)) break;
+        code = unsaved_.step();
+    }
+    unsaved_.reset();
+    return code == SQLITE_ROW ? SQLITE_DONE : code;
+}
+
+int JournalStore::moveRow(int64_t id, const RowPlace& place) {
+    move_.bind(1, id);
+    move_.bind(2, place.run);
+    move_.bind(3, place.generation);
+    move_.bind(4, place.position);
+    return move_.run();
+}
+
+int JournalStore::discardUnsaved(int64_t run, int64_t nowMs) {
+    Statement discard;
+    int code = db_.prepare(discard, "UPDATE journal_row SET saved_ms = ?2 WHERE saved_ms IS NULL AND run < ?1");
+    if (code != SQLITE_OK) return code;
+    discard.bind(1, run);
+    discard.bind(2, nowMs);
+    return discard.run();
+}
+
+int JournalStore::insertRow(const RowPlace& place, int64_t probeCount, bool codeColumn, int64_t recordedMs,
+                            std::string_view bytes) {
+    insert_.bind(1, place.run);
+    insert_.bind(2, place.generation);
+    insert_.bind(3, place.position);
+    insert_.bind(4, probeCount);
+    insert_.bind(5, codeColumn ? 1 : 0);
+    insert_.bind(6, recordedMs);
+    insert_.bindBlob(7, bytes);
+    return insert_.run();
+}
+
+int JournalStore::replaceRow(const RowPlace& place, std::string_view bytes) {
+    replace_.bind(1, place.run);
+    replace_.bind(2, place.generation);
+    replace_.bind(3, place.position);
+    replace_.bindBlob(4, bytes);
+    return replace_.run();
+}
+
+int JournalStore::markSaved(const RowPlace& tableStart, int64_t rows, int64_t nowMs) {
+    markSaved_.bind(1, tableStart.run);
+    markSaved_.bind(2, tableStart.generation);
+    markSaved_.bind(3, tableStart.position);
+    markSaved_.bind(4, tableStart.position + rows);
+    markSaved_.bind(5, nowMs);
+    return markSaved_.run();
+}
+
+}  // namespace gaugemon::journal

@@ -1,0 +1,152 @@
+#include "journal/journal_writer.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <utility>
+
+namespace gaugemon::journal {
+
+namespace {
+constexpr size_t kQueueRoom = 64;
+constexpr size_t kQueueRoomBytes = kQueueRoom * 1024;
+}
+
+int64_t wallClockMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+JournalWriter::JournalWriter(std::unique_ptr<JournalStore> store, std::string path)
+    : store_(std::move(store)), path_(std::move(path)) {
+    queue_.reserve(kQueueRoom);
+    batch_.reserve(kQueueRoom);
+    queueBytes_.reserve(kQueueRoomBytes);
+    batchBytes_.reserve(kQueueRoomBytes);
+    thread_ = std::thread([this] { run(); });
+}
+
+JournalWriter::~JournalWriter() {
+    {
+        std::lock_guard lock(queueMutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+JournalWriter::Change* JournalWriter::nextChange(Kind kind, const RowPlace& place, std::string_view bytes) {
+    if (!isOn()) return nullptr;
+    Change& change = queue_.emplace_back();
+    change.kind = kind;
+    change.place = place;
+    change.timeMs = wallClockMs();
+    change.offset = queueBytes_.size();
+    change.size = bytes.size();
+    queueBytes_.append(bytes);
+    return &change;
+}
+
+void JournalWriter::queued(std::unique_lock<std::mutex>& lock) {
+    ++queuedCount_;
+    lock.unlock();
+    wake_.notify_one();
+}
+
+void JournalWriter::append(const RowPlace& place, const records::TableLayout& layout, std::string_view bytes) {
+    std::unique_lock lock(queueMutex_);
+    Change* change = nextChange(Kind::Append, place, bytes);
+    if (!change) return;
+    change->probeCount = layout.probeCount;
+    change->codeColumn = layout.codeColumn;
+    queued(lock);
+}
+
+void JournalWriter::replace(const RowPlace& place, std::string_view bytes) {
+    std::unique_lock lock(queueMutex_);
+    if (nextChange(Kind::Replace, place, bytes)) queued(lock);
+}
+
+void JournalWriter::markSaved(const RowPlace& tableStart, int64_t rows) {
+    std::unique_lock lock(queueMutex_);
+    Change* change = nextChange(Kind::MarkSaved, tableStart);
+    if (!change) return;
+    change->rows = rows;
+    queued(lock);
+}
+
+void JournalWriter::run() {
+    std::unique_lock lock(queueMutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // stopping, and everything is written
+        batch_.swap(queue_);
+        batchBytes_.swap(queueBytes_);
+        lock.unlock();
+        const int code = isOn() ? writeBatch() : SQLITE_OK;
+        lock.lock();
+        if (code != SQLITE_OK) failWith(code);
+        writtenCount_ += batch_.size();
+        batch_.clear();
+        batchBytes_.clear();
+        written_.notify_all();
+    }
+}
+
+// One transaction for everything queued meanwhile: a slow disk makes the
+// batches longer, not the queue.
+int JournalWriter::writeBatch() {
+    std::lock_guard storeLock(storeMutex_);
+    int code = store_->begin();
+    if (code != SQLITE_OK) return code;
+    uint64_t rows = 0;
+    for (const Change& change : batch_) {
+        code = writeChange(change, std::string_view(batchBytes_).substr(change.offset, change.size));
+        if (isFailure(code)) {
+            store_->rollback();
+            return code;
+        }
+        if (change.kind == Kind::Append) ++rows;
+    }
+    code = store_->commit();
+    if (code != SQLITE_OK) {
+        store_->rollback();
+        return code;
+    }
+    writtenRows_.fetch_add(rows, std::memory_order_release);
+    return SQLITE_OK;
+}
+
+int JournalWriter::writeChange(const Change& change, std::string_view bytes) {
+    switch (change.kind) {
+        case Kind::Append:
+            return store_->insertRow(change.place, change.probeCount, change.codeColumn, change.timeMs, bytes);
+        case Kind::Replace: return store_->replaceRow(change.place, bytes);
+        case Kind::MarkSaved: return store_->markSaved(change.place, change.rows, change.timeMs);
+    }
+    return SQLITE_OK;
+}
+
+void JournalWriter::failWith(int code) {
+    on_.store(false, std::memory_order_release);
+    queue_.clear();
+    queueBytes_.clear();
+    failure_ = Report{code == SQLITE_FULL ? Problem::NoSpace : Problem::WriteFailed, path_, code};
+    failureWaiting_.store(true, std::memory_order_release);
+}
+
+std::optional<Report> JournalWriter::takeFailure() {
+    if (!failureWaiting_.load(std::memory_order_acquire)) return std::nullopt;
+    std::lock_guard lock(queueMutex_);
+    failureWaiting_.store(false, std::memory_order_release);
+    return std::exchange(failure_, std::nullopt);
+}
+
+bool JournalWriter::waitWritten() {
+    std::unique_lock lock(queueMutex_);
+    const uint64_t target = queuedCount_;
+    written_.wait(lock, [&] { return writtenCount_ >= target || !isOn(); });
+    return isOn();
+}
+
+}  // namespace gaugemon::journal

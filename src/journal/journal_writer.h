@@ -1,0 +1,94 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "journal/journal_outcome.h"
+#include "journal/journal_store.h"
+#include "records/record_columns.h"
+
+namespace gaugemon::journal {
+
+int64_t wallClockMs();
+
+// The journal's own thread: takes the queued changes in the order they were
+// made and writes each batch in one transaction, synced before the next
+// batch is taken. The queue keeps its storage, so queuing a row allocates
+// nothing once a few rows have passed. After a failed write the writer is
+// off: the failure is kept for the caller and later changes are dropped.
+class JournalWriter {
+public:
+    JournalWriter(std::unique_ptr<JournalStore> store, std::string path);
+    ~JournalWriter();  // writes what is queued, then stops
+    JournalWriter(const JournalWriter&) = delete;
+    JournalWriter& operator=(const JournalWriter&) = delete;
+
+    void append(const RowPlace& place, const records::TableLayout& layout, std::string_view bytes);
+    void replace(const RowPlace& place, std::string_view bytes);
+    void markSaved(const RowPlace& tableStart, int64_t rows);
+
+    // Runs `work` on the store while the thread keeps off it.
+    template <class Work>
+    auto withStore(Work&& work) {
+        std::lock_guard lock(storeMutex_);
+        return work(*store_);
+    }
+
+    bool isOn() const { return on_.load(std::memory_order_acquire); }
+    std::optional<Report> takeFailure();
+    bool waitWritten();
+    uint64_t writtenRows() const { return writtenRows_.load(std::memory_order_acquire); }
+
+private:
+    enum class Kind : uint8_t { Append, Replace, MarkSaved };
+    struct Change {
+        Kind kind = Kind::Append;
+        RowPlace place;
+        int64_t probeCount = 0;
+        bool codeColumn = false;
+        int64_t timeMs = 0;  // when recorded or saved
+        int64_t rows = 0;    // MarkSaved
+        size_t offset = 0;  // of the row's bytes in the queue's bytes
+        size_t size = 0;
+    };
+
+    // Room for the next change at the end of the queue, with `bytes`
+    // copied, or null when the writer is off; the queue lock is held by the
+    // caller.
+    Change* nextChange(Kind kind, const RowPlace& place, std::string_view bytes = {});
+    void queued(std::unique_lock<std::mutex>& lock);
+    void run();
+    int writeBatch();
+    int writeChange(const Change& change, std::string_view bytes);
+    void failWith(int code);
+
+    std::unique_ptr<JournalStore> store_;
+    std::string path_;
+    std::mutex storeMutex_;
+
+    std::mutex queueMutex_;
+    std::condition_variable wake_;     // the thread waits for changes
+    std::condition_variable written_;  // waitWritten waits for the thread
+    std::vector<Change> queue_;
+    std::string queueBytes_;     // the rows of the queued changes, one after the other
+    std::vector<Change> batch_;  // the thread's; swapped with the queue
+    std::string batchBytes_;
+    uint64_t queuedCount_ = 0;
+    uint64_t writtenCount_ = 0;
+    bool stopping_ = false;
+    std::optional<Report> failure_;
+
+    std::atomic<bool> on_{true};
+    std::atomic<bool> failureWaiting_{false};
+    std::atomic<uint64_t> writtenRows_{0};
+    std::thread thread_;
+};
+
+}  // namespace gaugemon::journal

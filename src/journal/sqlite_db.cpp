@@ -1,0 +1,93 @@
+#include "journal/sqlite_db.h"
+
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace gaugemon::journal {
+
+Statement::~Statement() { sqlite3_finalize(statement_); }
+
+Statement::Statement(Statement&& other) noexcept : statement_(std::exchange(other.statement_, nullptr)) {}
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+    if (this != &other) {
+        sqlite3_finalize(statement_);
+        statement_ = std::exchange(other.statement_, nullptr);
+    }
+    return *this;
+}
+
+int Statement::prepare(sqlite3* db, std::string_view sql) {
+    sqlite3_finalize(statement_);
+    statement_ = nullptr;
+    return sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement_,
+                              nullptr);
+}
+
+void Statement::bind(int index, int64_t value) { sqlite3_bind_int64(statement_, index, value); }
+
+void Statement::bindBlob(int index, std::string_view bytes) {
+    // SQLITE_STATIC: the bytes outlive the step that reads them.
+    sqlite3_bind_blob(statement_, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+}
+
+int Statement::step() { return sqlite3_step(statement_); }
+
+int Statement::run() {
+    int code = step();
+    while (code == SQLITE_ROW) code = step();
+    reset();
+    return code;
+}
+
+void Statement::reset() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+}
+
+int64_t Statement::intAt(int column) const { return sqlite3_column_int64(statement_, column); }
+
+bool Statement::isNullAt(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
+
+std::string_view Statement::blobAt(int column) const {
+    const void* data = sqlite3_column_blob(statement_, column);
+    const int size = sqlite3_column_bytes(statement_, column);
+    if (!data || size <= 0) return {};
+    return {static_cast<const char*>(data), static_cast<size_t>(size)};
+}
+
+int Database::open(const std::string& path) {
+    close();
+    const int code =
+        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    if (code != SQLITE_OK) close();
+    else sqlite3_extended_result_codes(db_, 0);
+    return code;
+}
+
+void Database::close() {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+int Database::exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+
+int Database::queryText(const char* sql, std::string& text) {
+    Statement statement;
+    int code = statement.prepare(db_, sql);
+    if (code != SQLITE_OK) return code;
+    code = statement.step();
+    if (code != SQLITE_ROW) return code == SQLITE_DONE ? SQLITE_ERROR : code;
+    const std::string_view value = statement.blobAt(0);
+    text.assign(value.data(), value.size());
+    return SQLITE_OK;
+}
+
+int64_t Database::lastInsertId() const { return sqlite3_last_insert_rowid(db_); }
+
+bool isFailure(int code) { return code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE; }
+
+bool meansDamaged(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
+
+}  // namespace gaugemon::journal

@@ -1,0 +1,224 @@
+#include "journal/journal.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "journal_test_support.h"
+#include "records/records_test_support.h"
+#include "sample_rows.h"
+
+namespace gaugemon::journal {
+namespace {
+
+using records::RecordTable;
+using records::test::TempDir;
+using test::appendSampleRow;
+using test::sampleLayout;
+
+constexpr int64_t kDayMs = 86'400'000;
+
+std::vector<std::string> rowsOf(const RecordTable& table) {
+    std::vector<std::string> rows;
+    for (uint32_t r = 0; r < table.rowCount(); ++r) rows.emplace_back(table.row(r).bytes());
+    return rows;
+}
+
+// One run of the station: a table, a journal over it, rows recorded through
+// both as the station does.
+struct StationRun {
+    explicit StationRun(const TempDir& dir, const records::TableLayout& layout = sampleLayout()) {
+        problem = journal.open(dir.path().string());
+        table.prepareColumns(layout);
+    }
+    void record(uint32_t first, uint32_t count) {
+        for (uint32_t k = first; k < first + count; ++k) {
+            appendSampleRow(table, k);
+            journal.follow(table);
+        }
+    }
+    Problem problem;
+    Journal journal;
+    RecordTable table;
+};
+
+TEST(JournalRestore, RowsOfAnEndedRunAreOfferedAndComeBackByteForByteInTheirOrder) {
+    TempDir dir;
+    std::vector<std::string> recorded;
+    {
+        StationRun first(dir);
+        ASSERT_EQ(first.problem, Problem::None);
+        EXPECT_EQ(first.journal.pending().count, 0u);
+        first.record(0, 7);
+        recorded = rowsOf(first.table);
+    }
+    StationRun second(dir);
+    EXPECT_EQ(second.journal.pending().count, 7u);
+    EXPECT_EQ(second.journal.pending().firstStamp, "2026-12-08; 05:00:00");
+    RecordTable restored;
+    const RestoreResult result = second.journal.restorePending(restored, core::Language::English);
+    EXPECT_EQ(result.outcome, RestoreOutcome::Restored);
+    EXPECT_EQ(result.restored, 7u);
+    EXPECT_EQ(rowsOf(restored), recorded);
+    EXPECT_TRUE(restored.layout().sameRowShape(sampleLayout()));
+    EXPECT_EQ(restored.layout().language, core::Language::English);
+}
+
+TEST(JournalRestore, RestoredRowsBelongToTheNewRunOfferedAgainOnlyWhenItEndsUnsaved) {
+    TempDir dir;
+    { StationRun(dir).record(0, 4); }
+    {
+        StationRun second(dir);
+        RecordTable table;
+        ASSERT_EQ(second.journal.restorePending(table, core::Language::Chinese).restored, 4u);
+        // New rows go on after the restored ones.
+        test::appendSampleRow(table, 4);
+        second.journal.follow(table);
+    }
+    StationRun third(dir);
+    EXPECT_EQ(third.journal.pending().count, 5u);
+    RecordTable table;
+    third.journal.restorePending(table, core::Language::Chinese);
+    ASSERT_EQ(table.rowCount(), 5u);
+    RecordTable expected;
+    expected.prepareColumns(sampleLayout());
+    for (uint32_t k = 0; k < 5; ++k) appendSampleRow(expected, k);
+    EXPECT_EQ(rowsOf(table), rowsOf(expected));
+}
+
+TEST(JournalSaving, SavedAndClearedRowsAreNotOfferedButRowsAfterTheSaveAre) {
+    TempDir dir;
+    {
+        StationRun run(dir);
+        run.record(0, 3);
+        run.journal.tableCleared();  // the operator cleared three rows
+        run.table.clearTable();
+        run.record(3, 5);
+        run.journal.markSaved(run.table, 4);  // an export of the first four of these
+        run.record(8, 2);
+    }
+    StationRun next(dir);
+    RecordTable table;
+    next.journal.restorePending(table, core::Language::Chinese);
+    ASSERT_EQ(table.rowCount(), 3u);
+    RecordTable expected;
+    expected.prepareColumns(sampleLayout());
+    for (uint32_t k : {7u, 8u, 9u}) appendSampleRow(expected, k);
+    EXPECT_EQ(rowsOf(table), rowsOf(expected));
+}
+
+TEST(JournalSaving, AClearingTheStationDidNotAnnounceStillStartsANewTable) {
+    TempDir dir;
+    {
+        StationRun run(dir);
+        run.record(0, 3);
+        run.table.clearTable();
+        run.record(3, 2);
+        run.journal.waitWritten();
+        // The new rows took the places of the cleared ones without a clash.
+        EXPECT_TRUE(run.journal.isOn());
+    }
+    StationRun next(dir);
+    RecordTable table;
+    next.journal.restorePending(table, core::Language::Chinese);
+    RecordTable expected;
+    expected.prepareColumns(sampleLayout());
+    for (uint32_t k : {3u, 4u}) appendSampleRow(expected, k);
+    EXPECT_EQ(rowsOf(table), rowsOf(expected));
+}
+
+TEST(JournalSaving, ACodeChangedAfterRecordingIsRestoredAsChangedAndUnsavesTheRow) {
+    TempDir dir;
+    std::vector<std::string> recorded;
+    {
+        StationRun run(dir);
+        run.record(0, 3);
+        run.journal.markSaved(run.table, 3);
+        run.table.updateCode(1, records::WorkpieceCode::fromGbk("NEW-7"));
+        run.journal.rowChanged(run.table, 1);
+        recorded.emplace_back(run.table.row(1).bytes());
+    }
+    StationRun next(dir);
+    RecordTable table;
+    next.journal.restorePending(table, core::Language::Chinese);
+    EXPECT_EQ(rowsOf(table), recorded);
+    EXPECT_EQ(table.row(0).code(), "NEW-7");
+}
+
+TEST(JournalSaving, DiscardedRowsAreNeverOfferedAgain) {
+    TempDir dir;
+    { StationRun(dir).record(0, 2); }
+    { StationRun(dir).journal.discardPending(); }
+    EXPECT_EQ(StationRun(dir).journal.pending().count, 0u);
+}
+
+TEST(JournalPruning, SavedRowsOlderThanTheSettingGoAtStartUnsavedOnesStay) {
+    TempDir dir;
+    const std::string file = dir.path().string() + "/" + kFileName;
+    {
+        StationRun run(dir);
+        run.record(0, 4);
+        run.journal.markSaved(run.table, 3);
+    }
+    const int64_t now = test::wallClockMs();
+    for (const auto& [daysLater, rowsKept] : {std::pair{29, 4}, std::pair{31, 1}}) {
+        {
+            Journal later;
+            ASSERT_EQ(later.open(dir.path().string(), 30, now + daysLater * kDayMs), Problem::None);
+            EXPECT_EQ(later.pending().count, 1u);
+        }
+        EXPECT_EQ(test::queryInt(file, "SELECT count(*) FROM journal_row"), rowsKept) << daysLater << " days later";
+    }
+}
+
+TEST(JournalLayouts, RowsOfAnotherLayoutStayOfferedForTheNextStart) {
+    TempDir dir;
+    { StationRun(dir, sampleLayout(60, true)).record(0, 2); }
+    { StationRun(dir, sampleLayout(5, false)).record(2, 3); }
+    {
+        StationRun(dir, sampleLayout(60, true)).record(5, 1);
+    }
+    {
+        StationRun next(dir);
+        EXPECT_EQ(next.journal.pending().count, 6u);
+        RecordTable table;
+        const RestoreResult result = next.journal.restorePending(table, core::Language::Chinese);
+        EXPECT_EQ(result.outcome, RestoreOutcome::PartRestored);
+        EXPECT_EQ(result.restored, 3u);
+        EXPECT_EQ(result.left, 3u);
+        EXPECT_EQ(table.layout().probeCount, 60u);
+        EXPECT_TRUE(table.layout().codeColumn);
+        next.journal.markSaved(table, table.rowCount());
+    }
+    EXPECT_EQ(StationRun(dir).journal.pending().count, 3u);
+}
+
+TEST(JournalLayouts, AStoredRowThatFitsNoLayoutIsNeverPutIntoATable) {
+    TempDir dir;
+    { StationRun(dir).record(0, 2); }
+    const std::string file = dir.path().string() + "/" + kFileName;
+    ASSERT_TRUE(test::execute(file, "UPDATE journal_row SET probe_count = 61 WHERE position = 0;"
+                                    "UPDATE journal_row SET bytes = x'00' WHERE position = 1"));
+    StationRun next(dir);
+    EXPECT_EQ(next.journal.pending().count, 0u);
+    RecordTable table;
+    next.journal.restorePending(table, core::Language::Chinese);
+    EXPECT_EQ(table.rowCount(), 0u);
+}
+
+TEST(JournalLock, ASecondStationOnTheSameDirectoryIsKeptOutAndToldSo) {
+    TempDir dir;
+    StationRun first(dir);
+    first.record(0, 2);
+    Journal second;
+    EXPECT_EQ(second.open(dir.path().string()), Problem::InUse);
+    EXPECT_FALSE(second.isOn());
+    ASSERT_TRUE(second.takeReport().has_value());
+    EXPECT_FALSE(second.takeReport().has_value());
+    // The first station's live rows are not taken for rows of an ended run.
+    EXPECT_EQ(second.pending().count, 0u);
+}
+
+}  // namespace
+}  // namespace gaugemon::journal
