@@ -1,7 +1,7 @@
-// Discovery: the first attempt with the stored port, baud rate and parity,
-// then a sweep of ports 1..15, each with five baud rates and three parities,
-// first in data format "FF", then in "01". The answer of each query is read by
-// timer 2, which is always armed a few milliseconds before the next step.
+// Discovery walks its plan on timer 5: the stored port first, then the sweep
+// of ports in both formats. The answer of each query is read by timer 2,
+// which is always armed a few milliseconds before the next step.
+#include "link/discovery_plan.h"
 #include "link/frames.h"
 #include "link/link_controller.h"
 #include "link/link_texts.h"
@@ -12,16 +12,6 @@ using core::pick;
 namespace timer = core::timer;
 
 namespace {
-constexpr unsigned kLastSweptPort = 15;
-constexpr unsigned kCombinationsPerPort = 15;
-constexpr int kSweepOpenBaud = 19200;
-// Timer 5 (the next step) and timer 2 (the answer) of a query: the stored
-// port is given longer than a port of the sweep at its first rate.
-constexpr int kStoredPortStepMs = 100;
-constexpr int kStoredPortAnswerMs = 95;
-constexpr int kSweepStepMs = 37;
-constexpr int kSweepAnswerMs = 35;
-
 // The instrument's stored baud code in format "01" numbering, as an index
 // into the baud table.
 uint8_t baudIndexFrom01(int32_t code) {
@@ -33,81 +23,71 @@ uint8_t baudIndexFrom01(int32_t code) {
         default: return static_cast<uint8_t>(code < 0 ? 5 : (code > 255 ? 5 : code));
     }
 }
-
-struct Combination {
-    int baud;
-    uint8_t baudIndex;
-    int discoveryMs;
-    int answerMs;
-};
-// Baud rates in the order a port is tried, with the timer pair of each.
-constexpr Combination kCombinations[5] = {
-    {19200, 2, 37, 35}, {38400, 3, 32, 30}, {9600, 1, 52, 50}, {115200, 4, 32, 30}, {4800, 0, 100, 95}};
 }  // namespace
 
 void LinkController::discoveryTick() {
     timers_.stop(timer::kDiscovery);
     if (state_.connected) return;
-    if (state_.scanStage == ScanStage::StoredPort) {
-        firstAttempt();
-    } else if (state_.scanCycling) {
-        cycleCombination();
+    if (discoveryBegun_) {
+        plan_.advance();
     } else {
-        sweepPorts();
+        beginDiscovery();
     }
+    takeDiscoveryStep();
 }
 
-void LinkController::firstAttempt() {
+// The port and baud rate of the last connection come first.
+void LinkController::beginDiscovery() {
+    discoveryBegun_ = true;
     int32_t storedPort = settings_.readInt(core::keys::kComID, core::defaults::kComID);
     if (storedPort <= 0 || storedPort > 16) storedPort = 1;
-    state_.portIndex = static_cast<unsigned>(storedPort);
-    port_.close();
-    state_.portOpen = false;
     const int32_t storedBaud = settings_.readInt(core::keys::kBaudBit, core::defaults::kBaudBit);
     uint8_t b = state_.dataFormat == DataFormat::Format01 ? baudIndexFrom01(storedBaud)
                                                           : static_cast<uint8_t>(storedBaud < 0 || storedBaud > 4 ? 5 : storedBaud);
     if (b >= 5) b = 2;
-    state_.scanBaudIndex = b;
-    state_.twoStopBits = 1;
-    if (openAt(kBaudTable[b])) {
-        armDiscovery(kStoredPortStepMs, kStoredPortAnswerMs);
-        sendQuery();
-        return;
-    }
-    state_.scanStage = ScanStage::StoredPortTried;
-    sweepPorts();
+    plan_.begin(static_cast<unsigned>(storedPort), b, state_.dataFormat, line());
 }
 
-void LinkController::sweepPorts() {
-    unsigned first = state_.portIndex + 1;
-    if (state_.scanStage == ScanStage::StoredPortTried) {
-        state_.scanStage = ScanStage::SweepingFF;
-        state_.dataFormat = DataFormat::FormatFF;
-        first = 1;
-    } else if (state_.scanStage == ScanStage::SweepFFDone) {
-        state_.scanStage = ScanStage::Sweeping01;
-        first = 1;
-    }
-    for (unsigned index = first; index <= kLastSweptPort; ++index) {
-        port_.close();
-        state_.portOpen = false;
-        state_.parityCode = 0;
-        state_.twoStopBits = 1;
-        state_.portIndex = index;
-        if (!openAt(kSweepOpenBaud)) continue;
-        state_.scanBaudIndex = 2;
-        armDiscovery(kSweepStepMs, kSweepAnswerMs);
-        state_.scanCycling = true;
-        state_.scanStep = 1;
+void LinkController::takeDiscoveryStep() {
+    using Action = DiscoveryStep::Action;
+    for (;;) {
+        const DiscoveryStep& step = plan_.step();
+        state_.dataFormat = step.format;
+        switch (step.action) {
+            case Action::OpenPort:
+                port_.close();
+                state_.portOpen = false;
+                state_.portIndex = step.portIndex;
+                state_.parityCode = step.line.parityCode;
+                state_.twoStopBits = step.line.twoStopBits;
+                if (!openAt(step.baud)) {
+                    plan_.portRefused();
+                    continue;
+                }
+                break;
+            case Action::ChangeLine:
+                state_.parityCode = step.line.parityCode;
+                state_.twoStopBits = step.line.twoStopBits;
+                openBaud_ = step.baud;
+                openLine_ = line();
+                port_.setBaudRate(openBaud_, openLine_);
+                state_.portOpen = true;
+                break;
+            case Action::NextFormat:
+                state_.dataFormat = DataFormat::Format01;
+                timers_.start(timer::kDiscovery, step.stepMs);
+                return;
+            case Action::GiveUp:
+                giveUpDiscovery();
+                return;
+        }
+        armDiscovery(step.stepMs, step.answerMs);
         sendQuery();
         return;
     }
-    if (state_.dataFormat == DataFormat::FormatFF) {
-        state_.dataFormat = DataFormat::Format01;
-        state_.scanStage = ScanStage::SweepFFDone;
-        timers_.start(timer::kDiscovery, kDiscoveryStartMs);
-        return;
-    }
+}
+
+void LinkController::giveUpDiscovery() {
     // The last port tried is not left open with nobody reading it.
     port_.close();
     state_.portOpen = false;
@@ -116,25 +96,6 @@ void LinkController::sweepPorts() {
     std::string message = pick(language_, "No available devices found!", "找不到可用设备!");
     refusals_.appendExplanation(message, language_);
     prompts_.showMessage(message);
-}
-
-void LinkController::cycleCombination() {
-    const unsigned c = state_.scanStep;
-    switch (c % 3) {
-        case 0: state_.parityCode = 0, state_.twoStopBits = 1; break;
-        case 1: state_.parityCode = 1, state_.twoStopBits = 0; break;
-        default: state_.parityCode = 2, state_.twoStopBits = 0; break;
-    }
-    const Combination& combination = kCombinations[(c / 3) % 5];
-    openBaud_ = combination.baud;
-    openLine_ = line();
-    port_.setBaudRate(openBaud_, openLine_);
-    state_.scanBaudIndex = combination.baudIndex;
-    armDiscovery(combination.discoveryMs, combination.answerMs);
-    state_.portOpen = true;
-    state_.scanStep = static_cast<uint8_t>(c + 1);
-    state_.scanCycling = state_.scanStep < kCombinationsPerPort;
-    sendQuery();
 }
 
 bool LinkController::openAt(int baudRate) {
@@ -152,7 +113,6 @@ void LinkController::armDiscovery(int discoveryMs, int answerMs) {
 }
 
 void LinkController::sendQuery() {
-    if (state_.scanStage == ScanStage::StoredPort) state_.scanStage = ScanStage::StoredPortTried;
     state_.receivedLength = 0;
     request_ = deviceInfoQuery(state_.dataFormat);
     port_.writeFrame(request_.data(), request_.size());
@@ -184,10 +144,10 @@ void LinkController::connectFF(const DeviceInfoFF& info) {
     state_.probeCount = clampProbeCount(info.probeCount);
     state_.baudCode = info.serialByte & 0x07;
     // Some instruments report 115200 as code 0 and 38400 as code 4.
-    if (state_.baudCode == 0 && state_.scanBaudIndex == 4) {
+    if (state_.baudCode == 0 && plan_.step().baudIndex == 4) {
         state_.baudCode = 4;
         state_.baudCodeVariant = true;
-    } else if (state_.baudCode == 4 && state_.scanBaudIndex == 3) {
+    } else if (state_.baudCode == 4 && plan_.step().baudIndex == 3) {
         state_.baudCode = 3;
         state_.baudCodeVariant = true;
     }

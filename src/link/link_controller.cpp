@@ -24,7 +24,7 @@ void LinkController::connectButton() {
 void LinkController::connect() {
     view_.connectCaption = pick(language_, "Connect", "连接设备");
     state_.portIndex = 0;
-    state_.scanCycling = false;
+    discoveryBegun_ = false;
     state_.readingsReady = false;
     timers_.start(timer::kDiscovery, kDiscoveryStartMs);
     state_.dataFormat =
@@ -32,7 +32,6 @@ void LinkController::connect() {
     host_.clearChart();
     state_.errorCount = 0;
     state_.missCount = 0;
-    state_.scanStage = ScanStage::StoredPort;
     refusals_.clear();
     PendingRequests& pending = state_.pending;
     pending.writeUnlock = pending.addressChange = pending.serialChange = pending.parityChange = false;

@@ -6,6 +6,7 @@
 #include "core/settings_store.h"
 #include "core/timer_schedule.h"
 #include "link/answers.h"
+#include "link/discovery_plan.h"
 #include "link/frames.h"
 #include "link/link_host.h"
 #include "link/link_state.h"
@@ -15,10 +16,6 @@
 #include "link/watchdog.h"
 
 namespace gaugemon::link {
-
-// Delay of the first discovery step after Connect, and of the format "01"
-// sweep after the format "FF" one.
-inline constexpr int kDiscoveryStartMs = 20;
 
 // The station's side of the serial link: Connect and Disconnect, discovery of
 // the instrument, the request/answer polling cycle, the watchdog and the zero
@@ -64,9 +61,9 @@ private:
     void connect();
     void disconnect();
     // Discovery.
-    void firstAttempt();
-    void sweepPorts();
-    void cycleCombination();
+    void beginDiscovery();
+    void takeDiscoveryStep();
+    void giveUpDiscovery();
     bool openAt(int baudRate);
     void armDiscovery(int discoveryMs, int answerMs);
     void sendQuery();
@@ -110,6 +107,9 @@ private:
     // Ports this discovery could not open for want of permission or because
     // another program holds them.
     PortRefusals refusals_;
+    DiscoveryPlan plan_;
+    // False from Connect until the first discovery tick has begun the plan.
+    bool discoveryBegun_ = false;
     RequestFrame request_{};
     // The request flag of the format "FF" configuration write last sent.
     bool* unansweredConfigWrite_ = nullptr;

@@ -35,16 +35,6 @@ inline constexpr int kWatchdogMs = 5000;
 
 enum class Exchange : uint8_t { None = 0, Valid = 1, Invalid = 2 };
 
-// Where discovery stands: the stored port first, then a sweep of every port
-// in format "FF", then one in format "01".
-enum class ScanStage : uint8_t {
-    StoredPort,       // Connect pressed: the port and baud rate last used come first
-    StoredPortTried,  // the next sweep starts over at port 1 in format "FF"
-    SweepingFF,
-    SweepFFDone,      // the next sweep starts over at port 1 in format "01"
-    Sweeping01,
-};
-
 struct LinkState {
     bool connected = false;
     unsigned portIndex = 0;
@@ -68,11 +58,6 @@ struct LinkState {
     bool readingsReady = false;
     PendingRequests pending;
     uint8_t deviceFlags = 0xFF;  // 0xFF: not read yet
-    // Discovery progress.
-    ScanStage scanStage = ScanStage::StoredPort;
-    bool scanCycling = false;
-    uint8_t scanStep = 0;
-    uint8_t scanBaudIndex = 0;
 
     // The receive buffer; the request frame in flight is the link controller's.
     std::array<uint8_t, kReceiveBufferBytes> received{};
