@@ -33,7 +33,7 @@ struct Station {
     // a full table is cleared as the operator would.
     void recordRow() {
         if (table.full()) {
-            journal.tableCleared();
+            journal.tableCleared(table);
             table.clearTable();
         }
         table.appendRow(input);

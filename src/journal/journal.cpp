@@ -187,6 +187,7 @@ RestoreResult Journal::restorePending(records::RecordTable& table, core::Languag
     // takes them out again by emptying it.
     if (table.rowCount() > 0) return {RestoreOutcome::TableBusy, 0, pending_.count};
     follow(table);
+    restoring_ = true;
     std::vector<int64_t> moved;
     records::TableLayout wanted;
     const int code = writer_->withStore([&](JournalStore& store) {
@@ -217,6 +218,7 @@ RestoreResult Journal::restorePending(records::RecordTable& table, core::Languag
         }
         return store.commit();
     });
+    restoring_ = false;
     if (isFailure(code)) {
         // The table takes back what it took: the rows stay offered.
         if (!moved.empty()) table.clearTable();
@@ -236,9 +238,9 @@ void Journal::discardPending() {
 }
 
 void Journal::follow(const records::RecordTable& table) {
-    if (!isOn()) return;
-    // Fewer rows than taken: the table was emptied without tableCleared.
-    if (table.rowCount() < taken_) tableCleared();
+    if (!isOn() || restoring_) return;
+    // Fewer rows than taken: the table was emptied unannounced.
+    if (table.rowCount() < taken_) startNewTable();
     while (taken_ < table.rowCount()) queueAppend(table, taken_++);
 }
 
@@ -250,19 +252,29 @@ void Journal::rowChanged(const records::RecordTable& table, uint32_t row) {
     if (!isOn() || row >= table.rowCount()) return;
     follow(table);
     writer_->replace({run_, generation_, row}, table.row(row).bytes());
+    marked_ = std::min(marked_, row);
 }
 
 void Journal::markSaved(const records::RecordTable& table, uint32_t rows) {
     if (!isOn()) return;
     follow(table);
-    writer_->markSaved({run_, generation_, 0}, std::min(rows, taken_));
+    rows = std::min(rows, taken_);
+    if (rows <= marked_) return;
+    writer_->markSaved({run_, generation_, 0}, rows);
+    marked_ = rows;
 }
 
-void Journal::tableCleared() {
+void Journal::tableCleared(const records::RecordTable& table) {
     if (!isOn()) return;
+    follow(table);
+    startNewTable();
+}
+
+void Journal::startNewTable() {
     writer_->markSaved({run_, generation_, 0}, taken_);
     ++generation_;
     taken_ = 0;
+    marked_ = 0;
 }
 
 std::optional<Report> Journal::takeReport() {

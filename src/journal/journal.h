@@ -71,15 +71,17 @@ public:
     void discardPending();
 
     // ---- While the station runs ------------------------------------------------
-    // Queues the table's rows that the journal has not taken yet. Called
-    // after every step that may add rows.
+    // Queues the table's rows that the journal has not taken yet: after
+    // every added row (JournalTableObserver does it).
     void follow(const records::RecordTable& table);
     // Row `row` of the table changed (its code).
     void rowChanged(const records::RecordTable& table, uint32_t row);
-    // A file now holds the first `rows` rows of the table.
+    // A file now holds the first `rows` rows of the table; telling the same
+    // again costs nothing.
     void markSaved(const records::RecordTable& table, uint32_t rows);
-    // The table was emptied: its rows count as saved; numbering starts again.
-    void tableCleared();
+    // The table is about to be emptied (its rows still in it): they count
+    // as saved, and numbering starts again.
+    void tableCleared(const records::RecordTable& table);
 
     // A problem not told yet; each one is given once.
     std::optional<Report> takeReport();
@@ -94,6 +96,7 @@ private:
     Problem openFile(int64_t nowMs, int keepDays);
     void countPending();
     void queueAppend(const records::RecordTable& table, uint32_t row);
+    void startNewTable();
 
     std::unique_ptr<JournalWriter> writer_;
     std::string directory_;
@@ -105,6 +108,8 @@ private:
     int64_t run_ = 0;
     int64_t generation_ = 0;  // the table's clearings this run
     uint32_t taken_ = 0;      // rows of the table queued so far
+    uint32_t marked_ = 0;     // rows of the table marked saved so far
+    bool restoring_ = false;  // the rows the table takes now are in the journal already
 };
 
 }  // namespace gaugemon::journal

@@ -43,8 +43,8 @@ std::string problemText(const Report& report, core::Language language) {
 std::string offerText(const PendingRows& pending, core::Language language) {
     const std::string count = std::to_string(pending.count);
     if (language == core::Language::English)
-        return "The last run ended with " + count + (pending.count == 1 ? " row" : " rows") +
-               " that are in no file, the first recorded at " + pending.firstStamp +
+        return "The last run ended with " + count + (pending.count == 1 ? " row that is" : " rows that are") +
+               " in no file, the first recorded at " + pending.firstStamp +
                ". Restore them into the record table? (No discards them.)";
     return "上次运行结束时有" + count + "行数据未保存到任何文件，第一行记录于" + pending.firstStamp +
            "。是否将其恢复到记录表中？（选择“否”将丢弃这些数据）";

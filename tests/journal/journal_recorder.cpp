@@ -32,7 +32,10 @@ int record(const std::string& directory, uint32_t rows) {
         journal.follow(table);
     }
     // No flush from here: the journal's own thread gets the rows to the disk.
-    while (journal.writtenRows() < rows) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (journal.writtenRows() < rows) {
+        if (!journal.isOn()) return 4;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     std::printf("written %u\n", rows);
     std::fflush(stdout);
     for (;;) ::pause();

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "journal/journal_texts.h"
 #include "records/records_test_support.h"
 #include "sample_rows.h"
 #include "support/recording_prompts.h"
@@ -67,22 +66,6 @@ TEST(JournalStart, AProblemOfOpeningIsToldOnceAndNothingIsAsked) {
     EXPECT_FALSE(reportProblem(journal, prompts, core::Language::Chinese));
     EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.questions.empty());
-}
-
-TEST(JournalTexts, EveryProblemAndEveryIncompleteRestoreHasATextInBothLanguages) {
-    for (const auto language : {core::Language::English, core::Language::Chinese}) {
-        for (const Problem problem : {Problem::CannotOpen, Problem::InUse, Problem::MovedAside, Problem::Damaged,
-                                      Problem::NoSpace, Problem::WriteFailed}) {
-            const std::string text = problemText({problem, "/home/op/journal.db", 0}, language);
-            EXPECT_NE(text.find("/home/op/journal.db"), std::string::npos) << static_cast<int>(problem);
-        }
-        for (const RestoreOutcome outcome :
-             {RestoreOutcome::PartRestored, RestoreOutcome::TableBusy, RestoreOutcome::Failed})
-            EXPECT_FALSE(restoreText({outcome, 1, 2}, language).empty()) << static_cast<int>(outcome);
-        EXPECT_TRUE(restoreText({RestoreOutcome::Restored, 3, 0}, language).empty());
-    }
-    EXPECT_NE(problemText({Problem::NoSpace, "j", 13}, core::Language::English),
-              problemText({Problem::NoSpace, "j", 13}, core::Language::Chinese));
 }
 
 }  // namespace

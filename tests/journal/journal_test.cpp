@@ -1,4 +1,5 @@
 #include "journal/journal.h"
+#include "journal/journal_table_observer.h"
 
 #include <gtest/gtest.h>
 
@@ -25,22 +26,35 @@ std::vector<std::string> rowsOf(const RecordTable& table) {
     return rows;
 }
 
-// One run of the station: a table, a journal over it, rows recorded through
-// both as the station does.
+// Counts what reaches the list on screen behind the journal's observer.
+struct CountingObserver : records::RecordTableObserver {
+    void beforeAppend(uint32_t) override {}
+    void afterAppend(uint32_t) override { ++appended; }
+    void beforeReset() override {}
+    void afterReset() override { ++resets; }
+    void codeChanged(uint32_t row) override { changedRows.push_back(row); }
+    int appended = 0;
+    int resets = 0;
+    std::vector<uint32_t> changedRows;
+};
+
+// One run of the station: a table with the journal watching it, and the list
+// on screen behind.
 struct StationRun {
     explicit StationRun(const TempDir& dir, const records::TableLayout& layout = sampleLayout()) {
         problem = journal.open(dir.path().string());
         table.prepareColumns(layout);
+        observer.setNext(&list);
+        table.setObserver(&observer);
     }
     void record(uint32_t first, uint32_t count) {
-        for (uint32_t k = first; k < first + count; ++k) {
-            appendSampleRow(table, k);
-            journal.follow(table);
-        }
+        for (uint32_t k = first; k < first + count; ++k) appendSampleRow(table, k);
     }
     Problem problem;
     Journal journal;
     RecordTable table;
+    CountingObserver list;
+    JournalTableObserver observer{journal, table};
 };
 
 TEST(JournalRestore, RowsOfAnEndedRunAreOfferedAndComeBackByteForByteInTheirOrder) {
@@ -65,26 +79,26 @@ TEST(JournalRestore, RowsOfAnEndedRunAreOfferedAndComeBackByteForByteInTheirOrde
     EXPECT_EQ(restored.layout().language, core::Language::English);
 }
 
-TEST(JournalRestore, RestoredRowsBelongToTheNewRunOfferedAgainOnlyWhenItEndsUnsaved) {
-    TempDir dir;
-    { StationRun(dir).record(0, 4); }
-    {
-        StationRun second(dir);
+TEST(JournalRestore, RestoredRowsBelongToTheNewRunOfferedAgainOnceWhenItEndsUnsaved) {
+    for (const uint32_t newRows : {0u, 1u}) {
+        TempDir dir;
+        { StationRun(dir).record(0, 4); }
+        {
+            StationRun second(dir);
+            ASSERT_EQ(second.journal.restorePending(second.table, core::Language::Chinese).restored, 4u);
+            EXPECT_EQ(second.list.appended, 4);
+            // New rows go on after the restored ones.
+            second.record(4, newRows);
+        }
+        StationRun third(dir);
+        EXPECT_EQ(third.journal.pending().count, 4u + newRows);
         RecordTable table;
-        ASSERT_EQ(second.journal.restorePending(table, core::Language::Chinese).restored, 4u);
-        // New rows go on after the restored ones.
-        test::appendSampleRow(table, 4);
-        second.journal.follow(table);
+        third.journal.restorePending(table, core::Language::Chinese);
+        RecordTable expected;
+        expected.prepareColumns(sampleLayout());
+        for (uint32_t k = 0; k < 4 + newRows; ++k) appendSampleRow(expected, k);
+        EXPECT_EQ(rowsOf(table), rowsOf(expected));
     }
-    StationRun third(dir);
-    EXPECT_EQ(third.journal.pending().count, 5u);
-    RecordTable table;
-    third.journal.restorePending(table, core::Language::Chinese);
-    ASSERT_EQ(table.rowCount(), 5u);
-    RecordTable expected;
-    expected.prepareColumns(sampleLayout());
-    for (uint32_t k = 0; k < 5; ++k) appendSampleRow(expected, k);
-    EXPECT_EQ(rowsOf(table), rowsOf(expected));
 }
 
 TEST(JournalSaving, SavedAndClearedRowsAreNotOfferedButRowsAfterTheSaveAre) {
@@ -92,8 +106,7 @@ TEST(JournalSaving, SavedAndClearedRowsAreNotOfferedButRowsAfterTheSaveAre) {
     {
         StationRun run(dir);
         run.record(0, 3);
-        run.journal.tableCleared();  // the operator cleared three rows
-        run.table.clearTable();
+        run.table.clearTable();  // the operator cleared three rows
         run.record(3, 5);
         run.journal.markSaved(run.table, 4);  // an export of the first four of these
         run.record(8, 2);
@@ -112,9 +125,12 @@ TEST(JournalSaving, AClearingTheStationDidNotAnnounceStillStartsANewTable) {
     TempDir dir;
     {
         StationRun run(dir);
+        run.table.setObserver(nullptr);
         run.record(0, 3);
+        run.journal.follow(run.table);
         run.table.clearTable();
         run.record(3, 2);
+        run.journal.follow(run.table);
         run.journal.waitWritten();
         // The new rows took the places of the cleared ones without a clash.
         EXPECT_TRUE(run.journal.isOn());
@@ -128,29 +144,31 @@ TEST(JournalSaving, AClearingTheStationDidNotAnnounceStillStartsANewTable) {
     EXPECT_EQ(rowsOf(table), rowsOf(expected));
 }
 
-TEST(JournalSaving, ACodeChangedAfterRecordingIsRestoredAsChangedAndUnsavesTheRow) {
-    TempDir dir;
-    std::vector<std::string> recorded;
-    {
-        StationRun run(dir);
-        run.record(0, 3);
-        run.journal.markSaved(run.table, 3);
-        run.table.updateCode(1, records::WorkpieceCode::fromGbk("NEW-7"));
-        run.journal.rowChanged(run.table, 1);
-        recorded.emplace_back(run.table.row(1).bytes());
+TEST(JournalSaving, ACodeChangedAfterASaveIsInNoFileUntilTheNextSave) {
+    for (const bool savedAgain : {false, true}) {
+        TempDir dir;
+        std::string changed;
+        {
+            StationRun run(dir);
+            run.record(0, 3);
+            run.journal.markSaved(run.table, 3);
+            run.table.updateCode(1, records::WorkpieceCode::fromGbk("NEW-7"));
+            changed = run.table.row(1).bytes();
+            if (savedAgain) run.journal.markSaved(run.table, 3);
+            // The list on screen hears everything the journal's observer hears.
+            EXPECT_EQ(run.list.appended, 3);
+            EXPECT_EQ(run.list.changedRows, std::vector<uint32_t>{1});
+        }
+        StationRun next(dir);
+        RecordTable table;
+        next.journal.restorePending(table, core::Language::Chinese);
+        if (savedAgain) {
+            EXPECT_EQ(table.rowCount(), 0u);
+        } else {
+            EXPECT_EQ(rowsOf(table), std::vector<std::string>{changed});
+            EXPECT_EQ(table.row(0).code(), "NEW-7");
+        }
     }
-    StationRun next(dir);
-    RecordTable table;
-    next.journal.restorePending(table, core::Language::Chinese);
-    EXPECT_EQ(rowsOf(table), recorded);
-    EXPECT_EQ(table.row(0).code(), "NEW-7");
-}
-
-TEST(JournalSaving, DiscardedRowsAreNeverOfferedAgain) {
-    TempDir dir;
-    { StationRun(dir).record(0, 2); }
-    { StationRun(dir).journal.discardPending(); }
-    EXPECT_EQ(StationRun(dir).journal.pending().count, 0u);
 }
 
 TEST(JournalPruning, SavedRowsOlderThanTheSettingGoAtStartUnsavedOnesStay) {
