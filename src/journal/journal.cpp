@@ -181,54 +181,57 @@ void Journal::countPending() {
 }
 
 RestoreResult Journal::restorePending(records::RecordTable& table, core::Language language) {
-    RestoreResult result;
-    if (!isOn() || pending_.count == 0) return result;
+    if (!isOn() || pending_.count == 0) return {};
     // Restored rows come first, into an empty table: a failure part-way
     // takes them out again by emptying it.
     if (table.rowCount() > 0) return {RestoreOutcome::TableBusy, 0, pending_.count};
     follow(table);
     restoring_ = true;
+    RestoreResult result;
     std::vector<int64_t> moved;
-    records::TableLayout wanted;
     const int code = writer_->withStore([&](JournalStore& store) {
-        const int readCode = store.forEachUnsaved(run_, [&](const StoredRow& row) {
-            records::TableLayout layout;
-            if (!rowFits(row, layout)) return true;
-            if (!wanted.hasColumns()) {
-                wanted = {layout.probeCount, layout.codeColumn, language};
-                table.prepareColumns(wanted);
-            }
-            if (layout.sameRowShape(wanted) &&
-                table.appendRowBytes(row.bytes) == records::AppendResult::Added) {
-                moved.push_back(row.id);
-            } else {
-                ++result.left;
-            }
-            return true;
-        });
-        if (isFailure(readCode)) return readCode;
-        // The rows become rows of this run's table in one step: a crash
-        // before it leaves them offered again, never twice.
-        int writeCode = store.begin();
-        for (size_t k = 0; k < moved.size() && !isFailure(writeCode); ++k)
-            writeCode = store.moveRow(moved[k], {run_, generation_, static_cast<int64_t>(taken_ + k)});
-        if (isFailure(writeCode)) {
-            store.rollback();
-            return writeCode;
-        }
-        return store.commit();
+        const int readCode = appendPending(store, table, language, moved, result.left);
+        return isFailure(readCode) ? readCode : moveIntoThisRun(store, moved);
     });
+    if (isFailure(code) && !moved.empty()) table.clearTable();
     restoring_ = false;
-    if (isFailure(code)) {
-        // The table takes back what it took: the rows stay offered.
-        if (!moved.empty()) table.clearTable();
-        return {RestoreOutcome::Failed, 0, pending_.count};
-    }
+    if (isFailure(code)) return {RestoreOutcome::Failed, 0, pending_.count};
     taken_ += static_cast<uint32_t>(moved.size());
     result.restored = moved.size();
     result.outcome = result.left > 0 ? RestoreOutcome::PartRestored : RestoreOutcome::Restored;
     pending_ = {};
     return result;
+}
+
+// Appends the offered rows of the oldest one's layout to the table, noting
+// their ids; counts those left.
+int Journal::appendPending(JournalStore& store, records::RecordTable& table, core::Language language,
+                           std::vector<int64_t>& moved, uint64_t& left) {
+    records::TableLayout wanted;
+    return store.forEachUnsaved(run_, [&](const StoredRow& row) {
+        records::TableLayout layout;
+        if (!rowFits(row, layout)) return true;
+        if (!wanted.hasColumns()) {
+            wanted = {layout.probeCount, layout.codeColumn, language};
+            table.prepareColumns(wanted);
+        }
+        if (layout.sameRowShape(wanted) && table.appendRowBytes(row.bytes) == records::AppendResult::Added)
+            moved.push_back(row.id);
+        else
+            ++left;
+        return true;
+    });
+}
+
+// The rows become rows of this run's table in one transaction: a crash
+// before it leaves them offered again, never twice.
+int Journal::moveIntoThisRun(JournalStore& store, const std::vector<int64_t>& moved) {
+    int code = store.begin();
+    for (size_t k = 0; k < moved.size() && !isFailure(code); ++k)
+        code = store.moveRow(moved[k], {run_, generation_, static_cast<int64_t>(taken_ + k)});
+    if (!isFailure(code)) code = store.commit();
+    if (isFailure(code)) store.rollback();
+    return code;
 }
 
 void Journal::discardPending() {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/language.h"
 #include "journal/journal_outcome.h"
@@ -34,6 +35,7 @@ struct RestoreResult {
     uint64_t left = 0;
 };
 
+class JournalStore;
 class JournalWriter;
 
 // Every recorded row of the station, kept in an SQLite file in WAL mode until
@@ -97,6 +99,9 @@ private:
     void countPending();
     void queueAppend(const records::RecordTable& table, uint32_t row);
     void startNewTable();
+    int appendPending(JournalStore& store, records::RecordTable& table, core::Language language,
+                      std::vector<int64_t>& moved, uint64_t& left);
+    int moveIntoThisRun(JournalStore& store, const std::vector<int64_t>& moved);
 
     std::unique_ptr<JournalWriter> writer_;
     std::string directory_;
