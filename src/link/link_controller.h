@@ -74,6 +74,7 @@ private:
     void storeLinkSettings();
     // Polling.
     const RequestFrame& nextRequest();
+    RequestFrame commandFrame(Command command);
     RequestFrame configWriteFF(bool& request, const RequestFrame& frame);
     void accountLastExchange();
     void handleAnswer(const Answer& answer);

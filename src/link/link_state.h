@@ -13,8 +13,27 @@ struct ChannelReading {
     bool scaledBy5 = false;
 };
 
-// Commands waiting to be sent. Each stays raised until the instrument's echo
-// clears it, so a lost echo repeats the same frame on the next poll tick.
+// The commands the poll cycle sends instead of the readings request, in the
+// order they go out when several wait: the unlock before the write it opens,
+// line settings before the mode, the zero last.
+enum class Command : uint8_t {
+    WriteUnlock,
+    AddressChange,
+    SerialChange,
+    ParityChange,
+    ModeChange,
+    FlagsWrite,
+    FlagsRead,
+    Zero,
+};
+inline constexpr std::array<Command, 8> kCommandPriority = {
+    Command::WriteUnlock, Command::AddressChange, Command::SerialChange, Command::ParityChange,
+    Command::ModeChange,  Command::FlagsWrite,    Command::FlagsRead,    Command::Zero,
+};
+
+// Commands waiting to be sent, with what they carry. Each stays raised until
+// the instrument's echo clears it, so a lost echo repeats the same frame on
+// the next poll tick.
 struct PendingRequests {
     bool writeUnlock = false;
     bool addressChange = false;
@@ -27,6 +46,20 @@ struct PendingRequests {
     uint8_t flagsReadsLeft = 0;
     bool zeroRequest = false;
     uint8_t zeroChannel = 0;
+
+    bool raised(Command command) const {
+        switch (command) {
+            case Command::WriteUnlock: return writeUnlock;
+            case Command::AddressChange: return addressChange;
+            case Command::SerialChange: return serialChange;
+            case Command::ParityChange: return parityChange;
+            case Command::ModeChange: return modeChange;
+            case Command::FlagsWrite: return flagsWrite;
+            case Command::FlagsRead: return flagsReadsLeft > 0;
+            case Command::Zero: return zeroRequest;
+        }
+        return false;
+    }
 };
 
 // The watchdog period: this long without a valid answer and the line counts

@@ -39,42 +39,51 @@ void LinkController::requestTick() {
 // The first pending command in order of priority, else the readings request.
 // A command stays raised until its echo, so a lost echo repeats it.
 const RequestFrame& LinkController::nextRequest() {
+    PendingRequests& pending = state_.pending;
+    // Only format "FF" instruments lock their configuration.
+    if (state_.dataFormat != DataFormat::FormatFF) pending.writeUnlock = false;
+    for (const Command command : kCommandPriority) {
+        if (pending.raised(command)) return request_ = commandFrame(command);
+    }
+    state_.expectedLength = readingsAnswerLength(state_.probeCount);
+    return request_ = readingsRequest(state_.deviceAddress, state_.probeCount);
+}
+
+RequestFrame LinkController::commandFrame(Command command) {
     PendingRequests& p = state_.pending;
     const uint8_t address = state_.deviceAddress;
     const DataFormat format = state_.dataFormat;
-    if (p.writeUnlock && format == DataFormat::FormatFF) return request_ = unlockWrite(address);
-    p.writeUnlock = false;
-    if (p.addressChange) return request_ = configWriteFF(p.addressChange, addressWrite(format, address, p.newAddress));
-    if (p.serialChange) {
-        if (format == DataFormat::Format01) {
-            // Format "01" numbers 9600, 19200, 38400 as 0, 1, 2 and can be set
-            // to nothing else.
-            const uint8_t code =
-                state_.baudCode >= 1 && state_.baudCode <= 3 ? static_cast<uint8_t>(state_.baudCode - 1) : 2;
-            p.parityChange = true;
-            return request_ = baudWrite01(address, code);
+    switch (command) {
+        case Command::WriteUnlock: return unlockWrite(address);
+        case Command::AddressChange:
+            return configWriteFF(p.addressChange, addressWrite(format, address, p.newAddress));
+        case Command::SerialChange: {
+            if (format == DataFormat::Format01) {
+                // Format "01" numbers 9600, 19200, 38400 as 0, 1, 2 and can be
+                // set to nothing else; its parity goes in a write of its own.
+                const uint8_t code =
+                    state_.baudCode >= 1 && state_.baudCode <= 3 ? static_cast<uint8_t>(state_.baudCode - 1) : 2;
+                p.parityChange = true;
+                return baudWrite01(address, code);
+            }
+            const uint8_t baudBits = state_.baudCodeVariant ? variantBaudBits(state_.baudCode) : state_.baudCode;
+            return configWriteFF(p.serialChange,
+                                 serialSettingsWriteFF(address, state_.twoStopBits, state_.parityCode, baudBits));
         }
-        const uint8_t baudBits = state_.baudCodeVariant ? variantBaudBits(state_.baudCode) : state_.baudCode;
-        return request_ = configWriteFF(p.serialChange,
-                                        serialSettingsWriteFF(address, state_.twoStopBits, state_.parityCode, baudBits));
+        case Command::ParityChange:
+            state_.twoStopBits = state_.parityCode;
+            return parityWrite01(address, state_.parityCode);
+        case Command::ModeChange: return configWriteFF(p.modeChange, displayModeWrite(address, p.modeIndex));
+        case Command::FlagsWrite: return configWriteFF(p.flagsWrite, formatFlagsWrite(address, state_.deviceFlags));
+        case Command::FlagsRead:
+            --p.flagsReadsLeft;
+            state_.expectedLength = kFlagsAnswerLength;
+            return formatFlagsRead(address);
+        case Command::Zero:
+            zeroInFlight_ = true;
+            return zeroRequest(format, address, p.zeroChannel, state_.singleProbeDevice);
     }
-    if (p.parityChange) {
-        state_.twoStopBits = state_.parityCode;
-        return request_ = parityWrite01(address, state_.parityCode);
-    }
-    if (p.modeChange) return request_ = configWriteFF(p.modeChange, displayModeWrite(address, p.modeIndex));
-    if (p.flagsWrite) return request_ = configWriteFF(p.flagsWrite, formatFlagsWrite(address, state_.deviceFlags));
-    if (p.flagsReadsLeft > 0) {
-        --p.flagsReadsLeft;
-        state_.expectedLength = kFlagsAnswerLength;
-        return request_ = formatFlagsRead(address);
-    }
-    if (p.zeroRequest) {
-        zeroInFlight_ = true;
-        return request_ = zeroRequest(format, address, p.zeroChannel, state_.singleProbeDevice);
-    }
-    state_.expectedLength = readingsAnswerLength(state_.probeCount);
-    return request_ = readingsRequest(address, state_.probeCount);
+    return readingsRequest(address, state_.probeCount);
 }
 
 RequestFrame LinkController::configWriteFF(bool& request, const RequestFrame& frame) {
