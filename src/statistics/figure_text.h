@@ -1,0 +1,33 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/language.h"
+#include "display/length_unit.h"
+#include "statistics/process_statistics.h"
+
+namespace gaugemon::statistics {
+
+// The columns of the statistics table, in order.
+enum class Column : uint8_t { Probe, Count, Mean, StdDev, Min, Max, Range, NgCount, NgShare, Cp, Cpk, Pp, Ppk };
+inline constexpr std::array kColumns{Column::Probe, Column::Count, Column::Mean,    Column::StdDev,  Column::Min,
+                                     Column::Max,   Column::Range, Column::NgCount, Column::NgShare, Column::Cp,
+                                     Column::Cpk,   Column::Pp,    Column::Ppk};
+
+// What an undefined figure shows (an en dash, UTF-8).
+inline constexpr const char* kUndefined = "\xE2\x80\x93";
+
+// The column's title in the language, with the unit for lengths (UTF-8).
+std::string columnTitle(Column column, core::Language language, display::LengthUnit unit);
+
+// A length in millimetres in the unit, always with a decimal point whatever
+// the locale: four decimals in mm, five in inches.
+std::string lengthText(double millimetres, display::LengthUnit unit);
+
+// The cell of one probe (1-based) in one column; a dash where the figure is
+// undefined, never "nan" or "inf".
+std::string figureText(const ProbeFigures& figures, unsigned probe, Column column, core::Language language,
+                       display::LengthUnit unit);
+
+}  // namespace gaugemon::statistics

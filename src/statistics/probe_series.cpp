@@ -1,0 +1,80 @@
+#include "statistics/probe_series.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace gaugemon::statistics {
+
+void ProbeSeries::follow(unsigned probe) { probe_ = probe; }
+
+void ProbeSeries::restart(const records::RecordTable& table, uint32_t firstRow) {
+    syncedProbe_ = probe_;
+    seenResets_ = table.resetCount();
+    firstRow_ = firstRow;
+    seenRows_ = firstRow;
+    dropped_ = 0;
+    values_.clear();
+}
+
+void ProbeSeries::sync(const records::RecordTable& table, uint32_t firstRow) {
+    firstRow = std::min(firstRow, table.rowCount());
+    if (syncedProbe_ != probe_ || seenResets_ != table.resetCount() || table.rowCount() < seenRows_ ||
+        firstRow < firstRow_)
+        restart(table, firstRow);
+    if (firstRow > seenRows_) restart(table, firstRow);
+    // Rows that left the window go from the front; the array is compacted
+    // once they are half of it.
+    dropped_ += firstRow - firstRow_;
+    firstRow_ = firstRow;
+    if (dropped_ > values_.size() / 2) {
+        values_.erase(values_.begin(), values_.begin() + static_cast<std::ptrdiff_t>(dropped_));
+        dropped_ = 0;
+    }
+    const bool probeHeld = probe_ >= 1 && probe_ <= table.shape().probeCount;
+    for (uint32_t r = seenRows_; r < table.rowCount(); ++r) {
+        const records::ProbeNumber n = probeHeld ? table.row(r).number(probe_) : records::ProbeNumber{};
+        values_.push_back(n.present ? static_cast<int32_t>(n.tenthMicrometres()) : kNoReading);
+    }
+    seenRows_ = table.rowCount();
+}
+
+void decimate(std::span<const int32_t> values, int columns, std::vector<ColumnSpan>& spans) {
+    spans.assign(static_cast<size_t>(std::max(columns, 0)), ColumnSpan{});
+    if (columns <= 0 || values.empty()) return;
+    const auto n = static_cast<int64_t>(values.size());
+    for (int64_t i = 0; i < n; ++i) {
+        const int32_t v = values[static_cast<size_t>(i)];
+        if (v == kNoReading) continue;
+        ColumnSpan& s = spans[static_cast<size_t>(i * columns / n)];
+        if (!s.any) {
+            s = {true, v, v, v, v};
+            continue;
+        }
+        s.last = v;
+        s.min = std::min(s.min, v);
+        s.max = std::max(s.max, v);
+    }
+}
+
+unsigned binCountFor(uint64_t readings) {
+    const auto root = static_cast<unsigned>(std::ceil(std::sqrt(static_cast<double>(readings))));
+    return std::clamp(root, 5u, 50u);
+}
+
+Histogram histogramOf(std::span<const int32_t> values, double low, double high, unsigned binCount) {
+    Histogram h;
+    h.low = low;
+    h.high = high > low ? high : low + 1;
+    h.bins.assign(std::max(binCount, 1u), 0);
+    const double width = h.binWidth();
+    const auto last = static_cast<int64_t>(h.bins.size()) - 1;
+    for (int32_t v : values) {
+        if (v == kNoReading) continue;
+        const double position = std::floor((v - h.low) / width);
+        const int64_t bin = std::clamp<int64_t>(static_cast<int64_t>(std::clamp(position, -1.0, 1e9)), 0, last);
+        h.tallest = std::max(h.tallest, ++h.bins[static_cast<size_t>(bin)]);
+    }
+    return h;
+}
+
+}  // namespace gaugemon::statistics

@@ -1,0 +1,123 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "link/protocol.h"
+#include "records/record_table.h"
+#include "statistics/exact_moments.h"
+#include "tolerance/tolerance_table.h"
+#include "tolerance/verdict.h"
+
+namespace gaugemon::statistics {
+
+// The short-term sigma of individual values is the average moving range
+// over this constant (d2 for ranges of two).
+inline constexpr double kMovingRangeD2 = 1.128;
+// A process below this Cpk is not held capable.
+inline constexpr double kCapableCpk = 1.33;
+
+// A probe's limits in 0.001 mm; a reversed pair stands for no usable band.
+struct Band {
+    int32_t lower = 0;
+    int32_t upper = 0;
+    bool valid() const { return lower <= upper; }
+    bool operator==(const Band&) const = default;
+};
+
+// What the statistics window shows of one probe. Lengths are in
+// millimetres; a figure without a value is undefined (too few readings, no
+// spread, no usable band) and is shown as a dash.
+struct ProbeFigures {
+    uint64_t count = 0;    // readings in the rows considered
+    uint64_t ngCount = 0;  // of them outside the probe's limits as they stand
+    std::optional<double> mean;
+    std::optional<double> stdDev;  // sample standard deviation, the overall sigma
+    std::optional<double> min;
+    std::optional<double> max;
+    std::optional<double> range;
+    std::optional<double> ngShare;  // 0..1
+    std::optional<double> cp;
+    std::optional<double> cpk;
+    std::optional<double> pp;
+    std::optional<double> ppk;
+    double lsl = 0;  // the band as it stands, mm
+    double usl = 0;
+    bool bandValid = true;
+    // The zone of the probe's newest reading under the limits and the
+    // pre-warning as they stand.
+    std::optional<tolerance::Zone> latestZone;
+};
+
+// Per-probe statistics over the rows of the record table, or over the last
+// K of them: kept up to date row by row (a few additions per probe), started
+// over when the table is cleared or rebuilt, counted again when the limits
+// or the window change. Lengths are summed as integers of 0.0001 mm, so
+// standard and fine-resolution readings of a probe share one scale and no
+// sum loses precision.
+class ProcessStatistics {
+public:
+    // Only the newest `windowRows` rows count; 0 means every row.
+    explicit ProcessStatistics(uint32_t windowRows = 0);
+
+    // Takes in the rows added since the last call, or starts over when the
+    // table was emptied or rebuilt meanwhile.
+    void sync(const records::RecordTable& table);
+
+    // The limits of probes 1..60; the NG counts follow a change.
+    void setLimits(const tolerance::ToleranceTable& limits, const records::RecordTable& table);
+    // Only the newest K rows count; 0 means every row.
+    void setWindow(uint32_t rows, const records::RecordTable& table);
+    uint32_t window() const { return windowRows_; }
+    void setPreWarning(tolerance::PreWarning preWarning) { preWarning_ = preWarning; }
+
+    unsigned probeCount() const { return probes_; }
+    // The first row and the number of rows considered.
+    uint32_t firstRow() const { return firstRow_; }
+    uint32_t rowsConsidered() const { return seenRows_ - firstRow_; }
+
+    // `probe` is 1..probeCount(); others, and a table changed since the
+    // last sync, yield empty figures.
+    ProbeFigures figures(const records::RecordTable& table, unsigned probe) const;
+
+private:
+    struct Accumulator {
+        ExactMoments moments;
+        int64_t movingRangeSum = 0;
+        uint64_t movingRanges = 0;
+        uint64_t ngCount = 0;
+        void clear() { *this = {}; }
+    };
+    // Least and greatest reading of one probe in one block of rows.
+    struct Extremes {
+        int32_t min = INT32_MAX;
+        int32_t max = INT32_MIN;
+    };
+
+    // The table still holds the rows taken in.
+    bool inStep(const records::RecordTable& table) const {
+        return table.resetCount() == seenResets_ && table.rowCount() >= seenRows_;
+    }
+    void startOver(const records::RecordTable& table);
+    void recount(const records::RecordTable& table);
+    void addRow(const records::RecordTable& table, uint32_t row);
+    void enter(const records::RecordTable& table, uint32_t row);
+    void leave(const records::RecordTable& table, uint32_t row);
+    bool outside(unsigned index, int64_t length) const;
+    Extremes extremes(const records::RecordTable& table, unsigned index) const;
+
+    std::array<Accumulator, link::kMaxProbes> probeSums_{};
+    std::array<Band, link::kMaxProbes> bands_{};
+    // Extremes of block b, probe i at b * kMaxProbes + i; a block is a chunk
+    // of the table's rows.
+    std::vector<Extremes> blocks_;
+    unsigned probes_ = 0;
+    uint64_t seenResets_ = UINT64_MAX;
+    uint32_t seenRows_ = 0;
+    uint32_t firstRow_ = 0;
+    uint32_t windowRows_ = 0;
+    tolerance::PreWarning preWarning_;
+};
+
+}  // namespace gaugemon::statistics

@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+
+#include "core/language.h"
+#include "display/length_unit.h"
+#include "records/atomic_file.h"
+#include "records/record_table.h"
+#include "statistics/process_statistics.h"
+
+namespace gaugemon::statistics {
+
+// The statistics table as CSV: UTF-8 with a byte-order mark (so that a
+// spreadsheet reads the Chinese titles), comma separated, decimal points,
+// a title line, then one line per probe, the cells as the window shows them.
+std::string statisticsCsv(const ProcessStatistics& statistics, const records::RecordTable& table,
+                          core::Language language, display::LengthUnit unit);
+
+// Writes it to `path` by the same replace-when-complete step as the record
+// files, so a failed write leaves an earlier file whole.
+records::FileWriteResult exportStatistics(const std::string& path, const ProcessStatistics& statistics,
+                                          const records::RecordTable& table, core::Language language,
+                                          display::LengthUnit unit);
+
+}  // namespace gaugemon::statistics

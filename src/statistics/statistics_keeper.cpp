@@ -1,0 +1,23 @@
+#include "statistics/statistics_keeper.h"
+
+#include "statistics/statistics_settings.h"
+
+namespace gaugemon::statistics {
+
+StatisticsKeeper::StatisticsKeeper(core::SettingsStore& store)
+    : store_(store), statistics_(loadWindowRows(store)), preWarning_(tolerance::loadPreWarning(store)) {
+    statistics_.setPreWarning(preWarning_);
+}
+
+void StatisticsKeeper::setWindowRows(uint32_t rows, const records::RecordTable& table) {
+    storeWindowRows(store_, rows);
+    statistics_.setWindow(rows <= records::kMaxRows ? rows : 0, table);
+}
+
+void StatisticsKeeper::setPreWarning(tolerance::PreWarning preWarning) {
+    preWarning_ = preWarning.on() ? preWarning : tolerance::PreWarning{};
+    tolerance::storePreWarning(store_, preWarning_);
+    statistics_.setPreWarning(preWarning_);
+}
+
+}  // namespace gaugemon::statistics

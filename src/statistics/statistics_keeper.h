@@ -1,0 +1,59 @@
+#pragma once
+#include <cstdint>
+
+#include "core/settings_store.h"
+#include "display/length_unit.h"
+#include "records/record_table.h"
+#include "statistics/process_statistics.h"
+#include "tolerance/tolerance_table.h"
+#include "tolerance/verdict.h"
+
+namespace gaugemon::statistics {
+
+// The station's statistics and their two settings: how many of the newest
+// rows count and the pre-warning share. The station keeps it in step with
+// the record table (a row added, the table cleared) and the limits; the
+// statistics window reads it and changes the settings through it.
+class StatisticsKeeper {
+public:
+    // Reads both settings.
+    explicit StatisticsKeeper(core::SettingsStore& store);
+
+    // After anything that may have added rows or emptied the table.
+    void rowsChanged(const records::RecordTable& table) { statistics_.sync(table); }
+    void limitsChanged(const tolerance::ToleranceTable& limits, const records::RecordTable& table) {
+        statistics_.setLimits(limits, table);
+    }
+
+    uint32_t windowRows() const { return statistics_.window(); }
+    // Stores the count (0: every row) and counts the rows again.
+    void setWindowRows(uint32_t rows, const records::RecordTable& table);
+
+    tolerance::PreWarning preWarning() const { return preWarning_; }
+    // Stores the share; the station's verdict takes it from preWarning().
+    void setPreWarning(tolerance::PreWarning preWarning);
+
+    const ProcessStatistics& statistics() const { return statistics_; }
+
+private:
+    core::SettingsStore& store_;
+    ProcessStatistics statistics_;
+    tolerance::PreWarning preWarning_;
+};
+
+// What the statistics window reads from the station and asks of it.
+class StatisticsSources {
+public:
+    virtual ~StatisticsSources() = default;
+    virtual const records::RecordTable& recordTable() const = 0;
+    virtual StatisticsKeeper& statisticsKeeper() = 0;
+    virtual const tolerance::ToleranceTable& tolerances() const = 0;
+    // The unit of the value texts, which the figures follow.
+    virtual display::LengthUnit lengthUnit() const = 0;
+    virtual core::Language language() const = 0;
+    // The operator changed the pre-warning: store it (StatisticsKeeper),
+    // judge the readings with it and redraw the chart.
+    virtual void changePreWarning(tolerance::PreWarning preWarning) = 0;
+};
+
+}  // namespace gaugemon::statistics

@@ -1,0 +1,30 @@
+#pragma once
+#include <span>
+#include <vector>
+
+#include "records/record_table.h"
+
+namespace gaugemon::statistics::test {
+
+// A table of `probes` probes whose rows carry the given readings (each row
+// the same reading on every probe unless a row list per probe is given).
+struct NumberTable {
+    records::RecordTable table;
+    display::ValueTextTable texts{};
+    unsigned probes;
+
+    explicit NumberTable(unsigned probeCount) : probes(probeCount) {
+        table.prepareColumns({probeCount, false, core::Language::English});
+    }
+    void add(std::span<const link::ChannelReading> readings) {
+        records::RowInput in{probes, false, texts, false, core::Language::English, {}, {2026, 12, 8, 7, 0, 0}};
+        in.readings = readings;
+        table.appendRow(in);
+    }
+    void addSame(link::ChannelReading reading) {
+        std::vector<link::ChannelReading> row(probes, reading);
+        add(row);
+    }
+};
+
+}  // namespace gaugemon::statistics::test
