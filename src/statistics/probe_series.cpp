@@ -31,6 +31,7 @@ void ProbeSeries::sync(const records::RecordTable& table, uint32_t firstRow) {
         dropped_ = 0;
     }
     const bool probeHeld = probe_ >= 1 && probe_ <= table.shape().probeCount;
+    values_.reserve(values_.size() + (table.rowCount() - seenRows_));
     for (uint32_t r = seenRows_; r < table.rowCount(); ++r) {
         const records::ProbeNumber n = probeHeld ? table.row(r).number(probe_) : records::ProbeNumber{};
         values_.push_back(n.present ? static_cast<int32_t>(n.tenthMicrometres()) : kNoReading);
@@ -42,17 +43,26 @@ void decimate(std::span<const int32_t> values, int columns, std::vector<ColumnSp
     spans.assign(static_cast<size_t>(std::max(columns, 0)), ColumnSpan{});
     if (columns <= 0 || values.empty()) return;
     const auto n = static_cast<int64_t>(values.size());
-    for (int64_t i = 0; i < n; ++i) {
-        const int32_t v = values[static_cast<size_t>(i)];
-        if (v == kNoReading) continue;
-        ColumnSpan& s = spans[static_cast<size_t>(i * columns / n)];
-        if (!s.any) {
-            s = {true, v, v, v, v};
-            continue;
+    // Column c holds the points i with c * n <= i * columns < (c + 1) * n;
+    // walking column by column spares a division per point.
+    int64_t begin = 0;
+    for (int64_t c = 0; c < columns; ++c) {
+        const int64_t end = ((c + 1) * n + columns - 1) / columns;
+        ColumnSpan& s = spans[static_cast<size_t>(c)];
+        int32_t low = INT32_MAX;
+        int32_t high = INT32_MIN;
+        int64_t first = -1;
+        int64_t last = -1;
+        for (int64_t i = begin; i < end; ++i) {
+            const int32_t v = values[static_cast<size_t>(i)];
+            if (v == kNoReading) continue;
+            if (first < 0) first = i;
+            last = i;
+            low = std::min(low, v);
+            high = std::max(high, v);
         }
-        s.last = v;
-        s.min = std::min(s.min, v);
-        s.max = std::max(s.max, v);
+        if (first >= 0) s = {true, values[static_cast<size_t>(first)], values[static_cast<size_t>(last)], low, high};
+        begin = end;
     }
 }
 
@@ -66,11 +76,11 @@ Histogram histogramOf(std::span<const int32_t> values, double low, double high, 
     h.low = low;
     h.high = high > low ? high : low + 1;
     h.bins.assign(std::max(binCount, 1u), 0);
-    const double width = h.binWidth();
+    const double binsPerLength = 1.0 / h.binWidth();
     const auto last = static_cast<int64_t>(h.bins.size()) - 1;
     for (int32_t v : values) {
         if (v == kNoReading) continue;
-        const double position = std::floor((v - h.low) / width);
+        const double position = std::floor((v - h.low) * binsPerLength);
         const int64_t bin = std::clamp<int64_t>(static_cast<int64_t>(std::clamp(position, -1.0, 1e9)), 0, last);
         h.tallest = std::max(h.tallest, ++h.bins[static_cast<size_t>(bin)]);
     }
