@@ -449,8 +449,9 @@ void MonitorDialog::confirmRange() {
     // A refused field has had its message: the range is not confirmed from
     // values the operator no longer sees.
     if (!readFields()) return;
-    if (const char* message = station_.confirmRange(rangeLower_, rangeUpper_)) {
-        showMessage(message);
+    const display::RangeRefusal refusal = station_.confirmRange(rangeLower_, rangeUpper_);
+    if (refusal != display::RangeRefusal::None) {
+        showMessage(display::rangeRefusalText(refusal));
         return;
     }
     chart_.clearPlot();

@@ -42,10 +42,10 @@ const ChartPlan* DisplayModel::update(std::span<const link::ChannelReading> read
     return &plan_;
 }
 
-const char* DisplayModel::confirmRange(float lower, float upper, core::SettingsStore& store) {
-    const char* message = confirmDisplayRange(lower, upper, range_, store);
-    if (!message) redrawRequested_ = true;
-    return message;
+RangeRefusal DisplayModel::confirmRange(float lower, float upper, core::SettingsStore& store) {
+    const RangeRefusal refusal = confirmDisplayRange(lower, upper, range_, store);
+    if (refusal == RangeRefusal::None) redrawRequested_ = true;
+    return refusal;
 }
 
 std::optional<unsigned> DisplayModel::chartClick(const link::LinkState& link, int32_t x, int32_t y) {

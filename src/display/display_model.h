@@ -54,7 +54,7 @@ public:
     // The range confirmation with the parsed field values. Null when the new
     // range was stored: a redraw is then requested and the caller clears the
     // plot. Otherwise the message to show.
-    const char* confirmRange(float lower, float upper, core::SettingsStore& store);
+    RangeRefusal confirmRange(float lower, float upper, core::SettingsStore& store);
 
     // A left click at client (x, y): always requests a redraw; while
     // connected, yields the probe under the point, if any.

@@ -4,10 +4,6 @@ namespace gaugemon::display {
 
 namespace {
 
-constexpr const char* kLowerNotAtMostZero = " <=0! ";
-constexpr const char* kUpperNotAboveZero = " >0! ";
-constexpr const char* kLowerBelowSmallest = " >=-2147483! ";
-constexpr const char* kUpperAboveLargest = " <=2147483! ";
 // The largest whole number of millimetres whose counts fit the 32 bits of
 // ResoL and ResoH, halves added.
 constexpr double kLargestMillimetres = 2147483.0;
@@ -19,6 +15,17 @@ int32_t truncatedCounts(double counts) { return static_cast<int32_t>(counts); }
 
 }  // namespace
 
+const char* rangeRefusalText(RangeRefusal refusal) {
+    switch (refusal) {
+        case RangeRefusal::None: return nullptr;
+        case RangeRefusal::LowerNotAtMostZero: return " <=0! ";
+        case RangeRefusal::LowerBelowSmallest: return " >=-2147483! ";
+        case RangeRefusal::UpperNotAboveZero: return " >0! ";
+        case RangeRefusal::UpperAboveLargest: return " <=2147483! ";
+    }
+    return nullptr;
+}
+
 DisplayRange loadDisplayRange(const core::SettingsStore& store) {
     return {store.readInt(core::keys::kResoL, core::defaults::kResoL),
             store.readInt(core::keys::kResoH, core::defaults::kResoH)};
@@ -26,22 +33,22 @@ DisplayRange loadDisplayRange(const core::SettingsStore& store) {
 
 float rangeFieldValue(int32_t counts) { return static_cast<float>(counts * 0.001); }
 
-const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, core::SettingsStore& store) {
+RangeRefusal confirmDisplayRange(float lower, float upper, DisplayRange& range, core::SettingsStore& store) {
     // Written so that an entry that is not a number fails the test.
-    if (!(lower <= 0.0f)) return kLowerNotAtMostZero;
-    if (!(lower >= -kLargestMillimetres)) return kLowerBelowSmallest;
-    if (!(upper > 0.0f)) return kUpperNotAboveZero;
-    if (!(upper <= kLargestMillimetres)) return kUpperAboveLargest;
+    if (!(lower <= 0.0f)) return RangeRefusal::LowerNotAtMostZero;
+    if (!(lower >= -kLargestMillimetres)) return RangeRefusal::LowerBelowSmallest;
+    if (!(upper > 0.0f)) return RangeRefusal::UpperNotAboveZero;
+    if (!(upper <= kLargestMillimetres)) return RangeRefusal::UpperAboveLargest;
     const int32_t high = truncatedCounts((upper + kHalfCount) * kCountsPerMillimetre);
     const int32_t low = truncatedCounts((lower - kHalfCount) * kCountsPerMillimetre);
     // Below half a count the upper end would be stored as 0, which is no
     // upper end above 0 and, over a lower end of 0, no range at all.
-    if (high <= 0) return kUpperNotAboveZero;
+    if (high <= 0) return RangeRefusal::UpperNotAboveZero;
     range = {low, high};
     core::SettingsBatch batch(store);
     store.writeInt(core::keys::kResoH, high);
     store.writeInt(core::keys::kResoL, low);
-    return nullptr;
+    return RangeRefusal::None;
 }
 
 }  // namespace gaugemon::display

@@ -18,16 +18,26 @@ DisplayRange loadDisplayRange(const core::SettingsStore& store);
 // What the range fields show for a limit: millimetres.
 float rangeFieldValue(int32_t counts);
 
+// Why a range entry was refused.
+enum class RangeRefusal : uint8_t {
+    None,
+    LowerNotAtMostZero,
+    LowerBelowSmallest,
+    UpperNotAboveZero,
+    UpperAboveLargest,
+};
+
+// The message of a refusal, the same in both languages; null for None.
+const char* rangeRefusalText(RangeRefusal refusal);
+
 // The range confirmation: the lower entry must be 0 or below, the upper one
 // above 0, both in millimetres; each is rounded to the nearest count, halves
 // away from zero. An upper entry that rounds to 0 counts (below 0.0005 mm)
 // is refused like an upper entry of 0. Entries whose counts would not fit
 // 32 bits (beyond 2147483 mm) are refused, not cut to fit. On success the
 // new range is stored in `range` and persisted (ResoH and ResoL in one
-// write) and the result is null; otherwise the message to show, and nothing
-// changed. The messages read the same in both languages: " <=0! " and
-// " >=-2147483! " for the lower entry, tested first, " >0! " and
-// " <=2147483! " for the upper one.
-const char* confirmDisplayRange(float lower, float upper, DisplayRange& range, core::SettingsStore& store);
+// write); otherwise the refusal, and nothing changed. The lower entry is
+// tested first.
+RangeRefusal confirmDisplayRange(float lower, float upper, DisplayRange& range, core::SettingsStore& store);
 
 }  // namespace gaugemon::display

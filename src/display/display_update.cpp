@@ -57,10 +57,10 @@ void DisplayUpdate::setLayout(QSize clientSize, const ChartArea& area) {
     painter_.clearPlot(image_, area);
 }
 
-const char* DisplayUpdate::confirmRange(float lower, float upper, core::SettingsStore& store) {
-    const char* message = model_.confirmRange(lower, upper, store);
-    if (!message) clearPlot();
-    return message;
+RangeRefusal DisplayUpdate::confirmRange(float lower, float upper, core::SettingsStore& store) {
+    const RangeRefusal refusal = model_.confirmRange(lower, upper, store);
+    if (refusal == RangeRefusal::None) clearPlot();
+    return refusal;
 }
 
 }  // namespace gaugemon::display

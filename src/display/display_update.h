@@ -43,7 +43,7 @@ public:
 
     // The range confirmation; see DisplayModel. A confirmed range also
     // clears the plot.
-    const char* confirmRange(float lower, float upper, core::SettingsStore& store);
+    RangeRefusal confirmRange(float lower, float upper, core::SettingsStore& store);
 
     const QImage& image() const { return image_; }
     bool anyNg() const { return model_.anyNg(); }

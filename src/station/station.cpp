@@ -62,7 +62,7 @@ void Station::zeroAll() { linkController_.zeroAllButton(); }
 
 void Station::zeroSingle(unsigned probeNumber) { linkController_.zeroSingleButton(probeNumber); }
 
-const char* Station::confirmRange(float lower, float upper) { return display_.confirmRange(lower, upper, settings_); }
+display::RangeRefusal Station::confirmRange(float lower, float upper) { return display_.confirmRange(lower, upper, settings_); }
 
 void Station::confirmMode(int index) {
     // This message has no English form; it reads the same in both languages.

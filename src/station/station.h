@@ -93,8 +93,8 @@ public:
     // `probeNumber` is the 1-based probe of the probe-number field.
     void zeroSingle(unsigned probeNumber);
     // The display range from the parsed fields (millimetres or inches as
-    // shown); null when stored, else the message to show.
-    const char* confirmRange(float lower, float upper);
+    // shown): stored, or refused and nothing changed.
+    display::RangeRefusal confirmRange(float lower, float upper);
     // The mode and unit selectors' item indices.
     void confirmMode(int index);
     void confirmUnit(int index);

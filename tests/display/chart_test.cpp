@@ -218,9 +218,9 @@ TEST_F(ChartTest, ImageKeepsTheChartAcrossLayoutChanges) {
 
 TEST_F(ChartTest, ConfirmedRangeClearsThePlotAndRescales) {
     ASSERT_TRUE(show(1, {4000}));
-    EXPECT_EQ(chart.confirmRange(-10.0f, 0.0f, store), std::string_view(" >0! "));
+    EXPECT_STREQ(rangeRefusalText(chart.confirmRange(-10.0f, 0.0f, store)), " >0! ");
     EXPECT_EQ(at(150, 240), kGreen) << "a refused range leaves the chart alone";
-    EXPECT_EQ(chart.confirmRange(0.0f, 5.0f, store), nullptr);
+    EXPECT_EQ(chart.confirmRange(0.0f, 5.0f, store), RangeRefusal::None);
     EXPECT_EQ(at(150, 240), kGrey);
     ASSERT_TRUE(show(1, {4000}));
     // 0..5000 over 200 pixels: 25 counts per pixel, zero 31 pixels above the bottom.

@@ -108,7 +108,7 @@ TEST(DisplayRangeConfirmation, RoundsEntriesToCountsAndPersists) {
     for (const auto& c : cases) {
         MemorySettingsStore store;
         DisplayRange range;
-        EXPECT_EQ(confirmDisplayRange(c.lower, c.upper, range, store), nullptr) << c.lower << " " << c.upper;
+        EXPECT_EQ(confirmDisplayRange(c.lower, c.upper, range, store), RangeRefusal::None) << c.lower << " " << c.upper;
         EXPECT_EQ(range, c.range);
         EXPECT_EQ(store.readInt(keys::kResoH, 0), c.range.high);
         EXPECT_EQ(store.readInt(keys::kResoL, 0), c.range.low);
@@ -131,7 +131,7 @@ TEST(DisplayRangeConfirmation, RefusedEntriesChangeNothing) {
     for (const auto& c : cases) {
         MemorySettingsStore store;
         DisplayRange range;
-        EXPECT_STREQ(confirmDisplayRange(c.lower, c.upper, range, store), c.message) << c.lower << " " << c.upper;
+        EXPECT_STREQ(rangeRefusalText(confirmDisplayRange(c.lower, c.upper, range, store)), c.message) << c.lower << " " << c.upper;
         EXPECT_EQ(range, DisplayRange{});
         EXPECT_EQ(store.writeCount(), 0);
     }
@@ -153,7 +153,7 @@ TEST(DisplayRangeConfirmation, EntriesThatDoNotFitAreRefusedNotSaturated) {
     for (const auto& c : cases) {
         MemorySettingsStore store;
         DisplayRange range;
-        EXPECT_STREQ(confirmDisplayRange(c.lower, c.upper, range, store), c.message) << c.lower << " " << c.upper;
+        EXPECT_STREQ(rangeRefusalText(confirmDisplayRange(c.lower, c.upper, range, store)), c.message) << c.lower << " " << c.upper;
         EXPECT_EQ(range, DisplayRange{});
         EXPECT_EQ(store.writeCount(), 0);
     }
@@ -162,7 +162,7 @@ TEST(DisplayRangeConfirmation, EntriesThatDoNotFitAreRefusedNotSaturated) {
 TEST(DisplayRangeConfirmation, BothEndsReachTheStoreInOneWrite) {
     MemorySettingsStore store;
     DisplayRange range;
-    ASSERT_EQ(confirmDisplayRange(-2.0f, 3.0f, range, store), nullptr);
+    ASSERT_EQ(confirmDisplayRange(-2.0f, 3.0f, range, store), RangeRefusal::None);
     EXPECT_EQ(store.syncCount(), 1);
 }
 
