@@ -1,7 +1,5 @@
 #include "records/byte_sink.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -28,20 +26,6 @@ void ByteSink::write(std::string_view bytes) {
         std::memcpy(p, bytes.data(), bytes.size());
         commit(bytes.size());
     }
-}
-
-int FdSink::writeOut(const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (n == 0) return EIO;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return 0;
 }
 
 }  // namespace gaugemon::records

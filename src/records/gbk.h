@@ -1,6 +1,4 @@
 #pragma once
-#include <iconv.h>
-
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,7 +25,8 @@ public:
     std::string decode(std::string_view gbk) const;
 
 private:
-    iconv_t converter_;
+    // The platform's converter, opened once.
+    void* converter_;
 };
 
 }  // namespace gaugemon::records

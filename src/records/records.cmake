@@ -1,9 +1,18 @@
-# Records: table, recording, codes, export and backup. Plain C++, no Qt.
+# What the records need of the operating system: the atomic file replace, the
+# move aside of an earlier backup, a file descriptor sink and GBK conversion.
+# A port to another system replaces these files, not the records.
+add_library(gaugemon_records_platform STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/atomic_file_posix.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/byte_sink_posix.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_aside_posix.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/gbk_iconv.cpp
+)
+target_link_libraries(gaugemon_records_platform PUBLIC gaugemon_core)
+
+# Records: table, recording, codes, export and backup. Standard C++ only.
 add_library(gaugemon_records STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/atomic_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/byte_sink.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/file_aside.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/gbk.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_error_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/periodic_backup.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_columns.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_file.cpp
@@ -17,7 +26,7 @@ add_library(gaugemon_records STATIC
   ${CMAKE_CURRENT_LIST_DIR}/workpiece_codes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/worksheet_export.cpp
 )
-target_link_libraries(gaugemon_records PUBLIC gaugemon_core gaugemon_link gaugemon_tolerance)
+target_link_libraries(gaugemon_records PUBLIC gaugemon_core gaugemon_link gaugemon_tolerance gaugemon_records_platform)
 set_target_properties(gaugemon_records PROPERTIES AUTOMOC OFF)
 
 # The record list's table model: a view on the table, Qt Core only.

@@ -1,6 +1,9 @@
-#include "records/gbk.h"
+// GBK through the C library's iconv.
+#include <iconv.h>
 
 #include <cerrno>
+
+#include "records/gbk.h"
 
 namespace gaugemon::records {
 
