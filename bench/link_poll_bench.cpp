@@ -1,6 +1,6 @@
-// Polls the gaugesim program over a pseudo-terminal at 115200 baud with 60
-// probes, as the station does, and reports the cycle rate against the nominal
-// 1000 / (pollPeriodMs - 2 + 15) and the station's CPU time per cycle.
+// Polls the gaugesim program over a pseudo-terminal, as the station does, with
+// 8 and 60 probes at every baud rate, and reports the cycle rate against the
+// nominal 1000 / (pollPeriodMs - 2 + 15) and the station's CPU time per cycle.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -44,7 +44,11 @@ struct CycleCounter : link::LinkHost {
 void BM_PollGaugesimOverPty(benchmark::State& state) {
     const int seconds = std::getenv("GAUGEMON_POLL_SECONDS") ? std::atoi(std::getenv("GAUGEMON_POLL_SECONDS")) : 20;
     const auto directory = std::filesystem::temp_directory_path() / ("gaugemon-bench-" + std::to_string(::getpid()));
-    GaugesimProcess sim(directory, {"--port", "COM3", "--probes", "60", "--baud", "115200", "--format", "FF"});
+    const int probes = static_cast<int>(state.range(0));
+    const int baudIndex = static_cast<int>(state.range(1));
+    const int baud = link::kBaudTable[baudIndex];
+    GaugesimProcess sim(directory, {"--port", "COM3", "--probes", QString::number(probes), "--baud",
+                                    QString::number(baud), "--format", "FF"});
     if (!sim.waitForLink("COM3")) {
         state.SkipWithError("gaugesim did not start");
         return;
@@ -53,7 +57,7 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
     core::MemorySettingsStore settings;
     settings.writeInt("HW", 2);
     settings.writeInt("ComID", 3);
-    settings.writeInt("BaudBit", 4);
+    settings.writeInt("BaudBit", baudIndex);
     RecordingPrompts prompts;
     CycleCounter host;
     link::TtySerialPort port{link::PortDirectory(directory, directory / "no-devices")};
@@ -97,7 +101,11 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
     std::error_code ignored;
     std::filesystem::remove_all(directory, ignored);
 }
-BENCHMARK(BM_PollGaugesimOverPty)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_PollGaugesimOverPty)
+    ->ArgNames({"probes", "baud_index"})
+    ->ArgsProduct({{8, 60}, {4, 3, 2, 1, 0}})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 
