@@ -1,17 +1,119 @@
 #include "app/chart_view.h"
 
-#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace gaugemon::app {
 
+namespace {
+
+// Narrow enough that one column's change does not repaint its neighbours,
+// wide enough that a region of a whole chart stays a few dozen rectangles.
+constexpr int kStripePx = 8;
+
+struct LineSpan {
+    int first = -1;
+    int last = -1;
+};
+
+const uint32_t* pixelsAt(const QImage& image, int x, int y) {
+    return reinterpret_cast<const uint32_t*>(image.constScanLine(y)) + x;
+}
+
+bool isArgb32(const QImage& image) {
+    return image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_ARGB32 ||
+           image.format() == QImage::Format_RGB32;
+}
+
+}  // namespace
+
+QRegion changedStripes(const QImage& shown, const QImage& now, const QRect& area) {
+    const QRect inside = area & now.rect();
+    if (inside.isEmpty()) return {};
+    if (shown.size() != area.size() || shown.format() != now.format() || !isArgb32(now)) return QRegion(inside);
+    const int stripes = (inside.width() + kStripePx - 1) / kStripePx;
+    std::vector<LineSpan> spans(static_cast<size_t>(stripes));
+    const int dx = inside.x() - area.x();
+    const size_t lineBytes = static_cast<size_t>(inside.width()) * sizeof(uint32_t);
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        const uint32_t* before = pixelsAt(shown, dx, y - area.y());
+        const uint32_t* after = pixelsAt(now, inside.x(), y);
+        // Most lines of a chart in motion do not change at all.
+        if (std::memcmp(before, after, lineBytes) == 0) continue;
+        for (int s = 0; s < stripes; ++s) {
+            const int x0 = s * kStripePx;
+            const int width = std::min(kStripePx, inside.width() - x0);
+            if (std::memcmp(before + x0, after + x0, static_cast<size_t>(width) * sizeof(uint32_t)) == 0) continue;
+            LineSpan& span = spans[static_cast<size_t>(s)];
+            if (span.first < 0) span.first = y;
+            span.last = y;
+        }
+    }
+    QRegion region;
+    for (int s = 0; s < stripes; ++s) {
+        const LineSpan& span = spans[static_cast<size_t>(s)];
+        if (span.first < 0) continue;
+        const int x0 = s * kStripePx;
+        region += QRect(inside.x() + x0, span.first, std::min(kStripePx, inside.width() - x0), span.last - span.first + 1);
+    }
+    return region;
+}
+
+bool fullyCovered(const QImage& image, const QRect& area) {
+    const QRect inside = area & image.rect();
+    if (inside != area || inside.isEmpty()) return false;
+    if (!image.hasAlphaChannel()) return true;
+    if (!isArgb32(image)) return false;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        const uint32_t* p = pixelsAt(image, inside.x(), y);
+        for (int x = 0; x < inside.width(); ++x) {
+            if (qAlpha(p[x]) != 255) return false;
+        }
+    }
+    return true;
+}
+
 ChartView::ChartView(const QImage& image, QWidget* parent) : QWidget(parent), image_(image) {}
+
+void ChartView::showChanges() {
+    const QRect area = geometry();
+    if (area != shownArea_ || shown_.size() != area.size() || shown_.format() != image_.format()) {
+        showAll(area);
+        return;
+    }
+    const QRegion changed = changedStripes(shown_, image_, area);
+    if (changed.isEmpty()) return;
+    QPainter copy(&shown_);
+    copy.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& r : changed) copy.drawImage(r.translated(-area.topLeft()), image_, r);
+    copy.end();
+    // A pixel the chart no longer covers shows the window again.
+    if (testAttribute(Qt::WA_OpaquePaintEvent) != fullyCovered(image_, area)) {
+        setOpaque(!testAttribute(Qt::WA_OpaquePaintEvent));
+        update();
+        return;
+    }
+    update(changed.translated(-area.topLeft()));
+}
+
+void ChartView::showAll(const QRect& area) {
+    shownArea_ = area;
+    shown_ = image_.copy(area);
+    setOpaque(fullyCovered(image_, area));
+    update();
+}
+
+void ChartView::setOpaque(bool opaque) { setAttribute(Qt::WA_OpaquePaintEvent, opaque); }
 
 void ChartView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     // The backing image covers the whole client area; show the part under us.
-    // What the chart never drew is transparent and shows the window behind.
+    // What the chart never drew is transparent and shows the window behind;
+    // an opaque view stands in for the window there with its background.
+    if (testAttribute(Qt::WA_OpaquePaintEvent)) painter.fillRect(event->rect(), palette().window());
     const QRect source = event->rect().translated(pos());
     painter.drawImage(event->rect(), image_, source);
 }
