@@ -1,6 +1,7 @@
 // Discovery walks its plan on timer 5: the stored port first, then the sweep
 // of ports in both formats. The answer of each query is read by timer 2,
 // which is always armed a few milliseconds before the next step.
+#include "core/logging.h"
 #include "link/discovery_plan.h"
 #include "link/frames.h"
 #include "link/link_controller.h"
@@ -88,6 +89,7 @@ void LinkController::takeDiscoveryStep() {
 }
 
 void LinkController::giveUpDiscovery() {
+    qCWarning(core::linkLog, "discovery found no instrument on any port");
     // The last port tried is not left open with nobody reading it.
     port_.close();
     state_.portOpen = false;
@@ -185,6 +187,8 @@ void LinkController::connect01(const DeviceInfo01& info) {
 }
 
 void LinkController::finishConnection() {
+    qCInfo(core::linkLog, "connected: %s, address %u, %u probes", view_.commStatus.c_str(), unsigned{state_.deviceAddress},
+           state_.probeCount);
     buildDeviceInfo(view_.deviceInfo, language_, state_.deviceAddress, state_.probeCount, state_.pollPeriodMs + 23);
     host_.setProbeNumber(1);
     refresh();

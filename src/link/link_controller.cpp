@@ -1,5 +1,7 @@
 #include "link/link_controller.h"
 
+#include "core/logging.h"
+
 namespace gaugemon::link {
 
 using core::pick;
@@ -39,6 +41,7 @@ void LinkController::connect() {
 }
 
 void LinkController::disconnect() {
+    if (state_.connected) qCInfo(core::linkLog, "disconnected by the operator");
     view_.connectCaption = pick(language_, "Connect", "连接设备");
     if (state_.errorCount == 0 && state_.missCount == 0) view_.messageLine = " ";
     // The port is closed at once: nothing is in flight that a pause would save.
@@ -96,6 +99,7 @@ bool LinkController::onTick(int id) {
 
 void LinkController::watchdogTick() {
     watchdog_.stop();
+    qCWarning(core::linkLog, "no valid answer for %d ms: the instrument is silent or the line is lost", kWatchdogMs);
     prompts_.showMessage(pick(language_, "Device disconnected", "设备已断开连接!"));
 }
 
