@@ -12,14 +12,18 @@ QString asciiField(std::string_view bytes) {
 }
 }  // namespace
 
-RecordListModel::RecordListModel(RecordTable& table, QObject* parent) : QAbstractTableModel(parent), table_(table) {
+RecordListModel::RecordListModel(RecordTable& table, QObject* parent, std::chrono::milliseconds batchDelay)
+    : QAbstractTableModel(parent), table_(table), announced_(table.rowCount()) {
+    batchTimer_.setSingleShot(true);
+    batchTimer_.setInterval(batchDelay);
+    connect(&batchTimer_, &QTimer::timeout, this, &RecordListModel::announcePendingRows);
     table_.setObserver(this);
 }
 
 RecordListModel::~RecordListModel() { table_.setObserver(nullptr); }
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(table_.rowCount());
+    return parent.isValid() ? 0 : static_cast<int>(announced_);
 }
 
 int RecordListModel::columnCount(const QModelIndex& parent) const {
@@ -27,7 +31,7 @@ int RecordListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() < 0 || static_cast<uint32_t>(index.row()) >= table_.rowCount() ||
+    if (!index.isValid() || index.row() < 0 || static_cast<uint32_t>(index.row()) >= announced_ ||
         index.column() < 0 || index.column() >= columnCount())
         return {};
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
@@ -69,18 +73,43 @@ int RecordListModel::columnWidth(int column) const {
 }
 
 void RecordListModel::beforeAppend(uint32_t row) {
+    if (batchTimer_.interval() > 0) return;
     beginInsertRows(QModelIndex(), static_cast<int>(row), static_cast<int>(row));
 }
 
-void RecordListModel::afterAppend(uint32_t) { endInsertRows(); }
+void RecordListModel::afterAppend(uint32_t) {
+    if (batchTimer_.interval() > 0) {
+        if (!batchTimer_.isActive()) batchTimer_.start();
+        return;
+    }
+    announced_ = table_.rowCount();
+    endInsertRows();
+}
 
-void RecordListModel::beforeReset() { beginResetModel(); }
+void RecordListModel::announcePendingRows() {
+    batchTimer_.stop();
+    const uint32_t held = table_.rowCount();
+    if (announced_ >= held) return;
+    beginInsertRows(QModelIndex(), static_cast<int>(announced_), static_cast<int>(held - 1));
+    announced_ = held;
+    endInsertRows();
+}
 
-void RecordListModel::afterReset() { endResetModel(); }
+void RecordListModel::beforeReset() {
+    // Rows still waiting go with the reset: the views learn the new table whole.
+    batchTimer_.stop();
+    beginResetModel();
+}
+
+void RecordListModel::afterReset() {
+    announced_ = table_.rowCount();
+    endResetModel();
+}
 
 void RecordListModel::codeChanged(uint32_t row) {
     const int column = codeColumn();
-    if (column < 0) return;
+    // A row still waiting shows its new code when it is announced.
+    if (column < 0 || row >= announced_) return;
     const QModelIndex cell = index(static_cast<int>(row), column);
     emit dataChanged(cell, cell, {Qt::DisplayRole});
 }

@@ -1,5 +1,7 @@
 #pragma once
 #include <QAbstractTableModel>
+#include <QTimer>
+#include <chrono>
 
 #include "records/gbk.h"
 #include "records/record_table.h"
@@ -8,11 +10,18 @@ namespace gaugemon::records {
 
 // The record list on screen: a view on the RecordTable, never a copy. Cells
 // are made when the view asks for them, so only the visible rows cost
-// anything, and a new row is announced as one inserted row.
+// anything. With no batch delay a new row is announced at once as one
+// inserted row; with one, the rows that arrive within the delay are announced
+// together when it ends, so that the list lays itself out a few times a
+// second however fast rows are recorded.
 class RecordListModel : public QAbstractTableModel, private RecordTableObserver {
     Q_OBJECT
 public:
-    explicit RecordListModel(RecordTable& table, QObject* parent = nullptr);
+    // Short enough that a row is on screen within a fifth of a second.
+    static constexpr std::chrono::milliseconds kListBatchDelay{150};
+
+    explicit RecordListModel(RecordTable& table, QObject* parent = nullptr,
+                             std::chrono::milliseconds batchDelay = std::chrono::milliseconds{0});
     ~RecordListModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -24,6 +33,9 @@ public:
     int columnWidth(int column) const;
     // The code column, or -1 without one.
     int codeColumn() const { return table_.layout().codeColumn ? 1 : -1; }
+    // Announces the rows waiting for the end of the batch delay now.
+    void announcePendingRows();
+    bool rowsPending() const { return announced_ < table_.rowCount(); }
 
 private:
     void beforeAppend(uint32_t row) override;
@@ -36,6 +48,8 @@ private:
 
     RecordTable& table_;
     GbkDecoder decoder_;
+    QTimer batchTimer_;      // single shot; idle without a batch delay
+    uint32_t announced_ = 0;  // rows the views know of: the first ones of the table
 };
 
 }  // namespace gaugemon::records
