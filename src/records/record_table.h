@@ -207,6 +207,7 @@ public:
     void setRowsSinceBackup(bool value) { rowsSinceBackup_ = value; }
 
     void setObserver(RecordTableObserver* observer) { observer_ = observer; }
+    RecordTableObserver* observer() const { return observer_; }
     // Bytes held by row chunks.
     size_t committedBytes() const { return chunks_.size() * chunkBytes(); }
 
