@@ -42,18 +42,44 @@ std::string PeriodicBackup::pathFor(const core::LocalDateTime& time) const {
 
 void PeriodicBackup::onBackupTimer() {
     if (!table_.rowsSinceBackup()) return;
+    if (writer_) {
+        if (writer_->busy()) return;
+        table_.setRowsSinceBackup(false);
+        // Only moving an earlier run's file aside happens here; the rows go on the writer's thread.
+        link::WatchdogPause pause(watchdog_);
+        startWrite(pathFor(clock_.localNow()));
+        return;
+    }
     table_.setRowsSinceBackup(false);
     {
         // A long write is not silence of the instrument.
         link::WatchdogPause pause(watchdog_);
         lastResult_ = write(pathFor(clock_.localNow()));
     }
+    finish(lastResult_);
+}
+
+void PeriodicBackup::finish(const FileWriteResult& result) {
+    lastResult_ = result;
     if (lastResult_.ok) {
         failureReported_ = false;
         return;
     }
     table_.setRowsSinceBackup(true);
     reportFailure();
+}
+
+void PeriodicBackup::startWrite(const std::string& path) {
+    const bool ours = std::find(written_.begin(), written_.end(), path) != written_.end();
+    if (!ours) {
+        const FileWriteResult aside = moveAside(path);
+        if (!aside.ok) return finish(aside);
+    }
+    startTableFile(*writer_, table_, sources_, codes_.enabled(), kTabFormat, path,
+                   [this, path, ours](const FileWriteResult& result) {
+                       if (result.ok && !ours) written_.push_back(path);
+                       finish(result);
+                   });
 }
 
 FileWriteResult PeriodicBackup::write(const std::string& path) {

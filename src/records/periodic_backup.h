@@ -10,6 +10,7 @@
 #include "records/reading_watch.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
+#include "records/table_snapshot.h"
 #include "records/workpiece_codes.h"
 
 namespace gaugemon::records {
@@ -31,6 +32,10 @@ public:
                    core::TimerSchedule& timers, const core::Clock& clock, core::Prompts& prompts,
                    link::Watchdog& watchdog, std::string directory);
 
+    // With a writer the file is written on its thread and the outcome comes
+    // later on this one; a tick while it still writes waits for the next tick.
+    void useWriter(SnapshotWriter* writer) { writer_ = writer; }
+
     void setBoxTicked(bool ticked);
     bool boxTicked() const { return ticked_; }
     // Tick of timer 7.
@@ -45,6 +50,8 @@ private:
     // Writes the table to `path`, first moving aside a file there that this
     // run did not write.
     FileWriteResult write(const std::string& path);
+    void startWrite(const std::string& path);
+    void finish(const FileWriteResult& result);
     void reportFailure();
 
     RecordTable& table_;
@@ -54,6 +61,7 @@ private:
     const core::Clock& clock_;
     core::Prompts& prompts_;
     link::Watchdog& watchdog_;
+    SnapshotWriter* writer_ = nullptr;
     std::string directory_;
     bool ticked_ = false;
     bool failureReported_ = false;      // told once until a backup succeeds

@@ -64,37 +64,41 @@ size_t lineBytes(const RowShape& shape, RecordFileFormat format) {
     return bytes;
 }
 
+void putLine(char* p, uint32_t r, const RowView& row, std::string_view codeSlot, const RowShape& shape,
+             RecordFileFormat format) {
+    const char s = format.separator;
+    std::memcpy(p, rowNumberText(r).data(), kRowNumberDigits);
+    p += kRowNumberDigits;
+    *p++ = '\0';
+    if (shape.codeColumn) {
+        *p++ = s;
+        std::memcpy(p, codeSlot.data(), kCodeSlotBytes);
+        p += kCodeSlotBytes;
+    }
+    const char* values = row.values().data();
+    for (unsigned k = 0; k < shape.probeCount; ++k) {
+        *p++ = s;
+        std::memcpy(p, values + k * kValueTextBytes, kValueTextBytes);
+        p += kValueTextBytes;
+    }
+    *p++ = s;
+    std::memcpy(p, row.resultCell().data(), kResultBytes);
+    std::memset(p + kResultBytes, 0, kResultFieldBytes - kResultBytes);
+    p += kResultFieldBytes;
+    *p++ = s;
+    std::memcpy(p, row.timeStamp().data(), kTimeStampBytes);
+    p += kTimeStampBytes;
+    std::memcpy(p, format.lineEnd.data(), format.lineEnd.size());
+}
+
 bool writeRows(const RecordTable& table, RecordFileFormat format, ByteSink& sink) {
     const RowShape& shape = table.shape();
     const size_t line = lineBytes(shape, format);
-    const char s = format.separator;
     for (uint32_t r = 0; r < table.rowCount(); ++r) {
         char* p = sink.reserve(line);
         if (!p) return false;
         const RowView row = table.row(r);
-
-        std::memcpy(p, rowNumberText(r).data(), kRowNumberDigits);
-        p += kRowNumberDigits;
-        *p++ = '\0';
-        if (shape.codeColumn) {
-            *p++ = s;
-            std::memcpy(p, row.codeSlot().data(), kCodeSlotBytes);
-            p += kCodeSlotBytes;
-        }
-        const char* values = row.values().data();
-        for (unsigned k = 0; k < shape.probeCount; ++k) {
-            *p++ = s;
-            std::memcpy(p, values + k * kValueTextBytes, kValueTextBytes);
-            p += kValueTextBytes;
-        }
-        *p++ = s;
-        std::memcpy(p, row.resultCell().data(), kResultBytes);
-        std::memset(p + kResultBytes, 0, kResultFieldBytes - kResultBytes);
-        p += kResultFieldBytes;
-        *p++ = s;
-        std::memcpy(p, row.timeStamp().data(), kTimeStampBytes);
-        p += kTimeStampBytes;
-        std::memcpy(p, format.lineEnd.data(), format.lineEnd.size());
+        putLine(p, r, row, shape.codeColumn ? row.codeSlot() : std::string_view(), shape, format);
         sink.commit(line);
     }
     return !sink.failed();

@@ -53,6 +53,11 @@ std::string buildHeader(const HeaderSpec& spec, RecordFileFormat format);
 // Bytes of one data line, line end included.
 size_t lineBytes(const RowShape& shape, RecordFileFormat format);
 
+// Puts the line of row `r` (0-based) at `out`, which has room for
+// lineBytes(shape, format); `codeSlot` stands in for the row's own code slot.
+void putLine(char* out, uint32_t r, const RowView& row, std::string_view codeSlot, const RowShape& shape,
+             RecordFileFormat format);
+
 // Writes every row of the table; false when the sink failed.
 bool writeRows(const RecordTable& table, RecordFileFormat format, ByteSink& sink);
 

@@ -21,12 +21,14 @@ add_library(gaugemon_records STATIC
   ${CMAKE_CURRENT_LIST_DIR}/records.cpp
   ${CMAKE_CURRENT_LIST_DIR}/row_chunk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_snapshot.cpp
   ${CMAKE_CURRENT_LIST_DIR}/time_stamp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/workpiece_code.cpp
   ${CMAKE_CURRENT_LIST_DIR}/workpiece_codes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/worksheet_export.cpp
 )
-target_link_libraries(gaugemon_records PUBLIC gaugemon_core gaugemon_link gaugemon_tolerance gaugemon_records_platform)
+find_package(Threads REQUIRED)
+target_link_libraries(gaugemon_records PUBLIC Threads::Threads gaugemon_core gaugemon_link gaugemon_tolerance gaugemon_records_platform)
 set_target_properties(gaugemon_records PROPERTIES AUTOMOC OFF)
 
 # The record list's table model: a view on the table, Qt Core only.

@@ -32,4 +32,16 @@ FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources,
     return result;
 }
 
+bool startTableFile(SnapshotWriter& writer, RecordTable& table, const RecordSources& sources, bool codeInputNow,
+                    RecordFileFormat format, const std::string& path,
+                    std::function<void(const FileWriteResult&)> done) {
+    std::string header = buildHeader(headerSpecFor(table, sources, codeInputNow), format);
+    return writer.start(table, std::move(header), format, path,
+                        [&table, done = std::move(done)](const FileWriteResult& result, const TableSnapshot& rows) {
+                            // Rows appended or codes changed during the write keep the table unsaved.
+                            if (result.ok) table.markSaved(rows.stamp());
+                            done(result);
+                        });
+}
+
 }  // namespace gaugemon::records

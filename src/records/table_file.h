@@ -5,6 +5,7 @@
 #include "records/record_file.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
+#include "records/table_snapshot.h"
 
 namespace gaugemon::records {
 
@@ -17,5 +18,12 @@ HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources,
 // rows count as saved.
 FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources, bool codeInputNow,
                                RecordFileFormat format, const std::string& path);
+
+// The same file written by `writer` from a snapshot of the table as it
+// stands; `done` comes on the thread that started it, after the rows of the
+// snapshot count as saved. False, and nothing started, while the writer is busy.
+bool startTableFile(SnapshotWriter& writer, RecordTable& table, const RecordSources& sources, bool codeInputNow,
+                    RecordFileFormat format, const std::string& path,
+                    std::function<void(const FileWriteResult&)> done);
 
 }  // namespace gaugemon::records

@@ -15,17 +15,30 @@ ExportOutcome WorksheetExport::run() {
     const auto choice = prompts_.askSaveFile(sources_.language(), kExportDefaultName);
     if (!choice || choice->path.empty()) return ExportOutcome::Cancelled;
 
-    {
-        // A long write, and the message after it, are not silence of the instrument.
-        link::WatchdogPause pause(watchdog_);
-        lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), formatForFilter(choice->filterIndex),
-                                     choice->path);
-        const core::Language language = sources_.language();
-        prompts_.showMessage(lastResult_.ok
-                                 ? std::string(core::pick(language, text::kExportDoneEn, text::kExportDoneZh))
-                                 : fileErrorMessage(lastResult_, language));
+    const RecordFileFormat format = formatForFilter(choice->filterIndex);
+    if (writer_) {
+        // A backup still writing finishes first: one file at a time.
+        writer_->finishWrite();
+        if (startTableFile(*writer_, table_, sources_, codes_.enabled(), format, choice->path,
+                           [this](const FileWriteResult& result) { report(result); }))
+            return ExportOutcome::Started;
     }
+    {
+        // A long write is not silence of the instrument.
+        link::WatchdogPause pause(watchdog_);
+        lastResult_ = writeTableFile(table_, sources_, codes_.enabled(), format, choice->path);
+    }
+    report(lastResult_);
     return lastResult_.ok ? ExportOutcome::Written : ExportOutcome::Failed;
+}
+
+void WorksheetExport::report(const FileWriteResult& result) {
+    lastResult_ = result;
+    // The message box is not silence of the instrument either.
+    link::WatchdogPause pause(watchdog_);
+    const core::Language language = sources_.language();
+    prompts_.showMessage(lastResult_.ok ? std::string(core::pick(language, text::kExportDoneEn, text::kExportDoneZh))
+                                        : fileErrorMessage(lastResult_, language));
 }
 
 }  // namespace gaugemon::records

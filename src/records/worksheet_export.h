@@ -6,11 +6,13 @@
 #include "records/reading_watch.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
+#include "records/table_snapshot.h"
 #include "records/workpiece_codes.h"
 
 namespace gaugemon::records {
 
-enum class ExportOutcome : uint8_t { Cancelled, Written, Failed };
+// Started: a writer has the file; its message comes when it is done.
+enum class ExportOutcome : uint8_t { Cancelled, Written, Failed, Started };
 
 // The Save button: writes the whole table to a file the operator names, in
 // the format of the filter picked (kExportFilters), with or without a
@@ -20,16 +22,22 @@ public:
     WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
                     core::TimerSchedule& timers, core::Prompts& prompts, link::Watchdog& watchdog);
 
+    // With a writer the rows are written on its thread while polling goes on.
+    void useWriter(SnapshotWriter* writer) { writer_ = writer; }
+
     ExportOutcome run();
     const FileWriteResult& lastResult() const { return lastResult_; }
 
 private:
+    void report(const FileWriteResult& result);
+
     RecordTable& table_;
     const WorkpieceCodes& codes_;
     const RecordSources& sources_;
     core::TimerSchedule& timers_;
     core::Prompts& prompts_;
     link::Watchdog& watchdog_;
+    SnapshotWriter* writer_ = nullptr;
     FileWriteResult lastResult_;
 };
 

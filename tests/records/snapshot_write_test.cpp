@@ -1,0 +1,153 @@
+// Backup and export written from a snapshot on the writer's thread: the same
+// bytes as a write on the spot, the old file kept on failure, the outcome
+// told only on the thread that started the write, and rows recorded during
+// the write left for the next backup.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "records/record_file.h"
+#include "records/table_file.h"
+#include "records/table_snapshot.h"
+#include "records_rig.h"
+
+namespace gaugemon::records {
+namespace {
+
+using test::readFile;
+using test::RecordsRig;
+
+// The event queue of the window: the writer's results wait here until the
+// test's own thread runs them.
+struct PostedCalls {
+    std::mutex mutex;
+    std::vector<std::function<void()>> calls;
+
+    SnapshotWriter::Post post() {
+        return [this](std::function<void()> call) {
+            const std::lock_guard lock(mutex);
+            calls.push_back(std::move(call));
+        };
+    }
+    size_t runAll() {
+        std::vector<std::function<void()>> now;
+        {
+            const std::lock_guard lock(mutex);
+            now.swap(calls);
+        }
+        for (auto& call : now) call();
+        return now.size();
+    }
+};
+
+// One manual record; with code input the operator types "A".
+void recordOne(RecordsRig& rig) {
+    const uint32_t before = rig.rows();
+    rig.prompts.codes = {"A"};
+    rig.recorder().pressManual();
+    rig.answerTick();
+    rig.time.advanceBy(10);
+    ASSERT_EQ(rig.rows(), before + 1);
+}
+
+struct WriterRig {
+    RecordsRig rig{true};
+    PostedCalls posted;
+    SnapshotWriter writer{posted.post()};
+
+    WriterRig() {
+        rig.connect();
+        rig.records->backup.useWriter(&writer);
+        rig.records->exporter.useWriter(&writer);
+    }
+    size_t finishAndDeliver() {
+        writer.finishWrite();
+        return posted.runAll();
+    }
+};
+
+TEST(SnapshotWrite, WritesTheSameBytesAsAWriteOnTheSpotInEveryFormat) {
+    WriterRig w;
+    for (uint32_t i = 0; i < RecordTable::kRowsPerChunk + 5; ++i) recordOne(w.rig);
+    ASSERT_TRUE(w.rig.table().updateCode(3, WorkpieceCode::fromGbk("C-9")));
+    for (const RecordFileFormat format : {kTabFormat, kCommaFormat}) {
+        const auto onTheSpot = (w.rig.dir / "spot").string();
+        const auto fromSnapshot = (w.rig.dir / "snapshot").string();
+        ASSERT_TRUE(writeTableFile(w.rig.table(), w.rig.sources, true, format, onTheSpot).ok);
+        bool ok = false;
+        ASSERT_TRUE(startTableFile(w.writer, w.rig.table(), w.rig.sources, true, format, fromSnapshot,
+                                   [&](const FileWriteResult& result) { ok = result.ok; }));
+        EXPECT_EQ(w.finishAndDeliver(), 1u);
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(readFile(fromSnapshot), readFile(onTheSpot));
+    }
+}
+
+TEST(SnapshotWrite, RowsAndCodesChangedDuringTheWriteAreLeftForTheNextBackup) {
+    WriterRig w;
+    const auto file = w.rig.dir / "bak20191129.xls";
+    w.rig.records->backup.setBoxTicked(true);
+    recordOne(w.rig);
+    recordOne(w.rig);
+    w.rig.time.advanceBy(60'000 - 20);  // the backup tick starts the write
+    // While the writer works: a new row, and a correction of a row it is writing.
+    recordOne(w.rig);
+    w.rig.table().updateCode(1, WorkpieceCode::fromGbk("late"));
+    w.finishAndDeliver();
+    // The file holds the table as it stood when the write began.
+    const std::string first = readFile(file);
+    EXPECT_NE(first.find("000002"), std::string::npos);
+    EXPECT_EQ(first.find("000003"), std::string::npos);
+    EXPECT_EQ(first.find("late"), std::string::npos);
+    EXPECT_TRUE(w.rig.table().rowsSinceBackup());
+    EXPECT_TRUE(w.rig.table().hasUnsavedRows());
+
+    w.rig.time.advanceBy(60'000);
+    w.finishAndDeliver();
+    const std::string next = readFile(file);
+    EXPECT_NE(next.find("000003"), std::string::npos);
+    EXPECT_NE(next.find("late"), std::string::npos);
+    EXPECT_FALSE(w.rig.table().hasUnsavedRows());
+}
+
+TEST(SnapshotWrite, AFailedBackupKeepsTheOldFileAndIsToldOnlyOnTheStartingThread) {
+    WriterRig w;
+    PeriodicBackup& backup = w.rig.records->backup;
+    recordOne(w.rig);
+    backup.onBackupTimer();
+    w.finishAndDeliver();
+    ASSERT_TRUE(backup.lastResult().ok);
+
+    // Something else now stands where the backup goes, and cannot be replaced by a file.
+    const auto file = w.rig.dir / "bak20191129.xls";
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    test::writeFile(file / "kept", "previous");
+    recordOne(w.rig);
+    backup.onBackupTimer();
+    w.writer.finishWrite();
+    EXPECT_TRUE(w.rig.prompts.messages.empty());
+    w.posted.runAll();
+    EXPECT_FALSE(backup.lastResult().ok);
+    ASSERT_EQ(w.rig.prompts.messages.size(), 1u);
+    EXPECT_NE(w.rig.prompts.messages[0].find("could not be written"), std::string::npos);
+    EXPECT_EQ(readFile(file / "kept"), "previous");
+    EXPECT_TRUE(w.rig.table().rowsSinceBackup());
+}
+
+TEST(SnapshotWrite, ExportSaysDoneOnlyWhenTheFileIsWritten) {
+    WriterRig w;
+    recordOne(w.rig);
+    const auto path = w.rig.dir / "out.xls";
+    w.rig.prompts.saveChoices = {core::SaveChoice{path.string(), 0}};
+    EXPECT_EQ(w.rig.records->exporter.run(), ExportOutcome::Started);
+    w.writer.finishWrite();
+    EXPECT_TRUE(w.rig.prompts.messages.empty());
+    w.posted.runAll();
+    EXPECT_EQ(w.rig.prompts.messages, std::vector<std::string>{"Data export completed!"});
+    EXPECT_EQ(readFile(path).substr(0, 9), "Num\tCode\t");
+    EXPECT_FALSE(w.rig.table().hasUnsavedRows());
+}
+
+}  // namespace
+}  // namespace gaugemon::records
