@@ -21,6 +21,7 @@
 #include "core/qt_timer_schedule.h"
 #include "app/station_icon.h"
 #include "core/system_clock.h"
+#include "journal/journal_location.h"
 #include "link/tty_serial_port.h"
 
 using namespace gaugemon;
@@ -158,7 +159,8 @@ int main(int argc, char** argv) {
                             [&port] {
                                 port.close();
                                 std::exit(0);
-                            }};
+                            },
+                            journal::defaultJournalDirectory()};
     app::MonitorDialog dialog(seams);
     prompts.setParent(&dialog);
     dialog.exec();

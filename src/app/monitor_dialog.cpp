@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTableView>
+#include <QTimer>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -91,7 +92,8 @@ LogoFile readLogoFile(const QString& path) {
 MonitorDialog::MonitorDialog(WindowSeams seams, QWidget* parent)
     : QDialog(parent),
       seams_(std::move(seams)),
-      station_({seams_.settings, seams_.timers, seams_.clock, seams_.port, seams_.prompts, seams_.executableDir},
+      station_({seams_.settings, seams_.timers, seams_.clock, seams_.port, seams_.prompts, seams_.executableDir,
+                seams_.journalDirectory},
                *this),
       chart_(station_.chartLayout()) {
     setWindowTitle(text(kWindowCaption));
@@ -103,7 +105,12 @@ MonitorDialog::MonitorDialog(WindowSeams seams, QWidget* parent)
     initialise();
 }
 
-MonitorDialog::~MonitorDialog() = default;
+MonitorDialog::~MonitorDialog() {
+    // The list model reads the station's table: it goes first.
+    station_.setRecordList(nullptr);
+    delete model_;
+    model_ = nullptr;
+}
 
 QWidget* MonitorDialog::control(int id) const {
     const int slot = slotOf(id);
@@ -208,6 +215,8 @@ void MonitorDialog::createControls() {
     logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     model_ = new records::RecordListModel(station_.recordTable(), this);
+    // The model has made itself the table's observer; the journal goes in front.
+    station_.setRecordList(station_.recordTable().observer());
     static_cast<QTableView*>(control(c::kRecordList))->setModel(model_);
     // Columns are rebuilt at a connection or when a waiting layout takes over
     // at Clear; the widths follow every rebuild.
@@ -495,7 +504,9 @@ void MonitorDialog::showHelp(core::Language language) {
 void MonitorDialog::shutDown() { station_.shutDown(); }
 
 void MonitorDialog::exitButton() {
-    if (station_.confirmClose()) seams_.exitProcess();
+    if (!station_.confirmClose()) return;
+    station_.flushJournal();
+    seams_.exitProcess();
 }
 
 void MonitorDialog::confirmMode() {
@@ -589,6 +600,11 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
 void MonitorDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     fitFrame();
+    if (!journalStarted_) {
+        journalStarted_ = true;
+        // Its question comes over the window, once the window is up.
+        QTimer::singleShot(0, this, [this] { station_.startJournal(); });
+    }
 }
 
 void MonitorDialog::moveEvent(QMoveEvent* event) {

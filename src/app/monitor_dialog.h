@@ -46,6 +46,8 @@ struct WindowSeams {
     std::string executableDir;
     // Ends the process at once (the Exit button).
     std::function<void()> exitProcess;
+    // Where the crash journal is kept; empty for none.
+    std::string journalDirectory;
 };
 
 // The station's main window: a view over a `Station`. It binds the controls
@@ -150,6 +152,7 @@ private:
     ChartView* verdictView_ = nullptr;  // the OK/NG box, right of the top band
     QLabel* logo_ = nullptr;
     bool logoShown_ = false;
+    bool journalStarted_ = false;
     bool logoAwaitsStart_ = true;  // until the logo step that start-up scheduled
     records::RecordListModel* model_ = nullptr;
     int baseX_ = 7;

@@ -1,6 +1,10 @@
 #include "station/station.h"
 
 #include <QMetaObject>
+#include <algorithm>
+
+#include "journal/journal_start.h"
+#include "journal/journal_texts.h"
 
 
 namespace gaugemon::station {
@@ -18,6 +22,7 @@ Station::Station(StationSeams seams, StationObserver& observer)
     language_ = core::languageFromSetting(languageFlag_);
     display_.load(settings_);
     tolerances_.load(settings_, display_.unit());
+    records_.table.setObserver(&journalObserver_);
     seams_.timers.setTickHandler([this](int id) { onTick(id); });
 }
 
@@ -26,29 +31,52 @@ Station::~Station() {
     records_.table.setObserver(nullptr);
 }
 
-// Told after the step that wrote: a message box in the middle of a step would
-// run the timers on half-changed state.
-void Station::reportSettingsNotSaved() {
-    const core::Language language = language_;
+void Station::showAfterStep(std::string message) {
     core::Prompts& prompts = seams_.prompts;
     QMetaObject::invokeMethod(
-        &afterStep_,
-        [&prompts, language] {
-        prompts.showMessage(core::pick(language,
-                                      "The settings could not be saved: changes made now will be lost when "
-                                      "the program is closed.",
-                                      "设置无法保存，本次修改在关闭软件后将丢失!"));
-        },
-        Qt::QueuedConnection);
+        &afterStep_, [&prompts, text = std::move(message)] { prompts.showMessage(text); }, Qt::QueuedConnection);
+}
+
+void Station::reportSettingsNotSaved() {
+    showAfterStep(core::pick(language_,
+                             "The settings could not be saved: changes made now will be lost when "
+                             "the program is closed.",
+                             "设置无法保存，本次修改在关闭软件后将丢失!"));
 }
 
 void Station::onTick(int id) {
-    if (linkController_.onTick(id)) return;
+    if (linkController_.onTick(id)) {
+        // The instrument's own record request adds rows in the answer tick.
+        syncJournal();
+        return;
+    }
     if (records_.onTimer(id)) {
+        syncJournal();
         observer_.recordControlsChanged();
         return;
     }
     observer_.otherTimer(id);
+}
+
+// ---- Crash journal ---------------------------------------------------------------
+
+void Station::setRecordList(records::RecordTableObserver* list) {
+    journalObserver_.setNext(list == &journalObserver_ ? nullptr : list);
+    records_.table.setObserver(&journalObserver_);
+}
+
+void Station::startJournal() {
+    if (seams_.journalDirectory.empty()) return;
+    const int32_t days = settings_.readInt(core::keys::kJournalDays, core::defaults::kJournalDays);
+    journal_.open(seams_.journalDirectory, std::clamp(days, 1, 3650));
+    journal::offerPendingRows(journal_, records_.table, seams_.prompts, language_);
+    observer_.recordControlsChanged();
+}
+
+void Station::syncJournal() {
+    // A table with nothing unsaved is wholly in a file (an export or the backup).
+    if (!records_.table.hasUnsavedRows()) journal_.markSaved(records_.table, records_.table.rowCount());
+    if (const auto report = journal_.takeReport()) showAfterStep(journal::problemText(*report, language_));
 }
 
 // ---- Commands -----------------------------------------------------------------
@@ -88,9 +116,15 @@ records::AutoOutcome Station::setAutomatic(bool ticked, float periodSeconds) {
     return outcome;
 }
 
-void Station::exportRecords() { records_.exporter.run(); }
+void Station::exportRecords() {
+    records_.exporter.run();
+    syncJournal();
+}
 
-void Station::clearRecords() { records_.table.clearTable(); }
+void Station::clearRecords() {
+    records_.table.clearTable();
+    syncJournal();
+}
 
 void Station::setBackup(bool ticked) {
     records_.backup.setBoxTicked(ticked);
@@ -99,7 +133,10 @@ void Station::setBackup(bool ticked) {
 
 void Station::setCodeEntry(bool ticked) { records_.codes.setEnabled(ticked); }
 
-void Station::modifyCode(std::optional<uint32_t> selectedRow) { records_.recorder.modifyCode(selectedRow); }
+void Station::modifyCode(std::optional<uint32_t> selectedRow) {
+    records_.recorder.modifyCode(selectedRow);
+    syncJournal();
+}
 
 void Station::chooseLanguage(uint8_t flag) {
     languageFlag_ = flag;

@@ -11,6 +11,8 @@
 #include "core/settings_store.h"
 #include "core/timer_schedule.h"
 #include "display/display_model.h"
+#include "journal/journal.h"
+#include "journal/journal_table_observer.h"
 #include "link/link_controller.h"
 #include "link/link_state.h"
 #include "link/parameter_settings.h"
@@ -31,6 +33,8 @@ struct StationSeams {
     core::Prompts& prompts;
     // Where the day's backup is kept, with its trailing separator.
     std::string backupDirectory;
+    // Where the crash journal is kept; empty for none.
+    std::string journalDirectory;
 };
 
 // What the station tells the views over it. Every call comes from a timer
@@ -130,6 +134,17 @@ public:
     const link::ParameterChoice& rememberedParameters() const { return rememberedParameters_; }
     void rememberFormatIndex(int index) { rememberedParameters_.formatIndex = index; }
 
+    // ---- Crash journal -----------------------------------------------------
+    // The list on screen hears of the table's changes behind the journal.
+    void setRecordList(records::RecordTableObserver* list);
+    // Once, before Connect: opens the journal and offers the rows an ended
+    // run left in no file.
+    void startJournal();
+    // Waits until every recorded row is in the journal (before the process
+    // ends at once).
+    void flushJournal() { journal_.waitWritten(); }
+    const journal::Journal& journal() const { return journal_; }
+
     // Routes a tick of the shared schedule; public for the tests.
     void onTick(int id);
 
@@ -152,6 +167,11 @@ private:
     records::LimitCounts limitCounts(unsigned probe) const override;
 
     void reportSettingsNotSaved();
+    // Shown after the step now running: a message box in the middle of a
+    // step would run the timers on half-changed state.
+    void showAfterStep(std::string message);
+    // Rows a file holds count as saved in the journal; its problems are told.
+    void syncJournal();
 
     StationSeams seams_;
     StationObserver& observer_;
@@ -167,6 +187,8 @@ private:
     link::LinkController linkController_;
     // After the link: the records pause its watchdog.
     records::Records records_;
+    journal::Journal journal_;
+    journal::JournalTableObserver journalObserver_{journal_, records_.table};
     link::ParameterChoice rememberedParameters_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;

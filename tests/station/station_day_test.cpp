@@ -47,8 +47,25 @@ protected:
         settings.writeInt("HW", 2);
         settings.writeInt("ComID", WorkingDay::kComId);
         ports.place(WorkingDay::kPort, WorkingDay::instrument());
+        openStation();
+    }
+    void openStation(std::string journalDirectory = {}) {
+        station.reset();
         station = std::make_unique<station::Station>(
-            station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/"}, observer);
+            station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/",
+                                  std::move(journalDirectory)},
+            observer);
+    }
+    void recordTheDay() {
+        station->connectButton();
+        ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+        clock.advanceBy(500);
+        station->pressManual();
+        clock.advanceBy(20);
+        ASSERT_EQ(station->setAutomatic(true, WorkingDay::kAutoPeriodSeconds), records::AutoOutcome::Started);
+        clock.advanceBy(1000);
+        station->setAutomatic(false, 0);
+        ASSERT_EQ(station->recordTable().rowCount(), 3u);
     }
     ~StationDay() override {
         station.reset();
@@ -93,6 +110,33 @@ TEST_F(StationDay, DiscoveryPollingRecordingAndExportRunWithoutAWindow) {
     station->exportRecords();
     EXPECT_EQ(readFile(path), WorkingDay::expectedExport());
     EXPECT_FALSE(station->recordTable().hasUnsavedRows());
+}
+
+// A run that ends with rows in no file leaves them in the journal; the next
+// run restores them and its export is the one the first run would have made.
+TEST_F(StationDay, RowsLeftInNoFileAreRestoredByTheNextRunByteForByte) {
+    const std::string journalDirectory = (directory_ / "journal").string();
+    openStation(journalDirectory);
+    station->startJournal();
+    recordTheDay();
+    station->flushJournal();
+    EXPECT_EQ(station->journal().writtenRows(), 3u);
+
+    openStation(journalDirectory);
+    prompts.yesNoAnswers = {true};
+    station->startJournal();
+    ASSERT_EQ(station->recordTable().rowCount(), 3u);
+    const std::filesystem::path path = directory_ / "restored.xls";
+    prompts.saveChoices.push_back(core::SaveChoice{path.string(), 0});
+    station->exportRecords();
+    EXPECT_EQ(readFile(path), WorkingDay::expectedExport());
+
+    // Exported: nothing is offered again.
+    openStation(journalDirectory);
+    const size_t questionsBefore = prompts.questions.size();
+    station->startJournal();
+    EXPECT_EQ(prompts.questions.size(), questionsBefore);
+    EXPECT_EQ(station->recordTable().rowCount(), 0u);
 }
 
 }  // namespace
