@@ -13,14 +13,32 @@
 
 namespace gaugemon::records {
 
+// A copy of the code slots of a table, brought up to date before each
+// snapshot: after appends only the new rows' slots are copied; after a
+// correction of a code, or a clearing, all of them again.
+class CodeSlotCopy {
+public:
+    void catchUp(const RecordTable& table);
+    std::string_view slot(uint32_t row) const {
+        return {slots_.data() + static_cast<size_t>(row) * kCodeSlotBytes, kCodeSlotBytes};
+    }
+
+private:
+    std::string slots_;
+    uint32_t rows_ = 0;
+    uint64_t stamp_ = 0;
+    uint64_t resetCount_ = 0;
+};
+
 // The table as it stood at one moment, for a writer on another thread. Rows
 // never move and never change once appended, so the snapshot points at the
 // table's own rows; the one field that can still change, the code a
-// correction replaces, is copied. Valid until the table is cleared or its
-// columns are rebuilt: whoever does either first waits for the writer.
+// correction replaces, comes from `codes`, which must not change until the
+// write is over. Valid until the table is cleared or its columns are
+// rebuilt: whoever does either first waits for the writer.
 class TableSnapshot {
 public:
-    explicit TableSnapshot(const RecordTable& table);
+    TableSnapshot(const RecordTable& table, CodeSlotCopy& codes);
 
     uint32_t rowCount() const { return rowCount_; }
     uint64_t stamp() const { return stamp_; }
@@ -32,7 +50,7 @@ private:
     uint32_t rowCount_ = 0;
     uint64_t stamp_ = 0;
     std::vector<const char*> chunks_;  // the first row of each chunk
-    std::string codeSlots_;            // kCodeSlotBytes per row with a code column
+    const CodeSlotCopy* codes_;
 };
 
 // Writes files from snapshots on one worker thread, so that polling and
@@ -70,6 +88,7 @@ private:
     void run(Job job);
 
     Post post_;
+    CodeSlotCopy codes_;  // read by the worker while it writes
     std::thread worker_;
     std::atomic<bool> busy_{false};
 };
