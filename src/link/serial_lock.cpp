@@ -70,7 +70,7 @@ fs::path SerialLock::lockFileFor(const std::string& device) const {
     // The first directory that holds the device's lock, or could hold it.
     for (const fs::path& directory : directories_) {
         if (access(directory.c_str(), R_OK) != 0) continue;
-        const fs::path file = directory / name;
+        fs::path file = directory / name;
         if (access(file.c_str(), F_OK) == 0 || access(directory.c_str(), W_OK) == 0) return file;
     }
     return {};

@@ -51,7 +51,9 @@ FileWriteResult moveAside(const std::string& path) {
     const std::string stem = original.stem().string() + timeTag(existing.st_mtime);
     const std::string extension = original.extension().string();
     for (int n = 1; n <= kNameAttempts; ++n) {
-        const std::string name = stem + (n == 1 ? "" : "-" + std::to_string(n)) + extension;
+        std::string name = stem;
+        if (n > 1) name += "-" + std::to_string(n);
+        name += extension;
         const int error = renameNoReplace(path, (dir / name).string());
         if (error == EEXIST) continue;
         result.ok = error == 0;

@@ -8,7 +8,8 @@
 namespace gaugemon::records {
 
 namespace {
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+// iconv_open's failure value.
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 // Runs one whole conversion; `onBadInput` decides whether an unconvertible
