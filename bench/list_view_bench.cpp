@@ -1,6 +1,7 @@
 // The record list on screen: one recorded row arriving as the operator sees
 // it (the model announces it, the view takes it, scrolls to it and paints),
-// with the list holding a few rows or many.
+// with the list holding none, many or nearly a full table; and the same for
+// a batch of rows announced together, as the window's list takes them.
 //   QT_QPA_PLATFORM=offscreen list_view_bench
 #include <benchmark/benchmark.h>
 
@@ -60,8 +61,41 @@ void BM_RowArrivesInTheList(benchmark::State& state) {
     state.counters["rows_at_end"] = table.rowCount();
 }
 BENCHMARK(BM_RowArrivesInTheList)
-    ->ArgsProduct({{10, 500'000}, {0, 1}})
+    ->ArgsProduct({{0, 100'000, 995'000}, {0, 1}})
     ->Iterations(2000)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMicrosecond);
+
+// range(0): rows held before; range(1): rows per batch (two at a row every
+// 0.1 s and one batch in 150 ms). Each batch is announced and painted.
+void BM_BatchArrivesInTheList(benchmark::State& state) {
+    const auto texts = bench::sampleTexts();
+    const records::RowInput input = bench::rowInput(texts);
+    records::RecordTable table;
+    table.prepareColumns({bench::kProbes, false, core::Language::English});
+    for (int64_t r = 0; r < state.range(0); ++r) table.appendRow(input);
+    records::RecordListModel model(table, nullptr, records::RecordListModel::kListBatchDelay);
+    QTableView view;
+    showList(view, model);
+
+    std::vector<double> us;
+    us.reserve(static_cast<size_t>(state.max_iterations));
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        for (int64_t i = 0; i < state.range(1); ++i) table.appendRow(input);
+        model.announcePendingRows();
+        view.repaint();
+        const auto t1 = std::chrono::steady_clock::now();
+        us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+    std::sort(us.begin(), us.end());
+    state.counters["median_us"] = us[us.size() / 2];
+    state.counters["p99_us"] = us[us.size() * 99 / 100];
+    state.counters["rows_at_end"] = table.rowCount();
+}
+BENCHMARK(BM_BatchArrivesInTheList)
+    ->ArgsProduct({{0, 100'000, 995'000}, {2}})
+    ->Iterations(1000)
     ->Repetitions(3)
     ->Unit(benchmark::kMicrosecond);
 
