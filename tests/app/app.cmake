@@ -1,3 +1,0 @@
-gaugemon_add_test(app_settings_test SOURCES settings_test.cpp LIBS gaugemon_platform)
-gaugemon_add_test(app_timer_test SOURCES timer_test.cpp LIBS gaugemon_platform)
-gaugemon_add_test(app_data_location_test SOURCES data_location_test.cpp LIBS gaugemon_platform)

@@ -1,1 +1,0 @@
-gaugemon_add_test(app_window_logic_test SOURCES field_parsing_test.cpp window_layout_test.cpp LIBS gaugemon_app_logic)
