@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <cerrno>
@@ -221,10 +222,17 @@ void MonitorDialog::createControls() {
     // Columns are rebuilt at a connection or when a waiting layout takes over
     // at Clear; the widths follow every rebuild.
     connect(model_, &QAbstractItemModel::modelReset, this, &MonitorDialog::applyColumnWidths);
-    // Every new row comes into view. Rows are only ever appended, so the
-    // bottom is where the last one is; this costs the same at any row count.
+    // A new row comes into view when the operator is at the bottom of the
+    // list; one who scrolled up to read an older row is left there. Rows are
+    // only ever appended, so the bottom is where the last one is.
     auto* list = static_cast<QTableView*>(control(c::kRecordList));
-    connect(model_, &QAbstractItemModel::rowsInserted, list, &QTableView::scrollToBottom);
+    connect(model_, &QAbstractItemModel::rowsAboutToBeInserted, list, [this, list] {
+        const QScrollBar* bar = list->verticalScrollBar();
+        followNewest_ = bar->value() >= bar->maximum();
+    });
+    connect(model_, &QAbstractItemModel::rowsInserted, list, [this, list] {
+        if (followNewest_) list->scrollToBottom();
+    });
     auto* radios = new QButtonGroup(this);
     radios->addButton(static_cast<QRadioButton*>(control(c::kChinese)), c::kChinese);
     radios->addButton(static_cast<QRadioButton*>(control(c::kEnglish)), c::kEnglish);
@@ -425,7 +433,7 @@ void MonitorDialog::linkViewChanged() {
 
 void MonitorDialog::chartCleared() {
     chart_.clearPlot();
-    chartView_->update();
+    chartView_->showChanges();
 }
 
 void MonitorDialog::applyColumnWidths() {
@@ -438,8 +446,8 @@ void MonitorDialog::applyColumnWidths() {
 void MonitorDialog::readingsShown(const display::ChartPlan* redraw) {
     if (!redraw) return;
     chart_.paint(*redraw);
-    chartView_->update();
-    verdictView_->update();
+    chartView_->showChanges();
+    verdictView_->showChanges();
 }
 
 // ---- Handlers ---------------------------------------------------------------
@@ -464,7 +472,7 @@ void MonitorDialog::confirmRange() {
         return;
     }
     chart_.clearPlot();
-    chartView_->update();
+    chartView_->showChanges();
 }
 
 void MonitorDialog::openTolerances() {

@@ -153,6 +153,8 @@ private:
     QLabel* logo_ = nullptr;
     bool logoShown_ = false;
     bool journalStarted_ = false;
+    // The list was at its bottom when rows began to arrive.
+    bool followNewest_ = true;
     bool logoAwaitsStart_ = true;  // until the logo step that start-up scheduled
     records::RecordListModel* model_ = nullptr;
     int baseX_ = 7;

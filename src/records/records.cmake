@@ -3,6 +3,7 @@
 # A port to another system replaces these files, not the records.
 add_library(gaugemon_records_platform STATIC
   ${CMAKE_CURRENT_LIST_DIR}/atomic_file_posix.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/byte_sink.cpp
   ${CMAKE_CURRENT_LIST_DIR}/byte_sink_posix.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_aside_posix.cpp
   ${CMAKE_CURRENT_LIST_DIR}/gbk_iconv.cpp
@@ -11,7 +12,6 @@ target_link_libraries(gaugemon_records_platform PUBLIC gaugemon_core)
 
 # Records: table, recording, codes, export and backup. Standard C++ only.
 add_library(gaugemon_records STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/byte_sink.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_error_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/periodic_backup.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_columns.cpp
