@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableView>
 #include <QTimer>
 #include <cerrno>
@@ -32,6 +33,7 @@
 #include "app/help_dialog.h"
 #include "app/help_texts.h"
 #include "app/parameter_dialog.h"
+#include "app/statistics_window.h"
 #include "app/text_fit.h"
 #include "app/tolerance_dialog.h"
 #include "display/display_actions.h"
@@ -261,6 +263,9 @@ void MonitorDialog::bindControls() {
     connect(static_cast<QPushButton*>(control(c::kHelp)), &QPushButton::clicked, this,
             [this] { showHelp(language()); });
     onClick(c::kExit, &MonitorDialog::exitButton);
+    onClick(c::kStatistics, &MonitorDialog::showStatistics);
+    auto* statisticsKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
+    connect(statisticsKey, &QShortcut::activated, this, &MonitorDialog::showStatistics);
     onClick(c::kModeOk, &MonitorDialog::confirmMode);
     onClick(c::kUnitOk, &MonitorDialog::confirmUnit);
     onClick(c::kModifyCode, &MonitorDialog::modifyCode);
@@ -553,6 +558,7 @@ void MonitorDialog::toggleCodeEntry(bool ticked) {
 void MonitorDialog::toggleBackup(bool ticked) { station_.setBackup(ticked); }
 
 void MonitorDialog::showRecordControls() {
+    if (statisticsWindow_) statisticsWindow_->refreshIfShown();
     setCaption(c::kManual, text(station_.recorder().manualButtonText(station_.language())));
     static_cast<QCheckBox*>(control(c::kAutoRecord))->setChecked(station_.recorder().automaticTicked());
     static_cast<QCheckBox*>(control(c::kBackupBox))->setChecked(station_.backup().boxTicked());
@@ -574,7 +580,15 @@ void MonitorDialog::chartClicked(int x, int y) {
         // The click chooses the probe, whatever was left typed in its field.
         static_cast<QLineEdit*>(control(c::kProbeNumber))->setModified(false);
         writeFields();
+        if (statisticsWindow_) statisticsWindow_->selectProbe(*probe);
     }
+}
+
+void MonitorDialog::showStatistics() {
+    if (!statisticsWindow_) statisticsWindow_ = new StatisticsWindow(station_, this);
+    statisticsWindow_->show();
+    statisticsWindow_->raise();
+    statisticsWindow_->activateWindow();
 }
 
 // ---- Window events ----------------------------------------------------------
@@ -659,7 +673,10 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     // entry lives in the window's context menu.
     QMenu menu(this);
     QAction* about = menu.addAction(text(kAboutEntry));
-    if (menu.exec(event->globalPos()) == about) showHelp(core::Language::Chinese);
+    QAction* statistics = menu.addAction(core::pick(language(), "Process statistics...", "过程统计..."));
+    const QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == about) showHelp(core::Language::Chinese);
+    if (chosen == statistics) showStatistics();
 }
 
 }  // namespace gaugemon::app

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QPointer>
 #include <QImage>
 #include <array>
 #include <functional>
@@ -30,6 +31,8 @@ class RecordListModel;
 }
 
 namespace gaugemon::app {
+
+class StatisticsWindow;
 
 class ChartView;
 
@@ -115,6 +118,7 @@ private:
     void saveRecords();
     void showHelp(core::Language language);
     void exitButton();
+    void showStatistics();
     void confirmMode();
     void confirmUnit();
     void chooseLanguage(int clickedId);
@@ -153,6 +157,7 @@ private:
     QLabel* logo_ = nullptr;
     bool logoShown_ = false;
     bool journalStarted_ = false;
+    QPointer<StatisticsWindow> statisticsWindow_;
     // The list was at its bottom when rows began to arrive.
     bool followNewest_ = true;
     bool logoAwaitsStart_ = true;  // until the logo step that start-up scheduled

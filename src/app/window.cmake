@@ -18,7 +18,7 @@ add_library(gaugemon_window STATIC
 )
 target_link_libraries(gaugemon_window PUBLIC
   gaugemon_platform gaugemon_app_logic gaugemon_station gaugemon_link gaugemon_display gaugemon_chart gaugemon_records gaugemon_records_model
-  gaugemon_tolerance Qt6::Widgets)
+  gaugemon_tolerance gaugemon_statistics_window Qt6::Widgets)
 
 add_executable(gaugemon ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(gaugemon PRIVATE gaugemon_window gaugemon_serial)

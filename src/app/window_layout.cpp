@@ -7,13 +7,14 @@ namespace gaugemon::app {
 using K = ControlKind;
 namespace c = control;
 
-const std::array<ControlSpec, 40> kControls = {{
+const std::array<ControlSpec, 41> kControls = {{
     {c::kConnect, K::PushButton, {9, 10, 53, 31}, "连接设备", "Connect"},
     {c::kCommStatus, K::DisplayEdit, {99, 10, 78, 15}, "", nullptr},
     {c::kProbeNumberLabel, K::LabelRight, {267, 13, 30, 10}, "测头编号", "Num "},
     {c::kProbeNumber, K::Edit, {297, 10, 22, 13}, "", nullptr},
     {c::kZeroSingle, K::PushButton, {266, 24, 53, 17}, "单个清零", "Zero single"},
     {c::kZeroAll, K::PushButton, {322, 10, 53, 31}, "全体清零", "Zero all"},
+    {c::kStatistics, K::PushButton, {440, 10, 53, 31}, "统计分析", "Statistics"},
     {c::kParameters, K::PushButton, {442, 251, 53, 17}, "参数设置", "Set PARM"},
     {c::kChartFrame, K::GroupBox, {7, 47, 563, 226}, "实时数据显示图表区", "Real time data chart display area"},
     {c::kRecordList, K::ListView, {7, 296, 563, 79}, "", nullptr},

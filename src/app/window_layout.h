@@ -14,7 +14,8 @@ inline constexpr int kConnect = 1001, kCommStatus = 1002, kProbeNumber = 1003, k
                      kModeList = 1023, kMessageLine = 1024, kModeOk = 1025, kBackupBox = 1026, kChinese = 1027,
                      kEnglish = 1028, kCommLabel = 1029, kDeviceLabel = 1030, kModeLabel = 1031,
                      kLowerLabel = 1032, kUpperLabel = 1033, kSecondsLabel = 1034, kModifyCode = 1035,
-                     kCodeEntry = 1036, kUnitList = 1037, kUnitLabel = 1038, kUnitOk = 1039;
+                     kCodeEntry = 1036, kUnitList = 1037, kUnitLabel = 1038, kUnitOk = 1039,
+                     kStatistics = 1040;
 inline constexpr int kLanguageFrame = 0;  // the caption-less frame around the language choice
 }  // namespace control
 
@@ -39,7 +40,7 @@ struct ControlSpec {
 
 // Every control of the main window in creation (tab) order, with its place
 // in dialog units of the 577 x 382 template.
-extern const std::array<ControlSpec, 40> kControls;
+extern const std::array<ControlSpec, 41> kControls;
 inline constexpr int kTemplateWidthDu = 577;
 inline constexpr int kTemplateHeightDu = 382;
 inline constexpr int kMinimumWidth = 1023;

@@ -32,7 +32,7 @@ const ChartPlan* DisplayModel::update(std::span<const link::ChannelReading> read
         const link::ChannelReading& reading = readings[i];
         texts_[i] = formatValueText(reading.value, unit_.unit, reading.scaledBy5);
         if (!redraw) continue;
-        planColumn(plan_, i, area_, reading, barExtent(reading, range_, plan_.scale), tolerances, verdict.probe(i));
+        planColumn(plan_, i, area_, reading, barExtent(reading, range_, plan_.scale), tolerances, verdict.zone(i));
     }
     redrawRequested_ = false;
     showsReadings_ = true;

@@ -22,6 +22,8 @@ Station::Station(StationSeams seams, StationObserver& observer)
     language_ = core::languageFromSetting(languageFlag_);
     display_.load(settings_);
     tolerances_.load(settings_, display_.unit());
+    verdict_.setPreWarning(statistics_.preWarning());
+    statistics_.limitsChanged(tolerances_, records_.table);
     records_.table.setObserver(&journalObserver_);
     seams_.timers.setTickHandler([this](int id) { onTick(id); });
 }
@@ -47,10 +49,12 @@ void Station::reportSettingsNotSaved() {
 void Station::onTick(int id) {
     if (linkController_.onTick(id)) {
         // The instrument's own record request adds rows in the answer tick.
+        statistics_.rowsChanged(records_.table);
         syncJournal();
         return;
     }
     if (records_.onTimer(id)) {
+        statistics_.rowsChanged(records_.table);
         syncJournal();
         observer_.recordControlsChanged();
         return;
@@ -70,6 +74,7 @@ void Station::startJournal() {
     const int32_t days = settings_.readInt(core::keys::kJournalDays, core::defaults::kJournalDays);
     journal_.open(seams_.journalDirectory, std::clamp(days, 1, 3650));
     journal::offerPendingRows(journal_, records_.table, seams_.prompts, language_);
+    statistics_.rowsChanged(records_.table);
     observer_.recordControlsChanged();
 }
 
@@ -99,11 +104,23 @@ void Station::confirmMode(int index) {
     }
 }
 
-void Station::confirmUnit(int index) { display_.confirmUnit(index, tolerances_, settings_); }
+void Station::confirmUnit(int index) {
+    display_.confirmUnit(index, tolerances_, settings_);
+    statistics_.limitsChanged(tolerances_, records_.table);
+}
 
 std::optional<unsigned> Station::chartClick(int32_t x, int32_t y) { return display_.chartClick(link_, x, y); }
 
-void Station::limitsChanged() { display_.requestRedraw(); }
+void Station::limitsChanged() {
+    statistics_.limitsChanged(tolerances_, records_.table);
+    display_.requestRedraw();
+}
+
+void Station::changePreWarning(tolerance::PreWarning preWarning) {
+    statistics_.setPreWarning(preWarning);
+    verdict_.setPreWarning(statistics_.preWarning());
+    display_.requestRedraw();
+}
 
 void Station::pressManual() {
     records_.recorder.pressManual();
@@ -123,6 +140,7 @@ void Station::exportRecords() {
 
 void Station::clearRecords() {
     records_.table.clearTable();
+    statistics_.rowsChanged(records_.table);
     syncJournal();
 }
 
@@ -167,7 +185,10 @@ void Station::clearChart() {
     observer_.chartCleared();
 }
 
-void Station::prepareColumns(unsigned probeCount) { records_.onConnected(probeCount); }
+void Station::prepareColumns(unsigned probeCount) {
+    records_.onConnected(probeCount);
+    statistics_.rowsChanged(records_.table);
+}
 
 void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     // Rows are taken only from readings younger than the watchdog period.

@@ -19,6 +19,7 @@
 #include "link/serial_port.h"
 #include "records/record_sources.h"
 #include "records/records.h"
+#include "statistics/statistics_keeper.h"
 #include "tolerance/tolerance_table.h"
 #include "tolerance/verdict.h"
 
@@ -62,7 +63,7 @@ public:
 // display state and verdict, the tolerance limits and the records, driven by
 // the timer schedule and the serial port. A window or a headless program
 // binds to its commands and listens to its notifications.
-class Station : private link::LinkHost, private records::RecordSources {
+class Station : private link::LinkHost, private records::RecordSources, public statistics::StatisticsSources {
 public:
     Station(StationSeams seams, StationObserver& observer);
     ~Station() override;
@@ -78,14 +79,18 @@ public:
     display::DisplayModel& chartLayout() { return display_; }
     // The tolerance dialog edits the limits in place; limitsChanged() follows.
     tolerance::ToleranceTable& tolerancesForEditing() { return tolerances_; }
-    const tolerance::ToleranceTable& tolerances() const { return tolerances_; }
+    const tolerance::ToleranceTable& tolerances() const override { return tolerances_; }
     const tolerance::Verdict& verdict() const { return verdict_; }
-    const records::RecordTable& recordTable() const { return records_.table; }
+    const records::RecordTable& recordTable() const override { return records_.table; }
     records::RecordTable& recordTable() { return records_.table; }
     const records::Recorder& recorder() const { return records_.recorder; }
     const records::PeriodicBackup& backup() const { return records_.backup; }
     const records::WorkpieceCodes& codes() const { return records_.codes; }
     core::Language language() const override { return language_; }
+    // Process statistics of the rows held, kept in step with the table.
+    statistics::StatisticsKeeper& statisticsKeeper() override { return statistics_; }
+    display::LengthUnit lengthUnit() const override { return display_.unit(); }
+    void changePreWarning(tolerance::PreWarning preWarning) override;
     // The language flag as stored: 2 is English, anything else Chinese.
     uint8_t languageFlag() const { return languageFlag_; }
     // The settings as the station writes them (a failed write is reported).
@@ -165,6 +170,10 @@ private:
     bool anyNg() const override { return verdict_.anyNg(); }
     bool readingsShown() const override { return display_.showsReadings(); }
     records::LimitCounts limitCounts(unsigned probe) const override;
+    std::span<const link::ChannelReading> shownReadings() const override {
+        return std::span<const link::ChannelReading>(link_.readings).first(std::min(link_.probeCount, link::kMaxProbes));
+    }
+    const tolerance::Verdict* shownVerdict() const override { return &verdict_; }
 
     void reportSettingsNotSaved();
     // Shown after the step now running: a message box in the middle of a
@@ -189,6 +198,7 @@ private:
     records::Records records_;
     journal::Journal journal_;
     journal::JournalTableObserver journalObserver_{journal_, records_.table};
+    statistics::StatisticsKeeper statistics_{settings_};
     link::ParameterChoice rememberedParameters_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;
