@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "app/code_input_dialog.h"
+#include "exchange/exchange.h"
 #include "records/record_file.h"
 
 namespace gaugemon::app {
@@ -32,9 +33,11 @@ std::string QtPrompts::askWorkpieceCode(core::Language language) {
     return dialog.code().toStdString();
 }
 
-std::optional<core::SaveChoice> QtPrompts::askSaveFile(core::Language, std::string_view defaultName) {
+std::optional<core::SaveChoice> QtPrompts::askSaveFile(core::Language language, std::string_view defaultName) {
     QStringList filters;
     for (const records::ExportFilter& filter : records::kExportFilters) filters << QString::fromUtf8(filter.label);
+    for (const exchange::ExchangeFilter& filter : exchange::kExchangeFilters)
+        filters << QString::fromUtf8(filter.label(language));
     QFileDialog dialog(parent_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(filters);

@@ -15,6 +15,12 @@ ExportOutcome WorksheetExport::run() {
     const auto choice = prompts_.askSaveFile(sources_.language(), kExportDefaultName);
     if (!choice || choice->path.empty()) return ExportOutcome::Cancelled;
 
+    if (furtherFormats_) {
+        // A long write, and the message after it, are not silence of the instrument.
+        link::WatchdogPause pause(watchdog_);
+        if (const std::optional<bool> written = furtherFormats_(*choice))
+            return *written ? ExportOutcome::Written : ExportOutcome::Failed;
+    }
     const RecordFileFormat format = formatForFilter(choice->filterIndex);
     if (writer_) {
         // A backup still writing finishes first: one file at a time.

@@ -1,4 +1,7 @@
 #pragma once
+#include <functional>
+#include <optional>
+
 #include "core/prompts.h"
 #include "core/timer_schedule.h"
 #include "link/watchdog.h"
@@ -25,6 +28,12 @@ public:
     // With a writer the rows are written on its thread while polling goes on.
     void useWriter(SnapshotWriter* writer) { writer_ = writer; }
 
+    // Formats the Save dialog lists after the record files' own (a workbook,
+    // a transfer file): given the choice, it writes the file and tells the
+    // operator, or returns nothing when the filter is not one of its own.
+    using FurtherFormats = std::function<std::optional<bool>(const core::SaveChoice&)>;
+    void useFurtherFormats(FurtherFormats write) { furtherFormats_ = std::move(write); }
+
     ExportOutcome run();
     const FileWriteResult& lastResult() const { return lastResult_; }
 
@@ -38,6 +47,7 @@ private:
     core::Prompts& prompts_;
     link::Watchdog& watchdog_;
     SnapshotWriter* writer_ = nullptr;
+    FurtherFormats furtherFormats_;
     FileWriteResult lastResult_;
 };
 

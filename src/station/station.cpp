@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <algorithm>
 
+#include "exchange/exchange.h"
 #include "journal/journal_start.h"
 #include "journal/journal_texts.h"
 
@@ -25,6 +26,7 @@ Station::Station(StationSeams seams, StationObserver& observer)
     verdict_.setPreWarning(statistics_.preWarning());
     statistics_.limitsChanged(tolerances_, records_.table);
     records_.table.setObserver(&journalObserver_);
+    records_.exporter.useFurtherFormats([this](const core::SaveChoice& choice) { return writeExchangeFile(choice); });
     seams_.timers.setTickHandler([this](int id) { onTick(id); });
 }
 
@@ -136,6 +138,18 @@ records::AutoOutcome Station::setAutomatic(bool ticked, float periodSeconds) {
 void Station::exportRecords() {
     records_.exporter.run();
     syncJournal();
+}
+
+std::optional<bool> Station::writeExchangeFile(const core::SaveChoice& choice) {
+    const auto format =
+        exchange::exchangeFormatForFilter(choice.filterIndex, static_cast<int>(records::kExportFilters.size()));
+    if (!format) return std::nullopt;
+    exchange::ExchangeOptions options;
+    options.unit = display_.unit();
+    const exchange::ExchangeResult result = exchange::writeExchangeFile(
+        *format, records_.table, *this, records_.codes.enabled(), options, choice.path);
+    seams_.prompts.showMessage(exchange::exchangeMessage(result, language_));
+    return result.ok();
 }
 
 void Station::clearRecords() {

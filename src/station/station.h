@@ -179,6 +179,8 @@ private:
     // Shown after the step now running: a message box in the middle of a
     // step would run the timers on half-changed state.
     void showAfterStep(std::string message);
+    // Save as a workbook or a transfer file; nothing for the record files' own filters.
+    std::optional<bool> writeExchangeFile(const core::SaveChoice& choice);
     // Rows a file holds count as saved in the journal; its problems are told.
     void syncJournal();
 

@@ -112,6 +112,21 @@ TEST_F(StationDay, DiscoveryPollingRecordingAndExportRunWithoutAWindow) {
     EXPECT_FALSE(station->recordTable().hasUnsavedRows());
 }
 
+// The Save dialog's two further filters write a workbook and a transfer file.
+TEST_F(StationDay, SaveWritesTheWorkbookAndTheTransferFileOfTheFurtherFilters) {
+    recordTheDay();
+    const std::filesystem::path workbook = directory_ / "day.xlsx";
+    const std::filesystem::path transfer = directory_ / "day.dfq";
+    prompts.saveChoices.push_back(core::SaveChoice{workbook.string(), 3});
+    prompts.saveChoices.push_back(core::SaveChoice{transfer.string(), 4});
+    station->exportRecords();
+    EXPECT_TRUE(readFile(workbook).starts_with("PK\x03\x04"));
+    EXPECT_FALSE(station->recordTable().hasUnsavedRows());
+    station->exportRecords();
+    EXPECT_NE(readFile(transfer).find("K1001"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(directory_ / "day.xls"));
+}
+
 // A run that ends with rows in no file leaves them in the journal; the next
 // run restores them and its export is the one the first run would have made.
 TEST_F(StationDay, RowsLeftInNoFileAreRestoredByTheNextRunByteForByte) {
