@@ -46,7 +46,8 @@ protected:
                                 prompts,
                                 [this] { return std::make_unique<core::VirtualTimerSchedule>(clock); },
                                 directory_.string() + "/",
-                                [this] { exited = true; }};
+                                [this] { exited = true; },
+                                /*journalDirectory=*/{}};
         window = std::make_unique<app::MonitorDialog>(seams);
         window->show();
         QApplication::processEvents();

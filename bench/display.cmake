@@ -1,1 +1,0 @@
-gaugemon_add_bench(display_bench SOURCES display_bench.cpp LIBS gaugemon_chart)

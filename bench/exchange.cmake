@@ -1,1 +1,0 @@
-gaugemon_add_bench(exchange_bench SOURCES exchange_bench.cpp LIBS gaugemon_exchange)

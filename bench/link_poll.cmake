@@ -1,7 +1,0 @@
-if(TARGET gaugesim)
-  add_executable(link_poll_bench ${CMAKE_CURRENT_LIST_DIR}/link_poll_bench.cpp)
-  target_link_libraries(link_poll_bench PRIVATE gaugemon_link gaugemon_serial gaugemon_platform gaugemon_test_support benchmark::benchmark)
-  target_include_directories(link_poll_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_compile_definitions(link_poll_bench PRIVATE GAUGESIM_PATH="$<TARGET_FILE:gaugesim>")
-  add_dependencies(link_poll_bench gaugesim)
-endif()

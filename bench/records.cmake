@@ -1,2 +1,0 @@
-gaugemon_add_bench(records_bench SOURCES records_bench.cpp LIBS gaugemon_records_model)
-gaugemon_add_bench(list_view_bench SOURCES list_view_bench.cpp LIBS gaugemon_records_model Qt6::Widgets)

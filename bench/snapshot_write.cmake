@@ -1,1 +1,0 @@
-gaugemon_add_bench(snapshot_write_bench SOURCES snapshot_write_bench.cpp LIBS gaugemon_records)

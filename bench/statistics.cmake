@@ -1,2 +1,0 @@
-gaugemon_add_bench(statistics_bench SOURCES statistics_bench.cpp LIBS gaugemon_statistics_window)
-target_include_directories(statistics_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)
