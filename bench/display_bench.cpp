@@ -77,7 +77,8 @@ void BM_ValueTextFormatting60(benchmark::State& state) {
     const long before = allocations.load();
     for (auto _ : state) {
         for (unsigned i = 0; i < texts.size(); ++i) {
-            texts[i] = formatValueText(base + static_cast<int32_t>(i) * 997, static_cast<LengthUnit>(i & 1), i % 3 == 0);
+            texts[i] =
+                formatValueText(base + static_cast<int32_t>(i) * 997, static_cast<LengthUnit>(i & 1), i % 3 == 0);
         }
         benchmark::DoNotOptimize(texts);
         ++base;

@@ -3,9 +3,9 @@
 // nominal 1000 / (pollPeriodMs - 2 + 15) and the station's CPU time per cycle.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QElapsedTimer>
 #include <cstdlib>
@@ -16,8 +16,8 @@
 #include "link/link_controller.h"
 #include "link/tty_serial_port.h"
 #include "support/gaugesim_process.h"
-#include "support/recording_prompts.h"
 #include "support/memory_settings_store.h"
+#include "support/recording_prompts.h"
 
 using namespace gaugemon;
 using namespace gaugemon::testing;

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "core/settings_store.h"
-#include "support/virtual_time.h"
 #include "link/watchdog.h"
 #include "records/record_list_model.h"
 #include "records/records.h"
 #include "records/table_file.h"
 #include "sample_rows.h"
 #include "support/memory_settings_store.h"
+#include "support/virtual_time.h"
 
 namespace {
 
@@ -124,7 +124,8 @@ void BM_Export274192Rows60Probes(benchmark::State& state) {
     sources.probes = kProbes;
     const std::string path = (outputDir() / "export.xls").string();
     for (auto _ : state) {
-        if (!records::writeTableFile(table, sources, false, records::kTabFormat, path).ok) state.SkipWithError("write failed");
+        if (!records::writeTableFile(table, sources, false, records::kTabFormat, path).ok)
+            state.SkipWithError("write failed");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(path)));
     state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;

@@ -69,8 +69,8 @@ void BM_ExportBesideABufferedWrite(benchmark::State& state) {
     const auto dir = outputDir();
     for (auto _ : state) {
         const auto t0 = Clock::now();
-        const auto result =
-            records::writeTableFile(table, sources, state.range(0) != 0, records::kTabFormat, (dir / "export.xls").string());
+        const auto result = records::writeTableFile(table, sources, state.range(0) != 0, records::kTabFormat,
+                                                    (dir / "export.xls").string());
         const double exportMs = msSince(t0);
         const size_t bytes = std::filesystem::file_size(dir / "export.xls");
         const double plainMs = bufferedWriteMs(dir / "plain.bin", bytes);

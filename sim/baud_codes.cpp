@@ -28,8 +28,6 @@ std::optional<int> baudRateOf(link::DataFormat format, bool variant, uint8_t cod
     return tableOf(format, variant)[code];
 }
 
-bool isInstrumentBaudRate(int baudRate) {
-    return baudCodeOf(link::DataFormat::FormatFF, false, baudRate).has_value();
-}
+bool isInstrumentBaudRate(int baudRate) { return baudCodeOf(link::DataFormat::FormatFF, false, baudRate).has_value(); }
 
 }  // namespace gaugemon::sim

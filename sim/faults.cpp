@@ -8,9 +8,9 @@ struct KindName {
     std::string_view name;
 };
 constexpr KindName kKindNames[] = {
-    {FaultKind::Drop, "drop"},   {FaultKind::CorruptCrc, "crc"}, {FaultKind::Truncate, "truncate"},
-    {FaultKind::StrayBytes, "stray"}, {FaultKind::Late, "late"}, {FaultKind::Noise, "noise"},
-    {FaultKind::Silent, "silent"}, {FaultKind::Vanish, "vanish"},
+    {FaultKind::Drop, "drop"},        {FaultKind::CorruptCrc, "crc"}, {FaultKind::Truncate, "truncate"},
+    {FaultKind::StrayBytes, "stray"}, {FaultKind::Late, "late"},      {FaultKind::Noise, "noise"},
+    {FaultKind::Silent, "silent"},    {FaultKind::Vanish, "vanish"},
 };
 }  // namespace
 

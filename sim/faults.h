@@ -27,13 +27,13 @@ std::string_view nameOf(FaultKind kind);
 // them firing is enough. An "opportunity" is one answer for the answer faults
 // and one received request for Silent and Vanish.
 struct FaultPlan {
-    double rate = 0.0;    // chance per opportunity, 0..1
-    uint32_t every = 0;   // every n-th opportunity (n, 2n, ...)
-    uint32_t next = 0;    // the next n opportunities, counted down
+    double rate = 0.0;   // chance per opportunity, 0..1
+    uint32_t every = 0;  // every n-th opportunity (n, 2n, ...)
+    uint32_t next = 0;   // the next n opportunities, counted down
     // A window of instrument time in which the fault holds throughout:
     // every answer in it is hit, or the instrument is silent/gone all along.
-    int64_t fromMs = -1;  // -1: no window
-    int64_t untilMs = -1; // -1: to the end of time
+    int64_t fromMs = -1;   // -1: no window
+    int64_t untilMs = -1;  // -1: to the end of time
     bool inWindow(int64_t nowMs) const { return fromMs >= 0 && nowMs >= fromMs && (untilMs < 0 || nowMs < untilMs); }
 };
 

@@ -83,8 +83,7 @@ Instrument::Instrument(InstrumentConfig config, int64_t nowMs)
       lastAnswered_(probes_.count(), 0) {}
 
 uint8_t Instrument::baudCode() const {
-    return baudCodeOf(format_, config_.baudCodeVariant && format_ == link::DataFormat::FormatFF, baudRate_)
-        .value_or(0);
+    return baudCodeOf(format_, config_.baudCodeVariant && format_ == link::DataFormat::FormatFF, baudRate_).value_or(0);
 }
 
 uint8_t Instrument::formatFlags() const {
@@ -227,32 +226,17 @@ bool Instrument::readRegister(uint16_t reg, int64_t nowMs, uint16_t& value) {
         case link::reg::kDeviceInfoFF:
             value = static_cast<uint16_t>(line_.twoStopBits << 8 | (line_.parityCode << 4) | baudCode());
             return ff;
-        case link::reg::kDeviceInfoFF + 1:
-            value = static_cast<uint16_t>(probeByte << 8 | address_);
-            return ff;
-        case link::reg::kDeviceInfoFF + 2:
-            value = 0;
-            return ff;
-        case link::reg::kAddress01:
-            value = address_;
-            return !ff;
-        case link::reg::kBaud01:
-            value = baudCode();
-            return !ff;
-        case link::reg::kParity01:
-            value = line_.parityCode;
-            return !ff;
+        case link::reg::kDeviceInfoFF + 1: value = static_cast<uint16_t>(probeByte << 8 | address_); return ff;
+        case link::reg::kDeviceInfoFF + 2: value = 0; return ff;
+        case link::reg::kAddress01: value = address_; return !ff;
+        case link::reg::kBaud01: value = baudCode(); return !ff;
+        case link::reg::kParity01: value = line_.parityCode; return !ff;
         case link::reg::kProbeCount01:
             value = static_cast<uint16_t>(std::min(probes_.count() * 4, 0xFFFFu));
             return !ff;
-        case link::reg::kFormatFlags:
-            value = formatFlags();
-            return true;
-        case link::reg::kDisplayMode:
-            value = static_cast<uint16_t>(probes_.mode());
-            return true;
-        default:
-            return false;
+        case link::reg::kFormatFlags: value = formatFlags(); return true;
+        case link::reg::kDisplayMode: value = static_cast<uint16_t>(probes_.mode()); return true;
+        default: return false;
     }
 }
 
@@ -267,9 +251,9 @@ uint16_t Instrument::readingWord(unsigned probe, bool highWord, int64_t nowMs) {
 void Instrument::handleWrite(uint16_t reg, uint16_t data, const uint8_t* request, int64_t nowMs, Answer& answer) {
     // The echo is built before anything changes: it leaves on the old line.
     answer.echo(request, address_);
-    const bool done = writeCommon(reg, data, nowMs, answer) ||
-                      (format_ == link::DataFormat::FormatFF ? writeFF(reg, data, nowMs, answer)
-                                                             : write01(reg, data, nowMs, answer));
+    const bool done =
+        writeCommon(reg, data, nowMs, answer) ||
+        (format_ == link::DataFormat::FormatFF ? writeFF(reg, data, nowMs, answer) : write01(reg, data, nowMs, answer));
     if (!done) answer.reject(address_, link::kFunctionWrite, ExceptionCode::IllegalDataAddress);
 }
 
@@ -357,8 +341,7 @@ bool Instrument::writeFF(uint16_t reg, uint16_t data, int64_t nowMs, Answer& ans
             answer.finish();
             address_ = low;
             return true;
-        default:
-            break;
+        default: break;
     }
     if (reg < 2 * probes_.count()) {
         if (data != 0) {
@@ -403,8 +386,7 @@ bool Instrument::write01(uint16_t reg, uint16_t data, int64_t nowMs, Answer& ans
                 probes_.zeroAll(nowMs);
             }
             return true;
-        default:
-            break;
+        default: break;
     }
     if (reg < 2 * probes_.count()) {
         // Format "01" zeroes only with the unlock code as the data.
@@ -449,14 +431,14 @@ void Instrument::applyFaults(Reply& reply, int64_t nowMs, LogEntry& entry) {
     }
     if (struck(FaultKind::StrayBytes)) {
         mark(FaultKind::StrayBytes);
-        const size_t extra = std::min<size_t>(1 + rng.below(std::max(1u, settings.maxStrayBytes)),
-                                              reply.bytes.size() - reply.length);
+        const size_t extra =
+            std::min<size_t>(1 + rng.below(std::max(1u, settings.maxStrayBytes)), reply.bytes.size() - reply.length);
         for (size_t i = 0; i < extra; ++i) reply.bytes[reply.length++] = rng.byte();
     }
     if (struck(FaultKind::Noise)) {
         mark(FaultKind::Noise);
-        const size_t burst = std::min<size_t>(1 + rng.below(std::max(1u, settings.maxNoiseBytes)),
-                                              reply.bytes.size() - reply.length);
+        const size_t burst =
+            std::min<size_t>(1 + rng.below(std::max(1u, settings.maxNoiseBytes)), reply.bytes.size() - reply.length);
         std::copy_backward(reply.bytes.begin(), reply.bytes.begin() + static_cast<long>(reply.length),
                            reply.bytes.begin() + static_cast<long>(reply.length + burst));
         for (size_t i = 0; i < burst; ++i) reply.bytes[i] = rng.byte();

@@ -32,10 +32,10 @@ enum class RequestOutcome : uint8_t {
     TooShort,       // fewer than 4 bytes
     BadCrc,
     OtherAddress,
-    Malformed,      // a read or write that is not 8 bytes long
-    Unanswered,     // a broadcast the instrument acts on silently or not at all
-    Silent,         // the instrument is silent (fault)
-    Vanished,       // the line is gone (fault)
+    Malformed,   // a read or write that is not 8 bytes long
+    Unanswered,  // a broadcast the instrument acts on silently or not at all
+    Silent,      // the instrument is silent (fault)
+    Vanished,    // the line is gone (fault)
 };
 
 // The largest reply: 256 reading bytes with their header and CRC, noise ahead

@@ -6,7 +6,8 @@
 namespace gaugemon::sim {
 
 constexpr uint8_t parityBit(link::Parity parity) { return static_cast<uint8_t>(1u << static_cast<unsigned>(parity)); }
-constexpr uint8_t kAnyParity = parityBit(link::Parity::None) | parityBit(link::Parity::Odd) | parityBit(link::Parity::Even);
+constexpr uint8_t kAnyParity =
+    parityBit(link::Parity::None) | parityBit(link::Parity::Odd) | parityBit(link::Parity::Even);
 
 // The master's line settings as the instrument can tell them. In process they
 // are known exactly; a pseudo-terminal hides some, so `parities` holds every

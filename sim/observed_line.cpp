@@ -7,9 +7,8 @@ struct SpeedRate {
     speed_t speed;
     int rate;
 };
-constexpr SpeedRate kSpeeds[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},     {B9600, 9600},
-                                 {B19200, 19200}, {B38400, 38400}, {B57600, 57600},   {B115200, 115200},
-                                 {B230400, 230400}};
+constexpr SpeedRate kSpeeds[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},     {B9600, 9600},    {B19200, 19200},
+                                 {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
 }  // namespace
 
 int baudRateOfSpeed(speed_t speed) {

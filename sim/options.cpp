@@ -5,8 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <type_traits>
 #include <optional>
+#include <type_traits>
 
 #include "sim/baud_codes.h"
 
@@ -71,7 +71,8 @@ bool parseSignal(std::string_view text, Signal& signal, std::string& error) {
     }
     const auto kind = signalKindNamed(parts[0]);
     if (!kind || parts.size() > 4) {
-        error = "signal \"" + std::string(parts[0]) + "\": use constant, ramp, sine, noise or step, then :level:amplitude:period";
+        error = "signal \"" + std::string(parts[0]) +
+                "\": use constant, ramp, sine, noise or step, then :level:amplitude:period";
         return false;
     }
     signal = Signal{};
@@ -105,8 +106,8 @@ bool parseFaultPlan(std::string_view spec, FaultPlan& plan, std::string& error) 
         const std::string_view window = spec.substr(3);
         const size_t plus = window.find('+');
         const auto from = secondsAsMs(window.substr(0, plus));
-        const auto length = plus == std::string_view::npos ? std::optional<int64_t>(-1)
-                                                            : secondsAsMs(window.substr(plus + 1));
+        const auto length =
+            plus == std::string_view::npos ? std::optional<int64_t>(-1) : secondsAsMs(window.substr(plus + 1));
         if (!from || !length) return fail();
         plan.fromMs = *from;
         plan.untilMs = *length < 0 ? -1 : *from + *length;

@@ -16,7 +16,7 @@ struct SimOptions {
     std::filesystem::path portDirectory;  // empty: the station's default
     bool replaceLink = false;             // take over an entry that is already there
     bool trace = false;
-    int64_t footSwitchEveryMs = 0;        // 0: only by key
+    int64_t footSwitchEveryMs = 0;  // 0: only by key
     bool help = false;
 };
 

@@ -109,8 +109,8 @@ int PtyHost::run(const volatile std::sig_atomic_t& stop, int wakeFd) {
     if (!openPort()) return 1;
     const InstrumentConfig& c = instrument_.config();
     say(out_, "gaugesim: %s -> %s (format %s, address %d, %u probes, %s)\n", port_.linkPath().c_str(),
-                 port_.farEndPath().c_str(), c.format == link::DataFormat::FormatFF ? "FF" : "01", c.address,
-                 c.probeCount, lineText(c.baudRate, instrument_.line()).c_str());
+        port_.farEndPath().c_str(), c.format == link::DataFormat::FormatFF ? "FF" : "01", c.address, c.probeCount,
+        lineText(c.baudRate, instrument_.line()).c_str());
     KeyMode keys;
     watchStdin_ = true;
     if (isatty(STDIN_FILENO)) say(out_, "keys: r foot switch, t trace on/off, q quit\n");
@@ -191,7 +191,8 @@ void PtyHost::serveFrame(int64_t nowUs) {
     const Reply reply = instrument_.handleRequest(frame, length, master, msOf(nowUs));
     std::string note = outcomeText(reply.outcome);
     if (reply.outcome == RequestOutcome::NotUnderstood) {
-        note += " (" + masterText(master) + ", instrument " + lineText(instrument_.baudRate(), instrument_.line()) + ")";
+        note +=
+            " (" + masterText(master) + ", instrument " + lineText(instrument_.baudRate(), instrument_.line()) + ")";
     }
     traceBytes(frames_.frameStartUs(), "<-", frame, length, note);
     if (!reply.sent) return;
@@ -200,7 +201,8 @@ void PtyHost::serveFrame(int64_t nowUs) {
     int64_t dueUs = frames_.frameStartUs() + wireTimeUs(length, reply.baudRate, reply.line) + reply.delayUs +
                     wireTimeUs(reply.length, reply.baudRate, reply.line);
     if (!outgoing_.empty()) dueUs = std::max(dueUs, outgoing_.back().dueUs);
-    outgoing_.push_back({dueUs, std::vector<uint8_t>(reply.bytes.begin(), reply.bytes.begin() + static_cast<long>(reply.length))});
+    outgoing_.push_back(
+        {dueUs, std::vector<uint8_t>(reply.bytes.begin(), reply.bytes.begin() + static_cast<long>(reply.length))});
 }
 
 void PtyHost::sendDue(int64_t nowUs) {
@@ -237,18 +239,19 @@ void PtyHost::handleKeys() {
     }
     for (ssize_t i = 0; i < count; ++i) {
         switch (keys[i]) {
-            case 'r': case 'R': case ' ': case '\n': case '\r':
-                pressFootSwitch("key");
-                break;
-            case 't': case 'T':
+            case 'r':
+            case 'R':
+            case ' ':
+            case '\n':
+            case '\r': pressFootSwitch("key"); break;
+            case 't':
+            case 'T':
                 trace_ = !trace_;
                 say(out_, "gaugesim: trace %s\n", trace_ ? "on" : "off");
                 break;
-            case 'q': case 'Q':
-                quit_ = true;
-                break;
-            default:
-                break;
+            case 'q':
+            case 'Q': quit_ = true; break;
+            default: break;
         }
     }
 }
@@ -263,8 +266,7 @@ int PtyHost::timeoutMs(int64_t nowUs) const {
     consider(nextFootSwitchUs_);
     const FaultPlan& vanish = instrument_.faults()[FaultKind::Vanish];
     const bool mayVanish = !port_.isOpen() || vanish.fromMs >= 0 || vanish.rate > 0 || vanish.every > 0 ||
-                           vanish.next > 0 ||
-                           instrument_.vanishedAt(msOf(nowUs));
+                           vanish.next > 0 || instrument_.vanishedAt(msOf(nowUs));
     if (mayVanish) consider(nowUs + kVanishCheckMs * 1000);
     if (nextUs < 0) return -1;
     // Rounded up: waking a little late is harmless, waking early spins.

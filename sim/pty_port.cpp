@@ -58,8 +58,9 @@ bool PtyPort::open(const fs::path& directory, const std::string& name, bool repl
     if (fs::exists(status)) {
         const bool dangling = fs::is_symlink(status) && !fs::exists(linkPath, ec);
         if (!dangling && !replace) {
-            error = linkPath.string() + " is already there (another simulator or a real port); stop that one, "
-                                        "choose another --port, or pass --replace";
+            error = linkPath.string() +
+                    " is already there (another simulator or a real port); stop that one, "
+                    "choose another --port, or pass --replace";
             return false;
         }
         fs::remove(linkPath, ec);

@@ -22,10 +22,8 @@ int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0
 double positionUm(const Signal& s, int64_t tMs, uint64_t noiseKey, int64_t noiseSlotMs) {
     const int64_t period = s.periodMs > 0 ? s.periodMs : 1;
     switch (s.kind) {
-        case SignalKind::Constant:
-            return s.levelUm;
-        case SignalKind::Ramp:
-            return s.levelUm + s.amplitudeUm * phaseOf(tMs + s.startMs, period);
+        case SignalKind::Constant: return s.levelUm;
+        case SignalKind::Ramp: return s.levelUm + s.amplitudeUm * phaseOf(tMs + s.startMs, period);
         case SignalKind::Sine:
             return s.levelUm + s.amplitudeUm * std::sin(2.0 * std::numbers::pi * phaseOf(tMs + s.startMs, period));
         case SignalKind::Noise: {

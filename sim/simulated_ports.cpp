@@ -170,8 +170,7 @@ int SimulatedLine::writeFrame(const uint8_t* bytes, size_t count) {
     Instrument* listener = port_->instrument.get();
     if (listener == nullptr) return 0;
     const int64_t requestEndUs = nowUs() + wireTimeUs(count, baudRate_, line_);
-    const Reply reply =
-        listener->handleRequest(bytes, count, MasterLine::exactly(baudRate_, line_), ports_.nowMs());
+    const Reply reply = listener->handleRequest(bytes, count, MasterLine::exactly(baudRate_, line_), ports_.nowMs());
     if (!reply.sent || reply.length == 0) return 0;
     Chunk chunk;
     chunk.bytes.assign(reply.bytes.begin(), reply.bytes.begin() + static_cast<long>(reply.length));

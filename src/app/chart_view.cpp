@@ -57,7 +57,8 @@ QRegion changedStripes(const QImage& shown, const QImage& now, const QRect& area
         const LineSpan& span = spans[static_cast<size_t>(s)];
         if (span.first < 0) continue;
         const int x0 = s * kStripePx;
-        region += QRect(inside.x() + x0, span.first, std::min(kStripePx, inside.width() - x0), span.last - span.first + 1);
+        region +=
+            QRect(inside.x() + x0, span.first, std::min(kStripePx, inside.width() - x0), span.last - span.first + 1);
     }
     return region;
 }

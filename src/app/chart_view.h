@@ -41,8 +41,8 @@ private:
     void setOpaque(bool opaque);
 
     const QImage& image_;
-    QImage shown_;      // the image under the view as last shown
-    QRect shownArea_;   // where shown_ was taken from, in image coordinates
+    QImage shown_;     // the image under the view as last shown
+    QRect shownArea_;  // where shown_ was taken from, in image coordinates
 };
 
 }  // namespace gaugemon::app

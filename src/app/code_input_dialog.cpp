@@ -15,7 +15,8 @@ CodeInputDialog::CodeInputDialog(core::Language language, QWidget* parent) : QDi
     layout->addWidget(new QLabel(QString::fromUtf8(core::pick(language, "Input Code:", "输入编码：")), this));
     edit_ = new QLineEdit(this);
     layout->addWidget(edit_);
-    layout->addWidget(new QLabel(QString::fromUtf8(core::pick(language, "Press Enter to Confirm", "按回车键也可确认")), this));
+    layout->addWidget(
+        new QLabel(QString::fromUtf8(core::pick(language, "Press Enter to Confirm", "按回车键也可确认")), this));
     auto* ok = new QPushButton(QString::fromUtf8(core::pick(language, "OK", "确定")), this);
     ok->setDefault(true);
     layout->addWidget(ok);

@@ -39,6 +39,8 @@ const HelpTexts kEnglish = {
 
 }  // namespace
 
-const HelpTexts& helpTexts(core::Language language) { return language == core::Language::English ? kEnglish : kChinese; }
+const HelpTexts& helpTexts(core::Language language) {
+    return language == core::Language::English ? kEnglish : kChinese;
+}
 
 }  // namespace gaugemon::app

@@ -1,4 +1,6 @@
 // The station: one main window, run modally; the program ends with it.
+#include <fcntl.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -8,18 +10,16 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <memory>
 #include <optional>
-#include <unistd.h>
 
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
+#include "app/station_icon.h"
 #include "core/data_location.h"
 #include "core/logging.h"
 #include "core/qt_settings_store.h"
 #include "core/qt_timer_schedule.h"
-#include "app/station_icon.h"
 #include "core/system_clock.h"
 #include "journal/journal_location.h"
 #include "link/tty_serial_port.h"
@@ -75,11 +75,12 @@ std::optional<int> handleOwnOptions(int argc, char** argv, StartOptions& start) 
     }
     QCoreApplication::setApplicationName(QStringLiteral("gaugemon"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A monitoring station for electronic length gauges on a serial port.\n"
-        "Ports COM1..COM16 are looked up in ~/.local/share/gaugemon/ports/; opening a\n"
-        "serial port needs membership of the dialout group."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
+    parser.setApplicationDescription(
+        QStringLiteral("A monitoring station for electronic length gauges on a serial port.\n"
+                       "Ports COM1..COM16 are looked up in ~/.local/share/gaugemon/ports/; opening a\n"
+                       "serial port needs membership of the dialout group."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
     const QCommandLineOption trace(
@@ -120,9 +121,9 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(executable.completeBaseName());
     // Beside the program when it runs from a directory of its own, else in
     // the per-user data directory (named after the application, so set after it).
-    const std::string dataDirectory = core::findStationDataDirectory(
-        executable.absolutePath().toStdString(),
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
+    const std::string dataDirectory =
+        core::findStationDataDirectory(executable.absolutePath().toStdString(),
+                                       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     qCInfo(core::stationLog, "backups and the logo in %s", dataDirectory.c_str());
     QApplication::setFont(app::dialogFont());
     QApplication::setWindowIcon(app::stationIcon());
@@ -148,19 +149,14 @@ int main(int argc, char** argv) {
     core::SystemClock clock;
     link::TtySerialPort port;
     app::QtPrompts prompts(nullptr);
-    app::WindowSeams seams{settings,
-                            timers,
-                            clock,
-                            port,
-                            prompts,
-                            [] { return std::make_unique<core::QtTimerSchedule>(); },
-                            dataDirectory,
-                            // The process ends at once, but not holding the port's lock.
-                            [&port] {
-                                port.close();
-                                std::exit(0);
-                            },
-                            journal::defaultJournalDirectory()};
+    app::WindowSeams seams{settings, timers, clock, port, prompts,
+                           [] { return std::make_unique<core::QtTimerSchedule>(); }, dataDirectory,
+                           // The process ends at once, but not holding the port's lock.
+                           [&port] {
+                               port.close();
+                               std::exit(0);
+                           },
+                           journal::defaultJournalDirectory()};
     app::MonitorDialog dialog(seams);
     prompts.setParent(&dialog);
     dialog.exec();

@@ -1,5 +1,8 @@
 #include "app/monitor_dialog.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -24,9 +27,6 @@
 #include <QTableView>
 #include <QTimer>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/chart_view.h"
 #include "app/field_parsing.h"
@@ -481,8 +481,8 @@ void MonitorDialog::confirmRange() {
 }
 
 void MonitorDialog::openTolerances() {
-    ToleranceDialog dialog(station_.tolerancesForEditing(), station_.display().unit(), language(),
-                           station_.settings(), seams_.prompts, seams_.makeDialogTimers(), this);
+    ToleranceDialog dialog(station_.tolerancesForEditing(), station_.display().unit(), language(), station_.settings(),
+                           seams_.prompts, seams_.makeDialogTimers(), this);
     connect(&dialog, &ToleranceDialog::limitsChanged, this, [this] { station_.limitsChanged(); });
     dialog.exec();
 }
@@ -597,8 +597,7 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     if (isMinimized()) return;
     const QSize client = size();
-    applyResize(stretching_, client.width() - rememberedClient_.width(),
-                client.height() - rememberedClient_.height());
+    applyResize(stretching_, client.width() - rememberedClient_.width(), client.height() - rememberedClient_.height());
     auto place = [](QWidget* widget, const Rect& r) { widget->setGeometry(r.x, r.y, r.width, r.height); };
     place(control(c::kTopFrame), stretching_.topFrame);
     place(control(c::kChartFrame), stretching_.chartFrame);

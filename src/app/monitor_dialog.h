@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
-#include <QPointer>
 #include <QImage>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>

@@ -15,8 +15,7 @@ QString fromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), 
 }  // namespace
 
 void QtPrompts::showMessage(std::string_view text) {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), fromUtf8(text), QMessageBox::Ok,
-                    parent_);
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), fromUtf8(text), QMessageBox::Ok, parent_);
     box.exec();
 }
 
@@ -45,7 +44,7 @@ std::optional<core::SaveChoice> QtPrompts::askSaveFile(core::Language language, 
     dialog.selectFile(fromUtf8(defaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return core::SaveChoice{dialog.selectedFiles().front().toStdString(),
-                      static_cast<int>(filters.indexOf(dialog.selectedNameFilter()))};
+                            static_cast<int>(filters.indexOf(dialog.selectedNameFilter()))};
 }
 
 }  // namespace gaugemon::app

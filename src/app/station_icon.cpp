@@ -28,9 +28,9 @@ QIcon stationIcon() {
 }
 
 QFont dialogFont() {
-    const QStringList preferred = {QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
-                                   QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                                   QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("AR PL UMing CN")};
+    const QStringList preferred = {
+        QStringLiteral("SimSun"),           QStringLiteral("NSimSun"),           QStringLiteral("WenQuanYi Micro Hei"),
+        QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("AR PL UMing CN")};
     const QStringList families = QFontDatabase::families();
     for (const QString& family : preferred) {
         if (families.contains(family)) return QFont(family, 10);

@@ -19,16 +19,19 @@ namespace gaugemon::app {
 
 namespace {
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
-QString text(std::string_view latin) {
-    return QString::fromLatin1(latin.data(), static_cast<qsizetype>(latin.size()));
-}
+QString text(std::string_view latin) { return QString::fromLatin1(latin.data(), static_cast<qsizetype>(latin.size())); }
 QString probeLabel(unsigned probe) { return QStringLiteral("%1").arg(probe, 2, 10, QLatin1Char('0')); }
 }  // namespace
 
 ToleranceDialog::ToleranceDialog(tolerance::ToleranceTable& table, display::LengthUnit unit, core::Language language,
-                                 core::SettingsStore& settings, core::Prompts& prompts, std::unique_ptr<core::TimerSchedule> timers,
-                                 QWidget* parent)
-    : QDialog(parent), table_(table), unit_(unit), language_(language), settings_(settings), prompts_(prompts),
+                                 core::SettingsStore& settings, core::Prompts& prompts,
+                                 std::unique_ptr<core::TimerSchedule> timers, QWidget* parent)
+    : QDialog(parent),
+      table_(table),
+      unit_(unit),
+      language_(language),
+      settings_(settings),
+      prompts_(prompts),
       timers_(std::move(timers)) {
     const tolerance::ToleranceDialogTexts texts = tolerance::toleranceDialogTexts(language);
     setObjectName("tolerances132");
@@ -135,8 +138,8 @@ void ToleranceDialog::pressOk() {
     // A refused field stores nothing: the limits still held from before
     // belong to the probe loaded last, not necessarily to the one typed.
     if (!readFields()) return;
-    const tolerance::LimitChange change = tolerance::applyProbeLimits(
-        table_, {probeValue_, lowerValue_, upperValue_}, unit_, language_, settings_);
+    const tolerance::LimitChange change =
+        tolerance::applyProbeLimits(table_, {probeValue_, lowerValue_, upperValue_}, unit_, language_, settings_);
     if (change.message) prompts_.showMessage(change.message);
     if (!change.stored) return;
     showRow(probeValue_);

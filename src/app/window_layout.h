@@ -6,21 +6,29 @@ namespace gaugemon::app {
 
 // Control ids of the main window.
 namespace control {
-inline constexpr int kConnect = 1001, kCommStatus = 1002, kProbeNumber = 1003, kZeroSingle = 1004,
-                     kZeroAll = 1005, kParameters = 1006, kRecordList = 1007, kTopFrame = 1008,
-                     kChartFrame = 1009, kProbeNumberLabel = 1010, kDeviceInfo = 1011, kRangeLower = 1012,
-                     kRangeUpper = 1013, kRangeOk = 1014, kTolerances = 1015, kClear = 1016, kManual = 1017,
-                     kAutoRecord = 1018, kSave = 1019, kHelp = 1020, kExit = 1021, kInterval = 1022,
-                     kModeList = 1023, kMessageLine = 1024, kModeOk = 1025, kBackupBox = 1026, kChinese = 1027,
-                     kEnglish = 1028, kCommLabel = 1029, kDeviceLabel = 1030, kModeLabel = 1031,
-                     kLowerLabel = 1032, kUpperLabel = 1033, kSecondsLabel = 1034, kModifyCode = 1035,
-                     kCodeEntry = 1036, kUnitList = 1037, kUnitLabel = 1038, kUnitOk = 1039,
-                     kStatistics = 1040;
+inline constexpr int kConnect = 1001, kCommStatus = 1002, kProbeNumber = 1003, kZeroSingle = 1004, kZeroAll = 1005,
+                     kParameters = 1006, kRecordList = 1007, kTopFrame = 1008, kChartFrame = 1009,
+                     kProbeNumberLabel = 1010, kDeviceInfo = 1011, kRangeLower = 1012, kRangeUpper = 1013,
+                     kRangeOk = 1014, kTolerances = 1015, kClear = 1016, kManual = 1017, kAutoRecord = 1018,
+                     kSave = 1019, kHelp = 1020, kExit = 1021, kInterval = 1022, kModeList = 1023, kMessageLine = 1024,
+                     kModeOk = 1025, kBackupBox = 1026, kChinese = 1027, kEnglish = 1028, kCommLabel = 1029,
+                     kDeviceLabel = 1030, kModeLabel = 1031, kLowerLabel = 1032, kUpperLabel = 1033,
+                     kSecondsLabel = 1034, kModifyCode = 1035, kCodeEntry = 1036, kUnitList = 1037, kUnitLabel = 1038,
+                     kUnitOk = 1039, kStatistics = 1040;
 inline constexpr int kLanguageFrame = 0;  // the caption-less frame around the language choice
 }  // namespace control
 
 enum class ControlKind : uint8_t {
-    PushButton, DisplayEdit, Edit, Label, LabelRight, GroupBox, ListView, Combo, CheckBox, RadioLeft
+    PushButton,
+    DisplayEdit,
+    Edit,
+    Label,
+    LabelRight,
+    GroupBox,
+    ListView,
+    Combo,
+    CheckBox,
+    RadioLeft
 };
 
 struct Rect {

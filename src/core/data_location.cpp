@@ -46,8 +46,7 @@ std::string findStationDataDirectory(const fs::path& executableDir, const fs::pa
     // The backup then fails and says so where the operator sees it; here the
     // cause is kept for whoever reads the log.
     if (error) {
-        qCWarning(stationLog, "cannot create the data directory %s: %s", perUserDir.c_str(),
-                  error.message().c_str());
+        qCWarning(stationLog, "cannot create the data directory %s: %s", perUserDir.c_str(), error.message().c_str());
     }
     return chosen;
 }

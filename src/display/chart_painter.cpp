@@ -112,8 +112,8 @@ void ChartPainter::paint(QImage& image, const ChartPlan& plan, const ValueTextTa
     if (plan.verdict.draw) {
         fill(p, plan.verdict.box, background);
         const bool ng = plan.verdict.ng;
-        face(kVerdictFont).draw(p, plan.verdict.textX, plan.verdict.textY, ng ? "NG" : "OK",
-                                qcolor(ng ? colors::kNg : colors::kOk));
+        face(kVerdictFont)
+            .draw(p, plan.verdict.textX, plan.verdict.textY, ng ? "NG" : "OK", qcolor(ng ? colors::kNg : colors::kOk));
     }
     if (plan.probes > 0) {
         const QColor axis = qcolor(colors::kAxis);

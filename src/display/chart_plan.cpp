@@ -65,8 +65,8 @@ void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const li
 
 void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
                 const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Zone zone) {
-    const tolerance::Judgement judgement = zone == tolerance::Zone::Ng ? tolerance::Judgement::Ng
-                                                                        : tolerance::Judgement::Ok;
+    const tolerance::Judgement judgement =
+        zone == tolerance::Zone::Ng ? tolerance::Judgement::Ng : tolerance::Judgement::Ok;
     planColumn(plan, index, area, reading, extent, tolerances, judgement);
     plan.columns[index].warning = zone == tolerance::Zone::Warning;
 }
@@ -78,7 +78,8 @@ void planFrame(ChartPlan& plan, const ChartArea& area, const DisplayRange& range
     const float perPixel = plan.scale.countsPerPixel;
     plan.axes.zeroLine = horizontalLine(area.left, area.right - 2, y0);
     plan.axes.leftAxis = verticalLine(area.left, area.top, area.bottom);
-    plan.axes.highLine = horizontalLine(area.left, area.right, y0 - pixelsFor(static_cast<float>(range.high), perPixel));
+    plan.axes.highLine =
+        horizontalLine(area.left, area.right, y0 - pixelsFor(static_cast<float>(range.high), perPixel));
     plan.axes.lowLine = horizontalLine(area.left, area.right, y0 - pixelsFor(static_cast<float>(range.low), perPixel));
 }
 

@@ -15,8 +15,8 @@ void DisplayModel::setChartArea(const ChartArea& area) {
     redrawRequested_ = true;
 }
 
-const ChartPlan* DisplayModel::update(std::span<const link::ChannelReading> readings,
-                                     const tolerance::Verdict& verdict, const tolerance::ToleranceTable& tolerances) {
+const ChartPlan* DisplayModel::update(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+                                      const tolerance::ToleranceTable& tolerances) {
     const unsigned probes = static_cast<unsigned>(std::min<size_t>(readings.size(), link::kMaxProbes));
     plan_.probes = probes;
     plan_.geometry = columnGeometry(area_.right - area_.left, probes);

@@ -16,9 +16,7 @@ constexpr LengthUnit lengthUnitFromSetting(int32_t stored) {
 constexpr int32_t lengthUnitSetting(LengthUnit unit) { return static_cast<int32_t>(unit); }
 
 // Selector item of a unit; the same in both interface languages.
-constexpr const char* unitSelectorText(LengthUnit unit) {
-    return unit == LengthUnit::Inch ? "in" : "mm";
-}
+constexpr const char* unitSelectorText(LengthUnit unit) { return unit == LengthUnit::Inch ? "in" : "mm"; }
 
 constexpr unsigned kUnitSelectorItems = 2;
 

@@ -44,7 +44,7 @@ constexpr char kCharacteristicSeparator = '\x0F';  // SI, between characteristic
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kValidAttribute = "0";
 constexpr std::string_view kPlaceholderAttribute = "255";
-constexpr size_t kDateTimeBytes = 19;               // DD.MM.YYYY/HH:MM:SS
+constexpr size_t kDateTimeBytes = 19;  // DD.MM.YYYY/HH:MM:SS
 constexpr size_t kNumberBytes = 24;
 constexpr size_t kCharacteristicBytes = kNumberBytes + 1 + 3 + 1 + kDateTimeBytes + 1;
 
@@ -157,10 +157,11 @@ std::string refusalForCode(uint32_t row, core::Language language) {
     const auto number = records::rowNumberText(row);
     const std::string digits(number.data(), number.size());
     return core::pick(language, "The workpiece code of row ", "第") + digits +
-           core::pick(language,
-                      " holds a control character or a damaged byte, which the AQDEF file cannot carry.\n"
-                      "Nothing was written; correct the code and save again.",
-                      "行的工件编码含有控制字符或损坏的字节，AQDEF 文件无法保存。\n未写入任何内容，请修改编码后重新保存。");
+           core::pick(
+               language,
+               " holds a control character or a damaged byte, which the AQDEF file cannot carry.\n"
+               "Nothing was written; correct the code and save again.",
+               "行的工件编码含有控制字符或损坏的字节，AQDEF 文件无法保存。\n未写入任何内容，请修改编码后重新保存。");
 }
 
 // The first row whose code the file cannot carry; table.rowCount() when none.

@@ -1,12 +1,12 @@
 #include "exchange/workbook_export.h"
 
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-#include <locale.h>
 #include <xlsxwriter.h>
 
 #include <array>
@@ -143,7 +143,8 @@ WriteStatus writeHeader(lxw_worksheet* sheet, const ExportPlan& plan, const Colu
     const core::Language l = plan.language;
     WriteStatus status;
     status += worksheet_write_string(sheet, kTitleRow, 0, core::pick(l, "Num", "序号"), f.title);
-    if (plan.codeColumn) status += worksheet_write_string(sheet, kTitleRow, c.code, core::pick(l, "Code", "编码"), f.title);
+    if (plan.codeColumn)
+        status += worksheet_write_string(sheet, kTitleRow, c.code, core::pick(l, "Code", "编码"), f.title);
     for (unsigned k = 0; k < plan.probeCount; ++k) {
         status += worksheet_write_string(sheet, kTitleRow, c.firstValue + k, probeTitle(plan, k + 1).c_str(), f.title);
     }
@@ -185,8 +186,8 @@ WriteStatus writeRow(lxw_worksheet* sheet, const ExportPlan& plan, const Columns
         status += worksheet_write_string(sheet, at, c.result, verdict.c_str(), ng ? f.badText : nullptr);
     }
     if (const auto time = parseTimeStamp(row.timeStamp())) {
-        lxw_datetime moment{time->year, time->month, time->day, time->hour, time->minute,
-                            static_cast<double>(time->second)};
+        lxw_datetime moment{time->year, time->month,  time->day,
+                            time->hour, time->minute, static_cast<double>(time->second)};
         status += worksheet_write_datetime(sheet, at, c.time, &moment, f.time);
     } else {
         // A stamp that is no real moment is kept as it was recorded.

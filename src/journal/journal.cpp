@@ -122,8 +122,10 @@ Problem Journal::open(const std::string& directory, int keepDays, int64_t nowMs)
             problem = fail(Problem::Damaged, errno, path_);
         } else {
             problem = openFile(nowMs, keepDays);
-            if (problem == Problem::None) problem = fail(Problem::MovedAside, 0, aside);
-            else if (problem == Problem::Damaged) problem = fail(Problem::Damaged, 0, path_);
+            if (problem == Problem::None)
+                problem = fail(Problem::MovedAside, 0, aside);
+            else if (problem == Problem::Damaged)
+                problem = fail(Problem::Damaged, 0, path_);
         }
     }
     if (!writer_) {

@@ -88,8 +88,9 @@ int JournalStore::pruneSaved(int64_t cutoffMs) {
     code = prune.run();
     if (code != SQLITE_DONE) return code;
     // Runs without rows left tell nothing any more.
-    return db_.exec("DELETE FROM run WHERE id NOT IN (SELECT DISTINCT run FROM journal_row) "
-                    "AND id < (SELECT max(id) FROM run)");
+    return db_.exec(
+        "DELETE FROM run WHERE id NOT IN (SELECT DISTINCT run FROM journal_row) "
+        "AND id < (SELECT max(id) FROM run)");
 }
 
 int JournalStore::beginRun(int64_t nowMs, int64_t& run) {

@@ -24,9 +24,9 @@ std::string problemText(const Report& report, core::Language language) {
             return english ? "The crash journal " + path + " is in use by another running station." + memoryOnlyEn
                            : "数据恢复日志 " + path + " 正被另一个运行中的程序使用，" + memoryOnlyZh;
         case Problem::MovedAside:
-            return english ? "The crash journal was damaged. It was moved aside to " + path +
-                                 " and a new one was started."
-                           : "数据恢复日志已损坏，已移至 " + path + "，并已新建数据恢复日志。";
+            return english
+                       ? "The crash journal was damaged. It was moved aside to " + path + " and a new one was started."
+                       : "数据恢复日志已损坏，已移至 " + path + "，并已新建数据恢复日志。";
         case Problem::Damaged:
             return english ? "The crash journal " + path + " is damaged and could not be moved aside." + memoryOnlyEn
                            : "数据恢复日志 " + path + " 已损坏且无法移开，" + memoryOnlyZh;

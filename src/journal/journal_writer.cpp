@@ -10,7 +10,7 @@ namespace gaugemon::journal {
 namespace {
 constexpr size_t kQueueRoom = 64;
 constexpr size_t kQueueRoomBytes = kQueueRoom * 1024;
-}
+}  // namespace
 
 int64_t wallClockMs() {
     using namespace std::chrono;

@@ -55,7 +55,7 @@ private:
         bool codeColumn = false;
         int64_t timeMs = 0;  // when recorded or saved
         int64_t rows = 0;    // MarkSaved
-        size_t offset = 0;  // of the row's bytes in the queue's bytes
+        size_t offset = 0;   // of the row's bytes in the queue's bytes
         size_t size = 0;
     };
 

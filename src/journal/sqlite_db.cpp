@@ -61,8 +61,10 @@ int Database::open(const std::string& path) {
     close();
     const int code =
         sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
-    if (code != SQLITE_OK) close();
-    else sqlite3_extended_result_codes(db_, 0);
+    if (code != SQLITE_OK)
+        close();
+    else
+        sqlite3_extended_result_codes(db_, 0);
     return code;
 }
 

@@ -29,12 +29,12 @@ std::optional<DeviceInfoFF> parseDeviceInfoFF(const uint8_t* bytes, size_t count
 std::optional<DeviceInfo01> parseDeviceInfo01(const uint8_t* bytes, size_t count);
 
 enum class AnswerKind {
-    Invalid,          // too short or CRC mismatch: counted as an error
-    Readings,         // `payload` holds `payloadLength` reading bytes
-    FormatFlags,      // `data` low byte holds the flags
-    WriteEcho,        // `reg` and `data` echo a write
-    NewAddressEcho,   // the address write echoed from the new address
-    Ignored,          // valid, but nothing the station asked for
+    Invalid,         // too short or CRC mismatch: counted as an error
+    Readings,        // `payload` holds `payloadLength` reading bytes
+    FormatFlags,     // `data` low byte holds the flags
+    WriteEcho,       // `reg` and `data` echo a write
+    NewAddressEcho,  // the address write echoed from the new address
+    Ignored,         // valid, but nothing the station asked for
 };
 
 struct Answer {

@@ -43,8 +43,9 @@ void LinkController::beginDiscovery() {
     int32_t storedPort = settings_.readInt(core::keys::kComID, core::defaults::kComID);
     if (storedPort <= 0 || storedPort > 16) storedPort = 1;
     const int32_t storedBaud = settings_.readInt(core::keys::kBaudBit, core::defaults::kBaudBit);
-    uint8_t b = state_.dataFormat == DataFormat::Format01 ? baudIndexFrom01(storedBaud)
-                                                          : static_cast<uint8_t>(storedBaud < 0 || storedBaud > 4 ? 5 : storedBaud);
+    uint8_t b = state_.dataFormat == DataFormat::Format01
+                    ? baudIndexFrom01(storedBaud)
+                    : static_cast<uint8_t>(storedBaud < 0 || storedBaud > 4 ? 5 : storedBaud);
     if (b >= 5) b = 2;
     plan_.begin(static_cast<unsigned>(storedPort), b, state_.dataFormat, line());
 }
@@ -78,9 +79,7 @@ void LinkController::takeDiscoveryStep() {
                 state_.dataFormat = DataFormat::Format01;
                 timers_.start(timer::kDiscovery, step.stepMs);
                 return;
-            case Action::GiveUp:
-                giveUpDiscovery();
-                return;
+            case Action::GiveUp: giveUpDiscovery(); return;
         }
         armDiscovery(step.stepMs, step.answerMs);
         sendQuery();
@@ -118,8 +117,7 @@ void LinkController::sendQuery() {
     state_.receivedLength = 0;
     request_ = deviceInfoQuery(state_.dataFormat);
     port_.writeFrame(request_.data(), request_.size());
-    state_.expectedLength =
-        state_.dataFormat == DataFormat::FormatFF ? kInfoAnswerLengthFF : kInfoAnswerLength01;
+    state_.expectedLength = state_.dataFormat == DataFormat::FormatFF ? kInfoAnswerLengthFF : kInfoAnswerLength01;
     buildScanStatus(view_.messageLine, language_, state_.dataFormat, state_.portIndex);
     refresh();
 }
@@ -187,8 +185,8 @@ void LinkController::connect01(const DeviceInfo01& info) {
 }
 
 void LinkController::finishConnection() {
-    qCInfo(core::linkLog, "connected: %s, address %u, %u probes", view_.commStatus.c_str(), unsigned{state_.deviceAddress},
-           state_.probeCount);
+    qCInfo(core::linkLog, "connected: %s, address %u, %u probes", view_.commStatus.c_str(),
+           unsigned{state_.deviceAddress}, state_.probeCount);
     buildDeviceInfo(view_.deviceInfo, language_, state_.deviceAddress, state_.probeCount, state_.pollPeriodMs + 23);
     host_.setProbeNumber(1);
     refresh();

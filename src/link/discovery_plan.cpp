@@ -78,8 +78,8 @@ void DiscoveryPlan::portRefused() {
 
 void DiscoveryPlan::openSweptPort(unsigned portIndex) {
     if (portIndex > kLastSweptPort) {
-        step_.action = step_.format == DataFormat::FormatFF ? DiscoveryStep::Action::NextFormat
-                                                             : DiscoveryStep::Action::GiveUp;
+        step_.action =
+            step_.format == DataFormat::FormatFF ? DiscoveryStep::Action::NextFormat : DiscoveryStep::Action::GiveUp;
         step_.stepMs = kDiscoveryStartMs;
         return;
     }

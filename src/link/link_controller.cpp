@@ -10,8 +10,14 @@ namespace timer = core::timer;
 LinkController::LinkController(LinkState& state, SerialPort& port, core::TimerSchedule& timers,
                                core::SettingsStore& settings, core::Prompts& prompts, LinkHost& host,
                                const core::Language& language)
-    : state_(state), port_(port), timers_(timers), settings_(settings), prompts_(prompts), host_(host),
-      language_(language), watchdog_(timers, state) {
+    : state_(state),
+      port_(port),
+      timers_(timers),
+      settings_(settings),
+      prompts_(prompts),
+      host_(host),
+      language_(language),
+      watchdog_(timers, state) {
     view_.connectCaption = pick(language_, "Connect", "连接设备");
 }
 
@@ -79,8 +85,8 @@ void LinkController::zeroSingleButton(unsigned probeNumber) {
     // A number beyond the probes would wrap when narrowed to the one-byte
     // channel and zero some other probe.
     if (probeNumber > state_.probeCount) {
-        prompts_.showMessage(pick(language_, "The probe number is larger than the number of probes!",
-                                  "测头编号超出测头数量!"));
+        prompts_.showMessage(
+            pick(language_, "The probe number is larger than the number of probes!", "测头编号超出测头数量!"));
         return;
     }
     state_.pending.zeroRequest = true;

@@ -17,9 +17,9 @@ struct LinkView {
         deviceInfo.reserve(96);
     }
     std::string connectCaption;
-    std::string messageLine;   // control 1024
-    std::string commStatus;    // control 1002, "COM03 19200,8,N,1"
-    std::string deviceInfo;    // control 1011, "Addr:01  Num:08; Sample cycle:109ms"
+    std::string messageLine;  // control 1024
+    std::string commStatus;   // control 1002, "COM03 19200,8,N,1"
+    std::string deviceInfo;   // control 1011, "Addr:01  Num:08; Sample cycle:109ms"
     bool parametersEnabled = false;
     bool modeConfirmEnabled = false;
     bool modeListEnabled = false;

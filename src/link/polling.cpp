@@ -55,8 +55,7 @@ RequestFrame LinkController::commandFrame(Command command) {
     const DataFormat format = state_.dataFormat;
     switch (command) {
         case Command::WriteUnlock: return unlockWrite(address);
-        case Command::AddressChange:
-            return configWriteFF(p.addressChange, addressWrite(format, address, p.newAddress));
+        case Command::AddressChange: return configWriteFF(p.addressChange, addressWrite(format, address, p.newAddress));
         case Command::SerialChange: {
             if (format == DataFormat::Format01) {
                 // Format "01" numbers 9600, 19200, 38400 as 0, 1, 2 and can be
@@ -103,8 +102,7 @@ void LinkController::accountLastExchange() {
 
 void LinkController::answerTick() {
     timers_.stop(timer::kAnswer);
-    state_.receivedLength =
-        static_cast<unsigned>(port_.readAvailable(state_.received.data(), kMaxReadBytes));
+    state_.receivedLength = static_cast<unsigned>(port_.readAvailable(state_.received.data(), kMaxReadBytes));
     const unsigned count = state_.receivedLength;
     if (count > 0) {
         state_.lastExchange = Exchange::Invalid;
@@ -121,8 +119,8 @@ void LinkController::answerTick() {
                 if (state_.readingsReady) {
                     decodeReadings(state_);
                     state_.readingsReady = false;
-                    host_.readingsArrived(
-                        std::span<const ChannelReading>(state_.readings.data(), std::min(state_.probeCount, kMaxProbes)));
+                    host_.readingsArrived(std::span<const ChannelReading>(state_.readings.data(),
+                                                                          std::min(state_.probeCount, kMaxProbes)));
                 }
             }
         }

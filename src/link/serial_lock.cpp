@@ -55,7 +55,7 @@ pid_t readHolder(int fd) {
 }  // namespace
 
 std::vector<fs::path> SerialLock::systemDirectories() {
-    return {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+    return {"/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
             "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
 }
 

@@ -18,9 +18,9 @@ namespace gaugemon::link {
 class SerialLock {
 public:
     enum class Outcome {
-        Taken,         // the lock file is ours until release()
-        NotTaken,      // no lock file could be made; the device may be opened
-        HeldByOther,   // a running process holds the device
+        Taken,        // the lock file is ours until release()
+        NotTaken,     // no lock file could be made; the device may be opened
+        HeldByOther,  // a running process holds the device
     };
 
     // The directories looked at, in this order, as other serial programs do.

@@ -14,8 +14,8 @@ StopBits stopBitsOf(LineSettings line) {
 
 std::string_view portName(unsigned index) {
     static constexpr std::string_view kNames[kPortNameCount] = {
-        "COM0",       "COM1",       "COM2",       "COM3",       "COM4",       "COM5",
-        "COM6",       "COM7",       "COM8",       "COM9",       "\\\\.\\COM10", "\\\\.\\COM11",
+        "COM0",         "COM1",         "COM2",         "COM3",         "COM4",         "COM5",
+        "COM6",         "COM7",         "COM8",         "COM9",         "\\\\.\\COM10", "\\\\.\\COM11",
         "\\\\.\\COM12", "\\\\.\\COM13", "\\\\.\\COM14", "\\\\.\\COM15", "\\\\.\\COM16"};
     return index < kPortNameCount ? kNames[index] : std::string_view{};
 }

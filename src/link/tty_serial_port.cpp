@@ -58,8 +58,7 @@ bool routineFailure(PortFailure failure) {
 }
 
 // Only called with the frame trace on: it formats and allocates.
-void traceBytes(const std::string& port, const char* direction, const uint8_t* bytes, size_t count,
-                const char* note) {
+void traceBytes(const std::string& port, const char* direction, const uint8_t* bytes, size_t count, const char* note) {
     const QByteArray time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
     const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(count));
     const QByteArray hex = raw.toHex(' ').toUpper();

@@ -38,8 +38,8 @@ bool randomSuffix(std::string& suffix) {
 // with errno set when none can be made. The pid in the name tells a later
 // run whether the writer still lives.
 int openTemporary(const std::filesystem::path& target, std::string& tempPath) {
-    const std::string stem = "." + target.filename().string() + std::string(kTempMarker) +
-                             std::to_string(::getpid()) + "-";
+    const std::string stem =
+        "." + target.filename().string() + std::string(kTempMarker) + std::to_string(::getpid()) + "-";
     std::string suffix;
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         if (!randomSuffix(suffix)) return -1;

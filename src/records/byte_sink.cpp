@@ -5,8 +5,7 @@
 
 namespace gaugemon::records {
 
-ByteSink::ByteSink(size_t capacity)
-    : buffer_(std::make_unique_for_overwrite<char[]>(capacity)), capacity_(capacity) {}
+ByteSink::ByteSink(size_t capacity) : buffer_(std::make_unique_for_overwrite<char[]>(capacity)), capacity_(capacity) {}
 
 ByteSink::~ByteSink() = default;
 

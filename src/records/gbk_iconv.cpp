@@ -63,8 +63,10 @@ std::string GbkDecoder::decode(std::string_view gbk) const {
     if (converter_ == kNoConverter) {
         // Without a converter only the ASCII part can be shown truthfully.
         for (char c : gbk) {
-            if (static_cast<unsigned char>(c) < 0x80) out.push_back(c);
-            else out.append(kReplacement);
+            if (static_cast<unsigned char>(c) < 0x80)
+                out.push_back(c);
+            else
+                out.append(kReplacement);
         }
         return out;
     }

@@ -26,8 +26,10 @@ void PeriodicBackup::setBoxTicked(bool ticked) {
     // Ticking the box anew is a new request: a failure is worth telling again.
     if (ticked && !ticked_) failureReported_ = false;
     ticked_ = ticked;
-    if (ticked) timers_.start(core::timer::kBackup, kPeriodMs);
-    else timers_.stop(core::timer::kBackup);
+    if (ticked)
+        timers_.start(core::timer::kBackup, kPeriodMs);
+    else
+        timers_.stop(core::timer::kBackup);
 }
 
 void PeriodicBackup::onDisconnect() { setBoxTicked(false); }

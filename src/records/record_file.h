@@ -37,13 +37,11 @@ inline constexpr std::string_view kExportDefaultName = "VELMORA";
 
 // The format written for the filter the operator picked (0-based index):
 // the first filter is tab-separated, every other one comma-separated.
-constexpr RecordFileFormat formatForFilter(int filterIndex) {
-    return filterIndex == 0 ? kTabFormat : kCommaFormat;
-}
+constexpr RecordFileFormat formatForFilter(int filterIndex) { return filterIndex == 0 ? kTabFormat : kCommaFormat; }
 
 struct HeaderSpec {
     core::Language language = core::Language::Chinese;  // of the moment of writing
-    unsigned probeCount = 0;                          // at most link::kMaxProbes
+    unsigned probeCount = 0;                            // at most link::kMaxProbes
     bool codeColumn = false;
     LimitCountsTable limits{};  // written into the Chinese probe titles
 };

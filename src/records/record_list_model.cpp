@@ -31,8 +31,8 @@ int RecordListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() < 0 || static_cast<uint32_t>(index.row()) >= announced_ ||
-        index.column() < 0 || index.column() >= columnCount())
+    if (!index.isValid() || index.row() < 0 || static_cast<uint32_t>(index.row()) >= announced_ || index.column() < 0 ||
+        index.column() >= columnCount())
         return {};
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     if (role != Qt::DisplayRole) return {};

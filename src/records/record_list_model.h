@@ -48,7 +48,7 @@ private:
 
     RecordTable& table_;
     GbkDecoder decoder_;
-    QTimer batchTimer_;      // single shot; idle without a batch delay
+    QTimer batchTimer_;       // single shot; idle without a batch delay
     uint32_t announced_ = 0;  // rows the views know of: the first ones of the table
 };
 

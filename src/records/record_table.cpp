@@ -50,8 +50,8 @@ ProbeNumber ProbeNumber::of(const link::ChannelReading& reading, RecordedZone zo
 }
 
 void ProbeNumber::store(char* four) const {
-    const uint32_t bits = static_cast<uint32_t>(counts) << 4 | (present ? 8u : 0u) | (fine ? 4u : 0u) |
-                          static_cast<uint32_t>(zone);
+    const uint32_t bits =
+        static_cast<uint32_t>(counts) << 4 | (present ? 8u : 0u) | (fine ? 4u : 0u) | static_cast<uint32_t>(zone);
     for (int i = 0; i < 4; ++i) four[i] = static_cast<char>(bits >> (8 * i) & 0xFFu);
 }
 

@@ -7,14 +7,14 @@ namespace gaugemon::records {
 
 // Fixed Chinese texts as they stand in the record files: GBK bytes.
 namespace gbk {
-inline constexpr std::string_view kNum = "\xD0\xF2\xBA\xC5";              // 序号
-inline constexpr std::string_view kCode = "\xB1\xE0\xC2\xEB";             // 编码
-inline constexpr std::string_view kResult = "\xBD\xE1\xB9\xFB";           // 结果
-inline constexpr std::string_view kTime = "\xCA\xB1\xBC\xE4";             // 时间
+inline constexpr std::string_view kNum = "\xD0\xF2\xBA\xC5";                 // 序号
+inline constexpr std::string_view kCode = "\xB1\xE0\xC2\xEB";                // 编码
+inline constexpr std::string_view kResult = "\xBD\xE1\xB9\xFB";              // 结果
+inline constexpr std::string_view kTime = "\xCA\xB1\xBC\xE4";                // 时间
 inline constexpr std::string_view kUpperLimit = "\xC9\xCF\xB9\xAB\xB2\xEE";  // 上公差
 inline constexpr std::string_view kLowerLimit = "\xCF\xC2\xB9\xAB\xB2\xEE";  // 下公差
-inline constexpr std::string_view kOk = "\xBA\xCF\xB8\xF1";               // 合格
-inline constexpr std::string_view kNg = "\xB3\xAC\xB2\xEE";               // 超差
+inline constexpr std::string_view kOk = "\xBA\xCF\xB8\xF1";                  // 合格
+inline constexpr std::string_view kNg = "\xB3\xAC\xB2\xEE";                  // 超差
 }  // namespace gbk
 
 // The result cell of a row, 4 bytes, in the language of recording.
@@ -49,7 +49,8 @@ inline constexpr const char* kTableFullZh = "记录表已满(999999行)，请保
 inline constexpr const char* kNoReadingsEn =
     "No valid reading has arrived from the instrument for 5 seconds: no row is recorded until readings arrive "
     "again. Automatic recording then resumes by itself.";
-inline constexpr const char* kNoReadingsZh = "已超过5秒未收到仪器的有效读数，恢复前不记录数据；收到读数后自动记录将自行恢复。";
+inline constexpr const char* kNoReadingsZh =
+    "已超过5秒未收到仪器的有效读数，恢复前不记录数据；收到读数后自动记录将自行恢复。";
 inline constexpr const char* kUnsavedRowsEn =
     "Some recorded rows are not in any file yet (neither saved nor backed up). Close anyway?";
 inline constexpr const char* kUnsavedRowsZh = "部分记录数据尚未保存或备份到文件，确定要关闭吗？";

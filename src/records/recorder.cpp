@@ -15,9 +15,8 @@ int64_t autoPeriodFromSeconds(float seconds) {
     return static_cast<int64_t>(std::clamp(ms, -kCap, kCap));
 }
 
-Recorder::Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources,
-                   core::TimerSchedule& timers, core::SettingsStore& store, core::Prompts& prompts,
-                   const core::Clock& clock, ReadingWatch& watch,
+Recorder::Recorder(RecordTable& table, WorkpieceCodes& codes, const RecordSources& sources, core::TimerSchedule& timers,
+                   core::SettingsStore& store, core::Prompts& prompts, const core::Clock& clock, ReadingWatch& watch,
                    link::Watchdog& watchdog)
     : table_(table),
       codes_(codes),
@@ -54,8 +53,7 @@ void Recorder::pressManual() {
             state_ = RecordingState::Idle;
             stopRecordTimer();
             break;
-        case RecordingState::SinglePending:
-            break;  // the pending row comes with the next tick
+        case RecordingState::SinglePending: break;  // the pending row comes with the next tick
     }
 }
 
@@ -102,9 +100,9 @@ void Recorder::onRecordTimer() {
         reportNoReadings();
         return;
     }
-    const RowInput input{sources_.probeCount(), codes_.enabled(), sources_.valueTexts(), sources_.anyNg(),
-                         sources_.language(),   codes_.currentCode(), clock_.localNow(),
-                         sources_.shownReadings(), sources_.shownVerdict()};
+    const RowInput input{sources_.probeCount(), codes_.enabled(),         sources_.valueTexts(),
+                         sources_.anyNg(),      sources_.language(),      codes_.currentCode(),
+                         clock_.localNow(),     sources_.shownReadings(), sources_.shownVerdict()};
     const AppendResult result = table_.appendRow(input);
     if (result != AppendResult::Added) {
         reportBlocked(result, input);

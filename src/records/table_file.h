@@ -23,7 +23,6 @@ FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources,
 // stands; `done` comes on the thread that started it, after the rows of the
 // snapshot count as saved. False, and nothing started, while the writer is busy.
 bool startTableFile(SnapshotWriter& writer, RecordTable& table, const RecordSources& sources, bool codeInputNow,
-                    RecordFileFormat format, const std::string& path,
-                    std::function<void(const FileWriteResult&)> done);
+                    RecordFileFormat format, const std::string& path, std::function<void(const FileWriteResult&)> done);
 
 }  // namespace gaugemon::records

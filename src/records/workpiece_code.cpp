@@ -46,18 +46,19 @@ const char* codeProblemMessage(CodeProblem problem, core::Language language) {
     switch (problem) {
         case CodeProblem::None: return "";
         case CodeProblem::ForbiddenCharacter:
-            return core::pick(language, "The code must not contain a comma, a tab, a line break or another control character.",
-                             "编码中不能含有逗号、制表符、换行符或其他控制字符!");
+            return core::pick(language,
+                              "The code must not contain a comma, a tab, a line break or another control character.",
+                              "编码中不能含有逗号、制表符、换行符或其他控制字符!");
         case CodeProblem::FormulaStart:
             return core::pick(language,
-                             "The code must not begin with =, +, - or @: a spreadsheet would take it for a formula.",
-                             "编码不能以 =、+、- 或 @ 开头，否则电子表格会把它当作公式!");
+                              "The code must not begin with =, +, - or @: a spreadsheet would take it for a formula.",
+                              "编码不能以 =、+、- 或 @ 开头，否则电子表格会把它当作公式!");
         case CodeProblem::NotStorable:
             return core::pick(language, "The code contains characters that cannot be stored in the record file.",
-                             "编码中含有无法保存到记录文件的字符!");
+                              "编码中含有无法保存到记录文件的字符!");
         case CodeProblem::TooLong:
             return core::pick(language, "The code is too long: at most 34 letters and digits or 17 Chinese characters.",
-                             "编码太长：最多34个字母数字或17个汉字!");
+                              "编码太长：最多34个字母数字或17个汉字!");
     }
     return "";
 }

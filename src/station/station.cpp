@@ -7,7 +7,6 @@
 #include "journal/journal_start.h"
 #include "journal/journal_texts.h"
 
-
 namespace gaugemon::station {
 
 namespace timer = core::timer;
@@ -97,7 +96,9 @@ void Station::zeroAll() { linkController_.zeroAllButton(); }
 
 void Station::zeroSingle(unsigned probeNumber) { linkController_.zeroSingleButton(probeNumber); }
 
-display::RangeRefusal Station::confirmRange(float lower, float upper) { return display_.confirmRange(lower, upper, settings_); }
+display::RangeRefusal Station::confirmRange(float lower, float upper) {
+    return display_.confirmRange(lower, upper, settings_);
+}
 
 void Station::confirmMode(int index) {
     // This message has no English form; it reads the same in both languages.
@@ -146,8 +147,8 @@ std::optional<bool> Station::writeExchangeFile(const core::SaveChoice& choice) {
     if (!format) return std::nullopt;
     exchange::ExchangeOptions options;
     options.unit = display_.unit();
-    const exchange::ExchangeResult result = exchange::writeExchangeFile(
-        *format, records_.table, *this, records_.codes.enabled(), options, choice.path);
+    const exchange::ExchangeResult result =
+        exchange::writeExchangeFile(*format, records_.table, *this, records_.codes.enabled(), options, choice.path);
     seams_.prompts.showMessage(exchange::exchangeMessage(result, language_));
     return result.ok();
 }

@@ -171,7 +171,8 @@ private:
     bool readingsShown() const override { return display_.showsReadings(); }
     records::LimitCounts limitCounts(unsigned probe) const override;
     std::span<const link::ChannelReading> shownReadings() const override {
-        return std::span<const link::ChannelReading>(link_.readings).first(std::min(link_.probeCount, link::kMaxProbes));
+        return std::span<const link::ChannelReading>(link_.readings)
+            .first(std::min(link_.probeCount, link::kMaxProbes));
     }
     const tolerance::Verdict* shownVerdict() const override { return &verdict_; }
 

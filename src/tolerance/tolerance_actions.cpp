@@ -37,8 +37,7 @@ void copyFirstProbeLimits(ToleranceTable& table, LengthUnit unit, core::Settings
     }
 }
 
-std::optional<LimitFields> ToleranceSelection::follow(int selectionMark, const ToleranceTable& table,
-                                                      LengthUnit unit) {
+std::optional<LimitFields> ToleranceSelection::follow(int selectionMark, const ToleranceTable& table, LengthUnit unit) {
     unsigned probe = selectionMark < 0 ? 1u : static_cast<unsigned>(selectionMark) + 1u;
     if (!ToleranceTable::validProbe(probe)) probe = 1;
     if (probe == lastLoaded_) return std::nullopt;

@@ -18,11 +18,11 @@ struct ToleranceDialogTexts {
 
 constexpr ToleranceDialogTexts toleranceDialogTexts(core::Language language) {
     if (language == core::Language::English) {
-        return {"Set tolerance", "OK", "Exit", "All the same as No.1", "Click list select number", "Set parameters",
-                "Num", "LSL", "USL"};
+        return {"Set tolerance", "OK",  "Exit", "All the same as No.1", "Click list select number", "Set parameters",
+                "Num",           "LSL", "USL"};
     }
-    return {"公差设置", "确定", "退出", "设置所有参数和01#相同", "点击列表可以自动选择序号", "修改参数", "序号",
-            "下公差", "上公差"};
+    return {"公差设置", "确定",   "退出",  "设置所有参数和01#相同", "点击列表可以自动选择序号", "修改参数",
+            "序号",     "下公差", "上公差"};
 }
 
 }  // namespace gaugemon::tolerance

@@ -23,8 +23,8 @@ TEST(LimitKeys, TwoLettersAndTwoDigitProbeNumber) {
         const char* lower;
         const char* upper;
     };
-    const Case cases[] = {{1, "TL01", "TU01"}, {7, "TL07", "TU07"}, {10, "TL10", "TU10"},
-                          {19, "TL19", "TU19"}, {60, "TL60", "TU60"}};
+    const Case cases[] = {
+        {1, "TL01", "TU01"}, {7, "TL07", "TU07"}, {10, "TL10", "TU10"}, {19, "TL19", "TU19"}, {60, "TL60", "TU60"}};
     for (const Case& c : cases) {
         EXPECT_EQ(std::string_view(lowerLimitKey(c.probe)), c.lower);
         EXPECT_EQ(std::string_view(upperLimitKey(c.probe)), c.upper);
@@ -102,7 +102,10 @@ TEST(ReportingSettingsStore, AFailedBatchIsReportedOnceAtItsEnd) {
     EXPECT_EQ(reports, 1) << "the writes of the second batch are no success in between";
 
     store.setWritesFail(false);
-    { SettingsBatch batch(reporting); reporting.writeInt(keys::kResoH, 5000); }
+    {
+        SettingsBatch batch(reporting);
+        reporting.writeInt(keys::kResoH, 5000);
+    }
     store.setWritesFail(true);
     reporting.writeInt(keys::kResoH, 6000);
     EXPECT_EQ(reports, 2) << "after a stored batch a new failure is news";

@@ -98,9 +98,8 @@ TEST_F(VirtualTimeTest, DueTimersFireInTimeOrderThenStartOrder) {
     schedule.start(timer::kRecord, 10);
     time.advanceBy(30);
     // At 20 the record timer comes last: its countdown was re-armed at 10.
-    const std::vector<Fired> expected = {{timer::kRecord, 10, 1},  {timer::kAnswer, 20, 1},
-                                         {101, 20, 1},             {timer::kRecord, 20, 1},
-                                         {timer::kWatchdog, 30, 1}, {timer::kRecord, 30, 1}};
+    const std::vector<Fired> expected = {{timer::kRecord, 10, 1}, {timer::kAnswer, 20, 1},   {101, 20, 1},
+                                         {timer::kRecord, 20, 1}, {timer::kWatchdog, 30, 1}, {timer::kRecord, 30, 1}};
     EXPECT_EQ(fired, expected);
 }
 
@@ -288,8 +287,10 @@ TEST(QtTimerSchedule, TimerIsNotFiredAgainInsideItsOwnTickUnlessStartedAnew) {
         QEventLoop outer;
         schedule.setTickHandler([&](int id) {
             if (depth > 0) {
-                if (id == timer::kBackup) ++nestedBackups;
-                else ++nestedRequests;
+                if (id == timer::kBackup)
+                    ++nestedBackups;
+                else
+                    ++nestedRequests;
                 return;
             }
             ++depth;
@@ -308,8 +309,10 @@ TEST(QtTimerSchedule, TimerIsNotFiredAgainInsideItsOwnTickUnlessStartedAnew) {
         schedule.start(timer::kBackup, 1);
         outer.exec();
         schedule.setTickHandler({});
-        if (startAnew) EXPECT_GT(nestedBackups, 0);
-        else EXPECT_EQ(nestedBackups, 0);
+        if (startAnew)
+            EXPECT_GT(nestedBackups, 0);
+        else
+            EXPECT_EQ(nestedBackups, 0);
     }
 }
 

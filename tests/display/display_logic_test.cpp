@@ -11,8 +11,8 @@
 #include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
-using gaugemon::core::MemorySettingsStore;
 using gaugemon::core::lowerLimitKey;
+using gaugemon::core::MemorySettingsStore;
 using gaugemon::core::upperLimitKey;
 using gaugemon::link::ChannelReading;
 using gaugemon::link::LinkState;
@@ -38,7 +38,8 @@ LinkState frame(unsigned probes, std::initializer_list<int32_t> values = {}) {
 
 // A decoded frame as the station hands it on: judged, then shown.
 const ChartPlan* show(DisplayModel& model, const LinkState& link, const ToleranceTable& tolerances) {
-    const std::span<const ChannelReading> readings(link.readings.data(), std::min(link.probeCount, gaugemon::link::kMaxProbes));
+    const std::span<const ChannelReading> readings(link.readings.data(),
+                                                   std::min(link.probeCount, gaugemon::link::kMaxProbes));
     gaugemon::tolerance::Verdict verdict;
     verdict.judge(readings, tolerances);
     return model.update(readings, verdict, tolerances);
@@ -53,7 +54,7 @@ TEST(ColumnGeometry, WidthsByProbeCountOnA646PixelPlot) {
         int32_t label;
     } cases[] = {
         {0, {300, 200}, 70}, {1, {300, 200}, 70}, {2, {300, 200}, 70}, {3, {215, 143}, 70},
-        {8, {80, 64}, 64},   {10, {64, 51}, 51},  {12, {53, 47}, 47},   {60, {10, 9}, 10},
+        {8, {80, 64}, 64},   {10, {64, 51}, 51},  {12, {53, 47}, 47},  {60, {10, 9}, 10},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(columnGeometry(646, c.probes), c.geometry) << c.probes;
@@ -102,8 +103,11 @@ TEST(DisplayRangeConfirmation, RoundsEntriesToCountsAndPersists) {
         float upper;
         DisplayRange range;
     } cases[] = {
-        {-10.0f, 10.0f, {-10000, 10000}}, {-0.0015f, 0.0015f, {-2, 2}}, {0.0f, 5.0f, {0, 5000}},
-        {-0.0004f, 0.0006f, {0, 1}},      {-2147483.0f, 2147483.0f, {-2147483000, 2147483000}},
+        {-10.0f, 10.0f, {-10000, 10000}},
+        {-0.0015f, 0.0015f, {-2, 2}},
+        {0.0f, 5.0f, {0, 5000}},
+        {-0.0004f, 0.0006f, {0, 1}},
+        {-2147483.0f, 2147483.0f, {-2147483000, 2147483000}},
     };
     for (const auto& c : cases) {
         MemorySettingsStore store;
@@ -123,15 +127,16 @@ TEST(DisplayRangeConfirmation, RefusedEntriesChangeNothing) {
         const char* message;
     } cases[] = {
         {0.001f, 10.0f, " <=0! "},  // lower tested first, even with a wrong upper
-        {0.001f, -1.0f, " <=0! "}, {-1.0f, 0.0f, " >0! "},   {-1.0f, -2.0f, " >0! "},
-        {0.0f, 0.0004f, " >0! "},   {-0.0003f, 0.0001f, " >0! "},  // nothing left between the limits
-        {NAN, 10.0f, " <=0! "},    {-1.0f, NAN, " >0! "},
-        {-5.0f, 0.0004f, " >0! "},  // an upper end of 0 counts, whatever the lower end
+        {0.001f, -1.0f, " <=0! "},    {-1.0f, 0.0f, " >0! "}, {-1.0f, -2.0f, " >0! "},   {0.0f, 0.0004f, " >0! "},
+        {-0.0003f, 0.0001f, " >0! "},  // nothing left between the limits
+        {NAN, 10.0f, " <=0! "},       {-1.0f, NAN, " >0! "},  {-5.0f, 0.0004f, " >0! "},  // an upper end of 0 counts,
+                                                                                          // whatever the lower end
     };
     for (const auto& c : cases) {
         MemorySettingsStore store;
         DisplayRange range;
-        EXPECT_STREQ(rangeRefusalText(confirmDisplayRange(c.lower, c.upper, range, store)), c.message) << c.lower << " " << c.upper;
+        EXPECT_STREQ(rangeRefusalText(confirmDisplayRange(c.lower, c.upper, range, store)), c.message)
+            << c.lower << " " << c.upper;
         EXPECT_EQ(range, DisplayRange{});
         EXPECT_EQ(store.writeCount(), 0);
     }
@@ -145,7 +150,7 @@ TEST(DisplayRangeConfirmation, EntriesThatDoNotFitAreRefusedNotSaturated) {
         float upper;
         const char* message;
     } cases[] = {
-        {-1e38f, 10.0f, " >=-2147483! "},     {-999999999.0f, 10.0f, " >=-2147483! "},
+        {-1e38f, 10.0f, " >=-2147483! "},      {-999999999.0f, 10.0f, " >=-2147483! "},
         {-2147484.0f, 10.0f, " >=-2147483! "}, {-INFINITY, 1.0f, " >=-2147483! "},
         {-1.0f, 1e38f, " <=2147483! "},        {-1.0f, 2147484.0f, " <=2147483! "},
         {-1e38f, 1e38f, " >=-2147483! "},  // the lower entry first
@@ -153,7 +158,8 @@ TEST(DisplayRangeConfirmation, EntriesThatDoNotFitAreRefusedNotSaturated) {
     for (const auto& c : cases) {
         MemorySettingsStore store;
         DisplayRange range;
-        EXPECT_STREQ(rangeRefusalText(confirmDisplayRange(c.lower, c.upper, range, store)), c.message) << c.lower << " " << c.upper;
+        EXPECT_STREQ(rangeRefusalText(confirmDisplayRange(c.lower, c.upper, range, store)), c.message)
+            << c.lower << " " << c.upper;
         EXPECT_EQ(range, DisplayRange{});
         EXPECT_EQ(store.writeCount(), 0);
     }
@@ -174,7 +180,7 @@ TEST(ChartClick, SlicesOfTheConnectedPlotSelectProbes) {
         int32_t y;
         std::optional<unsigned> probe;
     } cases[] = {
-        {22 + 1, y, 1u}, {22 + 65, y, 2u}, {668 - 1, y, 10u}, {22, y, std::nullopt},
+        {22 + 1, y, 1u},        {22 + 65, y, 2u},         {668 - 1, y, 10u},        {22, y, std::nullopt},
         {668, y, std::nullopt}, {100, 120, std::nullopt}, {100, 310, std::nullopt}, {100, 121, 2u},
     };
     for (const auto& c : cases) EXPECT_EQ(probeAtPoint(area, 10, c.x, c.y), c.probe) << c.x << "," << c.y;
@@ -349,8 +355,8 @@ TEST(DisplayModelUpdate, FineProbeIsDrawnAndJudgedInItsTrueLength) {
     DisplayModel model;
     model.setChartArea(kPlot);
     LinkState link = frame(2);
-    link.readings[0] = ChannelReading{12345, true};   // 1.2345 mm
-    link.readings[1] = ChannelReading{1234, false};   // 1.234 mm
+    link.readings[0] = ChannelReading{12345, true};  // 1.2345 mm
+    link.readings[1] = ChannelReading{1234, false};  // 1.234 mm
     const ChartPlan* plan = show(model, link, tolerances);
     ASSERT_NE(plan, nullptr);
     EXPECT_EQ(plan->columns[0].judgement, Judgement::Ok);

@@ -27,7 +27,7 @@ struct AqdefPart {
 };
 
 struct AqdefFile {
-    std::map<std::string, std::string> partFields;                       // "K1001" -> content
+    std::map<std::string, std::string> partFields;                           // "K1001" -> content
     std::map<unsigned, std::map<std::string, std::string>> characteristics;  // 1-based
     std::vector<AqdefPart> parts;
     std::vector<std::string> problems;  // lines the reader could not take

@@ -31,7 +31,9 @@ struct CodedDay {
                         {
                             TestRow{{"  4.000 ", "  0.020 "}, false, "00123", {2019, 11, 29, 13, 52, 30}},
                             TestRow{{"  6.001 ", " -0.060 "}, true, "", {2020, 2, 29, 23, 59, 59}},
-                            TestRow{{" 1.2345 ", std::string_view("\0\0\0\0\0\0\0\0", 8)}, true, "\xB1\xE0\xC2\xEB",
+                            TestRow{{" 1.2345 ", std::string_view("\0\0\0\0\0\0\0\0", 8)},
+                                    true,
+                                    "\xB1\xE0\xC2\xEB",
                                     {2019, 13, 1, 0, 0, 0}},
                         });
     }
@@ -109,8 +111,8 @@ TEST(Aqdef, NumbersKeepTheirDecimalPointUnderALocaleWithADecimalComma) {
     std::locale::global(std::locale("de_DE.UTF-8"));
     CodedDay day;
     TempDir dir;
-    const ExchangeResult result = writeExchangeFile(ExchangeFormat::Aqdef, day.table, day.sources, true,
-                                                    partOptions(), (dir / "de.dfq").string());
+    const ExchangeResult result = writeExchangeFile(ExchangeFormat::Aqdef, day.table, day.sources, true, partOptions(),
+                                                    (dir / "de.dfq").string());
     std::locale::global(std::locale::classic());
     std::setlocale(LC_ALL, "C");
     ASSERT_TRUE(result.ok());
@@ -123,7 +125,9 @@ TEST(Aqdef, NumbersKeepTheirDecimalPointUnderALocaleWithADecimalComma) {
 TEST(Aqdef, CodesAndPartTextsTheFormatCannotCarryAreRefusedBeforeAnythingIsWritten) {
     TempDir dir;
     const auto target = dir / "day.dfq";
-    for (std::string_view code : {std::string_view("A\nB"), std::string_view("A\x0F" "B"),
+    for (std::string_view code : {std::string_view("A\nB"),
+                                  std::string_view("A\x0F"
+                                                   "B"),
                                   std::string_view("\xFF\xFF")}) {
         records::RecordTable table;
         test::fillTable(table, 1, true, core::Language::English,

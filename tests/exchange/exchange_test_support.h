@@ -38,8 +38,8 @@ inline void fillTable(records::RecordTable& table, unsigned probes, bool codeCol
         for (size_t k = 0; k < row.values.size(); ++k) {
             std::memcpy(texts[k].slot.data(), row.values[k].data(), std::min<size_t>(row.values[k].size(), 8));
         }
-        const records::RowInput input{probes, codeColumn, texts, row.ng, language,
-                                      records::WorkpieceCode::fromGbk(row.code), row.time};
+        const records::RowInput input{
+            probes, codeColumn, texts, row.ng, language, records::WorkpieceCode::fromGbk(row.code), row.time};
         table.appendRow(input);
     }
 }

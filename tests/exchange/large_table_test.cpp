@@ -15,8 +15,13 @@ TEST(FullTable, AllOfItsRowsGoIntoEveryExchangeFormat) {
     test::fillTable(table, 1, true, core::Language::English, {});
     display::ValueTextTable texts{};
     texts[0] = display::formatValueText(4321, LengthUnit::Millimetre, false);
-    const records::RowInput input{1, true, texts, false, core::Language::English,
-                                  records::WorkpieceCode::fromGbk("W-7"), {2019, 11, 29, 13, 52, 30}};
+    const records::RowInput input{1,
+                                  true,
+                                  texts,
+                                  false,
+                                  core::Language::English,
+                                  records::WorkpieceCode::fromGbk("W-7"),
+                                  {2019, 11, 29, 13, 52, 30}};
     while (table.appendRow(input) == records::AppendResult::Added) {
     }
     ASSERT_EQ(table.rowCount(), records::kMaxRows);
@@ -25,16 +30,15 @@ TEST(FullTable, AllOfItsRowsGoIntoEveryExchangeFormat) {
     options.partNumber = "P";
     TempDir dir;
 
-    ASSERT_TRUE(writeExchangeFile(ExchangeFormat::Aqdef, table, sources, true, options, (dir / "all.dfq").string())
-                    .ok());
+    ASSERT_TRUE(
+        writeExchangeFile(ExchangeFormat::Aqdef, table, sources, true, options, (dir / "all.dfq").string()).ok());
     const test::AqdefFile file = test::readAqdef(test::readFile(dir / "all.dfq"));
     ASSERT_EQ(file.parts.size(), records::kMaxRows);
     EXPECT_EQ(file.parts.back().values.at(0).text, "4.321");
     EXPECT_EQ(file.parts.back().fields.at("K0014"), "W-7");
 
-    ASSERT_TRUE(writeExchangeFile(ExchangeFormat::Workbook, table, sources, true, options,
-                                  (dir / "all.xlsx").string())
-                    .ok());
+    ASSERT_TRUE(
+        writeExchangeFile(ExchangeFormat::Workbook, table, sources, true, options, (dir / "all.xlsx").string()).ok());
     const auto lines = test::runReader("rows", (dir / "all.xlsx").string());
     ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
     EXPECT_EQ(lines[0], "rows\t1000002");  // three header rows and every recorded row

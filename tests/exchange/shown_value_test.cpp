@@ -31,7 +31,7 @@ TEST(ValueTexts, EveryFormTheDisplayShowsReadsBackAsItsNumberWithItsDecimals) {
         const char* expected;
     };
     const Case cases[] = {
-        {2345, LengthUnit::Millimetre, false, "2.345"},     {-50, LengthUnit::Millimetre, false, "-0.050"},
+        {2345, LengthUnit::Millimetre, false, "2.345"},      {-50, LengthUnit::Millimetre, false, "-0.050"},
         {-123456, LengthUnit::Millimetre, false, "-123.45"}, {999999, LengthUnit::Millimetre, false, "999.999"},
         {12345, LengthUnit::Millimetre, true, "1.2345"},     {-123456, LengthUnit::Millimetre, true, "-12.345"},
         {12345, LengthUnit::Inch, false, "0.48600"},         {-254000, LengthUnit::Inch, false, "-10.0000"},
@@ -47,11 +47,11 @@ TEST(ValueTexts, EveryFormTheDisplayShowsReadsBackAsItsNumberWithItsDecimals) {
 }
 
 TEST(ValueTexts, SlotsThatHoldNoNumberAreNotTakenForOne) {
-    for (std::string_view text : {std::string_view("\0\0\0\0\0\0\0\0", 8), std::string_view("        "),
-                                  std::string_view(" 2.3x5  "), std::string_view("  2345  "),
-                                  std::string_view("  .345  "), std::string_view("  2.    "),
-                                  std::string_view("--2.345 "), std::string_view(" 2.345\0\0", 8),
-                                  std::string_view("0.123456"), std::string_view("2.345")}) {
+    for (std::string_view text :
+         {std::string_view("\0\0\0\0\0\0\0\0", 8), std::string_view("        "), std::string_view(" 2.3x5  "),
+          std::string_view("  2345  "), std::string_view("  .345  "), std::string_view("  2.    "),
+          std::string_view("--2.345 "), std::string_view(" 2.345\0\0", 8), std::string_view("0.123456"),
+          std::string_view("2.345")}) {
         EXPECT_FALSE(parseValueText(text)) << text;
     }
 }

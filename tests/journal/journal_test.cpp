@@ -194,9 +194,7 @@ TEST(JournalLayouts, RowsOfAnotherLayoutStayOfferedForTheNextStart) {
     TempDir dir;
     { StationRun(dir, sampleLayout(60, true)).record(0, 2); }
     { StationRun(dir, sampleLayout(5, false)).record(2, 3); }
-    {
-        StationRun(dir, sampleLayout(60, true)).record(5, 1);
-    }
+    { StationRun(dir, sampleLayout(60, true)).record(5, 1); }
     {
         StationRun next(dir);
         EXPECT_EQ(next.journal.pending().count, 6u);
@@ -216,8 +214,9 @@ TEST(JournalLayouts, AStoredRowThatFitsNoLayoutIsNeverPutIntoATable) {
     TempDir dir;
     { StationRun(dir).record(0, 2); }
     const std::string file = dir.path().string() + "/" + kFileName;
-    ASSERT_TRUE(test::execute(file, "UPDATE journal_row SET probe_count = 61 WHERE position = 0;"
-                                    "UPDATE journal_row SET bytes = x'00' WHERE position = 1"));
+    ASSERT_TRUE(test::execute(file,
+                              "UPDATE journal_row SET probe_count = 61 WHERE position = 0;"
+                              "UPDATE journal_row SET bytes = x'00' WHERE position = 1"));
     StationRun next(dir);
     EXPECT_EQ(next.journal.pending().count, 0u);
     RecordTable table;

@@ -24,10 +24,10 @@ inline display::ValueTextTable sampleValues(uint32_t k) {
 inline records::AppendResult appendSampleRow(records::RecordTable& table, uint32_t k) {
     const display::ValueTextTable texts = sampleValues(k);
     const auto code = records::WorkpieceCode::fromGbk(k % 3 == 0 ? "0" + std::to_string(k) : "W-" + std::to_string(k));
-    const core::LocalDateTime time{2026, 12, 8, 5 + static_cast<int>(k / 3600), static_cast<int>(k / 60 % 60),
-                                   static_cast<int>(k % 60)};
-    const records::RowInput input{table.layout().probeCount, table.layout().codeColumn, texts, k % 4 == 1,
-                                  table.layout().language, code, time};
+    const core::LocalDateTime time{
+        2026, 12, 8, 5 + static_cast<int>(k / 3600), static_cast<int>(k / 60 % 60), static_cast<int>(k % 60)};
+    const records::RowInput input{
+        table.layout().probeCount, table.layout().codeColumn, texts, k % 4 == 1, table.layout().language, code, time};
     return table.appendRow(input);
 }
 

@@ -5,11 +5,11 @@
 #include <random>
 #include <vector>
 
+#include "codec_test_support.h"
 #include "link/answers.h"
 #include "link/crc.h"
 #include "link/decode.h"
 #include "link/frames.h"
-#include "codec_test_support.h"
 
 using namespace gaugemon::link;
 using gaugemon::link::testing::bitwiseCrc;
@@ -101,11 +101,14 @@ TEST(Frames, EveryRequestCarriesItsFieldsAndCrc) {
         {"zero 0 FF", zeroRequest(DataFormat::FormatFF, 3, 0, false), {0x03, 0x06, 0x00, 0x00, 0x00, 0x00}},
         {"zero 59 FF", zeroRequest(DataFormat::FormatFF, 3, 59, false), {0x03, 0x06, 0x00, 0x76, 0x00, 0x00}},
         {"zero 5 01", zeroRequest(DataFormat::Format01, 3, 5, false), {0x03, 0x06, 0x00, 0x0A, u1, u2}},
-        {"zero all FF", zeroRequest(DataFormat::FormatFF, 3, kZeroAllChannels, false),
+        {"zero all FF",
+         zeroRequest(DataFormat::FormatFF, 3, kZeroAllChannels, false),
          {0x03, 0x06, 0x01, 0xFF, 0x00, 0x00}},
-        {"zero all 01", zeroRequest(DataFormat::Format01, 3, kZeroAllChannels, false),
+        {"zero all 01",
+         zeroRequest(DataFormat::Format01, 3, kZeroAllChannels, false),
          {0x03, 0x06, 0x08, 0x00, u1, u2}},
-        {"zero single", zeroRequest(DataFormat::FormatFF, 3, kZeroAllChannels, true),
+        {"zero single",
+         zeroRequest(DataFormat::FormatFF, 3, kZeroAllChannels, true),
          {0x03, 0x06, 0x00, 0x00, 0x00, 0x00}},
         {"zero single ch", zeroRequest(DataFormat::FormatFF, 3, 4, true), {0x03, 0x06, 0x00, 0x00, 0x00, 0x00}},
     };

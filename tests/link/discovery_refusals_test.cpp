@@ -7,12 +7,12 @@
 #include <utility>
 
 #include "core/settings_store.h"
-#include "support/virtual_time.h"
 #include "link/link_controller.h"
 #include "link_fixture.h"
+#include "support/memory_settings_store.h"
 #include "support/recording_prompts.h"
 #include "support/scripted_port.h"
-#include "support/memory_settings_store.h"
+#include "support/virtual_time.h"
 
 using namespace gaugemon;
 using namespace gaugemon::testing;
@@ -47,7 +47,9 @@ private:
 
 class RefusedPorts : public ::testing::Test {
 protected:
-    RefusedPorts() { timers.setTickHandler([this](int id) { controller.onTick(id); }); }
+    RefusedPorts() {
+        timers.setTickHandler([this](int id) { controller.onTick(id); });
+    }
 
     // Runs a discovery to its end and returns what the operator was told.
     std::vector<std::string> discover() {

@@ -52,7 +52,9 @@ public:
     }
 
 private:
-    unsigned upTo(size_t most) { return static_cast<unsigned>(std::uniform_int_distribution<size_t>(0, most)(random_)); }
+    unsigned upTo(size_t most) {
+        return static_cast<unsigned>(std::uniform_int_distribution<size_t>(0, most)(random_));
+    }
     uint8_t byte() { return static_cast<uint8_t>(random_()); }
     unsigned pick(std::initializer_list<unsigned> choices) { return choices.begin()[upTo(choices.size() - 1)]; }
 
@@ -65,7 +67,8 @@ private:
     // Address, function and byte count, each now and then wrong.
     std::vector<uint8_t> header(const LinkState& link, uint8_t byteCount) {
         const uint8_t address = upTo(5) == 0 ? byte() : link.deviceAddress;
-        const uint8_t function = static_cast<uint8_t>(pick({kFunctionRead, kFunctionRead, kFunctionReadRecord, 0x86, byte()}));
+        const uint8_t function =
+            static_cast<uint8_t>(pick({kFunctionRead, kFunctionRead, kFunctionReadRecord, 0x86, byte()}));
         return {address, function, byteCount};
     }
 
@@ -158,8 +161,8 @@ TEST(AnswerFuzz, NoGeneratedAnswerIsReadOutOfBoundsOrMisjudged) {
     // The generator reaches every kind of answer, refused ones most of all.
     EXPECT_GT(kinds[static_cast<size_t>(AnswerKind::Invalid)], kAnswers / 5);
     EXPECT_GT(kinds[static_cast<size_t>(AnswerKind::Readings)], kAnswers / 100);
-    for (const AnswerKind kind : {AnswerKind::FormatFlags, AnswerKind::WriteEcho, AnswerKind::NewAddressEcho,
-                                  AnswerKind::Ignored}) {
+    for (const AnswerKind kind :
+         {AnswerKind::FormatFlags, AnswerKind::WriteEcho, AnswerKind::NewAddressEcho, AnswerKind::Ignored}) {
         EXPECT_GT(kinds[static_cast<size_t>(kind)], 10) << static_cast<int>(kind);
     }
 }

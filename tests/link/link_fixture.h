@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "core/settings_store.h"
-#include "support/virtual_time.h"
 #include "link/crc.h"
 #include "link/link_controller.h"
+#include "support/memory_settings_store.h"
 #include "support/recording_prompts.h"
 #include "support/scripted_port.h"
-#include "support/memory_settings_store.h"
+#include "support/virtual_time.h"
 
 namespace gaugemon::testing {
 
@@ -39,7 +39,9 @@ inline std::vector<uint8_t> readingsAnswer(uint8_t address, unsigned probes, int
     return withCrc(bytes);
 }
 
-inline uint16_t registerOf(const std::vector<uint8_t>& frame) { return static_cast<uint16_t>(frame[2] << 8 | frame[3]); }
+inline uint16_t registerOf(const std::vector<uint8_t>& frame) {
+    return static_cast<uint16_t>(frame[2] << 8 | frame[3]);
+}
 inline uint16_t dataOf(const std::vector<uint8_t>& frame) { return static_cast<uint16_t>(frame[4] << 8 | frame[5]); }
 
 struct RecordingHost : link::LinkHost {

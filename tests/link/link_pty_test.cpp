@@ -2,16 +2,16 @@
 // a pseudo-terminal: discovery, polling 60 probes at 115200 baud, zero-all.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include "core/qt_timer_schedule.h"
 #include "core/settings_store.h"
 #include "link/link_controller.h"
 #include "link/tty_serial_port.h"
 #include "support/gaugesim_process.h"
-#include "support/recording_prompts.h"
 #include "support/memory_settings_store.h"
+#include "support/recording_prompts.h"
 
 using namespace gaugemon;
 using namespace gaugemon::testing;

@@ -119,8 +119,8 @@ TEST_F(LinkOnSimulator, SerialSettingsChangeIsFollowedByTheStation) {
     ASSERT_TRUE(connect());
     state.pending.serialChange = true;
     state.pending.writeUnlock = true;
-    state.baudCode = 1;   // 9600
-    state.parityCode = 2; // Even
+    state.baudCode = 1;    // 9600
+    state.parityCode = 2;  // Even
     state.twoStopBits = 0;
     clock.advanceBy(2000);
     EXPECT_EQ(instrument.baudRate(), 9600);

@@ -14,7 +14,7 @@ struct Instrument {
     uint8_t address = 1;
     uint8_t serialByte = 0x02;  // format "FF": parity << 4 | baud code
     bool silent = false;
-    int dropEchoes = 0;         // echoes still to lose
+    int dropEchoes = 0;  // echoes still to lose
     int32_t value = 1234;
 };
 

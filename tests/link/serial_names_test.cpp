@@ -29,9 +29,19 @@ TEST(PortNames, OnlyComNamesAreNumbered) {
         std::optional<unsigned> number;
     };
     const Case cases[] = {
-        {"COM1", 1},     {"com7", 7},      {"\\\\.\\COM16", 16}, {"COM255", 255}, {"COM256", std::nullopt},
-        {"COM", std::nullopt}, {"COM1A", std::nullopt}, {"COM-1", std::nullopt}, {"LPT1", std::nullopt},
-        {"\\\\.\\", std::nullopt}, {"", std::nullopt}, {"COM0001", std::nullopt}, {"XCOM1", std::nullopt},
+        {"COM1", 1},
+        {"com7", 7},
+        {"\\\\.\\COM16", 16},
+        {"COM255", 255},
+        {"COM256", std::nullopt},
+        {"COM", std::nullopt},
+        {"COM1A", std::nullopt},
+        {"COM-1", std::nullopt},
+        {"LPT1", std::nullopt},
+        {"\\\\.\\", std::nullopt},
+        {"", std::nullopt},
+        {"COM0001", std::nullopt},
+        {"XCOM1", std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(PortDirectory::portNumber(c.name), c.number) << c.name;
 }
@@ -130,9 +140,9 @@ TEST(LineRule, ParityCodeDecidesParityAndStopBits) {
         StopBits stop;
     };
     const Case cases[] = {
-        {{0, 0}, Parity::None, StopBits::One}, {{0, 1}, Parity::None, StopBits::Two},
-        {{1, 0}, Parity::Odd, StopBits::One},  {{1, 1}, Parity::Odd, StopBits::One},
-        {{2, 1}, Parity::Even, StopBits::One}, {{3, 1}, Parity::None, StopBits::Two},
+        {{0, 0}, Parity::None, StopBits::One},    {{0, 1}, Parity::None, StopBits::Two},
+        {{1, 0}, Parity::Odd, StopBits::One},     {{1, 1}, Parity::Odd, StopBits::One},
+        {{2, 1}, Parity::Even, StopBits::One},    {{3, 1}, Parity::None, StopBits::Two},
         {{0xFF, 0}, Parity::None, StopBits::One},
     };
     for (const Case& c : cases) {

@@ -98,9 +98,7 @@ pid_t endedProcess() {
     return child;
 }
 
-void writeLock(const fs::path& file, pid_t holder) {
-    std::ofstream(file) << holder << "\nsomeprogram\nsomehost\n";
-}
+void writeLock(const fs::path& file, pid_t holder) { std::ofstream(file) << holder << "\nsomeprogram\nsomehost\n"; }
 
 std::string firstLineOf(const fs::path& file) {
     std::ifstream in(file);

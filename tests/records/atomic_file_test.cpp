@@ -21,7 +21,8 @@ using test::writeFile;
 
 bool writeBytes(ByteSink& sink, size_t count, char fill) {
     const std::string block(4096, fill);
-    for (size_t done = 0; done < count; done += block.size()) sink.write(std::string_view(block).substr(0, count - done));
+    for (size_t done = 0; done < count; done += block.size())
+        sink.write(std::string_view(block).substr(0, count - done));
     return !sink.failed();
 }
 
@@ -46,7 +47,8 @@ TEST(ReplaceFile, WritesTheWholeFileAndLeavesNothingElse) {
     TempDir dir;
     const auto target = dir / "data.xls";
     writeFile(target, "old");
-    const FileWriteResult result = replaceFile(target.string(), [](ByteSink& sink) { return writeBytes(sink, 3'000'000, 'n'); });
+    const FileWriteResult result =
+        replaceFile(target.string(), [](ByteSink& sink) { return writeBytes(sink, 3'000'000, 'n'); });
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(readFile(target), std::string(3'000'000, 'n'));
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"data.xls"});
@@ -84,7 +86,8 @@ TEST(ReplaceFile, FailuresBeforeAnyByteIsWrittenAreReported) {
         {dir / "taken.xls", EISDIR},  // the name belongs to a directory
     };
     for (const auto& c : cases) {
-        const FileWriteResult result = replaceFile(c.target.string(), [](ByteSink& sink) { return writeBytes(sink, 10, 'y'); });
+        const FileWriteResult result =
+            replaceFile(c.target.string(), [](ByteSink& sink) { return writeBytes(sink, 10, 'y'); });
         EXPECT_FALSE(result.ok) << c.target;
         EXPECT_EQ(result.error, c.error) << c.target;
     }
@@ -183,8 +186,10 @@ TEST(ReplaceFile, TemporaryNamesCannotBeTakenInAdvance) {
     const auto target = dir / "bak20191129.xls";
     const std::string stem = ".bak20191129.xls.tmp" + std::to_string(::getpid()) + "-";
     for (int n = 0; n < 100; ++n) {
-        if (n % 2) writeFile(dir / (stem + std::to_string(n)), "planted");
-        else std::filesystem::create_symlink(dir / "elsewhere", dir / (stem + std::to_string(n)));
+        if (n % 2)
+            writeFile(dir / (stem + std::to_string(n)), "planted");
+        else
+            std::filesystem::create_symlink(dir / "elsewhere", dir / (stem + std::to_string(n)));
     }
     const FileWriteResult result =
         replaceFile(target.string(), [](ByteSink& sink) { return writeBytes(sink, 3, 'b'); });
@@ -200,7 +205,7 @@ TEST(ReplaceFile, StaleTemporariesOfFinishedWritersAreRemovedAtTheNextWrite) {
     const std::string dead = std::to_string(pidOfAFinishedProcess());
     const std::string alive = std::to_string(::getppid());
     const std::vector<std::string> stale = {
-        ".data.xls.tmp" + dead + "-0",             // the naming of earlier versions
+        ".data.xls.tmp" + dead + "-0",              // the naming of earlier versions
         ".other.csv.tmp" + dead + "-aB3dE6gH9jK1",  // the present naming
     };
     const std::vector<std::string> kept = {

@@ -99,11 +99,13 @@ TEST(Backup, FailedWriteKeepsTheOldFileReportsOnceAndRetriesWithoutNewRows) {
     // A directory where the temporary file must go: every write fails.
     const auto blocked = rig.dir / "blocked";
     std::filesystem::create_directory(blocked);
-    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
-                          rig.watchdog, (blocked / "gone").string());
+    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts, rig.watchdog,
+                          (blocked / "gone").string());
     rig.timers.setTickHandler([&](int id) {
-        if (id == core::timer::kBackup) backup.onBackupTimer();
-        else rig.records->onTimer(id);
+        if (id == core::timer::kBackup)
+            backup.onBackupTimer();
+        else
+            rig.records->onTimer(id);
     });
     backup.setBoxTicked(true);
     recordOne(rig);
@@ -132,11 +134,13 @@ TEST(Backup, FailedBackupIsRetriedEveryMinuteWhileItsMessageIsOpen) {
     RecordsRig rig;
     rig.connect();
     const auto dir = rig.dir / "later";
-    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
-                          rig.watchdog, dir.string());
+    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts, rig.watchdog,
+                          dir.string());
     rig.timers.setTickHandler([&](int id) {
-        if (id == core::timer::kBackup) backup.onBackupTimer();
-        else rig.records->onTimer(id);
+        if (id == core::timer::kBackup)
+            backup.onBackupTimer();
+        else
+            rig.records->onTimer(id);
     });
     backup.setBoxTicked(true);
     recordOne(rig);
@@ -165,12 +169,14 @@ TEST(Backup, DoesNotRearmAWatchdogThatHasFired) {
     RecordsRig rig;
     rig.connect();
     const auto blocked = rig.dir / "missing";  // every backup fails and is retried
-    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts,
-                          rig.watchdog, blocked.string());
+    PeriodicBackup backup(rig.table(), rig.records->codes, rig.sources, rig.timers, rig.time, rig.prompts, rig.watchdog,
+                          blocked.string());
     rig.timers.setTickHandler([&](int id) {
         if (id == core::timer::kWatchdog) return rig.watchdogTick();
-        if (id == core::timer::kBackup) backup.onBackupTimer();
-        else rig.records->onTimer(id);
+        if (id == core::timer::kBackup)
+            backup.onBackupTimer();
+        else
+            rig.records->onTimer(id);
     });
     backup.setBoxTicked(true);
     recordOne(rig);

@@ -3,8 +3,8 @@
 #include "records/record_file.h"
 #include "records/record_sources.h"
 #include "records/table_file.h"
-#include "tolerance/tolerance_table.h"
 #include "support/memory_settings_store.h"
+#include "tolerance/tolerance_table.h"
 
 namespace gaugemon::records {
 namespace {

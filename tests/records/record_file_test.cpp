@@ -33,7 +33,8 @@ struct FileFixture : ::testing::Test {
         sources.texts[1] = valueText(" -0.052 ");
     }
     void record(bool codes = false, std::string_view code = {}, Language language = Language::English) {
-        table.appendRow({sources.probes, codes, sources.texts, sources.ng, language, WorkpieceCode::fromGbk(code), kTime});
+        table.appendRow(
+            {sources.probes, codes, sources.texts, sources.ng, language, WorkpieceCode::fromGbk(code), kTime});
     }
     std::string file(RecordFileFormat format) {
         StringSink sink;
@@ -50,10 +51,9 @@ TEST_F(FileFixture, EnglishTabFileOfTwoProbes) {
     record();
     sources.ng = true;
     record();
-    const std::string expected =
-        "Num\tS01\tS02\tResult\tTime\n"s +
-        "000001" + zeros(1) + "\t  3.001 \t -0.052 \t OK " + zeros(4) + "\t2019-11-29; 13:52:30\n" +
-        "000002" + zeros(1) + "\t  3.001 \t -0.052 \t NG " + zeros(4) + "\t2019-11-29; 13:52:30\n";
+    const std::string expected = "Num\tS01\tS02\tResult\tTime\n"s + "000001" + zeros(1) + "\t  3.001 \t -0.052 \t OK " +
+                                 zeros(4) + "\t2019-11-29; 13:52:30\n" + "000002" + zeros(1) +
+                                 "\t  3.001 \t -0.052 \t NG " + zeros(4) + "\t2019-11-29; 13:52:30\n";
     EXPECT_EQ(file(kTabFormat), expected);
 }
 
@@ -82,9 +82,9 @@ TEST_F(FileFixture, ChineseHeaderCarriesBothLimitsOfEveryProbe) {
     sources.limitTable[0] = {3000, 6000};
     sources.limitTable[1] = {-50, 6000};
     table.prepareColumns({2, false, Language::Chinese});
-    const std::string expected = kNumZh + "\t01#    " + kUpperZh + "  +06.000 " + kLowerZh + "  +03.000" +
-                                 "\t02#    " + kUpperZh + "  +06.000 " + kLowerZh + "  -00.050" + "\t" + kResultZh +
-                                 "\t" + kTimeZh + "\n";
+    const std::string expected = kNumZh + "\t01#    " + kUpperZh + "  +06.000 " + kLowerZh + "  +03.000" + "\t02#    " +
+                                 kUpperZh + "  +06.000 " + kLowerZh + "  -00.050" + "\t" + kResultZh + "\t" + kTimeZh +
+                                 "\n";
     EXPECT_EQ(file(kTabFormat), expected);
 }
 

@@ -1,10 +1,10 @@
 // A list that takes rows in batches: the rows of one batch are announced
 // together, never twice, and a clearing or a code edit in between keeps the
 // model consistent.
+#include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <gtest/gtest.h>
 
 #include "records/record_list_model.h"
 #include "records_test_support.h"
@@ -63,7 +63,8 @@ TEST_F(BatchFixture, TheBatchEndsByItselfWithoutAnyoneAsking) {
     // Waits for the model's own timer; the limit only keeps a broken model from hanging the run.
     QElapsedTimer limit;
     limit.start();
-    while (model.rowsPending() && limit.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    while (model.rowsPending() && limit.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(inserted, (Inserted{{0, 1}}));
 }
 

@@ -1,7 +1,7 @@
 #include "records/record_list_model.h"
 
-#include <QAbstractItemModelTester>
 #include <gtest/gtest.h>
+#include <QAbstractItemModelTester>
 
 #include "records_test_support.h"
 

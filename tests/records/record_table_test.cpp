@@ -190,7 +190,8 @@ TEST_F(TableFixture, SwitchingCodeInputKeepsRowsUntilCleared) {
 }
 
 TEST(LayoutChangeMessage, NamesBothProbeCountsInEitherLanguage) {
-    ColumnPreparation p{PrepareOutcome::KeptRowsOfOtherLayout, {8, false, Language::English}, {60, false, Language::English}, 5};
+    ColumnPreparation p{
+        PrepareOutcome::KeptRowsOfOtherLayout, {8, false, Language::English}, {60, false, Language::English}, 5};
     const std::string english = layoutChangeMessage(p, Language::English);
     EXPECT_NE(english.find("8 probes"), std::string::npos);
     EXPECT_NE(english.find("60 probes"), std::string::npos);

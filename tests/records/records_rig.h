@@ -2,13 +2,13 @@
 #include <memory>
 
 #include "core/settings_store.h"
-#include "support/virtual_time.h"
 #include "fake_prompts.h"
 #include "link/link_state.h"
 #include "link/watchdog.h"
 #include "records/records.h"
 #include "records_test_support.h"
 #include "support/memory_settings_store.h"
+#include "support/virtual_time.h"
 
 namespace gaugemon::records::test {
 
@@ -31,14 +31,14 @@ struct RecordsRig {
     int disconnectNotices = 0;
     static constexpr int kReadingEveryMs = 100;
 
-    explicit RecordsRig(bool codeInput = false, core::LocalDateTime start = {2019, 11, 29, 13, 52, 30})
-        : time(start) {
+    explicit RecordsRig(bool codeInput = false, core::LocalDateTime start = {2019, 11, 29, 13, 52, 30}) : time(start) {
         store.writeInt(core::keys::kCodeEn, codeInput ? 1 : 0);
         sources.lang = core::Language::English;
         sources.probes = 2;
         sources.texts[0] = valueText("  3.001 ");
         sources.texts[1] = valueText(" -0.052 ");
-        records = std::make_unique<Records>(RecordsSeams{timers, store, prompts, time, sources, watchdog, dir.path().string()});
+        records = std::make_unique<Records>(
+            RecordsSeams{timers, store, prompts, time, sources, watchdog, dir.path().string()});
         timers.setTickHandler([this](int id) {
             if (id == core::timer::kWatchdog) return watchdogTick();
             records->onTimer(id);

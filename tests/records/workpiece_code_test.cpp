@@ -18,7 +18,9 @@ TEST(CheckCode, AcceptsWhatTheFileCanHoldAndRefusesTheRest) {
         {"A12", CodeProblem::None, "A12"},
         {"", CodeProblem::None, ""},
         {" ", CodeProblem::None, " "},
-        {"工件7", CodeProblem::None, "\xB9\xA4\xBC\xFE" "7"},
+        {"工件7", CodeProblem::None,
+         "\xB9\xA4\xBC\xFE"
+         "7"},
         {"1,2", CodeProblem::ForbiddenCharacter, {}},
         {"1\t2", CodeProblem::ForbiddenCharacter, {}},
         {"12\n", CodeProblem::ForbiddenCharacter, {}},
@@ -58,8 +60,8 @@ TEST(CheckCode, LengthIsCountedInGbkBytes) {
 }
 
 TEST(CheckCode, EveryRefusalIsExplainedInBothLanguages) {
-    for (CodeProblem p : {CodeProblem::ForbiddenCharacter, CodeProblem::FormulaStart, CodeProblem::NotStorable,
-                          CodeProblem::TooLong}) {
+    for (CodeProblem p :
+         {CodeProblem::ForbiddenCharacter, CodeProblem::FormulaStart, CodeProblem::NotStorable, CodeProblem::TooLong}) {
         const std::string english = codeProblemMessage(p, core::Language::English);
         const std::string chinese = codeProblemMessage(p, core::Language::Chinese);
         EXPECT_FALSE(english.empty());

@@ -5,11 +5,11 @@
 
 #include <random>
 
-#include "support/virtual_time.h"
 #include "link/frames.h"
 #include "sim/instrument.h"
 #include "sim/simulated_ports.h"
 #include "sim_test_support.h"
+#include "support/virtual_time.h"
 
 using namespace gaugemon;
 using namespace gaugemon::sim;
@@ -18,9 +18,9 @@ using namespace gaugemon::sim::testing;
 namespace {
 
 // Registers worth hitting: every one the instrument knows, and its neighbours.
-constexpr uint16_t kKnownRegisters[] = {0x0000, 0x0001, 0x0076, 0x0077, 0x01FD, 0x01FF, 0x0200, 0x0201, 0x0202,
-                                        0x0203, 0x0204, 0x0800, 0x3030, 0x3031, 0x3035, 0x3036, 0x3037, 0x7010,
-                                        0xAA30, 0xAA32, 0xAA33, 0xFFFF, 0xFF80};
+constexpr uint16_t kKnownRegisters[] = {0x0000, 0x0001, 0x0076, 0x0077, 0x01FD, 0x01FF, 0x0200, 0x0201,
+                                        0x0202, 0x0203, 0x0204, 0x0800, 0x3030, 0x3031, 0x3035, 0x3036,
+                                        0x3037, 0x7010, 0xAA30, 0xAA32, 0xAA33, 0xFFFF, 0xFF80};
 
 class BadRequests {
 public:
@@ -31,7 +31,7 @@ public:
             case 0: return randomBytes(pick(4));                // too short for anything
             case 1: return randomBytes(4 + pick(300));          // rubbish, CRC almost surely wrong
             case 2: return withCrc(randomBytes(2 + pick(20)));  // well-sealed, any function, any length
-            case 3: {  // a proper frame with one byte damaged
+            case 3: {                                           // a proper frame with one byte damaged
                 Bytes frame = plausible(ownAddress);
                 frame[pick(8)] ^= static_cast<uint8_t>(1 + pick(255));
                 return frame;
@@ -60,12 +60,11 @@ private:
     Bytes plausible(uint8_t ownAddress) {
         const uint8_t addresses[] = {ownAddress, link::kBroadcastAddress, static_cast<uint8_t>(pick(256))};
         const uint8_t functions[] = {link::kFunctionRead, link::kFunctionWrite, static_cast<uint8_t>(pick(256))};
-        const uint16_t reg = pick(4) == 0 ? static_cast<uint16_t>(pick(65536))
-                                          : kKnownRegisters[pick(std::size(kKnownRegisters))];
-        const uint16_t fields[] = {0, 1, 2, 3, 4, 60, 125, 128, 129, 0xFFFF, link::kUnlockCode,
-                                   static_cast<uint16_t>(pick(65536))};
-        return request(addresses[pick(3)], functions[pick(4) == 0 ? 2 : pick(2)], reg,
-                       fields[pick(std::size(fields))]);
+        const uint16_t reg =
+            pick(4) == 0 ? static_cast<uint16_t>(pick(65536)) : kKnownRegisters[pick(std::size(kKnownRegisters))];
+        const uint16_t fields[] = {
+            0, 1, 2, 3, 4, 60, 125, 128, 129, 0xFFFF, link::kUnlockCode, static_cast<uint16_t>(pick(65536))};
+        return request(addresses[pick(3)], functions[pick(4) == 0 ? 2 : pick(2)], reg, fields[pick(std::size(fields))]);
     }
 
     std::mt19937 rng_;

@@ -31,10 +31,10 @@ TEST(GaugesimOptions, TheRunScriptsCommandLine) {
 }
 
 TEST(GaugesimOptions, SignalsFineProbesAndFaults) {
-    const ParsedOptions parsed =
-        parse({"--probes", "6", "--signal", "ramp:10:100:500", "--signal", "2,4-5=step:-3:6", "--fine", "5-6",
-               "--fault", "drop=0.25", "--fault", "crc=every:7", "--fault", "silent=at:30+5", "--fault",
-               "vanish=at:60", "--fault", "late=next:2", "--late-ms", "900"});
+    const ParsedOptions parsed = parse({"--probes",        "6",           "--signal",    "ramp:10:100:500", "--signal",
+                                        "2,4-5=step:-3:6", "--fine",      "5-6",         "--fault",         "drop=0.25",
+                                        "--fault",         "crc=every:7", "--fault",     "silent=at:30+5",  "--fault",
+                                        "vanish=at:60",    "--fault",     "late=next:2", "--late-ms",       "900"});
     ASSERT_EQ(parsed.error, "");
     const InstrumentConfig& c = parsed.options.instrument;
     EXPECT_EQ(c.probes[0].signal.kind, SignalKind::Ramp);
@@ -67,13 +67,27 @@ TEST(GaugesimOptions, PortNames) {
 
 TEST(GaugesimOptions, BadValuesAreNamed) {
     const std::vector<std::vector<std::string_view>> bad = {
-        {"--probes", "0"},         {"--probes", "256"},        {"--address", "255"},
-        {"--baud", "14400"},       {"--parity", "mark"},       {"--format", "02"},
-        {"--port", "LPT1"},        {"--signal", "square"},     {"--signal", "9=constant:1"},
-        {"--signal", "sine:x"},    {"--fine", "0"},            {"--fault", "drop=1.5"},
-        {"--fault", "boom=0.1"},   {"--fault", "drop=every:0"}, {"--fault", "silent=at:x"},
-        {"--stop-bits", "3"},      {"--turnaround", "-1"},     {"--probes"},
-        {"--frobnicate", "1"},     {"--signal", "constant:nan"}, {"--foot-switch-every", "nan"},
+        {"--probes", "0"},
+        {"--probes", "256"},
+        {"--address", "255"},
+        {"--baud", "14400"},
+        {"--parity", "mark"},
+        {"--format", "02"},
+        {"--port", "LPT1"},
+        {"--signal", "square"},
+        {"--signal", "9=constant:1"},
+        {"--signal", "sine:x"},
+        {"--fine", "0"},
+        {"--fault", "drop=1.5"},
+        {"--fault", "boom=0.1"},
+        {"--fault", "drop=every:0"},
+        {"--fault", "silent=at:x"},
+        {"--stop-bits", "3"},
+        {"--turnaround", "-1"},
+        {"--probes"},
+        {"--frobnicate", "1"},
+        {"--signal", "constant:nan"},
+        {"--foot-switch-every", "nan"},
         {"--turnaround", "inf"},
     };
     for (const auto& args : bad) {
@@ -90,11 +104,11 @@ TEST(ObservedLine, PseudoTerminalFlagsKeepTheThreeParitiesApart) {
     const uint8_t odd = parityBit(link::Parity::Odd);
     const uint8_t even = parityBit(link::Parity::Even);
     const Case cases[] = {
-        {CSTOPB, none},                         // discovery's no-parity step
+        {CSTOPB, none},  // discovery's no-parity step
         {PARODD, static_cast<uint8_t>(odd | none)},
         {0, static_cast<uint8_t>(even | none)},
-        {CSTOPB | PARODD, none},                // odd flag left over from an earlier odd setting
-        {PARENB | PARODD, odd},                 // a kernel that shows parity enable
+        {CSTOPB | PARODD, none},  // odd flag left over from an earlier odd setting
+        {PARENB | PARODD, odd},   // a kernel that shows parity enable
         {PARENB, even},
     };
     for (const Case& c : cases) {

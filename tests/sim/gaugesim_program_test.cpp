@@ -1,8 +1,8 @@
 // The gaugesim program driven over its pseudo-terminal by mbpoll, a Modbus
 // master written elsewhere: proof that the simulator is a Modbus RTU slave
 // a stranger can talk to, with the station's line-setting rules.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
@@ -73,8 +73,8 @@ protected:
 
     // `stdoutPath`: where the program's messages go (a file by default).
     void start(std::vector<std::string> options, const fs::path& stdoutPath = {}) {
-        std::vector<std::string> args = {GAUGESIM_PATH, "--port-dir", (dir_ / "ports").string(), "--port", "COM7",
-                                         "--trace"};
+        std::vector<std::string> args = {GAUGESIM_PATH, "--port-dir", (dir_ / "ports").string(),
+                                         "--port",      "COM7",       "--trace"};
         args.insert(args.end(), options.begin(), options.end());
         std::vector<char*> argv;
         for (auto& arg : args) argv.push_back(arg.data());
@@ -133,8 +133,8 @@ protected:
 }  // namespace
 
 TEST_F(GaugesimProgram, HoldingRegistersCarryTheSimulatedReadings) {
-    start({"--probes", "4", "--signal", "1=constant:1234", "--signal", "2=constant:-20", "--signal",
-           "3=constant:-7.5", "--fine", "3", "--signal", "4=constant:5"});
+    start({"--probes", "4", "--signal", "1=constant:1234", "--signal", "2=constant:-20", "--signal", "3=constant:-7.5",
+           "--fine", "3", "--signal", "4=constant:5"});
     const Command read = mbpoll("-a 1 -b 19200 -P none -s 2 -t 4:hex -r 0 -c 8");
     ASSERT_EQ(read.status, 0) << read.output;
     // 1234 um; -20 um sign-extended; -7.5 um on a fine probe as 15 x 0.0005 mm
@@ -149,7 +149,8 @@ TEST_F(GaugesimProgram, DisplayModeWriteIsEchoedAndTakesEffect) {
     start({"--format", "FF", "--probes", "2", "--baud", "38400", "--parity", "even"});
     const std::string line = "-a 1 -b 38400 -P even -s 1 ";
     // Format "FF" wants the unlock ahead of the mode write.
-    const Command unlock = mbpoll(line + "-t 4 -r " + std::to_string(0x7010), std::to_string(gaugemon::link::kUnlockCode));
+    const Command unlock =
+        mbpoll(line + "-t 4 -r " + std::to_string(0x7010), std::to_string(gaugemon::link::kUnlockCode));
     ASSERT_EQ(unlock.status, 0) << unlock.output;
     const Command write = mbpoll(line + "-t 4 -r " + std::to_string(0x3036), "2");
     ASSERT_EQ(write.status, 0) << write.output;

@@ -24,8 +24,8 @@ TEST(Instrument01, InformationAnswerCarriesAddressLineAndProbeWord) {
         uint16_t probeWord;
     };
     const Case cases[] = {
-        {9600, 0, 8, 0, 32},        {19200, 1, 60, 1, 240},    {38400, 2, 1, 2, 4},
-        {4800, 0, 64, 3, 0x0100},  // a word of 0x0100 and above
+        {9600, 0, 8, 0, 32},       {19200, 1, 60, 1, 240},
+        {38400, 2, 1, 2, 4},       {4800, 0, 64, 3, 0x0100},  // a word of 0x0100 and above
         {115200, 0, 255, 4, 1020},
     };
     for (const Case& c : cases) {

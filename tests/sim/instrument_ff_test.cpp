@@ -31,10 +31,10 @@ TEST(InstrumentFF, InformationAnswerCarriesAddressProbesAndLine) {
         uint8_t serialByte;
     };
     const Case cases[] = {
-        {19200, 0, 1, 8, false, 0x02},   {9600, 2, 0, 12, false, 0x21},  {4800, 1, 0, 60, false, 0x10},
-        {115200, 0, 1, 75, false, 0x04},  // more probes than the station polls
-        {115200, 0, 1, 1, true, 0x00},    // the variant numbering reports 115200 as 0
-        {38400, 2, 0, 3, true, 0x24},     // ... and 38400 as 4
+        {19200, 0, 1, 8, false, 0x02}, {9600, 2, 0, 12, false, 0x21},
+        {4800, 1, 0, 60, false, 0x10}, {115200, 0, 1, 75, false, 0x04},  // more probes than the station polls
+        {115200, 0, 1, 1, true, 0x00},                                   // the variant numbering reports 115200 as 0
+        {38400, 2, 0, 3, true, 0x24},                                    // ... and 38400 as 4
     };
     for (const Case& c : cases) {
         InstrumentConfig config = configFF(c.probes);

@@ -36,7 +36,9 @@ inline Bytes ask(Instrument& instrument, const Bytes& bytes, int64_t nowMs = 0) 
     return reply.sent ? Bytes(reply.bytes.begin(), reply.bytes.begin() + static_cast<long>(reply.length)) : Bytes{};
 }
 
-inline uint16_t wordAt(const Bytes& bytes, size_t at) { return static_cast<uint16_t>(bytes.at(at) << 8 | bytes.at(at + 1)); }
+inline uint16_t wordAt(const Bytes& bytes, size_t at) {
+    return static_cast<uint16_t>(bytes.at(at) << 8 | bytes.at(at + 1));
+}
 
 inline InstrumentConfig configFF(unsigned probes = 4) {
     InstrumentConfig config;

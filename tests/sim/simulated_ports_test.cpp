@@ -2,10 +2,10 @@
 // line settings the instrument understands, purging, vanishing ports.
 #include <gtest/gtest.h>
 
-#include "support/virtual_time.h"
 #include "link/frames.h"
 #include "sim/simulated_ports.h"
 #include "sim_test_support.h"
+#include "support/virtual_time.h"
 
 using namespace gaugemon;
 using namespace gaugemon::sim;
@@ -87,9 +87,9 @@ TEST_F(SimulatedLineTest, InstrumentUnderstandsOnlyItsLineSettings) {
         bool answered;
     };
     const Case cases[] = {
-        {19200, {0, 1}, false, true},  {9600, {0, 1}, false, false},  {38400, {0, 1}, false, false},
-        {19200, {1, 0}, false, false}, {19200, {2, 0}, false, false},
-        {19200, {0, 0}, false, true},  // one stop bit less does not garble a UART
+        {19200, {0, 1}, false, true},  {9600, {0, 1}, false, false},
+        {38400, {0, 1}, false, false}, {19200, {1, 0}, false, false},
+        {19200, {2, 0}, false, false}, {19200, {0, 0}, false, true},  // one stop bit less does not garble a UART
         {19200, {0, 0}, true, false},  {19200, {0, 1}, true, true},
     };
     for (const Case& c : cases) {
@@ -120,8 +120,8 @@ TEST_F(SimulatedLineTest, SweepFindsTheInstrumentOnlyWhereItIs) {
                 line.setBaudRate(baud, setting);
                 send(query);
                 time.advanceBy(100);
-                if (readAll().size() == 13u) found.push_back(name + " " + std::to_string(baud) + " " +
-                                                             std::to_string(setting.parityCode));
+                if (readAll().size() == 13u)
+                    found.push_back(name + " " + std::to_string(baud) + " " + std::to_string(setting.parityCode));
             }
         }
     }

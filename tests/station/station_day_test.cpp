@@ -7,12 +7,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "support/virtual_time.h"
 #include "sim/simulated_ports.h"
 #include "station/station.h"
-#include "support/recording_prompts.h"
-#include "working_day.h"
 #include "support/memory_settings_store.h"
+#include "support/recording_prompts.h"
+#include "support/virtual_time.h"
+#include "working_day.h"
 
 using namespace gaugemon;
 using namespace gaugemon::testing;

@@ -5,8 +5,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QSpinBox>
 #include <QDir>
+#include <QSpinBox>
 #include <QTableWidget>
 
 #include "app/statistics_window.h"

@@ -36,8 +36,7 @@ inline void runEventsFor(int ms) {
 // port directory; stopped when this goes away.
 class GaugesimProcess {
 public:
-    GaugesimProcess(const std::filesystem::path& portDirectory, QStringList arguments)
-        : directory_(portDirectory) {
+    GaugesimProcess(const std::filesystem::path& portDirectory, QStringList arguments) : directory_(portDirectory) {
         std::filesystem::create_directories(directory_);
         arguments << "--port-dir" << QString::fromStdString(directory_.string());
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -37,8 +37,8 @@ core::LocalDateTime civilFromSeconds(int64_t seconds) {
 }  // namespace
 
 VirtualTime::VirtualTime(core::LocalDateTime start)
-    : startSeconds_(daysFromCivil(start.year, start.month, start.day) * 86400 + start.hour * 3600 +
-                    start.minute * 60 + start.second) {}
+    : startSeconds_(daysFromCivil(start.year, start.month, start.day) * 86400 + start.hour * 3600 + start.minute * 60 +
+                    start.second) {}
 
 core::LocalDateTime VirtualTime::localNow() const { return civilFromSeconds(startSeconds_ + now_ / 1000); }
 

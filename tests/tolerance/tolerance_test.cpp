@@ -4,11 +4,11 @@
 #include <cmath>
 #include <string>
 
+#include "support/memory_settings_store.h"
 #include "tolerance/tolerance_actions.h"
 #include "tolerance/tolerance_entry.h"
 #include "tolerance/tolerance_table.h"
 #include "tolerance/tolerance_text.h"
-#include "support/memory_settings_store.h"
 
 using namespace gaugemon::tolerance;
 using gaugemon::core::Language;
@@ -39,10 +39,9 @@ TEST(ToleranceJudgement, BothLimitsAreInclusive) {
         ChannelReading reading;
         Judgement expected;
     } cases[] = {
-        {1, standard(3000), Judgement::Ok},  {1, standard(6000), Judgement::Ok},
-        {1, standard(2999), Judgement::Ng},  {1, standard(6001), Judgement::Ng},
-        {1, standard(-4500), Judgement::Ng}, {2, standard(2000), Judgement::Ok},
-        {2, standard(1999), Judgement::Ng},  {2, standard(2001), Judgement::Ng},
+        {1, standard(3000), Judgement::Ok}, {1, standard(6000), Judgement::Ok},  {1, standard(2999), Judgement::Ng},
+        {1, standard(6001), Judgement::Ng}, {1, standard(-4500), Judgement::Ng}, {2, standard(2000), Judgement::Ok},
+        {2, standard(1999), Judgement::Ng}, {2, standard(2001), Judgement::Ng},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(table.judgeProbe(c.probe, c.reading), c.expected) << c.probe << " " << c.reading.value;
@@ -54,11 +53,11 @@ TEST(ToleranceJudgement, FineProbeIsJudgedInItsTrueLength) {
     ToleranceTable table;
     table.load(store, mm);  // 3.000 .. 6.000 mm
     table.setDisplayLimits(5, 1234, 1235, mm, store);
-    EXPECT_EQ(table.judgeProbe(1, fine(45000)), Judgement::Ok);   // 4.5 mm
-    EXPECT_EQ(table.judgeProbe(1, fine(4500)), Judgement::Ng);    // 0.45 mm, not 4.5 mm
-    EXPECT_EQ(table.judgeProbe(1, fine(60000)), Judgement::Ok);   // exactly 6 mm
-    EXPECT_EQ(table.judgeProbe(1, fine(60001)), Judgement::Ng);   // 6.0001 mm
-    EXPECT_EQ(table.judgeProbe(5, fine(12345)), Judgement::Ok);   // 1.2345 mm
+    EXPECT_EQ(table.judgeProbe(1, fine(45000)), Judgement::Ok);  // 4.5 mm
+    EXPECT_EQ(table.judgeProbe(1, fine(4500)), Judgement::Ng);   // 0.45 mm, not 4.5 mm
+    EXPECT_EQ(table.judgeProbe(1, fine(60000)), Judgement::Ok);  // exactly 6 mm
+    EXPECT_EQ(table.judgeProbe(1, fine(60001)), Judgement::Ng);  // 6.0001 mm
+    EXPECT_EQ(table.judgeProbe(5, fine(12345)), Judgement::Ok);  // 1.2345 mm
     EXPECT_EQ(table.judgeProbe(5, fine(12351)), Judgement::Ng);
 }
 
@@ -141,9 +140,9 @@ TEST(ToleranceTexts, LimitTextOfTheList) {
         LengthUnit unit;
         const char* text;
     } cases[] = {
-        {3000, mm, "  3.000"},   {12345, mm, " 12.345"}, {123456, mm, "123.456"}, {103000, mm, "103.000"},
-        {-3000, mm, "- 3.000"},  {-12345, mm, "-12.345"}, {-123456, mm, "-123.45"}, {0, mm, "  0.000"},
-        {11810, in, " 0.1181"},  {1234560, in, "12.3456"}, {-3000, in, "-0.0300"}, {-1234560, in, "-12.345"},
+        {3000, mm, "  3.000"},    {12345, mm, " 12.345"},   {123456, mm, "123.456"},  {103000, mm, "103.000"},
+        {-3000, mm, "- 3.000"},   {-12345, mm, "-12.345"},  {-123456, mm, "-123.45"}, {0, mm, "  0.000"},
+        {11810, in, " 0.1181"},   {1234560, in, "12.3456"}, {-3000, in, "-0.0300"},   {-1234560, in, "-12.345"},
         {INT_MAX, mm, "999.999"}, {INT_MIN, mm, "-999.99"}, {INT_MIN, in, "-99.999"},
     };
     for (const auto& c : cases) {
@@ -156,8 +155,8 @@ TEST(ToleranceTexts, HeaderLimitIsMillimetresWithTwoIntegerDigits) {
         int32_t counts;
         const char* text;
     } cases[] = {
-        {6000, "+06.000"},    {3000, "+03.000"},     {-50, "-00.050"},      {0, "+00.000"},
-        {99999, "+99.999"},   {-12345, "-12.345"},   {123456, "+123.456"},  {INT_MIN, "-2147483.648"},
+        {6000, "+06.000"},  {3000, "+03.000"},   {-50, "-00.050"},     {0, "+00.000"},
+        {99999, "+99.999"}, {-12345, "-12.345"}, {123456, "+123.456"}, {INT_MIN, "-2147483.648"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(std::string(formatHeaderLimit(c.counts).text()), c.text) << c.counts;
@@ -170,11 +169,11 @@ TEST(ToleranceEntry, RoundsToSignificantDigitsThenCutsDecimals) {
         LengthUnit unit;
         int32_t display;
     } cases[] = {
-        {3.0f, mm, 3000},       {0.0567f, mm, 56},      {12.3456f, mm, 12346},   {0.05f, in, 5000},
-        {0.12345f, in, 12350},  {0.00567f, in, 560},    {-3.0f, mm, -3000},      {-0.0567f, mm, -56},
-        {0.5678f, mm, 568},     {2.0005f, mm, 2001},    {2.0004f, mm, 2000},     {9.9995f, mm, 10000},
-        {123.4567f, mm, 123457}, {999.9994f, mm, 999999}, {0.0f, mm, 0},         {0.0004f, mm, 0},
-        {1.23456f, in, 123460}, {0.1f, mm, 100},         {-0.12345f, in, -12350},
+        {3.0f, mm, 3000},        {0.0567f, mm, 56},       {12.3456f, mm, 12346},   {0.05f, in, 5000},
+        {0.12345f, in, 12350},   {0.00567f, in, 560},     {-3.0f, mm, -3000},      {-0.0567f, mm, -56},
+        {0.5678f, mm, 568},      {2.0005f, mm, 2001},     {2.0004f, mm, 2000},     {9.9995f, mm, 10000},
+        {123.4567f, mm, 123457}, {999.9994f, mm, 999999}, {0.0f, mm, 0},           {0.0004f, mm, 0},
+        {1.23456f, in, 123460},  {0.1f, mm, 100},         {-0.12345f, in, -12350},
     };
     for (const auto& c : cases) {
         const auto display = displayFromEntry(c.entry, c.unit);
@@ -245,8 +244,8 @@ TEST(ToleranceApply, EntriesThatDoNotFitAreRefused) {
     MemorySettingsStore store;
     ToleranceTable table;
     table.load(store, mm);
-    for (const LimitEntry entry : {LimitEntry{1, 1.0f, 5000.0f}, LimitEntry{1, -999999999.0f, 2.0f},
-                                   LimitEntry{1, -1e38f, 1e38f}}) {
+    for (const LimitEntry entry :
+         {LimitEntry{1, 1.0f, 5000.0f}, LimitEntry{1, -999999999.0f, 2.0f}, LimitEntry{1, -1e38f, 1e38f}}) {
         const LimitChange change = applyProbeLimits(table, entry, mm, Language::English, store);
         EXPECT_FALSE(change.stored) << entry.lower << " " << entry.upper;
         EXPECT_STREQ(change.message, "LSL/USL out of range!");

@@ -16,10 +16,10 @@
 
 #include "app/monitor_dialog.h"
 #include "core/settings_store.h"
-#include "support/virtual_time.h"
 #include "sim/simulated_ports.h"
-#include "support/recording_prompts.h"
 #include "support/memory_settings_store.h"
+#include "support/recording_prompts.h"
+#include "support/virtual_time.h"
 
 namespace gaugemon::testing {
 
@@ -40,14 +40,14 @@ protected:
 
     void open() {
         app::WindowSeams seams{settings,
-                                timers,
-                                clock,
-                                line,
-                                prompts,
-                                [this] { return std::make_unique<core::VirtualTimerSchedule>(clock); },
-                                directory_.string() + "/",
-                                [this] { exited = true; },
-                                /*journalDirectory=*/{}};
+                               timers,
+                               clock,
+                               line,
+                               prompts,
+                               [this] { return std::make_unique<core::VirtualTimerSchedule>(clock); },
+                               directory_.string() + "/",
+                               [this] { exited = true; },
+                               /*journalDirectory=*/{}};
         window = std::make_unique<app::MonitorDialog>(seams);
         window->show();
         QApplication::processEvents();

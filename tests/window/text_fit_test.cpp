@@ -72,9 +72,9 @@ protected:
         SCOPED_TRACE(when);
         for (const app::ControlSpec& spec : app::kControls) {
             QWidget* widget = window->control(spec.id);
-            EXPECT_EQ(overrun(*widget), 0) << spec.id << " \"" << textOf(spec.id).toStdString() << "\" in "
-                                           << widget->font().family().toStdString() << " "
-                                           << QFontInfo(widget->font()).pixelSize() << " px";
+            EXPECT_EQ(overrun(*widget), 0)
+                << spec.id << " \"" << textOf(spec.id).toStdString() << "\" in "
+                << widget->font().family().toStdString() << " " << QFontInfo(widget->font()).pixelSize() << " px";
         }
     }
 };

@@ -2,16 +2,16 @@
 // with the simulated instrument on an in-process line.
 #include "station_fixture.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QTableView>
 #include <QTableWidget>
 #include <condition_variable>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <mutex>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 #include "app/chart_view.h"
 #include "app/code_input_dialog.h"
