@@ -34,7 +34,7 @@ std::optional<Number> numberOf(std::string_view text) {
 std::optional<int64_t> secondsAsMs(std::string_view text) {
     const auto seconds = numberOf<double>(text);
     if (!seconds || *seconds < 0 || *seconds > 1e9) return std::nullopt;
-    return static_cast<int64_t>(*seconds * 1000.0 + 0.5);
+    return std::llround(*seconds * 1000.0);
 }
 
 // "all", or 1-based probe numbers and ranges: "1,3-5".
@@ -275,7 +275,7 @@ ParsedOptions parseOptions(const std::vector<std::string_view>& args) {
         } else if (option == "--turnaround") {
             const auto ms = numberOf<double>(v);
             if (!ms || *ms < 0 || *ms > 10000) return fail("--turnaround: milliseconds, 0..10000");
-            c.turnaroundUs = static_cast<int64_t>(*ms * 1000.0 + 0.5);
+            c.turnaroundUs = std::llround(*ms * 1000.0);
         } else if (option == "--seed") {
             const auto n = numberOf<uint64_t>(v);
             if (!n) return fail("--seed: a whole number");

@@ -14,10 +14,10 @@ namespace {
 constexpr int64_t kMaxCatchUpSamples = 1000;
 }  // namespace
 
-ProbeBank::ProbeBank(std::vector<ProbeSetup> setups, uint64_t seed, int64_t samplePeriodMs, int64_t nowMs)
+ProbeBank::ProbeBank(const std::vector<ProbeSetup>& setups, uint64_t seed, int64_t samplePeriodMs, int64_t nowMs)
     : seed_(seed), samplePeriodMs_(std::max<int64_t>(1, samplePeriodMs)), lastSampleMs_(nowMs) {
     probes_.reserve(setups.size());
-    for (auto& setup : setups) probes_.push_back(Probe{std::move(setup)});
+    for (const auto& setup : setups) probes_.push_back(Probe{setup});
     for (unsigned i = 0; i < count(); ++i) restartTracking(probes_[i], i, nowMs);
 }
 

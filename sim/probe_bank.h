@@ -21,7 +21,7 @@ constexpr uint8_t kDisplayModeCount = 4;
 // zeroed, caught up lazily when the instrument is next asked.
 class ProbeBank {
 public:
-    ProbeBank(std::vector<ProbeSetup> setups, uint64_t seed, int64_t samplePeriodMs, int64_t nowMs);
+    ProbeBank(const std::vector<ProbeSetup>& setups, uint64_t seed, int64_t samplePeriodMs, int64_t nowMs);
 
     unsigned count() const { return static_cast<unsigned>(probes_.size()); }
     void advanceTo(int64_t nowMs);

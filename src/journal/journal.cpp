@@ -67,7 +67,7 @@ std::string moveAside(const std::string& directory, int64_t nowMs) {
     const std::string from = directory + "/" + kFileName;
     const std::string stem = directory + "/journal-" + timeSuffix(nowMs);
     for (int attempt = 1; attempt < 100; ++attempt) {
-        const std::string to = stem + (attempt > 1 ? "-" + std::to_string(attempt) : std::string()) + ".db";
+        std::string to = stem + (attempt > 1 ? "-" + std::to_string(attempt) : std::string()) + ".db";
         if (!renameNoReplace(from, to)) {
             if (errno == EEXIST) continue;
             return {};

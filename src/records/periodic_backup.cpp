@@ -74,7 +74,7 @@ void PeriodicBackup::finish(const FileWriteResult& result) {
 void PeriodicBackup::startWrite(const std::string& path) {
     const bool ours = std::find(written_.begin(), written_.end(), path) != written_.end();
     if (!ours) {
-        const FileWriteResult aside = moveAside(path);
+        FileWriteResult aside = moveAside(path);
         if (!aside.ok) return finish(aside);
     }
     startTableFile(*writer_, table_, sources_, codes_.enabled(), kTabFormat, path,
@@ -87,7 +87,7 @@ void PeriodicBackup::startWrite(const std::string& path) {
 FileWriteResult PeriodicBackup::write(const std::string& path) {
     const bool ours = std::find(written_.begin(), written_.end(), path) != written_.end();
     if (!ours) {
-        const FileWriteResult aside = moveAside(path);
+        FileWriteResult aside = moveAside(path);
         if (!aside.ok) return aside;
     }
     FileWriteResult result = writeTableFile(table_, sources_, codes_.enabled(), kTabFormat, path);

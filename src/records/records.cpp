@@ -18,7 +18,7 @@ Records::Records(const RecordsSeams& seams)
                seams.watchdog),
       backup(table, codes, seams.sources, seams.timers, seams.clock, seams.prompts, seams.watchdog,
              seams.backupDirectory),
-      exporter(table, codes, seams.sources, seams.timers, seams.prompts, seams.watchdog),
+      exporter(table, codes, seams.sources, seams.prompts, seams.watchdog),
       prompts_(seams.prompts),
       sources_(seams.sources) {}
 

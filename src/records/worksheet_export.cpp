@@ -8,8 +8,8 @@
 namespace gaugemon::records {
 
 WorksheetExport::WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                                 core::TimerSchedule& timers, core::Prompts& prompts, link::Watchdog& watchdog)
-    : table_(table), codes_(codes), sources_(sources), timers_(timers), prompts_(prompts), watchdog_(watchdog) {}
+                                 core::Prompts& prompts, link::Watchdog& watchdog)
+    : table_(table), codes_(codes), sources_(sources), prompts_(prompts), watchdog_(watchdog) {}
 
 ExportOutcome WorksheetExport::run() {
     const auto choice = prompts_.askSaveFile(sources_.language(), kExportDefaultName);

@@ -23,7 +23,7 @@ enum class ExportOutcome : uint8_t { Cancelled, Written, Failed, Started };
 class WorksheetExport {
 public:
     WorksheetExport(RecordTable& table, const WorkpieceCodes& codes, const RecordSources& sources,
-                    core::TimerSchedule& timers, core::Prompts& prompts, link::Watchdog& watchdog);
+                    core::Prompts& prompts, link::Watchdog& watchdog);
 
     // With a writer the rows are written on its thread while polling goes on.
     void useWriter(SnapshotWriter* writer) { writer_ = writer; }
@@ -43,7 +43,6 @@ private:
     RecordTable& table_;
     const WorkpieceCodes& codes_;
     const RecordSources& sources_;
-    core::TimerSchedule& timers_;
     core::Prompts& prompts_;
     link::Watchdog& watchdog_;
     SnapshotWriter* writer_ = nullptr;

@@ -91,7 +91,8 @@ std::optional<int32_t> displayFromEntry(float entry, display::LengthUnit unit) {
 
 float limitFieldValue(int32_t display, display::LengthUnit unit) {
     // The last digit of an inch limit is dropped, not rounded.
-    if (unit == display::LengthUnit::Inch) return static_cast<float>(static_cast<double>(display / 10) * 0.0001);
+    if (unit == display::LengthUnit::Inch)
+        return static_cast<float>((display / 10) * 0.0001);  // NOLINT(bugprone-integer-division)
     return static_cast<float>(display * 0.001);
 }
 
