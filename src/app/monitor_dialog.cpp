@@ -50,8 +50,9 @@ namespace {
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
+// Ids 1001.. take the first slots; the language frame (id 0) the last.
 int slotOf(int id) {
-    if (id == c::kLanguageFrame) return 39;
+    if (id == c::kLanguageFrame) return static_cast<int>(kControls.size()) - 1;
     return id - 1001;
 }
 

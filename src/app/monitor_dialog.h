@@ -145,7 +145,7 @@ private:
     float rangeUpper_ = 0.0f;
     float interval_ = 0.0f;
     // Screen.
-    std::array<QWidget*, 40> controls_{};
+    std::array<QWidget*, kControls.size()> controls_{};
     StretchingRects stretching_;
     QSize rememberedClient_;
     // Client size as placed (until the operator resizes) and the frame's

@@ -57,6 +57,17 @@ TEST_F(StartUp, AFirstStartShowsTheChineseLabelsAndTheDefaults) {
     EXPECT_EQ(window->windowTitle(), "VELMORA V7.2.7");
 }
 
+// Every control of the table has a widget of its own kind: two ids that
+// shared a slot once made the language frame stand in for a button.
+TEST_F(StartUp, EveryControlHasAWidgetOfItsOwnKind) {
+    open();
+    for (const app::ControlSpec& spec : app::kControls) {
+        QWidget* widget = control(spec.id);
+        ASSERT_NE(widget, nullptr) << spec.id;
+        EXPECT_EQ(qobject_cast<QPushButton*>(widget) != nullptr, spec.kind == app::ControlKind::PushButton) << spec.id;
+    }
+}
+
 TEST_F(StartUp, EnglishLabelsKeepTheirBlanks) {
     settings.writeInt("Language", 2);
     settings.writeInt("CodeEn", 1);
