@@ -215,4 +215,9 @@ bool StatisticsWindow::exportTo(const std::string& path) {
     return result.ok;
 }
 
+StatisticsWindow::~StatisticsWindow() {
+    for (QObject* sender : std::initializer_list<QObject*>{windowRows_, preWarningBox_, preWarningShare_, table_})
+        QObject::disconnect(sender, nullptr, this, nullptr);
+}
+
 }  // namespace gaugemon::app

@@ -52,6 +52,8 @@ private:
 class StatisticsWindow : public QDialog {
 public:
     StatisticsWindow(statistics::StatisticsSources& sources, QWidget* parent = nullptr);
+    // Children that lose the focus while they are destroyed must not call back.
+    ~StatisticsWindow() override;
 
     // Takes in what changed in the table or the limits and shows it.
     void refresh();
