@@ -20,8 +20,8 @@
 //   K2101/n      nominal value. The station keeps no nominal, only limits:
 //                the middle of the tolerance zone is what an SPC program
 //                takes as target when none is given.
-//   K2110/n      lower specification limit.
-//   K2111/n      upper specification limit.
+//   K2110/n      lower tolerance limit.
+//   K2111/n      upper tolerance limit.
 //   K2142/n      unit of the values and limits: "mm" or "in", the unit the
 //                operator chose; every value is converted into it.
 //   K0014/0      part ident after a value line, for all characteristics:
