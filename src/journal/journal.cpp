@@ -139,7 +139,10 @@ Problem Journal::open(const std::string& directory, int keepDays, int64_t nowMs)
 Problem Journal::openFile(int64_t nowMs, int keepDays) {
     auto store = std::make_unique<JournalStore>();
     int code = store->open(path_);
-    if (code == SQLITE_OK) code = store->pruneSaved(nowMs - static_cast<int64_t>(std::max(keepDays, 0)) * kMsPerDay);
+    int64_t unpublished = 0;
+    if (code == SQLITE_OK)
+        code = store->pruneSaved(nowMs - static_cast<int64_t>(std::max(keepDays, 0)) * kMsPerDay, unpublished);
+    prunedUnpublished_ = code == SQLITE_OK ? static_cast<uint64_t>(unpublished) : 0;
     if (code == SQLITE_OK) code = store->beginRun(nowMs, run_);
     if (code != SQLITE_OK) {
         store->close();
@@ -295,6 +298,10 @@ std::optional<Report> Journal::takeReport() {
     }
     if (writer_) return writer_->takeFailure();
     return std::nullopt;
+}
+
+void Journal::setWrittenListener(std::function<void()> listener) {
+    if (writer_) writer_->setWrittenListener(std::move(listener));
 }
 
 bool Journal::waitWritten() { return writer_ && writer_->waitWritten(); }

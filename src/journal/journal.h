@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -93,6 +94,14 @@ public:
     // Rows written and synced since opening.
     uint64_t writtenRows() const;
 
+    // Called on the journal's own thread after each batch that added rows is
+    // committed, so that a reader of the file (the outbox) need not poll it.
+    // It must return at once. Set before rows are recorded; nothing is called
+    // while the journal is off.
+    void setWrittenListener(std::function<void()> listener);
+    // Rows pruned at opening for their age that had never been published.
+    uint64_t prunedUnpublished() const { return prunedUnpublished_; }
+
 private:
     Problem fail(Problem problem, int code, std::string path);
     Problem openFile(int64_t nowMs, int keepDays);
@@ -115,6 +124,7 @@ private:
     uint32_t taken_ = 0;      // rows of the table queued so far
     uint32_t marked_ = 0;     // rows of the table marked saved so far
     bool restoring_ = false;  // the rows the table takes now are in the journal already
+    uint64_t prunedUnpublished_ = 0;
 };
 
 }  // namespace gaugemon::journal

@@ -20,12 +20,27 @@ CREATE TABLE IF NOT EXISTS journal_row (
   code_column INTEGER NOT NULL,
   recorded_ms INTEGER NOT NULL,
   saved_ms INTEGER,
-  bytes BLOB NOT NULL
+  bytes BLOB NOT NULL,
+  published_ms INTEGER
 );
 CREATE UNIQUE INDEX IF NOT EXISTS journal_row_place ON journal_row (run, generation, position);
 CREATE INDEX IF NOT EXISTS journal_row_unsaved ON journal_row (run, generation, position) WHERE saved_ms IS NULL;
 CREATE INDEX IF NOT EXISTS journal_row_recorded ON journal_row (recorded_ms);
 )sql";
+
+// Files written before rows were published lack the mark. Their rows count as
+// published: they were recorded when no broker was asked for, and a station
+// that gets one later should not send weeks of old rows first.
+constexpr const char* kAddPublished = R"sql(
+ALTER TABLE journal_row ADD COLUMN published_ms INTEGER;
+UPDATE journal_row SET published_ms = 0;
+)sql";
+
+constexpr const char* kUnpublishedIndex =
+    "CREATE INDEX IF NOT EXISTS journal_row_unpublished ON journal_row (id) WHERE published_ms IS NULL";
+
+// The writer waits this long for the outbox's short marking transactions.
+constexpr int kBusyWaitMs = 5000;
 
 }  // namespace
 
@@ -36,6 +51,7 @@ int JournalStore::open(const std::string& path) {
     code = db_.queryText("PRAGMA journal_mode=WAL", mode);
     if (code != SQLITE_OK) return code;
     if (mode != "wal") return SQLITE_CANTOPEN;
+    db_.setBusyTimeout(kBusyWaitMs);
     // FULL: every commit syncs the write-ahead log, so a committed row
     // survives a power cut. NORMAL syncs only at checkpoints and may lose
     // the last commits when the power goes; the sync runs on the journal's
@@ -51,11 +67,20 @@ int JournalStore::makeTables() {
     int code = db_.exec("BEGIN IMMEDIATE");
     if (code != SQLITE_OK) return code;
     code = db_.exec(kTables);
+    if (code == SQLITE_OK) code = addPublishedMark();
+    if (code == SQLITE_OK) code = db_.exec(kUnpublishedIndex);
     if (code != SQLITE_OK) {
         db_.exec("ROLLBACK");
         return code;
     }
     return db_.exec("COMMIT");
+}
+
+int JournalStore::addPublishedMark() {
+    bool present = false;
+    const int code = hasColumn(db_, "journal_row", "published_ms", present);
+    if (code != SQLITE_OK || present) return code;
+    return db_.exec(kAddPublished);
 }
 
 int JournalStore::prepareStatements() {
@@ -80,9 +105,19 @@ int JournalStore::prepareStatements() {
     return SQLITE_OK;
 }
 
-int JournalStore::pruneSaved(int64_t cutoffMs) {
+int JournalStore::pruneSaved(int64_t cutoffMs, int64_t& unpublished) {
+    Statement count;
+    int code = db_.prepare(count,
+                           "SELECT count(*) FROM journal_row WHERE recorded_ms < ?1 AND saved_ms IS NOT NULL "
+                           "AND published_ms IS NULL");
+    if (code != SQLITE_OK) return code;
+    count.bind(1, cutoffMs);
+    code = count.step();
+    if (code != SQLITE_ROW) return code;
+    unpublished = count.intAt(0);
+    count.reset();
     Statement prune;
-    int code = db_.prepare(prune, "DELETE FROM journal_row WHERE recorded_ms < ?1 AND saved_ms IS NOT NULL");
+    code = db_.prepare(prune, "DELETE FROM journal_row WHERE recorded_ms < ?1 AND saved_ms IS NOT NULL");
     if (code != SQLITE_OK) return code;
     prune.bind(1, cutoffMs);
     code = prune.run();

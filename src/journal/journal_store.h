@@ -33,8 +33,9 @@ public:
     int open(const std::string& path);
     void close() { db_.close(); }
 
-    // Deletes saved rows recorded before `cutoffMs`.
-    int pruneSaved(int64_t cutoffMs);
+    // Deletes saved rows recorded before `cutoffMs`, published or not;
+    // `unpublished` tells how many of them never reached the broker.
+    int pruneSaved(int64_t cutoffMs, int64_t& unpublished);
     // A new run, numbered above every earlier one.
     int beginRun(int64_t nowMs, int64_t& run);
 
@@ -59,6 +60,7 @@ public:
 
 private:
     int makeTables();
+    int addPublishedMark();
     int prepareStatements();
 
     Database db_;

@@ -114,6 +114,7 @@ int JournalWriter::writeBatch() {
         return code;
     }
     writtenRows_.fetch_add(rows, std::memory_order_release);
+    if (rows > 0) tellWritten();
     return SQLITE_OK;
 }
 
@@ -125,6 +126,16 @@ int JournalWriter::writeChange(const Change& change, std::string_view bytes) {
         case Kind::MarkSaved: return store_->markSaved(change.place, change.rows, change.timeMs);
     }
     return SQLITE_OK;
+}
+
+void JournalWriter::setWrittenListener(std::function<void()> listener) {
+    std::lock_guard lock(listenerMutex_);
+    writtenListener_ = std::move(listener);
+}
+
+void JournalWriter::tellWritten() {
+    std::lock_guard lock(listenerMutex_);
+    if (writtenListener_) writtenListener_();
 }
 
 void JournalWriter::failWith(int code) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -41,6 +42,9 @@ public:
         return work(*store_);
     }
 
+    // Called on this thread after each committed batch that added rows.
+    void setWrittenListener(std::function<void()> listener);
+
     bool isOn() const { return on_.load(std::memory_order_acquire); }
     std::optional<Report> takeFailure();
     bool waitWritten();
@@ -68,6 +72,7 @@ private:
     int writeBatch();
     int writeChange(const Change& change, std::string_view bytes);
     void failWith(int code);
+    void tellWritten();
 
     std::unique_ptr<JournalStore> store_;
     std::string path_;
@@ -84,6 +89,8 @@ private:
     uint64_t writtenCount_ = 0;
     bool stopping_ = false;
     std::optional<Report> failure_;
+    std::mutex listenerMutex_;
+    std::function<void()> writtenListener_;
 
     std::atomic<bool> on_{true};
     std::atomic<bool> failureWaiting_{false};

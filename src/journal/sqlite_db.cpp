@@ -32,6 +32,10 @@ void Statement::bindBlob(int index, std::string_view bytes) {
     sqlite3_bind_blob(statement_, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
 }
 
+void Statement::bindText(int index, std::string_view text) {
+    sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+}
+
 int Statement::step() { return sqlite3_step(statement_); }
 
 int Statement::run() {
@@ -57,10 +61,13 @@ std::string_view Statement::blobAt(int column) const {
     return {static_cast<const char*>(data), static_cast<size_t>(size)};
 }
 
-int Database::open(const std::string& path) {
+int Database::open(const std::string& path) { return openWith(path, SQLITE_OPEN_CREATE); }
+
+int Database::openExisting(const std::string& path) { return openWith(path, 0); }
+
+int Database::openWith(const std::string& path, int flags) {
     close();
-    const int code =
-        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | flags, nullptr);
     if (code != SQLITE_OK)
         close();
     else
@@ -87,6 +94,23 @@ int Database::queryText(const char* sql, std::string& text) {
 }
 
 int64_t Database::lastInsertId() const { return sqlite3_last_insert_rowid(db_); }
+
+void Database::setBusyTimeout(int ms) { sqlite3_busy_timeout(db_, ms); }
+
+int64_t Database::changes() const { return sqlite3_changes64(db_); }
+
+int hasColumn(Database& db, std::string_view table, std::string_view column, bool& present) {
+    present = false;
+    Statement info;
+    int code = db.prepare(info, "SELECT name FROM pragma_table_info(?1)");
+    if (code != SQLITE_OK) return code;
+    info.bindText(1, table);
+    while ((code = info.step()) == SQLITE_ROW) {
+        if (info.blobAt(0) == column) present = true;
+    }
+    info.reset();
+    return code == SQLITE_DONE ? SQLITE_OK : code;
+}
 
 bool isFailure(int code) { return code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE; }
 

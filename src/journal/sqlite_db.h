@@ -22,6 +22,7 @@ public:
     int prepare(sqlite3* db, std::string_view sql);
     void bind(int index, int64_t value);
     void bindBlob(int index, std::string_view bytes);
+    void bindText(int index, std::string_view text);
     // SQLITE_ROW while rows come, then SQLITE_DONE or an error.
     int step();
     // Steps to the end; SQLITE_DONE on success.
@@ -46,6 +47,8 @@ public:
 
     // Opens or creates the file; SQLITE_OK or an error (the connection is closed again).
     int open(const std::string& path);
+    // Opens a file that exists already.
+    int openExisting(const std::string& path);
     void close();
     bool isOpen() const { return db_ != nullptr; }
     // Runs statements without results.
@@ -54,10 +57,20 @@ public:
     int queryText(const char* sql, std::string& text);
     int prepare(Statement& statement, std::string_view sql) { return statement.prepare(db_, sql); }
     int64_t lastInsertId() const;
+    // How long a statement waits for another connection's write to end
+    // before it gives up with SQLITE_BUSY.
+    void setBusyTimeout(int ms);
+    // Rows the last statement changed.
+    int64_t changes() const;
 
 private:
+    int openWith(const std::string& path, int flags);
+
     sqlite3* db_ = nullptr;
 };
+
+// Whether `table` has a column named `column`.
+int hasColumn(Database& db, std::string_view table, std::string_view column, bool& present);
 
 // A result code that ends a step of work: neither OK, a row nor done.
 bool isFailure(int code);

@@ -35,4 +35,13 @@ inline bool execute(const std::string& path, const char* sql) {
     return ok;
 }
 
+// Makes a database file with `sql` run in it.
+inline bool createDatabase(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
+              sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close_v2(db);
+    return ok;
+}
+
 }  // namespace gaugemon::journal::test
