@@ -99,6 +99,52 @@ void SimulatedLine::release() {
     if (port_ != nullptr && port_->openBy == this) port_->openBy = nullptr;
     port_ = nullptr;
     incoming_.clear();
+    armWake();
+}
+
+namespace {
+constexpr int kWakeTimer = 0;
+}
+
+void SimulatedLine::setArrivalHandler(std::function<void()> handler) {
+    arrivalHandler_ = std::move(handler);
+    armWake();
+}
+
+void SimulatedLine::wakeOn(core::TimerSchedule& wake) {
+    wake_ = &wake;
+    wake.setTickHandler([this](int) { wakeTick(); });
+    armWake();
+}
+
+int64_t SimulatedLine::nextArrivalUs() const {
+    int64_t next = -1;
+    for (const Chunk& chunk : incoming_) {
+        if (chunk.taken >= chunk.bytes.size()) continue;
+        const int64_t at = chunk.startUs + chunk.characterUs * static_cast<int64_t>(chunk.taken + 1);
+        if (next < 0 || at < next) next = at;
+    }
+    return next;
+}
+
+void SimulatedLine::armWake() {
+    if (wake_ == nullptr) return;
+    const int64_t at = arrivalHandler_ && port_ != nullptr ? nextArrivalUs() : -1;
+    if (at < 0) {
+        wake_->stop(kWakeTimer);
+        return;
+    }
+    const int64_t waitMs = (at - nowUs() + 999) / 1000;
+    wake_->start(kWakeTimer, static_cast<int>(std::max<int64_t>(1, waitMs)));
+}
+
+void SimulatedLine::wakeTick() {
+    wake_->stop(kWakeTimer);
+    if (arrivalHandler_ && !lost() && bytesWaiting() > 0) {
+        const std::function<void()> handler = arrivalHandler_;
+        handler();
+    }
+    armWake();
 }
 
 bool SimulatedLine::isOpen() const { return port_ != nullptr && !ports_.gone(*port_); }
@@ -153,6 +199,7 @@ void SimulatedLine::purgeArrived() {
     const int64_t now = nowUs();
     for (Chunk& chunk : incoming_) chunk.taken = std::max(chunk.taken, chunk.arrivedBy(now));
     std::erase_if(incoming_, [](const Chunk& c) { return c.taken >= c.bytes.size(); });
+    armWake();
 }
 
 void SimulatedLine::enqueue(Chunk chunk) {
@@ -180,6 +227,7 @@ int SimulatedLine::writeFrame(const uint8_t* bytes, size_t count) {
     chunk.baudRate = reply.baudRate;
     transmitterFreeUs_ = chunk.startUs + chunk.characterUs * static_cast<int64_t>(chunk.bytes.size());
     enqueue(std::move(chunk));
+    armWake();
     return 0;
 }
 
@@ -198,6 +246,7 @@ size_t SimulatedLine::readAvailable(uint8_t* buffer, size_t capacity) {
         if (count == capacity) break;
     }
     std::erase_if(incoming_, [](const Chunk& c) { return c.taken >= c.bytes.size(); });
+    armWake();
     return count;
 }
 
@@ -232,6 +281,7 @@ void SimulatedLine::injectNoise(const uint8_t* bytes, size_t count, int64_t atMs
     chunk.characterUs = std::max<int64_t>(1, characterTimeUs(baudRate_, line_));
     chunk.baudRate = baudRate_;
     enqueue(std::move(chunk));
+    armWake();
 }
 
 }  // namespace gaugemon::sim

@@ -1,12 +1,14 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/clock.h"
+#include "core/timer_schedule.h"
 #include "link/serial_port.h"
 #include "sim/instrument.h"
 #include "sim/rng.h"
@@ -108,6 +110,14 @@ public:
     size_t readAvailable(uint8_t* buffer, size_t capacity) override;
     void close() override;
     bool isOpen() const override;
+    void setArrivalHandler(std::function<void()> handler) override;
+
+    // Tells the station of arriving bytes as a terminal device does: one call
+    // as soon as a byte has arrived (to the next millisecond, at least one
+    // ahead), again a millisecond later while input waits unread. `wake` is
+    // a schedule on the same clock as the ports, given over to the line (its
+    // tick handler included). Without it the arrival handler is never called.
+    void wakeOn(core::TimerSchedule& wake);
 
     // The test's side.
     const std::string& portName() const { return portName_; }
@@ -139,6 +149,10 @@ private:
     void release();
     void purgeArrived();
     void enqueue(Chunk chunk);
+    // When the first byte not read yet arrives, or -1 when none is coming.
+    int64_t nextArrivalUs() const;
+    void armWake();
+    void wakeTick();
 
     SimulatedPorts& ports_;
     SimulatedPorts::Port* port_ = nullptr;
@@ -148,6 +162,8 @@ private:
     std::deque<Chunk> incoming_;
     int64_t transmitterFreeUs_ = 0;
     Rng garble_{0x6A5B1E};
+    std::function<void()> arrivalHandler_;
+    core::TimerSchedule* wake_ = nullptr;
 };
 
 }  // namespace gaugemon::sim

@@ -187,7 +187,8 @@ void LinkController::connect01(const DeviceInfo01& info) {
 void LinkController::finishConnection() {
     qCInfo(core::linkLog, "connected: %s, address %u, %u probes", view_.commStatus.c_str(),
            unsigned{state_.deviceAddress}, state_.probeCount);
-    buildDeviceInfo(view_.deviceInfo, language_, state_.deviceAddress, state_.probeCount, state_.pollPeriodMs + 23);
+    fillDeviceInfo(state_.pollPeriodMs + 23);
+    followFastMode();
     host_.setProbeNumber(1);
     refresh();
     host_.prepareColumns(state_.probeCount);

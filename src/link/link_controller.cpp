@@ -56,9 +56,11 @@ void LinkController::disconnect() {
     view_.commStatus = "  ";
     view_.deviceInfo = "  ";
     state_.connected = false;
+    followFastMode();
     for (int id : {timer::kRequest, timer::kRecord, timer::kWatchdog, timer::kDiscovery, timer::kBackup}) {
         timers_.stop(id);
     }
+    timers_.stop(kAnswerSilenceTimer);
     state_.receivedLength = 0;
     host_.linkClosed();
     view_.parametersEnabled = false;
@@ -99,6 +101,7 @@ bool LinkController::onTick(int id) {
         case timer::kAnswer: answerTick(); return true;
         case timer::kWatchdog: watchdogTick(); return true;
         case timer::kDiscovery: discoveryTick(); return true;
+        case kAnswerSilenceTimer: silenceTick(); return true;
         default: return false;
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 #include "core/language.h"
 #include "core/prompts.h"
@@ -17,10 +18,24 @@
 
 namespace gaugemon::link {
 
+// The setting that turns fast polling on (1) or off (0, the default).
+inline constexpr std::string_view kFastModeKey = "FastMode";
+// The normal cycle's wait from an answer to the next request.
+inline constexpr int kRequestGapMs = 15;
+// The timer that ends an answer after the line has gone quiet (fast polling).
+inline constexpr int kAnswerSilenceTimer = 8;
+
 // The station's side of the serial link: Connect and Disconnect, discovery of
 // the instrument, the request/answer polling cycle, the watchdog and the zero
 // buttons. It acts on `LinkState` and reaches the world only through the seams
-// it is given; the main window routes timers 1, 2, 4 and 5 to its ticks.
+// it is given; the main window routes timers 1, 2, 4, 5 and 8 to its ticks.
+//
+// Fast polling, when it is on, changes only the pace once connected: the
+// answer is taken as soon as it is complete (its expected length with a
+// right CRC, or the line gone quiet for 3.5 characters), the next request
+// follows after the line's minimum gap, and timer 2 is only the timeout.
+// It needs a port that tells when input arrives; on one that cannot, each
+// answer waits for its timeout.
 class LinkController {
 public:
     LinkController(LinkState& state, SerialPort& port, core::TimerSchedule& timers, core::SettingsStore& settings,
@@ -47,7 +62,11 @@ public:
         return applyParameterChoice(state_, remembered, choice);
     }
 
-    // Runs the tick of timer 1, 2, 4 or 5; false for any other timer.
+    // Fast polling on or off; it takes effect with the next request.
+    void setFastMode(bool on);
+    bool fastMode() const { return fastMode_; }
+
+    // Runs the tick of timer 1, 2, 4, 5 or 8; false for any other timer.
     bool onTick(int id);
 
     // Timer ticks.
@@ -55,6 +74,7 @@ public:
     void requestTick();    // timer 1
     void answerTick();     // timer 2
     void watchdogTick();   // timer 4
+    void silenceTick();    // timer 8
 
 private:
     // Connect and Disconnect.
@@ -77,6 +97,15 @@ private:
     RequestFrame commandFrame(Command command);
     RequestFrame configWriteFF(bool& request, const RequestFrame& frame);
     void accountLastExchange();
+    void readMore();
+    void takeAnswer();
+    // Fast polling.
+    bool fastActive() const { return fastMode_ && state_.connected; }
+    void followFastMode();
+    void bytesArrived();
+    void dropStrayInput();
+    bool answerComplete() const;
+    void finishFastAnswer(bool timedOut);
     void handleAnswer(const Answer& answer);
     void handleReadings(const Answer& answer);
     void handleWriteEcho(uint16_t reg, uint16_t data);
@@ -91,6 +120,7 @@ private:
     void reopenPort(int baudRate, LineSettings line);
     int32_t pollPeriodOfLine(int baudRate) const;
     void rebuildDeviceInfo(int32_t cycleMs);
+    void fillDeviceInfo(int32_t cycleMs);
 
     LineSettings line() const { return {state_.parityCode, state_.twoStopBits}; }
     void refresh() { host_.refreshLinkView(); }
@@ -120,6 +150,13 @@ private:
     // changes its baud rate and its parity on separate writes.
     int openBaud_ = 0;
     LineSettings openLine_{};
+    bool fastMode_ = false;
+    // The port calls bytesArrived.
+    bool watchingArrivals_ = false;
+    // A request is out and its answer not taken yet.
+    bool awaitingAnswer_ = false;
+    // The cycle figure of the device information line.
+    int32_t shownCycleMs_ = 0;
 };
 
 }  // namespace gaugemon::link

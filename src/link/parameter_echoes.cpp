@@ -5,6 +5,8 @@
 
 namespace gaugemon::link {
 
+using core::pick;
+
 void LinkController::serialEchoFF(uint16_t data) {
     const uint8_t low = static_cast<uint8_t>(data & 0xFF);
     state_.pending.serialChange = false;
@@ -86,8 +88,14 @@ int32_t LinkController::pollPeriodOfLine(int baudRate) const {
 }
 
 void LinkController::rebuildDeviceInfo(int32_t cycleMs) {
-    buildDeviceInfo(view_.deviceInfo, language_, state_.deviceAddress, state_.probeCount, cycleMs);
+    fillDeviceInfo(cycleMs);
     refresh();
+}
+
+void LinkController::fillDeviceInfo(int32_t cycleMs) {
+    shownCycleMs_ = cycleMs;
+    buildDeviceInfo(view_.deviceInfo, language_, state_.deviceAddress, state_.probeCount, cycleMs);
+    if (fastActive()) view_.deviceInfo += pick(language_, " · fast", " · 快速");
 }
 
 }  // namespace gaugemon::link

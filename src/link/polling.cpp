@@ -1,6 +1,7 @@
 // The request/answer cycle: timer 1 sends one frame (a pending command or the
 // readings request), timer 2 reads its answer pollPeriodMs - 2 ms later and
-// re-arms timer 1 with 15 ms.
+// re-arms timer 1 with 15 ms. Fast polling takes the answer earlier
+// (fast_polling.cpp); what an answer counts as is the same in both.
 #include <algorithm>
 #include <cstring>
 
@@ -14,7 +15,6 @@ namespace gaugemon::link {
 namespace timer = core::timer;
 
 namespace {
-constexpr int kRequestGapMs = 15;
 constexpr int kRequestFallbackMs = 1233;
 }  // namespace
 
@@ -32,6 +32,8 @@ void LinkController::requestTick() {
     port_.writeFrame(frame.data(), frame.size());
     state_.lastExchange = Exchange::None;
     state_.receivedLength = 0;
+    awaitingAnswer_ = true;
+    timers_.stop(kAnswerSilenceTimer);
     timers_.start(timer::kAnswer, state_.pollPeriodMs - 2);
     timers_.start(timer::kRequest, kRequestFallbackMs);
 }
@@ -102,7 +104,30 @@ void LinkController::accountLastExchange() {
 
 void LinkController::answerTick() {
     timers_.stop(timer::kAnswer);
-    state_.receivedLength = static_cast<unsigned>(port_.readAvailable(state_.received.data(), kMaxReadBytes));
+    if (fastActive() && awaitingAnswer_) {
+        // The timeout of fast polling: the answer is what has come by now.
+        readMore();
+        finishFastAnswer(true);
+        return;
+    }
+    readMore();
+    takeAnswer();
+    if (state_.connected) timers_.start(timer::kRequest, kRequestGapMs);
+}
+
+// Appends what has arrived to the answer so far (nothing, in the normal
+// cycle: it reads once).
+void LinkController::readMore() {
+    const unsigned held = std::min<unsigned>(state_.receivedLength, kReceiveBufferBytes);
+    const size_t room = std::min<size_t>(kReceiveBufferBytes - held, kMaxReadBytes);
+    state_.receivedLength = held + static_cast<unsigned>(port_.readAvailable(state_.received.data() + held, room));
+}
+
+// Judges the bytes received as the answer to the request in flight: a valid
+// answer is acted on, anything else counts as an error, nothing as a miss
+// (counted when the next request goes out).
+void LinkController::takeAnswer() {
+    awaitingAnswer_ = false;
     const unsigned count = state_.receivedLength;
     if (count > 0) {
         state_.lastExchange = Exchange::Invalid;
@@ -127,7 +152,6 @@ void LinkController::answerTick() {
     }
     state_.receivedLength = 0;
     host_.codeStep();
-    if (state_.connected) timers_.start(timer::kRequest, kRequestGapMs);
 }
 
 void LinkController::handleAnswer(const Answer& answer) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace gaugemon::link {
@@ -55,6 +56,12 @@ public:
     // The device behind the port name of the last open ("/dev/ttyUSB0"), for
     // the operator; empty where the name is all there is.
     virtual std::string_view devicePath() const { return {}; }
+
+    // Calls `handler` on the port's thread whenever input is waiting, again
+    // and again while it is not read; an empty handler stops it. The handler
+    // stays across closing and reopening. A line that cannot tell never calls
+    // it.
+    virtual void setArrivalHandler(std::function<void()> handler) { (void)handler; }
 };
 
 // The 17 port names the station knows, indexed 0..16: "COM0".."COM9" and

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include <QByteArray>
+#include <QSocketNotifier>
 #include <QTime>
 
 #include "core/logging.h"
@@ -92,6 +93,7 @@ int TtySerialPort::openPort(std::string_view name, int baudRate, LineSettings li
     ::ioctl(fd_, TIOCMBIC, &rts);
     // Nothing of ours is queued yet, so both directions can go.
     ::tcflush(fd_, TCIOFLUSH);
+    watchInput();
     qCDebug(core::linkLog, "%s: opened %s at %d baud", name_.c_str(), device_.c_str(), baudRate);
     return 0;
 }
@@ -214,7 +216,46 @@ void TtySerialPort::lineLost(int error) {
     close();
 }
 
+void TtySerialPort::setArrivalHandler(std::function<void()> handler) {
+    arrivalHandler_ = std::move(handler);
+    if (arrivalHandler_) {
+        watchInput();
+    } else {
+        unwatchInput();
+    }
+}
+
+void TtySerialPort::watchInput() {
+    if (fd_ < 0 || !arrivalHandler_ || inputNotifier_) return;
+    inputNotifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    QObject::connect(inputNotifier_.get(), &QSocketNotifier::activated, [this] { inputWaiting(); });
+}
+
+void TtySerialPort::unwatchInput() {
+    if (!inputNotifier_) return;
+    // The descriptor leaves the event loop before it is closed.
+    inputNotifier_->setEnabled(false);
+    if (inHandler_) {
+        inputNotifier_.release()->deleteLater();
+    } else {
+        inputNotifier_.reset();
+    }
+}
+
+void TtySerialPort::inputWaiting() {
+    if (!arrivalHandler_) return;
+    // A copy: the handler may replace itself. A lambda holding one pointer
+    // is kept in place, so this allocates nothing.
+    const std::function<void()> handler = arrivalHandler_;
+    // A modal dialog inside the handler lets it run again nested.
+    const bool outer = inHandler_;
+    inHandler_ = true;
+    handler();
+    inHandler_ = outer;
+}
+
 void TtySerialPort::close() {
+    unwatchInput();
     if (fd_ >= 0) {
         if (restoreAtClose_) ::tcsetattr(fd_, TCSANOW, &original_);
         restoreAtClose_ = false;

@@ -1,11 +1,15 @@
 #pragma once
 #include <termios.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "link/port_directory.h"
 #include "link/serial_lock.h"
 #include "link/serial_port.h"
+
+class QSocketNotifier;
 
 namespace gaugemon::link {
 
@@ -36,6 +40,8 @@ public:
     size_t readAvailable(uint8_t* buffer, size_t capacity) override;
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
+    // Watches the open device for input in the thread's event loop.
+    void setArrivalHandler(std::function<void()> handler) override;
 
     // The last failure to open, configure or keep the port; None after a
     // successful open.
@@ -53,6 +59,9 @@ private:
     void lineLost(int error);
     void traceSent(const uint8_t* bytes, size_t count, ssize_t written, int error) const;
     void fail(PortFailure failure, const std::string& detail);
+    void watchInput();
+    void unwatchInput();
+    void inputWaiting();
 
     PortDirectory directory_;
     SerialLock lock_;
@@ -65,6 +74,13 @@ private:
     std::string device_;
     std::string error_;
     PortFailure failure_ = PortFailure::None;
+    std::function<void()> arrivalHandler_;
+    // One per opened device, not per frame: the event loop is told of a
+    // descriptor only when it comes and goes.
+    std::unique_ptr<QSocketNotifier> inputNotifier_;
+    // The handler is running: a notifier that goes meanwhile (the device was
+    // lost) must outlive its own signal.
+    bool inHandler_ = false;
 };
 
 }  // namespace gaugemon::link
