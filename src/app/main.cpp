@@ -1,17 +1,10 @@
-// The station: one main window, run modally; the program ends with it.
-#include <fcntl.h>
-#include <unistd.h>
+// The station: one main window, run modally, or with --headless no window at
+// all; the program ends with it.
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QStandardPaths>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <optional>
 
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
@@ -20,7 +13,11 @@
 #include "core/logging.h"
 #include "core/qt_settings_store.h"
 #include "core/qt_timer_schedule.h"
+#include "core/stop_signals.h"
 #include "core/system_clock.h"
+#include "headless/command_line.h"
+#include "headless/run_headless.h"
+#include "headless/settings_overrides.h"
 #include "journal/journal_location.h"
 #include "link/tty_serial_port.h"
 
@@ -28,93 +25,15 @@ using namespace gaugemon;
 
 namespace {
 
-// A signal handler may do next to nothing safely: it writes one byte, and the
-// event loop reads it and ends the run there, between two steps.
-int stopPipe[2] = {-1, -1};
-
-extern "C" void onStopSignal(int) {
-    const int savedErrno = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(stopPipe[1], &byte, 1);
-    errno = savedErrno;
+// The command line is read before the window system is reached, so that
+// --help and --version work without a display.
+QStringList argumentList(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
 }
 
-bool catchStopSignals() {
-    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
-}
-
-// What the command line asks of a station that starts.
-struct StartOptions {
-    bool trace = false;
-};
-
-// Once the station is ending, a second signal ends it at once, should the
-// last backup hang on a dead disk.
-void releaseStopSignals() {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
-}
-
-// The program's own options, read before the window system is reached so
-// that --help and --version work without a display. Options of one dash
-// (-platform, -style, ...) are the toolkit's and pass on to it. Nothing when
-// the station is to start, else the exit status.
-std::optional<int> handleOwnOptions(int argc, char** argv, StartOptions& start) {
-    QStringList own{QString::fromLocal8Bit(argv[0])};
-    for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLocal8Bit(argv[i]);
-        if (argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h") ||
-            argument == QLatin1String("-v")) {
-            own << argument;
-        }
-    }
-    QCoreApplication::setApplicationName(QStringLiteral("gaugemon"));
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("A monitoring station for electronic length gauges on a serial port.\n"
-                       "Ports COM1..COM16 are looked up in ~/.local/share/gaugemon/ports/; opening a\n"
-                       "serial port needs membership of the dialout group."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and exit."));
-    const QCommandLineOption trace(
-        QStringLiteral("trace"),
-        QStringLiteral("Log the link's events and every frame sent and received, in hex with its time, "
-                       "on standard error (logging categories gaugemon.link and gaugemon.link.frames)."));
-    parser.addOption(help);
-    parser.addOption(version);
-    parser.addOption(trace);
-    if (!parser.parse(own)) {
-        std::fprintf(stderr, "gaugemon: %s\nTry 'gaugemon --help'.\n", qPrintable(parser.errorText()));
-        return 2;
-    }
-    if (parser.isSet(help)) {
-        // Without an application object yet, the usage line has no program name.
-        QString text = parser.helpText();
-        text.replace(QLatin1String("<executable_name>"), QLatin1String("gaugemon"));
-        std::fputs(qPrintable(text), stdout);
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        std::printf("gaugemon %s\n", GAUGEMON_VERSION);
-        return 0;
-    }
-    start.trace = parser.isSet(trace);
-    return std::nullopt;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    StartOptions start;
-    if (const std::optional<int> status = handleOwnOptions(argc, argv, start)) return *status;
-    if (start.trace) core::enableTrace();
+int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     QApplication application(argc, argv);
     const QFileInfo executable(QCoreApplication::applicationFilePath());
     // The settings live under the executable's base name, as on every platform.
@@ -131,20 +50,17 @@ int main(int argc, char** argv) {
     // SIGTERM and SIGINT end the station as its close box does, without the
     // question: the port closed, its lock gone, the last backup written.
     bool stopRequested = false;
-    std::unique_ptr<QSocketNotifier> stopNotifier;
-    if (catchStopSignals()) {
-        stopNotifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
-        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, [&] {
-            stopNotifier->setEnabled(false);
-            releaseStopSignals();
-            stopRequested = true;
-            // Leaves every event loop, a message box's included, and keeps
-            // later ones from starting, so nothing waits for an operator.
-            QCoreApplication::exit(0);
-        });
-    }
+    core::StopSignals stopSignals;
+    stopSignals.install([&stopRequested] {
+        stopRequested = true;
+        // Leaves every event loop, a message box's included, and keeps
+        // later ones from starting, so nothing waits for an operator.
+        QCoreApplication::exit(0);
+    });
 
-    core::QtSettingsStore settings(executable.completeBaseName());
+    core::QtSettingsStore stored(executable.completeBaseName());
+    headless::SettingsOverrides settings(stored);
+    headless::applyStartOptions(options, settings);
     core::QtTimerSchedule timers;
     core::SystemClock clock;
     link::TtySerialPort port;
@@ -162,4 +78,19 @@ int main(int argc, char** argv) {
     dialog.exec();
     if (stopRequested) dialog.shutDown();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("gaugemon"));
+    const headless::CommandLine line = headless::readCommandLine(argumentList(argc, argv), GAUGEMON_VERSION);
+    if (line.exitStatus) {
+        std::fputs(line.output.c_str(), stdout);
+        std::fputs(line.error.c_str(), stderr);
+        return *line.exitStatus;
+    }
+    if (line.options.trace) core::enableTrace();
+    if (line.options.headless) return headless::runHeadless(argc, argv, line.options);
+    return runWindow(argc, argv, line.options);
 }

@@ -6,6 +6,7 @@
 #include "exchange/exchange.h"
 #include "journal/journal_start.h"
 #include "journal/journal_texts.h"
+#include "records/table_file.h"
 
 namespace gaugemon::station {
 
@@ -139,6 +140,13 @@ records::AutoOutcome Station::setAutomatic(bool ticked, float periodSeconds) {
 void Station::exportRecords() {
     records_.exporter.run();
     syncJournal();
+}
+
+records::FileWriteResult Station::exportRecordsTo(const std::string& path) {
+    const records::FileWriteResult result =
+        records::writeTableFile(records_.table, *this, records_.codes.enabled(), records::kTabFormat, path);
+    syncJournal();
+    return result;
 }
 
 std::optional<bool> Station::writeExchangeFile(const core::SaveChoice& choice) {

@@ -115,6 +115,10 @@ public:
     void pressManual();
     records::AutoOutcome setAutomatic(bool ticked, float periodSeconds);
     void exportRecords();
+    // Writes every row held to `path` as Export writes its tab-separated file,
+    // at once and on this thread (an unattended station's periodic export,
+    // which clears the table only after its file is whole).
+    records::FileWriteResult exportRecordsTo(const std::string& path);
     void clearRecords();
     void setBackup(bool ticked);
     void setCodeEntry(bool ticked);

@@ -1,0 +1,179 @@
+#include "headless/command_line.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <cmath>
+
+#include "link/port_directory.h"
+#include "records/recorder.h"
+
+namespace gaugemon::headless {
+namespace {
+
+const char* const kDescription =
+    "A monitoring station for electronic length gauges on a serial port.\n"
+    "Ports COM1..COM16 are looked up in ~/.local/share/gaugemon/ports/; opening a\n"
+    "serial port needs membership of the dialout group. With --headless the station\n"
+    "runs without a window, logs to standard error and ends cleanly on SIGTERM.";
+
+struct Options {
+    QCommandLineOption help{{"h", "help"}, "Show this help and exit."};
+    QCommandLineOption version{{"v", "version"}, "Show the version and exit."};
+    QCommandLineOption trace{"trace",
+                             "Log the link's events and every frame sent and received, in hex with its time, "
+                             "on standard error (logging categories gaugemon.link and gaugemon.link.frames)."};
+    QCommandLineOption headless{"headless", "Run without a window: find the instrument, record, export and "
+                                            "publish unattended; keep looking for the instrument every 10 s."};
+    QCommandLineOption port{"port", "The serial port: COMn or a device path such as /dev/ttyUSB0.", "port"};
+    QCommandLineOption recordEvery{"record-every", "Record a row every SECONDS (0.1 to 86400); headless only.",
+                                   "seconds"};
+    QCommandLineOption exportDirectory{"export-dir",
+                                       "Export the rows of each day or hour to a file in DIR; headless only.", "dir"};
+    QCommandLineOption rotate{"rotate", "Start a new export file daily or hourly (default: daily).", "daily|hourly"};
+    QCommandLineOption fast{"fast", "Poll in the fast mode: the next request as soon as the answer is complete."};
+    QCommandLineOption station{"station", "The station's name in file names and topics (default: the host's name).",
+                               "name"};
+    QCommandLineOption mqtt{"mqtt", "Publish to the MQTT broker at URL (tcp://host:1883, ssl://host:8883).", "url"};
+
+    void addTo(QCommandLineParser& parser) const {
+        for (const QCommandLineOption* option : {&help, &version, &trace, &headless, &port, &recordEvery,
+                                                 &exportDirectory, &rotate, &fast, &station, &mqtt})
+            parser.addOption(*option);
+    }
+    // The options that take a value, with their value as the next argument or after '='.
+    bool takesValue(const QString& argument) const {
+        for (const QCommandLineOption* option : {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt})
+            if (argument == QLatin1String("--") + option->names().constFirst()) return true;
+        return false;
+    }
+};
+
+// The program's own arguments; the toolkit's stay out.
+QStringList ownArguments(const QStringList& arguments, const Options& options) {
+    QStringList own{arguments.value(0)};
+    bool valueNext = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (valueNext || argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h") ||
+            argument == QLatin1String("-v") || !argument.startsWith(QLatin1Char('-'))) {
+            own << argument;
+            valueNext = !valueNext && options.takesValue(argument);
+        } else {
+            // A toolkit option such as -platform takes its value along.
+            if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-'))) ++i;
+        }
+    }
+    return own;
+}
+
+CommandLine badUsage(const QString& message) {
+    CommandLine line;
+    line.exitStatus = kBadUsageStatus;
+    line.error = "gaugemon: " + message.toStdString() + "\nTry 'gaugemon --help'.\n";
+    return line;
+}
+
+bool isPortName(const QString& port) {
+    if (port.startsWith(QLatin1Char('/'))) return true;
+    const auto number = link::PortDirectory::portNumber(port.toStdString());
+    return number && *number >= 1 && *number <= 16;
+}
+
+bool isBrokerUrl(const QString& url) {
+    static const QRegularExpression pattern(QStringLiteral("^(tcp|ssl|mqtt|mqtts|ws|wss)://[^/\\s:]+(:[0-9]{1,5})?/?$"));
+    return pattern.match(url).hasMatch();
+}
+
+// Reads the options that shape a headless run; a message when one is wrong.
+std::optional<QString> readHeadlessOptions(const QCommandLineParser& parser, const Options& o, StartOptions& start) {
+    for (const QCommandLineOption* option : {&o.recordEvery, &o.exportDirectory, &o.rotate})
+        if (parser.isSet(*option) && !start.headless)
+            return QStringLiteral("option '--%1' needs --headless").arg(option->names().constFirst());
+    if (parser.isSet(o.recordEvery)) {
+        bool number = false;
+        const double seconds = parser.value(o.recordEvery).toDouble(&number);
+        const double lowest = records::kMinAutoPeriodMs / 1000.0;
+        const double highest = records::kMaxAutoPeriodMs / 1000.0;
+        if (!number || !std::isfinite(seconds) || seconds < lowest || seconds > highest)
+            return QStringLiteral("option '--record-every' wants seconds from 0.1 to 86400, not '%1'")
+                .arg(parser.value(o.recordEvery));
+        start.recordEverySeconds = seconds;
+    }
+    if (parser.isSet(o.exportDirectory)) {
+        start.exportDirectory = parser.value(o.exportDirectory).toStdString();
+        if (start.exportDirectory.empty()) return QStringLiteral("option '--export-dir' wants a directory");
+    }
+    if (parser.isSet(o.rotate)) {
+        const QString rotation = parser.value(o.rotate);
+        if (rotation != QLatin1String("daily") && rotation != QLatin1String("hourly"))
+            return QStringLiteral("option '--rotate' wants daily or hourly, not '%1'").arg(rotation);
+        if (start.exportDirectory.empty()) return QStringLiteral("option '--rotate' needs --export-dir");
+        start.rotation = rotation == QLatin1String("hourly") ? Rotation::Hourly : Rotation::Daily;
+    }
+    return std::nullopt;
+}
+
+// Reads the options both kinds of station take; a message when one is wrong.
+std::optional<QString> readStationOptions(const QCommandLineParser& parser, const Options& o, StartOptions& start) {
+    if (parser.isSet(o.port)) {
+        if (!isPortName(parser.value(o.port)))
+            return QStringLiteral("option '--port' wants COM1..COM16 or a device path, not '%1'")
+                .arg(parser.value(o.port));
+        start.port = parser.value(o.port).toStdString();
+    }
+    if (parser.isSet(o.station)) {
+        start.station = parser.value(o.station).toStdString();
+        if (!isStationName(start.station))
+            return QStringLiteral("option '--station' wants letters, digits, '.', '_' or '-', not '%1'")
+                .arg(parser.value(o.station));
+    }
+    if (parser.isSet(o.mqtt)) {
+        if (!isBrokerUrl(parser.value(o.mqtt)))
+            return QStringLiteral("option '--mqtt' wants a broker URL such as tcp://host:1883, not '%1'")
+                .arg(parser.value(o.mqtt));
+        start.mqttUrl = parser.value(o.mqtt).toStdString();
+    }
+    start.fast = parser.isSet(o.fast);
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool isStationName(const std::string& name) {
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9._-]{1,64}$"));
+    return pattern.match(QString::fromStdString(name)).hasMatch() && name != "." && name != "..";
+}
+
+CommandLine readCommandLine(const QStringList& arguments, const char* version) {
+    const Options options;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    options.addTo(parser);
+    if (!parser.parse(ownArguments(arguments, options))) return badUsage(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return badUsage(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+
+    CommandLine line;
+    if (parser.isSet(options.help)) {
+        // The usage line names the program, whatever the file is called and
+        // whether an application object exists yet.
+        QString text = parser.helpText();
+        text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")), QStringLiteral("Usage: gaugemon"));
+        line.output = text.toStdString();
+        line.exitStatus = 0;
+        return line;
+    }
+    if (parser.isSet(options.version)) {
+        line.output = std::string("gaugemon ") + version + "\n";
+        line.exitStatus = 0;
+        return line;
+    }
+    StartOptions& start = line.options;
+    start.trace = parser.isSet(options.trace);
+    start.headless = parser.isSet(options.headless);
+    if (const auto wrong = readStationOptions(parser, options, start)) return badUsage(*wrong);
+    if (const auto wrong = readHeadlessOptions(parser, options, start)) return badUsage(*wrong);
+    return line;
+}
+
+}  // namespace gaugemon::headless

@@ -1,0 +1,140 @@
+#include "headless/headless_station.h"
+
+#include <QMetaObject>
+#include <filesystem>
+#include <system_error>
+
+#include "core/logging.h"
+#include "headless/export_names.h"
+#include "link/link_state.h"
+#include "records/atomic_file.h"
+
+namespace gaugemon::headless {
+
+HeadlessStation::HeadlessStation(const station::StationSeams& seams, UnattendedWork work)
+    : timers_(seams.timers), clock_(seams.clock), work_(std::move(work)), station_(seams, *this) {}
+
+void HeadlessStation::start() {
+    period_ = periodName(clock_.localNow(), work_.rotation);
+    if (!work_.exportDirectory.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(work_.exportDirectory, error);
+        if (error)
+            qCWarning(core::stationLog, "the export directory %s cannot be made: %s", work_.exportDirectory.c_str(),
+                      error.message().c_str());
+    }
+    station_.startJournal();
+    rowsSeen_ = station_.recordTable().rowCount();
+    timers_.start(timer::kReconnect, timer::kReconnectMs);
+    timers_.start(timer::kReport, timer::kReportMs);
+    if (!work_.exportDirectory.empty()) timers_.start(timer::kRotation, timer::kRotationMs);
+    qCInfo(core::stationLog, "station %s looking for its instrument", work_.stationName.c_str());
+    lookForInstrument();
+}
+
+void HeadlessStation::stop() {
+    for (const int id : {timer::kReconnect, timer::kRotation, timer::kReport}) timers_.stop(id);
+    countNewRows();
+    // The day's backup holds the rows first, then their period's file does.
+    station_.shutDown();
+    if (!work_.exportDirectory.empty() && station_.recordTable().rowCount() > 0) exportAndClear(period_);
+    station_.flushJournal();
+    qCInfo(core::stationLog, "station %s stopped", work_.stationName.c_str());
+}
+
+void HeadlessStation::otherTimer(int id) {
+    switch (id) {
+        case timer::kReconnect: lookForInstrument(); break;
+        case timer::kRotation: endPeriodWhenDue(); break;
+        case timer::kReport: reportMinute(); break;
+        default: break;
+    }
+}
+
+// ---- The link -------------------------------------------------------------------
+
+void HeadlessStation::lookForInstrument() {
+    // Connect while connected would disconnect, and a search under way
+    // goes on by itself.
+    if (station_.linkState().connected || timers_.isRunning(core::timer::kDiscovery)) return;
+    station_.connectButton();
+}
+
+void HeadlessStation::linkViewChanged() {
+    const bool connected = station_.linkState().connected;
+    if (connected == connected_) return;
+    connected_ = connected;
+    // The link logs the connection and its loss itself.
+    if (connected) {
+        // After the connection step has laid out the record columns.
+        QMetaObject::invokeMethod(&afterStep_, [this] { startRecording(); }, Qt::QueuedConnection);
+    } else {
+        qCInfo(core::stationLog, "looking for the instrument every %d s", timer::kReconnectMs / 1000);
+    }
+}
+
+void HeadlessStation::readingsShown(const display::ChartPlan*) {
+    const int64_t now = clock_.nowMs();
+    if (lastReadingMs_ >= 0 && now - lastReadingMs_ > link::kWatchdogMs)
+        qCInfo(core::stationLog, "readings again after %.1f s of silence", (now - lastReadingMs_) / 1000.0);
+    lastReadingMs_ = now;
+}
+
+// ---- The records ----------------------------------------------------------------
+
+void HeadlessStation::startRecording() {
+    if (!station_.linkState().connected) return;
+    if (!station_.backup().boxTicked()) station_.setBackup(true);
+    if (!work_.recordEverySeconds || station_.recorder().automaticTicked()) return;
+    const auto outcome = station_.setAutomatic(true, static_cast<float>(*work_.recordEverySeconds));
+    if (outcome == records::AutoOutcome::Started)
+        qCInfo(core::stationLog, "recording a row every %g s", *work_.recordEverySeconds);
+}
+
+void HeadlessStation::endPeriodWhenDue() {
+    const std::string period = periodName(clock_.localNow(), work_.rotation);
+    if (period != period_) {
+        if (station_.recordTable().rowCount() > 0) exportAndClear(period_);
+        period_ = period;
+    } else if (station_.recordTable().full()) {
+        // A full table records nothing more: its rows go to a file of their own now.
+        exportAndClear(period_);
+    }
+}
+
+void HeadlessStation::exportAndClear(const std::string& period) {
+    countNewRows();
+    const std::string path = exportFilePath(work_.exportDirectory, work_.stationName, period,
+                                            [](const std::string& name) {
+                                                std::error_code error;
+                                                return std::filesystem::exists(name, error);
+                                            });
+    const uint32_t rows = station_.recordTable().rowCount();
+    const records::FileWriteResult result = station_.exportRecordsTo(path);
+    if (!result.ok) {
+        // The rows stay in the table and the journal, for the next period's file.
+        qCWarning(core::stationLog).noquote()
+            << QString::fromStdString(records::fileErrorMessage(result, core::Language::English)).simplified();
+        return;
+    }
+    qCInfo(core::stationLog, "%u rows exported to %s", rows, path.c_str());
+    station_.clearRecords();
+    rowsSeen_ = 0;
+    startRecording();
+}
+
+void HeadlessStation::countNewRows() {
+    const uint32_t rows = station_.recordTable().rowCount();
+    if (rows > rowsSeen_) rowsThisMinute_ += rows - rowsSeen_;
+    rowsSeen_ = rows;
+}
+
+void HeadlessStation::reportMinute() {
+    countNewRows();
+    if (rowsThisMinute_ > 0 || connected_)
+        qCInfo(core::stationLog, "%llu rows recorded in the last minute, %u held",
+               static_cast<unsigned long long>(rowsThisMinute_), rowsSeen_);
+    rowsThisMinute_ = 0;
+}
+
+}  // namespace gaugemon::headless

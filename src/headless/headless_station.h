@@ -1,0 +1,76 @@
+#pragma once
+#include <QObject>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "headless/command_line.h"
+#include "station/station.h"
+
+namespace gaugemon::headless {
+
+// What an unattended run does beyond what the station does by itself.
+struct UnattendedWork {
+    // Automatic recording at this period; nothing: only on the instrument's request.
+    std::optional<double> recordEverySeconds;
+    // Where the rows of each period are exported; empty: no export.
+    std::string exportDirectory;
+    Rotation rotation = Rotation::Daily;
+    std::string stationName;
+};
+
+// Timers of the unattended run, beside the station's own.
+namespace timer {
+inline constexpr int kReconnect = 12;  // looks for a lost instrument again
+inline constexpr int kRotation = 13;   // ends an export period
+inline constexpr int kReport = 14;     // the rows of the last minute in the log
+inline constexpr int kReconnectMs = 10'000;
+inline constexpr int kRotationMs = 1'000;
+inline constexpr int kReportMs = 60'000;
+}  // namespace timer
+
+// A station nobody watches: it finds its instrument and keeps looking for it
+// when it is lost, records at a fixed period or on the instrument's request,
+// keeps the 60-s backup, exports the rows of each day or hour to a file of
+// their own, and logs one line per event.
+class HeadlessStation : private station::StationObserver {
+public:
+    HeadlessStation(const station::StationSeams& seams, UnattendedWork work);
+
+    // The journal's rows of an ended run come back, and the search begins.
+    void start();
+    // The end of the run: the rows held are exported, the last backup
+    // written, the journal flushed and the port closed.
+    void stop();
+
+    station::Station& station() { return station_; }
+
+private:
+    void linkViewChanged() override;
+    void readingsShown(const display::ChartPlan* redraw) override;
+    void otherTimer(int id) override;
+
+    void lookForInstrument();
+    void startRecording();
+    void endPeriodWhenDue();
+    // Exports the rows held as the file of `period`, then empties the table;
+    // the rows stay when the file could not be written.
+    void exportAndClear(const std::string& period);
+    void reportMinute();
+    void countNewRows();
+
+    core::TimerSchedule& timers_;
+    core::Clock& clock_;
+    UnattendedWork work_;
+    station::Station station_;
+    // Steps that must not run inside the link's tick (recording starts after
+    // the connection step has prepared the columns).
+    QObject afterStep_;
+    bool connected_ = false;
+    int64_t lastReadingMs_ = -1;
+    std::string period_;
+    uint32_t rowsSeen_ = 0;
+    uint64_t rowsThisMinute_ = 0;
+};
+
+}  // namespace gaugemon::headless

@@ -1,0 +1,104 @@
+#include "headless/run_headless.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "core/data_location.h"
+#include "core/logging.h"
+#include "core/qt_settings_store.h"
+#include "core/qt_timer_schedule.h"
+#include "core/stop_signals.h"
+#include "core/system_clock.h"
+#include "headless/headless_station.h"
+#include "headless/log_prompts.h"
+#include "headless/settings_overrides.h"
+#include "journal/journal_location.h"
+#include "link/port_directory.h"
+#include "link/tty_serial_port.h"
+
+namespace gaugemon::headless {
+namespace {
+
+// Under systemd each line carries its priority, so the journal keeps
+// warnings apart from notes; on a terminal the lines stay plain.
+void logOneLinePerEvent() {
+    if (std::getenv("JOURNAL_STREAM"))
+        qSetMessagePattern(QStringLiteral("%{if-critical}<2>%{endif}%{if-warning}<4>%{endif}%{if-info}<6>%{endif}"
+                                          "%{if-debug}<7>%{endif}%{category}: %{message}"));
+    else
+        qSetMessagePattern(QStringLiteral("%{time yyyy-MM-dd hh:mm:ss.zzz} %{category} %{type}: %{message}"));
+}
+
+// A device named by its path stands for COM1 of a port directory of this
+// run's own, so that the search finds it first.
+struct PortChoice {
+    std::unique_ptr<QTemporaryDir> directory;
+    link::PortDirectory ports;
+};
+
+PortChoice choosePorts(const StartOptions& options) {
+    PortChoice choice;
+    if (options.port.empty() || options.port.front() != '/') return choice;
+    choice.directory = std::make_unique<QTemporaryDir>();
+    const std::filesystem::path directory = choice.directory->path().toStdString();
+    choice.ports = link::PortDirectory(directory);
+    if (const std::error_code error = choice.ports.linkPort("COM1", options.port))
+        qCWarning(core::stationLog, "the port %s cannot be used: %s", options.port.c_str(), error.message().c_str());
+    return choice;
+}
+
+std::string stationName(const StartOptions& options) {
+    if (!options.station.empty()) return options.station;
+    const std::string host = QSysInfo::machineHostName().toStdString();
+    return isStationName(host) ? host : std::string("station");
+}
+
+}  // namespace
+
+void applyStartOptions(const StartOptions& options, SettingsOverrides& settings) {
+    if (!options.port.empty()) {
+        const auto number = options.port.front() == '/' ? std::optional<unsigned>(1)
+                                                         : link::PortDirectory::portNumber(options.port);
+        if (number) settings.set(core::keys::kComID, static_cast<int32_t>(*number));
+    }
+    if (options.headless) settings.set(core::keys::kCodeEn, 0);
+}
+
+int runHeadless(int& argc, char** argv, const StartOptions& options) {
+    QCoreApplication application(argc, argv);
+    logOneLinePerEvent();
+    const QFileInfo executable(QCoreApplication::applicationFilePath());
+    QCoreApplication::setApplicationName(executable.completeBaseName());
+    const std::string dataDirectory =
+        core::findStationDataDirectory(executable.absolutePath().toStdString(),
+                                       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
+
+    core::QtSettingsStore stored(executable.completeBaseName());
+    SettingsOverrides settings(stored);
+    applyStartOptions(options, settings);
+    core::QtTimerSchedule timers;
+    core::SystemClock clock;
+    PortChoice ports = choosePorts(options);
+    link::TtySerialPort port(ports.ports);
+    LogPrompts prompts;
+    const station::StationSeams seams{settings, timers, clock, port, prompts, dataDirectory,
+                                      journal::defaultJournalDirectory()};
+    UnattendedWork work{options.recordEverySeconds, options.exportDirectory, options.rotation, stationName(options)};
+    HeadlessStation station(seams, work);
+    qCInfo(core::stationLog, "backups in %s", dataDirectory.c_str());
+
+    core::StopSignals stopSignals;
+    stopSignals.install([] { QCoreApplication::exit(0); });
+    station.start();
+    const int status = QCoreApplication::exec();
+    station.stop();
+    return status;
+}
+
+}  // namespace gaugemon::headless

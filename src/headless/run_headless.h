@@ -1,0 +1,15 @@
+#pragma once
+#include "headless/command_line.h"
+#include "headless/settings_overrides.h"
+
+namespace gaugemon::headless {
+
+// The station without a window, under a QCoreApplication made here: runs
+// until SIGTERM or SIGINT and returns the exit status.
+int runHeadless(int& argc, char** argv, const StartOptions& options);
+
+// The stored settings a command line sets for one run: the port of --port
+// COMn, and no workpiece codes in an unattended run (nobody types them).
+void applyStartOptions(const StartOptions& options, SettingsOverrides& settings);
+
+}  // namespace gaugemon::headless

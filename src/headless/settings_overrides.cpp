@@ -1,0 +1,17 @@
+#include "headless/settings_overrides.h"
+
+namespace gaugemon::headless {
+
+int32_t SettingsOverrides::readInt(std::string_view key, int32_t defaultValue) const {
+    const auto found = overrides_.find(key);
+    return found != overrides_.end() ? found->second : stored_.readInt(key, defaultValue);
+}
+
+bool SettingsOverrides::writeInt(std::string_view key, int32_t value) {
+    const auto found = overrides_.find(key);
+    if (found == overrides_.end()) return stored_.writeInt(key, value);
+    found->second = value;
+    return true;
+}
+
+}  // namespace gaugemon::headless

@@ -1,0 +1,127 @@
+// The real program without a window, over a pseudo-terminal against gaugesim:
+// it finds the instrument, records, and on SIGTERM writes its files and ends 0.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "support/gaugesim_process.h"
+
+using namespace gaugemon::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+size_t lineCount(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+// The day's backup written last in `directory`; empty when there is none.
+fs::path newestBackup(const fs::path& directory) {
+    fs::path newest;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(directory, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with("bak") || !name.ends_with(".xls")) continue;
+        if (newest.empty() || entry.last_write_time() > fs::last_write_time(newest)) newest = entry.path();
+    }
+    return newest;
+}
+
+// The program with a home of its own, so nothing of the machine's is read or written.
+class HeadlessProgram {
+public:
+    explicit HeadlessProgram(const QString& home) : home_(home) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home);
+        environment.insert("XDG_CONFIG_HOME", home + "/.config");
+        environment.insert("XDG_DATA_HOME", home + "/.local/share");
+        environment.remove("JOURNAL_STREAM");
+        process_.setProcessEnvironment(environment);
+    }
+    ~HeadlessProgram() {
+        if (process_.state() != QProcess::NotRunning) process_.kill();
+        process_.waitForFinished(3000);
+    }
+    void start(const QStringList& arguments) { process_.start(QStringLiteral(GAUGEMON_PATH), arguments); }
+    // Sends `signal` and waits (bounded) for the end; the exit status, or -1.
+    int stop(int signal = SIGTERM) {
+        ::kill(static_cast<pid_t>(process_.processId()), signal);
+        if (!runEventsUntil([&] { return process_.state() == QProcess::NotRunning; }, 15'000)) return -1;
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    }
+    QString log() { return QString::fromUtf8(process_.readAllStandardError()); }
+    QProcess& process() { return process_; }
+
+private:
+    QString home_;
+    QProcess process_;
+};
+
+TEST(HeadlessProgram, RecordsAgainstTheSimulatorAndWritesItsFilesOnSigterm) {
+    QTemporaryDir home;
+    const fs::path ports = fs::path(home.path().toStdString()) / "ports";
+    GaugesimProcess gaugesim(ports, {"--port", "COM2", "--probes", "60", "--baud", "115200"});
+    ASSERT_TRUE(gaugesim.waitForLink("COM2"));
+
+    const fs::path exports = fs::path(home.path().toStdString()) / "exports";
+    HeadlessProgram program(home.path());
+    program.start({"--headless", "--port", QString::fromStdString((ports / "COM2").string()), "--record-every",
+                   "0.2", "--export-dir", QString::fromStdString(exports.string()), "--station", "line7"});
+    QString log;
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+            log += program.log();
+            return log.contains("recording a row every 0.2 s");
+        },
+        20'000))
+        << log.toStdString();
+    runEventsFor(2'000);
+    ASSERT_EQ(program.stop(), 0);
+    log += program.log();
+
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(exports)) files.push_back(entry.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(files[0].filename().string().starts_with("line7_"));
+    const std::string exported = readFile(files[0]);
+    const size_t rows = lineCount(exported) - 1;
+    EXPECT_GE(rows, 5u);
+    EXPECT_TRUE(log.contains(QStringLiteral("%1 rows exported to").arg(rows))) << log.toStdString();
+    // The day's backup was written from the same table just before: the same bytes.
+    const QRegularExpressionMatch backups = QRegularExpression("backups in (\\S+)").match(log);
+    ASSERT_TRUE(backups.hasMatch()) << log.toStdString();
+    const fs::path backup = newestBackup(backups.captured(1).toStdString());
+    ASSERT_FALSE(backup.empty());
+    EXPECT_EQ(readFile(backup), exported) << backup;
+    fs::remove(backup);
+    EXPECT_TRUE(log.contains("stopped")) << log.toStdString();
+}
+
+// A port that is not there: the station keeps looking instead of ending.
+TEST(HeadlessProgram, KeepsLookingWithoutAnInstrumentAndEndsCleanly) {
+    QTemporaryDir home;
+    HeadlessProgram program(home.path());
+    program.start({"--headless", "--port", home.path() + "/no-such-device"});
+    ASSERT_TRUE(program.process().waitForStarted());
+    QString log;
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+            log += program.log();
+            return log.contains("looking for its instrument");
+        },
+        10'000));
+    runEventsFor(1'500);
+    EXPECT_EQ(program.process().state(), QProcess::Running);
+    EXPECT_EQ(program.stop(SIGINT), 0);
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+// The unattended station in virtual time against the in-process instrument:
+// it keeps looking for its instrument, exports each period's rows to a file
+// of their own, and its file is the window's Export byte for byte.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "headless/export_names.h"
+#include "headless/headless_station.h"
+#include "headless/log_prompts.h"
+#include "sim/simulated_ports.h"
+#include "station/working_day.h"
+#include "support/memory_settings_store.h"
+#include "support/virtual_time.h"
+
+using namespace gaugemon;
+using namespace gaugemon::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+size_t lineCount(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+class Unattended : public ::testing::Test {
+protected:
+    Unattended() {
+        directory_ = fs::temp_directory_path() / ("gaugemon-headless-" + std::to_string(::getpid()));
+        fs::remove_all(directory_);
+        fs::create_directories(directory_);
+        settings.writeInt("HW", 2);
+        settings.writeInt("ComID", WorkingDay::kComId);
+    }
+    ~Unattended() override {
+        station.reset();
+        std::error_code ignored;
+        fs::remove_all(directory_, ignored);
+    }
+    void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily) {
+        const headless::UnattendedWork work{recordEverySeconds, exports().string(), rotation, "line1"};
+        station = std::make_unique<headless::HeadlessStation>(
+            station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/", {}}, work);
+        station->start();
+    }
+    bool connect(int64_t limitMs = 60'000) {
+        return clock.runUntil(
+            [&] {
+                // Recording starts after the connection step, from the event loop.
+                QCoreApplication::processEvents();
+                return station->station().linkState().connected;
+            },
+            limitMs);
+    }
+    fs::path exports() const { return directory_ / "exports"; }
+    records::RecordTable& table() { return station->station().recordTable(); }
+
+    core::VirtualTime clock;
+    core::VirtualTimerSchedule timers{clock};
+    core::MemorySettingsStore settings;
+    headless::LogPrompts prompts;
+    sim::SimulatedPorts ports{clock};
+    sim::SimulatedLine line{ports};
+    std::unique_ptr<headless::HeadlessStation> station;
+    fs::path directory_;
+};
+
+// The rows an unattended run ends with are written as the window's Export writes them.
+TEST_F(Unattended, TheFileAtTheEndIsTheWindowsExportByteForByte) {
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    open();
+    ASSERT_TRUE(connect());
+    station::Station& core = station->station();
+    clock.advanceBy(500);
+    core.pressManual();
+    clock.advanceBy(20);
+    ASSERT_EQ(core.setAutomatic(true, WorkingDay::kAutoPeriodSeconds), records::AutoOutcome::Started);
+    clock.advanceBy(1000);
+    core.setAutomatic(false, 0);
+    ASSERT_EQ(table().rowCount(), 3u);
+
+    station->stop();
+    EXPECT_EQ(readFile(exports() / "line1_2019-11-29.xls"), WorkingDay::expectedExport());
+    EXPECT_EQ(table().rowCount(), 0u);
+}
+
+// Nobody presses Connect again: an instrument that comes late is found by
+// the search every 10 s, and recording starts by itself.
+TEST_F(Unattended, AnInstrumentThatComesLateIsFoundAndRecordedFrom) {
+    open(0.5);
+    EXPECT_FALSE(connect(30'000));
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    ASSERT_TRUE(connect(30'000));
+    clock.advanceBy(100);
+    QCoreApplication::processEvents();
+    clock.advanceBy(2'000);
+    EXPECT_GE(table().rowCount(), 3u);
+}
+
+// At the hour the rows of the hour that ended go to their own file and the
+// table starts empty; a file of that name from an earlier run stays as it was.
+TEST_F(Unattended, EachHoursRowsGoToAFileOfTheirOwn) {
+    fs::create_directories(exports());
+    std::ofstream(exports() / "line1_2019-11-29_13.xls") << "an earlier run's rows";
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    open(10, headless::Rotation::Hourly);
+    ASSERT_TRUE(connect());
+    // The clock starts at 13:52:30: on to 14:00:05.
+    clock.advanceTo(7 * 60'000 + 35'000);
+    const std::string hour13 = readFile(exports() / "line1_2019-11-29_13_2.xls");
+    EXPECT_EQ(readFile(exports() / "line1_2019-11-29_13.xls"), "an earlier run's rows");
+    const size_t rows13 = lineCount(hour13) - 1;
+    EXPECT_GE(rows13, 40u);
+    EXPECT_LE(rows13, 46u);
+    EXPECT_LE(table().rowCount(), 1u);
+
+    clock.advanceBy(60'000);
+    station->stop();
+    const size_t rows14 = lineCount(readFile(exports() / "line1_2019-11-29_14.xls")) - 1;
+    EXPECT_GE(rows14, 6u);
+    EXPECT_LE(rows14, 8u);
+}
+
+// An export that cannot be written keeps its rows for the next file.
+TEST_F(Unattended, AFailedExportKeepsItsRows) {
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    open(1);
+    ASSERT_TRUE(connect());
+    clock.advanceBy(5'000);
+    const uint32_t rows = table().rowCount();
+    ASSERT_GE(rows, 4u);
+    fs::remove_all(exports());
+    std::ofstream(exports()) << "a file where the directory was";
+    station->stop();
+    EXPECT_EQ(table().rowCount(), rows);
+}
+
+TEST(ExportNames, PeriodsAndFilesNeverWrittenOver) {
+    const core::LocalDateTime time{2026, 3, 7, 9, 5, 0};
+    EXPECT_EQ(headless::periodName(time, headless::Rotation::Daily), "2026-03-07");
+    EXPECT_EQ(headless::periodName(time, headless::Rotation::Hourly), "2026-03-07_09");
+    std::set<std::string> present{"/x/s_p.xls", "/x/s_p_2.xls"};
+    const auto exists = [&](const std::string& path) { return present.count(path) > 0; };
+    EXPECT_EQ(headless::exportFilePath("/x", "s", "p", exists), "/x/s_p_3.xls");
+    EXPECT_EQ(headless::exportFilePath("/x/", "s", "q", exists), "/x/s_q.xls");
+}
+
+}  // namespace
