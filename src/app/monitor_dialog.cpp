@@ -57,6 +57,11 @@ int slotOf(int id) {
 }
 
 constexpr int kLogoDelayMs = 100;
+// The window's own timer beside the logo's, clear of the link's ids: the end
+// of a batch of rows for the list, which then lays itself out once for all
+// of them. Short enough that a row is on screen within a fifth of a second.
+constexpr int kListBatchTimer = 12;
+constexpr int kListBatchMs = static_cast<int>(records::RecordListModel::kListBatchDelay.count());
 constexpr int kLogoAfterResizeMs = 10;
 // The logo is read again at every resize; a file larger than any logo is not
 // read at all rather than stall the window each time.
@@ -112,6 +117,7 @@ MonitorDialog::MonitorDialog(WindowSeams seams, QWidget* parent)
 MonitorDialog::~MonitorDialog() {
     // The list model reads the station's table: it goes first.
     station_.setRecordList(nullptr);
+    seams_.timers.stop(kListBatchTimer);
     delete model_;
     model_ = nullptr;
 }
@@ -219,6 +225,7 @@ void MonitorDialog::createControls() {
     logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     model_ = new records::RecordListModel(station_.recordTable(), this);
+    model_->useBatchTimer([this] { seams_.timers.start(kListBatchTimer, kListBatchMs); });
     // The model has made itself the table's observer; the journal goes in front.
     station_.setRecordList(station_.recordTable().observer());
     static_cast<QTableView*>(control(c::kRecordList))->setModel(model_);
@@ -355,6 +362,10 @@ void MonitorDialog::fitFrame() {
 
 void MonitorDialog::otherTimer(int id) {
     if (id == core::timer::kLogo) logoTick();
+    if (id == kListBatchTimer) {
+        seams_.timers.stop(kListBatchTimer);
+        model_->announcePendingRows();
+    }
 }
 
 void MonitorDialog::logoTick() {
@@ -517,8 +528,12 @@ void MonitorDialog::showHelp(core::Language language) {
 
 void MonitorDialog::shutDown() { station_.shutDown(); }
 
+void MonitorDialog::finishFileWrites() { station_.finishFileWrites(); }
+
 void MonitorDialog::exitButton() {
     if (!station_.confirmClose()) return;
+    // A file still being written is finished, not cut off.
+    station_.finishFileWrites();
     station_.flushJournal();
     seams_.exitProcess();
 }

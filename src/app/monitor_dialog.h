@@ -81,6 +81,8 @@ public:
     // The end of a run that no operator confirms (the system stops the
     // station): the last backup, then the port closed.
     void shutDown();
+    // Waits for a backup or an export still writing and tells its outcome.
+    void finishFileWrites();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "records/file_aside.h"
 #include "records/recorder.h"
@@ -59,6 +60,15 @@ void PeriodicBackup::onBackupTimer() {
         lastResult_ = write(pathFor(clock_.localNow()));
     }
     finish(lastResult_);
+}
+
+void PeriodicBackup::writeBeforeExit() {
+    if (!ticked_) return;
+    // Nothing may be left to the writer's thread or a tick that will not come.
+    if (writer_) writer_->finishWrite();
+    SnapshotWriter* const writer = std::exchange(writer_, nullptr);
+    onBackupTimer();
+    writer_ = writer;
 }
 
 void PeriodicBackup::finish(const FileWriteResult& result) {

@@ -40,6 +40,9 @@ public:
     bool boxTicked() const { return ticked_; }
     // Tick of timer 7.
     void onBackupTimer();
+    // The end of the process: with the box ticked, the rows no backup holds
+    // yet are written now, on this thread, and the file is complete on return.
+    void writeBeforeExit();
     // Disconnect unticks the box and stops timer 7.
     void onDisconnect();
 

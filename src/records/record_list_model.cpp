@@ -72,22 +72,35 @@ int RecordListModel::columnWidth(int column) const {
     return columnAt(table_.layout(), column).widthPx;
 }
 
+void RecordListModel::useBatchTimer(std::function<void()> startBatch) {
+    announcePendingRows();
+    batchTimer_.stop();
+    startBatch_ = std::move(startBatch);
+}
+
+void RecordListModel::openBatch() {
+    if (batchOpen_) return;
+    batchOpen_ = true;
+    if (startBatch_)
+        startBatch_();
+    else
+        batchTimer_.start();
+}
+
 void RecordListModel::beforeAppend(uint32_t row) {
-    if (batchTimer_.interval() > 0) return;
+    if (batching()) return;
     beginInsertRows(QModelIndex(), static_cast<int>(row), static_cast<int>(row));
 }
 
 void RecordListModel::afterAppend(uint32_t) {
-    if (batchTimer_.interval() > 0) {
-        if (!batchTimer_.isActive()) batchTimer_.start();
-        return;
-    }
+    if (batching()) return openBatch();
     announced_ = table_.rowCount();
     endInsertRows();
 }
 
 void RecordListModel::announcePendingRows() {
     batchTimer_.stop();
+    batchOpen_ = false;
     const uint32_t held = table_.rowCount();
     if (announced_ >= held) return;
     beginInsertRows(QModelIndex(), static_cast<int>(announced_), static_cast<int>(held - 1));
@@ -98,6 +111,7 @@ void RecordListModel::announcePendingRows() {
 void RecordListModel::beforeReset() {
     // Rows still waiting go with the reset: the views learn the new table whole.
     batchTimer_.stop();
+    batchOpen_ = false;
     beginResetModel();
 }
 

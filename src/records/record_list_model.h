@@ -2,6 +2,7 @@
 #include <QAbstractTableModel>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 
 #include "records/gbk.h"
 #include "records/record_table.h"
@@ -33,6 +34,10 @@ public:
     int columnWidth(int column) const;
     // The code column, or -1 without one.
     int codeColumn() const { return table_.layout().codeColumn ? 1 : -1; }
+    // Batches end when the owner says so rather than by the model's own
+    // timer: `startBatch` runs at the first row of each batch, and the owner
+    // calls announcePendingRows when the batch delay has passed.
+    void useBatchTimer(std::function<void()> startBatch);
     // Announces the rows waiting for the end of the batch delay now.
     void announcePendingRows();
     bool rowsPending() const { return announced_ < table_.rowCount(); }
@@ -45,10 +50,14 @@ private:
     void codeChanged(uint32_t row) override;
 
     QString cellText(uint32_t row, int column) const;
+    bool batching() const { return startBatch_ || batchTimer_.interval() > 0; }
+    void openBatch();
 
     RecordTable& table_;
     GbkDecoder decoder_;
     QTimer batchTimer_;       // single shot; idle without a batch delay
+    std::function<void()> startBatch_;
+    bool batchOpen_ = false;  // rows wait for the end of a batch already started
     uint32_t announced_ = 0;  // rows the views know of: the first ones of the table
 };
 

@@ -126,6 +126,7 @@ ColumnPreparation RecordTable::prepareColumns(const TableLayout& requested) {
 }
 
 void RecordTable::resetTo(const TableLayout& layout) {
+    if (waitForReaders_) waitForReaders_();
     if (observer_) observer_->beforeReset();
     chunks_.clear();
     rowCount_ = 0;

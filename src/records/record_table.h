@@ -1,7 +1,9 @@
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -199,12 +201,18 @@ public:
     // Rows (or a code change) not in any file yet.
     bool hasUnsavedRows() const { return rowCount_ > 0 && changeStamp_ != savedStamp_; }
     uint64_t changeStamp() const { return changeStamp_; }
-    // A file now holds the table as it stood at `stamp`.
-    void markSaved(uint64_t stamp) { savedStamp_ = stamp; }
+    // A file now holds the table as it stood at `stamp`. Files may be told
+    // out of order (a write on another thread ends after a later one on the
+    // spot): the newest state any file holds is what counts.
+    void markSaved(uint64_t stamp) { savedStamp_ = std::max(savedStamp_, stamp); }
 
     // Set by every new row, cleared by the backup.
     bool rowsSinceBackup() const { return rowsSinceBackup_; }
     void setRowsSinceBackup(bool value) { rowsSinceBackup_ = value; }
+
+    // Runs before the rows are freed or the columns rebuilt, so that a writer
+    // still reading a snapshot of the rows finishes with them first.
+    void setBeforeReset(std::function<void()> waitForReaders) { waitForReaders_ = std::move(waitForReaders); }
 
     void setObserver(RecordTableObserver* observer) { observer_ = observer; }
     RecordTableObserver* observer() const { return observer_; }
@@ -234,6 +242,7 @@ private:
     uint64_t savedStamp_ = 0;
     bool rowsSinceBackup_ = false;
     RecordTableObserver* observer_ = nullptr;
+    std::function<void()> waitForReaders_;
 };
 
 }  // namespace gaugemon::records

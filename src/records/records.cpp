@@ -51,6 +51,12 @@ void Records::onDisconnect() {
     backup.onDisconnect();
 }
 
+void Records::useWriter(SnapshotWriter& writer) {
+    backup.useWriter(&writer);
+    exporter.useWriter(&writer);
+    table.setBeforeReset([&writer] { writer.finishWrite(); });
+}
+
 bool Records::confirmClose() { return records::confirmClose(table, prompts_, sources_.language()); }
 
 }  // namespace gaugemon::records

@@ -48,6 +48,9 @@ public:
     // A valid reading answer was decoded (the display update of the answer tick).
     void onReadingArrived() { recorder.onReadingArrived(); }
     bool confirmClose();
+    // The backup and the export write from snapshots on `writer`'s thread;
+    // clearing the table or rebuilding its columns waits for its write.
+    void useWriter(SnapshotWriter& writer);
 
     RecordTable table;
     ReadingWatch readingWatch;

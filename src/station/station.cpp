@@ -1,5 +1,6 @@
 #include "station/station.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <algorithm>
 
@@ -26,6 +27,7 @@ Station::Station(StationSeams seams, StationObserver& observer)
     verdict_.setPreWarning(statistics_.preWarning());
     statistics_.limitsChanged(tolerances_, records_.table);
     records_.table.setObserver(&journalObserver_);
+    records_.useWriter(fileWriter_);
     records_.exporter.useFurtherFormats([this](const core::SaveChoice& choice) { return writeExchangeFile(choice); });
     seams_.timers.setTickHandler([this](int id) { onTick(id); });
 }
@@ -39,6 +41,21 @@ void Station::showAfterStep(std::string message) {
     core::Prompts& prompts = seams_.prompts;
     QMetaObject::invokeMethod(
         &afterStep_, [&prompts, text = std::move(message)] { prompts.showMessage(text); }, Qt::QueuedConnection);
+}
+
+void Station::tellFileWritten(std::function<void()> told) {
+    QMetaObject::invokeMethod(
+        &afterStep_,
+        [this, told = std::move(told)] {
+            told();
+            syncJournal();
+        },
+        Qt::QueuedConnection);
+}
+
+void Station::finishFileWrites() {
+    fileWriter_.finishWrite();
+    QCoreApplication::sendPostedEvents(&afterStep_, QEvent::MetaCall);
 }
 
 void Station::reportSettingsNotSaved() {
@@ -143,6 +160,7 @@ void Station::exportRecords() {
 }
 
 records::FileWriteResult Station::exportRecordsTo(const std::string& path) {
+    finishFileWrites();
     const records::FileWriteResult result =
         records::writeTableFile(records_.table, *this, records_.codes.enabled(), records::kTabFormat, path);
     syncJournal();
@@ -188,7 +206,9 @@ void Station::chooseLanguage(uint8_t flag) {
 bool Station::confirmClose() { return records_.confirmClose(); }
 
 void Station::shutDown() {
-    if (records_.backup.boxTicked()) records_.backup.onBackupTimer();
+    finishFileWrites();
+    records_.backup.writeBeforeExit();
+    syncJournal();
     seams_.port.close();
 }
 

@@ -134,6 +134,9 @@ public:
     // written now rather than at a tick that will not come, and the port is
     // closed, giving up its lock.
     void shutDown();
+    // Waits until a backup or an export writing on the writer's thread has
+    // finished its file, and tells its outcome now.
+    void finishFileWrites();
 
     // The parameters dialog edits its choice against the link state; these
     // are its two steps.
@@ -188,6 +191,8 @@ private:
     std::optional<bool> writeExchangeFile(const core::SaveChoice& choice);
     // Rows a file holds count as saved in the journal; its problems are told.
     void syncJournal();
+    // From the writer's thread: the outcome of a file is told on this one.
+    void tellFileWritten(std::function<void()> told);
 
     StationSeams seams_;
     StationObserver& observer_;
@@ -209,6 +214,9 @@ private:
     link::ParameterChoice rememberedParameters_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;
+    // The backup and the export write on its thread; last, so that it ends
+    // its write before anything it reads goes.
+    records::SnapshotWriter fileWriter_{[this](std::function<void()> told) { tellFileWritten(std::move(told)); }};
 };
 
 }  // namespace gaugemon::station

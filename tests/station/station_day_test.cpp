@@ -108,6 +108,7 @@ TEST_F(StationDay, DiscoveryPollingRecordingAndExportRunWithoutAWindow) {
     const std::filesystem::path path = directory_ / "day.xls";
     prompts.saveChoices.push_back(core::SaveChoice{path.string(), 0});
     station->exportRecords();
+    station->finishFileWrites();
     EXPECT_EQ(readFile(path), WorkingDay::expectedExport());
     EXPECT_FALSE(station->recordTable().hasUnsavedRows());
 }
@@ -144,6 +145,7 @@ TEST_F(StationDay, RowsLeftInNoFileAreRestoredByTheNextRunByteForByte) {
     const std::filesystem::path path = directory_ / "restored.xls";
     prompts.saveChoices.push_back(core::SaveChoice{path.string(), 0});
     station->exportRecords();
+    station->finishFileWrites();
     EXPECT_EQ(readFile(path), WorkingDay::expectedExport());
 
     // Exported: nothing is offered again.

@@ -316,6 +316,8 @@ TEST_F(Operation, ManualAndAutomaticRecordingFillTheList) {
     clock.advanceBy(2000);
     EXPECT_EQ(window->recordTable().rowCount(), 5u);
     EXPECT_EQ(settings.readInt("RecTime", 0), 500);
+    // The list takes the rows in batches: the last one is there when its batch ends.
+    clock.advanceBy(records::RecordListModel::kListBatchDelay.count());
     EXPECT_EQ(window->recordModel().rowCount(), 5);
     click(c::kManual);  // stops automatic recording
     EXPECT_FALSE(control<QCheckBox>(c::kAutoRecord)->isChecked());
@@ -348,6 +350,7 @@ TEST_F(Operation, SaveWritesTheFileTheOperatorNamed) {
     const std::string path = (directory() / "rows.csv").string();
     prompts.saveChoices.push_back(core::SaveChoice{path, 1});
     click(c::kSave);
+    window->finishFileWrites();
     std::ifstream file(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), {});
     EXPECT_EQ(bytes.substr(0, 34), "Num,S01,S02,S03,S04,S05,S06,S07,S0");

@@ -32,6 +32,7 @@ TEST_F(WorkingDayThroughTheWindow, WritesTheSameFileAsTheStationAlone) {
     const std::string path = (directory() / "day.xls").string();
     prompts.saveChoices.push_back(core::SaveChoice{path, 0});
     click(c::kSave);
+    window->finishFileWrites();
     std::ifstream file(path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), WorkingDay::expectedExport());
 }
