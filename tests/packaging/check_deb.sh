@@ -11,7 +11,7 @@ for path in ./usr/bin/gaugemon ./usr/bin/gaugesim ./usr/share/applications/gauge
             ./usr/share/icons/hicolor/scalable/apps/gaugemon.svg \
             ./usr/share/metainfo/org.gaugemon.gaugemon.metainfo.xml \
             ./usr/share/man/man1/gaugemon.1.gz ./usr/share/man/man1/gaugesim.1.gz \
-            ./usr/share/doc/gaugemon/copyright; do
+            ./usr/share/doc/gaugemon/copyright ./usr/share/doc/gaugemon/examples/gaugemon-headless@.service; do
   grep -q " $path\$" <<<"$contents" || { echo "missing from the package: $path" >&2; exit 1; }
 done
 
