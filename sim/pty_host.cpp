@@ -132,9 +132,9 @@ int PtyHost::run(const volatile std::sig_atomic_t& stop, int wakeFd) {
         if (masterIndex >= 0) fds[masterIndex] = {port_.masterFd(), POLLIN, 0};
         const int stdinIndex = watchStdin_ ? static_cast<int>(count++) : -1;
         if (stdinIndex >= 0) fds[stdinIndex] = {STDIN_FILENO, POLLIN, 0};
-        const int waitMs = timeoutMs(now);
-        timespec wait{waitMs / 1000, static_cast<long>(waitMs % 1000) * 1'000'000};
-        const int ready = ppoll(fds, count, waitMs < 0 ? nullptr : &wait, nullptr);
+        const int64_t waitUs = timeoutUs(now);
+        timespec wait{static_cast<time_t>(waitUs / 1'000'000), static_cast<long>(waitUs % 1'000'000) * 1000};
+        const int ready = ppoll(fds, count, waitUs < 0 ? nullptr : &wait, nullptr);
         if (ready <= 0) continue;  // a signal or the time of the next step
         now = nowUs();
         if (masterIndex >= 0 && (fds[masterIndex].revents & (POLLIN | POLLHUP | POLLERR))) readMaster(now);
@@ -256,7 +256,7 @@ void PtyHost::handleKeys() {
     }
 }
 
-int PtyHost::timeoutMs(int64_t nowUs) const {
+int64_t PtyHost::timeoutUs(int64_t nowUs) const {
     int64_t nextUs = -1;
     const auto consider = [&](int64_t atUs) {
         if (atUs >= 0 && (nextUs < 0 || atUs < nextUs)) nextUs = atUs;
@@ -269,8 +269,9 @@ int PtyHost::timeoutMs(int64_t nowUs) const {
                            vanish.next > 0 || instrument_.vanishedAt(msOf(nowUs));
     if (mayVanish) consider(nowUs + kVanishCheckMs * 1000);
     if (nextUs < 0) return -1;
-    // Rounded up: waking a little late is harmless, waking early spins.
-    return static_cast<int>(std::clamp<int64_t>((nextUs - nowUs + 999) / 1000, 0, 60'000));
+    // To the microsecond: an answer sent up to a millisecond late would slow
+    // every master that polls as fast as the line allows.
+    return std::clamp<int64_t>(nextUs - nowUs, 0, 60'000'000);
 }
 
 void PtyHost::traceBytes(int64_t atUs, const char* direction, const uint8_t* bytes, size_t count,

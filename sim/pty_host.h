@@ -41,7 +41,7 @@ private:
     void pressFootSwitch(const char* how);
     void handleKeys();
     int64_t frameGap() const;
-    int timeoutMs(int64_t nowUs) const;
+    int64_t timeoutUs(int64_t nowUs) const;
     bool stopping() const { return stop_ != nullptr && *stop_; }
     void say(std::FILE* to, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void traceBytes(int64_t atUs, const char* direction, const uint8_t* bytes, size_t count, std::string_view note);
