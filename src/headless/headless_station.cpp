@@ -12,7 +12,7 @@
 namespace gaugemon::headless {
 
 HeadlessStation::HeadlessStation(const station::StationSeams& seams, UnattendedWork work)
-    : timers_(seams.timers), clock_(seams.clock), work_(std::move(work)), station_(seams, *this) {}
+    : timers_(seams.timers), clock_(seams.clock), port_(seams.port), work_(std::move(work)), station_(seams, *this) {}
 
 void HeadlessStation::start() {
     period_ = periodName(clock_.localNow(), work_.rotation);
@@ -54,9 +54,16 @@ void HeadlessStation::otherTimer(int id) {
 // ---- The link -------------------------------------------------------------------
 
 void HeadlessStation::lookForInstrument() {
-    // Connect while connected would disconnect, and a search under way
-    // goes on by itself.
-    if (station_.linkState().connected || timers_.isRunning(core::timer::kDiscovery)) return;
+    // A search under way goes on by itself.
+    if (timers_.isRunning(core::timer::kDiscovery)) return;
+    if (station_.linkState().connected) {
+        // A silent instrument on an open port is polled until it answers
+        // again; a pulled adapter closes the port, and the link would poll
+        // nothing for ever: the connection ends and the search begins.
+        if (port_.isOpen()) return;
+        qCWarning(core::stationLog, "the port is gone; looking for the instrument again");
+        station_.connectButton();
+    }
     station_.connectButton();
 }
 

@@ -61,6 +61,7 @@ private:
 
     core::TimerSchedule& timers_;
     core::Clock& clock_;
+    link::SerialPort& port_;
     UnattendedWork work_;
     station::Station station_;
     // Steps that must not run inside the link's tick (recording starts after

@@ -104,6 +104,26 @@ TEST_F(Unattended, AnInstrumentThatComesLateIsFoundAndRecordedFrom) {
     EXPECT_GE(table().rowCount(), 3u);
 }
 
+// A pulled adapter: the station looks for the instrument again by itself and
+// records from it as soon as it is back.
+TEST_F(Unattended, APulledAdapterIsFoundAgainAndRecordedFrom) {
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    open(0.5);
+    ASSERT_TRUE(connect());
+    clock.advanceBy(2'000);
+    ports.vanish(WorkingDay::kPort);
+    clock.advanceBy(15'000);
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(station->station().linkState().connected);
+    const uint32_t rowsWhileLost = table().rowCount();
+    ports.reappear(WorkingDay::kPort);
+    ASSERT_TRUE(connect(30'000));
+    clock.advanceBy(100);
+    QCoreApplication::processEvents();
+    clock.advanceBy(2'000);
+    EXPECT_GE(table().rowCount(), rowsWhileLost + 3);
+}
+
 // At the hour the rows of the hour that ended go to their own file and the
 // table starts empty; a file of that name from an earlier run stays as it was.
 TEST_F(Unattended, EachHoursRowsGoToAFileOfTheirOwn) {
