@@ -223,6 +223,17 @@ TEST_F(TableFixture, UnsavedRowsAndBackupFlagFollowAppendsAndSaves) {
     EXPECT_FALSE(table.rowsSinceBackup());
 }
 
+// A write on the writer's thread can be told after a later write on the spot.
+TEST_F(TableFixture, AnOlderFileToldLateDoesNotMakeSavedRowsUnsaved) {
+    table.prepareColumns({1, false, Language::English});
+    fill(2, 1);
+    const uint64_t older = table.changeStamp();
+    fill(1, 1);
+    table.markSaved(table.changeStamp());
+    table.markSaved(older);
+    EXPECT_FALSE(table.hasUnsavedRows());
+}
+
 TEST(TimeStamp, IsZeroPaddedAndNeverWiderThanItsPlace) {
     const auto text = [](core::LocalDateTime t) {
         const TimeStamp s = formatTimeStamp(t);

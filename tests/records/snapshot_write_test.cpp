@@ -4,6 +4,7 @@
 // the write left for the next backup.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "records/record_file.h"
@@ -57,8 +58,7 @@ struct WriterRig {
 
     WriterRig() {
         rig.connect();
-        rig.records->backup.useWriter(&writer);
-        rig.records->exporter.useWriter(&writer);
+        rig.records->useWriter(writer);
     }
     size_t finishAndDeliver() {
         writer.finishWrite();
@@ -146,6 +146,74 @@ TEST(SnapshotWrite, ExportSaysDoneOnlyWhenTheFileIsWritten) {
     w.posted.runAll();
     EXPECT_EQ(w.rig.prompts.messages, std::vector<std::string>{"Data export completed!"});
     EXPECT_EQ(readFile(path).substr(0, 9), "Num\tCode\t");
+    EXPECT_FALSE(w.rig.table().hasUnsavedRows());
+}
+
+// A table whose file keeps the writer busy for a good many milliseconds: the
+// calls below come while it still writes.
+constexpr uint32_t kLargeTable = 40'000;
+
+void fillLarge(RecordsRig& rig) {
+    recordOne(rig);
+    const std::string row(rig.table().row(0).bytes());
+    while (rig.rows() < kLargeTable) ASSERT_EQ(rig.table().appendRowBytes(row), AppendResult::Added);
+}
+
+size_t lineCount(const std::string& bytes) { return static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')); }
+
+void startExport(WriterRig& w, const std::filesystem::path& path) {
+    w.rig.prompts.saveChoices = {core::SaveChoice{path.string(), 0}};
+    ASSERT_EQ(w.rig.records->exporter.run(), ExportOutcome::Started);
+    ASSERT_TRUE(w.writer.busy()) << "the test needs the write still running";
+}
+
+TEST(SnapshotWriteWhileBusy, ClearingTheTableWaitsForTheWriterAndTheFileHoldsEveryRow) {
+    WriterRig w;
+    fillLarge(w.rig);
+    const auto path = w.rig.dir / "out.xls";
+    startExport(w, path);
+    // The rows the writer reads are freed by the clearing: it must have finished first.
+    w.rig.table().clearTable();
+    EXPECT_FALSE(w.writer.busy());
+    w.posted.runAll();
+    EXPECT_EQ(w.rig.prompts.messages, std::vector<std::string>{"Data export completed!"});
+    const std::string bytes = readFile(path);
+    EXPECT_EQ(lineCount(bytes), kLargeTable + 1);
+    EXPECT_NE(bytes.find(std::string_view("\n040000\0\t", 9)), std::string::npos);
+}
+
+TEST(SnapshotWriteWhileBusy, ABackupTickDuringAnotherWriteIsSkippedAndTheNextOneWritesEveryRow) {
+    WriterRig w;
+    fillLarge(w.rig);
+    PeriodicBackup& backup = w.rig.records->backup;
+    backup.setBoxTicked(true);
+    startExport(w, w.rig.dir / "out.xls");
+    backup.onBackupTimer();
+    EXPECT_TRUE(w.rig.table().rowsSinceBackup());
+    w.finishAndDeliver();
+    const auto file = w.rig.dir / "bak20191129.xls";
+    EXPECT_FALSE(std::filesystem::exists(file));
+
+    backup.onBackupTimer();
+    w.finishAndDeliver();
+    EXPECT_EQ(lineCount(readFile(file)), kLargeTable + 1);
+    EXPECT_FALSE(w.rig.table().rowsSinceBackup());
+}
+
+// A stop ends the process after the call: the backup cannot be left to the
+// writer's thread, nor skipped because an export still writes.
+TEST(SnapshotWriteWhileBusy, AStopWritesTheLastBackupOnTheSpotAndALateOutcomeDoesNotUndoIt) {
+    WriterRig w;
+    fillLarge(w.rig);
+    PeriodicBackup& backup = w.rig.records->backup;
+    backup.setBoxTicked(true);
+    startExport(w, w.rig.dir / "out.xls");
+    recordOne(w.rig);
+    backup.writeBeforeExit();
+    EXPECT_EQ(lineCount(readFile(w.rig.dir / "bak20191129.xls")), kLargeTable + 2);
+    EXPECT_FALSE(w.rig.table().hasUnsavedRows());
+    // The export, of the table one row shorter, is told only now.
+    w.posted.runAll();
     EXPECT_FALSE(w.rig.table().hasUnsavedRows());
 }
 

@@ -252,6 +252,30 @@ TEST_F(Operation, TheListFollowsItsNewestRow) {
     }
 }
 
+// Rows recorded every 0.1 s come into the list a few at a time, so that it
+// lays itself out a few times a second, yet no row waits more than 200 ms.
+TEST_F(Operation, TheListTakesRowsInBatchesAndShowsEachWithinAFifthOfASecond) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    int layouts = 0;
+    QObject::connect(&window->recordModel(), &QAbstractItemModel::rowsInserted, [&layouts] { ++layouts; });
+    type(c::kInterval, "0.1");
+    click(c::kAutoRecord);
+    std::vector<int64_t> recordedAt;
+    int64_t longestWait = 0;
+    for (int64_t elapsed = 0; elapsed < 3000; elapsed += 5) {
+        clock.advanceBy(5);
+        while (recordedAt.size() < window->recordTable().rowCount()) recordedAt.push_back(clock.nowMs());
+        for (size_t row = static_cast<size_t>(window->recordModel().rowCount()); row < recordedAt.size(); ++row)
+            longestWait = std::max(longestWait, clock.nowMs() - recordedAt[row]);
+    }
+    const auto rows = static_cast<int>(recordedAt.size());
+    ASSERT_GE(rows, 25);
+    EXPECT_LE(longestWait, 200);
+    EXPECT_LE(layouts, rows / 2 + 1);
+}
+
 TEST_F(Operation, ZeroSingleReachesTheInstrument) {
     sim::Instrument& instrument = placeInstrument();
     open();
