@@ -1,0 +1,128 @@
+#include "plant/mqtt_options.h"
+
+#include <QSettings>
+#include <QSysInfo>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <string_view>
+#include <system_error>
+#include <unistd.h>
+
+namespace gaugemon::plant {
+
+namespace {
+
+constexpr size_t kMaxStationBytes = 64;
+constexpr int kMaxPort = 65535;
+
+std::string text(const QSettings& settings, const char* key) {
+    return settings.value(key).toString().toStdString();
+}
+
+// A whole decimal number, or nothing.
+bool parseInt(std::string_view digits, int& value) {
+    while (!digits.empty() && digits.front() == ' ') digits.remove_prefix(1);
+    while (!digits.empty() && digits.back() == ' ') digits.remove_suffix(1);
+    if (digits.empty()) return false;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return error == std::errc() && end == digits.data() + digits.size();
+}
+
+bool isHostCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+           c == '_';
+}
+
+// "tcp://host:port" or "ssl://host:port", host a name or an address; no user
+// in the address, so no password can hide in it.
+bool isBrokerUrl(std::string_view url) {
+    std::string_view rest;
+    if (url.starts_with("tcp://"))
+        rest = url.substr(6);
+    else if (url.starts_with("ssl://"))
+        rest = url.substr(6);
+    else
+        return false;
+    const size_t colon = rest.rfind(':');
+    if (colon == 0 || colon == std::string_view::npos) return false;
+    std::string_view host = rest.substr(0, colon);
+    if (host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+        if (host.empty() || host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos) return false;
+    } else if (!std::all_of(host.begin(), host.end(), isHostCharacter)) {
+        return false;
+    }
+    const std::string_view port = rest.substr(colon + 1);
+    if (port.empty() || port.find_first_not_of("0123456789") != std::string_view::npos || port.size() > 5) return false;
+    int number = 0;
+    return parseInt(port, number) && number >= 1 && number <= kMaxPort;
+}
+
+// The host's name made into a topic level.
+std::string hostStationName() {
+    std::string name = QSysInfo::machineHostName().toStdString();
+    for (char& c : name)
+        if (!isHostCharacter(c)) c = '-';
+    if (name.size() > kMaxStationBytes) name.resize(kMaxStationBytes);
+    return name.empty() ? std::string("station") : name;
+}
+
+std::string refusal(core::Language language, const char* english, const char* chinese) {
+    return core::pick(language, english, chinese);
+}
+
+}  // namespace
+
+MqttOptions loadMqttOptions(QSettings& settings) {
+    MqttOptions options;
+    settings.beginGroup("Mqtt");
+    options.brokerUrl = text(settings, "Url");
+    options.station = text(settings, "Station");
+    options.caFile = text(settings, "CaFile");
+    options.user = text(settings, "User");
+    options.password = text(settings, "Password");
+    const QVariant rate = settings.value("ReadingsPerSecond");
+    if (rate.isValid() && !parseInt(rate.toString().toStdString(), options.readingsPerSecond))
+        options.readingsPerSecond = -1;  // refused by the check, with its message
+    settings.endGroup();
+    if (const char* user = std::getenv("GAUGEMON_MQTT_USER")) options.user = user;
+    if (const char* password = std::getenv("GAUGEMON_MQTT_PASSWORD")) options.password = password;
+    return options;
+}
+
+bool isTopicSafe(const std::string& name) {
+    if (name.empty() || name.size() > kMaxStationBytes) return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return c == '+' || c == '#' || c == '/' || u < 0x20 || u == 0x7F;
+    });
+}
+
+std::string checkMqttOptions(MqttOptions& options, core::Language language) {
+    if (!options.publishing()) return {};
+    if (!isBrokerUrl(options.brokerUrl)) {
+        return refusal(language,
+                       "The MQTT broker address must read tcp://host:port or ssl://host:port: publishing is off.",
+                       "MQTT 代理地址应为 tcp://主机:端口 或 ssl://主机:端口：发布已关闭。");
+    }
+    if (options.station.empty()) options.station = hostStationName();
+    if (!isTopicSafe(options.station)) {
+        return refusal(language,
+                       "The station name for MQTT must be 1 to 64 characters without '+', '#' or '/': publishing is "
+                       "off.",
+                       "MQTT 工位名称应为 1 至 64 个字符，且不含 '+'、'#'、'/'：发布已关闭。");
+    }
+    if (options.readingsPerSecond < 0 || options.readingsPerSecond > kMaxReadingsPerSecond) {
+        return refusal(language, "Live readings per second for MQTT must be 0 to 50: publishing is off.",
+                       "MQTT 每秒实时读数应为 0 至 50：发布已关闭。");
+    }
+    if (!options.caFile.empty() && ::access(options.caFile.c_str(), R_OK) != 0) {
+        return refusal(language, "The CA file for MQTT cannot be read: publishing is off.",
+                       "无法读取 MQTT 的 CA 证书文件：发布已关闭。");
+    }
+    return {};
+}
+
+}  // namespace gaugemon::plant

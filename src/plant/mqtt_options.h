@@ -1,0 +1,40 @@
+#pragma once
+#include <string>
+
+#include "core/language.h"
+
+class QSettings;
+
+namespace gaugemon::plant {
+
+inline constexpr int kDefaultReadingsPerSecond = 2;
+inline constexpr int kMaxReadingsPerSecond = 50;
+
+// How the station reaches the plant's broker. An empty URL: publishing off.
+struct MqttOptions {
+    std::string brokerUrl;  // "tcp://host:port" or "ssl://host:port"
+    std::string station;    // the topic level gaugemon/<station>/...
+    std::string caFile;     // for ssl://: the certificates the broker's must be signed by
+    std::string user;
+    std::string password;  // never logged, never written but to the settings store
+    int readingsPerSecond = kDefaultReadingsPerSecond;  // 0: no live readings
+
+    bool publishing() const { return !brokerUrl.empty(); }
+};
+
+// Group "Mqtt" of the settings: Url, Station, CaFile, User, Password,
+// ReadingsPerSecond. GAUGEMON_MQTT_USER and GAUGEMON_MQTT_PASSWORD in the
+// environment take the place of the stored user and password. Nothing is
+// checked here: see checkMqttOptions.
+MqttOptions loadMqttOptions(QSettings& settings);
+
+// Checks what came from the settings, the environment or the command line.
+// Empty when the options are sound (an empty station name becomes the host's
+// name); else the message that tells why publishing stays off.
+std::string checkMqttOptions(MqttOptions& options, core::Language language);
+
+// A station name that can stand as one topic level: no '+', '#', '/', no
+// control character, not empty, at most 64 bytes.
+bool isTopicSafe(const std::string& name);
+
+}  // namespace gaugemon::plant

@@ -1,0 +1,196 @@
+#include "plant/plant_json.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "exchange/row_fields.h"
+#include "exchange/shown_value.h"
+#include "records/record_table.h"
+
+namespace gaugemon::plant {
+
+namespace {
+
+constexpr int kCoarseDecimals = 3;
+constexpr int kFineDecimals = 4;
+constexpr int64_t kUnitsPerTenthMicrometre = 10;  // 0.00001 mm in 0.0001 mm
+
+void appendEscaped(std::string_view text, std::string& out) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            out += "\\u00";
+            out += kHex[u >> 4];
+            out += kHex[u & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void appendInt(int64_t value, std::string& out) {
+    char text[24];
+    const int n = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
+    out.append(text, static_cast<size_t>(n));
+}
+
+void appendScaled(const exchange::ScaledNumber& number, std::string& out) {
+    char text[32];
+    out.append(text, exchange::formatScaled(number, text));
+}
+
+void appendTwoDigits(int value, std::string& out) {
+    out += static_cast<char>('0' + value / 10 % 10);
+    out += static_cast<char>('0' + value % 10);
+}
+
+exchange::ScaledNumber millimetres(int64_t counts, bool fine) {
+    const int64_t tenths = fine ? counts : counts * 10;
+    return {tenths * kUnitsPerTenthMicrometre, fine ? kFineDecimals : kCoarseDecimals};
+}
+
+const char* verdictName(ProbeVerdict verdict) {
+    switch (verdict) {
+        case ProbeVerdict::Ok: return "\"OK\"";
+        case ProbeVerdict::Ng: return "\"NG\"";
+        case ProbeVerdict::None: break;
+    }
+    return "null";
+}
+
+ProbeVerdict verdictOfZone(records::RecordedZone zone) {
+    switch (zone) {
+        case records::RecordedZone::Ok:
+        case records::RecordedZone::Warning: return ProbeVerdict::Ok;
+        case records::RecordedZone::Ng: return ProbeVerdict::Ng;
+        case records::RecordedZone::Unjudged: break;
+    }
+    return ProbeVerdict::None;
+}
+
+ProbeVerdict verdictOfRow(exchange::RowVerdict verdict) {
+    switch (verdict) {
+        case exchange::RowVerdict::Ok: return ProbeVerdict::Ok;
+        case exchange::RowVerdict::Ng: return ProbeVerdict::Ng;
+        case exchange::RowVerdict::Unknown: break;
+    }
+    return ProbeVerdict::None;
+}
+
+void appendProbe(unsigned probe, const exchange::ScaledNumber* value, ProbeVerdict verdict, std::string& out) {
+    out += "{\"probe\":";
+    appendInt(probe, out);
+    out += ",\"value\":";
+    if (value)
+        appendScaled(*value, out);
+    else
+        out += "null";
+    out += ",\"verdict\":";
+    out += verdictName(verdict);
+    out += '}';
+}
+
+// A row's probe: the number kept beside the text when there is one (exact, at
+// the probe's resolution), else the text as the files show it, in mm.
+void appendRowProbe(const records::RowView& view, unsigned probe, std::string& out) {
+    const records::ProbeNumber number = view.number(probe);
+    if (number.present) {
+        const exchange::ScaledNumber value = millimetres(number.counts, number.fine);
+        appendProbe(probe, &value, verdictOfZone(number.zone), out);
+        return;
+    }
+    const auto shown = exchange::parseValueText(view.valueText(probe));
+    if (!shown) {
+        appendProbe(probe, nullptr, ProbeVerdict::None, out);
+        return;
+    }
+    const exchange::ScaledNumber value = exchange::inUnit(*shown, exchange::LengthUnit::Millimetre);
+    appendProbe(probe, &value, ProbeVerdict::None, out);
+}
+
+void appendHead(std::string_view station, std::string& out) {
+    out += "{\"station\":";
+    appendEscaped(station, out);
+}
+
+}  // namespace
+
+void appendIsoTime(int64_t msSince1970, std::string& out) {
+    const auto seconds = static_cast<std::time_t>(msSince1970 >= 0 ? msSince1970 / 1000 : (msSince1970 - 999) / 1000);
+    const int ms = static_cast<int>(msSince1970 - static_cast<int64_t>(seconds) * 1000);
+    std::tm local{};
+    if (!::localtime_r(&seconds, &local)) local = {};
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    out += text;
+    out += '.';
+    out += static_cast<char>('0' + ms / 100);
+    appendTwoDigits(ms % 100, out);
+    const long offsetMinutes = local.tm_gmtoff / 60;
+    out += offsetMinutes < 0 ? '-' : '+';
+    const long magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    appendTwoDigits(static_cast<int>(magnitude / 60), out);
+    out += ':';
+    appendTwoDigits(static_cast<int>(magnitude % 60), out);
+}
+
+RowJsonError recordJson(const JournalRow& row, std::string_view station, const records::GbkDecoder& decoder,
+                        std::string& out) {
+    out.clear();
+    if (row.probeCount < 1 || row.probeCount > static_cast<int64_t>(link::kMaxProbes)) return RowJsonError::BadLayout;
+    if (row.codeColumn != 0 && row.codeColumn != 1) return RowJsonError::BadLayout;
+    const records::TableLayout layout{static_cast<unsigned>(row.probeCount), row.codeColumn == 1};
+    const records::RowShape shape = records::RowShape::of(layout);
+    if (row.bytes.size() != shape.stride) return RowJsonError::BadSize;
+    const records::RowView view(row.bytes.data(), shape);
+
+    appendHead(station, out);
+    out += ",\"sequence\":";
+    appendInt(row.sequence, out);
+    out += ",\"row\":";
+    appendInt(std::max<int64_t>(row.position, 0) + 1, out);
+    out += ",\"time\":\"";
+    appendIsoTime(row.recordedMs, out);
+    out += "\",\"code\":";
+    const std::string_view code = view.code();
+    if (code.empty())
+        out += "null";
+    else
+        appendEscaped(exchange::codeText(code, decoder), out);
+    out += ",\"probes\":[";
+    for (unsigned probe = 1; probe <= layout.probeCount; ++probe) {
+        if (probe > 1) out += ',';
+        appendRowProbe(view, probe, out);
+    }
+    out += "],\"verdict\":";
+    out += verdictName(verdictOfRow(exchange::verdictOf(view.resultCell())));
+    out += '}';
+    return RowJsonError::None;
+}
+
+void readingsJson(const LiveReadings& readings, std::string_view station, std::string& out) {
+    out.clear();
+    appendHead(station, out);
+    out += ",\"time\":\"";
+    appendIsoTime(readings.timeMs, out);
+    out += "\",\"probes\":[";
+    const unsigned count = std::min<unsigned>(readings.probeCount, link::kMaxProbes);
+    for (unsigned k = 0; k < count; ++k) {
+        if (k > 0) out += ',';
+        const LiveProbe& probe = readings.probes[k];
+        const exchange::ScaledNumber value = millimetres(probe.counts, probe.fine);
+        appendProbe(k + 1, &value, probe.verdict, out);
+    }
+    out += "],\"verdict\":";
+    out += count == 0 ? "null" : (readings.anyNg ? "\"NG\"" : "\"OK\"");
+    out += '}';
+}
+
+}  // namespace gaugemon::plant

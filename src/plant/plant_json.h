@@ -1,0 +1,58 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "link/protocol.h"
+#include "records/gbk.h"
+
+namespace gaugemon::plant {
+
+enum class ProbeVerdict : uint8_t { None, Ok, Ng };
+
+// One probe's live reading in device counts, as the link decoded it.
+struct LiveProbe {
+    int32_t counts = 0;
+    bool fine = false;  // counts of 0.0001 mm rather than 0.001 mm
+    ProbeVerdict verdict = ProbeVerdict::None;
+};
+
+// The readings of one poll, filled in place by the station: a fixed array,
+// so handing it over copies a few hundred bytes and allocates nothing.
+struct LiveReadings {
+    unsigned probeCount = 0;  // probes 1..probeCount are filled; more than 60 reads as 60
+    std::array<LiveProbe, link::kMaxProbes> probes{};
+    bool anyNg = false;
+    int64_t timeMs = 0;  // wall clock, ms since 1970; 0: the time it is offered
+};
+
+// A row of the journal as the outbox reads it back; nothing in it is trusted.
+struct JournalRow {
+    int64_t sequence = 0;  // the journal's row id: unique and rising per station
+    int64_t position = 0;  // the row's index in the table; the list shows it plus one
+    int64_t probeCount = 0;
+    int64_t codeColumn = 0;
+    int64_t recordedMs = 0;
+    std::string_view bytes;
+};
+
+enum class RowJsonError : uint8_t {
+    None,
+    BadLayout,  // a probe count or code column no table of ours has
+    BadSize,    // the bytes are not one row of that layout
+};
+
+// The message of gaugemon/<station>/records for one recorded row, into `out`
+// (replaced; its storage is reused). Values are in mm at the probe's
+// resolution, times in local time with the zone offset.
+RowJsonError recordJson(const JournalRow& row, std::string_view station, const records::GbkDecoder& decoder,
+                        std::string& out);
+
+// The message of gaugemon/<station>/readings, into `out` (replaced).
+void readingsJson(const LiveReadings& readings, std::string_view station, std::string& out);
+
+// "2026-12-08T09:14:03.120+01:00": local time with milliseconds and offset.
+void appendIsoTime(int64_t msSince1970, std::string& out);
+
+}  // namespace gaugemon::plant
