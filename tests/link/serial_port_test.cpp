@@ -273,6 +273,68 @@ TEST_F(SerialPortTest, VanishedFarEndLeavesTheEventLoopIdle) {
     EXPECT_EQ(port_.lastFailure(), PortFailure::LineLost);
 }
 
+// Runs the event loop until `done` holds; false after kEventWaitMs.
+bool processEventsUntil(const std::function<bool()>& done) {
+    QAbstractEventDispatcher* dispatcher = QCoreApplication::eventDispatcher();
+    for (int round = 0; round < kEventWaitMs && !done(); ++round) {
+        dispatcher->processEvents(QEventLoop::AllEvents);
+        if (!done()) usleep(1000);
+    }
+    return done();
+}
+
+TEST_F(SerialPortTest, ArrivalsAreReportedWhileAHandlerIsSetAcrossReopening) {
+    std::vector<uint8_t> received;
+    int calls = 0;
+    port_.setArrivalHandler([&] {
+        ++calls;
+        uint8_t buffer[kMaxReadBytes];
+        const size_t got = port_.readAvailable(buffer, sizeof buffer);
+        received.insert(received.end(), buffer, buffer + got);
+    });
+    ASSERT_EQ(openCom3(), 0);
+    const auto answer = counting(245);
+    pty_.send(answer);
+    ASSERT_TRUE(processEventsUntil([&] { return received.size() == answer.size(); }));
+    EXPECT_EQ(received, answer);
+
+    // The handler stays with the port when it is opened again.
+    ASSERT_EQ(openCom3({}, 115200), 0);
+    received.clear();
+    pty_.send(counting(8));
+    ASSERT_TRUE(processEventsUntil([&] { return received.size() == 8; }));
+
+    // Without a handler the input waits for a read, and the loop sleeps.
+    port_.setArrivalHandler({});
+    const int callsBefore = calls;
+    pty_.send(counting(5));
+    ASSERT_TRUE(pty_.waitUntilQueued(5));
+    QAbstractEventDispatcher* dispatcher = QCoreApplication::eventDispatcher();
+    for (int turn = 0; turn < 100; ++turn) dispatcher->processEvents(QEventLoop::AllEvents);
+    EXPECT_EQ(calls, callsBefore);
+    uint8_t buffer[16];
+    EXPECT_EQ(port_.readAvailable(buffer, sizeof buffer), 5u);
+}
+
+TEST_F(SerialPortTest, ALineLostInsideTheArrivalHandlerLeavesTheEventLoopIdle) {
+    int calls = 0;
+    port_.setArrivalHandler([&] {
+        ++calls;
+        uint8_t buffer[16];
+        port_.readAvailable(buffer, sizeof buffer);
+    });
+    ASSERT_EQ(openCom3(), 0);
+    pty_.closeMaster();
+    ASSERT_TRUE(processEventsUntil([&] { return !port_.isOpen(); }));
+    EXPECT_EQ(port_.lastFailure(), PortFailure::LineLost);
+    QAbstractEventDispatcher* dispatcher = QCoreApplication::eventDispatcher();
+    for (int turn = 0; turn < 1000 && dispatcher->processEvents(QEventLoop::AllEvents); ++turn) {
+    }
+    const int callsAtLoss = calls;
+    for (int turn = 0; turn < 100; ++turn) EXPECT_FALSE(dispatcher->processEvents(QEventLoop::AllEvents));
+    EXPECT_EQ(calls, callsAtLoss);
+}
+
 TEST_F(SerialPortTest, FailedWriteOnAVanishedLineIsReported) {
     ASSERT_EQ(openCom3(), 0);
     pty_.closeMaster();
