@@ -19,7 +19,8 @@ constexpr int kRequestFallbackMs = 1233;
 }  // namespace
 
 void LinkController::requestTick() {
-    timers_.stop(timer::kRequest);
+    // Timer 1 is started anew below with its fallback period: stopping it
+    // first would only add a round trip through the event loop's timer list.
     // A format "FF" instrument takes one configuration write per unlock. When
     // the last one went unanswered it is sent again behind a fresh unlock,
     // or it would be refused on every tick and polling would never resume.
@@ -33,7 +34,7 @@ void LinkController::requestTick() {
     state_.lastExchange = Exchange::None;
     state_.receivedLength = 0;
     awaitingAnswer_ = true;
-    timers_.stop(kAnswerSilenceTimer);
+    if (watchingArrivals_) timers_.stop(kAnswerSilenceTimer);
     timers_.start(timer::kAnswer, state_.pollPeriodMs - 2);
     timers_.start(timer::kRequest, kRequestFallbackMs);
 }
