@@ -28,6 +28,16 @@ bool isArgb32(const QImage& image) {
            image.format() == QImage::Format_RGB32;
 }
 
+// Unites the parts pairwise, halving their number each round: adding them one
+// by one to a growing region costs a merge of all its bands for every part.
+QRegion uniteAll(std::vector<QRegion>& parts) {
+    if (parts.empty()) return {};
+    for (size_t step = 1; step < parts.size(); step *= 2) {
+        for (size_t i = 0; i + step < parts.size(); i += 2 * step) parts[i] = parts[i].united(parts[i + step]);
+    }
+    return parts[0];
+}
+
 }  // namespace
 
 QRegion changedStripes(const QImage& shown, const QImage& now, const QRect& area) {
@@ -52,15 +62,27 @@ QRegion changedStripes(const QImage& shown, const QImage& now, const QRect& area
             span.last = y;
         }
     }
-    QRegion region;
-    for (int s = 0; s < stripes; ++s) {
-        const LineSpan& span = spans[static_cast<size_t>(s)];
-        if (span.first < 0) continue;
-        const int x0 = s * kStripePx;
-        region +=
-            QRect(inside.x() + x0, span.first, std::min(kStripePx, inside.width() - x0), span.last - span.first + 1);
+    // Neighbouring stripes of the same lines make one rectangle (a bar wider
+    // than a stripe, a value text).
+    std::vector<QRegion> parts;
+    for (int s = 0; s < stripes;) {
+        const LineSpan span = spans[static_cast<size_t>(s)];
+        int end = s + 1;
+        while (end < stripes && spans[static_cast<size_t>(end)].first == span.first &&
+               spans[static_cast<size_t>(end)].last == span.last)
+            ++end;
+        if (span.first >= 0) {
+            const int x0 = s * kStripePx;
+            const int x1 = std::min(end * kStripePx, inside.width());
+            parts.emplace_back(inside.x() + x0, span.first, x1 - x0, span.last - span.first + 1);
+        }
+        s = end;
     }
-    return region;
+    return uniteAll(parts);
+}
+
+bool fullyCovered(const QImage& image, const QRegion& region) {
+    return std::all_of(region.begin(), region.end(), [&image](const QRect& r) { return fullyCovered(image, r); });
 }
 
 bool fullyCovered(const QImage& image, const QRect& area) {
@@ -91,8 +113,10 @@ void ChartView::showChanges() {
     copy.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect& r : changed) copy.drawImage(r.translated(-area.topLeft()), image_, r);
     copy.end();
-    // A pixel the chart no longer covers shows the window again.
-    if (testAttribute(Qt::WA_OpaquePaintEvent) != fullyCovered(image_, area)) {
+    // A pixel the chart no longer covers shows the window again. Only what
+    // changed can have changed that, as long as the view is opaque.
+    const bool opaque = testAttribute(Qt::WA_OpaquePaintEvent);
+    if (opaque ? !fullyCovered(image_, changed) : fullyCovered(image_, area)) {
         setOpaque(!testAttribute(Qt::WA_OpaquePaintEvent));
         update();
         return;
@@ -112,9 +136,10 @@ void ChartView::setOpaque(bool opaque) { setAttribute(Qt::WA_OpaquePaintEvent, o
 void ChartView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     // The backing image covers the whole client area; show the part under us.
-    // What the chart never drew is transparent and shows the window behind;
-    // an opaque view stands in for the window there with its background.
-    if (testAttribute(Qt::WA_OpaquePaintEvent)) painter.fillRect(event->rect(), palette().window());
+    // What the chart never drew is transparent and shows the window behind.
+    // An opaque view has every pixel under it drawn in full: a plain copy
+    // shows the same as blending, for a fraction of the work.
+    if (testAttribute(Qt::WA_OpaquePaintEvent)) painter.setCompositionMode(QPainter::CompositionMode_Source);
     const QRect source = event->rect().translated(pos());
     painter.drawImage(event->rect(), image_, source);
 }

@@ -13,6 +13,8 @@ QRegion changedStripes(const QImage& shown, const QImage& now, const QRect& area
 
 // Whether every pixel of `area` in `image` is fully drawn.
 bool fullyCovered(const QImage& image, const QRect& area);
+// The same for every rectangle of `region`.
+bool fullyCovered(const QImage& image, const QRegion& region);
 
 // Shows the chart's backing image over the plot, so that uncovering or
 // restoring the window shows the chart again without a redraw. Clicks go to

@@ -42,6 +42,22 @@ TEST(ChangedStripes, FindsOnlyTheColumnAndLinesThatMoved) {
     EXPECT_TRUE(changedStripes(shown, outside, area).isEmpty());
 }
 
+// Every column of a moving chart changes at once: the region must be exactly
+// the changed stripes, neighbours of the same lines joined, none lost.
+TEST(ChangedStripes, ManyColumnsMovingAtOnceGiveExactlyTheirStripes) {
+    const QRect area(0, 0, 200, 100);
+    QImage image = chartImage(Qt::white);
+    const QImage shown = image.copy(area);
+    QRegion expected;
+    for (int column = 0; column < 12; ++column) {
+        // Bars of two stripes' width at stripe boundaries, each reaching down to another line.
+        const QRect bar(column * 16, 10 + column * 5, 16, 30);
+        paintBar(image, bar);
+        expected += bar;
+    }
+    EXPECT_EQ(changedStripes(shown, image, area), expected);
+}
+
 TEST(ChangedStripes, ACopyOfAnotherSizeRepaintsTheWholeArea) {
     const QRect area(0, 0, 50, 40);
     const QImage image = chartImage(Qt::white);
