@@ -116,7 +116,8 @@ public:
     // as soon as a byte has arrived (to the next millisecond, at least one
     // ahead), again a millisecond later while input waits unread. `wake` is
     // a schedule on the same clock as the ports, given over to the line (its
-    // tick handler included). Without it the arrival handler is never called.
+    // tick handler included), which must outlive the line. Without it the
+    // arrival handler is never called.
     void wakeOn(core::TimerSchedule& wake);
 
     // The test's side.
