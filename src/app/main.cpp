@@ -16,6 +16,7 @@
 #include "core/stop_signals.h"
 #include "core/system_clock.h"
 #include "headless/command_line.h"
+#include "headless/plant_options.h"
 #include "headless/run_headless.h"
 #include "headless/settings_overrides.h"
 #include "journal/journal_location.h"
@@ -74,6 +75,8 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
                            },
                            journal::defaultJournalDirectory()};
     app::MonitorDialog dialog(seams);
+    if (const auto plant = headless::plantOptions(stored.native(), options, dialog.station().language()))
+        dialog.publishTo(*plant);
     prompts.setParent(&dialog);
     dialog.exec();
     if (stopRequested) dialog.shutDown();

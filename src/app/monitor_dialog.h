@@ -64,6 +64,8 @@ public:
     // Access for tests and the start-up code.
     QWidget* control(int id) const;
     const station::Station& station() const { return station_; }
+    // The plant's broker, set before the window is shown.
+    void publishTo(plant::MqttOptions options) { station_.publishTo(std::move(options)); }
     const link::LinkState& linkState() const { return station_.linkState(); }
     const display::DisplayModel& displayModel() const { return station_.display(); }
     const records::RecordTable& recordTable() const { return station_.recordTable(); }

@@ -18,6 +18,9 @@ public:
     // A store in an explicit file (tests, portable installs).
     explicit QtSettingsStore(const QString& iniPath, QSettings::Format format);
 
+    // The store itself, for the settings that are not numbers (the broker's address).
+    QSettings& native() { return settings_; }
+
     int32_t readInt(std::string_view key, int32_t defaultValue) const override;
     bool writeInt(std::string_view key, int32_t value) override;
     void beginBatch() override { ++batchDepth_; }

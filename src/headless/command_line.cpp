@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "link/port_directory.h"
+#include "plant/mqtt_options.h"
 #include "records/recorder.h"
 
 namespace gaugemon::headless {
@@ -80,8 +81,10 @@ bool isPortName(const QString& port) {
 }
 
 bool isBrokerUrl(const QString& url) {
-    static const QRegularExpression pattern(QStringLiteral("^(tcp|ssl|mqtt|mqtts|ws|wss)://[^/\\s:]+(:[0-9]{1,5})?/?$"));
-    return pattern.match(url).hasMatch();
+    plant::MqttOptions options;
+    options.brokerUrl = url.toStdString();
+    options.station = "check";
+    return plant::checkMqttOptions(options, core::Language::English).empty();
 }
 
 // Reads the options that shape a headless run; a message when one is wrong.
@@ -129,7 +132,7 @@ std::optional<QString> readStationOptions(const QCommandLineParser& parser, cons
     }
     if (parser.isSet(o.mqtt)) {
         if (!isBrokerUrl(parser.value(o.mqtt)))
-            return QStringLiteral("option '--mqtt' wants a broker URL such as tcp://host:1883, not '%1'")
+            return QStringLiteral("option '--mqtt' wants a broker URL such as tcp://host:1883 or ssl://host:8883, not '%1'")
                 .arg(parser.value(o.mqtt));
         start.mqttUrl = parser.value(o.mqtt).toStdString();
     }

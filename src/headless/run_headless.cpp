@@ -17,8 +17,10 @@
 #include "core/system_clock.h"
 #include "headless/headless_station.h"
 #include "headless/log_prompts.h"
+#include "headless/plant_options.h"
 #include "headless/settings_overrides.h"
 #include "journal/journal_location.h"
+#include "link/link_controller.h"
 #include "link/port_directory.h"
 #include "link/tty_serial_port.h"
 
@@ -67,6 +69,7 @@ void applyStartOptions(const StartOptions& options, SettingsOverrides& settings)
                                                          : link::PortDirectory::portNumber(options.port);
         if (number) settings.set(core::keys::kComID, static_cast<int32_t>(*number));
     }
+    if (options.fast) settings.set(link::kFastModeKey, 1);
     if (options.headless) settings.set(core::keys::kCodeEn, 0);
 }
 
@@ -91,6 +94,8 @@ int runHeadless(int& argc, char** argv, const StartOptions& options) {
                                       journal::defaultJournalDirectory()};
     UnattendedWork work{options.recordEverySeconds, options.exportDirectory, options.rotation, stationName(options)};
     HeadlessStation station(seams, work);
+    if (const auto plant = plantOptions(stored.native(), options, station.station().language()))
+        station.station().publishTo(*plant);
     qCInfo(core::stationLog, "backups in %s", dataDirectory.c_str());
 
     core::StopSignals stopSignals;

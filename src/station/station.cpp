@@ -25,6 +25,7 @@ Station::Station(StationSeams seams, StationObserver& observer)
     display_.load(settings_);
     tolerances_.load(settings_, display_.unit());
     verdict_.setPreWarning(statistics_.preWarning());
+    linkController_.setFastMode(settings_.readInt(link::kFastModeKey, 0) == 1);
     statistics_.limitsChanged(tolerances_, records_.table);
     records_.table.setObserver(&journalObserver_);
     records_.useWriter(fileWriter_);
@@ -93,6 +94,7 @@ void Station::startJournal() {
     const int32_t days = settings_.readInt(core::keys::kJournalDays, core::defaults::kJournalDays);
     journal_.open(seams_.journalDirectory, std::clamp(days, 1, 3650));
     journal::offerPendingRows(journal_, records_.table, seams_.prompts, language_);
+    plantFeed_.journalOpened(journal_);
     statistics_.rowsChanged(records_.table);
     observer_.recordControlsChanged();
 }
@@ -210,6 +212,13 @@ void Station::shutDown() {
     records_.backup.writeBeforeExit();
     syncJournal();
     seams_.port.close();
+    // The journal has every row; the broker gets "offline".
+    plantFeed_.stop();
+}
+
+void Station::setFastMode(bool on) {
+    settings_.writeInt(link::kFastModeKey, on ? 1 : 0);
+    linkController_.setFastMode(on);
 }
 
 link::ParameterChoice Station::fillParameters() { return linkController_.fillParameters(rememberedParameters_); }
@@ -237,6 +246,7 @@ void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     // Rows are taken only from readings younger than the watchdog period.
     records_.onReadingArrived();
     verdict_.judge(readings, tolerances_);
+    plantFeed_.offer(readings, verdict_);
     observer_.readingsShown(display_.update(readings, verdict_, tolerances_));
 }
 

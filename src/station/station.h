@@ -19,6 +19,7 @@
 #include "link/serial_port.h"
 #include "records/record_sources.h"
 #include "records/records.h"
+#include "station/plant_feed.h"
 #include "statistics/statistics_keeper.h"
 #include "tolerance/tolerance_table.h"
 #include "tolerance/verdict.h"
@@ -157,6 +158,14 @@ public:
     void flushJournal() { journal_.waitWritten(); }
     const journal::Journal& journal() const { return journal_; }
 
+    // ---- Plant ---------------------------------------------------------------
+    // Recorded rows and live readings go to the broker of `options` (checked,
+    // with a URL) once the journal is open; before startJournal.
+    void publishTo(plant::MqttOptions options) { plantFeed_.publishTo(std::move(options)); }
+    // Fast polling on or off, stored for the next start too.
+    void setFastMode(bool on);
+    bool fastMode() const { return linkController_.fastMode(); }
+
     // Routes a tick of the shared schedule; public for the tests.
     void onTick(int id);
 
@@ -211,6 +220,8 @@ private:
     journal::Journal journal_;
     journal::JournalTableObserver journalObserver_{journal_, records_.table};
     statistics::StatisticsKeeper statistics_{settings_};
+    // After the journal, whose rows it publishes.
+    PlantFeed plantFeed_;
     link::ParameterChoice rememberedParameters_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;

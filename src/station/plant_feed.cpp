@@ -1,0 +1,39 @@
+#include "station/plant_feed.h"
+
+#include "plant/plant_log.h"
+
+namespace gaugemon::station {
+
+void PlantFeed::journalOpened(journal::Journal& journal) {
+    if (!options_ || !options_->publishing() || publisher_) return;
+    if (!journal.isOn()) {
+        qCWarning(plant::plantLog, "nothing is published to %s: the rows go out from the journal, which is off",
+                  options_->brokerUrl.c_str());
+        return;
+    }
+    publisher_ = std::make_unique<plant::Publisher>(*options_, journal.filePath());
+    journal.setWrittenListener(publisher_->writtenListener());
+    publisher_->start();
+}
+
+void PlantFeed::offer(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict) {
+    if (!publisher_) return;
+    const size_t count = std::min(readings.size(), live_.probes.size());
+    live_.probeCount = static_cast<unsigned>(count);
+    for (size_t i = 0; i < count; ++i) {
+        plant::LiveProbe& probe = live_.probes[i];
+        probe.counts = readings[i].value;
+        probe.fine = readings[i].scaledBy5;
+        probe.verdict = verdict.probe(static_cast<unsigned>(i)) == tolerance::Judgement::Ng ? plant::ProbeVerdict::Ng
+                                                                                          : plant::ProbeVerdict::Ok;
+    }
+    live_.anyNg = verdict.anyNg();
+    live_.timeMs = 0;
+    publisher_->offerReadings(live_);
+}
+
+void PlantFeed::stop() {
+    if (publisher_) publisher_->stop();
+}
+
+}  // namespace gaugemon::station

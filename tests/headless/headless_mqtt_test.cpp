@@ -1,0 +1,142 @@
+// The unattended program publishing to a real broker: every recorded row
+// reaches a subscriber in order with the values of the export, also when the
+// broker goes away for a while and comes back.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+#include "plant/mqtt_broker.h"
+#include "plant/mqtt_subscriber.h"
+#include "support/gaugesim_process.h"
+
+using namespace gaugemon::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// The exported rows by their number: the value of each probe, in mm.
+std::map<int, std::vector<double>> exportedRows(const std::string& text) {
+    std::map<int, std::vector<double>> rows;
+    std::istringstream lines(text);
+    std::string line;
+    std::getline(lines, line);  // the header
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string field;
+        std::getline(fields, field, '\t');
+        const int number = std::atoi(field.c_str());
+        std::vector<double>& values = rows[number];
+        while (std::getline(fields, field, '\t')) {
+            const QString text = QString::fromStdString(field).trimmed();
+            bool isNumber = false;
+            const double value = text.toDouble(&isNumber);
+            if (isNumber) values.push_back(value);
+        }
+    }
+    return rows;
+}
+
+// The program as in the plant: its own home, a pseudo-terminal to gaugesim, a broker.
+struct PublishingStation {
+    explicit PublishingStation(const QString& home) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home);
+        environment.insert("XDG_CONFIG_HOME", home + "/.config");
+        environment.insert("XDG_DATA_HOME", home + "/.local/share");
+        environment.remove("JOURNAL_STREAM");
+        process.setProcessEnvironment(environment);
+    }
+    ~PublishingStation() {
+        if (process.state() != QProcess::NotRunning) process.kill();
+        process.waitForFinished(3000);
+    }
+    QProcess process;
+};
+
+TEST(HeadlessPublishing, EveryRowReachesTheSubscriberInOrderAcrossABrokerRestart) {
+    QTemporaryDir home;
+    const fs::path root = home.path().toStdString();
+    fs::create_directories(root / "broker");
+    MqttBroker broker(root / "broker");
+    ASSERT_TRUE(broker.start());
+    const std::string url = "tcp://127.0.0.1:" + std::to_string(broker.port());
+    MqttSubscriber subscriber(url, "gaugemon/line9/records", "plant-historian");
+    ASSERT_TRUE(subscriber.connect());
+
+    GaugesimProcess gaugesim(root / "ports", {"--port", "COM4", "--probes", "8", "--baud", "115200", "--signal",
+                                              "ramp"});
+    ASSERT_TRUE(gaugesim.waitForLink("COM4"));
+    PublishingStation station(home.path());
+    station.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    station.process.start(QStringLiteral(GAUGEMON_PATH),
+                          {"--headless", "--port", QString::fromStdString((root / "ports" / "COM4").string()),
+                           "--record-every", "0.2", "--export-dir", QString::fromStdString((root / "exports").string()),
+                           "--station", "line9", "--mqtt", QString::fromStdString(url)});
+    ASSERT_TRUE(runEventsUntil([&] { return subscriber.count() >= 5; }, 30'000));
+
+    broker.stop();
+    runEventsFor(2'000);  // about ten rows while no broker runs
+    ASSERT_TRUE(broker.start());
+    const size_t before = subscriber.count();
+    ASSERT_TRUE(runEventsUntil([&] { return subscriber.count() >= before + 15; }, 60'000));
+
+    ::kill(static_cast<pid_t>(station.process.processId()), SIGTERM);
+    ASSERT_TRUE(station.process.waitForFinished(15'000));
+    EXPECT_EQ(station.process.exitCode(), 0);
+
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(root / "exports")) files.push_back(entry.path());
+    ASSERT_EQ(files.size(), 1u);
+    const auto exported = exportedRows(readFile(files[0]));
+    ASSERT_GE(exported.size(), 25u);
+
+    // The rows recorded last went out at the stop; they arrive shortly after.
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+            std::set<int> rows;
+            for (const ReceivedMessage& message : subscriber.messages())
+                rows.insert(QJsonDocument::fromJson(QByteArray::fromStdString(message.payload))["row"].toInt());
+            return rows.size() >= exported.size();
+        },
+        20'000));
+    int64_t lastSequence = 0;
+    std::set<int64_t> sequences;
+    std::set<int> rowsSeen;
+    const QRegularExpression isoTime(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)");
+    for (const ReceivedMessage& message : subscriber.messages()) {
+        const QJsonObject row = QJsonDocument::fromJson(QByteArray::fromStdString(message.payload)).object();
+        ASSERT_EQ(row["station"].toString(), "line9");
+        const int64_t sequence = row["sequence"].toInteger();
+        if (!sequences.insert(sequence).second) continue;  // a QoS 1 repeat
+        EXPECT_GT(sequence, lastSequence) << "rows out of order";
+        lastSequence = sequence;
+        EXPECT_TRUE(isoTime.match(row["time"].toString()).hasMatch()) << row["time"].toString().toStdString();
+        const int number = row["row"].toInt();
+        rowsSeen.insert(number);
+        const auto file = exported.find(number);
+        ASSERT_NE(file, exported.end()) << "row " << number << " is in no file";
+        const QJsonArray probes = row["probes"].toArray();
+        ASSERT_EQ(static_cast<size_t>(probes.size()), file->second.size());
+        for (qsizetype k = 0; k < probes.size(); ++k)
+            EXPECT_NEAR(probes[k]["value"].toDouble(), file->second[static_cast<size_t>(k)], 1e-9)
+                << "row " << number << " probe " << k + 1;
+    }
+    EXPECT_EQ(rowsSeen.size(), exported.size());
+}
+
+}  // namespace
