@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 
+#include "records/thread_priority.h"
+
 namespace gaugemon::records {
 
 void CodeSlotCopy::catchUp(const RecordTable& table) {
@@ -67,6 +69,7 @@ bool SnapshotWriter::start(const RecordTable& table, std::string header, RecordF
 }
 
 void SnapshotWriter::run(Job job) {
+    yieldToOtherThreads();
     const FileWriteResult result = replaceFile(job.path, [&job](ByteSink& sink) {
         sink.write(job.header);
         return job.rows.writeRows(job.format, sink);
