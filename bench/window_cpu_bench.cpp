@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -47,6 +48,19 @@ int runSeconds() {
     const int seconds = text ? std::atoi(text) : 20;
     return seconds > 0 ? seconds : 20;
 }
+
+// Counts the paint events of one widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) : QObject(widget) { widget->installEventFilter(this); }
+    int64_t paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
 
 // Everything the window reaches the platform through, as the program builds it.
 struct WindowRig {
@@ -96,7 +110,9 @@ void BM_WindowCpuShare(benchmark::State& state) {
     runEventsFor(1000);  // past the first redraws and the first rows
 
     const int seconds = runSeconds();
+    auto* listPaints = new PaintCounter(rig.control<QTableView>(c::kRecordList)->viewport());
     for (auto _ : state) {
+        const int64_t paintsBefore = listPaints->paints;
         const uint32_t rowsBefore = rig.window->recordTable().rowCount();
         const uint32_t missesBefore = rig.window->linkState().missCount;
         const double cpuBefore = cpuSeconds();
@@ -107,6 +123,7 @@ void BM_WindowCpuShare(benchmark::State& state) {
         state.counters["cpu_percent_of_core"] = 100.0 * (cpuSeconds() - cpuBefore) / wallSeconds;
         state.counters["rows"] = rig.window->recordTable().rowCount() - rowsBefore;
         state.counters["misses"] = rig.window->linkState().missCount - missesBefore;
+        state.counters["list_paints_per_s"] = static_cast<double>(listPaints->paints - paintsBefore) / wallSeconds;
         state.counters["seconds"] = wallSeconds;
     }
     rig.control<QCheckBox>(c::kAutoRecord)->click();
