@@ -151,6 +151,7 @@ Problem Journal::openFile(int64_t nowMs, int keepDays) {
         return problem == Problem::Damaged ? problem : fail(problem, code, path_);
     }
     writer_ = std::make_unique<JournalWriter>(std::move(store), path_);
+    if (writtenListener_) writer_->setWrittenListener(writtenListener_);
     countPending();
     return Problem::None;
 }
@@ -301,7 +302,8 @@ std::optional<Report> Journal::takeReport() {
 }
 
 void Journal::setWrittenListener(std::function<void()> listener) {
-    if (writer_) writer_->setWrittenListener(std::move(listener));
+    writtenListener_ = std::move(listener);
+    if (writer_) writer_->setWrittenListener(writtenListener_);
 }
 
 bool Journal::waitWritten() { return writer_ && writer_->waitWritten(); }

@@ -96,8 +96,8 @@ public:
 
     // Called on the journal's own thread after each batch that added rows is
     // committed, so that a reader of the file (the outbox) need not poll it.
-    // It must return at once. Set before rows are recorded; nothing is called
-    // while the journal is off.
+    // It must return at once. Set before rows are recorded, before or after
+    // opening; nothing is called while the journal is off.
     void setWrittenListener(std::function<void()> listener);
     // Rows pruned at opening for their age that had never been published.
     uint64_t prunedUnpublished() const { return prunedUnpublished_; }
@@ -125,6 +125,7 @@ private:
     uint32_t marked_ = 0;     // rows of the table marked saved so far
     bool restoring_ = false;  // the rows the table takes now are in the journal already
     uint64_t prunedUnpublished_ = 0;
+    std::function<void()> writtenListener_;
 };
 
 }  // namespace gaugemon::journal

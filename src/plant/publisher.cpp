@@ -29,13 +29,13 @@ constexpr auto kLongestRetry = std::chrono::seconds(60);
 constexpr auto kIdlePoll = std::chrono::seconds(5);
 constexpr int kConnectTimeoutS = 5;
 constexpr int kKeepAliveS = 20;
-constexpr int kProbeTimeoutMs = 500;
+constexpr int kProbeTimeoutMs = 300;
 // Rows sent and not yet acknowledged; the client library is allowed a few more
 // for the status and readings messages.
 constexpr int64_t kRowWindow = 64;
 constexpr int kClientInflight = kRowWindow + 16;
-constexpr auto kOfflineWait = milliseconds(600);
-constexpr auto kDisconnectWait = milliseconds(600);
+constexpr auto kOfflineWait = milliseconds(500);
+constexpr auto kDisconnectWait = milliseconds(500);
 constexpr int kQosAtLeastOnce = 1;
 constexpr int kQosAtMostOnce = 0;
 // A delivery's context carries the connection it was sent on above the row id.
@@ -94,20 +94,18 @@ public:
         wake_.notify_one();
     }
 
+    // No wake: the thread takes the newest readings at its own pace, so an
+    // offer never hands the caller's processor to another thread.
     void putReadings(const LiveReadings& readings, int64_t nowMs) {
-        {
-            std::lock_guard lock(mutex_);
-            slot_ = readings;
-            if (slot_.timeMs == 0) slot_.timeMs = nowMs;
-            events_.readings = true;
-        }
-        wake_.notify_one();
+        std::lock_guard lock(mutex_);
+        slot_ = readings;
+        if (slot_.timeMs == 0) slot_.timeMs = nowMs;
+        events_.readings = true;
     }
 
     bool readingsWanted() const {
         return options_.readingsPerSecond > 0 && connected_.load(std::memory_order_relaxed);
     }
-    int readingsPerSecond() const { return options_.readingsPerSecond; }
     bool isConnected() const { return connected_.load(std::memory_order_acquire); }
     uint64_t publishedRows() const { return publishedRows_.load(std::memory_order_acquire); }
 
@@ -175,23 +173,40 @@ private:
     // Takes what happened; false when stopping.
     bool waitForEvents() {
         std::unique_lock lock(mutex_);
-        const auto deadline = state_ == State::Waiting ? nextAttempt_ : Clock::now() + kIdlePoll;
-        wake_.wait_until(lock, deadline, [this] {
+        wake_.wait_until(lock, nextWake(), [this] {
             const Events& e = events_;
-            return e.stop || e.rows || e.readings || e.connected || e.failed || e.lost || !e.acked.empty();
+            return e.stop || e.rows || e.connected || e.failed || e.lost || !e.acked.empty();
         });
         taken_.acked.clear();
         std::swap(taken_.acked, events_.acked);
         taken_.stop = events_.stop;
         taken_.rows = std::exchange(events_.rows, false);
-        taken_.readings = std::exchange(events_.readings, false);
         taken_.connected = std::exchange(events_.connected, false);
         taken_.failed = std::exchange(events_.failed, false);
         taken_.lost = std::exchange(events_.lost, false);
         taken_.failCode = events_.failCode;
         if (taken_.lost) taken_.lostCause = events_.lostCause;
-        if (taken_.readings) readings_ = slot_;
+        takeReadingsWhenDue();
         return !taken_.stop;
+    }
+
+    bool readingsOn() const { return state_ == State::Connected && options_.readingsPerSecond > 0; }
+
+    Clock::time_point nextWake() const {
+        if (state_ == State::Waiting) return nextAttempt_;
+        const auto idle = Clock::now() + kIdlePoll;
+        return readingsOn() ? std::min(idle, nextReadings_) : idle;
+    }
+
+    // The mutex is held.
+    void takeReadingsWhenDue() {
+        taken_.readings = false;
+        const auto now = Clock::now();
+        if (!readingsOn() || now < nextReadings_ || !events_.readings) return;
+        readings_ = slot_;
+        events_.readings = false;
+        taken_.readings = true;
+        nextReadings_ = now + std::chrono::milliseconds(1000 / options_.readingsPerSecond);
     }
 
     void openOutbox() {
@@ -429,6 +444,7 @@ private:
     std::vector<int64_t> unpublishable_;
     State state_ = State::Off;
     Clock::time_point nextAttempt_{};
+    Clock::time_point nextReadings_{};
     Clock::duration retry_ = kFirstRetry;
     ConnectFailure failure_ = ConnectFailure::None;
     uint64_t epoch_ = 0;
@@ -442,9 +458,7 @@ private:
 };
 
 Publisher::Publisher(MqttOptions options, std::string journalFilePath)
-    : core_(std::make_shared<PublisherCore>(std::move(options), std::move(journalFilePath))) {
-    if (core_->readingsPerSecond() > 0) readingsIntervalMs_ = 1000 / core_->readingsPerSecond();
-}
+    : core_(std::make_shared<PublisherCore>(std::move(options), std::move(journalFilePath))) {}
 
 Publisher::~Publisher() { stop(); }
 
@@ -460,10 +474,6 @@ std::function<void()> Publisher::writtenListener() const {
 
 void Publisher::offerReadings(const LiveReadings& readings) {
     if (!core_->readingsWanted()) return;
-    using namespace std::chrono;
-    const int64_t nowMs = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    if (nowMs < nextReadingsDueMs_) return;
-    nextReadingsDueMs_ = nowMs + readingsIntervalMs_;
     core_->putReadings(readings, readings.timeMs != 0 ? readings.timeMs : wallClockMs());
 }
 

@@ -32,9 +32,10 @@ public:
     // For Journal::setWrittenListener: wakes the outbox. The function stays
     // safe to call after the publisher is gone.
     std::function<void()> writtenListener() const;
-    // The readings of one poll. At most readingsPerSecond of them are
-    // published (QoS 0), the others dropped; costs a copy, never waits on
-    // the network and allocates nothing. One calling thread.
+    // The readings of one poll. The newest of them are published (QoS 0)
+    // readingsPerSecond times a second, the others dropped; costs a copy
+    // under a lock no network call holds, allocates nothing and wakes no
+    // thread.
     void offerReadings(const LiveReadings& readings);
     // Publishes "offline" and disconnects when it can; returns within about
     // two seconds even when the broker is gone.
@@ -46,8 +47,6 @@ public:
 
 private:
     std::shared_ptr<PublisherCore> core_;
-    int64_t nextReadingsDueMs_ = 0;  // the caller's thread alone
-    int64_t readingsIntervalMs_ = 0;
 };
 
 }  // namespace gaugemon::plant

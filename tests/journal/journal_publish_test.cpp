@@ -114,6 +114,20 @@ TEST(JournalOutbox, NeverMakesAJournalFileWhereNoneIs) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
+TEST(JournalWrittenListener, SetBeforeOpeningIsHeardOnceTheJournalRuns) {
+    TempDir dir;
+    Journal journal;
+    std::atomic<int> calls{0};
+    journal.setWrittenListener([&] { ++calls; });
+    ASSERT_EQ(journal.open(dir.path().string()), Problem::None);
+    RecordTable table;
+    table.prepareColumns(sampleLayout(4, true));
+    appendSampleRow(table, 0);
+    journal.follow(table);
+    ASSERT_TRUE(journal.waitWritten());
+    EXPECT_EQ(calls.load(), 1);
+}
+
 TEST(JournalWrittenListener, IsCalledAfterTheBatchIsCommittedSoAnotherConnectionSeesTheRows) {
     TempDir dir;
     Recording run(dir);
