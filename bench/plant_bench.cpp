@@ -34,8 +34,7 @@ std::filesystem::path freshDirectory(const char* name) {
 // A station's table at 60 probes with a code column, its journal and, when
 // a broker is given, the publisher.
 struct Station {
-    explicit Station(const testing::MqttBroker* broker)
-        : texts(bench::sampleTexts()), input(bench::rowInput(texts)) {
+    explicit Station(const testing::MqttBroker* broker) : texts(bench::sampleTexts()), input(bench::rowInput(texts)) {
         input.codeInput = true;
         input.code = records::WorkpieceCode::fromGbk("A-0001");
         table.prepareColumns({bench::kProbes, true, core::Language::English});

@@ -22,8 +22,8 @@ bool connectsWithin(const addrinfo& address, int timeoutMs) {
         pollfd waiting{fd, POLLOUT, 0};
         int error = 0;
         socklen_t size = sizeof error;
-        connected = ::poll(&waiting, 1, timeoutMs) == 1 &&
-                    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+        connected = ::poll(&waiting, 1, timeoutMs) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
+                    error == 0;
     }
     ::close(fd);
     return connected;
@@ -58,12 +58,11 @@ bool portAnswers(const std::string& url, int timeoutMs) {
     return answers;
 }
 
-std::string connectFailureText(ConnectFailure failure, const std::string& url, const std::string& user,
-                               int returnCode, const std::string& detail) {
+std::string connectFailureText(ConnectFailure failure, const std::string& url, const std::string& user, int returnCode,
+                               const std::string& detail) {
     const std::string code = " (code " + std::to_string(returnCode) + ")";
     switch (failure) {
-        case ConnectFailure::Unreachable:
-            return "MQTT broker " + url + " cannot be reached" + code + kRetrying;
+        case ConnectFailure::Unreachable: return "MQTT broker " + url + " cannot be reached" + code + kRetrying;
         case ConnectFailure::Tls:
             return "TLS handshake with MQTT broker " + url + " failed (" + detail +
                    "): check the CA file and that the broker speaks TLS on that port" + kRetrying;
@@ -73,8 +72,7 @@ std::string connectFailureText(ConnectFailure failure, const std::string& url, c
         case ConnectFailure::NotAuthorized:
             return "MQTT broker " + url + " refused the connection: not authorized (no user name set)" + kRetrying;
         case ConnectFailure::Refused: return "MQTT broker " + url + " refused the connection" + code + kRetrying;
-        case ConnectFailure::Lost:
-            return "Connection to MQTT broker " + url + " lost (" + detail + ")" + kRetrying;
+        case ConnectFailure::Lost: return "Connection to MQTT broker " + url + " lost (" + detail + ")" + kRetrying;
         case ConnectFailure::None: break;
     }
     return {};

@@ -34,7 +34,7 @@ ConnectFailure classifyConnectFailure(const AttemptOutcome& outcome);
 bool portAnswers(const std::string& url, int timeoutMs);
 
 // The one log line for the failure; never holds a password.
-std::string connectFailureText(ConnectFailure failure, const std::string& url, const std::string& user,
-                               int returnCode, const std::string& detail);
+std::string connectFailureText(ConnectFailure failure, const std::string& url, const std::string& user, int returnCode,
+                               const std::string& detail);
 
 }  // namespace gaugemon::plant

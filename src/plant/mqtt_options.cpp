@@ -3,12 +3,12 @@
 #include <QSettings>
 #include <QSysInfo>
 
+#include <unistd.h>
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
-#include <unistd.h>
 
 namespace gaugemon::plant {
 
@@ -17,9 +17,7 @@ namespace {
 constexpr size_t kMaxStationBytes = 64;
 constexpr int kMaxPort = 65535;
 
-std::string text(const QSettings& settings, const char* key) {
-    return settings.value(key).toString().toStdString();
-}
+std::string text(const QSettings& settings, const char* key) { return settings.value(key).toString().toStdString(); }
 
 // A whole decimal number, or nothing.
 bool parseInt(std::string_view digits, int& value) {

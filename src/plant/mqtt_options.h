@@ -16,7 +16,7 @@ struct MqttOptions {
     std::string station;    // the topic level gaugemon/<station>/...
     std::string caFile;     // for ssl://: the certificates the broker's must be signed by
     std::string user;
-    std::string password;  // never logged, never written but to the settings store
+    std::string password;                               // never logged, never written but to the settings store
     int readingsPerSecond = kDefaultReadingsPerSecond;  // 0: no live readings
 
     bool publishing() const { return !brokerUrl.empty(); }

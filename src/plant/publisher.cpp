@@ -103,9 +103,7 @@ public:
         events_.readings = true;
     }
 
-    bool readingsWanted() const {
-        return options_.readingsPerSecond > 0 && connected_.load(std::memory_order_relaxed);
-    }
+    bool readingsWanted() const { return options_.readingsPerSecond > 0 && connected_.load(std::memory_order_relaxed); }
     bool isConnected() const { return connected_.load(std::memory_order_acquire); }
     uint64_t publishedRows() const { return publishedRows_.load(std::memory_order_acquire); }
 
@@ -125,7 +123,9 @@ private:
     // The outcome of a connection attempt, on the library's thread.
     struct ConnectListener : mqtt::iaction_listener {
         explicit ConnectListener(PublisherCore& core) : core(core) {}
-        void on_success(const mqtt::token&) override { core.post([](Events& e) { e.connected = true; }); }
+        void on_success(const mqtt::token&) override {
+            core.post([](Events& e) { e.connected = true; });
+        }
         void on_failure(const mqtt::token& token) override {
             const int code = token.get_return_code();
             core.post([code](Events& e) {
@@ -215,8 +215,10 @@ private:
             outboxReported_ = false;
         } else if (!outboxReported_) {
             outboxReported_ = true;
-            qCWarning(plantLog, "The journal %s cannot be read for publishing (SQLite code %d): recorded rows are "
-                      "not published until it can", journalPath_.c_str(), code);
+            qCWarning(plantLog,
+                      "The journal %s cannot be read for publishing (SQLite code %d): recorded rows are "
+                      "not published until it can",
+                      journalPath_.c_str(), code);
         }
     }
 
@@ -224,8 +226,8 @@ private:
         try {
             client_ = std::make_unique<mqtt::async_client>(options_.brokerUrl, clientId(), nullptr);
         } catch (const mqtt::exception& error) {
-            qCWarning(plantLog, "MQTT client for %s cannot be made (%s): publishing is off",
-                      options_.brokerUrl.c_str(), error.what());
+            qCWarning(plantLog, "MQTT client for %s cannot be made (%s): publishing is off", options_.brokerUrl.c_str(),
+                      error.what());
             return;
         }
         client_->set_connection_lost_handler([this](const std::string& cause) {
@@ -307,7 +309,8 @@ private:
             std::lock_guard lock(mutex_);
             tlsError = tlsError_;
         }
-        AttemptOutcome outcome{code, options_.brokerUrl.starts_with("ssl://"), !options_.user.empty(), !tlsError.empty()};
+        AttemptOutcome outcome{code, options_.brokerUrl.starts_with("ssl://"), !options_.user.empty(),
+                               !tlsError.empty()};
         // A failed handshake the TLS layer said nothing of looks like an
         // address where nothing listens, unless the port answers.
         if (outcome.tlsUrl && code <= 0 && !outcome.tlsErrorSeen)
@@ -329,8 +332,7 @@ private:
     void report(ConnectFailure kind, int code, const std::string& detail) {
         if (kind == failure_) return;
         failure_ = kind;
-        qCWarning(plantLog, "%s",
-                  connectFailureText(kind, options_.brokerUrl, options_.user, code, detail).c_str());
+        qCWarning(plantLog, "%s", connectFailureText(kind, options_.brokerUrl, options_.user, code, detail).c_str());
     }
 
     void scheduleRetry() {
@@ -349,8 +351,7 @@ private:
 
     void markAcknowledged() {
         for (const uint64_t context : taken_.acked) {
-            if (context >> kEpochShift == epoch_ && inFlight_ > 0)
-                --inFlight_;
+            if (context >> kEpochShift == epoch_ && inFlight_ > 0) --inFlight_;
             unmarked_.push_back(static_cast<int64_t>(context & kIdMask));
         }
         if (unmarked_.empty() || !outbox_.isOpen()) return;
@@ -363,9 +364,8 @@ private:
     void sendRows() {
         if (!outbox_.isOpen() || inFlight_ >= kRowWindow) return;
         unpublishable_.clear();
-        outbox_.forEachUnpublished(lastSentId_, kRowWindow - inFlight_, [this](const journal::OutgoingRow& row) {
-            return sendRow(row);
-        });
+        outbox_.forEachUnpublished(lastSentId_, kRowWindow - inFlight_,
+                                   [this](const journal::OutgoingRow& row) { return sendRow(row); });
         if (!unpublishable_.empty()) outbox_.markPublished(unpublishable_, kUnpublishable);
     }
 

@@ -182,7 +182,7 @@ TEST(JournalPrune, CountsTheOldSavedRowsThatNeverReachedTheBroker) {
     ASSERT_TRUE(execute(path, "UPDATE journal_row SET published_ms = 1 WHERE id <= 2"));
     Journal journal;
     ASSERT_EQ(journal.open(dir.path().string(), 30, now + 31 * kDayMs), Problem::None);
-    EXPECT_EQ(journal.prunedUnpublished(), 2u);  // rows 3 and 4
+    EXPECT_EQ(journal.prunedUnpublished(), 2u);                        // rows 3 and 4
     EXPECT_EQ(queryInt(path, "SELECT count(*) FROM journal_row"), 1);  // the unsaved row stays
 }
 

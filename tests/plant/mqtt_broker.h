@@ -67,7 +67,8 @@ public:
     void requireUser(const std::string& user, const std::string& password) {
         passwordFile_ = (directory_ / "passwords").string();
         std::ofstream(passwordFile_).close();
-        const std::string command = "/usr/bin/mosquitto_passwd -b '" + passwordFile_ + "' '" + user + "' '" + password + "'";
+        const std::string command =
+            "/usr/bin/mosquitto_passwd -b '" + passwordFile_ + "' '" + user + "' '" + password + "'";
         if (std::system(command.c_str()) != 0) passwordFile_.clear();
     }
 
@@ -82,8 +83,7 @@ public:
             ::execl("/usr/sbin/mosquitto", "mosquitto", "-c", config.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        return waitFor([this] { return acceptsConnections(port_) || exited(); }, std::chrono::seconds(20)) &&
-               !exited();
+        return waitFor([this] { return acceptsConnections(port_) || exited(); }, std::chrono::seconds(20)) && !exited();
     }
 
     // A clean stop: the broker saves its state.

@@ -1,6 +1,7 @@
 #include "plant/publisher.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -48,8 +49,8 @@ public:
     }
     static size_t countContaining(const std::string& text) {
         const auto all = taken();
-        return static_cast<size_t>(
-            std::count_if(all.begin(), all.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+        return static_cast<size_t>(std::count_if(
+            all.begin(), all.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
     }
 
 private:
@@ -113,12 +114,15 @@ public:
     std::unique_ptr<Publisher> publisher;
 };
 
-QJsonObject jsonOf(const std::string& payload) { return QJsonDocument::fromJson(QByteArray::fromStdString(payload)).object(); }
+QJsonObject jsonOf(const std::string& payload) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(payload)).object();
+}
 
 std::vector<QJsonObject> recordsOf(const MqttSubscriber& subscriber) {
     std::vector<QJsonObject> records;
     for (const auto& message : subscriber.messages())
-        if (message.topic == std::string("gaugemon/") + kStation + "/records") records.push_back(jsonOf(message.payload));
+        if (message.topic == std::string("gaugemon/") + kStation + "/records")
+            records.push_back(jsonOf(message.payload));
     return records;
 }
 
@@ -251,6 +255,30 @@ TEST_F(PublisherAgainstBroker, RowsOfAnEarlierRunAndOfNoBrokerAtAllGoOutInOrderO
         << subscriber.count() << " arrived, " << second.unpublished() << " unpublished";
     EXPECT_EQ(firstArrivals(recordsOf(subscriber)), oneTo(10));
     EXPECT_TRUE(waitFor([&] { return second.unpublished() == 0; }));
+}
+
+// A row the journal cannot give back as a row must not hold up those after it.
+TEST_F(PublisherAgainstBroker, ADamagedJournalRowIsToldOnceAndSkippedAndTheRowsAfterItGoOn) {
+    MqttSubscriber subscriber(broker.url(), "gaugemon/+/records", "plant-side");
+    ASSERT_TRUE(subscriber.connect());
+    PlantStation station(dir);
+    station.record(0, 3);
+    station.journal.waitWritten();
+    const std::string path = station.journal.filePath();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "INSERT INTO journal_row (run, generation, position, probe_count, code_column, "
+                           "recorded_ms, bytes) VALUES (999, 0, 0, 99, 0, 0, x'00')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    station.record(3, 3);
+    station.startPublishing(broker.url());
+    ASSERT_TRUE(waitFor([&] { return allArrived(subscriber, 6); }));
+    EXPECT_EQ(firstArrivals(recordsOf(subscriber)), (std::vector<int64_t>{1, 2, 3, 5, 6, 7}));
+    EXPECT_EQ(PlantLog::countContaining("Journal row 4 cannot be published"), 1u);
+    EXPECT_TRUE(waitFor([&] { return station.unpublished() == 0; }));
 }
 
 TEST_F(PublisherAgainstBroker, ReadingsArePublishedAtMostAtTheirRateAndCarryTheirValues) {
