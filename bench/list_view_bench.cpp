@@ -26,6 +26,7 @@ void showList(QTableView& view, records::RecordListModel& model) {
     view.setSelectionBehavior(QAbstractItemView::SelectRows);
     view.verticalHeader()->hide();
     view.verticalHeader()->setDefaultSectionSize(19);
+    view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     for (int column = 0; column < model.columnCount(); ++column) view.setColumnWidth(column, model.columnWidth(column));
     QObject::connect(&model, &QAbstractItemModel::rowsInserted, &view, &QTableView::scrollToBottom);
     view.resize(1100, 130);

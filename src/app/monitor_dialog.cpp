@@ -177,6 +177,9 @@ void MonitorDialog::createControls() {
                 view->setShowGrid(true);
                 view->verticalHeader()->hide();
                 view->verticalHeader()->setDefaultSectionSize(metrics.height() + 4);
+                // Rows of one height that nobody resizes: the header need not
+                // look at each new row's contents.
+                view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
                 view->setEditTriggers(QAbstractItemView::NoEditTriggers);
                 widget = view;
                 break;
