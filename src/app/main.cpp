@@ -17,6 +17,7 @@
 #include "core/system_clock.h"
 #include "headless/command_line.h"
 #include "headless/plant_options.h"
+#include "headless/port_choice.h"
 #include "headless/run_headless.h"
 #include "headless/settings_overrides.h"
 #include "journal/journal_location.h"
@@ -64,7 +65,8 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     headless::applyStartOptions(options, settings);
     core::QtTimerSchedule timers;
     core::SystemClock clock;
-    link::TtySerialPort port;
+    const headless::PortChoice ports = headless::choosePorts(options);
+    link::TtySerialPort port(ports.ports);
     app::QtPrompts prompts(nullptr);
     app::WindowSeams seams{settings, timers, clock, port, prompts,
                            [] { return std::make_unique<core::QtTimerSchedule>(); }, dataDirectory,

@@ -23,8 +23,9 @@ struct Options {
     QCommandLineOption trace{"trace",
                              "Log the link's events and every frame sent and received, in hex with its time, "
                              "on standard error (logging categories gaugemon.link and gaugemon.link.frames)."};
-    QCommandLineOption headless{"headless", "Run without a window: find the instrument, record, export and "
-                                            "publish unattended; keep looking for the instrument every 10 s."};
+    QCommandLineOption headless{"headless",
+                                "Run without a window: find the instrument, record, export and "
+                                "publish unattended; keep looking for the instrument every 10 s."};
     QCommandLineOption port{"port", "The serial port: COMn or a device path such as /dev/ttyUSB0.", "port"};
     QCommandLineOption recordEvery{"record-every", "Record a row every SECONDS (0.1 to 86400); headless only.",
                                    "seconds"};
@@ -132,7 +133,8 @@ std::optional<QString> readStationOptions(const QCommandLineParser& parser, cons
     }
     if (parser.isSet(o.mqtt)) {
         if (!isBrokerUrl(parser.value(o.mqtt)))
-            return QStringLiteral("option '--mqtt' wants a broker URL such as tcp://host:1883 or ssl://host:8883, not '%1'")
+            return QStringLiteral(
+                       "option '--mqtt' wants a broker URL such as tcp://host:1883 or ssl://host:8883, not '%1'")
                 .arg(parser.value(o.mqtt));
         start.mqttUrl = parser.value(o.mqtt).toStdString();
     }

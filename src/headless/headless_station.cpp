@@ -74,7 +74,8 @@ void HeadlessStation::linkViewChanged() {
     // The link logs the connection and its loss itself.
     if (connected) {
         // After the connection step has laid out the record columns.
-        QMetaObject::invokeMethod(&afterStep_, [this] { startRecording(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &afterStep_, [this] { startRecording(); }, Qt::QueuedConnection);
     } else {
         qCInfo(core::stationLog, "looking for the instrument every %d s", timer::kReconnectMs / 1000);
     }
@@ -111,11 +112,11 @@ void HeadlessStation::endPeriodWhenDue() {
 
 void HeadlessStation::exportAndClear(const std::string& period) {
     countNewRows();
-    const std::string path = exportFilePath(work_.exportDirectory, work_.stationName, period,
-                                            [](const std::string& name) {
-                                                std::error_code error;
-                                                return std::filesystem::exists(name, error);
-                                            });
+    const std::string path =
+        exportFilePath(work_.exportDirectory, work_.stationName, period, [](const std::string& name) {
+            std::error_code error;
+            return std::filesystem::exists(name, error);
+        });
     const uint32_t rows = station_.recordTable().rowCount();
     const records::FileWriteResult result = station_.exportRecordsTo(path);
     if (!result.ok) {

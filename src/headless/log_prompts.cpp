@@ -19,8 +19,7 @@ void LogPrompts::showMessage(std::string_view text) {
         ++repeats_;
         return;
     }
-    if (repeats_ > 0)
-        qCInfo(core::stationLog).noquote() << "the message before came" << repeats_ << "more times";
+    if (repeats_ > 0) qCInfo(core::stationLog).noquote() << "the message before came" << repeats_ << "more times";
     lastMessage_ = text;
     repeats_ = 0;
     qCWarning(core::stationLog).noquote() << oneLine(text);

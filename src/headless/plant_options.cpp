@@ -4,7 +4,8 @@
 
 namespace gaugemon::headless {
 
-std::optional<plant::MqttOptions> plantOptions(QSettings& settings, const StartOptions& start, core::Language language) {
+std::optional<plant::MqttOptions> plantOptions(QSettings& settings, const StartOptions& start,
+                                               core::Language language) {
     plant::MqttOptions options = plant::loadMqttOptions(settings);
     if (!start.mqttUrl.empty()) options.brokerUrl = start.mqttUrl;
     if (!start.station.empty()) options.station = start.station;

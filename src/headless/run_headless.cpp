@@ -4,10 +4,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QSysInfo>
-#include <QTemporaryDir>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
 
 #include "core/data_location.h"
 #include "core/logging.h"
@@ -18,6 +15,7 @@
 #include "headless/headless_station.h"
 #include "headless/log_prompts.h"
 #include "headless/plant_options.h"
+#include "headless/port_choice.h"
 #include "headless/settings_overrides.h"
 #include "journal/journal_location.h"
 #include "link/link_controller.h"
@@ -31,28 +29,11 @@ namespace {
 // warnings apart from notes; on a terminal the lines stay plain.
 void logOneLinePerEvent() {
     if (std::getenv("JOURNAL_STREAM"))
-        qSetMessagePattern(QStringLiteral("%{if-critical}<2>%{endif}%{if-warning}<4>%{endif}%{if-info}<6>%{endif}"
-                                          "%{if-debug}<7>%{endif}%{category}: %{message}"));
+        qSetMessagePattern(
+            QStringLiteral("%{if-critical}<2>%{endif}%{if-warning}<4>%{endif}%{if-info}<6>%{endif}"
+                           "%{if-debug}<7>%{endif}%{category}: %{message}"));
     else
         qSetMessagePattern(QStringLiteral("%{time yyyy-MM-dd hh:mm:ss.zzz} %{category} %{type}: %{message}"));
-}
-
-// A device named by its path stands for COM1 of a port directory of this
-// run's own, so that the search finds it first.
-struct PortChoice {
-    std::unique_ptr<QTemporaryDir> directory;
-    link::PortDirectory ports;
-};
-
-PortChoice choosePorts(const StartOptions& options) {
-    PortChoice choice;
-    if (options.port.empty() || options.port.front() != '/') return choice;
-    choice.directory = std::make_unique<QTemporaryDir>();
-    const std::filesystem::path directory = choice.directory->path().toStdString();
-    choice.ports = link::PortDirectory(directory);
-    if (const std::error_code error = choice.ports.linkPort("COM1", options.port))
-        qCWarning(core::stationLog, "the port %s cannot be used: %s", options.port.c_str(), error.message().c_str());
-    return choice;
 }
 
 std::string stationName(const StartOptions& options) {
@@ -65,8 +46,8 @@ std::string stationName(const StartOptions& options) {
 
 void applyStartOptions(const StartOptions& options, SettingsOverrides& settings) {
     if (!options.port.empty()) {
-        const auto number = options.port.front() == '/' ? std::optional<unsigned>(1)
-                                                         : link::PortDirectory::portNumber(options.port);
+        const auto number =
+            options.port.front() == '/' ? std::optional<unsigned>(1) : link::PortDirectory::portNumber(options.port);
         if (number) settings.set(core::keys::kComID, static_cast<int32_t>(*number));
     }
     if (options.fast) settings.set(link::kFastModeKey, 1);
@@ -87,11 +68,11 @@ int runHeadless(int& argc, char** argv, const StartOptions& options) {
     applyStartOptions(options, settings);
     core::QtTimerSchedule timers;
     core::SystemClock clock;
-    PortChoice ports = choosePorts(options);
+    const PortChoice ports = choosePorts(options);
     link::TtySerialPort port(ports.ports);
     LogPrompts prompts;
-    const station::StationSeams seams{settings, timers, clock, port, prompts, dataDirectory,
-                                      journal::defaultJournalDirectory()};
+    const station::StationSeams seams{
+        settings, timers, clock, port, prompts, dataDirectory, journal::defaultJournalDirectory()};
     UnattendedWork work{options.recordEverySeconds, options.exportDirectory, options.rotation, stationName(options)};
     HeadlessStation station(seams, work);
     if (const auto plant = plantOptions(stored.native(), options, station.station().language()))

@@ -25,7 +25,7 @@ void PlantFeed::offer(std::span<const link::ChannelReading> readings, const tole
         probe.counts = readings[i].value;
         probe.fine = readings[i].scaledBy5;
         probe.verdict = verdict.probe(static_cast<unsigned>(i)) == tolerance::Judgement::Ng ? plant::ProbeVerdict::Ng
-                                                                                          : plant::ProbeVerdict::Ok;
+                                                                                            : plant::ProbeVerdict::Ok;
     }
     live_.anyNg = verdict.anyNg();
     live_.timeMs = 0;

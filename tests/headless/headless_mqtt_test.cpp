@@ -78,8 +78,8 @@ TEST(HeadlessPublishing, EveryRowReachesTheSubscriberInOrderAcrossABrokerRestart
     MqttSubscriber subscriber(url, "gaugemon/line9/records", "plant-historian");
     ASSERT_TRUE(subscriber.connect());
 
-    GaugesimProcess gaugesim(root / "ports", {"--port", "COM4", "--probes", "8", "--baud", "115200", "--signal",
-                                              "ramp"});
+    GaugesimProcess gaugesim(root / "ports",
+                             {"--port", "COM4", "--probes", "8", "--baud", "115200", "--signal", "ramp"});
     ASSERT_TRUE(gaugesim.waitForLink("COM4"));
     PublishingStation station(home.path());
     station.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

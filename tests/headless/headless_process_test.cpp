@@ -74,8 +74,8 @@ TEST(HeadlessProgram, RecordsAgainstTheSimulatorAndWritesItsFilesOnSigterm) {
 
     const fs::path exports = fs::path(home.path().toStdString()) / "exports";
     HeadlessProgram program(home.path());
-    program.start({"--headless", "--port", QString::fromStdString((ports / "COM2").string()), "--record-every",
-                   "0.2", "--export-dir", QString::fromStdString(exports.string()), "--station", "line7"});
+    program.start({"--headless", "--port", QString::fromStdString((ports / "COM2").string()), "--record-every", "0.2",
+                   "--export-dir", QString::fromStdString(exports.string()), "--station", "line7"});
     QString log;
     ASSERT_TRUE(runEventsUntil(
         [&] {
