@@ -25,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kRowGap = std::chrono::milliseconds(3);
 
 std::filesystem::path freshDirectory(const char* name) {
-    const auto dir = std::filesystem::current_path() / "plant-bench-out" / name;
+    auto dir = std::filesystem::current_path() / "plant-bench-out" / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;

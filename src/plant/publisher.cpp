@@ -380,9 +380,11 @@ private:
             return true;
         }
         const uint64_t context = (epoch_ << kEpochShift) | (static_cast<uint64_t>(row.id) & kIdMask);
+        // The context is a number handed back with the acknowledgement, never a pointer.
+        void* carried = reinterpret_cast<void*>(static_cast<uintptr_t>(context));  // NOLINT(performance-no-int-to-ptr)
         try {
-            client_->publish(mqtt::make_message(recordsTopic_, json_, kQosAtLeastOnce, false),
-                             reinterpret_cast<void*>(static_cast<uintptr_t>(context)), deliveryListener_);
+            client_->publish(mqtt::make_message(recordsTopic_, json_, kQosAtLeastOnce, false), carried,
+                             deliveryListener_);
         } catch (const mqtt::exception&) {
             return false;  // the connection went or the library is full: the row goes next round
         }

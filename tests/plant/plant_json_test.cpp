@@ -230,10 +230,10 @@ TEST_F(MqttOptionsCheck, EachUnsoundFieldTurnsPublishingOffWithAMessageInBothLan
     }
     refused.push_back(sound());
     refused.back().caFile = "/nonexistent/ca.pem";
-    for (MqttOptions options : refused) {
-        MqttOptions copy = options;
-        const std::string english = check(options);
-        EXPECT_NE(english, "") << options.brokerUrl << " " << options.station << " " << options.readingsPerSecond;
+    for (const MqttOptions& listed : refused) {
+        MqttOptions copy = listed;
+        const std::string english = check(listed);
+        EXPECT_NE(english, "") << listed.brokerUrl << " " << listed.station << " " << listed.readingsPerSecond;
         EXPECT_EQ(english.find("secret"), std::string::npos);
         EXPECT_NE(checkMqttOptions(copy, core::Language::Chinese), english);
     }
