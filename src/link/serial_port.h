@@ -61,7 +61,7 @@ public:
     // and again while it is not read; an empty handler stops it. The handler
     // stays across closing and reopening. A line that cannot tell never calls
     // it.
-    virtual void setArrivalHandler(std::function<void()> handler) { (void)handler; }
+    virtual void setArrivalHandler(std::function<void()> /*handler*/) {}
 };
 
 // The 17 port names the station knows, indexed 0..16: "COM0".."COM9" and
