@@ -3,13 +3,19 @@
 // told only on the thread that started the write, and rows recorded during
 // the write left for the next backup.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
+#include <thread>
 
 #include "records/record_file.h"
 #include "records/table_file.h"
 #include "records/table_snapshot.h"
+#include "records/thread_priority.h"
 #include "records_rig.h"
 
 namespace gaugemon::records {
@@ -215,6 +221,26 @@ TEST(SnapshotWriteWhileBusy, AStopWritesTheLastBackupOnTheSpotAndALateOutcomeDoe
     // The export, of the table one row shorter, is told only now.
     w.posted.runAll();
     EXPECT_FALSE(w.rig.table().hasUnsavedRows());
+}
+
+int niceOfThisThread() {
+    errno = 0;
+    return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)));
+}
+
+// The writer gives way to the station's thread; the station's own priority,
+// and with it polling, is left alone.
+TEST(WriterThread, YieldsToTheStationWithoutLoweringTheStation) {
+    const int stationNice = niceOfThisThread();
+    if (stationNice >= 19) GTEST_SKIP() << "already at the lowest priority";
+    int writerNice = stationNice;
+    std::thread writer([&writerNice] {
+        yieldToOtherThreads();
+        writerNice = niceOfThisThread();
+    });
+    writer.join();
+    EXPECT_GT(writerNice, stationNice);
+    EXPECT_EQ(niceOfThisThread(), stationNice);
 }
 
 }  // namespace
