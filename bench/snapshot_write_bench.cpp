@@ -12,10 +12,10 @@
 
 #include <chrono>
 #include <ctime>
-#include <string>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 

@@ -97,7 +97,8 @@ struct WindowRig {
 };
 
 void BM_WindowCpuShare(benchmark::State& state) {
-    const auto directory = std::filesystem::temp_directory_path() / ("gaugemon-window-bench-" + std::to_string(::getpid()));
+    const auto directory =
+        std::filesystem::temp_directory_path() / ("gaugemon-window-bench-" + std::to_string(::getpid()));
     GaugesimProcess sim(directory, {"--port", "COM3", "--probes", "60", "--baud", "115200", "--format", "FF"});
     if (!sim.waitForLink("COM3")) return state.SkipWithError("gaugesim did not start");
     WindowRig rig(directory);

@@ -55,7 +55,7 @@ private:
 
     RecordTable& table_;
     GbkDecoder decoder_;
-    QTimer batchTimer_;       // single shot; idle without a batch delay
+    QTimer batchTimer_;  // single shot; idle without a batch delay
     std::function<void()> startBatch_;
     bool batchOpen_ = false;  // rows wait for the end of a batch already started
     uint32_t announced_ = 0;  // rows the views know of: the first ones of the table
