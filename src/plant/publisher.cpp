@@ -161,8 +161,8 @@ private:
         createClient();
         while (waitForEvents()) {
             handleConnection();
+            markAcknowledged();  // acknowledgements that came just before a loss count too
             if (state_ == State::Connected) {
-                markAcknowledged();
                 sendRows();
                 if (taken_.readings) sendReadings();
             }
