@@ -9,8 +9,3 @@ if(TARGET gaugesim)
   add_dependencies(window_cpu_bench gaugesim)
 endif()
 
-# The backup and the export of the station, as it wires them, beside a timer
-# on the event loop: the snapshot benchmark needs the platform's timers and
-# the test support's settings and prompts for that.
-target_link_libraries(snapshot_write_bench PRIVATE gaugemon_platform Qt6::Core)
-target_include_directories(snapshot_write_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)

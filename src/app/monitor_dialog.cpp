@@ -60,7 +60,6 @@ constexpr int kLogoDelayMs = 100;
 // The window's own timer beside the logo's, clear of the link's ids: the end
 // of a batch of rows for the list, which then lays itself out once for all
 // of them. Short enough that a row is on screen within a fifth of a second.
-constexpr int kListBatchTimer = 12;
 constexpr int kListBatchMs = static_cast<int>(records::RecordListModel::kListBatchDelay.count());
 constexpr int kLogoAfterResizeMs = 10;
 // The logo is read again at every resize; a file larger than any logo is not
@@ -117,7 +116,7 @@ MonitorDialog::MonitorDialog(WindowSeams seams, QWidget* parent)
 MonitorDialog::~MonitorDialog() {
     // The list model reads the station's table: it goes first.
     station_.setRecordList(nullptr);
-    seams_.timers.stop(kListBatchTimer);
+    seams_.timers.stop(core::timer::kListBatch);
     delete model_;
     model_ = nullptr;
 }
@@ -228,7 +227,7 @@ void MonitorDialog::createControls() {
     logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     model_ = new records::RecordListModel(station_.recordTable(), this);
-    model_->useBatchTimer([this] { seams_.timers.start(kListBatchTimer, kListBatchMs); });
+    model_->useBatchTimer([this] { seams_.timers.start(core::timer::kListBatch, kListBatchMs); });
     // The model has made itself the table's observer; the journal goes in front.
     station_.setRecordList(station_.recordTable().observer());
     static_cast<QTableView*>(control(c::kRecordList))->setModel(model_);
@@ -365,8 +364,8 @@ void MonitorDialog::fitFrame() {
 
 void MonitorDialog::otherTimer(int id) {
     if (id == core::timer::kLogo) logoTick();
-    if (id == kListBatchTimer) {
-        seams_.timers.stop(kListBatchTimer);
+    if (id == core::timer::kListBatch) {
+        seams_.timers.stop(core::timer::kListBatch);
         model_->announcePendingRows();
     }
 }

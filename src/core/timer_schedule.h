@@ -12,6 +12,14 @@ inline constexpr int kWatchdog = 4;
 inline constexpr int kDiscovery = 5;
 inline constexpr int kLogo = 6;
 inline constexpr int kBackup = 7;
+inline constexpr int kAnswerSilence = 8;  // fast polling: the line has gone quiet
+// The window's record list announces new rows in batches.
+inline constexpr int kListBatch = 12;
+// An unattended station's own: looking for a lost instrument, ending an
+// export period, the rows of the last minute in the log.
+inline constexpr int kReconnect = 13;
+inline constexpr int kRotation = 14;
+inline constexpr int kReport = 15;
 }  // namespace timer
 
 // Window-style timers: a started id fires every period until it is stopped.

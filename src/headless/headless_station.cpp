@@ -25,15 +25,15 @@ void HeadlessStation::start() {
     }
     station_.startJournal();
     rowsSeen_ = station_.recordTable().rowCount();
-    timers_.start(timer::kReconnect, timer::kReconnectMs);
-    timers_.start(timer::kReport, timer::kReportMs);
-    if (!work_.exportDirectory.empty()) timers_.start(timer::kRotation, timer::kRotationMs);
+    timers_.start(core::timer::kReconnect, kReconnectMs);
+    timers_.start(core::timer::kReport, kReportMs);
+    if (!work_.exportDirectory.empty()) timers_.start(core::timer::kRotation, kRotationMs);
     qCInfo(core::stationLog, "station %s looking for its instrument", work_.stationName.c_str());
     lookForInstrument();
 }
 
 void HeadlessStation::stop() {
-    for (const int id : {timer::kReconnect, timer::kRotation, timer::kReport}) timers_.stop(id);
+    for (const int id : {core::timer::kReconnect, core::timer::kRotation, core::timer::kReport}) timers_.stop(id);
     countNewRows();
     // The day's backup holds the rows first, then their period's file does.
     station_.shutDown();
@@ -44,9 +44,9 @@ void HeadlessStation::stop() {
 
 void HeadlessStation::otherTimer(int id) {
     switch (id) {
-        case timer::kReconnect: lookForInstrument(); break;
-        case timer::kRotation: endPeriodWhenDue(); break;
-        case timer::kReport: reportMinute(); break;
+        case core::timer::kReconnect: lookForInstrument(); break;
+        case core::timer::kRotation: endPeriodWhenDue(); break;
+        case core::timer::kReport: reportMinute(); break;
         default: break;
     }
 }
@@ -77,7 +77,7 @@ void HeadlessStation::linkViewChanged() {
         QMetaObject::invokeMethod(
             &afterStep_, [this] { startRecording(); }, Qt::QueuedConnection);
     } else {
-        qCInfo(core::stationLog, "looking for the instrument every %d s", timer::kReconnectMs / 1000);
+        qCInfo(core::stationLog, "looking for the instrument every %d s", kReconnectMs / 1000);
     }
 }
 

@@ -19,15 +19,10 @@ struct UnattendedWork {
     std::string stationName;
 };
 
-// Timers of the unattended run, beside the station's own.
-namespace timer {
-inline constexpr int kReconnect = 12;  // looks for a lost instrument again
-inline constexpr int kRotation = 13;   // ends an export period
-inline constexpr int kReport = 14;     // the rows of the last minute in the log
+// Periods of the unattended run's own timers.
 inline constexpr int kReconnectMs = 10'000;
 inline constexpr int kRotationMs = 1'000;
 inline constexpr int kReportMs = 60'000;
-}  // namespace timer
 
 // A station nobody watches: it finds its instrument and keeps looking for it
 // when it is lost, records at a fixed period or on the instrument's request,

@@ -28,7 +28,7 @@ void LinkController::followFastMode() {
         port_.setArrivalHandler([this] { bytesArrived(); });
     } else {
         port_.setArrivalHandler({});
-        timers_.stop(kAnswerSilenceTimer);
+        timers_.stop(timer::kAnswerSilence);
     }
 }
 
@@ -42,7 +42,7 @@ void LinkController::bytesArrived() {
     if (answerComplete() || state_.receivedLength >= kReceiveBufferBytes) {
         finishFastAnswer(false);
     } else if (state_.receivedLength != before) {
-        timers_.start(kAnswerSilenceTimer, answerSilenceMs(openBaud_, openLine_));
+        timers_.start(timer::kAnswerSilence, answerSilenceMs(openBaud_, openLine_));
     }
 }
 
@@ -66,13 +66,13 @@ bool LinkController::answerComplete() const {
 }
 
 void LinkController::silenceTick() {
-    timers_.stop(kAnswerSilenceTimer);
+    timers_.stop(timer::kAnswerSilence);
     if (!fastActive() || !awaitingAnswer_) return;
     const unsigned before = state_.receivedLength;
     readMore();
     // Bytes that came meanwhile mean the line was not quiet after all.
     if (state_.receivedLength != before && !answerComplete() && state_.receivedLength < kReceiveBufferBytes) {
-        timers_.start(kAnswerSilenceTimer, answerSilenceMs(openBaud_, openLine_));
+        timers_.start(timer::kAnswerSilence, answerSilenceMs(openBaud_, openLine_));
         return;
     }
     finishFastAnswer(false);
@@ -80,7 +80,7 @@ void LinkController::silenceTick() {
 
 void LinkController::finishFastAnswer(bool timedOut) {
     timers_.stop(timer::kAnswer);
-    timers_.stop(kAnswerSilenceTimer);
+    timers_.stop(timer::kAnswerSilence);
     takeAnswer();
     // A late answer may still be on its way after a timeout: the next request
     // waits as long as in the normal cycle, so that answer is dropped before

@@ -60,7 +60,7 @@ void LinkController::disconnect() {
     for (int id : {timer::kRequest, timer::kRecord, timer::kWatchdog, timer::kDiscovery, timer::kBackup}) {
         timers_.stop(id);
     }
-    timers_.stop(kAnswerSilenceTimer);
+    timers_.stop(timer::kAnswerSilence);
     state_.receivedLength = 0;
     host_.linkClosed();
     view_.parametersEnabled = false;
@@ -101,7 +101,7 @@ bool LinkController::onTick(int id) {
         case timer::kAnswer: answerTick(); return true;
         case timer::kWatchdog: watchdogTick(); return true;
         case timer::kDiscovery: discoveryTick(); return true;
-        case kAnswerSilenceTimer: silenceTick(); return true;
+        case timer::kAnswerSilence: silenceTick(); return true;
         default: return false;
     }
 }

@@ -22,8 +22,6 @@ namespace gaugemon::link {
 inline constexpr std::string_view kFastModeKey = "FastMode";
 // The normal cycle's wait from an answer to the next request.
 inline constexpr int kRequestGapMs = 15;
-// The timer that ends an answer after the line has gone quiet (fast polling).
-inline constexpr int kAnswerSilenceTimer = 8;
 
 // The station's side of the serial link: Connect and Disconnect, discovery of
 // the instrument, the request/answer polling cycle, the watchdog and the zero

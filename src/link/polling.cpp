@@ -34,7 +34,7 @@ void LinkController::requestTick() {
     state_.lastExchange = Exchange::None;
     state_.receivedLength = 0;
     awaitingAnswer_ = true;
-    if (watchingArrivals_) timers_.stop(kAnswerSilenceTimer);
+    if (watchingArrivals_) timers_.stop(timer::kAnswerSilence);
     timers_.start(timer::kAnswer, state_.pollPeriodMs - 2);
     timers_.start(timer::kRequest, kRequestFallbackMs);
 }
