@@ -109,7 +109,7 @@ int JournalStore::pruneSaved(int64_t cutoffMs, int64_t& unpublished) {
     Statement count;
     int code = db_.prepare(count,
                            "SELECT count(*) FROM journal_row WHERE recorded_ms < ?1 AND saved_ms IS NOT NULL "
-                           "AND published_ms IS NULL");
+                           "AND published_ms IS NULL AND id < (SELECT max(id) FROM journal_row)");
     if (code != SQLITE_OK) return code;
     count.bind(1, cutoffMs);
     code = count.step();
@@ -117,7 +117,11 @@ int JournalStore::pruneSaved(int64_t cutoffMs, int64_t& unpublished) {
     unpublished = count.intAt(0);
     count.reset();
     Statement prune;
-    code = db_.prepare(prune, "DELETE FROM journal_row WHERE recorded_ms < ?1 AND saved_ms IS NOT NULL");
+    // The newest row stays whatever its age: a row's id is its sequence
+    // number for the plant, and an emptied table would hand out 1 again.
+    code = db_.prepare(prune,
+                       "DELETE FROM journal_row WHERE recorded_ms < ?1 AND saved_ms IS NOT NULL "
+                       "AND id < (SELECT max(id) FROM journal_row)");
     if (code != SQLITE_OK) return code;
     prune.bind(1, cutoffMs);
     code = prune.run();

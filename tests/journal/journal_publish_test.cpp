@@ -186,5 +186,28 @@ TEST(JournalPrune, CountsTheOldSavedRowsThatNeverReachedTheBroker) {
     EXPECT_EQ(queryInt(path, "SELECT count(*) FROM journal_row"), 1);  // the unsaved row stays
 }
 
+// A row's id is its sequence number for the plant's consumers, who drop a
+// number seen before: a journal pruned empty must not number from 1 again.
+TEST(JournalPrune, NumbersGoOnRisingAfterEverySavedRowWasPruned) {
+    TempDir dir;
+    const int64_t now = test::wallClockMs();
+    std::string path;
+    {
+        Recording run(dir);
+        run.record(0, 3);
+        run.journal.markSaved(run.table, 3);
+        ASSERT_TRUE(run.journal.waitWritten());
+        path = run.journal.filePath();
+    }
+    {
+        Journal later;
+        ASSERT_EQ(later.open(dir.path().string(), 30, now + 31 * kDayMs), Problem::None);
+    }
+    Recording next(dir);
+    next.record(0, 1);
+    ASSERT_TRUE(next.journal.waitWritten());
+    EXPECT_EQ(queryInt(path, "SELECT max(id) FROM journal_row"), 4);
+}
+
 }  // namespace
 }  // namespace gaugemon::journal
