@@ -11,6 +11,9 @@ void PlantFeed::journalOpened(journal::Journal& journal) {
                   options_->brokerUrl.c_str());
         return;
     }
+    if (const uint64_t lost = journal.prunedUnpublished())
+        qCWarning(plant::plantLog, "%llu recorded rows were older than the journal keeps and never reached the broker",
+                  static_cast<unsigned long long>(lost));
     publisher_ = std::make_unique<plant::Publisher>(*options_, journal.filePath());
     journal.setWrittenListener(publisher_->writtenListener());
     publisher_->start();
