@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/broker_setting.h"
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
 #include "app/station_icon.h"
@@ -79,6 +80,10 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     app::MonitorDialog dialog(seams);
     if (const auto plant = headless::plantOptions(stored.native(), options, dialog.station().language()))
         dialog.publishTo(*plant);
+    dialog.offerBrokerSetting([&] {
+        if (const auto plant = app::askBroker(&dialog, stored.native(), dialog.station().language()))
+            dialog.publishTo(*plant);
+    });
     prompts.setParent(&dialog);
     dialog.exec();
     if (stopRequested) dialog.shutDown();

@@ -691,9 +691,11 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* about = menu.addAction(text(kAboutEntry));
     QAction* statistics = menu.addAction(core::pick(language(), "Process statistics...", "过程统计..."));
+    QAction* broker = askBroker_ ? menu.addAction(core::pick(language(), "MQTT broker...", "MQTT 代理...")) : nullptr;
     const QAction* chosen = menu.exec(event->globalPos());
     if (chosen == about) showHelp(core::Language::Chinese);
     if (chosen == statistics) showStatistics();
+    if (chosen && chosen == broker) askBroker_();
 }
 
 }  // namespace gaugemon::app

@@ -66,6 +66,9 @@ public:
     const station::Station& station() const { return station_; }
     // The plant's broker, set before the window is shown.
     void publishTo(plant::MqttOptions options) { station_.publishTo(std::move(options)); }
+    // The context menu offers the broker's setting when the start-up code
+    // gives a way to ask for it.
+    void offerBrokerSetting(std::function<void()> askBroker) { askBroker_ = std::move(askBroker); }
     const link::LinkState& linkState() const { return station_.linkState(); }
     const display::DisplayModel& displayModel() const { return station_.display(); }
     const records::RecordTable& recordTable() const { return station_.recordTable(); }
@@ -140,6 +143,7 @@ private:
     core::Language language() const { return station_.language(); }
 
     WindowSeams seams_;
+    std::function<void()> askBroker_;
     station::Station station_;
     // The chart drawn into the window's backing image.
     display::DisplayUpdate chart_;

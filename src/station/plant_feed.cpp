@@ -4,6 +4,13 @@
 
 namespace gaugemon::station {
 
+void PlantFeed::publishTo(plant::MqttOptions options, journal::Journal& journal) {
+    stop();
+    publisher_.reset();
+    options_ = std::move(options);
+    if (journal.isOn()) journalOpened(journal);
+}
+
 void PlantFeed::journalOpened(journal::Journal& journal) {
     if (!options_ || !options_->publishing() || publisher_) return;
     if (!journal.isOn()) {

@@ -23,8 +23,9 @@ public:
     PlantFeed(const PlantFeed&) = delete;
     PlantFeed& operator=(const PlantFeed&) = delete;
 
-    // Checked options with a broker; takes effect at journalOpened.
-    void publishTo(plant::MqttOptions options) { options_ = std::move(options); }
+    // Checked options (an empty URL: no publishing): at once when the
+    // journal is open, else when it opens. A publisher running before stops.
+    void publishTo(plant::MqttOptions options, journal::Journal& journal);
     void journalOpened(journal::Journal& journal);
     // The readings of one poll with their verdict; the publisher keeps at
     // most its rate of them.

@@ -159,9 +159,9 @@ public:
     const journal::Journal& journal() const { return journal_; }
 
     // ---- Plant ---------------------------------------------------------------
-    // Recorded rows and live readings go to the broker of `options` (checked,
-    // with a URL) once the journal is open; before startJournal.
-    void publishTo(plant::MqttOptions options) { plantFeed_.publishTo(std::move(options)); }
+    // Recorded rows and live readings go to the broker of `options` (checked;
+    // an empty URL ends publishing) once the journal is open.
+    void publishTo(plant::MqttOptions options) { plantFeed_.publishTo(std::move(options), journal_); }
     // Fast polling on or off, stored for the next start too.
     void setFastMode(bool on);
     bool fastMode() const { return linkController_.fastMode(); }

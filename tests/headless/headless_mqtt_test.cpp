@@ -17,7 +17,13 @@
 
 #include "plant/mqtt_broker.h"
 #include "plant/mqtt_subscriber.h"
+#include "sim/simulated_ports.h"
+#include "station/station.h"
+#include "station/working_day.h"
 #include "support/gaugesim_process.h"
+#include "support/memory_settings_store.h"
+#include "support/recording_prompts.h"
+#include "support/virtual_time.h"
 
 using namespace gaugemon::testing;
 namespace fs = std::filesystem;
@@ -137,6 +143,66 @@ TEST(HeadlessPublishing, EveryRowReachesTheSubscriberInOrderAcrossABrokerRestart
                 << "row " << number << " probe " << k + 1;
     }
     EXPECT_EQ(rowsSeen.size(), exported.size());
+}
+
+// The window sets its broker while the station runs: rows go out at once,
+// and an empty address ends publishing with "offline".
+TEST(StationPublishing, ABrokerSetWhileRunningTakesTheRowsAndAnEmptyOneEndsIt) {
+    using namespace gaugemon;
+    QTemporaryDir home;
+    const fs::path root = home.path().toStdString();
+    fs::create_directories(root / "broker");
+    MqttBroker broker(root / "broker");
+    ASSERT_TRUE(broker.start());
+    const std::string url = "tcp://127.0.0.1:" + std::to_string(broker.port());
+    MqttSubscriber subscriber(url, "gaugemon/desk/#", "desk-watcher");
+    ASSERT_TRUE(subscriber.connect());
+
+    core::VirtualTime clock;
+    core::VirtualTimerSchedule timers{clock};
+    core::MemorySettingsStore settings;
+    settings.writeInt("HW", 2);
+    settings.writeInt("ComID", WorkingDay::kComId);
+    RecordingPrompts prompts;
+    sim::SimulatedPorts ports{clock};
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    sim::SimulatedLine line{ports};
+    station::StationObserver observer;
+    station::Station station(
+        {settings, timers, clock, line, prompts, (root / "backup").string() + "/", (root / "journal").string()},
+        observer);
+    station.startJournal();
+    station.connectButton();
+    ASSERT_TRUE(clock.runUntil([&] { return station.linkState().connected; }, 60'000));
+
+    plant::MqttOptions options;
+    options.brokerUrl = url;
+    options.station = "desk";
+    station.publishTo(options);
+    for (int k = 0; k < 3; ++k) {
+        clock.advanceBy(500);
+        station.pressManual();
+        clock.advanceBy(20);
+    }
+    const auto records = [&] {
+        size_t count = 0;
+        for (const ReceivedMessage& message : subscriber.messages()) count += message.topic.ends_with("/records");
+        return count;
+    };
+    EXPECT_TRUE(runEventsUntil([&] { return records() == 3; }, 30'000));
+
+    station.publishTo(plant::MqttOptions{});
+    EXPECT_TRUE(runEventsUntil(
+        [&] {
+            const auto messages = subscriber.messages();
+            return !messages.empty() && messages.back().topic == "gaugemon/desk/status" &&
+                   messages.back().payload == "offline";
+        },
+        10'000));
+    station.pressManual();
+    clock.advanceBy(20);
+    runEventsFor(500);
+    EXPECT_EQ(records(), 3u);
 }
 
 }  // namespace
