@@ -141,9 +141,9 @@ void BM_FastPollingAgainstTheWireLimit(benchmark::State& state) {
     const int baudIndex = static_cast<int>(state.range(1));
     // A directory of each run's own: no link of the last run's simulator is
     // ever taken for this one's.
-    const auto directory = std::filesystem::temp_directory_path() /
-                           ("gaugemon-fast-" + std::to_string(::getpid()) + "-" + std::to_string(probes) + "-" +
-                            std::to_string(baudIndex));
+    const auto directory =
+        std::filesystem::temp_directory_path() / ("gaugemon-fast-" + std::to_string(::getpid()) + "-" +
+                                                  std::to_string(probes) + "-" + std::to_string(baudIndex));
     const int baud = link::kBaudTable[baudIndex];
     GaugesimProcess sim(directory, {"--port", "COM3", "--probes", QString::number(probes), "--baud",
                                     QString::number(baud), "--format", "FF"});

@@ -45,8 +45,9 @@ void BM_HeadlessStationCpu(benchmark::State& state) {
         state.SkipWithError("gaugesim did not start");
         return;
     }
-    QStringList arguments{"--headless", "--port", QString::fromStdString((ports / "COM1").string()),
-                          "--record-every", "1", "--station", "bench"};
+    QStringList arguments{"--headless",     "--port", QString::fromStdString((ports / "COM1").string()),
+                          "--record-every", "1",      "--station",
+                          "bench"};
     if (const char* broker = std::getenv("GAUGEMON_BENCH_MQTT")) arguments << "--mqtt" << broker;
     for (auto _ : state) {
         QProcess station;

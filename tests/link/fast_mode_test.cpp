@@ -146,11 +146,11 @@ const BadAnswer kBadAnswers[] = {
      },
      1, 1},
     // Another instrument's readings, with a right CRC: valid, and ignored.
-    {"FromAnotherAddress",
-     [](SimulatedStation& s) { replaceNextAnswer(s, withCrc(readingsFrom(7, 60, 240, 0x11))); }, 0, 0},
+    {"FromAnotherAddress", [](SimulatedStation& s) { replaceNextAnswer(s, withCrc(readingsFrom(7, 60, 240, 0x11))); },
+     0, 0},
     // A byte count of 0xFF promises 256 reading bytes; these 240 are not believed.
-    {"ByteCountFFCutShort",
-     [](SimulatedStation& s) { replaceNextAnswer(s, withCrc(readingsFrom(1, 60, 0xFF, 0x22))); }, 0, 0},
+    {"ByteCountFFCutShort", [](SimulatedStation& s) { replaceNextAnswer(s, withCrc(readingsFrom(1, 60, 0xFF, 0x22))); },
+     0, 0},
     {"ByteCountFFCutOff",
      [](SimulatedStation& s) {
          std::vector<uint8_t> frame = withCrc(readingsFrom(1, 64, 0xFF, 0x33));
@@ -206,7 +206,6 @@ TEST(FastMode, AfterATimeoutTheNextRequestWaitsAsLongAsInTheNormalCycle) {
     EXPECT_EQ(spacing[0], station.state.pollPeriodMs - 2 + 15);
     EXPECT_LE(spacing[1], 30);
 }
-
 
 TEST(FastMode, TheCycleFollowsTheWireTimeAtEveryBaudRate) {
     for (const int baud : link::kBaudTable) {
