@@ -163,7 +163,7 @@ void Station::exportRecords() {
 
 records::FileWriteResult Station::exportRecordsTo(const std::string& path) {
     finishFileWrites();
-    const records::FileWriteResult result =
+    records::FileWriteResult result =
         records::writeTableFile(records_.table, *this, records_.codes.enabled(), records::kTabFormat, path);
     syncJournal();
     return result;
