@@ -15,12 +15,12 @@
 #include <map>
 #include <sstream>
 
+#include "headless_program.h"
 #include "plant/mqtt_broker.h"
 #include "plant/mqtt_subscriber.h"
 #include "sim/simulated_ports.h"
 #include "station/station.h"
 #include "station/working_day.h"
-#include "support/gaugesim_process.h"
 #include "support/memory_settings_store.h"
 #include "support/recording_prompts.h"
 #include "support/virtual_time.h"
@@ -29,11 +29,6 @@ using namespace gaugemon::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
 
 // The exported rows by their number: the value of each probe, in mm.
 std::map<int, std::vector<double>> exportedRows(const std::string& text) {
@@ -57,23 +52,6 @@ std::map<int, std::vector<double>> exportedRows(const std::string& text) {
     return rows;
 }
 
-// The program as in the plant: its own home, a pseudo-terminal to gaugesim, a broker.
-struct PublishingStation {
-    explicit PublishingStation(const QString& home) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home);
-        environment.insert("XDG_CONFIG_HOME", home + "/.config");
-        environment.insert("XDG_DATA_HOME", home + "/.local/share");
-        environment.remove("JOURNAL_STREAM");
-        process.setProcessEnvironment(environment);
-    }
-    ~PublishingStation() {
-        if (process.state() != QProcess::NotRunning) process.kill();
-        process.waitForFinished(3000);
-    }
-    QProcess process;
-};
-
 TEST(HeadlessPublishing, EveryRowReachesTheSubscriberInOrderAcrossABrokerRestart) {
     QTemporaryDir home;
     const fs::path root = home.path().toStdString();
@@ -87,12 +65,11 @@ TEST(HeadlessPublishing, EveryRowReachesTheSubscriberInOrderAcrossABrokerRestart
     GaugesimProcess gaugesim(root / "ports",
                              {"--port", "COM4", "--probes", "8", "--baud", "115200", "--signal", "ramp"});
     ASSERT_TRUE(gaugesim.waitForLink("COM4"));
-    PublishingStation station(home.path());
-    station.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    station.process.start(QStringLiteral(GAUGEMON_PATH),
-                          {"--headless", "--port", QString::fromStdString((root / "ports" / "COM4").string()),
-                           "--record-every", "0.2", "--export-dir", QString::fromStdString((root / "exports").string()),
-                           "--station", "line9", "--mqtt", QString::fromStdString(url)});
+    HeadlessProgram station(home.path());
+    station.process().setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    station.start({"--headless", "--port", QString::fromStdString((root / "ports" / "COM4").string()), "--record-every",
+                   "0.2", "--export-dir", QString::fromStdString((root / "exports").string()), "--station", "line9",
+                   "--mqtt", QString::fromStdString(url)});
     ASSERT_TRUE(runEventsUntil([&] { return subscriber.count() >= 5; }, 30'000));
 
     broker.stop();
@@ -101,9 +78,7 @@ TEST(HeadlessPublishing, EveryRowReachesTheSubscriberInOrderAcrossABrokerRestart
     const size_t before = subscriber.count();
     ASSERT_TRUE(runEventsUntil([&] { return subscriber.count() >= before + 15; }, 60'000));
 
-    ::kill(static_cast<pid_t>(station.process.processId()), SIGTERM);
-    ASSERT_TRUE(station.process.waitForFinished(15'000));
-    EXPECT_EQ(station.process.exitCode(), 0);
+    EXPECT_EQ(station.stop(), 0);
 
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(root / "exports")) files.push_back(entry.path());

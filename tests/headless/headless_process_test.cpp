@@ -10,19 +10,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "support/gaugesim_process.h"
+#include "headless_program.h"
 
 using namespace gaugemon::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
-
-size_t lineCount(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
 // The day's backup written last in `directory`; empty when there is none.
 fs::path newestBackup(const fs::path& directory) {
@@ -35,36 +28,6 @@ fs::path newestBackup(const fs::path& directory) {
     }
     return newest;
 }
-
-// The program with a home of its own, so nothing of the machine's is read or written.
-class HeadlessProgram {
-public:
-    explicit HeadlessProgram(const QString& home) : home_(home) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home);
-        environment.insert("XDG_CONFIG_HOME", home + "/.config");
-        environment.insert("XDG_DATA_HOME", home + "/.local/share");
-        environment.remove("JOURNAL_STREAM");
-        process_.setProcessEnvironment(environment);
-    }
-    ~HeadlessProgram() {
-        if (process_.state() != QProcess::NotRunning) process_.kill();
-        process_.waitForFinished(3000);
-    }
-    void start(const QStringList& arguments) { process_.start(QStringLiteral(GAUGEMON_PATH), arguments); }
-    // Sends `signal` and waits (bounded) for the end; the exit status, or -1.
-    int stop(int signal = SIGTERM) {
-        ::kill(static_cast<pid_t>(process_.processId()), signal);
-        if (!runEventsUntil([&] { return process_.state() == QProcess::NotRunning; }, 15'000)) return -1;
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
-    QString log() { return QString::fromUtf8(process_.readAllStandardError()); }
-    QProcess& process() { return process_; }
-
-private:
-    QString home_;
-    QProcess process_;
-};
 
 TEST(HeadlessProgram, RecordsAgainstTheSimulatorAndWritesItsFilesOnSigterm) {
     QTemporaryDir home;

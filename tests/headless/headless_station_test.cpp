@@ -12,6 +12,7 @@
 #include "headless/export_names.h"
 #include "headless/headless_station.h"
 #include "headless/log_prompts.h"
+#include "headless_program.h"
 #include "sim/simulated_ports.h"
 #include "station/working_day.h"
 #include "support/memory_settings_store.h"
@@ -22,13 +23,6 @@ using namespace gaugemon::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
-
-size_t lineCount(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
 class Unattended : public ::testing::Test {
 protected:
