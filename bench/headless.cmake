@@ -1,6 +1,6 @@
 # The unattended program's CPU share while it polls and records.
 if(TARGET gaugesim)
-  add_executable(headless_cpu_bench ${CMAKE_CURRENT_SOURCE_DIR}/headless_cpu_bench.cpp)
+  add_executable(headless_cpu_bench ${CMAKE_CURRENT_SOURCE_DIR}/headless_cpu_bench.cpp ${CMAKE_CURRENT_SOURCE_DIR}/qt_core_main.cpp)
   target_link_libraries(headless_cpu_bench PRIVATE gaugemon_test_support benchmark::benchmark Qt6::Core)
   target_include_directories(headless_cpu_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(headless_cpu_bench PRIVATE

@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
-#include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -73,11 +72,3 @@ void BM_HeadlessStationCpu(benchmark::State& state) {
 BENCHMARK(BM_HeadlessStationCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

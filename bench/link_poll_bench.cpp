@@ -5,7 +5,6 @@
 
 #include <sys/resource.h>
 #include <unistd.h>
-#include <QCoreApplication>
 
 #include <QElapsedTimer>
 #include <cstdlib>
@@ -131,11 +130,3 @@ BENCHMARK(BM_PollGaugesimOverPty)
     ->Unit(benchmark::kSecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
