@@ -5,12 +5,6 @@
 
 namespace gaugemon::app {
 
-// The parts of `area` (in image coordinates) where `now` differs from
-// `shown`, an earlier copy of that area, as stripes a few pixels wide: a bar
-// or a value text that moved gives the stripes of its column, from the first
-// to the last line that changed. Empty when not one pixel moved.
-QRegion changedStripes(const QImage& shown, const QImage& now, const QRect& area);
-
 // Whether every pixel of `area` in `image` is fully drawn.
 bool fullyCovered(const QImage& image, const QRect& area);
 // The same for every rectangle of `region`.
@@ -27,9 +21,9 @@ class ChartView : public QWidget {
 public:
     ChartView(const QImage& image, QWidget* parent);
 
-    // Repaints only what moved in the image since the last call (the whole
-    // view after a move or resize); nothing when not one pixel moved.
-    void showChanges();
+    // Repaints the part of `damage` (in image coordinates) under the view, or
+    // the whole view after a move or resize; nothing when neither.
+    void showChanges(const QRegion& damage);
 
 signals:
     void clicked(int clientX, int clientY);
@@ -39,12 +33,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    void showAll(const QRect& area);
     void setOpaque(bool opaque);
 
     const QImage& image_;
-    QImage shown_;     // the image under the view as last shown
-    QRect shownArea_;  // where shown_ was taken from, in image coordinates
+    QRect shownArea_;  // the view's place at the last call, in image coordinates
 };
 
 }  // namespace gaugemon::app

@@ -452,7 +452,7 @@ void MonitorDialog::linkViewChanged() {
 
 void MonitorDialog::chartCleared() {
     chart_.clearPlot();
-    chartView_->showChanges();
+    showChart();
 }
 
 void MonitorDialog::applyColumnWidths() {
@@ -465,8 +465,13 @@ void MonitorDialog::applyColumnWidths() {
 void MonitorDialog::readingsShown(const display::ChartPlan* redraw) {
     if (!redraw) return;
     chart_.paint(*redraw);
-    chartView_->showChanges();
-    verdictView_->showChanges();
+    showChart();
+}
+
+void MonitorDialog::showChart() {
+    const QRegion damage = chart_.takeDamage();
+    chartView_->showChanges(damage);
+    verdictView_->showChanges(damage);
 }
 
 // ---- Handlers ---------------------------------------------------------------
@@ -491,7 +496,7 @@ void MonitorDialog::confirmRange() {
         return;
     }
     chart_.clearPlot();
-    chartView_->showChanges();
+    showChart();
 }
 
 void MonitorDialog::openTolerances() {

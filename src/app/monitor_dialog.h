@@ -135,6 +135,8 @@ private:
     void logoTick();
     void showRecordControls();
     void applyColumnWidths();
+    // Repaints what the chart changed under its two views.
+    void showChart();
     void showField(int id, const QString& value);
     // A caption that changes at run time, fitted to its button.
     void setCaption(int id, const QString& caption);

@@ -5,6 +5,7 @@ namespace gaugemon::display {
 
 struct Rgb {
     uint8_t r, g, b;
+    bool operator==(const Rgb&) const = default;
 };
 
 namespace colors {

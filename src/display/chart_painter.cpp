@@ -1,6 +1,7 @@
 #include "display/chart_painter.h"
 
 #include "display/chart_colors.h"
+#include "display/chart_damage.h"
 
 #include <QFont>
 #include <QGlyphRun>
@@ -30,11 +31,6 @@ QFont chartFont(int pixelSize, int stretch) {
     return font;
 }
 
-Rgb barColor(const ColumnPlan& column) {
-    if (column.judgement != tolerance::Judgement::Ok) return colors::kNg;
-    return column.warning ? colors::kWarning : colors::kOk;
-}
-
 }  // namespace
 
 ChartFace::ChartFace(FontSize size) {
@@ -59,7 +55,28 @@ ChartFace::ChartFace(FontSize size) {
         slotOf_[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
         glyphs_[i] = indexes[i];
         advances_[i] = i < advances.size() ? advances[i].x() : 0;
+        inks_[i] = raw_.boundingRect(indexes[i]);
     }
+}
+
+PixelRect ChartFace::inkBounds(int32_t x, int32_t y, std::string_view text) const {
+    if (!raw_.isValid()) return {};
+    QRectF ink;
+    qreal pen = 0;
+    for (char ch : text.substr(0, kLongestText)) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        const int slot = c < slotOf_.size() ? slotOf_[c] : -1;
+        if (slot < 0) continue;
+        ink |= inks_[slot].translated(pen, 0);
+        pen += advances_[slot];
+    }
+    if (ink.isEmpty()) return {};
+    const qreal baseline = y + ascent_;
+    constexpr int kSmoothingPx = 1;
+    return {static_cast<int32_t>(std::floor(x + ink.left())) - kSmoothingPx,
+            static_cast<int32_t>(std::floor(baseline + ink.top())) - kSmoothingPx,
+            static_cast<int32_t>(std::ceil(x + ink.right())) + kSmoothingPx,
+            static_cast<int32_t>(std::ceil(baseline + ink.bottom())) + kSmoothingPx};
 }
 
 void ChartFace::draw(QPainter& painter, int32_t x, int32_t y, std::string_view text, QColor color) {
@@ -91,15 +108,64 @@ ChartFace& ChartPainter::face(FontSize size) {
     return *faces_.back().second;
 }
 
-void ChartPainter::paint(QImage& image, const ChartPlan& plan, const ValueTextTable& texts) {
+QRegion ChartPainter::paint(QImage& image, const ChartPlan& plan, const ValueTextTable& texts) {
     QPainter p(&image);
+    QRegion damage;
+    if (!showsPlan_ || !sameLayout(shown_, plan)) {
+        paintSteps(p, plan, texts, nullptr);
+        damage = QRegion(image.rect());
+    } else {
+        changes_.clear();
+        collectChartChanges(shown_, shownTexts_, plan, texts, face(labelFont(plan.labelSize)), face(kVerdictFont),
+                            changes_);
+        damage = uniteAll(changes_, regionScratch_) & image.rect();
+        if (!damage.isEmpty()) {
+            // One pass under the whole region: rectangle by rectangle, a
+            // value text that spans several of them would be drawn once for
+            // each.
+            noteExtents(plan, texts);
+            p.setClipRegion(damage);
+            paintSteps(p, plan, texts, &damage);
+        }
+    }
+    shown_ = plan;
+    shownTexts_ = texts;
+    showsPlan_ = true;
+    return damage;
+}
+
+void ChartPainter::noteExtents(const ChartPlan& plan, const ValueTextTable& texts) {
+    ChartFace& label = face(labelFont(plan.labelSize));
+    auto unite = [](QRect& extent, const PixelRect& r) {
+        if (!r.empty()) extent |= QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    };
+    for (unsigned i = 0; i < plan.probes && i < link::kMaxProbes; ++i) {
+        const ColumnPlan& c = plan.columns[i];
+        QRect& extent = columnExtents_[i];
+        extent = QRect();
+        for (const PixelRect& r : {c.bar, c.clearAbove, c.clearBelow}) unite(extent, r);
+        if (c.markLower) unite(extent, c.lowerMark);
+        if (c.markUpper) unite(extent, c.upperMark);
+        unite(extent, label.inkBounds(c.numberX, c.numberY, std::string_view(c.number.data(), c.number.size())));
+        unite(extent, label.inkBounds(c.textX, c.textY, texts[i].text()));
+    }
+    verdictExtent_ = QRect();
+    const VerdictPlan& v = plan.verdict;
+    if (v.draw) {
+        unite(verdictExtent_, v.box);
+        unite(verdictExtent_, face(kVerdictFont).inkBounds(v.textX, v.textY, v.ng ? "NG" : "OK"));
+    }
+}
+
+void ChartPainter::paintSteps(QPainter& p, const ChartPlan& plan, const ValueTextTable& texts, const QRegion* within) {
     const QColor background = qcolor(colors::kPlotBackground);
     const QColor mark = qcolor(colors::kToleranceMark);
     const QColor number = qcolor(colors::kProbeNumber);
     const QColor valueText = qcolor(colors::kValueText);
     ChartFace& label = face(labelFont(plan.labelSize));
 
-    for (unsigned i = 0; i < plan.probes; ++i) {
+    for (unsigned i = 0; i < plan.probes && i < link::kMaxProbes; ++i) {
+        if (within && !within->intersects(columnExtents_[i])) continue;
         const ColumnPlan& c = plan.columns[i];
         fill(p, c.bar, qcolor(barColor(c)));
         fill(p, c.clearAbove, background);
@@ -109,13 +175,14 @@ void ChartPainter::paint(QImage& image, const ChartPlan& plan, const ValueTextTa
         label.draw(p, c.numberX, c.numberY, std::string_view(c.number.data(), c.number.size()), number);
         label.draw(p, c.textX, c.textY, texts[i].text(), valueText);
     }
-    if (plan.verdict.draw) {
+    if (plan.verdict.draw && (!within || within->intersects(verdictExtent_))) {
         fill(p, plan.verdict.box, background);
         const bool ng = plan.verdict.ng;
         face(kVerdictFont)
             .draw(p, plan.verdict.textX, plan.verdict.textY, ng ? "NG" : "OK", qcolor(ng ? colors::kNg : colors::kOk));
     }
     if (plan.probes > 0) {
+        // Lines of a pixel: the clip leaves out what lies beyond `within`.
         const QColor axis = qcolor(colors::kAxis);
         fill(p, plan.axes.zeroLine, axis);
         fill(p, plan.axes.leftAxis, axis);
@@ -125,6 +192,7 @@ void ChartPainter::paint(QImage& image, const ChartPlan& plan, const ValueTextTa
 }
 
 void ChartPainter::clearPlot(QImage& image, const ChartArea& area) {
+    forgetShown();
     QPainter p(&image);
     fill(p, {area.left, area.top, area.right, area.bottom}, qcolor(colors::kPlotBackground));
 }

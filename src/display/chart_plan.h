@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "display/chart_area.h"
+#include "display/chart_colors.h"
 #include "display/chart_geometry.h"
 #include "display/display_range.h"
 #include "link/link_state.h"
@@ -50,6 +51,12 @@ struct ColumnPlan {
     int32_t textX = 0;
     int32_t textY = 0;
 };
+
+// Red out of tolerance, yellow in the warning strip, green otherwise.
+inline Rgb barColor(const ColumnPlan& column) {
+    if (column.judgement != tolerance::Judgement::Ok) return colors::kNg;
+    return column.warning ? colors::kWarning : colors::kOk;
+}
 
 // The OK/NG box at fixed client coordinates, right of the top band.
 struct VerdictPlan {

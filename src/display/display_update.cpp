@@ -17,7 +17,7 @@ QImage blankImage(QSize size) {
 DisplayUpdate::DisplayUpdate(DisplayModel& model, QSize clientSize) : model_(model), image_(blankImage(clientSize)) {}
 
 void DisplayUpdate::paint(const ChartPlan& plan) {
-    painter_.paint(image_, plan, model_.valueTexts());
+    damage_ += painter_.paint(image_, plan, model_.valueTexts());
     plotDrawn_ = true;
 }
 
@@ -30,7 +30,9 @@ bool DisplayUpdate::run(std::span<const link::ChannelReading> readings, const to
 }
 
 void DisplayUpdate::clearPlot() {
-    painter_.clearPlot(image_, model_.chartArea());
+    const ChartArea& area = model_.chartArea();
+    painter_.clearPlot(image_, area);
+    damage_ += QRect(area.left, area.top, area.right - area.left, area.bottom - area.top);
     plotDrawn_ = true;
     model_.requestRedraw();
 }
@@ -44,6 +46,8 @@ void DisplayUpdate::setLayout(QSize clientSize, const ChartArea& area) {
         p.drawImage(0, 0, image_);
         p.end();
         image_ = std::move(resized);
+        painter_.forgetShown();
+        damage_ = QRegion(image_.rect());
     }
     model_.requestRedraw();
     if (area == old) return;
@@ -55,6 +59,7 @@ void DisplayUpdate::setLayout(QSize clientSize, const ChartArea& area) {
     p.fillRect(QRect(old.left, old.top, old.right - old.left, old.bottom - old.top), Qt::transparent);
     p.end();
     painter_.clearPlot(image_, area);
+    damage_ = QRegion(image_.rect());
 }
 
 RangeRefusal DisplayUpdate::confirmRange(float lower, float upper, core::SettingsStore& store) {

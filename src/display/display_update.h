@@ -1,6 +1,8 @@
 #pragma once
 #include <QImage>
+#include <QRegion>
 #include <QSize>
+#include <utility>
 
 #include "core/settings_store.h"
 #include "display/chart_painter.h"
@@ -46,12 +48,15 @@ public:
     RangeRefusal confirmRange(float lower, float upper, core::SettingsStore& store);
 
     const QImage& image() const { return image_; }
+    // The part of the image that may have changed since the last call.
+    QRegion takeDamage() { return std::exchange(damage_, QRegion()); }
     bool anyNg() const { return model_.anyNg(); }
 
 private:
     DisplayModel& model_;
     ChartPainter painter_;
     QImage image_;
+    QRegion damage_;
     // Whether the plot shows anything; a plot never drawn stays transparent
     // when the window is laid out again.
     bool plotDrawn_ = false;

@@ -227,3 +227,61 @@ TEST_F(ChartTest, ConfirmedRangeClearsThePlotAndRescales) {
     EXPECT_EQ(at(150, kPlot.bottom - 31 - 160), kGreen);
     EXPECT_EQ(at(150, kPlot.bottom - 31 - 161), kGrey);
 }
+
+// A chart in motion is painted again only where it changed; the image must
+// end up as the whole plan painted anew would leave it, at every step: bars
+// that grow, shrink, change sign and colour, texts that move and change
+// width, marks crossed, the verdict turning.
+TEST_F(ChartTest, PaintingWhatChangedLeavesTheImageOfAFullPaint) {
+    QImage full(chart.image().size(), QImage::Format_ARGB32_Premultiplied);
+    full.fill(Qt::transparent);
+    ChartPainter fresh;
+    fresh.clearPlot(full, kPlot);
+    constexpr unsigned kProbes = 60;
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    link.connected = true;
+    link.probeCount = kProbes;
+    for (int step = 0; step < 120; ++step) {
+        for (unsigned i = 0; i < kProbes; ++i) {
+            // Mostly small moves; now and then a jump across the range or a probe that stays put.
+            int32_t& v = link.readings[i].value;
+            const uint32_t r = next();
+            if (r % 7 == 0) continue;
+            v = r % 11 == 0 ? static_cast<int32_t>(r % 24000) - 12000 : v + static_cast<int32_t>(r % 801) - 400;
+        }
+        const std::span<const ChannelReading> readings(link.readings.data(), kProbes);
+        verdict.judge(readings, tolerances);
+        const ChartPlan* plan = model.update(readings, verdict, tolerances);
+        if (!plan) continue;
+        chart.paint(*plan);
+        fresh.forgetShown();
+        fresh.paint(full, *plan, model.valueTexts());
+        ASSERT_EQ(chart.image().copy(kPlot.left, kPlot.top, kPlot.right - kPlot.left, kPlot.bottom - kPlot.top),
+                  full.copy(kPlot.left, kPlot.top, kPlot.right - kPlot.left, kPlot.bottom - kPlot.top))
+            << "step " << step;
+        ASSERT_EQ(chart.image().copy(680, 16, 77, 49), full.copy(680, 16, 77, 49)) << "verdict, step " << step;
+    }
+}
+
+TEST_F(ChartTest, DamageIsWhereTheChartChangedAndNothingWhenNothingDid) {
+    ASSERT_TRUE(show(2, {4000, 4000}));
+    chart.takeDamage();
+    chart.requestRedraw();
+    ASSERT_TRUE(show(2, {4000, 4000}));
+    EXPECT_TRUE(chart.takeDamage().isEmpty());
+
+    // The second bar grows by 3 pixels (100 counts a pixel): its top rows and its
+    // value text, never the first column or the rest of its own bar.
+    ASSERT_TRUE(show(2, {4000, 4300}));
+    const QRegion damage = chart.takeDamage();
+    const QRect bounds = damage.boundingRect();
+    const int32_t secondColumn = columnLeft(kPlot, 1, 2);
+    EXPECT_GE(bounds.left(), secondColumn - 2);
+    EXPECT_TRUE(damage.contains(QRect(secondColumn, kY0 - 43, 4, 3)));
+    EXPECT_FALSE(damage.intersects(QRect(secondColumn, kY0 - 30, 4, 20)));
+    EXPECT_LT(bounds.height(), 60);
+}
