@@ -1,10 +1,13 @@
 #include "display/chart_damage.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace gaugemon::display {
 
 namespace {
+
+constexpr int kBandPx = 16;
 
 QRect qrect(const PixelRect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
 
@@ -81,8 +84,7 @@ void collectChartChanges(const ChartPlan& before, const ValueTextTable& beforeTe
         const size_t first = out.size();
         addColumnChanges(out, before.columns[i], beforeTexts[i], after.columns[i], afterTexts[i], label);
         // A column's changes lie close together (the end of its bar and the
-        // text on it): one rectangle round them keeps the region of a
-        // moving chart to a few dozen rectangles.
+        // text on it): one rectangle round them.
         if (out.size() - first < 2) continue;
         QRect bounds;
         for (size_t k = first; k < out.size(); ++k) bounds |= out[k];
@@ -99,13 +101,46 @@ void collectChartChanges(const ChartPlan& before, const ValueTextTable& beforeTe
     addMarkChange(out, axesShown, a.lowLine, axesShown, b.lowLine);
 }
 
-QRegion uniteAll(const std::vector<QRect>& parts, std::vector<QRegion>& scratch) {
-    if (parts.empty()) return {};
-    scratch.assign(parts.begin(), parts.end());
-    for (size_t step = 1; step < scratch.size(); step *= 2) {
-        for (size_t i = 0; i + step < scratch.size(); i += 2 * step) scratch[i] = scratch[i].united(scratch[i + step]);
+void toBands(const std::vector<QRect>& parts, std::vector<QRect>& bands, std::vector<std::pair<int, int>>& spans) {
+    bands.clear();
+    if (parts.empty()) return;
+    auto floorToBand = [](int y) { return y - ((y % kBandPx) + kBandPx) % kBandPx; };
+    int top = INT_MAX;
+    int bottom = INT_MIN;
+    for (const QRect& r : parts) {
+        top = std::min(top, floorToBand(r.top()));
+        bottom = std::max(bottom, r.bottom() + 1);
     }
-    return scratch[0];
+    size_t previous = 0;  // where the rectangles of the band above begin
+    for (int y = top; y < bottom; y += kBandPx) {
+        spans.clear();
+        for (const QRect& r : parts) {
+            if (r.top() < y + kBandPx && r.bottom() >= y) spans.emplace_back(r.left(), r.right() + 1);
+        }
+        std::sort(spans.begin(), spans.end());
+        // Overlapping and touching spans make one.
+        size_t merged = 0;
+        for (const auto& span : spans) {
+            if (merged > 0 && span.first <= spans[merged - 1].second) {
+                spans[merged - 1].second = std::max(spans[merged - 1].second, span.second);
+            } else {
+                spans[merged++] = span;
+            }
+        }
+        spans.resize(merged);
+        // A band like the one above lengthens its rectangles.
+        const size_t above = bands.size() - previous;
+        bool same = above == merged && above > 0 && bands[previous].bottom() + 1 == y;
+        for (size_t k = 0; same && k < merged; ++k) {
+            same = bands[previous + k].left() == spans[k].first && bands[previous + k].right() + 1 == spans[k].second;
+        }
+        if (same) {
+            for (size_t k = previous; k < bands.size(); ++k) bands[k].setBottom(bands[k].bottom() + kBandPx);
+            continue;
+        }
+        previous = bands.size();
+        for (const auto& [left, right] : spans) bands.emplace_back(left, y, right - left, kBandPx);
+    }
 }
 
 }  // namespace gaugemon::display

@@ -1,6 +1,7 @@
 #pragma once
 #include <QRect>
 #include <QRegion>
+#include <utility>
 #include <vector>
 
 #include "display/chart_painter.h"
@@ -21,10 +22,14 @@ void collectChartChanges(const ChartPlan& before, const ValueTextTable& beforeTe
                          const ValueTextTable& afterTexts, const ChartFace& label, const ChartFace& verdictFace,
                          std::vector<QRect>& out);
 
-// The union of `parts` as a region of rectangles that do not overlap. Unites
-// pairwise, halving their number each round: adding them one by one to a
-// growing region costs a merge of all its bands for every part. `scratch`
-// keeps its room between calls.
-QRegion uniteAll(const std::vector<QRect>& parts, std::vector<QRegion>& scratch);
+// The union of `parts` on a grid of bands 16 lines high: every band holds
+// the columns any part reaches in it, neighbouring and overlapping ones
+// joined, and a band like the one above it lengthens that one's rectangles.
+// The result is sorted by band, then from left to right, and no two
+// rectangles overlap or touch side by side, as a region keeps them. A region
+// made of the parts themselves would cut sixty columns ending at sixty
+// different lines into thousands of rectangles, and each costs its own copy
+// to the screen. `spans` is room for the work, kept between calls.
+void toBands(const std::vector<QRect>& parts, std::vector<QRect>& bands, std::vector<std::pair<int, int>>& spans);
 
 }  // namespace gaugemon::display

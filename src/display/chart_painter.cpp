@@ -14,6 +14,10 @@ namespace {
 
 QColor qcolor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
+bool reaches(const PixelRect& r, const QRect& area) {
+    return r.left <= area.right() && area.left() < r.right && r.top <= area.bottom() && area.top() < r.bottom;
+}
+
 void fill(QPainter& p, const PixelRect& r, const QColor& color) {
     if (!r.empty()) p.fillRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), color);
 }
@@ -118,15 +122,16 @@ QRegion ChartPainter::paint(QImage& image, const ChartPlan& plan, const ValueTex
         changes_.clear();
         collectChartChanges(shown_, shownTexts_, plan, texts, face(labelFont(plan.labelSize)), face(kVerdictFont),
                             changes_);
-        damage = uniteAll(changes_, regionScratch_) & image.rect();
-        if (!damage.isEmpty()) {
-            // One pass under the whole region: rectangle by rectangle, a
-            // value text that spans several of them would be drawn once for
-            // each.
-            noteExtents(plan, texts);
-            p.setClipRegion(damage);
-            paintSteps(p, plan, texts, &damage);
+        toBands(changes_, bands_, spans_);
+        if (!bands_.empty()) noteExtents(plan, texts);
+        // Band by band, each under a plain rectangle: the rectangles do not
+        // overlap, so no text is blended twice into one pixel.
+        for (const QRect& band : bands_) {
+            p.setClipRect(band);
+            paintSteps(p, plan, texts, &band);
         }
+        damage.setRects(bands_.data(), static_cast<int>(bands_.size()));
+        damage &= image.rect();
     }
     shown_ = plan;
     shownTexts_ = texts;
@@ -146,8 +151,13 @@ void ChartPainter::noteExtents(const ChartPlan& plan, const ValueTextTable& text
         for (const PixelRect& r : {c.bar, c.clearAbove, c.clearBelow}) unite(extent, r);
         if (c.markLower) unite(extent, c.lowerMark);
         if (c.markUpper) unite(extent, c.upperMark);
-        unite(extent, label.inkBounds(c.numberX, c.numberY, std::string_view(c.number.data(), c.number.size())));
-        unite(extent, label.inkBounds(c.textX, c.textY, texts[i].text()));
+        const PixelRect numberInk =
+            label.inkBounds(c.numberX, c.numberY, std::string_view(c.number.data(), c.number.size()));
+        const PixelRect textInk = label.inkBounds(c.textX, c.textY, texts[i].text());
+        unite(extent, numberInk);
+        unite(extent, textInk);
+        numberInks_[i] = numberInk;
+        textInks_[i] = textInk;
     }
     verdictExtent_ = QRect();
     const VerdictPlan& v = plan.verdict;
@@ -157,7 +167,7 @@ void ChartPainter::noteExtents(const ChartPlan& plan, const ValueTextTable& text
     }
 }
 
-void ChartPainter::paintSteps(QPainter& p, const ChartPlan& plan, const ValueTextTable& texts, const QRegion* within) {
+void ChartPainter::paintSteps(QPainter& p, const ChartPlan& plan, const ValueTextTable& texts, const QRect* within) {
     const QColor background = qcolor(colors::kPlotBackground);
     const QColor mark = qcolor(colors::kToleranceMark);
     const QColor number = qcolor(colors::kProbeNumber);
@@ -165,17 +175,19 @@ void ChartPainter::paintSteps(QPainter& p, const ChartPlan& plan, const ValueTex
     ChartFace& label = face(labelFont(plan.labelSize));
 
     for (unsigned i = 0; i < plan.probes && i < link::kMaxProbes; ++i) {
-        if (within && !within->intersects(columnExtents_[i])) continue;
+        if (within && !columnExtents_[i].intersects(*within)) continue;
         const ColumnPlan& c = plan.columns[i];
         fill(p, c.bar, qcolor(barColor(c)));
         fill(p, c.clearAbove, background);
         fill(p, c.clearBelow, background);
         if (c.markLower) fill(p, c.lowerMark, mark);
         if (c.markUpper) fill(p, c.upperMark, mark);
-        label.draw(p, c.numberX, c.numberY, std::string_view(c.number.data(), c.number.size()), number);
-        label.draw(p, c.textX, c.textY, texts[i].text(), valueText);
+        // Glyphs cost far more than fills: a text wholly beyond `within` is left out.
+        if (!within || reaches(numberInks_[i], *within))
+            label.draw(p, c.numberX, c.numberY, std::string_view(c.number.data(), c.number.size()), number);
+        if (!within || reaches(textInks_[i], *within)) label.draw(p, c.textX, c.textY, texts[i].text(), valueText);
     }
-    if (plan.verdict.draw && (!within || within->intersects(verdictExtent_))) {
+    if (plan.verdict.draw && (!within || verdictExtent_.intersects(*within))) {
         fill(p, plan.verdict.box, background);
         const bool ng = plan.verdict.ng;
         face(kVerdictFont)

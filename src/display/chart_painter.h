@@ -62,7 +62,7 @@ private:
     ChartFace& face(FontSize size);
     // Paints the steps of `plan` that reach `within`, clipped to it; all of
     // them, unclipped, without it.
-    void paintSteps(QPainter& p, const ChartPlan& plan, const ValueTextTable& texts, const QRegion* within);
+    void paintSteps(QPainter& p, const ChartPlan& plan, const ValueTextTable& texts, const QRect* within);
     void noteExtents(const ChartPlan& plan, const ValueTextTable& texts);
 
     std::vector<std::pair<FontSize, std::unique_ptr<ChartFace>>> faces_;
@@ -71,9 +71,12 @@ private:
     ValueTextTable shownTexts_{};
     // Kept between redraws so that a redraw allocates nothing.
     std::vector<QRect> changes_;
-    std::vector<QRegion> regionScratch_;
+    std::vector<QRect> bands_;
+    std::vector<std::pair<int, int>> spans_;
     // Everything each column paints reaches no further than this.
     std::array<QRect, link::kMaxProbes> columnExtents_{};
+    std::array<PixelRect, link::kMaxProbes> numberInks_{};
+    std::array<PixelRect, link::kMaxProbes> textInks_{};
     QRect verdictExtent_;
 };
 
