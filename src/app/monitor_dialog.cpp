@@ -33,6 +33,7 @@
 #include "app/help_dialog.h"
 #include "app/help_texts.h"
 #include "app/parameter_dialog.h"
+#include "app/record_list_view.h"
 #include "app/statistics_window.h"
 #include "app/text_fit.h"
 #include "app/tolerance_dialog.h"
@@ -170,7 +171,7 @@ void MonitorDialog::createControls() {
                 break;
             }
             case ControlKind::ListView: {
-                auto* view = new QTableView(this);
+                auto* view = new RecordListView(this);
                 view->setSelectionBehavior(QAbstractItemView::SelectRows);
                 view->setSelectionMode(QAbstractItemView::SingleSelection);
                 view->setShowGrid(true);
