@@ -17,7 +17,9 @@ QPalette::ColorGroup colourGroup(const QStyleOptionViewItem& option) {
 void RecordCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
     constexpr auto kStyled = QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver;
     const QVariant text = index.data(Qt::DisplayRole);
-    if ((option.state & kStyled) || index.data(Qt::BackgroundRole).isValid() || text.userType() != QMetaType::QString) {
+    const bool ownLook = index.data(Qt::BackgroundRole).isValid() || index.data(Qt::ForegroundRole).isValid() ||
+                         index.data(Qt::FontRole).isValid();
+    if ((option.state & kStyled) || ownLook || text.userType() != QMetaType::QString) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }

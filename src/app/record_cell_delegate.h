@@ -9,8 +9,8 @@ namespace gaugemon::app {
 // Paints the cells of the record list. A new row scrolls the whole list by
 // one line, and the style lays out every visible cell's text again at each
 // repaint; the texts of recorded rows never change, so each is shaped once
-// and kept. Selected and focused cells, and texts too wide for their cell,
-// are left to the style.
+// and kept. Selected and focused cells, cells with colours or a font of
+// their own, and texts too wide for their cell are left to the style.
 class RecordCellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
