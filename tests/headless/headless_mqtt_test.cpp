@@ -58,7 +58,7 @@ TEST(HeadlessPublishing, EveryRowReachesTheSubscriberInOrderAcrossABrokerRestart
     fs::create_directories(root / "broker");
     MqttBroker broker(root / "broker");
     ASSERT_TRUE(broker.start());
-    const std::string url = "tcp://127.0.0.1:" + std::to_string(broker.port());
+    const std::string url = broker.url();
     MqttSubscriber subscriber(url, "gaugemon/line9/records", "plant-historian");
     ASSERT_TRUE(subscriber.connect());
 
@@ -129,7 +129,7 @@ TEST(StationPublishing, ABrokerSetWhileRunningTakesTheRowsAndAnEmptyOneEndsIt) {
     fs::create_directories(root / "broker");
     MqttBroker broker(root / "broker");
     ASSERT_TRUE(broker.start());
-    const std::string url = "tcp://127.0.0.1:" + std::to_string(broker.port());
+    const std::string url = broker.url();
     MqttSubscriber subscriber(url, "gaugemon/desk/#", "desk-watcher");
     ASSERT_TRUE(subscriber.connect());
 
