@@ -9,10 +9,8 @@ namespace {
 
 constexpr int kBandPx = 16;
 
-QRect qrect(const PixelRect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
-
 void add(std::vector<QRect>& out, const PixelRect& r) {
-    if (!r.empty()) out.push_back(qrect(r));
+    if (!r.empty()) out.push_back(toQRect(r));
 }
 
 // One filled rectangle as it was and as it is. Of the same colour and the

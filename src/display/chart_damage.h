@@ -10,6 +10,9 @@
 
 namespace gaugemon::display {
 
+// The same rectangle for Qt (whose right and bottom edges are inside it).
+inline QRect toQRect(const PixelRect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+
 // Whether two plans lay out the chart alike (columns, scale, label size), so
 // that one can be painted over the other in parts.
 bool sameLayout(const ChartPlan& a, const ChartPlan& b);

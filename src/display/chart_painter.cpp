@@ -19,7 +19,7 @@ bool reaches(const PixelRect& r, const QRect& area) {
 }
 
 void fill(QPainter& p, const PixelRect& r, const QColor& color) {
-    if (!r.empty()) p.fillRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), color);
+    if (!r.empty()) p.fillRect(toQRect(r), color);
 }
 
 // The chart's face is a Times-like roman; where no such font is installed a
@@ -142,7 +142,7 @@ QRegion ChartPainter::paint(QImage& image, const ChartPlan& plan, const ValueTex
 void ChartPainter::noteExtents(const ChartPlan& plan, const ValueTextTable& texts) {
     ChartFace& label = face(labelFont(plan.labelSize));
     auto unite = [](QRect& extent, const PixelRect& r) {
-        if (!r.empty()) extent |= QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        if (!r.empty()) extent |= toQRect(r);
     };
     for (unsigned i = 0; i < plan.probes && i < link::kMaxProbes; ++i) {
         const ColumnPlan& c = plan.columns[i];
