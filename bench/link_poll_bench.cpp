@@ -1,17 +1,23 @@
 // Polls the gaugesim program over a pseudo-terminal, as the station does, with
 // 8 and 60 probes at every baud rate, and reports the cycle rate against the
 // nominal 1000 / (pollPeriodMs - 2 + 15) and the station's CPU time per cycle.
+// Beside it, on the cycle of 60 probes at 115200, what this machine charges
+// for the cycle's system calls and sleeps alone, and for the event loop's
+// wake-ups alone: the floors under the station's figure.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 
 #include "core/qt_timer_schedule.h"
 #include "core/settings_store.h"
+#include "link/frames.h"
 #include "link/link_controller.h"
 #include "link/tty_serial_port.h"
 #include "support/gaugesim_process.h"
@@ -23,10 +29,18 @@ using namespace gaugemon::testing;
 
 namespace {
 
+double seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec * 1e-6; }
+
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double kernelCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return seconds(usage.ru_stime);
 }
 
 double threadCpuSeconds() {
@@ -49,29 +63,57 @@ struct CycleCounter : link::LinkHost {
     }
 };
 
-void BM_PollGaugesimOverPty(benchmark::State& state) {
-    const int seconds = std::getenv("GAUGEMON_POLL_SECONDS") ? std::atoi(std::getenv("GAUGEMON_POLL_SECONDS")) : 20;
-    const auto directory = std::filesystem::temp_directory_path() / ("gaugemon-bench-" + std::to_string(::getpid()));
-    const int probes = static_cast<int>(state.range(0));
-    const int baudIndex = static_cast<int>(state.range(1));
-    const int baud = link::kBaudTable[baudIndex];
-    GaugesimProcess sim(directory, {"--port", "COM3", "--probes", QString::number(probes), "--baud",
-                                    QString::number(baud), "--format", "FF"});
-    if (!sim.waitForLink("COM3")) {
-        state.SkipWithError("gaugesim did not start");
-        return;
+int benchSeconds() {
+    return std::getenv("GAUGEMON_POLL_SECONDS") ? std::atoi(std::getenv("GAUGEMON_POLL_SECONDS")) : 20;
+}
+
+// gaugesim on a pseudo-terminal and the station's link, connected to it.
+struct ConnectedLink {
+    ConnectedLink(int probes, int baudIndex)
+        : directory(std::filesystem::temp_directory_path() / ("gaugemon-bench-" + std::to_string(::getpid()))),
+          sim(directory, {"--port", "COM3", "--probes", QString::number(probes), "--baud",
+                          QString::number(link::kBaudTable[baudIndex]), "--format", "FF"}),
+          port{link::PortDirectory(directory, directory / "no-devices")},
+          controller(link, port, timers, settings, prompts, host, language) {
+        settings.writeInt("HW", 2);
+        settings.writeInt("ComID", 3);
+        settings.writeInt("BaudBit", baudIndex);
+        timers.setTickHandler([this](int id) { controller.onTick(id); });
     }
+    ~ConnectedLink() {
+        if (link.connected) controller.connectButton();
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+    }
+    // Connects and waits for the first readings after the connection has
+    // settled; an error text when that fails.
+    const char* connect() {
+        if (!sim.waitForLink("COM3")) return "gaugesim did not start";
+        controller.connectButton();
+        if (!runEventsUntil([&] { return link.connected; }, 20'000)) return "no connection";
+        runEventsFor(500);
+        const int64_t settled = host.cycles;
+        if (!runEventsUntil([&] { return host.cycles > settled; }, 20'000)) return "no readings";
+        return nullptr;
+    }
+
+    std::filesystem::path directory;
+    GaugesimProcess sim;
     core::QtTimerSchedule timers;
     core::MemorySettingsStore settings;
-    settings.writeInt("HW", 2);
-    settings.writeInt("ComID", 3);
-    settings.writeInt("BaudBit", baudIndex);
     RecordingPrompts prompts;
     CycleCounter host;
-    link::TtySerialPort port{link::PortDirectory(directory, directory / "no-devices")};
+    link::TtySerialPort port;
     link::LinkState link;
     core::Language language = core::Language::English;
-    link::LinkController controller(link, port, timers, settings, prompts, host, language);
+    link::LinkController controller;
+};
+
+void BM_PollGaugesimOverPty(benchmark::State& state) {
+    const int seconds = benchSeconds();
+    ConnectedLink bench(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    link::LinkState& link = bench.link;
+    CycleCounter& host = bench.host;
     // CPU spent in the link's own ticks: decode and bookkeeping. Every 15th
     // tick is timed (an odd step, so request and answer ticks take turns)
     // and counted 15 times: the clock calls are not the station's work, and
@@ -79,30 +121,24 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
     constexpr int kTimedTickStep = 15;
     double tickCpu = 0;
     int ticks = 0;
-    timers.setTickHandler([&](int id) {
+    bench.timers.setTickHandler([&](int id) {
         if (++ticks % kTimedTickStep != 0) {
-            controller.onTick(id);
+            bench.controller.onTick(id);
             return;
         }
         const double start = threadCpuSeconds();
-        controller.onTick(id);
+        bench.controller.onTick(id);
         tickCpu += (threadCpuSeconds() - start) * kTimedTickStep;
     });
-    controller.connectButton();
-    if (!runEventsUntil([&] { return link.connected; }, 20'000)) {
-        state.SkipWithError("no connection");
-        return;
-    }
-    runEventsFor(500);
-    const int64_t settled = host.cycles;
-    if (!runEventsUntil([&] { return host.cycles > settled; }, 20'000)) {
-        state.SkipWithError("no readings");
+    if (const char* error = bench.connect()) {
+        state.SkipWithError(error);
         return;
     }
     for (auto _ : state) {
         const int64_t cyclesBefore = host.cycles;
         const int64_t firstNs = host.lastNs;
         const double cpuBefore = cpuSeconds();
+        const double kernelCpuBefore = kernelCpuSeconds();
         const double tickCpuBefore = tickCpu;
         runEventsFor(seconds * 1000);
         const double wall = (host.lastNs - firstNs) * 1e-9;
@@ -116,13 +152,105 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
         // notifications and the kernel's wake-ups included).
         state.counters["tick_cpu_us_per_cycle"] = cycles > 0 ? (tickCpu - tickCpuBefore) * 1e6 / cycles : 0;
         state.counters["process_cpu_us_per_cycle"] = cycles > 0 ? (cpuSeconds() - cpuBefore) * 1e6 / cycles : 0;
+        // Of which in the kernel: waking up, the line's system calls.
+        state.counters["kernel_cpu_us_per_cycle"] =
+            cycles > 0 ? (kernelCpuSeconds() - kernelCpuBefore) * 1e6 / cycles : 0;
         state.counters["misses"] = link.missCount;
         state.counters["errors"] = link.errorCount;
     }
-    controller.connectButton();
-    std::error_code ignored;
-    std::filesystem::remove_all(directory, ignored);
 }
+
+void sleepUntil(const timespec& due) {
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+    }
+}
+
+timespec later(timespec time, int64_t ns) {
+    const int64_t total = time.tv_nsec + ns;
+    time.tv_sec += total / 1'000'000'000;
+    time.tv_nsec = total % 1'000'000'000;
+    return time;
+}
+
+// What this machine charges for the cycle alone, beside the station's figure:
+// the same line, requests and waits with nothing but the system calls in
+// between (no event loop, no timers, no decoding). No program that polls on
+// this cycle can use less CPU per cycle here.
+void BM_BareCycleFloor(benchmark::State& state) {
+    const int seconds = benchSeconds();
+    const int probes = static_cast<int>(state.range(0));
+    ConnectedLink bench(probes, static_cast<int>(state.range(1)));
+    if (const char* error = bench.connect()) {
+        state.SkipWithError(error);
+        return;
+    }
+    // The station's timers stay idle while no event loop runs; the port stays
+    // open with the line the station found.
+    const int64_t answerNs = (bench.link.pollPeriodMs - 2) * 1'000'000LL;
+    const int64_t gapNs = 15'000'000LL;
+    const link::RequestFrame request = link::readingsRequest(bench.link.deviceAddress, probes);
+    const size_t answerLength = link::readingsAnswerLength(probes);
+    std::array<uint8_t, link::kMaxReadBytes> answer{};
+    for (auto _ : state) {
+        int64_t cycles = 0;
+        int64_t complete = 0;
+        timespec due{};
+        clock_gettime(CLOCK_MONOTONIC, &due);
+        const double cpuBefore = cpuSeconds();
+        const double kernelCpuBefore = kernelCpuSeconds();
+        for (int64_t end = static_cast<int64_t>(seconds) * 1000 / (bench.link.pollPeriodMs - 2 + 15); cycles < end;
+             ++cycles) {
+            bench.port.writeFrame(request.data(), request.size());
+            due = later(due, answerNs);
+            sleepUntil(due);
+            if (bench.port.readAvailable(answer.data(), answer.size()) == answerLength) ++complete;
+            due = later(due, gapNs);
+            sleepUntil(due);
+        }
+        state.counters["complete_answers_percent"] = cycles > 0 ? 100.0 * complete / cycles : 0;
+        state.counters["process_cpu_us_per_cycle"] = cycles > 0 ? (cpuSeconds() - cpuBefore) * 1e6 / cycles : 0;
+        state.counters["kernel_cpu_us_per_cycle"] =
+            cycles > 0 ? (kernelCpuSeconds() - kernelCpuBefore) * 1e6 / cycles : 0;
+    }
+}
+BENCHMARK(BM_BareCycleFloor)
+    ->ArgNames({"probes", "baud_index"})
+    ->Args({60, 4})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+// The station's two poll timers restarted as polling restarts them, on the
+// same cycle, with no line at all: what the event loop's wake-ups cost here.
+void BM_PollTimersAlone(benchmark::State& state) {
+    const int seconds = benchSeconds();
+    const int pollPeriodMs = static_cast<int>(state.range(0));
+    core::QtTimerSchedule timers;
+    int64_t cycles = 0;
+    timers.setTickHandler([&](int id) {
+        if (id == core::timer::kRequest) {
+            timers.start(core::timer::kAnswer, pollPeriodMs - 2);
+            timers.start(core::timer::kRequest, 1233);
+        } else {
+            timers.stop(core::timer::kAnswer);
+            timers.start(core::timer::kRequest, 15);
+            ++cycles;
+        }
+    });
+    timers.start(core::timer::kRequest, 15);
+    runEventsFor(500);
+    for (auto _ : state) {
+        const int64_t cyclesBefore = cycles;
+        const double cpuBefore = cpuSeconds();
+        runEventsFor(seconds * 1000);
+        const double counted = static_cast<double>(cycles - cyclesBefore);
+        state.counters["process_cpu_us_per_cycle"] = counted > 0 ? (cpuSeconds() - cpuBefore) * 1e6 / counted : 0;
+    }
+    timers.stop(core::timer::kRequest);
+    timers.stop(core::timer::kAnswer);
+}
+// The poll period of 60 probes at 115200 baud.
+BENCHMARK(BM_PollTimersAlone)->ArgName("poll_period_ms")->Arg(66)->Iterations(1)->Unit(benchmark::kSecond);
+
 BENCHMARK(BM_PollGaugesimOverPty)
     ->ArgNames({"probes", "baud_index"})
     ->ArgsProduct({{8, 60}, {4, 3, 2, 1, 0}})
