@@ -189,6 +189,9 @@ void LinkController::finishConnection() {
            unsigned{state_.deviceAddress}, state_.probeCount);
     fillDeviceInfo(state_.pollPeriodMs + 23);
     followFastMode();
+    // The answer that made the connection is its first valid one: an
+    // instrument silent from then on is reported like one that fell silent.
+    watchdog_.rearm();
     host_.setProbeNumber(1);
     refresh();
     host_.prepareColumns(state_.probeCount);

@@ -97,6 +97,7 @@ private:
     void accountLastExchange();
     void readMore();
     void takeAnswer();
+    void scheduleNextRequest(int gapMs);
     // Fast polling.
     bool fastActive() const { return fastMode_ && state_.connected; }
     void followFastMode();

@@ -113,7 +113,15 @@ void LinkController::answerTick() {
     }
     readMore();
     takeAnswer();
-    if (state_.connected) timers_.start(timer::kRequest, kRequestGapMs);
+    scheduleNextRequest(kRequestGapMs);
+}
+
+// The code step may run a dialog with polling going on inside it. When a
+// request went out meanwhile, its own answer schedules the next one: timer 1
+// restarted here would send that next request before this answer is read,
+// and throw the answer away as a miss.
+void LinkController::scheduleNextRequest(int gapMs) {
+    if (state_.connected && !awaitingAnswer_) timers_.start(timer::kRequest, gapMs);
 }
 
 // Appends what has arrived to the answer so far (nothing, in the normal

@@ -283,6 +283,31 @@ TEST_F(Polling, WatchdogReportsOncePerSilence) {
     EXPECT_TRUE(state.connected);
 }
 
+TEST_F(Polling, AnInstrumentSilentFromTheConnectionOnIsReported) {
+    connect();
+    inst.silent = true;
+    clock.advanceBy(6000);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"设备已断开连接!"});
+}
+
+// Polling goes on inside the workpiece-code dialog; when the dialog closes
+// with a request out, that request's answer is still read and counted.
+TEST_F(Polling, ADialogInTheCodeStepCostsNoAnswer) {
+    connect();
+    clock.advanceBy(300);
+    for (int dialogMs = 3000; dialogMs < 3100; dialogMs += 7) {
+        bool shown = false;
+        host.onCodeStep = [&] {
+            if (shown) return;
+            shown = true;
+            clock.advanceBy(dialogMs);
+        };
+        clock.advanceBy(4000);
+        ASSERT_TRUE(shown);
+    }
+    EXPECT_EQ(state.missCount + state.errorCount, 0u);
+}
+
 TEST_F(Polling, VanishedPortIsCountedAndAReconnectWorks) {
     connect();
     clock.advanceBy(500);

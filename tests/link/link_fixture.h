@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "core/settings_store.h"
@@ -50,6 +51,11 @@ struct RecordingHost : link::LinkHost {
     int clears = 0;
     int closed = 0;
     std::vector<unsigned> columns;
+    // What the code step does: a modal dialog there lets time pass.
+    std::function<void()> onCodeStep;
+    void codeStep() override {
+        if (onCodeStep) onCodeStep();
+    }
     void clearChart() override { ++clears; }
     void prepareColumns(unsigned n) override { columns.push_back(n); }
     void readingsArrived(std::span<const gaugemon::link::ChannelReading>) override { ++displayUpdates; }
