@@ -111,7 +111,9 @@ void PeriodicBackup::reportFailure() {
     // The platform does not fire a timer again inside its own tick, and the
     // box may stay open for hours on an unattended station: timer 7 is
     // started anew so that its ticks, and the retries, go on behind the box.
-    timers_.start(core::timer::kBackup, kPeriodMs);
+    // A write on the writer's thread can fail after the box was cleared or
+    // the line disconnected: then there is nothing to go on with.
+    if (ticked_) timers_.start(core::timer::kBackup, kPeriodMs);
     prompts_.showMessage(fileErrorMessage(lastResult_, sources_.language()));
 }
 

@@ -141,6 +141,20 @@ TEST(SnapshotWrite, AFailedBackupKeepsTheOldFileAndIsToldOnlyOnTheStartingThread
     EXPECT_TRUE(w.rig.table().rowsSinceBackup());
 }
 
+TEST(SnapshotWrite, ABackupThatFailsAfterTheBoxWasClearedDoesNotStartItAgain) {
+    WriterRig w;
+    PeriodicBackup& backup = w.rig.records->backup;
+    backup.setBoxTicked(true);
+    std::filesystem::create_directory(w.rig.dir / "bak20191129.xls");
+    test::writeFile(w.rig.dir / "bak20191129.xls" / "kept", "previous");
+    recordOne(w.rig);
+    backup.onBackupTimer();
+    backup.onDisconnect();  // before the writer is done
+    w.finishAndDeliver();
+    ASSERT_FALSE(backup.lastResult().ok);
+    EXPECT_FALSE(w.rig.timers.isRunning(core::timer::kBackup));
+}
+
 TEST(SnapshotWrite, ExportSaysDoneOnlyWhenTheFileIsWritten) {
     WriterRig w;
     recordOne(w.rig);
