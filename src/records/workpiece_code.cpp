@@ -32,7 +32,9 @@ bool startsLikeFormula(std::string_view utf8) {
 CodeCheck checkCode(std::string_view utf8) {
     const bool forbidden = std::any_of(utf8.begin(), utf8.end(), [](char c) {
         const auto u = static_cast<unsigned char>(c);
-        return c == ',' || u < 0x20 || u == 0x7F;
+        // A quotation mark at the start of a comma file's field opens a quoted
+        // field that runs on over the rows after it.
+        return c == ',' || c == '"' || u < 0x20 || u == 0x7F;
     });
     if (forbidden) return {CodeProblem::ForbiddenCharacter, {}};
     if (startsLikeFormula(utf8)) return {CodeProblem::FormulaStart, {}};
@@ -47,8 +49,9 @@ const char* codeProblemMessage(CodeProblem problem, core::Language language) {
         case CodeProblem::None: return "";
         case CodeProblem::ForbiddenCharacter:
             return core::pick(language,
-                              "The code must not contain a comma, a tab, a line break or another control character.",
-                              "编码中不能含有逗号、制表符、换行符或其他控制字符!");
+                              "The code must not contain a comma, a quotation mark, a tab, a line break or another "
+                              "control character.",
+                              "编码中不能含有逗号、引号、制表符、换行符或其他控制字符!");
         case CodeProblem::FormulaStart:
             return core::pick(language,
                               "The code must not begin with =, +, - or @: a spreadsheet would take it for a formula.",

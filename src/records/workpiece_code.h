@@ -33,7 +33,7 @@ private:
 // Why a typed code cannot be stored.
 enum class CodeProblem : uint8_t {
     None,
-    ForbiddenCharacter,  // comma, tab, line break or another control character: breaks the file layout
+    ForbiddenCharacter,  // comma, quotation mark, tab, line break or another control character: breaks the file layout
     FormulaStart,        // first non-blank character = + - or @: a spreadsheet opening the file evaluates it
     NotStorable,         // not valid UTF-8, or a character that GBK does not hold
     TooLong,             // more than kMaxCodeBytes bytes in GBK

@@ -22,6 +22,8 @@ TEST(CheckCode, AcceptsWhatTheFileCanHoldAndRefusesTheRest) {
          "\xB9\xA4\xBC\xFE"
          "7"},
         {"1,2", CodeProblem::ForbiddenCharacter, {}},
+        {"\"A", CodeProblem::ForbiddenCharacter, {}},
+        {"A\"B", CodeProblem::ForbiddenCharacter, {}},
         {"1\t2", CodeProblem::ForbiddenCharacter, {}},
         {"12\n", CodeProblem::ForbiddenCharacter, {}},
         {"12\r", CodeProblem::ForbiddenCharacter, {}},
@@ -42,7 +44,7 @@ TEST(CheckCode, AcceptsWhatTheFileCanHoldAndRefusesTheRest) {
 // A code written raw into the .csv or .xls is evaluated by a spreadsheet
 // when it starts like a formula.
 TEST(CheckCode, CodesThatASpreadsheetWouldEvaluateAreRefused) {
-    for (const char* typed : {"=1+1", "+A1", "-2", "@SUM(A1)", "  =HYPERLINK(\"x\")", " -7"}) {
+    for (const char* typed : {"=1+1", "+A1", "-2", "@SUM(A1)", "  =HYPERLINK(A1)", " -7"}) {
         EXPECT_EQ(checkCode(typed).problem, CodeProblem::FormulaStart) << typed;
     }
     for (const char* typed : {"A=1", "7-3", "x@y", "1+", "/-"}) {
