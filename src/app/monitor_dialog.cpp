@@ -237,14 +237,14 @@ void MonitorDialog::createControls() {
     connect(model_, &QAbstractItemModel::modelReset, this, &MonitorDialog::applyColumnWidths);
     // A new row comes into view when the operator is at the bottom of the
     // list; one who scrolled up to read an older row is left there. Rows are
-    // only ever appended, so the bottom is where the last one is.
-    auto* list = static_cast<QTableView*>(control(c::kRecordList));
-    connect(model_, &QAbstractItemModel::rowsAboutToBeInserted, list, [this, list] {
-        const QScrollBar* bar = list->verticalScrollBar();
-        followNewest_ = bar->value() >= bar->maximum();
-    });
-    connect(model_, &QAbstractItemModel::rowsInserted, list, [this, list] {
-        if (followNewest_) list->scrollToBottom();
+    // only ever appended, so the bottom is where the last one is. Where the
+    // list stands is taken as it moves: a shorter window or a scroll bar that
+    // comes lengthens the range without a new row, and the list stays at the
+    // bottom through that too.
+    QScrollBar* bar = static_cast<QTableView*>(control(c::kRecordList))->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) { followNewest_ = value >= bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (followNewest_) bar->setValue(maximum);
     });
     auto* radios = new QButtonGroup(this);
     radios->addButton(static_cast<QRadioButton*>(control(c::kChinese)), c::kChinese);

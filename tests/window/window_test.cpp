@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <condition_variable>
@@ -249,7 +250,16 @@ TEST_F(Operation, TheListFollowsItsNewestRow) {
         const QRect row = list->visualRect(list->model()->index(last, 0));
         EXPECT_TRUE(list->viewport()->rect().contains(row)) << "row " << last << " at " << row.y();
         EXPECT_FALSE(list->viewport()->rect().contains(list->visualRect(list->model()->index(0, 0))));
+        // A shorter window lengthens the range without a new row; the list
+        // stays at the bottom through it.
+        window->resize(window->width(), window->height() - 20);
+        QApplication::processEvents();
     }
+    // Scrolled up to an older row, the operator is left there.
+    list->verticalScrollBar()->setValue(0);
+    ASSERT_TRUE(clock.runUntil([&] { return window->recordModel().rowCount() >= 240; }, 60'000));
+    QApplication::processEvents();
+    EXPECT_EQ(list->rowAt(0), 0);
 }
 
 // Rows recorded every 0.1 s come into the list a few at a time, so that it
