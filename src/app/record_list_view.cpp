@@ -36,9 +36,12 @@ void RecordListView::rowsCounted(int oldCount, int newCount) {
 
 bool RecordListView::lengthenScrollRange(int rowCount) {
     QScrollBar* bar = verticalScrollBar();
-    const int rowHeight = verticalHeader()->defaultSectionSize();
+    const QHeaderView* rows = verticalHeader();
+    const int rowHeight = rows->defaultSectionSize();
+    // Hidden rows, or a row header that widens with the numbers it shows,
+    // are left to the table view's own layout.
     if (verticalScrollMode() != ScrollPerItem || rowHeight <= 0 || !bar->isVisibleTo(this) ||
-        bar->maximum() <= bar->minimum())
+        bar->maximum() <= bar->minimum() || rows->hiddenSectionCount() > 0 || !rows->isHidden())
         return false;
     // Rows all of one height, scrolled a row at a time, as the table view
     // itself works the range out.

@@ -104,6 +104,21 @@ TEST(RecordListView, ScrollsAndLooksLikeATableViewAsRowsComeAndGo) {
     lists.expectAlike("a row after clearing");
 }
 
+TEST(RecordListView, HiddenRowsAndAShownRowHeaderTakeTheTableViewsLayout) {
+    Lists lists;
+    lists.model.append(12);
+    for (QTableView* view : {static_cast<QTableView*>(lists.list), lists.plain}) {
+        for (int row = 0; row < 5; ++row) view->hideRow(row);
+        view->verticalHeader()->show();
+    }
+    settle();
+    for (const int rows : {100, 1000}) {
+        lists.model.append(rows - lists.model.rowCount());
+        settle();
+        lists.expectAlike(qPrintable(QStringLiteral("at %1 rows").arg(rows)));
+    }
+}
+
 TEST(RecordListView, ANewRowAtTheBottomRepaintsItsOwnLine) {
     Lists lists;
     lists.model.append(20);
