@@ -43,6 +43,8 @@ void LinkController::connect() {
     refusals_.clear();
     PendingRequests& pending = state_.pending;
     pending.writeUnlock = pending.addressChange = pending.serialChange = pending.parityChange = false;
+    unansweredConfigWrite_ = nullptr;
+    unansweredConfigWrites_ = 0;
     state_.baudCodeVariant = false;
 }
 

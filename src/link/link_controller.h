@@ -98,6 +98,7 @@ private:
     void readMore();
     void takeAnswer();
     void scheduleNextRequest(int gapMs);
+    void followConfigWrite(bool& request);
     // Fast polling.
     bool fastActive() const { return fastMode_ && state_.connected; }
     void followFastMode();
@@ -141,8 +142,11 @@ private:
     // False from Connect until the first discovery tick has begun the plan.
     bool discoveryBegun_ = false;
     RequestFrame request_{};
-    // The request flag of the format "FF" configuration write last sent.
+    // The request flag of the format "FF" configuration write last sent, and
+    // how many sends of it in a row went unanswered.
     bool* unansweredConfigWrite_ = nullptr;
+    int unansweredConfigWrites_ = 0;
+    bool configWriteGivenUp_ = false;
     // The frame last sent was the zero command, so an echo now answers it.
     bool zeroInFlight_ = false;
     // The line the port was last opened with: a format "01" instrument

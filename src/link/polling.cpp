@@ -4,7 +4,9 @@
 // (fast_polling.cpp); what an answer counts as is the same in both.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
+#include "core/logging.h"
 #include "link/decode.h"
 #include "link/frames.h"
 #include "link/link_controller.h"
@@ -16,15 +18,14 @@ namespace timer = core::timer;
 
 namespace {
 constexpr int kRequestFallbackMs = 1233;
+// Sends of one format "FF" configuration write before it is given up.
+constexpr int kConfigWriteTries = 3;
 }  // namespace
 
 void LinkController::requestTick() {
     // Timer 1 is started anew below with its fallback period: stopping it
     // first would only add a round trip through the event loop's timer list.
-    // A format "FF" instrument takes one configuration write per unlock. When
-    // the last one went unanswered it is sent again behind a fresh unlock,
-    // or it would be refused on every tick and polling would never resume.
-    if (unansweredConfigWrite_ != nullptr && *unansweredConfigWrite_) state_.pending.writeUnlock = true;
+    if (unansweredConfigWrite_ != nullptr) followConfigWrite(*unansweredConfigWrite_);
     unansweredConfigWrite_ = nullptr;
     state_.expectedLength = 8;
     zeroInFlight_ = false;
@@ -37,6 +38,30 @@ void LinkController::requestTick() {
     if (watchingArrivals_) timers_.stop(timer::kAnswerSilence);
     timers_.start(timer::kAnswer, state_.pollPeriodMs - 2);
     timers_.start(timer::kRequest, kRequestFallbackMs);
+    // Told last, once this tick's work is done: polling goes on inside the box.
+    if (std::exchange(configWriteGivenUp_, false))
+        prompts_.showMessage(core::pick(language_, "The instrument did not take the setting.", "仪器未接受该设置!"));
+}
+
+// A format "FF" instrument takes one configuration write per unlock. When
+// the last one went unanswered it is sent again behind a fresh unlock, or it
+// would be refused on every tick and polling would never resume. An
+// instrument that refuses the write itself would refuse it for ever, the
+// readings would stop, and every unlock echo would keep the watchdog quiet:
+// after a few tries the write is given up.
+void LinkController::followConfigWrite(bool& request) {
+    if (!request) {
+        unansweredConfigWrites_ = 0;
+        return;
+    }
+    if (++unansweredConfigWrites_ < kConfigWriteTries) {
+        state_.pending.writeUnlock = true;
+        return;
+    }
+    unansweredConfigWrites_ = 0;
+    request = false;
+    configWriteGivenUp_ = true;
+    qCWarning(core::linkLog, "the instrument did not take a setting in %d tries; it is given up", kConfigWriteTries);
 }
 
 // The first pending command in order of priority, else the readings request.

@@ -269,6 +269,27 @@ TEST_F(Polling, ALostEchoRepeatsTheFrame) {
     EXPECT_FALSE(state.pending.modeChange);
 }
 
+TEST_F(Polling, AWriteTheInstrumentRefusesIsGivenUpAndTheReadingsGoOn) {
+    connect();
+    clock.advanceBy(300);
+    const auto instrument = port.answer;
+    port.answer = [instrument](const ScriptedPort::Sent& s) -> std::vector<uint8_t> {
+        if (s.bytes[1] == 0x06 && registerOf(s.bytes) == 0x3036) return withCrc({0x01, 0x86, 0x02});
+        return instrument(s);
+    };
+    state.pending.modeChange = true;
+    state.pending.modeIndex = 3;
+    state.pending.writeUnlock = true;
+    clock.advanceBy(2000);
+    EXPECT_EQ(writesTo(0x3036).size(), 3u);
+    EXPECT_EQ(writesTo(0x7010).size(), 3u);
+    EXPECT_FALSE(state.pending.modeChange);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"仪器未接受该设置!"});
+    const int updates = host.displayUpdates;
+    clock.advanceBy(1000);
+    EXPECT_GT(host.displayUpdates, updates);
+}
+
 TEST_F(Polling, WatchdogReportsOncePerSilence) {
     connect();
     clock.advanceBy(1000);
