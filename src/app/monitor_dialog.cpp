@@ -115,6 +115,9 @@ MonitorDialog::MonitorDialog(WindowSeams seams, QWidget* parent)
 }
 
 MonitorDialog::~MonitorDialog() {
+    // The list's scroll bar outlives this part of the window, and the base
+    // dialog still moves it as it hides.
+    static_cast<QTableView*>(control(c::kRecordList))->verticalScrollBar()->disconnect(this);
     // The list model reads the station's table: it goes first.
     station_.setRecordList(nullptr);
     seams_.timers.stop(core::timer::kListBatch);
