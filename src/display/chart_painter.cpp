@@ -14,10 +14,6 @@ namespace {
 
 QColor qcolor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
-bool reaches(const PixelRect& r, const QRect& area) {
-    return r.left <= area.right() && area.left() < r.right && r.top <= area.bottom() && area.top() < r.bottom;
-}
-
 void fill(QPainter& p, const PixelRect& r, const QColor& color) {
     if (!r.empty()) p.fillRect(toQRect(r), color);
 }
@@ -156,8 +152,8 @@ void ChartPainter::noteExtents(const ChartPlan& plan, const ValueTextTable& text
         const PixelRect textInk = label.inkBounds(c.textX, c.textY, texts[i].text());
         unite(extent, numberInk);
         unite(extent, textInk);
-        numberInks_[i] = numberInk;
-        textInks_[i] = textInk;
+        numberInks_[i] = toQRect(numberInk);
+        textInks_[i] = toQRect(textInk);
     }
     verdictExtent_ = QRect();
     const VerdictPlan& v = plan.verdict;
@@ -183,9 +179,9 @@ void ChartPainter::paintSteps(QPainter& p, const ChartPlan& plan, const ValueTex
         if (c.markLower) fill(p, c.lowerMark, mark);
         if (c.markUpper) fill(p, c.upperMark, mark);
         // Glyphs cost far more than fills: a text wholly beyond `within` is left out.
-        if (!within || reaches(numberInks_[i], *within))
+        if (!within || numberInks_[i].intersects(*within))
             label.draw(p, c.numberX, c.numberY, std::string_view(c.number.data(), c.number.size()), number);
-        if (!within || reaches(textInks_[i], *within)) label.draw(p, c.textX, c.textY, texts[i].text(), valueText);
+        if (!within || textInks_[i].intersects(*within)) label.draw(p, c.textX, c.textY, texts[i].text(), valueText);
     }
     if (plan.verdict.draw && (!within || verdictExtent_.intersects(*within))) {
         fill(p, plan.verdict.box, background);

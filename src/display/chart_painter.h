@@ -75,8 +75,8 @@ private:
     std::vector<std::pair<int, int>> spans_;
     // Everything each column paints reaches no further than this.
     std::array<QRect, link::kMaxProbes> columnExtents_{};
-    std::array<PixelRect, link::kMaxProbes> numberInks_{};
-    std::array<PixelRect, link::kMaxProbes> textInks_{};
+    std::array<QRect, link::kMaxProbes> numberInks_{};
+    std::array<QRect, link::kMaxProbes> textInks_{};
     QRect verdictExtent_;
 };
 
