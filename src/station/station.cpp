@@ -13,9 +13,15 @@ namespace gaugemon::station {
 
 namespace timer = core::timer;
 
-Station::Station(StationSeams seams, StationObserver& observer)
+namespace {
+// More views than a station will ever have at once.
+constexpr size_t kObserverSlots = 16;
+}  // namespace
+
+Station::Station(StationSeams seams, StationObserver& observer) : Station(std::move(seams)) { addObserver(observer); }
+
+Station::Station(StationSeams seams)
     : seams_(std::move(seams)),
-      observer_(observer),
       settings_(seams_.settings, [this] { reportSettingsNotSaved(); }),
       linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_),
       records_({seams_.timers, settings_, seams_.prompts, seams_.clock, *this, linkController_.watchdog(),
@@ -31,6 +37,29 @@ Station::Station(StationSeams seams, StationObserver& observer)
     records_.useWriter(fileWriter_);
     records_.exporter.useFurtherFormats([this](const core::SaveChoice& choice) { return writeExchangeFile(choice); });
     seams_.timers.setTickHandler([this](int id) { onTick(id); });
+}
+
+void Station::addObserver(StationObserver& observer) {
+    if (observers_.capacity() == 0) observers_.reserve(kObserverSlots);
+    observers_.push_back(&observer);
+}
+
+void Station::removeObserver(StationObserver& observer) {
+    const auto found = std::find(observers_.begin(), observers_.end(), &observer);
+    if (found == observers_.end()) return;
+    // In a notification the slot is only emptied; the walk goes on over it.
+    if (notifying_ > 0)
+        *found = nullptr;
+    else
+        observers_.erase(found);
+}
+
+template <typename Notification>
+void Station::notify(Notification notification) {
+    ++notifying_;
+    for (size_t i = 0; i < observers_.size(); ++i)
+        if (observers_[i]) notification(*observers_[i]);
+    if (--notifying_ == 0) std::erase(observers_, nullptr);
 }
 
 Station::~Station() {
@@ -76,10 +105,10 @@ void Station::onTick(int id) {
     if (records_.onTimer(id)) {
         statistics_.rowsChanged(records_.table);
         syncJournal();
-        observer_.recordControlsChanged();
+        notify([&](StationObserver& o) { o.recordControlsChanged(); });
         return;
     }
-    observer_.otherTimer(id);
+    notify([&](StationObserver& o) { o.otherTimer(id); });
 }
 
 // ---- Crash journal ---------------------------------------------------------------
@@ -96,7 +125,7 @@ void Station::startJournal() {
     journal::offerPendingRows(journal_, records_.table, seams_.prompts, language_);
     plantFeed_.journalOpened(journal_);
     statistics_.rowsChanged(records_.table);
-    observer_.recordControlsChanged();
+    notify([&](StationObserver& o) { o.recordControlsChanged(); });
 }
 
 void Station::syncJournal() {
@@ -109,7 +138,7 @@ void Station::syncJournal() {
 
 void Station::connectButton() {
     linkController_.connectButton();
-    observer_.recordControlsChanged();
+    notify([&](StationObserver& o) { o.recordControlsChanged(); });
 }
 
 void Station::zeroAll() { linkController_.zeroAllButton(); }
@@ -147,12 +176,12 @@ void Station::changePreWarning(tolerance::PreWarning preWarning) {
 
 void Station::pressManual() {
     records_.recorder.pressManual();
-    observer_.recordControlsChanged();
+    notify([&](StationObserver& o) { o.recordControlsChanged(); });
 }
 
 records::AutoOutcome Station::setAutomatic(bool ticked, float periodSeconds) {
     const records::AutoOutcome outcome = records_.recorder.setAutomatic(ticked, periodSeconds);
-    observer_.recordControlsChanged();
+    notify([&](StationObserver& o) { o.recordControlsChanged(); });
     return outcome;
 }
 
@@ -189,7 +218,7 @@ void Station::clearRecords() {
 
 void Station::setBackup(bool ticked) {
     records_.backup.setBoxTicked(ticked);
-    observer_.recordControlsChanged();
+    notify([&](StationObserver& o) { o.recordControlsChanged(); });
 }
 
 void Station::setCodeEntry(bool ticked) { records_.codes.setEnabled(ticked); }
@@ -229,12 +258,12 @@ link::ParameterOk Station::applyParameters(const link::ParameterChoice& choice) 
 
 // ---- Link host ----------------------------------------------------------------
 
-void Station::refreshLinkView() { observer_.linkViewChanged(); }
+void Station::refreshLinkView() { notify([&](StationObserver& o) { o.linkViewChanged(); }); }
 
 void Station::clearChart() {
     display_.forgetReadings();
     display_.requestRedraw();
-    observer_.chartCleared();
+    notify([&](StationObserver& o) { o.chartCleared(); });
 }
 
 void Station::prepareColumns(unsigned probeCount) {
@@ -247,18 +276,19 @@ void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     records_.onReadingArrived();
     verdict_.judge(readings, tolerances_);
     plantFeed_.offer(readings, verdict_);
-    observer_.readingsShown(display_.update(readings, verdict_, tolerances_));
+    const display::ChartPlan* redraw = display_.update(readings, verdict_, tolerances_);
+    notify([&](StationObserver& o) { o.readingsShown(redraw); });
 }
 
 void Station::instrumentRecordRequest() { records_.recorder.onInstrumentRecordRequest(); }
 
 void Station::codeStep() { records_.recorder.runCodeStep(); }
 
-void Station::setProbeNumber(unsigned probe) { observer_.probeNumberChosen(probe); }
+void Station::setProbeNumber(unsigned probe) { notify([&](StationObserver& o) { o.probeNumberChosen(probe); }); }
 
 void Station::linkClosed() {
     records_.onDisconnect();
-    observer_.recordControlsChanged();
+    notify([&](StationObserver& o) { o.recordControlsChanged(); });
 }
 
 records::LimitCounts Station::limitCounts(unsigned probe) const {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/clock.h"
 #include "core/language.h"
@@ -66,10 +67,19 @@ public:
 // binds to its commands and listens to its notifications.
 class Station : private link::LinkHost, private records::RecordSources, public statistics::StatisticsSources {
 public:
+    explicit Station(StationSeams seams);
+    // A station with its first view already subscribed.
     Station(StationSeams seams, StationObserver& observer);
     ~Station() override;
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
+
+    // ---- Views ---------------------------------------------------------------
+    // Any number of views hear of the station's changes, in the order they
+    // subscribed; a view unsubscribes before it goes, even from inside a
+    // notification.
+    void addObserver(StationObserver& observer);
+    void removeObserver(StationObserver& observer);
 
     // ---- State, read-only --------------------------------------------------
     const link::LinkState& linkState() const { return link_; }
@@ -203,8 +213,14 @@ private:
     // From the writer's thread: the outcome of a file is told on this one.
     void tellFileWritten(std::function<void()> told);
 
+    // Tells every view; one that unsubscribed meanwhile is skipped.
+    template <typename Notification>
+    void notify(Notification notification);
+
     StationSeams seams_;
-    StationObserver& observer_;
+    // Reserved once, so that a notification in the poll cycle allocates nothing.
+    std::vector<StationObserver*> observers_;
+    int notifying_ = 0;
     // Every part of the station writes its settings through this one.
     core::ReportingSettingsStore settings_;
     uint8_t languageFlag_ = 1;

@@ -157,3 +157,27 @@ TEST_F(StationDay, RowsLeftInNoFileAreRestoredByTheNextRunByteForByte) {
 }
 
 }  // namespace
+
+// A view that leaves from inside a notification (a window closing on the
+// readings it was shown) neither stops the others hearing nor is told again.
+TEST_F(StationDay, EveryViewHearsTheStationAndOneMayLeaveInsideANotification) {
+    struct LeavingView : CountingObserver {
+        station::Station* station = nullptr;
+        void readingsShown(const display::ChartPlan* redraw) override {
+            CountingObserver::readingsShown(redraw);
+            station->removeObserver(*this);
+        }
+    } leaving;
+    leaving.station = station.get();
+    CountingObserver later;
+    station->addObserver(leaving);
+    station->addObserver(later);
+
+    station->connectButton();
+    ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+    clock.advanceBy(500);
+    EXPECT_EQ(leaving.readings, 1);
+    EXPECT_EQ(later.readings, observer.readings);
+    EXPECT_GT(later.readings, 1);
+    station->removeObserver(later);
+}
