@@ -112,6 +112,11 @@ void Station::connectButton() {
     observer_.recordControlsChanged();
 }
 
+void Station::endLostConnection() {
+    linkController_.endLostConnection();
+    observer_.recordControlsChanged();
+}
+
 void Station::zeroAll() { linkController_.zeroAllButton(); }
 
 void Station::zeroSingle(unsigned probeNumber) { linkController_.zeroSingleButton(probeNumber); }
