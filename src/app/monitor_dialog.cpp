@@ -312,8 +312,7 @@ void MonitorDialog::initialise() {
     control(c::kModeList)->setEnabled(false);
     seams_.timers.start(core::timer::kLogo, kLogoDelayMs);
     control(c::kConnect)->setFocus();
-    connectAtStart_ =
-        station_.settings().readInt(core::keys::kConnectAtStart, core::defaults::kConnectAtStart) == 1;
+    connectAtStart_ = station_.settings().readInt(core::keys::kConnectAtStart, core::defaults::kConnectAtStart) == 1;
 }
 
 void MonitorDialog::applyLabels() {

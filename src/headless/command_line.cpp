@@ -45,9 +45,9 @@ struct Options {
                                "Look for the instrument as soon as the window opens (a headless station always does)."};
 
     void addTo(QCommandLineParser& parser) const {
-        for (const QCommandLineOption* option : {&help, &version, &trace, &headless, &port, &recordEvery,
-                                                 &exportDirectory, &rotate, &fast, &station, &mqtt, &language,
-                                                 &connect})
+        for (const QCommandLineOption* option :
+             {&help, &version, &trace, &headless, &port, &recordEvery, &exportDirectory, &rotate, &fast, &station,
+              &mqtt, &language, &connect})
             parser.addOption(*option);
     }
     // The options that take a value, with their value as the next argument or after '='.

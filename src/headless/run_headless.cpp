@@ -51,8 +51,9 @@ void applyStartOptions(const StartOptions& options, SettingsOverrides& settings)
     if (options.headless) settings.set(core::keys::kCodeEn, 0);
     // The window's interval stays as the operator left it.
     if (options.recordEverySeconds)
-        settings.set(core::keys::kRecTime, static_cast<int32_t>(records::autoPeriodFromSeconds(
-                                               static_cast<float>(*options.recordEverySeconds))));
+        settings.set(
+            core::keys::kRecTime,
+            static_cast<int32_t>(records::autoPeriodFromSeconds(static_cast<float>(*options.recordEverySeconds))));
     if (options.language) settings.setForReading(core::keys::kLanguage, static_cast<int32_t>(*options.language));
     if (options.connect) settings.setForReading(core::keys::kConnectAtStart, 1);
 }

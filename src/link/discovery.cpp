@@ -225,8 +225,7 @@ void LinkController::finishConnection() {
 void LinkController::warnOfAnotherInstrument() {
     const InstrumentIdentity now = identityOf(state_);
     if (!lastInstrument_ || *lastInstrument_ == now) return;
-    qCWarning(core::linkLog, "%s",
-              anotherInstrumentText(*lastInstrument_, now, core::Language::English).c_str());
+    qCWarning(core::linkLog, "%s", anotherInstrumentText(*lastInstrument_, now, core::Language::English).c_str());
     view_.messageLine = anotherInstrumentText(*lastInstrument_, now, language_);
 }
 

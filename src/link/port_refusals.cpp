@@ -56,8 +56,8 @@ void PortRefusals::appendExplanation(std::string& out, core::Language language) 
     }
 }
 
-void appendKeptPortExplanation(std::string& out, core::Language language, PortFailure lastOpen,
-                               std::string_view port, std::string_view device) {
+void appendKeptPortExplanation(std::string& out, core::Language language, PortFailure lastOpen, std::string_view port,
+                               std::string_view device) {
     const std::string named(device.empty() ? port : device);
     const bool english = language == core::Language::English;
     switch (lastOpen) {

@@ -61,10 +61,10 @@ TEST(CommandLine, ABrokerUrlWithCredentialsIsRefusedWithoutShowingThem) {
 }
 
 TEST(CommandLine, AHeadlessRunTakesItsOptionsAndLeavesTheToolkitsAlone) {
-    const CommandLine line = read({"-platform", "offscreen", "--headless", "--port=/dev/ttyUSB0", "--record-every",
-                                   "0.5", "--export-dir", "/var/lib/gaugemon", "--rotate", "hourly", "--station",
-                                   "line-3", "--mqtt", "tcp://127.0.0.1:1883", "--fast", "--trace", "--language", "en",
-                                   "--connect"});
+    const CommandLine line =
+        read({"-platform", "offscreen", "--headless", "--port=/dev/ttyUSB0", "--record-every", "0.5", "--export-dir",
+              "/var/lib/gaugemon", "--rotate", "hourly", "--station", "line-3", "--mqtt", "tcp://127.0.0.1:1883",
+              "--fast", "--trace", "--language", "en", "--connect"});
     ASSERT_FALSE(line.exitStatus) << line.error;
     const StartOptions& options = line.options;
     EXPECT_TRUE(options.headless);
