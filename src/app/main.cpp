@@ -66,7 +66,7 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     headless::applyStartOptions(options, settings);
     core::QtTimerSchedule timers;
     core::SystemClock clock;
-    const headless::PortChoice ports = headless::choosePorts(options);
+    const headless::PortChoice ports = headless::choosePorts(options, dataDirectory);
     link::TtySerialPort port(ports.ports);
     app::QtPrompts prompts(nullptr);
     app::WindowSeams seams{settings, timers, clock, port, prompts,
@@ -78,6 +78,7 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
                            },
                            journal::defaultJournalDirectory()};
     app::MonitorDialog dialog(seams);
+    if (const auto port = headless::givenPortIndex(options)) dialog.keepToPort(*port);
     if (const auto plant = headless::plantOptions(stored.native(), options, dialog.station().language()))
         dialog.publishTo(*plant);
     dialog.offerBrokerSetting([&] {

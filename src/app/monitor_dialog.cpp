@@ -312,6 +312,7 @@ void MonitorDialog::initialise() {
     control(c::kModeList)->setEnabled(false);
     seams_.timers.start(core::timer::kLogo, kLogoDelayMs);
     control(c::kConnect)->setFocus();
+    connectAtStart_ = station_.settings().readInt(core::keys::kConnectAtStart, core::defaults::kConnectAtStart) == 1;
 }
 
 void MonitorDialog::applyLabels() {
@@ -650,8 +651,12 @@ void MonitorDialog::showEvent(QShowEvent* event) {
     fitFrame();
     if (!journalStarted_) {
         journalStarted_ = true;
-        // Its question comes over the window, once the window is up.
-        QTimer::singleShot(0, this, [this] { station_.startJournal(); });
+        // Its question comes over the window, once the window is up; the
+        // search of a start-up connection after it.
+        QTimer::singleShot(0, this, [this] {
+            station_.startJournal();
+            if (connectAtStart_ && !station_.linkState().connected) station_.connectButton();
+        });
     }
 }
 
@@ -694,6 +699,11 @@ void MonitorDialog::mousePressEvent(QMouseEvent* event) {
     QDialog::mousePressEvent(event);
 }
 
+void MonitorDialog::toggleConnectAtStart(bool ticked) {
+    connectAtStart_ = ticked;
+    station_.settings().writeInt(core::keys::kConnectAtStart, ticked ? 1 : 0);
+}
+
 void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     // Where the window manager offers no system menu of ours, the "about"
     // entry lives in the window's context menu.
@@ -701,7 +711,11 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     QAction* about = menu.addAction(text(kAboutEntry));
     QAction* statistics = menu.addAction(core::pick(language(), "Process statistics...", "过程统计..."));
     QAction* broker = askBroker_ ? menu.addAction(core::pick(language(), "MQTT broker...", "MQTT 代理...")) : nullptr;
+    QAction* connectAtStart = menu.addAction(core::pick(language(), "Connect at start-up", "启动时连接设备"));
+    connectAtStart->setCheckable(true);
+    connectAtStart->setChecked(connectAtStart_);
     const QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == connectAtStart) toggleConnectAtStart(connectAtStart->isChecked());
     if (chosen == about) showHelp(core::Language::Chinese);
     if (chosen == statistics) showStatistics();
     if (chosen && chosen == broker) askBroker_();

@@ -69,6 +69,8 @@ public:
     // The context menu offers the broker's setting when the start-up code
     // gives a way to ask for it.
     void offerBrokerSetting(std::function<void()> askBroker) { askBroker_ = std::move(askBroker); }
+    // The station was given a port: Connect searches that one alone.
+    void keepToPort(unsigned portIndex) { station_.keepToPort(portIndex); }
     const link::LinkState& linkState() const { return station_.linkState(); }
     const display::DisplayModel& displayModel() const { return station_.display(); }
     const records::RecordTable& recordTable() const { return station_.recordTable(); }
@@ -126,6 +128,7 @@ private:
     void showHelp(core::Language language);
     void exitButton();
     void showStatistics();
+    void toggleConnectAtStart(bool ticked);
     void confirmMode();
     void confirmUnit();
     void chooseLanguage(int clickedId);
@@ -167,6 +170,8 @@ private:
     QLabel* logo_ = nullptr;
     bool logoShown_ = false;
     bool journalStarted_ = false;
+    // The setting: Connect is pressed for the operator once the window is up.
+    bool connectAtStart_ = false;
     QPointer<StatisticsWindow> statisticsWindow_;
     // The list was at its bottom when rows began to arrive.
     bool followNewest_ = true;

@@ -53,6 +53,8 @@ namespace keys {
 inline constexpr std::string_view kLanguage = "Language";
 // Days a saved row stays in the crash journal.
 inline constexpr std::string_view kJournalDays = "JournalDays";
+// 1: the window looks for the instrument as soon as it opens.
+inline constexpr std::string_view kConnectAtStart = "ConnectAtStart";
 inline constexpr std::string_view kCodeEn = "CodeEn";
 inline constexpr std::string_view kUnit = "Unit";
 inline constexpr std::string_view kResoH = "ResoH";
@@ -67,6 +69,7 @@ inline constexpr std::string_view kParityBit = "ParityBit";
 namespace defaults {
 inline constexpr int32_t kLanguage = 1;
 inline constexpr int32_t kJournalDays = 30;
+inline constexpr int32_t kConnectAtStart = 0;
 inline constexpr int32_t kCodeEn = 0;
 inline constexpr int32_t kUnit = 0;
 inline constexpr int32_t kLowerLimit = 3000;

@@ -35,16 +35,25 @@ struct Options {
     QCommandLineOption fast{"fast", "Poll in the fast mode: the next request as soon as the answer is complete."};
     QCommandLineOption station{"station", "The station's name in file names and topics (default: the host's name).",
                                "name"};
-    QCommandLineOption mqtt{"mqtt", "Publish to the MQTT broker at URL (tcp://host:1883, ssl://host:8883).", "url"};
+    QCommandLineOption mqtt{"mqtt",
+                            "Publish to the MQTT broker at URL (tcp://host:1883, ssl://host:8883); the user and "
+                            "password come from GAUGEMON_MQTT_USER and GAUGEMON_MQTT_PASSWORD.",
+                            "url"};
+    QCommandLineOption language{"language", "The language of this run's window and log (default: the stored one).",
+                                "zh|en"};
+    QCommandLineOption connect{"connect",
+                               "Look for the instrument as soon as the window opens (a headless station always does)."};
 
     void addTo(QCommandLineParser& parser) const {
-        for (const QCommandLineOption* option : {&help, &version, &trace, &headless, &port, &recordEvery,
-                                                 &exportDirectory, &rotate, &fast, &station, &mqtt})
+        for (const QCommandLineOption* option :
+             {&help, &version, &trace, &headless, &port, &recordEvery, &exportDirectory, &rotate, &fast, &station,
+              &mqtt, &language, &connect})
             parser.addOption(*option);
     }
     // The options that take a value, with their value as the next argument or after '='.
     bool takesValue(const QString& argument) const {
-        for (const QCommandLineOption* option : {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt})
+        for (const QCommandLineOption* option :
+             {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt, &language})
             if (argument == QLatin1String("--") + option->names().constFirst()) return true;
         return false;
     }
@@ -66,6 +75,11 @@ QStringList ownArguments(const QStringList& arguments, const Options& options) {
         }
     }
     return own;
+}
+
+// An argument as an error line may show it: a password in a URL never reaches the log.
+QString shown(const QString& argument) {
+    return QString::fromStdString(plant::withoutCredentials(argument.toStdString()));
 }
 
 CommandLine badUsage(const QString& message) {
@@ -134,11 +148,19 @@ std::optional<QString> readStationOptions(const QCommandLineParser& parser, cons
     if (parser.isSet(o.mqtt)) {
         if (!isBrokerUrl(parser.value(o.mqtt)))
             return QStringLiteral(
-                       "option '--mqtt' wants a broker URL such as tcp://host:1883 or ssl://host:8883, not '%1'")
-                .arg(parser.value(o.mqtt));
+                       "option '--mqtt' wants a broker URL such as tcp://host:1883 or ssl://host:8883 (the user and "
+                       "password from GAUGEMON_MQTT_USER and GAUGEMON_MQTT_PASSWORD), not '%1'")
+                .arg(shown(parser.value(o.mqtt)));
         start.mqttUrl = parser.value(o.mqtt).toStdString();
     }
+    if (parser.isSet(o.language)) {
+        const QString language = parser.value(o.language);
+        if (language != QLatin1String("zh") && language != QLatin1String("en"))
+            return QStringLiteral("option '--language' wants zh or en, not '%1'").arg(language);
+        start.language = language == QLatin1String("en") ? core::Language::English : core::Language::Chinese;
+    }
     start.fast = parser.isSet(o.fast);
+    start.connect = parser.isSet(o.connect);
     return std::nullopt;
 }
 
@@ -156,7 +178,8 @@ CommandLine readCommandLine(const QStringList& arguments, const char* version) {
     options.addTo(parser);
     if (!parser.parse(ownArguments(arguments, options))) return badUsage(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return badUsage(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+        return badUsage(
+            QStringLiteral("unexpected argument '%1'").arg(shown(parser.positionalArguments().constFirst())));
 
     CommandLine line;
     if (parser.isSet(options.help)) {

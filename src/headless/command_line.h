@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "core/language.h"
+
 namespace gaugemon::headless {
 
 enum class Rotation : uint8_t { Daily, Hourly };
@@ -23,6 +25,10 @@ struct StartOptions {
     std::string station;
     // The broker to publish to; empty: the stored setting.
     std::string mqttUrl;
+    // The language of this run's texts; nothing: the stored one.
+    std::optional<core::Language> language;
+    // The window looks for the instrument as soon as it opens.
+    bool connect = false;
 };
 
 // The command line read: either the station starts with `options`, or the

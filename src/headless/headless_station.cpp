@@ -61,8 +61,7 @@ void HeadlessStation::lookForInstrument() {
         // again; a pulled adapter closes the port, and the link would poll
         // nothing for ever: the connection ends and the search begins.
         if (port_.isOpen()) return;
-        qCWarning(core::stationLog, "the port is gone; looking for the instrument again");
-        station_.connectButton();
+        station_.endLostConnection();
     }
     station_.connectButton();
 }

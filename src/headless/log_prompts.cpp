@@ -15,13 +15,15 @@ QString oneLine(std::string_view text) {
 }  // namespace
 
 void LogPrompts::showMessage(std::string_view text) {
-    if (text == lastMessage_) {
+    const int64_t now = clock_.nowMs();
+    if (text == lastMessage_ && now - loggedAtMs_ < kRepeatAfterMs) {
         ++repeats_;
         return;
     }
     if (repeats_ > 0) qCInfo(core::stationLog).noquote() << "the message before came" << repeats_ << "more times";
     lastMessage_ = text;
     repeats_ = 0;
+    loggedAtMs_ = now;
     qCWarning(core::stationLog).noquote() << oneLine(text);
 }
 

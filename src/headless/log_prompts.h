@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/clock.h"
 #include "core/prompts.h"
 
 namespace gaugemon::headless {
@@ -11,6 +12,11 @@ namespace gaugemon::headless {
 // ended run left, clear only what a file holds, end when asked to).
 class LogPrompts : public core::Prompts {
 public:
+    // The same message comes again in the log after this long at the earliest.
+    static constexpr int64_t kRepeatAfterMs = 10 * 60'000;
+
+    explicit LogPrompts(const core::Clock& clock) : clock_(clock) {}
+
     void showMessage(std::string_view text) override;
     bool askYesNo(std::string_view text) override;
     std::string askWorkpieceCode(core::Language) override { return {}; }
@@ -18,9 +24,12 @@ public:
 
 private:
     // The same message again and again (a search that finds nothing every
-    // 10 s) is logged once, and how often it came when another one follows.
+    // 10 s) is logged once, then at most every 10 minutes and when another
+    // one follows, each time with how often it came meanwhile.
+    const core::Clock& clock_;
     std::string lastMessage_;
     uint64_t repeats_ = 0;
+    int64_t loggedAtMs_ = 0;
 };
 
 }  // namespace gaugemon::headless

@@ -7,12 +7,17 @@
 
 namespace gaugemon::headless {
 
-PortChoice choosePorts(const StartOptions& options) {
+std::optional<unsigned> givenPortIndex(const StartOptions& options) {
+    if (options.port.empty()) return std::nullopt;
+    if (options.port.front() == '/') return 1;
+    return link::PortDirectory::portNumber(options.port);
+}
+
+PortChoice choosePorts(const StartOptions& options, const std::string& dataDirectory) {
     PortChoice choice;
     if (options.port.empty() || options.port.front() != '/') return choice;
-    choice.directory = std::make_unique<QTemporaryDir>();
-    const std::filesystem::path directory = choice.directory->path().toStdString();
-    choice.ports = link::PortDirectory(directory);
+    choice.directory = std::make_unique<RunPortDirectory>(std::filesystem::path(dataDirectory) / "run");
+    choice.ports = link::PortDirectory(choice.directory->path());
     if (const std::error_code error = choice.ports.linkPort("COM1", options.port))
         qCWarning(core::stationLog, "the port %s cannot be used: %s", options.port.c_str(), error.message().c_str());
     return choice;

@@ -21,6 +21,7 @@
 #include "link/link_controller.h"
 #include "link/port_directory.h"
 #include "link/tty_serial_port.h"
+#include "records/recorder.h"
 
 namespace gaugemon::headless {
 namespace {
@@ -45,13 +46,16 @@ std::string stationName(const StartOptions& options) {
 }  // namespace
 
 void applyStartOptions(const StartOptions& options, SettingsOverrides& settings) {
-    if (!options.port.empty()) {
-        const auto number =
-            options.port.front() == '/' ? std::optional<unsigned>(1) : link::PortDirectory::portNumber(options.port);
-        if (number) settings.set(core::keys::kComID, static_cast<int32_t>(*number));
-    }
+    if (const auto port = givenPortIndex(options)) settings.set(core::keys::kComID, static_cast<int32_t>(*port));
     if (options.fast) settings.set(link::kFastModeKey, 1);
     if (options.headless) settings.set(core::keys::kCodeEn, 0);
+    // The window's interval stays as the operator left it.
+    if (options.recordEverySeconds)
+        settings.set(
+            core::keys::kRecTime,
+            static_cast<int32_t>(records::autoPeriodFromSeconds(static_cast<float>(*options.recordEverySeconds))));
+    if (options.language) settings.setForReading(core::keys::kLanguage, static_cast<int32_t>(*options.language));
+    if (options.connect) settings.setForReading(core::keys::kConnectAtStart, 1);
 }
 
 int runHeadless(int& argc, char** argv, const StartOptions& options) {
@@ -68,13 +72,14 @@ int runHeadless(int& argc, char** argv, const StartOptions& options) {
     applyStartOptions(options, settings);
     core::QtTimerSchedule timers;
     core::SystemClock clock;
-    const PortChoice ports = choosePorts(options);
+    const PortChoice ports = choosePorts(options, dataDirectory);
     link::TtySerialPort port(ports.ports);
-    LogPrompts prompts;
+    LogPrompts prompts(clock);
     const station::StationSeams seams{
         settings, timers, clock, port, prompts, dataDirectory, journal::defaultJournalDirectory()};
     UnattendedWork work{options.recordEverySeconds, options.exportDirectory, options.rotation, stationName(options)};
     HeadlessStation station(seams, work);
+    if (const auto port = givenPortIndex(options)) station.station().keepToPort(*port);
     if (const auto plant = plantOptions(stored.native(), options, station.station().language()))
         station.station().publishTo(*plant);
     qCInfo(core::stationLog, "backups in %s", dataDirectory.c_str());

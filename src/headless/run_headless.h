@@ -9,7 +9,10 @@ namespace gaugemon::headless {
 int runHeadless(int& argc, char** argv, const StartOptions& options);
 
 // The stored settings a command line sets for one run: the port of --port
-// COMn, and no workpiece codes in an unattended run (nobody types them).
+// COMn, fast polling, the interval of --record-every, the language and
+// --connect, and no workpiece codes in an unattended run (nobody types them).
+// None of them is stored, but a language or start-up choice the operator
+// makes in the window is.
 void applyStartOptions(const StartOptions& options, SettingsOverrides& settings);
 
 }  // namespace gaugemon::headless

@@ -15,7 +15,10 @@ class SettingsOverrides : public core::SettingsStore {
 public:
     explicit SettingsOverrides(core::SettingsStore& stored) : stored_(stored) {}
 
-    void set(std::string_view key, int32_t value) { overrides_[std::string(key)] = value; }
+    void set(std::string_view key, int32_t value) { overrides_[std::string(key)] = {value, false}; }
+    // Reads give the run's value, but a write is the operator's own choice
+    // (the language buttons) and is stored for the next start.
+    void setForReading(std::string_view key, int32_t value) { overrides_[std::string(key)] = {value, true}; }
 
     int32_t readInt(std::string_view key, int32_t defaultValue) const override;
     bool writeInt(std::string_view key, int32_t value) override;
@@ -24,7 +27,11 @@ public:
 
 private:
     core::SettingsStore& stored_;
-    std::map<std::string, int32_t, std::less<>> overrides_;
+    struct Override {
+        int32_t value = 0;
+        bool writesStored = false;
+    };
+    std::map<std::string, Override, std::less<>> overrides_;
 };
 
 }  // namespace gaugemon::headless

@@ -88,7 +88,7 @@ void LinkController::takeDiscoveryStep() {
 }
 
 void LinkController::giveUpDiscovery() {
-    qCWarning(core::linkLog, "discovery found no instrument on any port");
+    logGiveUp();
     // The last port tried is not left open with nobody reading it.
     port_.close();
     state_.portOpen = false;
@@ -96,7 +96,26 @@ void LinkController::giveUpDiscovery() {
     refresh();
     std::string message = pick(language_, "No available devices found!", "找不到可用设备!");
     refusals_.appendExplanation(message, language_);
+    if (const unsigned kept = plan_.keptPort())
+        appendKeptPortExplanation(message, language_, lastOpenFailure_, portName(kept), lastOpenDevice_);
     prompts_.showMessage(message);
+}
+
+// A station that searches again and again (nobody watching) would log the
+// same line every time: a reason is logged once, until it changes.
+void LinkController::logGiveUp() {
+    std::string where = "any port";
+    if (const unsigned kept = plan_.keptPort()) {
+        where = std::string(portName(kept));
+        if (!lastOpenDevice_.empty()) where += " (" + lastOpenDevice_ + ")";
+    }
+    const std::string reason = "discovery found no instrument on " + where;
+    if (reason == lastGiveUp_) {
+        qCDebug(core::linkLog, "%s", reason.c_str());
+        return;
+    }
+    lastGiveUp_ = reason;
+    qCWarning(core::linkLog, "%s", reason.c_str());
 }
 
 bool LinkController::openAt(int baudRate) {
@@ -104,7 +123,9 @@ bool LinkController::openAt(int baudRate) {
     openLine_ = line();
     const bool opened = port_.openPort(portName(state_.portIndex), baudRate, openLine_) == 0;
     state_.portOpen = opened;
-    if (!opened) refusals_.note(state_.portIndex, port_.lastFailure(), port_.devicePath());
+    lastOpenFailure_ = opened ? PortFailure::None : port_.lastFailure();
+    lastOpenDevice_.assign(port_.devicePath());
+    if (!opened) refusals_.note(state_.portIndex, lastOpenFailure_, lastOpenDevice_);
     return opened;
 }
 
@@ -187,6 +208,8 @@ void LinkController::connect01(const DeviceInfo01& info) {
 void LinkController::finishConnection() {
     qCInfo(core::linkLog, "connected: %s, address %u, %u probes", view_.commStatus.c_str(),
            unsigned{state_.deviceAddress}, state_.probeCount);
+    lastGiveUp_.clear();
+    warnOfAnotherInstrument();
     fillDeviceInfo(state_.pollPeriodMs + 23);
     followFastMode();
     // The answer that made the connection is its first valid one: an
@@ -195,6 +218,15 @@ void LinkController::finishConnection() {
     host_.setProbeNumber(1);
     refresh();
     host_.prepareColumns(state_.probeCount);
+}
+
+// Said before the first row of the new instrument is recorded: its values go
+// on under the same station name.
+void LinkController::warnOfAnotherInstrument() {
+    const InstrumentIdentity now = identityOf(state_);
+    if (!lastInstrument_ || *lastInstrument_ == now) return;
+    qCWarning(core::linkLog, "%s", anotherInstrumentText(*lastInstrument_, now, core::Language::English).c_str());
+    view_.messageLine = anotherInstrumentText(*lastInstrument_, now, language_);
 }
 
 void LinkController::storeLinkSettings() {

@@ -27,13 +27,15 @@ LineSettings sweepLine(uint8_t combination) {
 }
 }  // namespace
 
+void DiscoveryPlan::keepTo(unsigned portIndex) { keptPort_ = portIndex < kPortNameCount ? portIndex : 0; }
+
 void DiscoveryPlan::begin(unsigned storedPort, uint8_t storedBaudIndex, DataFormat storedFormat,
                           LineSettings storedLine) {
     firstStep_ = true;
     combination_ = 0;
     step_ = {};
     step_.action = DiscoveryStep::Action::OpenPort;
-    step_.portIndex = storedPort;
+    step_.portIndex = keptPort_ != 0 ? keptPort_ : storedPort;
     step_.format = storedFormat;
     step_.baudIndex = storedBaudIndex;
     step_.baud = kBaudTable[storedBaudIndex];
@@ -47,7 +49,7 @@ void DiscoveryPlan::advance() {
     if (firstStep_) {
         firstStep_ = false;
         step_.format = DataFormat::FormatFF;
-        openSweptPort(1);
+        openSweptPort(firstSwept());
         return;
     }
     switch (step_.action) {
@@ -62,7 +64,7 @@ void DiscoveryPlan::advance() {
             return;
         case Action::NextFormat:
             step_.format = DataFormat::Format01;
-            openSweptPort(1);
+            openSweptPort(firstSwept());
             return;
         case Action::GiveUp: return;
     }
@@ -77,7 +79,7 @@ void DiscoveryPlan::portRefused() {
 }
 
 void DiscoveryPlan::openSweptPort(unsigned portIndex) {
-    if (portIndex > kLastSweptPort) {
+    if (portIndex > (keptPort_ != 0 ? keptPort_ : kLastSweptPort)) {
         step_.action =
             step_.format == DataFormat::FormatFF ? DiscoveryStep::Action::NextFormat : DiscoveryStep::Action::GiveUp;
         step_.stepMs = kDiscoveryStartMs;

@@ -32,9 +32,13 @@ struct DiscoveryStep {
 // The order in which discovery asks for the instrument: the port and baud
 // rate of the last connection first, then ports 1..15 each with five baud
 // rates and three parities in format "FF", then the same in format "01".
+// Kept to one port, the plan asks on that port alone, in both formats.
 // Plain state, walked by the link controller's timer 5.
 class DiscoveryPlan {
 public:
+    // From the next Connect on, only `portIndex` (1..16) is asked; 0 sweeps all.
+    void keepTo(unsigned portIndex);
+    unsigned keptPort() const { return keptPort_; }
     // Connect: the first step is the stored port in the stored format.
     void begin(unsigned storedPort, uint8_t storedBaudIndex, DataFormat storedFormat, LineSettings storedLine);
     const DiscoveryStep& step() const { return step_; }
@@ -47,7 +51,10 @@ private:
     void openSweptPort(unsigned portIndex);
     void combination(uint8_t index);
 
+    unsigned firstSwept() const { return keptPort_ != 0 ? keptPort_ : 1; }
+
     DiscoveryStep step_{};
+    unsigned keptPort_ = 0;
     bool firstStep_ = true;
     uint8_t combination_ = 0;  // 0..14 on a swept port
 };

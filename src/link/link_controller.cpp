@@ -23,6 +23,7 @@ LinkController::LinkController(LinkState& state, SerialPort& port, core::TimerSc
 
 void LinkController::connectButton() {
     if (state_.connected) {
+        qCInfo(core::linkLog, "disconnected by the operator");
         disconnect();
     } else {
         connect();
@@ -48,8 +49,14 @@ void LinkController::connect() {
     state_.baudCodeVariant = false;
 }
 
+void LinkController::endLostConnection() {
+    if (!state_.connected) return;
+    qCWarning(core::linkLog, "disconnected: the port of the instrument is gone");
+    disconnect();
+}
+
 void LinkController::disconnect() {
-    if (state_.connected) qCInfo(core::linkLog, "disconnected by the operator");
+    if (state_.connected) lastInstrument_ = identityOf(state_);
     view_.connectCaption = pick(language_, "Connect", "连接设备");
     if (state_.errorCount == 0 && state_.missCount == 0) view_.messageLine = " ";
     // The port is closed at once: nothing is in flight that a pause would save.

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "core/language.h"
@@ -9,6 +11,7 @@
 #include "link/answers.h"
 #include "link/discovery_plan.h"
 #include "link/frames.h"
+#include "link/instrument_identity.h"
 #include "link/link_host.h"
 #include "link/link_state.h"
 #include "link/parameter_settings.h"
@@ -47,6 +50,12 @@ public:
 
     // Connect/Disconnect button.
     void connectButton();
+    // The port of a connection is gone (an adapter pulled): the connection
+    // ends as Disconnect ends it, with the reason in the log.
+    void endLostConnection();
+    // Discovery asks only on port `portIndex` (the port the station was
+    // given), also after a loss; 0 sweeps every port.
+    void keepToPort(unsigned portIndex) { plan_.keepTo(portIndex); }
     // Zero buttons; `probeNumber` is the 1-based probe of the probe-number field.
     void zeroAllButton();
     void zeroSingleButton(unsigned probeNumber);
@@ -83,6 +92,8 @@ private:
     void takeDiscoveryStep();
     void giveUpDiscovery();
     bool openAt(int baudRate);
+    void logGiveUp();
+    void warnOfAnotherInstrument();
     void armDiscovery(int discoveryMs, int answerMs);
     void sendQuery();
     void handleInfoAnswer();
@@ -141,6 +152,13 @@ private:
     DiscoveryPlan plan_;
     // False from Connect until the first discovery tick has begun the plan.
     bool discoveryBegun_ = false;
+    // How the last open of a port went, for a discovery kept to one port.
+    PortFailure lastOpenFailure_ = PortFailure::None;
+    std::string lastOpenDevice_;
+    // The reason of the last discovery that found nothing, logged once.
+    std::string lastGiveUp_;
+    // The instrument of the connection that ended last in this run.
+    std::optional<InstrumentIdentity> lastInstrument_;
     RequestFrame request_{};
     // The request flag of the format "FF" configuration write last sent, and
     // how many sends of it in a row went unanswered.

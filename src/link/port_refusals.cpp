@@ -56,4 +56,21 @@ void PortRefusals::appendExplanation(std::string& out, core::Language language) 
     }
 }
 
+void appendKeptPortExplanation(std::string& out, core::Language language, PortFailure lastOpen, std::string_view port,
+                               std::string_view device) {
+    const std::string named(device.empty() ? port : device);
+    const bool english = language == core::Language::English;
+    switch (lastOpen) {
+        case PortFailure::PermissionDenied:
+        case PortFailure::InUse: return;
+        case PortFailure::None:
+            out += english ? "\nNo instrument answered on " + named + "." : "\n" + named + " 上没有仪器应答。";
+            return;
+        case PortFailure::NotFound:
+            out += english ? "\nNo such device: " + named + "." : "\n设备不存在：" + named + "。";
+            return;
+        default: out += english ? "\n" + named + " cannot be used as a serial port." : "\n" + named + " 无法用作串口。";
+    }
+}
+
 }  // namespace gaugemon::link

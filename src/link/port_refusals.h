@@ -40,4 +40,11 @@ private:
     Refused busy_;
 };
 
+// Why the one port a discovery was kept to gave no instrument, after a line
+// break: no such device, a device that is no serial port, or no answer on
+// it. Nothing for a refusal (PortRefusals tells those). The device is named
+// when known, else the port.
+void appendKeptPortExplanation(std::string& out, core::Language language, PortFailure lastOpen, std::string_view port,
+                               std::string_view device);
+
 }  // namespace gaugemon::link

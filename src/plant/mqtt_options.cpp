@@ -90,6 +90,15 @@ MqttOptions loadMqttOptions(QSettings& settings) {
     return options;
 }
 
+std::string withoutCredentials(std::string_view url) {
+    const size_t scheme = url.find("://");
+    const size_t userStart = scheme == std::string_view::npos ? 0 : scheme + 3;
+    // A password may hold '/' or ':' unencoded: all up to the last '@' goes.
+    const size_t at = url.rfind('@');
+    if (at == std::string_view::npos || at < userStart) return std::string(url);
+    return std::string(url.substr(0, userStart)) + "***" + std::string(url.substr(at));
+}
+
 bool isTopicSafe(const std::string& name) {
     if (name.empty() || name.size() > kMaxStationBytes) return false;
     return std::none_of(name.begin(), name.end(), [](char c) {

@@ -141,6 +141,11 @@ void Station::connectButton() {
     notify([&](StationObserver& o) { o.recordControlsChanged(); });
 }
 
+void Station::endLostConnection() {
+    linkController_.endLostConnection();
+    observer_.recordControlsChanged();
+}
+
 void Station::zeroAll() { linkController_.zeroAllButton(); }
 
 void Station::zeroSingle(unsigned probeNumber) { linkController_.zeroSingleButton(probeNumber); }

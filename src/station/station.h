@@ -109,6 +109,10 @@ public:
 
     // ---- Commands ----------------------------------------------------------
     void connectButton();
+    // The port of the connection is gone: it ends, and nobody pressed a button.
+    void endLostConnection();
+    // The station was given a port: discovery asks on that one alone.
+    void keepToPort(unsigned portIndex) { linkController_.keepToPort(portIndex); }
     void zeroAll();
     // `probeNumber` is the 1-based probe of the probe-number field.
     void zeroSingle(unsigned probeNumber);

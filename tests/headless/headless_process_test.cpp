@@ -69,11 +69,13 @@ TEST(HeadlessProgram, RecordsAgainstTheSimulatorAndWritesItsFilesOnSigterm) {
     EXPECT_TRUE(log.contains("stopped")) << log.toStdString();
 }
 
-// A port that is not there: the station keeps looking instead of ending.
+// A port that is not there: the station names the device, keeps looking
+// instead of ending, and leaves no port directory of its own behind.
 TEST(HeadlessProgram, KeepsLookingWithoutAnInstrumentAndEndsCleanly) {
     QTemporaryDir home;
     HeadlessProgram program(home.path());
-    program.start({"--headless", "--port", home.path() + "/no-such-device"});
+    const QString device = home.path() + "/no-such-device";
+    program.start({"--headless", "--port", device, "--language", "en"});
     ASSERT_TRUE(program.process().waitForStarted());
     QString log;
     ASSERT_TRUE(runEventsUntil(
@@ -84,7 +86,13 @@ TEST(HeadlessProgram, KeepsLookingWithoutAnInstrumentAndEndsCleanly) {
         10'000));
     runEventsFor(1'500);
     EXPECT_EQ(program.process().state(), QProcess::Running);
+    const fs::path ownPorts = fs::path("run") / ("ports-" + std::to_string(program.process().processId()));
     EXPECT_EQ(program.stop(SIGINT), 0);
+    log += program.log();
+    EXPECT_EQ(log.count("No such device: " + device), 1) << log.toStdString();
+    const QRegularExpressionMatch data = QRegularExpression("backups in (\\S+)").match(log);
+    ASSERT_TRUE(data.hasMatch()) << log.toStdString();
+    EXPECT_FALSE(fs::exists(fs::path(data.captured(1).toStdString()) / ownPorts));
 }
 
 }  // namespace

@@ -12,9 +12,12 @@
 #include "headless/export_names.h"
 #include "headless/headless_station.h"
 #include "headless/log_prompts.h"
+#include "headless/run_headless.h"
+#include "headless/settings_overrides.h"
 #include "headless_program.h"
 #include "sim/simulated_ports.h"
 #include "station/working_day.h"
+#include "support/log_capture.h"
 #include "support/memory_settings_store.h"
 #include "support/virtual_time.h"
 
@@ -41,7 +44,8 @@ protected:
     void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily) {
         const headless::UnattendedWork work{recordEverySeconds, exports().string(), rotation, "line1"};
         station = std::make_unique<headless::HeadlessStation>(
-            station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/", {}}, work);
+            station::StationSeams{*store, timers, clock, line, prompts, directory_.string() + "/", {}}, work);
+        if (keptPort) station->station().keepToPort(*keptPort);
         station->start();
     }
     bool connect(int64_t limitMs = 60'000) {
@@ -59,9 +63,12 @@ protected:
     core::VirtualTime clock;
     core::VirtualTimerSchedule timers{clock};
     core::MemorySettingsStore settings;
-    headless::LogPrompts prompts;
+    headless::LogPrompts prompts{clock};
     sim::SimulatedPorts ports{clock};
     sim::SimulatedLine line{ports};
+    // What the command line would set: the settings the run reads, and its port.
+    core::SettingsStore* store = &settings;
+    std::optional<unsigned> keptPort;
     std::unique_ptr<headless::HeadlessStation> station;
     fs::path directory_;
 };
@@ -154,6 +161,100 @@ TEST_F(Unattended, AFailedExportKeepsItsRows) {
     std::ofstream(exports()) << "a file where the directory was";
     station->stop();
     EXPECT_EQ(table().rowCount(), rows);
+}
+
+// ---- The instrument it had ----------------------------------------------------
+
+// Two instruments, the station given COM3: when COM3 goes, the station waits
+// for it instead of recording the other one's values under its name. Nobody
+// pressed a button, and the log does not say somebody did.
+TEST_F(Unattended, AStationGivenAPortSearchesOnlyThatPortAfterALoss) {
+    LogCapture log;
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    ports.place("COM1", WorkingDay::instrument());
+    keptPort = WorkingDay::kComId;
+    open(0.5);
+    ASSERT_TRUE(connect());
+    ports.vanish(WorkingDay::kPort);
+    clock.advanceBy(15'000);
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(station->station().linkState().connected);
+    EXPECT_FALSE(connect(60'000));
+    EXPECT_TRUE(log.contains("the port of the instrument is gone"));
+    EXPECT_FALSE(log.contains("by the operator"));
+    EXPECT_FALSE(log.contains("COM01"));
+}
+
+// The same instrument found again is taken up without a word; another one is
+// announced in the log and the status before its first row.
+TEST_F(Unattended, AnotherInstrumentIsAnnouncedBeforeItsFirstRow) {
+    LogCapture log;
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    open(0.5);
+    ASSERT_TRUE(connect());
+    const auto loseAndReturn = [&] {
+        ports.vanish(WorkingDay::kPort);
+        clock.advanceBy(15'000);
+        QCoreApplication::processEvents();
+        ports.reappear(WorkingDay::kPort);
+    };
+    loseAndReturn();
+    ASSERT_TRUE(connect(30'000));
+    EXPECT_FALSE(log.contains("Another instrument"));
+
+    sim::InstrumentConfig other = WorkingDay::instrument();
+    other.address = 2;
+    ports.place(WorkingDay::kPort, other);
+    loseAndReturn();
+    const uint32_t rowsBefore = table().rowCount();
+    ASSERT_TRUE(connect(30'000));
+    EXPECT_EQ(table().rowCount(), rowsBefore);
+    EXPECT_EQ(log.count("Another instrument: COM3, address 2, 8 probes (before: COM3, address 1, 8 probes)"), 1u);
+    EXPECT_EQ(station->station().linkView().messageLine,
+              "更换了仪器：COM3，地址 2，8 个测头（之前：COM3，地址 1，8 个测头）");
+}
+
+// ---- The run's own options --------------------------------------------------
+
+// --record-every and --language hold for the run: the window's interval and
+// language stay as stored; a language the operator chooses is still stored.
+TEST_F(Unattended, RunOnlyOptionsAreNeverStored) {
+    headless::StartOptions options;
+    options.headless = true;
+    options.recordEverySeconds = 0.5;
+    options.language = core::Language::English;
+    headless::SettingsOverrides run(settings);
+    headless::applyStartOptions(options, run);
+    store = &run;
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    open(options.recordEverySeconds);
+    ASSERT_TRUE(connect());
+    clock.advanceBy(100);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(station->station().recorder().automaticTicked());
+    EXPECT_EQ(station->station().language(), core::Language::English);
+    EXPECT_FALSE(settings.contains("RecTime"));
+    EXPECT_FALSE(settings.contains("Language"));
+    station->station().chooseLanguage(1);
+    EXPECT_EQ(settings.readInt("Language", 0), 1);
+}
+
+// ---- The log of a station nobody watches -------------------------------------
+
+// A search that fails every 10 s for 25 minutes: its message three times,
+// 10 minutes apart, each after the count of the ones left out.
+TEST(LogPrompts, TheSameMessageComesAgainOnlyAfterTenMinutes) {
+    LogCapture log;
+    core::VirtualTime clock;
+    headless::LogPrompts prompts(clock);
+    for (int64_t ms = 0; ms < 25 * 60'000; ms += 10'000) {
+        clock.advanceTo(ms);
+        prompts.showMessage("No available devices found!\nNo such device: /dev/ttyUSB9.");
+    }
+    EXPECT_EQ(log.count("No available devices found! No such device: /dev/ttyUSB9."), 3u);
+    EXPECT_EQ(log.count("the message before came 59 more times"), 2u);
+    prompts.showMessage("another");
+    EXPECT_EQ(log.count("the message before came 29 more times"), 1u);
 }
 
 TEST(ExportNames, PeriodsAndFilesNeverWrittenOver) {

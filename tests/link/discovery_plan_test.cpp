@@ -16,8 +16,9 @@ struct Walk {
 };
 
 // Every step from Connect to giving up, refusing the ports in `refused`.
-Walk walk(std::vector<unsigned> refused = {}) {
+Walk walk(std::vector<unsigned> refused = {}, unsigned keptPort = 0) {
     DiscoveryPlan plan;
+    plan.keepTo(keptPort);
     plan.begin(7, 4, DataFormat::Format01, {2, 0});
     Walk result;
     for (int guard = 0; guard < 1000; ++guard) {
@@ -76,6 +77,18 @@ TEST(DiscoveryPlan, ARefusedPortIsSkippedWithAllItsCombinations) {
     EXPECT_EQ(w.steps[1].portIndex, 15u);
     EXPECT_EQ(w.steps[16].action, Action::NextFormat);
     EXPECT_EQ(w.steps[17].portIndex, 15u);
+}
+
+// A station given a port: that port in both formats, and no other, also
+// when the stored port is another one.
+TEST(DiscoveryPlan, AKeptPortIsTheOnlyOneAsked) {
+    const Walk w = walk({}, 16);
+    ASSERT_EQ(w.steps.size(), 1u + 15u + 1u + 15u + 1u);
+    EXPECT_EQ(w.steps[0].baud, 115200);
+    EXPECT_EQ(w.steps[16].action, Action::NextFormat);
+    EXPECT_EQ(w.steps[17].format, DataFormat::Format01);
+    for (const DiscoveryStep& step : w.steps) EXPECT_EQ(step.portIndex, 16u);
+    EXPECT_EQ(walk({16}, 16).steps.size(), 1u + 1u + 1u);
 }
 
 }  // namespace

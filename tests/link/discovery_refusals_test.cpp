@@ -9,6 +9,7 @@
 #include "core/settings_store.h"
 #include "link/link_controller.h"
 #include "link_fixture.h"
+#include "support/log_capture.h"
 #include "support/memory_settings_store.h"
 #include "support/recording_prompts.h"
 #include "support/scripted_port.h"
@@ -117,4 +118,22 @@ TEST_F(RefusedPorts, EachDiscoveryTellsOnlyItsOwnRefusals) {
     ASSERT_EQ(discover().size(), 1u);
     port.refusals.clear();  // the other program has let go
     EXPECT_EQ(discover(), std::vector<std::string>{"No available devices found!"});
+}
+
+// A station kept to one port names what is wrong with it, and a search that
+// fails again and again for the same reason is logged once.
+TEST_F(RefusedPorts, AKeptPortThatFailsIsNamedAndLoggedOnce) {
+    LogCapture log;
+    controller.keepToPort(4);
+    port.refusals["COM4"] = {PortFailure::NotFound, "/dev/ttyUSB9"};
+    EXPECT_EQ(discover(), std::vector<std::string>{"No available devices found!\nNo such device: /dev/ttyUSB9."});
+    discover();
+    port.refusals["COM4"] = {PortFailure::Settings, "/dev/null"};
+    EXPECT_EQ(discover(),
+              std::vector<std::string>{"No available devices found!\n/dev/null cannot be used as a serial port."});
+    port.refusals.clear();
+    EXPECT_EQ(discover(), std::vector<std::string>{"No available devices found!\nNo instrument answered on COM4."});
+    EXPECT_EQ(log.count("discovery found no instrument on COM4 (/dev/ttyUSB9)"), 1u);
+    EXPECT_EQ(log.count("discovery found no instrument"), 3u);
+    EXPECT_FALSE(log.contains("COM1"));
 }

@@ -58,6 +58,26 @@ TEST_F(StartUp, AFirstStartShowsTheChineseLabelsAndTheDefaults) {
     EXPECT_EQ(window->windowTitle(), "VELMORA V7.2.7");
 }
 
+// Nothing reaches the instrument before Connect, unless the operator asked
+// for the search to begin at start-up.
+TEST_F(StartUp, TheSearchBeginsAtStartOnlyWhenTheSettingAsks) {
+    ports.place("COM1", eightProbesAt(1000));
+    open();
+    clock.advanceBy(5'000);
+    QApplication::processEvents();
+    EXPECT_TRUE(ports.events().empty());
+    window.reset();
+
+    settings.writeInt("ConnectAtStart", 1);
+    open();
+    EXPECT_TRUE(clock.runUntil(
+        [&] {
+            QApplication::processEvents();
+            return window->linkState().connected;
+        },
+        10'000));
+}
+
 // Every control of the table has a widget of its own kind: two ids that
 // shared a slot once made the language frame stand in for a button.
 TEST_F(StartUp, EveryControlHasAWidgetOfItsOwnKind) {
