@@ -143,7 +143,7 @@ void Station::connectButton() {
 
 void Station::endLostConnection() {
     linkController_.endLostConnection();
-    observer_.recordControlsChanged();
+    notify([&](StationObserver& o) { o.recordControlsChanged(); });
 }
 
 void Station::zeroAll() { linkController_.zeroAllButton(); }
