@@ -231,6 +231,15 @@ TEST(Export, CsvIsUtf8WithMarkOneLinePerProbeAndReplacesAtomically) {
     EXPECT_FALSE(exportStatistics(dir.path().string(), s, t.table, Language::English, LengthUnit::Millimetre).ok);
 }
 
+TEST(Export, UndefinedFiguresAreEmptyCellsNotDashes) {
+    NumberTable t(1);
+    t.addSame({4000, false});  // one reading: no spread, no capability
+    ProcessStatistics s;
+    s.sync(t.table);
+    const std::string csv = statisticsCsv(s, t.table, Language::English, LengthUnit::Millimetre);
+    EXPECT_NE(csv.find("\r\nS01,1,4.0000,,4.0000,4.0000,0.0000,0,0.00,,,,\r\n"), std::string::npos) << csv;
+}
+
 TEST(Settings, WindowRowsOutsideTheTableReadAsEveryRow) {
     core::MemorySettingsStore store;
     EXPECT_EQ(loadWindowRows(store), 0u);
