@@ -112,6 +112,8 @@ private:
     // Extremes of block b, probe i at b * kMaxProbes + i; a block is a chunk
     // of the table's rows.
     std::vector<Extremes> blocks_;
+    // Extremes of every row taken in.
+    std::array<Extremes, link::kMaxProbes> overall_{};
     unsigned probes_ = 0;
     uint64_t seenResets_ = UINT64_MAX;
     uint32_t seenRows_ = 0;
