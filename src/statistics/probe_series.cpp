@@ -14,6 +14,7 @@ void ProbeSeries::restart(const records::RecordTable& table, uint32_t firstRow) 
     seenRows_ = firstRow;
     dropped_ = 0;
     values_.clear();
+    ++revision_;
 }
 
 void ProbeSeries::sync(const records::RecordTable& table, uint32_t firstRow) {
@@ -24,6 +25,7 @@ void ProbeSeries::sync(const records::RecordTable& table, uint32_t firstRow) {
     if (firstRow > seenRows_) restart(table, firstRow);
     // Rows that left the window go from the front; the array is compacted
     // once they are half of it.
+    if (firstRow != firstRow_) ++revision_;
     dropped_ += firstRow - firstRow_;
     firstRow_ = firstRow;
     if (dropped_ > values_.size() / 2) {
@@ -31,6 +33,7 @@ void ProbeSeries::sync(const records::RecordTable& table, uint32_t firstRow) {
         dropped_ = 0;
     }
     const bool probeHeld = probe_ >= 1 && probe_ <= table.shape().probeCount;
+    if (table.rowCount() != seenRows_) ++revision_;
     values_.reserve(values_.size() + (table.rowCount() - seenRows_));
     for (uint32_t r = seenRows_; r < table.rowCount(); ++r) {
         const records::ProbeNumber n = probeHeld ? table.row(r).number(probe_) : records::ProbeNumber{};

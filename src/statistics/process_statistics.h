@@ -48,6 +48,7 @@ struct ProbeFigures {
     // The zone of the probe's newest reading under the limits and the
     // pre-warning as they stand.
     std::optional<tolerance::Zone> latestZone;
+    bool operator==(const ProbeFigures&) const = default;
 };
 
 // Per-probe statistics over the rows of the record table, or over the last
