@@ -586,7 +586,6 @@ void MonitorDialog::toggleCodeEntry(bool ticked) {
 void MonitorDialog::toggleBackup(bool ticked) { station_.setBackup(ticked); }
 
 void MonitorDialog::showRecordControls() {
-    if (statisticsWindow_) statisticsWindow_->refreshIfShown();
     setCaption(c::kManual, text(station_.recorder().manualButtonText(station_.language())));
     static_cast<QCheckBox*>(control(c::kAutoRecord))->setChecked(station_.recorder().automaticTicked());
     static_cast<QCheckBox*>(control(c::kBackupBox))->setChecked(station_.backup().boxTicked());
@@ -613,7 +612,7 @@ void MonitorDialog::chartClicked(int x, int y) {
 }
 
 void MonitorDialog::showStatistics() {
-    if (!statisticsWindow_) statisticsWindow_ = new StatisticsWindow(station_, this);
+    if (!statisticsWindow_) statisticsWindow_ = new StatisticsWindow(station_, seams_.makeDialogTimers(), this);
     statisticsWindow_->show();
     statisticsWindow_->raise();
     statisticsWindow_->activateWindow();

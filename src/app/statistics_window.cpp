@@ -10,9 +10,10 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/statistics_table_model.h"
 #include "statistics/figure_text.h"
 #include "statistics/statistics_export.h"
 
@@ -22,10 +23,6 @@ namespace {
 
 using core::pick;
 using statistics::Column;
-
-const QColor kNgRow{255, 210, 210};
-const QColor kIncapable{255, 190, 120};
-const QColor kWarningProbe{255, 235, 0};
 
 QString text(core::Language language, const char* english, const char* chinese) {
     return QString::fromUtf8(pick(language, english, chinese));
@@ -54,13 +51,17 @@ void StatisticsChart::paintEvent(QPaintEvent*) {
         histogramLayout_ = histogramPainter_.paint(painter, rect(), values_, figures_, unit_, language_);
 }
 
-StatisticsWindow::StatisticsWindow(statistics::StatisticsSources& sources, QWidget* parent)
-    : QDialog(parent), sources_(sources), language_(sources.language()) {
+StatisticsWindow::StatisticsWindow(statistics::StatisticsSources& sources, std::unique_ptr<core::TimerSchedule> timers,
+                                   QWidget* parent)
+    : QDialog(parent), sources_(sources), timers_(std::move(timers)), language_(sources.language()) {
     setWindowTitle(text(language_, "Process statistics", "过程统计"));
     setModal(false);
     series_.follow(1);
     buildControls();
     resize(1100, 720);
+    timers_->setTickHandler([this](int id) {
+        if (id == kRefreshTimer) refreshTick();
+    });
 }
 
 void StatisticsWindow::buildControls() {
@@ -89,13 +90,16 @@ void StatisticsWindow::buildControls() {
     controls->addWidget(close);
     layout->addLayout(controls);
 
-    table_ = new QTableWidget(this);
-    table_->setColumnCount(static_cast<int>(statistics::kColumns.size()));
+    model_ = new StatisticsTableModel(language_, this);
+    table_ = new QTableView(this);
+    table_->setModel(model_);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->setVisible(false);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Fitted to their contents when a column's longest text changes in
+    // length, not on every change of a figure: fitting reads every cell.
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     layout->addWidget(table_, 1);
 
     chartTitle_ = new QLabel(this);
@@ -112,14 +116,25 @@ void StatisticsWindow::buildControls() {
     connect(windowRows_, &QSpinBox::editingFinished, this, [this] { windowRowsEdited(); });
     connect(preWarningBox_, &QCheckBox::toggled, this, [this] { preWarningEdited(); });
     connect(preWarningShare_, &QSpinBox::editingFinished, this, [this] { preWarningEdited(); });
-    connect(table_, &QTableWidget::currentCellChanged, this, [this](int row) {
-        if (!filling_ && row >= 0) selectProbe(static_cast<unsigned>(row) + 1);
-    });
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!filling_ && current.isValid()) selectProbe(static_cast<unsigned>(current.row()) + 1);
+            });
 }
 
 void StatisticsWindow::showEvent(QShowEvent* event) {
     refresh();
+    timers_->start(kRefreshTimer, kRefreshMs);
     QDialog::showEvent(event);
+}
+
+void StatisticsWindow::hideEvent(QHideEvent* event) {
+    timers_->stop(kRefreshTimer);
+    QDialog::hideEvent(event);
+}
+
+void StatisticsWindow::refreshTick() {
+    if (isVisible() && !isMinimized()) refresh();
 }
 
 void StatisticsWindow::refresh() {
@@ -135,53 +150,41 @@ void StatisticsWindow::selectProbe(unsigned probe) {
     if (probe == 0 || probe > link::kMaxProbes) return;
     series_.follow(probe);
     showCharts();
-    if (static_cast<int>(probe) <= table_->rowCount() && table_->currentRow() != static_cast<int>(probe) - 1) {
-        filling_ = true;
-        table_->selectRow(static_cast<int>(probe) - 1);
-        filling_ = false;
-    }
+    selectRow(probe);
 }
 
-void StatisticsWindow::fillTable() {
-    const statistics::ProcessStatistics& figures = sources_.statisticsKeeper().statistics();
-    const records::RecordTable& rows = sources_.recordTable();
-    const display::LengthUnit unit = sources_.lengthUnit();
-    const bool warningsShown = sources_.statisticsKeeper().preWarning().on();
+void StatisticsWindow::selectRow(unsigned probe) {
+    const int row = static_cast<int>(probe) - 1;
+    if (row < 0 || row >= model_->rowCount() || table_->currentIndex().row() == row) return;
     filling_ = true;
-    QStringList titles;
-    for (Column c : statistics::kColumns) titles << QString::fromStdString(columnTitle(c, language_, unit));
-    table_->setHorizontalHeaderLabels(titles);
-    table_->setRowCount(static_cast<int>(figures.probeCount()));
-    for (unsigned probe = 1; probe <= figures.probeCount(); ++probe) {
-        const statistics::ProbeFigures f = figures.figures(rows, probe);
-        const bool ng = f.ngCount > 0;
-        const bool incapable = f.cpk && *f.cpk < statistics::kCapableCpk;
-        const bool warning = warningsShown && f.latestZone == tolerance::Zone::Warning;
-        for (size_t c = 0; c < statistics::kColumns.size(); ++c) {
-            const Column column = statistics::kColumns[c];
-            auto* item = new QTableWidgetItem(QString::fromStdString(figureText(f, probe, column, language_, unit)));
-            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            if (ng) item->setBackground(kNgRow);
-            if (incapable && column == Column::Cpk) item->setBackground(kIncapable);
-            if (warning && column == Column::Probe) item->setBackground(kWarningProbe);
-            table_->setItem(static_cast<int>(probe) - 1, static_cast<int>(c), item);
-        }
-    }
-    const int selected = static_cast<int>(series_.probe()) - 1;
-    if (selected >= 0 && selected < table_->rowCount()) table_->selectRow(selected);
+    table_->selectRow(row);
     filling_ = false;
 }
 
+void StatisticsWindow::fillTable() {
+    statistics::StatisticsKeeper& keeper = sources_.statisticsKeeper();
+    const StatisticsTableModel::Columns refit =
+        model_->update(keeper.statistics(), sources_.recordTable(), sources_.lengthUnit(), keeper.preWarning().on());
+    for (int c = 0; c < StatisticsTableModel::kColumnCount; ++c)
+        if (refit.test(static_cast<size_t>(c))) table_->resizeColumnToContents(c);
+    selectRow(series_.probe());
+}
+
+// The charts read the series anew only while they can be seen, and paint
+// again only when their input changed.
 void StatisticsWindow::showCharts() {
+    if (!isVisible()) return;
     const statistics::ProcessStatistics& figures = sources_.statisticsKeeper().statistics();
     const records::RecordTable& rows = sources_.recordTable();
     series_.sync(rows, figures.firstRow());
     const unsigned probe = series_.probe();
-    const statistics::ProbeFigures f = figures.figures(rows, probe);
-    const QString name = QString::fromStdString(figureText(f, probe, Column::Probe, language_, sources_.lengthUnit()));
+    ChartInput input{probe, series_.revision(), figures.figures(rows, probe), sources_.lengthUnit()};
+    if (chartInput_ == input) return;
+    chartInput_ = input;
+    const QString name = QString::fromStdString(figureText(input.figures, probe, Column::Probe, language_, input.unit));
     chartTitle_->setText(text(language_, "Run chart and histogram of ", "运行图和直方图: ") + name);
-    runChart_->display(series_.values(), f, sources_.lengthUnit(), language_);
-    histogram_->display(series_.values(), f, sources_.lengthUnit(), language_);
+    runChart_->display(series_.values(), input.figures, input.unit, language_);
+    histogram_->display(series_.values(), input.figures, input.unit, language_);
 }
 
 void StatisticsWindow::windowRowsEdited() {
@@ -216,7 +219,9 @@ bool StatisticsWindow::exportTo(const std::string& path) {
 }
 
 StatisticsWindow::~StatisticsWindow() {
-    for (QObject* sender : std::initializer_list<QObject*>{windowRows_, preWarningBox_, preWarningShare_, table_})
+    timers_->setTickHandler({});
+    for (QObject* sender :
+         std::initializer_list<QObject*>{windowRows_, preWarningBox_, preWarningShare_, table_->selectionModel()})
         QObject::disconnect(sender, nullptr, this, nullptr);
 }
 

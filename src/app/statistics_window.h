@@ -2,9 +2,11 @@
 #include <QDialog>
 #include <QImage>
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "core/timer_schedule.h"
 #include "statistics/probe_series.h"
 #include "statistics/statistics_charts.h"
 #include "statistics/statistics_keeper.h"
@@ -13,9 +15,11 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
-class QTableWidget;
+class QTableView;
 
 namespace gaugemon::app {
+
+class StatisticsTableModel;
 
 // The run chart or the histogram of the probe chosen, painted from the
 // series the window keeps.
@@ -48,19 +52,22 @@ private:
 // with NG readings, a Cpk below 1.33 or a newest reading in the warning strip
 // marked), the run chart and the histogram of the probe selected, the rows
 // considered, the pre-warning and the CSV export. Not modal: polling and
-// recording go on while it is open.
+// recording go on while it is open. The figures come from the station's
+// statistics, which it keeps row by row; while shown and not minimised the
+// window takes them in a few times a second, whatever changed them, and
+// repaints only the cells and charts whose content changed.
 class StatisticsWindow : public QDialog {
 public:
-    StatisticsWindow(statistics::StatisticsSources& sources, QWidget* parent = nullptr);
+    static constexpr int kRefreshTimer = 1;
+    static constexpr int kRefreshMs = 500;
+
+    StatisticsWindow(statistics::StatisticsSources& sources, std::unique_ptr<core::TimerSchedule> timers,
+                     QWidget* parent = nullptr);
     // Children that lose the focus while they are destroyed must not call back.
     ~StatisticsWindow() override;
 
     // Takes in what changed in the table or the limits and shows it.
     void refresh();
-    // The same while the window is open; after every recorded row.
-    void refreshIfShown() {
-        if (isVisible()) refresh();
-    }
     // The probe (1-based) whose charts are shown, as by a click on the main
     // window's chart column.
     void selectProbe(unsigned probe);
@@ -72,23 +79,38 @@ public:
 
     StatisticsChart& runChart() { return *runChart_; }
     StatisticsChart& histogram() { return *histogram_; }
-    const QTableWidget& figureTable() const { return *table_; }
+    const QTableView& figureTable() const { return *table_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    // What the charts were last given.
+    struct ChartInput {
+        unsigned probe = 0;
+        uint64_t seriesRevision = 0;
+        statistics::ProbeFigures figures;
+        display::LengthUnit unit = display::LengthUnit::Millimetre;
+        bool operator==(const ChartInput&) const = default;
+    };
+
     void buildControls();
     void fillTable();
     void showCharts();
+    void refreshTick();
+    void selectRow(unsigned probe);
     void chooseExportFile();
     void windowRowsEdited();
     void preWarningEdited();
 
     statistics::StatisticsSources& sources_;
+    std::unique_ptr<core::TimerSchedule> timers_;
     core::Language language_;
     statistics::ProbeSeries series_;
-    QTableWidget* table_ = nullptr;
+    std::optional<ChartInput> chartInput_;
+    StatisticsTableModel* model_ = nullptr;
+    QTableView* table_ = nullptr;
     StatisticsChart* runChart_ = nullptr;
     StatisticsChart* histogram_ = nullptr;
     QLabel* chartTitle_ = nullptr;

@@ -14,6 +14,7 @@ void ProbeSeries::restart(const records::RecordTable& table, uint32_t firstRow) 
     seenRows_ = firstRow;
     dropped_ = 0;
     values_.clear();
+    ++revision_;
 }
 
 void ProbeSeries::sync(const records::RecordTable& table, uint32_t firstRow) {
@@ -24,6 +25,7 @@ void ProbeSeries::sync(const records::RecordTable& table, uint32_t firstRow) {
     if (firstRow > seenRows_) restart(table, firstRow);
     // Rows that left the window go from the front; the array is compacted
     // once they are half of it.
+    if (firstRow != firstRow_) ++revision_;
     dropped_ += firstRow - firstRow_;
     firstRow_ = firstRow;
     if (dropped_ > values_.size() / 2) {
@@ -31,7 +33,9 @@ void ProbeSeries::sync(const records::RecordTable& table, uint32_t firstRow) {
         dropped_ = 0;
     }
     const bool probeHeld = probe_ >= 1 && probe_ <= table.shape().probeCount;
-    values_.reserve(values_.size() + (table.rowCount() - seenRows_));
+    if (table.rowCount() != seenRows_) ++revision_;
+    // No reserve to the exact size: taking rows in one at a time, that would
+    // copy the whole array on every row.
     for (uint32_t r = seenRows_; r < table.rowCount(); ++r) {
         const records::ProbeNumber n = probeHeld ? table.row(r).number(probe_) : records::ProbeNumber{};
         values_.push_back(n.present ? static_cast<int32_t>(n.tenthMicrometres()) : kNoReading);
@@ -77,13 +81,18 @@ Histogram histogramOf(std::span<const int32_t> values, double low, double high, 
     h.high = high > low ? high : low + 1;
     h.bins.assign(std::max(binCount, 1u), 0);
     const double binsPerLength = 1.0 / h.binWidth();
-    const auto last = static_cast<int64_t>(h.bins.size()) - 1;
+    const size_t last = h.bins.size() - 1;
+    const auto lastPosition = static_cast<double>(last);
+    // Run on every painting over up to a million readings: truncation
+    // stands for floor, as negative positions (and a position that is no
+    // number, from a band too narrow to divide) all go to the first bin.
     for (int32_t v : values) {
         if (v == kNoReading) continue;
-        const double position = std::floor((v - h.low) * binsPerLength);
-        const int64_t bin = std::clamp<int64_t>(static_cast<int64_t>(std::clamp(position, -1.0, 1e9)), 0, last);
-        h.tallest = std::max(h.tallest, ++h.bins[static_cast<size_t>(bin)]);
+        const double position = (v - h.low) * binsPerLength;
+        const size_t bin = !(position > 0) ? 0 : position >= lastPosition ? last : static_cast<size_t>(position);
+        ++h.bins[bin];
     }
+    h.tallest = *std::max_element(h.bins.begin(), h.bins.end());
     return h;
 }
 

@@ -25,6 +25,9 @@ public:
     // One entry per row from firstRow(); kNoReading where the row holds none.
     std::span<const int32_t> values() const { return {values_.data() + dropped_, values_.size() - dropped_}; }
     uint32_t firstRow() const { return firstRow_; }
+    // Changes whenever values() does, so that a chart painted from them
+    // knows when it is out of date.
+    uint64_t revision() const { return revision_; }
 
 private:
     void restart(const records::RecordTable& table, uint32_t firstRow);
@@ -35,6 +38,7 @@ private:
     uint32_t firstRow_ = 0;
     uint32_t seenRows_ = 0;
     size_t dropped_ = 0;  // entries before firstRow_ still at the front
+    uint64_t revision_ = 0;
     std::vector<int32_t> values_;
 };
 

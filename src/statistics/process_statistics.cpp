@@ -53,6 +53,7 @@ void ProcessStatistics::startOver(const records::RecordTable& table) {
     firstRow_ = 0;
     for (Accumulator& a : probeSums_) a.clear();
     blocks_.clear();
+    overall_.fill({});
 }
 
 void ProcessStatistics::recount(const records::RecordTable& table) {
@@ -96,6 +97,8 @@ void ProcessStatistics::addRow(const records::RecordTable& table, uint32_t row) 
         const auto length = static_cast<int32_t>(n.tenthMicrometres());
         block[i].min = std::min(block[i].min, length);
         block[i].max = std::max(block[i].max, length);
+        overall_[i].min = std::min(overall_[i].min, length);
+        overall_[i].max = std::max(overall_[i].max, length);
     }
     enter(table, row);
     seenRows_ = row + 1;
@@ -147,13 +150,16 @@ void ProcessStatistics::leave(const records::RecordTable& table, uint32_t row) {
     }
 }
 
-// Whole blocks inside the window answer from their summary; only the rows of
-// the two partly covered blocks are read.
+// Every row answers from the running extremes. In a window, the blocks that
+// begin inside it answer from their summary (the newest one's covers the rows
+// taken in so far); only the rows of the block the window begins inside are
+// read.
 ProcessStatistics::Extremes ProcessStatistics::extremes(const records::RecordTable& table, unsigned index) const {
+    if (firstRow_ == 0) return overall_[index];
     Extremes e;
     uint32_t r = firstRow_;
     while (r < seenRows_) {
-        if (r % kBlockRows == 0 && r + kBlockRows <= seenRows_) {
+        if (r % kBlockRows == 0) {
             const Extremes& b = blocks_[size_t{r / kBlockRows} * link::kMaxProbes + index];
             e.min = std::min(e.min, b.min);
             e.max = std::max(e.max, b.max);

@@ -48,6 +48,7 @@ struct ProbeFigures {
     // The zone of the probe's newest reading under the limits and the
     // pre-warning as they stand.
     std::optional<tolerance::Zone> latestZone;
+    bool operator==(const ProbeFigures&) const = default;
 };
 
 // Per-probe statistics over the rows of the record table, or over the last
@@ -112,6 +113,8 @@ private:
     // Extremes of block b, probe i at b * kMaxProbes + i; a block is a chunk
     // of the table's rows.
     std::vector<Extremes> blocks_;
+    // Extremes of every row taken in.
+    std::array<Extremes, link::kMaxProbes> overall_{};
     unsigned probes_ = 0;
     uint64_t seenResets_ = UINT64_MAX;
     uint32_t seenRows_ = 0;

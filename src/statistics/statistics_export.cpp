@@ -7,6 +7,16 @@ namespace gaugemon::statistics {
 namespace {
 constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 constexpr const char* kLineEnd = "\r\n";
+
+// An undefined figure is an empty cell: a spreadsheet reads that as no value,
+// where the window's dash would make the column text.
+std::string cellOf(const ProbeFigures& figures, unsigned probe, Column column, core::Language language,
+                   display::LengthUnit unit) {
+    std::string text = figureText(figures, probe, column, language, unit);
+    if (text == kUndefined) text.clear();
+    return text;
+}
+
 }  // namespace
 
 std::string statisticsCsv(const ProcessStatistics& statistics, const records::RecordTable& table,
@@ -24,7 +34,7 @@ std::string statisticsCsv(const ProcessStatistics& statistics, const records::Re
         separator = "";
         for (Column column : kColumns) {
             csv += separator;
-            csv += figureText(figures, probe, column, language, unit);
+            csv += cellOf(figures, probe, column, language, unit);
             separator = ",";
         }
         csv += kLineEnd;

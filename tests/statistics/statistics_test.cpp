@@ -122,8 +122,17 @@ TEST(Window, LastRowsAgreeWithATableOfOnlyThoseRows) {
     EXPECT_DOUBLE_EQ(*w.cp, *f.cp);
 
     windowed.setWindow(0, all.table);
-    EXPECT_EQ(windowed.figures(all.table, 2).count, kRows);
+    const ProbeFigures every = windowed.figures(all.table, 2);
+    EXPECT_EQ(every.count, kRows);
     EXPECT_EQ(windowed.firstRow(), 0u);
+    int64_t least = INT64_MAX;
+    int64_t most = INT64_MIN;
+    for (uint32_t r = 0; r < kRows; ++r) {
+        least = std::min(least, all.table.row(r).number(2).tenthMicrometres());
+        most = std::max(most, all.table.row(r).number(2).tenthMicrometres());
+    }
+    EXPECT_DOUBLE_EQ(*every.min, static_cast<double>(least) / 10000);
+    EXPECT_DOUBLE_EQ(*every.max, static_cast<double>(most) / 10000);
 }
 
 TEST(Recount, ClearStartsOverAndNewLimitsRejudgeTheRows) {
@@ -147,6 +156,8 @@ TEST(Recount, ClearStartsOverAndNewLimitsRejudgeTheRows) {
     const ProbeFigures f = s.figures(t.table, 1);
     EXPECT_EQ(f.count, 1u);
     EXPECT_DOUBLE_EQ(*f.mean, 4.0);
+    EXPECT_DOUBLE_EQ(*f.min, 4.0);
+    EXPECT_DOUBLE_EQ(*f.max, 4.0);
 }
 
 // Whatever the rows, no figure reads "nan" or "inf": undefined ones are a dash.
@@ -229,6 +240,15 @@ TEST(Export, CsvIsUtf8WithMarkOneLinePerProbeAndReplacesAtomically) {
     EXPECT_EQ(records::test::readFile(path), csv);
     // A directory in the way: the write fails and says so.
     EXPECT_FALSE(exportStatistics(dir.path().string(), s, t.table, Language::English, LengthUnit::Millimetre).ok);
+}
+
+TEST(Export, UndefinedFiguresAreEmptyCellsNotDashes) {
+    NumberTable t(1);
+    t.addSame({4000, false});  // one reading: no spread, no capability
+    ProcessStatistics s;
+    s.sync(t.table);
+    const std::string csv = statisticsCsv(s, t.table, Language::English, LengthUnit::Millimetre);
+    EXPECT_NE(csv.find("\r\nS01,1,4.0000,,4.0000,4.0000,0.0000,0,0.00,,,,\r\n"), std::string::npos) << csv;
 }
 
 TEST(Settings, WindowRowsOutsideTheTableReadAsEveryRow) {

@@ -1,13 +1,14 @@
 // The statistics window with a known table, in both languages: its figures,
-// its charts' limit lines, the probe choice and the settings it changes.
-// The pictures are kept as test artefacts for a person to look at.
+// its charts' limit lines, the probe choice, the settings it changes and how
+// it takes in new rows. The pictures are kept as test artefacts for a person
+// to look at.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QSpinBox>
-#include <QTableWidget>
+#include <QTableView>
 
 #include "app/statistics_window.h"
 #include "records/records_test_support.h"
@@ -15,6 +16,7 @@
 #include "statistics/statistics_settings.h"
 #include "statistics_test_support.h"
 #include "support/memory_settings_store.h"
+#include "support/virtual_time.h"
 
 namespace gaugemon::app {
 namespace {
@@ -23,6 +25,7 @@ using core::Language;
 using link::ChannelReading;
 
 struct FakeStation : statistics::StatisticsSources {
+    core::VirtualTime time;
     core::MemorySettingsStore store;
     statistics::test::NumberTable rows{3};
     statistics::StatisticsKeeper keeper{store};
@@ -51,6 +54,18 @@ struct FakeStation : statistics::StatisticsSources {
     }
 };
 
+std::unique_ptr<core::TimerSchedule> timersOf(FakeStation& station) {
+    return std::make_unique<core::VirtualTimerSchedule>(station.time);
+}
+
+QVariant cell(const StatisticsWindow& window, int row, int column, int role = Qt::DisplayRole) {
+    return window.figureTable().model()->index(row, column).data(role);
+}
+
+QColor background(const StatisticsWindow& window, int row, int column) {
+    return cell(window, row, column, Qt::BackgroundRole).value<QBrush>().color();
+}
+
 QString save(QWidget& widget, const char* name) {
     const QString directory = qEnvironmentVariable("GAUGEMON_ARTIFACT_DIR", QDir::currentPath() + "/artifacts");
     QDir().mkpath(directory);
@@ -72,18 +87,17 @@ TEST_P(StatisticsWindowShot, TableAndRunChartWithItsLimitLines) {
     FakeStation station;
     station.lang = GetParam();
     station.keeper.setPreWarning({80});
-    StatisticsWindow window(station);
+    StatisticsWindow window(station, timersOf(station));
     window.show();
     QApplication::processEvents();
     window.selectProbe(2);
     QApplication::processEvents();
 
-    const QTableWidget& table = window.figureTable();
-    ASSERT_EQ(table.rowCount(), 3);
-    EXPECT_EQ(table.item(0, 1)->text(), "400");
-    EXPECT_EQ(table.item(2, 7)->text(), "8");  // probe 3 out of tolerance every 50th row
-    EXPECT_EQ(table.item(2, 0)->background().color(), QColor(255, 210, 210));
-    EXPECT_EQ(table.item(1, 0)->background().color(), QColor(255, 235, 0));  // newest reading warns
+    ASSERT_EQ(window.figureTable().model()->rowCount(), 3);
+    EXPECT_EQ(cell(window, 0, 1).toString(), "400");
+    EXPECT_EQ(cell(window, 2, 7).toString(), "8");  // probe 3 out of tolerance every 50th row
+    EXPECT_EQ(background(window, 2, 0), QColor(255, 210, 210));
+    EXPECT_EQ(background(window, 1, 0), QColor(255, 235, 0));  // newest reading warns
     EXPECT_EQ(window.selectedProbe(), 2u);
 
     const QImage shot = window.runChart().grab().toImage();
@@ -100,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Languages, StatisticsWindowShot, ::testing::Values(Lang
 
 TEST(StatisticsWindowSettings, RowsAndPreWarningAreStoredAndReachTheStation) {
     FakeStation station;
-    StatisticsWindow window(station);
+    StatisticsWindow window(station, timersOf(station));
     window.show();
     QApplication::processEvents();
     auto* rows = window.findChild<QSpinBox*>();
@@ -108,7 +122,7 @@ TEST(StatisticsWindowSettings, RowsAndPreWarningAreStoredAndReachTheStation) {
     rows->setValue(100);
     emit rows->editingFinished();
     EXPECT_EQ(statistics::loadWindowRows(station.store), 100u);
-    EXPECT_EQ(window.figureTable().item(0, 1)->text(), "100");
+    EXPECT_EQ(cell(window, 0, 1).toString(), "100");
 
     auto* box = window.findChild<QCheckBox*>();
     ASSERT_NE(box, nullptr);
@@ -120,7 +134,7 @@ TEST(StatisticsWindowSettings, RowsAndPreWarningAreStoredAndReachTheStation) {
 
 TEST(StatisticsWindowExport, WritesTheCsvAndAnEmptyTableShowsDashes) {
     FakeStation station;
-    StatisticsWindow window(station);
+    StatisticsWindow window(station, timersOf(station));
     records::test::TempDir dir;
     const std::string path = (dir.path() / "figures.csv").string();
     ASSERT_TRUE(window.exportTo(path));
@@ -128,7 +142,58 @@ TEST(StatisticsWindowExport, WritesTheCsvAndAnEmptyTableShowsDashes) {
 
     station.rows.table.clearTable();
     window.refresh();
-    EXPECT_EQ(window.figureTable().item(0, 2)->text(), QString::fromUtf8(statistics::kUndefined));
+    EXPECT_EQ(cell(window, 0, 2).toString(), QString::fromUtf8(statistics::kUndefined));
+}
+
+// Counts the paint events of one widget.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget& widget) { widget.installEventFilter(this); }
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// It once rebuilt every cell on each recorded row, which at 60 probes and a
+// row every 0.1 s took the whole core from polling.
+TEST(StatisticsWindowRefresh, NewRowsAreTakenInAFewTimesASecondRepaintingOnlyWhatChanged) {
+    FakeStation station;
+    StatisticsWindow window(station, timersOf(station));
+    window.show();
+    QApplication::processEvents();
+    int changedCells = 0;
+    int resets = 0;
+    const QAbstractItemModel& model = *window.figureTable().model();
+    QObject::connect(&model, &QAbstractItemModel::dataChanged, [&](const QModelIndex& from, const QModelIndex& to) {
+        changedCells += (to.row() - from.row() + 1) * (to.column() - from.column() + 1);
+    });
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+    PaintCounter runPaints(window.runChart());
+
+    station.time.advanceBy(StatisticsWindow::kRefreshMs * 4);  // nothing new
+    QApplication::processEvents();
+    EXPECT_EQ(changedCells, 0);
+    EXPECT_EQ(runPaints.paints, 0);
+
+    // One row more: the window takes it in at its next refresh, not before.
+    station.rows.add(std::vector<ChannelReading>{{4500, false}, {5850 - 25, false}, {5000 + 100, false}});
+    station.time.advanceBy(StatisticsWindow::kRefreshMs - 1);
+    EXPECT_EQ(cell(window, 0, 1).toString(), "400");
+    station.time.advanceBy(1);
+    EXPECT_EQ(cell(window, 0, 1).toString(), "401");
+    QApplication::processEvents();
+    EXPECT_GT(changedCells, 0);
+    EXPECT_EQ(resets, 0);
+    EXPECT_GT(runPaints.paints, 0);
+
+    // Hidden, the window reads nothing; shown again, it catches up at once.
+    window.hide();
+    station.rows.addSame({4500, false});
+    station.time.advanceBy(StatisticsWindow::kRefreshMs * 2);
+    EXPECT_EQ(cell(window, 0, 1).toString(), "401");
+    window.show();
+    EXPECT_EQ(cell(window, 0, 1).toString(), "402");
 }
 
 struct WidgetEnvironment : ::testing::Environment {
