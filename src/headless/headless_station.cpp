@@ -23,6 +23,9 @@ void HeadlessStation::start() {
             qCWarning(core::stationLog, "the export directory %s cannot be made: %s", work_.exportDirectory.c_str(),
                       error.message().c_str());
     }
+    // The backup does not count for the journal: rows go back to the table
+    // at the next start until their period's file holds them.
+    if (!work_.exportDirectory.empty()) station_.keepRowsUntilExported();
     station_.startJournal();
     rowsSeen_ = station_.recordTable().rowCount();
     timers_.start(core::timer::kReconnect, kReconnectMs);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "journal/journal_writer.h"
+#include "journal/mark_file.h"
 
 namespace gaugemon::journal {
 
@@ -138,7 +139,9 @@ Problem Journal::open(const std::string& directory, int keepDays, int64_t nowMs)
 // Opens the file, prunes, starts a run and counts what earlier runs left.
 Problem Journal::openFile(int64_t nowMs, int keepDays) {
     auto store = std::make_unique<JournalStore>();
-    int code = store->open(path_);
+    int code = store->open(path_, offered_);
+    auto markFile = std::make_unique<MarkFile>();
+    if (code == SQLITE_OK) code = applyKeptMarks(*store, *markFile, nowMs);
     int64_t unpublished = 0;
     if (code == SQLITE_OK)
         code = store->pruneSaved(nowMs - static_cast<int64_t>(std::max(keepDays, 0)) * kMsPerDay, unpublished);
@@ -150,10 +153,28 @@ Problem Journal::openFile(int64_t nowMs, int keepDays) {
         // A damaged file is moved aside by the caller and reported then.
         return problem == Problem::Damaged ? problem : fail(problem, code, path_);
     }
-    writer_ = std::make_unique<JournalWriter>(std::move(store), path_);
+    marks_ = {run_, 0, 0, 0};
+    writer_ = std::make_unique<JournalWriter>(std::move(store), path_, std::move(markFile));
     if (writtenListener_) writer_->setWrittenListener(writtenListener_);
     countPending();
     return Problem::None;
+}
+
+// Marks an earlier run could not write into a full disk count before
+// anything is offered; the file is emptied only once they are in.
+int Journal::applyKeptMarks(JournalStore& store, MarkFile& file, int64_t nowMs) {
+    if (!file.open(directory_ + "/" + kMarkFileName)) return SQLITE_OK;
+    const std::optional<MarkState> kept = file.read();
+    if (!kept) return SQLITE_OK;
+    int code = store.begin();
+    if (code == SQLITE_OK) code = store.applyMarks(*kept, nowMs);
+    if (!isFailure(code)) code = store.commit();
+    if (isFailure(code)) {
+        store.rollback();
+        return code;
+    }
+    file.clear();
+    return SQLITE_OK;
 }
 
 namespace {
@@ -253,7 +274,9 @@ void Journal::discardPending() {
 }
 
 void Journal::follow(const records::RecordTable& table) {
-    if (!isOn() || restoring_) return;
+    // Rows are still counted after a failure: the marks of later files
+    // name them by their place.
+    if (!writer_ || restoring_) return;
     // Fewer rows than taken: the table was emptied unannounced.
     if (table.rowCount() < taken_) startNewTable();
     while (taken_ < table.rowCount()) queueAppend(table, taken_++);
@@ -264,32 +287,41 @@ void Journal::queueAppend(const records::RecordTable& table, uint32_t row) {
 }
 
 void Journal::rowChanged(const records::RecordTable& table, uint32_t row) {
-    if (!isOn() || row >= table.rowCount()) return;
+    if (!writer_ || row >= table.rowCount()) return;
     follow(table);
     writer_->replace({run_, generation_, row}, table.row(row).bytes());
-    marked_ = std::min(marked_, row);
+    marks_.savedRows = std::min<int64_t>(marks_.savedRows, row);
+    marks_.exportedRows = std::min<int64_t>(marks_.exportedRows, row);
 }
 
 void Journal::markSaved(const records::RecordTable& table, uint32_t rows) {
-    if (!isOn()) return;
+    mark(table, rows, offered_ == Offered::InNoFile);
+}
+
+void Journal::markExported(const records::RecordTable& table, uint32_t rows) { mark(table, rows, true); }
+
+void Journal::mark(const records::RecordTable& table, uint32_t rows, bool exported) {
+    if (!writer_) return;
     follow(table);
-    rows = std::min(rows, taken_);
-    if (rows <= marked_) return;
-    writer_->markSaved({run_, generation_, 0}, rows);
-    marked_ = rows;
+    const int64_t held = std::min(rows, taken_);
+    const MarkState before = marks_;
+    marks_.savedRows = std::max(marks_.savedRows, held);
+    if (exported) marks_.exportedRows = std::max(marks_.exportedRows, held);
+    if (marks_ != before) writer_->mark(marks_);
 }
 
 void Journal::tableCleared(const records::RecordTable& table) {
-    if (!isOn()) return;
+    if (!writer_) return;
     follow(table);
     startNewTable();
 }
 
 void Journal::startNewTable() {
-    writer_->markSaved({run_, generation_, 0}, taken_);
+    // The rows of the table that goes are let go, whether a file holds them or not.
     ++generation_;
     taken_ = 0;
-    marked_ = 0;
+    marks_ = {run_, generation_, 0, 0};
+    writer_->mark(marks_);
 }
 
 std::optional<Report> Journal::takeReport() {

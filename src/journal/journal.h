@@ -8,6 +8,7 @@
 
 #include "core/language.h"
 #include "journal/journal_outcome.h"
+#include "journal/journal_store.h"
 #include "records/record_columns.h"
 #include "records/record_table.h"
 
@@ -15,6 +16,7 @@ namespace gaugemon::journal {
 
 inline constexpr int kDefaultKeepDays = 30;
 inline constexpr const char* kFileName = "journal.db";
+inline constexpr const char* kMarkFileName = "journal.marks";
 
 // Rows that earlier runs left in no file, as found at opening.
 struct PendingRows {
@@ -36,8 +38,8 @@ struct RestoreResult {
     uint64_t left = 0;
 };
 
-class JournalStore;
 class JournalWriter;
+class MarkFile;
 
 // Every recorded row of the station, kept in an SQLite file in WAL mode until
 // a file of the operator's holds it, so that a killed process or a power cut
@@ -59,6 +61,11 @@ public:
     // counted. A damaged file is moved aside and a new one started.
     Problem open(const std::string& directory, int keepDays = kDefaultKeepDays);
     Problem open(const std::string& directory, int keepDays, int64_t nowMs);
+    // Before opening: the rows count as let go only once an export file
+    // holds them (markExported), not when a backup does (markSaved): a
+    // station that exports its rows gets the rows a failed export held back
+    // at its next start, for its next export file.
+    void keepRowsUntilExported() { offered_ = Offered::NotExported; }
     bool isOn() const;
     const std::string& filePath() const { return path_; }
 
@@ -80,8 +87,12 @@ public:
     // Row `row` of the table changed (its code).
     void rowChanged(const records::RecordTable& table, uint32_t row);
     // A file now holds the first `rows` rows of the table; telling the same
-    // again costs nothing.
+    // again costs nothing. Marks are kept also after the journal failed, and
+    // applied once the disk has room again (at the latest when it is next
+    // opened), so that rows a file holds are never offered again.
     void markSaved(const records::RecordTable& table, uint32_t rows);
+    // An export file, the run's output, now holds the first `rows` rows.
+    void markExported(const records::RecordTable& table, uint32_t rows);
     // The table is about to be emptied (its rows still in it): they count
     // as saved, and numbering starts again.
     void tableCleared(const records::RecordTable& table);
@@ -108,6 +119,9 @@ private:
     void countPending();
     void queueAppend(const records::RecordTable& table, uint32_t row);
     void startNewTable();
+    // Marks the first `rows` held as saved, and as exported too when `exported`.
+    void mark(const records::RecordTable& table, uint32_t rows, bool exported);
+    int applyKeptMarks(JournalStore& store, MarkFile& file, int64_t nowMs);
     int appendPending(JournalStore& store, records::RecordTable& table, core::Language language,
                       std::vector<int64_t>& moved, uint64_t& left);
     int moveIntoThisRun(JournalStore& store, const std::vector<int64_t>& moved);
@@ -122,7 +136,8 @@ private:
     int64_t run_ = 0;
     int64_t generation_ = 0;  // the table's clearings this run
     uint32_t taken_ = 0;      // rows of the table queued so far
-    uint32_t marked_ = 0;     // rows of the table marked saved so far
+    MarkState marks_;         // how far files hold the rows of this run
+    Offered offered_ = Offered::InNoFile;
     bool restoring_ = false;  // the rows the table takes now are in the journal already
     uint64_t prunedUnpublished_ = 0;
     std::function<void()> writtenListener_;

@@ -163,8 +163,10 @@ void Station::exportRecords() {
 
 records::FileWriteResult Station::exportRecordsTo(const std::string& path) {
     finishFileWrites();
+    const uint32_t rows = records_.table.rowCount();
     records::FileWriteResult result =
         records::writeTableFile(records_.table, *this, records_.codes.enabled(), records::kTabFormat, path);
+    if (result.ok) journal_.markExported(records_.table, rows);
     syncJournal();
     return result;
 }

@@ -153,6 +153,10 @@ public:
     // Once, before Connect: opens the journal and offers the rows an ended
     // run left in no file.
     void startJournal();
+    // Before startJournal: rows count as let go only once an export file of
+    // exportRecordsTo holds them; a backup alone keeps them for the next
+    // start (an unattended station that exports each period's rows).
+    void keepRowsUntilExported() { journal_.keepRowsUntilExported(); }
     // Waits until every recorded row is in the journal (before the process
     // ends at once).
     void flushJournal() { journal_.waitWritten(); }

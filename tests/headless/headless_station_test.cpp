@@ -38,10 +38,11 @@ protected:
         std::error_code ignored;
         fs::remove_all(directory_, ignored);
     }
-    void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily) {
+    void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily,
+              const std::string& journal = {}) {
         const headless::UnattendedWork work{recordEverySeconds, exports().string(), rotation, "line1"};
         station = std::make_unique<headless::HeadlessStation>(
-            station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/", {}}, work);
+            station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/", journal}, work);
         station->start();
     }
     bool connect(int64_t limitMs = 60'000) {
@@ -154,6 +155,28 @@ TEST_F(Unattended, AFailedExportKeepsItsRows) {
     std::ofstream(exports()) << "a file where the directory was";
     station->stop();
     EXPECT_EQ(table().rowCount(), rows);
+}
+
+// The stop writes the last backup, then the export fails: the rows are in a
+// backup but in no export file, and the next run exports them.
+TEST_F(Unattended, AFailedFinalExportLosesItsRowsToTheBackup) {
+    const std::string journal = (directory_ / "journal").string();
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    open(1, headless::Rotation::Daily, journal);
+    ASSERT_TRUE(connect());
+    clock.advanceBy(5'000);
+    const uint32_t rows = table().rowCount();
+    ASSERT_GE(rows, 4u);
+    fs::remove_all(exports());
+    std::ofstream(exports()) << "a file where the directory was";
+    station->stop();
+    station.reset();
+
+    fs::remove(exports());
+    ports.vanish(WorkingDay::kPort);
+    open(1, headless::Rotation::Daily, journal);
+    station->stop();
+    EXPECT_EQ(lineCount(readFile(exports() / "line1_2019-11-29.xls")), rows + 1);
 }
 
 TEST(ExportNames, PeriodsAndFilesNeverWrittenOver) {

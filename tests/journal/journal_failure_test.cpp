@@ -139,5 +139,34 @@ TEST(JournalFull, AFullDiskIsToldOnceRecordingGoesOnAndTheRowsWrittenBeforeAreOf
     EXPECT_EQ(next.pending().count, written);
 }
 
+// The rows of an ended run are restored and exported, but the full disk
+// takes no mark: once it has room again, the next start must not offer them
+// a second time.
+TEST(JournalFull, RowsOfferedTwiceAfterAFullJournalDisk) {
+    TempDir dir;
+    {
+        Journal ended;
+        ASSERT_EQ(ended.open(dir.path().string()), Problem::None);
+        RecordTable table;
+        table.prepareColumns(test::sampleLayout());
+        EXPECT_EQ(recordTellingProblems(ended, table, 0, 51), 0);
+    }
+    {
+        Journal journal;
+        ASSERT_EQ(journal.open(dir.path().string()), Problem::None);
+        RecordTable table;
+        ASSERT_EQ(journal.restorePending(table, core::Language::English).restored, 51u);
+        ASSERT_TRUE(journal.waitWritten());
+        FileSizeLimit limit(std::filesystem::file_size(dir / (std::string(kFileName) + "-wal")));
+        EXPECT_EQ(recordTellingProblems(journal, table, 51, 5), 1);
+        // The export of all 56 rows, while the disk is still full.
+        journal.markSaved(table, table.rowCount());
+        journal.waitWritten();
+    }
+    Journal next;
+    ASSERT_EQ(next.open(dir.path().string()), Problem::None);
+    EXPECT_EQ(next.pending().count, 0u);
+}
+
 }  // namespace
 }  // namespace gaugemon::journal

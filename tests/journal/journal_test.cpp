@@ -41,7 +41,9 @@ struct CountingObserver : records::RecordTableObserver {
 // One run of the station: a table with the journal watching it, and the list
 // on screen behind.
 struct StationRun {
-    explicit StationRun(const TempDir& dir, const records::TableLayout& layout = sampleLayout()) {
+    explicit StationRun(const TempDir& dir, const records::TableLayout& layout = sampleLayout(),
+                        Offered offered = Offered::InNoFile) {
+        if (offered == Offered::NotExported) journal.keepRowsUntilExported();
         problem = journal.open(dir.path().string());
         table.prepareColumns(layout);
         observer.setNext(&list);
@@ -119,6 +121,46 @@ TEST(JournalSaving, SavedAndClearedRowsAreNotOfferedButRowsAfterTheSaveAre) {
     expected.prepareColumns(sampleLayout());
     for (uint32_t k : {7u, 8u, 9u}) appendSampleRow(expected, k);
     EXPECT_EQ(rowsOf(table), rowsOf(expected));
+}
+
+// A station that exports its rows lets a row go only once its export file
+// holds it; for a window the backup is a file like any other.
+TEST(JournalSaving, ABackupAloneKeepsRowsOfferedToAStationThatExports) {
+    TempDir dir;
+    {
+        StationRun run(dir, sampleLayout(), Offered::NotExported);
+        run.record(0, 5);
+        run.journal.markSaved(run.table, 5);     // the backup
+        run.journal.markExported(run.table, 2);  // the period's file, then it could not be written
+    }
+    {
+        StationRun window(dir);
+        EXPECT_EQ(window.journal.pending().count, 0u);
+        window.journal.discardPending();
+    }
+    StationRun exporting(dir, sampleLayout(), Offered::NotExported);
+    EXPECT_EQ(exporting.journal.pending().count, 3u);
+    RecordTable table;
+    exporting.journal.restorePending(table, core::Language::Chinese);
+    RecordTable expected;
+    expected.prepareColumns(sampleLayout());
+    for (uint32_t k : {2u, 3u, 4u}) appendSampleRow(expected, k);
+    EXPECT_EQ(rowsOf(table), rowsOf(expected));
+}
+
+// A file written before the backup and the export were told apart: what it
+// marked saved stays let go, what it did not stays offered.
+TEST(JournalSaving, AnOlderFileKeepsItsSavedRowsLetGo) {
+    TempDir dir;
+    const std::string path = (dir / kFileName).string();
+    {
+        StationRun run(dir);
+        run.record(0, 3);
+        run.journal.markSaved(run.table, 2);
+    }
+    ASSERT_TRUE(test::execute(path, "DROP INDEX journal_row_unexported; ALTER TABLE journal_row DROP COLUMN exported_ms"));
+    StationRun exporting(dir, sampleLayout(), Offered::NotExported);
+    EXPECT_EQ(exporting.journal.pending().count, 1u);
 }
 
 TEST(JournalSaving, AClearingTheStationDidNotAnnounceStillStartsANewTable) {
