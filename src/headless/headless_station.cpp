@@ -26,7 +26,17 @@ void HeadlessStation::start() {
     // The backup does not count for the journal: rows go back to the table
     // at the next start until their period's file holds them.
     if (!work_.exportDirectory.empty()) station_.keepRowsUntilExported();
+    // The search begins once the rows of an ended run are back (restoreFinished).
     station_.startJournal();
+}
+
+void HeadlessStation::restoreProgress(unsigned percent) {
+    qCInfo(core::stationLog, "restoring the rows of the last run: %u %%", percent);
+}
+
+void HeadlessStation::restoreFinished() {
+    if (searching_) return;
+    searching_ = true;
     rowsSeen_ = station_.recordTable().rowCount();
     timers_.start(core::timer::kReconnect, kReconnectMs);
     timers_.start(core::timer::kReport, kReportMs);
@@ -36,6 +46,8 @@ void HeadlessStation::start() {
 }
 
 void HeadlessStation::stop() {
+    // A restore still under way ends in the shutdown; the search does not begin.
+    searching_ = true;
     for (const int id : {core::timer::kReconnect, core::timer::kRotation, core::timer::kReport}) timers_.stop(id);
     countNewRows();
     // The day's backup holds the rows first, then their period's file does.

@@ -44,6 +44,8 @@ private:
     void linkViewChanged() override;
     void readingsShown(const display::ChartPlan* redraw) override;
     void otherTimer(int id) override;
+    void restoreProgress(unsigned percent) override;
+    void restoreFinished() override;
 
     void lookForInstrument();
     void startRecording();
@@ -63,6 +65,7 @@ private:
     // the connection step has prepared the columns).
     QObject afterStep_;
     bool connected_ = false;
+    bool searching_ = false;
     int64_t lastReadingMs_ = -1;
     std::string period_;
     uint32_t rowsSeen_ = 0;

@@ -6,8 +6,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <ctime>
+#include <thread>
 #include <filesystem>
 #include <vector>
 
@@ -87,9 +89,25 @@ Problem problemFor(int code) {
 
 }  // namespace
 
+// One restore: its rows are gathered in a table of its own on its thread.
+struct RestoreJob {
+    core::Language language = core::Language::Chinese;
+    int64_t generation = 0;
+    records::RecordTable rows;
+    std::vector<int64_t> moved;
+    uint64_t left = 0;
+    int code = SQLITE_OK;
+    bool movedIn = false;  // the rows are this run's in the file
+    std::atomic<uint64_t> read{0};
+    std::atomic<bool> cancelled{false};
+    std::function<void(unsigned)> tenth;
+    std::thread thread;
+};
+
 Journal::Journal() = default;
 
 Journal::~Journal() {
+    abandonRestore();
     writer_.reset();
     if (lockFd_ >= 0) ::close(lockFd_);
 }
@@ -215,53 +233,138 @@ void Journal::countPending() {
 
 RestoreResult Journal::restorePending(records::RecordTable& table, core::Language language) {
     if (!isOn() || pending_.count == 0) return {};
-    // Restored rows come first, into an empty table: a failure part-way
-    // takes them out again by emptying it.
+    // Restored rows come first, into an empty table.
     if (table.rowCount() > 0) return {RestoreOutcome::TableBusy, 0, pending_.count};
+    if (!startRestore(table, language, {}, {})) return {};
+    return finishRestore(table);
+}
+
+bool Journal::startRestore(const records::RecordTable& table, core::Language language, Post post,
+                           std::function<void()> ready, std::function<void(unsigned)> tenth) {
+    if (!isOn() || pending_.count == 0 || restore_ || table.rowCount() > 0) return false;
     follow(table);
+    // Rows recorded meanwhile are taken after the restored ones.
     restoring_ = true;
-    RestoreResult result;
-    std::vector<int64_t> moved;
-    const int code = writer_->withStore([&](JournalStore& store) {
-        const int readCode = appendPending(store, table, language, moved, result.left);
-        return isFailure(readCode) ? readCode : moveIntoThisRun(store, moved);
+    restore_ = std::make_unique<RestoreJob>();
+    restore_->language = language;
+    restore_->generation = generation_;
+    restore_->tenth = std::move(tenth);
+    restore_->thread = std::thread([this, job = restore_.get(), post = std::move(post), ready = std::move(ready)] {
+        gatherPending(*job);
+        if (post && ready) post(ready);
     });
-    if (isFailure(code) && !moved.empty()) table.clearTable();
+    return true;
+}
+
+uint64_t Journal::restoreRowsRead() const {
+    return restore_ ? restore_->read.load(std::memory_order_relaxed) : 0;
+}
+
+void Journal::cancelRestore() {
+    if (restore_) restore_->cancelled.store(true, std::memory_order_relaxed);
+}
+
+void Journal::abandonRestore() {
+    if (!restore_) return;
+    cancelRestore();
+    restore_->thread.join();
+    // Rows already made this run's are rows of a run that ends unsaved.
+    restore_.reset();
     restoring_ = false;
-    if (isFailure(code)) return {RestoreOutcome::Failed, 0, pending_.count};
-    taken_ += static_cast<uint32_t>(moved.size());
-    result.restored = moved.size();
-    result.outcome = result.left > 0 ? RestoreOutcome::PartRestored : RestoreOutcome::Restored;
-    pending_ = {};
+}
+
+void Journal::gatherPending(RestoreJob& job) {
+    job.code = writer_->withStore([&](JournalStore& store) {
+        const int readCode = appendPending(store, job);
+        if (isFailure(readCode) || job.cancelled.load(std::memory_order_relaxed)) return readCode;
+        const int moveCode = moveIntoThisRun(store, job);
+        job.movedIn = !isFailure(moveCode);
+        return moveCode;
+    });
+}
+
+RestoreResult Journal::finishRestore(records::RecordTable& table) {
+    if (!restore_) return {};
+    restore_->thread.join();
+    const std::unique_ptr<RestoreJob> job = std::move(restore_);
+    RestoreResult result{RestoreOutcome::Failed, 0, pending_.count};
+    if (job->movedIn)
+        result = adoptRestored(table, *job);
+    else if (!isFailure(job->code))
+        result.outcome = RestoreOutcome::Cancelled;
+    restoring_ = false;
+    follow(table);
     return result;
 }
 
-// Appends the offered rows of the oldest one's layout to the table, noting
-// their ids; counts those left.
-int Journal::appendPending(JournalStore& store, records::RecordTable& table, core::Language language,
-                           std::vector<int64_t>& moved, uint64_t& left) {
+// The restored rows become the table's first; rows recorded meanwhile, not
+// taken by the journal yet, follow them.
+RestoreResult Journal::adoptRestored(records::RecordTable& table, RestoreJob& job) {
+    const uint64_t restored = job.moved.size();
+    bool adopted = false;
+    if (generation_ == job.generation && table.rowCount() == 0) {
+        adopted = table.adoptRows(job.rows);
+    } else if (generation_ == job.generation && table.layout().sameRowShape(job.rows.layout())) {
+        adopted = true;
+        for (uint32_t r = 0; r < table.rowCount() && adopted; ++r)
+            adopted = job.rows.appendRowBytes(table.row(r).bytes()) == records::AppendResult::Added;
+        if (adopted) {
+            table.clearTable();
+            adopted = table.adoptRows(job.rows);
+        }
+    }
+    if (!adopted) {
+        handBack(job);
+        return {RestoreOutcome::TableBusy, 0, pending_.count};
+    }
+    taken_ = static_cast<uint32_t>(restored);
+    pending_ = {};
+    return {job.left > 0 ? RestoreOutcome::PartRestored : RestoreOutcome::Restored, restored, job.left};
+}
+
+// Rows made this run's that the table could not take go back among the rows
+// of ended runs, under a place no table of this run uses, and stay offered.
+void Journal::handBack(const RestoreJob& job) {
+    writer_->withStore([&](JournalStore& store) {
+        int code = store.begin();
+        for (size_t k = 0; k < job.moved.size() && !isFailure(code); ++k)
+            code = store.moveRow(job.moved[k], {0, run_, static_cast<int64_t>(k)});
+        if (!isFailure(code)) code = store.commit();
+        if (isFailure(code)) store.rollback();
+        return code;
+    });
+}
+
+// Appends the offered rows of the oldest one's layout to the job's table,
+// noting their ids; counts those left.
+int Journal::appendPending(JournalStore& store, RestoreJob& job) {
     records::TableLayout wanted;
+    const uint64_t offered = std::max<uint64_t>(pending_.count, 1);
     return store.forEachUnsaved(run_, [&](const StoredRow& row) {
+        if (job.cancelled.load(std::memory_order_relaxed)) return false;
+        const uint64_t read = job.read.fetch_add(1, std::memory_order_relaxed) + 1;
+        const uint64_t tenths = std::min<uint64_t>(read * 10 / offered, 10);
+        if (job.tenth && tenths > (read - 1) * 10 / offered) job.tenth(static_cast<unsigned>(tenths));
         records::TableLayout layout;
         if (!rowFits(row, layout)) return true;
         if (!wanted.hasColumns()) {
-            wanted = {layout.probeCount, layout.codeColumn, language};
-            table.prepareColumns(wanted);
+            wanted = {layout.probeCount, layout.codeColumn, job.language};
+            job.rows.prepareColumns(wanted);
         }
-        if (layout.sameRowShape(wanted) && table.appendRowBytes(row.bytes) == records::AppendResult::Added)
-            moved.push_back(row.id);
+        if (layout.sameRowShape(wanted) && job.rows.appendRowBytes(row.bytes) == records::AppendResult::Added)
+            job.moved.push_back(row.id);
         else
-            ++left;
+            ++job.left;
         return true;
     });
 }
 
 // The rows become rows of this run's table in one transaction: a crash
 // before it leaves them offered again, never twice.
-int Journal::moveIntoThisRun(JournalStore& store, const std::vector<int64_t>& moved) {
+int Journal::moveIntoThisRun(JournalStore& store, const RestoreJob& job) {
     int code = store.begin();
-    for (size_t k = 0; k < moved.size() && !isFailure(code); ++k)
-        code = store.moveRow(moved[k], {run_, generation_, static_cast<int64_t>(taken_ + k)});
+    for (size_t k = 0; k < job.moved.size() && !isFailure(code); ++k)
+        code = store.moveRow(job.moved[k], {run_, job.generation, static_cast<int64_t>(k)});
     if (!isFailure(code)) code = store.commit();
     if (isFailure(code)) store.rollback();
     return code;
@@ -311,7 +414,8 @@ void Journal::mark(const records::RecordTable& table, uint32_t rows, bool export
 }
 
 void Journal::tableCleared(const records::RecordTable& table) {
-    if (!writer_) return;
+    // A restore merging the rows recorded meanwhile empties the table.
+    if (!writer_ || restoring_) return;
     follow(table);
     startNewTable();
 }

@@ -30,6 +30,7 @@ enum class RestoreOutcome : uint8_t {
     PartRestored,  // rows of another column layout, or beyond a full table, stay offered for the next start
     TableBusy,     // the table holds rows already: nothing restored
     Failed,        // the journal could not be read or written: nothing restored
+    Cancelled,     // the operator stopped it: nothing restored
 };
 
 struct RestoreResult {
@@ -40,6 +41,7 @@ struct RestoreResult {
 
 class JournalWriter;
 class MarkFile;
+struct RestoreJob;
 
 // Every recorded row of the station, kept in an SQLite file in WAL mode until
 // a file of the operator's holds it, so that a killed process or a power cut
@@ -76,6 +78,29 @@ public:
     // they are rows of this run's table. Rows of another layout, or beyond
     // a full table, stay offered for the next start.
     RestoreResult restorePending(records::RecordTable& table, core::Language language);
+    // The same in two steps, so that the thread of the table goes on: the
+    // rows are read and made rows of this run on a thread of their own, then
+    // `ready` is handed to `post` (which runs it on the table's thread), and
+    // finishRestore puts them into the table at the cost of a swap. No row
+    // may be added to the table meanwhile (a row that is anyway comes after
+    // the restored ones). False, and nothing started, when nothing is offered
+    // or a restore runs.
+    using Post = std::function<void(std::function<void()>)>;
+    // `tenth` is called on the restore's thread each time another tenth of
+    // the rows offered has been read (1 to 10); it must return at once.
+    bool startRestore(const records::RecordTable& table, core::Language language, Post post,
+                      std::function<void()> ready, std::function<void(unsigned)> tenth = {});
+    bool restoreRunning() const { return restore_ != nullptr; }
+    // Rows read so far of those offered, for a progress report.
+    uint64_t restoreRowsRead() const;
+    // Stops the reading; rows already being made rows of this run are
+    // finished. Nothing is lost: what is not restored stays offered.
+    void cancelRestore();
+    // Waits for the restore's thread and puts its rows into `table`.
+    RestoreResult finishRestore(records::RecordTable& table);
+    // Stops a restore and waits for its thread, putting nothing anywhere:
+    // whatever it read stays offered (the end of the process).
+    void abandonRestore();
     // The rows earlier runs left in no file count as saved; they are pruned
     // with the other saved rows.
     void discardPending();
@@ -122,9 +147,11 @@ private:
     // Marks the first `rows` held as saved, and as exported too when `exported`.
     void mark(const records::RecordTable& table, uint32_t rows, bool exported);
     int applyKeptMarks(JournalStore& store, MarkFile& file, int64_t nowMs);
-    int appendPending(JournalStore& store, records::RecordTable& table, core::Language language,
-                      std::vector<int64_t>& moved, uint64_t& left);
-    int moveIntoThisRun(JournalStore& store, const std::vector<int64_t>& moved);
+    void gatherPending(RestoreJob& job);
+    int appendPending(JournalStore& store, RestoreJob& job);
+    int moveIntoThisRun(JournalStore& store, const RestoreJob& job);
+    RestoreResult adoptRestored(records::RecordTable& table, RestoreJob& job);
+    void handBack(const RestoreJob& job);
 
     std::unique_ptr<JournalWriter> writer_;
     std::string directory_;
@@ -141,6 +168,7 @@ private:
     bool restoring_ = false;  // the rows the table takes now are in the journal already
     uint64_t prunedUnpublished_ = 0;
     std::function<void()> writtenListener_;
+    std::unique_ptr<RestoreJob> restore_;
 };
 
 }  // namespace gaugemon::journal

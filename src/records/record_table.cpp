@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "records/record_texts.h"
 
@@ -140,6 +141,25 @@ void RecordTable::clearTable() {
     const TableLayout next = pending_.hasColumns() ? pending_ : layout_;
     pending_ = {};
     resetTo(next);
+}
+
+bool RecordTable::adoptRows(RecordTable& other) {
+    if (rowCount_ > 0 || &other == this) return false;
+    if (waitForReaders_) waitForReaders_();
+    if (observer_) observer_->beforeReset();
+    chunks_.swap(other.chunks_);
+    rowCount_ = std::exchange(other.rowCount_, 0);
+    layout_ = other.layout_;
+    shape_ = other.shape_;
+    pending_ = {};
+    ++resetCount_;
+    // Every row counts as new, as it would had it been appended here.
+    changeStamp_ += rowCount_;
+    if (rowCount_ > 0) rowsSinceBackup_ = true;
+    other.chunks_.clear();
+    ++other.resetCount_;
+    if (observer_) observer_->afterReset();
+    return true;
 }
 
 char* RecordTable::beginAppend(AppendResult& refusal) {

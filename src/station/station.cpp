@@ -34,6 +34,8 @@ Station::Station(StationSeams seams, StationObserver& observer)
 }
 
 Station::~Station() {
+    // Its thread posts to this station.
+    journal_.abandonRestore();
     seams_.timers.setTickHandler({});
     records_.table.setObserver(nullptr);
 }
@@ -90,13 +92,45 @@ void Station::setRecordList(records::RecordTableObserver* list) {
 }
 
 void Station::startJournal() {
-    if (seams_.journalDirectory.empty()) return;
+    if (seams_.journalDirectory.empty()) {
+        observer_.restoreFinished();
+        return;
+    }
     const int32_t days = settings_.readInt(core::keys::kJournalDays, core::defaults::kJournalDays);
     journal_.open(seams_.journalDirectory, std::clamp(days, 1, 3650));
-    journal::offerPendingRows(journal_, records_.table, seams_.prompts, language_);
+    journal::reportProblem(journal_, seams_.prompts, language_);
     plantFeed_.journalOpened(journal_);
+    if (journal_.pending().count > 0) {
+        if (seams_.prompts.askYesNo(journal::offerText(journal_.pending(), language_))) {
+            startRestore();
+            return;
+        }
+        journal_.discardPending();
+    }
+    observer_.recordControlsChanged();
+    observer_.restoreFinished();
+}
+
+void Station::startRestore() {
+    auto post = [this](std::function<void()> call) {
+        QMetaObject::invokeMethod(&afterStep_, std::move(call), Qt::QueuedConnection);
+    };
+    const bool started = journal_.startRestore(
+        records_.table, language_, post, [this] { finishRestore(); },
+        [this, post](unsigned tenth) { post([this, tenth] { observer_.restoreProgress(tenth * 10); }); });
+    if (!started) {
+        showAfterStep(journal::restoreText({journal::RestoreOutcome::Failed, 0, 0}, language_));
+        observer_.restoreFinished();
+    }
+}
+
+void Station::finishRestore() {
+    if (!journal_.restoreRunning()) return;
+    const std::string left = journal::restoreText(journal_.finishRestore(records_.table), language_);
     statistics_.rowsChanged(records_.table);
     observer_.recordControlsChanged();
+    if (!left.empty()) showAfterStep(left);
+    observer_.restoreFinished();
 }
 
 void Station::syncJournal() {
@@ -108,6 +142,7 @@ void Station::syncJournal() {
 // ---- Commands -----------------------------------------------------------------
 
 void Station::connectButton() {
+    finishRestore();
     linkController_.connectButton();
     observer_.recordControlsChanged();
 }
@@ -210,6 +245,7 @@ void Station::chooseLanguage(uint8_t flag) {
 bool Station::confirmClose() { return records_.confirmClose(); }
 
 void Station::shutDown() {
+    finishRestore();
     finishFileWrites();
     records_.backup.writeBeforeExit();
     syncJournal();

@@ -58,6 +58,10 @@ public:
     virtual void probeNumberChosen(unsigned /*probe*/) {}
     // A timer the station does not own fired (the window's own timers).
     virtual void otherTimer(int /*id*/) {}
+    // The rows of an ended run are being restored: a tenth more was read.
+    virtual void restoreProgress(unsigned /*percent*/) {}
+    // The restore is over (or none was asked for): the table is the run's.
+    virtual void restoreFinished() {}
 };
 
 // The whole station without a window: the link to the instrument, the
@@ -151,8 +155,15 @@ public:
     // The list on screen hears of the table's changes behind the journal.
     void setRecordList(records::RecordTableObserver* list);
     // Once, before Connect: opens the journal and offers the rows an ended
-    // run left in no file.
+    // run left in no file. They are restored on a thread of their own while
+    // this one goes on; restoreFinished tells when they are in the table.
     void startJournal();
+    // Waits for a restore under way and puts its rows into the table now
+    // (Connect and the end of the run do, so that no row comes before them).
+    void finishRestore();
+    bool restoring() const { return journal_.restoreRunning(); }
+    // Stops a restore that is still reading; what it read stays offered.
+    void cancelRestore() { journal_.cancelRestore(); }
     // Before startJournal: rows count as let go only once an export file of
     // exportRecordsTo holds them; a backup alone keeps them for the next
     // start (an unattended station that exports each period's rows).
@@ -204,6 +215,7 @@ private:
     std::optional<bool> writeExchangeFile(const core::SaveChoice& choice);
     // Rows a file holds count as saved in the journal; its problems are told.
     void syncJournal();
+    void startRestore();
     // From the writer's thread: the outcome of a file is told on this one.
     void tellFileWritten(std::function<void()> told);
 
