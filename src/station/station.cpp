@@ -61,6 +61,19 @@ void Station::finishFileWrites() {
     QCoreApplication::sendPostedEvents(&afterStep_, QEvent::MetaCall);
 }
 
+void Station::followStatistics() {
+    // A table that arrived whole (a restore) is taken in over later steps.
+    if (statistics_.rowsChanged(records_.table) || statisticsStepQueued_) return;
+    statisticsStepQueued_ = true;
+    QMetaObject::invokeMethod(
+        &afterStep_,
+        [this] {
+            statisticsStepQueued_ = false;
+            followStatistics();
+        },
+        Qt::QueuedConnection);
+}
+
 void Station::reportSettingsNotSaved() {
     showAfterStep(core::pick(language_,
                              "The settings could not be saved: changes made now will be lost when "
@@ -71,12 +84,12 @@ void Station::reportSettingsNotSaved() {
 void Station::onTick(int id) {
     if (linkController_.onTick(id)) {
         // The instrument's own record request adds rows in the answer tick.
-        statistics_.rowsChanged(records_.table);
+        followStatistics();
         syncJournal();
         return;
     }
     if (records_.onTimer(id)) {
-        statistics_.rowsChanged(records_.table);
+        followStatistics();
         syncJournal();
         observer_.recordControlsChanged();
         return;
@@ -127,7 +140,7 @@ void Station::startRestore() {
 void Station::finishRestore() {
     if (!journal_.restoreRunning()) return;
     const std::string left = journal::restoreText(journal_.finishRestore(records_.table), language_);
-    statistics_.rowsChanged(records_.table);
+    followStatistics();
     observer_.recordControlsChanged();
     if (!left.empty()) showAfterStep(left);
     observer_.restoreFinished();
@@ -220,7 +233,7 @@ std::optional<bool> Station::writeExchangeFile(const core::SaveChoice& choice) {
 
 void Station::clearRecords() {
     records_.table.clearTable();
-    statistics_.rowsChanged(records_.table);
+    followStatistics();
     syncJournal();
 }
 
@@ -277,7 +290,7 @@ void Station::clearChart() {
 
 void Station::prepareColumns(unsigned probeCount) {
     records_.onConnected(probeCount);
-    statistics_.rowsChanged(records_.table);
+    followStatistics();
 }
 
 void Station::readingsArrived(std::span<const link::ChannelReading> readings) {

@@ -208,6 +208,8 @@ private:
     const tolerance::Verdict* shownVerdict() const override { return &verdict_; }
 
     void reportSettingsNotSaved();
+    // The statistics take in the rows added, a step at a time.
+    void followStatistics();
     // Shown after the step now running: a message box in the middle of a
     // step would run the timers on half-changed state.
     void showAfterStep(std::string message);
@@ -241,6 +243,7 @@ private:
     link::ParameterChoice rememberedParameters_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;
+    bool statisticsStepQueued_ = false;
     // The backup and the export write on its thread; last, so that it ends
     // its write before anything it reads goes.
     records::SnapshotWriter fileWriter_{[this](std::function<void()> told) { tellFileWritten(std::move(told)); }};

@@ -105,6 +105,27 @@ TEST(JournalRestore, RestoredRowsBelongToTheNewRunOfferedAgainOnceWhenItEndsUnsa
     }
 }
 
+// The restore reads on its own thread; rows recorded meanwhile follow the
+// restored ones, in the table and in the journal.
+TEST(JournalRestore, RowsRecordedWhileTheRestoreReadsComeAfterTheRestoredOnes) {
+    TempDir dir;
+    { StationRun(dir).record(0, 3); }
+    RecordTable expected;
+    expected.prepareColumns(sampleLayout());
+    for (uint32_t k = 0; k < 5; ++k) appendSampleRow(expected, k);
+    {
+        StationRun second(dir);
+        ASSERT_TRUE(second.journal.startRestore(second.table, core::Language::Chinese, {}, {}));
+        second.record(3, 2);
+        EXPECT_EQ(second.journal.finishRestore(second.table).restored, 3u);
+        EXPECT_EQ(rowsOf(second.table), rowsOf(expected));
+    }
+    StationRun third(dir);
+    RecordTable table;
+    third.journal.restorePending(table, core::Language::Chinese);
+    EXPECT_EQ(rowsOf(table), rowsOf(expected));
+}
+
 TEST(JournalSaving, SavedAndClearedRowsAreNotOfferedButRowsAfterTheSaveAre) {
     TempDir dir;
     {
