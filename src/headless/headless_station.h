@@ -50,8 +50,9 @@ private:
     void lookForInstrument();
     void startRecording();
     void endPeriodWhenDue();
-    // Exports the rows held as the file of `period`, then empties the table;
-    // the rows stay when the file could not be written.
+    // Exports the rows held as the file of `period` on the writer's thread,
+    // then lets them go; rows recorded meanwhile stay, and all stay when the
+    // file could not be written.
     void exportAndClear(const std::string& period);
     void reportMinute();
     void countNewRows();
@@ -66,6 +67,7 @@ private:
     QObject afterStep_;
     bool connected_ = false;
     bool searching_ = false;
+    bool exporting_ = false;  // a period's file is being written
     int64_t lastReadingMs_ = -1;
     std::string period_;
     uint32_t rowsSeen_ = 0;

@@ -414,10 +414,30 @@ void Journal::mark(const records::RecordTable& table, uint32_t rows, bool export
 }
 
 void Journal::tableCleared(const records::RecordTable& table) {
-    // A restore merging the rows recorded meanwhile empties the table.
-    if (!writer_ || restoring_) return;
+    // A restore merging the rows recorded meanwhile empties the table, and
+    // a drop of the first rows resets it.
+    if (!writer_ || restoring_ || dropping_) return;
     follow(table);
     startNewTable();
+}
+
+bool Journal::dropFirstRows(records::RecordTable& table, uint32_t rows) {
+    if (rows >= table.rowCount()) {
+        table.clearTable();
+        return true;
+    }
+    follow(table);
+    dropping_ = true;
+    const bool dropped = table.dropFirstRows(rows);
+    dropping_ = false;
+    if (!dropped || !writer_) return dropped;
+    // The rows kept go to the start of the next table; those left behind go with the old one.
+    writer_->shift({run_, generation_, rows});
+    ++generation_;
+    taken_ -= std::min(rows, taken_);
+    marks_ = {run_, generation_, 0, 0};
+    writer_->mark(marks_);
+    return true;
 }
 
 void Journal::startNewTable() {

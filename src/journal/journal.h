@@ -121,6 +121,11 @@ public:
     // The table is about to be emptied (its rows still in it): they count
     // as saved, and numbering starts again.
     void tableCleared(const records::RecordTable& table);
+    // Lets the first `rows` rows of the table go (an export file holds
+    // them) and keeps the later ones, recorded while the file was written,
+    // as the first rows of a new table, here and in the file. False when
+    // the table could not do it: nothing changed.
+    bool dropFirstRows(records::RecordTable& table, uint32_t rows);
 
     // A problem not told yet; each one is given once.
     std::optional<Report> takeReport();
@@ -166,6 +171,7 @@ private:
     MarkState marks_;         // how far files hold the rows of this run
     Offered offered_ = Offered::InNoFile;
     bool restoring_ = false;  // the rows the table takes now are in the journal already
+    bool dropping_ = false;   // the table's reset is a drop of its first rows
     uint64_t prunedUnpublished_ = 0;
     std::function<void()> writtenListener_;
     std::unique_ptr<RestoreJob> restore_;

@@ -129,6 +129,9 @@ int JournalStore::prepareStatements(Offered offered) {
                             : "SELECT id, probe_count, code_column, bytes FROM journal_row "
                               "WHERE saved_ms IS NULL AND run < ?1 ORDER BY id"},
         {&move_, "UPDATE journal_row SET run = ?2, generation = ?3, position = ?4 WHERE id = ?1"},
+        {&shift_,
+         "UPDATE journal_row SET generation = ?2 + 1, position = position - ?3 "
+         "WHERE run = ?1 AND generation = ?2 AND position >= ?3"},
         {&discard_, exports ? "UPDATE journal_row SET exported_ms = ?2, saved_ms = coalesce(saved_ms, ?2) "
                               "WHERE exported_ms IS NULL AND run < ?1"
                             : "UPDATE journal_row SET saved_ms = ?2, exported_ms = coalesce(exported_ms, ?2) "
@@ -223,6 +226,13 @@ int JournalStore::replaceRow(const RowPlace& place, std::string_view bytes) {
     replace_.bind(3, place.position);
     replace_.bindBlob(4, bytes);
     return replace_.run();
+}
+
+int JournalStore::shiftRows(const RowPlace& from) {
+    shift_.bind(1, from.run);
+    shift_.bind(2, from.generation);
+    shift_.bind(3, from.position);
+    return shift_.run();
 }
 
 int JournalStore::applyMarks(const MarkState& marks, int64_t nowMs) {

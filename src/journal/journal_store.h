@@ -75,6 +75,9 @@ public:
     int replaceRow(const RowPlace& place, std::string_view bytes);
     // The files hold the rows as `marks` tells.
     int applyMarks(const MarkState& marks, int64_t nowMs);
+    // The rows of a table from `from.position` on become the first rows of
+    // the table of the next generation.
+    int shiftRows(const RowPlace& from);
 
 private:
     int makeTables();
@@ -91,6 +94,7 @@ private:
     Statement unsaved_;
     Statement move_;
     Statement discard_;
+    Statement shift_;
 };
 
 }  // namespace gaugemon::journal

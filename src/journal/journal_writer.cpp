@@ -82,6 +82,11 @@ void JournalWriter::mark(const MarkState& marks) {
     queued(lock);
 }
 
+void JournalWriter::shift(const RowPlace& from) {
+    std::unique_lock lock(queueMutex_);
+    if (nextChange(Kind::Shift, from)) queued(lock);
+}
+
 bool JournalWriter::markOwed() {
     std::lock_guard lock(queueMutex_);
     return owedMark_.has_value();
@@ -144,6 +149,7 @@ int JournalWriter::writeChange(const Change& change, std::string_view bytes) {
             return store_->insertRow(change.place, change.probeCount, change.codeColumn, change.timeMs, bytes);
         case Kind::Replace: return store_->replaceRow(change.place, bytes);
         case Kind::Mark: return store_->applyMarks(change.marks, change.timeMs);
+        case Kind::Shift: return store_->shiftRows(change.place);
     }
     return SQLITE_OK;
 }

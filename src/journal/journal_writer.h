@@ -38,6 +38,9 @@ public:
     void replace(const RowPlace& place, std::string_view bytes);
     // The files hold the rows as `marks` tells.
     void mark(const MarkState& marks);
+    // The rows of a table from `from.position` on become the first rows of
+    // the next table.
+    void shift(const RowPlace& from);
 
     // Runs `work` on the store while the thread keeps off it.
     template <class Work>
@@ -57,7 +60,7 @@ public:
     bool markOwed();
 
 private:
-    enum class Kind : uint8_t { Append, Replace, Mark };
+    enum class Kind : uint8_t { Append, Replace, Mark, Shift };
     struct Change {
         Kind kind = Kind::Append;
         RowPlace place;

@@ -143,6 +143,33 @@ void RecordTable::clearTable() {
     resetTo(next);
 }
 
+bool RecordTable::dropFirstRows(uint32_t rows) {
+    if (rows >= rowCount_) {
+        clearTable();
+        return true;
+    }
+    const uint32_t kept = rowCount_ - rows;
+    std::vector<RowChunk> chunks;
+    chunks.reserve(kMaxChunks);
+    for (uint32_t r = 0; r < kept; r += kRowsPerChunk) {
+        chunks.push_back(RowChunk::allocate(chunkBytes()));
+        if (!chunks.back().data()) return false;
+    }
+    if (waitForReaders_) waitForReaders_();
+    if (observer_) observer_->beforeReset();
+    for (uint32_t r = 0; r < kept; ++r)
+        std::memcpy(chunks[r / kRowsPerChunk].data() + static_cast<size_t>(r % kRowsPerChunk) * shape_.stride,
+                    rowBytes(rows + r), shape_.stride);
+    chunks_.swap(chunks);
+    rowCount_ = kept;
+    ++resetCount_;
+    // The rows kept are in no file yet.
+    changeStamp_ += kept;
+    rowsSinceBackup_ = true;
+    if (observer_) observer_->afterReset();
+    return true;
+}
+
 bool RecordTable::adoptRows(RecordTable& other) {
     if (rowCount_ > 0 || &other == this) return false;
     if (waitForReaders_) waitForReaders_();

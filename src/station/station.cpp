@@ -219,6 +219,26 @@ records::FileWriteResult Station::exportRecordsTo(const std::string& path) {
     return result;
 }
 
+void Station::startExportTo(const std::string& path, ExportDone done) {
+    // One file at a time: a backup still writing finishes first.
+    finishFileWrites();
+    const uint32_t rows = records_.table.rowCount();
+    auto told = [this, rows, done](const records::FileWriteResult& result) {
+        if (result.ok) journal_.markExported(records_.table, rows);
+        done(result, rows);
+    };
+    if (!records::startTableFile(fileWriter_, records_.table, *this, records_.codes.enabled(), records::kTabFormat,
+                                 path, told))
+        told(exportRecordsTo(path));
+}
+
+void Station::dropExportedRows(uint32_t rows) {
+    if (rows >= records_.table.rowCount()) return clearRecords();
+    if (!journal_.dropFirstRows(records_.table, rows)) return;
+    followStatistics();
+    syncJournal();
+}
+
 std::optional<bool> Station::writeExchangeFile(const core::SaveChoice& choice) {
     const auto format =
         exchange::exchangeFormatForFilter(choice.filterIndex, static_cast<int>(records::kExportFilters.size()));

@@ -124,6 +124,15 @@ public:
     // at once and on this thread (an unattended station's periodic export,
     // which clears the table only after its file is whole).
     records::FileWriteResult exportRecordsTo(const std::string& path);
+    // The same from a snapshot on the writer's thread while polling and
+    // recording go on: `done` comes on this thread with the outcome and the
+    // rows the file holds (the first ones of the table), which count as
+    // exported in the journal by then.
+    using ExportDone = std::function<void(const records::FileWriteResult&, uint32_t rows)>;
+    void startExportTo(const std::string& path, ExportDone done);
+    // Lets go of the first `rows` rows, which an export file holds; rows
+    // recorded after them stay, as the first of the table.
+    void dropExportedRows(uint32_t rows);
     void clearRecords();
     void setBackup(bool ticked);
     void setCodeEntry(bool ticked);

@@ -129,6 +129,8 @@ TEST_F(Unattended, EachHoursRowsGoToAFileOfTheirOwn) {
     ASSERT_TRUE(connect());
     // The clock starts at 13:52:30: on to 14:00:05.
     clock.advanceTo(7 * 60'000 + 35'000);
+    // The file is written on the writer's thread.
+    station->station().finishFileWrites();
     const std::string hour13 = readFile(exports() / "line1_2019-11-29_13_2.xls");
     EXPECT_EQ(readFile(exports() / "line1_2019-11-29_13.xls"), "an earlier run's rows");
     const size_t rows13 = lineCount(hour13) - 1;
@@ -141,6 +143,27 @@ TEST_F(Unattended, EachHoursRowsGoToAFileOfTheirOwn) {
     const size_t rows14 = lineCount(readFile(exports() / "line1_2019-11-29_14.xls")) - 1;
     EXPECT_GE(rows14, 6u);
     EXPECT_LE(rows14, 8u);
+}
+
+// The hour's file is written while recording goes on: the rows recorded
+// meanwhile stay in the table for the next file, and no row is in both.
+TEST_F(Unattended, RowsRecordedWhileAPeriodsFileIsWrittenGoToTheNextFileOnly) {
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    open(1, headless::Rotation::Hourly);
+    ASSERT_TRUE(connect());
+    clock.advanceTo(7 * 60'000 + 31'000);
+    // The outcome of the write comes through the event loop, after these rows.
+    clock.advanceBy(4'000);
+    station->station().finishFileWrites();
+    const std::string hour13 = readFile(exports() / "line1_2019-11-29_13.xls");
+    EXPECT_GE(lineCount(hour13) - 1, 440u);
+    EXPECT_EQ(hour13.find("14:00:0"), std::string::npos);
+    EXPECT_GE(table().rowCount(), 4u);
+    station->stop();
+    const std::string hour14 = readFile(exports() / "line1_2019-11-29_14.xls");
+    EXPECT_NE(hour14.find("000001"), std::string::npos);
+    EXPECT_NE(hour14.find("14:00:03"), std::string::npos);
+    EXPECT_EQ(hour14.find("13:59:"), std::string::npos);
 }
 
 // An export that cannot be written keeps its rows for the next file.

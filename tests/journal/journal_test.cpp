@@ -186,6 +186,27 @@ TEST(JournalSaving, AnOlderFileKeepsItsSavedRowsLetGo) {
     EXPECT_EQ(exporting.journal.pending().count, 1u);
 }
 
+// A period's file holds the first rows; those recorded while it was written
+// stay as the first rows of the table, and only they are offered.
+TEST(JournalSaving, RowsKeptAfterTheFirstOnesWereExportedAreOfferedAloneInOrder) {
+    TempDir dir;
+    RecordTable expected;
+    expected.prepareColumns(sampleLayout());
+    for (uint32_t k = 3; k < 6; ++k) appendSampleRow(expected, k);
+    {
+        StationRun run(dir, sampleLayout(), Offered::NotExported);
+        run.record(0, 5);
+        run.journal.markExported(run.table, 3);
+        ASSERT_TRUE(run.journal.dropFirstRows(run.table, 3));
+        run.record(5, 1);
+        EXPECT_EQ(rowsOf(run.table), rowsOf(expected));
+    }
+    StationRun next(dir, sampleLayout(), Offered::NotExported);
+    RecordTable table;
+    next.journal.restorePending(table, core::Language::Chinese);
+    EXPECT_EQ(rowsOf(table), rowsOf(expected));
+}
+
 TEST(JournalSaving, AClearingTheStationDidNotAnnounceStillStartsANewTable) {
     TempDir dir;
     {
