@@ -278,6 +278,9 @@ void Station::chooseLanguage(uint8_t flag) {
 bool Station::confirmClose() { return records_.confirmClose(); }
 
 void Station::shutDown() {
+    // A restore still reading stops (its rows stay offered for the next
+    // start); one already making them this run's puts them in the table.
+    journal_.cancelRestore();
     finishRestore();
     finishFileWrites();
     records_.backup.writeBeforeExit();

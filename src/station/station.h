@@ -168,7 +168,8 @@ public:
     // this one goes on; restoreFinished tells when they are in the table.
     void startJournal();
     // Waits for a restore under way and puts its rows into the table now
-    // (Connect and the end of the run do, so that no row comes before them).
+    // (Connect does, so that no row comes before them; the end of the run
+    // cancels a restore still reading first).
     void finishRestore();
     bool restoring() const { return journal_.restoreRunning(); }
     // Stops a restore that is still reading; what it read stays offered.
