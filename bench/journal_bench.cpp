@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "journal/journal.h"
-#include "statistics/statistics_keeper.h"
 #include "sample_rows.h"
+#include "statistics/statistics_keeper.h"
 
 namespace {
 
@@ -113,12 +113,27 @@ const std::string& endedRunDirectory() {
     return directory;
 }
 
+// The longest 1-ms step of an idle loop over `ms`: the machine's own floor.
+double idleStallMs(int ms) {
+    double longest = 0;
+    auto last = Clock::now();
+    for (const auto end = last + std::chrono::milliseconds(ms); last < end;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto now = Clock::now();
+        longest = std::max(longest, std::chrono::duration<double, std::milli>(now - last).count());
+        last = now;
+    }
+    return longest;
+}
+
 // The station's thread during a restore: with range 0 the rows are restored
 // on it, as before; with range 1 on the restore's own thread while it goes
 // on with 1-ms steps (as its timers would), takes the rows in one swap and
-// brings the statistics up to date a step at a time, as the station does. `longest_stall_ms`
-// is the longest time that thread was held. Each iteration opens the journal
-// anew: the restored rows, never saved, are offered again to the next.
+// brings the statistics up to date a step at a time, as the station does.
+// `longest_stall_ms` is the longest time that thread was held, beside
+// `idle_stall_ms`, the longest 1-ms step of the same loop with nothing to do
+// (the machine's floor). Each iteration opens the journal anew: the restored
+// rows, never saved, are offered again to the next.
 void BM_RestoreStall(benchmark::State& state) {
     const std::string& dir = endedRunDirectory();
     const bool onItsThread = state.range(0) == 1;
@@ -168,8 +183,9 @@ void BM_RestoreStall(benchmark::State& state) {
                 last = now;
             }
         }
-        state.counters["longest_stall_ms"] = longest;
         state.counters["restore_ms"] = msSince(t0);
+        state.counters["longest_stall_ms"] = longest;
+        state.counters["idle_stall_ms"] = idleStallMs(2000);
         state.counters["offered"] = static_cast<double>(offered);
         state.counters["restored"] = static_cast<double>(result.restored);
     }

@@ -9,8 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <ctime>
-#include <thread>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "journal/journal_writer.h"
@@ -256,9 +256,7 @@ bool Journal::startRestore(const records::RecordTable& table, core::Language lan
     return true;
 }
 
-uint64_t Journal::restoreRowsRead() const {
-    return restore_ ? restore_->read.load(std::memory_order_relaxed) : 0;
-}
+uint64_t Journal::restoreRowsRead() const { return restore_ ? restore_->read.load(std::memory_order_relaxed) : 0; }
 
 void Journal::cancelRestore() {
     if (restore_) restore_->cancelled.store(true, std::memory_order_relaxed);

@@ -223,7 +223,7 @@ void Station::startExportTo(const std::string& path, ExportDone done) {
     // One file at a time: a backup still writing finishes first.
     finishFileWrites();
     const uint32_t rows = records_.table.rowCount();
-    auto told = [this, rows, done](const records::FileWriteResult& result) {
+    auto told = [this, rows, done = std::move(done)](const records::FileWriteResult& result) {
         if (result.ok) journal_.markExported(records_.table, rows);
         done(result, rows);
     };

@@ -181,7 +181,8 @@ TEST(JournalSaving, AnOlderFileKeepsItsSavedRowsLetGo) {
         run.record(0, 3);
         run.journal.markSaved(run.table, 2);
     }
-    ASSERT_TRUE(test::execute(path, "DROP INDEX journal_row_unexported; ALTER TABLE journal_row DROP COLUMN exported_ms"));
+    ASSERT_TRUE(
+        test::execute(path, "DROP INDEX journal_row_unexported; ALTER TABLE journal_row DROP COLUMN exported_ms"));
     StationRun exporting(dir, sampleLayout(), Offered::NotExported);
     EXPECT_EQ(exporting.journal.pending().count, 1u);
 }
