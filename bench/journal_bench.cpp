@@ -155,6 +155,7 @@ void BM_RestoreStall(benchmark::State& state) {
             std::vector<std::function<void()>> posted;
             bool ready = false;
             bool figuresDone = false;
+            double longestFigures = 0;
             journal.startRestore(
                 table, core::Language::English,
                 [&](std::function<void()> call) {
@@ -176,12 +177,15 @@ void BM_RestoreStall(benchmark::State& state) {
                     result = journal.finishRestore(table);
                     state.counters["swap_ms"] = msSince(swap);
                 } else if (ready) {
+                    const auto step = Clock::now();
                     figuresDone = statistics.sync(table, statistics::StatisticsKeeper::kRowsPerStep);
+                    longestFigures = std::max(longestFigures, msSince(step));
                 }
                 const auto now = Clock::now();
                 longest = std::max(longest, std::chrono::duration<double, std::milli>(now - last).count());
                 last = now;
             }
+            state.counters["statistics_step_ms"] = longestFigures;
         }
         state.counters["restore_ms"] = msSince(t0);
         state.counters["longest_stall_ms"] = longest;

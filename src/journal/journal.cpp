@@ -15,6 +15,7 @@
 
 #include "journal/journal_writer.h"
 #include "journal/mark_file.h"
+#include "records/thread_priority.h"
 
 namespace gaugemon::journal {
 
@@ -250,6 +251,8 @@ bool Journal::startRestore(const records::RecordTable& table, core::Language lan
     restore_->generation = generation_;
     restore_->tenth = std::move(tenth);
     restore_->thread = std::thread([this, job = restore_.get(), post = std::move(post), ready = std::move(ready)] {
+        // Seconds of reading give way to the station's thread.
+        records::yieldToOtherThreads();
         gatherPending(*job);
         if (post && ready) post(ready);
     });
