@@ -87,11 +87,6 @@ void JournalWriter::shift(const RowPlace& from) {
     if (nextChange(Kind::Shift, from)) queued(lock);
 }
 
-bool JournalWriter::markOwed() {
-    std::lock_guard lock(queueMutex_);
-    return owedMark_.has_value();
-}
-
 void JournalWriter::run() {
     std::unique_lock lock(queueMutex_);
     for (;;) {

@@ -56,8 +56,6 @@ public:
     std::optional<Report> takeFailure();
     bool waitWritten();
     uint64_t writtenRows() const { return writtenRows_.load(std::memory_order_acquire); }
-    // Whether a mark waits for a database that can take it.
-    bool markOwed();
 
 private:
     enum class Kind : uint8_t { Append, Replace, Mark, Shift };

@@ -20,7 +20,7 @@ public:
     explicit StatisticsKeeper(core::SettingsStore& store);
 
     // Rows taken in per step: a few milliseconds' work.
-    static constexpr uint32_t kRowsPerStep = 20'000;
+    static constexpr uint32_t kRowsPerStep = 10'000;
     // After anything that may have added rows or emptied the table; takes in
     // at most kRowsPerStep rows and tells whether every row is in (else the
     // caller comes back in a later step).
