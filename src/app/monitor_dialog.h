@@ -116,6 +116,7 @@ private:
     void recordControlsChanged() override { showRecordControls(); }
     void probeNumberChosen(unsigned probe) override { probeNumber_ = probe; }
     void otherTimer(int id) override;
+    void restoreProgress(unsigned percent) override;
     // Handlers.
     void zeroSingle();
     void openParameters();
