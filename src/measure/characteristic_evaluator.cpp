@@ -68,35 +68,40 @@ void CharacteristicEvaluator::compile(const CharacteristicSetup& setup) {
 void CharacteristicEvaluator::evaluate(std::span<const Length> probes, uint64_t usableProbes,
                                        CharacteristicValues& out) const {
     if (probes.size() < 64) usableProbes &= (uint64_t{1} << probes.size()) - 1;
+    uint64_t fineProbes = 0;
+    const size_t known = std::min<size_t>(probes.size(), kMaxProbes);
+    for (size_t p = 0; p < known; ++p) fineProbes |= uint64_t{probes[p].fine()} << p;
     out.count = count_;
     for (unsigned i = 0; i < count_; ++i) {
         const Compiled& c = compiled_[i];
-        const bool present = c.valid && (c.required & ~usableProbes) == 0;
-        out.values[i] = present ? evaluateOne(c, probes) : std::nullopt;
+        if (!c.valid || (c.required & ~usableProbes) != 0) {
+            out.values[i] = std::nullopt;
+            continue;
+        }
+        const bool fine = c.fractional || (c.required & fineProbes) != 0;
+        out.values[i] = lengthOf(tenthsOf(c, probes), fine);
     }
 }
 
-std::optional<Length> CharacteristicEvaluator::evaluateOne(const Compiled& c, std::span<const Length> probes) const {
+int64_t CharacteristicEvaluator::tenthsOf(const Compiled& c, std::span<const Length> probes) const {
     const unsigned end = c.firstTerm + c.termCount;
-    bool fine = c.fractional;
     switch (c.kind) {
         case FormulaKind::Sum: {
             // Exact for whole weights: every partial sum stays far below 2^53.
-            double sum = 0.0;
-            for (unsigned t = c.firstTerm; t < end; ++t) {
-                const Length v = probes[termProbe_[t]];
-                sum += termWeight_[t] * static_cast<double>(v.tenthMicrometres());
-                fine = fine || v.fine();
+            // Two sums halve the chain of dependent additions.
+            double even = 0.0, odd = 0.0;
+            unsigned t = c.firstTerm;
+            for (; t + 1 < end; t += 2) {
+                even += termWeight_[t] * static_cast<double>(probes[termProbe_[t]].tenthMicrometres());
+                odd += termWeight_[t + 1] * static_cast<double>(probes[termProbe_[t + 1]].tenthMicrometres());
             }
-            return lengthOf(std::llround(sum) + c.constant, fine);
+            if (t < end) even += termWeight_[t] * static_cast<double>(probes[termProbe_[t]].tenthMicrometres());
+            return std::llround(even + odd) + c.constant;
         }
         case FormulaKind::Mean: {
             int64_t sum = 0;
-            for (unsigned t = c.firstTerm; t < end; ++t) {
-                sum += probes[termProbe_[t]].tenthMicrometres();
-                fine = fine || probes[termProbe_[t]].fine();
-            }
-            return lengthOf(divideRounded(sum, c.termCount), fine);
+            for (unsigned t = c.firstTerm; t < end; ++t) sum += probes[termProbe_[t]].tenthMicrometres();
+            return divideRounded(sum, c.termCount);
         }
         case FormulaKind::Max:
         case FormulaKind::Min:
@@ -104,18 +109,15 @@ std::optional<Length> CharacteristicEvaluator::evaluateOne(const Compiled& c, st
             int64_t highest = std::numeric_limits<int64_t>::min();
             int64_t lowest = std::numeric_limits<int64_t>::max();
             for (unsigned t = c.firstTerm; t < end; ++t) {
-                const Length v = probes[termProbe_[t]];
-                highest = std::max(highest, v.tenthMicrometres());
-                lowest = std::min(lowest, v.tenthMicrometres());
-                fine = fine || v.fine();
+                const int64_t v = probes[termProbe_[t]].tenthMicrometres();
+                highest = std::max(highest, v);
+                lowest = std::min(lowest, v);
             }
-            const int64_t result = c.kind == FormulaKind::Max ? highest
-                                   : c.kind == FormulaKind::Min ? lowest
-                                                                : highest - lowest;
-            return lengthOf(result, fine);
+            if (c.kind == FormulaKind::Max) return highest;
+            return c.kind == FormulaKind::Min ? lowest : highest - lowest;
         }
     }
-    return std::nullopt;
+    return 0;
 }
 
 Zone CharacteristicEvaluator::judge(unsigned index, Length value, int32_t preWarningShare) const {

@@ -60,7 +60,8 @@ private:
         int64_t constant = 0;   // 0.0001 mm
         CharacteristicLimits limits;
     };
-    std::optional<Length> evaluateOne(const Compiled& c, std::span<const Length> probes) const;
+    // The value of a present characteristic in 0.0001 mm.
+    int64_t tenthsOf(const Compiled& c, std::span<const Length> probes) const;
 
     static constexpr unsigned kTermSlots = kMaxCharacteristics * kMaxTerms;
     std::array<Compiled, kMaxCharacteristics> compiled_{};
