@@ -18,8 +18,8 @@ int64_t divideRounded(int64_t a, int64_t b) {
 
 Length lengthOf(int64_t tenths, bool fine) {
     const int64_t counts = fine ? tenths : divideRounded(tenths, kFinePerStandardCount);
-    const int64_t bounded = std::clamp<int64_t>(counts, std::numeric_limits<int32_t>::min(),
-                                                std::numeric_limits<int32_t>::max());
+    const int64_t bounded =
+        std::clamp<int64_t>(counts, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
     return {static_cast<int32_t>(bounded), fine ? Resolution::TenthMicrometre : Resolution::Micrometre};
 }
 

@@ -40,7 +40,8 @@ std::optional<Refusal> formulaRefusal(const Formula& formula, unsigned probeCoun
     for (const FormulaTerm& term : formula.terms) {
         if (term.probe < 1 || term.probe > kMaxProbes) return Refusal{RefusalReason::UnknownProbe, 0, term.probe};
         if (term.probe > probeCount) return Refusal{RefusalReason::ProbeBeyondCount, 0, term.probe};
-        if (!std::isfinite(term.weight) || std::fabs(term.weight) > kMaxWeight) return Refusal{RefusalReason::BadWeight};
+        if (!std::isfinite(term.weight) || std::fabs(term.weight) > kMaxWeight)
+            return Refusal{RefusalReason::BadWeight};
     }
     const int64_t constant = formula.constant.tenthMicrometres();
     if (constant > kMaxConstantTenthMicrometres || constant < -kMaxConstantTenthMicrometres) {

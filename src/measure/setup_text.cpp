@@ -133,9 +133,7 @@ struct ProbeWord {
     std::optional<Refusal> refusal;
 };
 
-bool looksLikeProbe(std::string_view word) {
-    return word.size() >= 2 && lower(word[0]) == 'p' && isDigit(word[1]);
-}
+bool looksLikeProbe(std::string_view word) { return word.size() >= 2 && lower(word[0]) == 'p' && isDigit(word[1]); }
 
 ProbeWord probeOf(std::string_view word) {
     if (!looksLikeProbe(word)) return {0, Refusal{RefusalReason::BadFormula}};
@@ -184,6 +182,12 @@ std::optional<double> parseWeight(std::string_view word) {
     return weight;
 }
 
+// A word that is meant as a number, even one that is refused ("1e3", "nan").
+bool spellsNumber(std::string_view word) {
+    return !isLetter(word.front()) || equalsNoCase(word, "nan") || equalsNoCase(word, "inf") ||
+           equalsNoCase(word, "infinity");
+}
+
 // One signed item of a sum: "p1", "- 0.5*p3", "+ 25".
 std::optional<Refusal> parseSumItem(FormulaScanner& scan, Formula& formula, int64_t& constant) {
     const double sign = scan.take("-") ? -1.0 : (scan.take("+"), 1.0);
@@ -200,10 +204,7 @@ std::optional<Refusal> parseSumItem(FormulaScanner& scan, Formula& formula, int6
         return p.refusal ? p.refusal : addTerm(formula, p.probe, sign * *weight);
     }
     const std::optional<int64_t> value = parseFixed(word, kConstantDecimals);
-    if (!value) return Refusal{isLetter(word.front()) && !equalsNoCase(word, "nan") && !equalsNoCase(word, "inf") &&
-                                       !equalsNoCase(word, "infinity")
-                                   ? RefusalReason::BadFormula
-                                   : RefusalReason::BadConstant};
+    if (!value) return Refusal{spellsNumber(word) ? RefusalReason::BadConstant : RefusalReason::BadFormula};
     constant += sign < 0 ? -*value : *value;
     if (constant > kMaxConstantTenthMicrometres || constant < -kMaxConstantTenthMicrometres) {
         return Refusal{RefusalReason::BadConstant};
@@ -397,10 +398,10 @@ SetupParse parseSetupText(std::string_view text, unsigned probeCount) {
             refuse(Refusal{RefusalReason::BadLine}, lineNumber);
             continue;
         }
-        const FieldsOutcome read = definitionFromFields(
-            {std::string(fields[0]), std::string(fields[1]), std::string(fields[2]), std::string(fields[3]),
-             std::string(fields[4])},
-            out.setup.unit);
+        const FieldsOutcome read =
+            definitionFromFields({std::string(fields[0]), std::string(fields[1]), std::string(fields[2]),
+                                  std::string(fields[3]), std::string(fields[4])},
+                                 out.setup.unit);
         std::optional<Refusal> refusal =
             read.refusal ? read.refusal : definitionRefusal(read.definition, out.setup.definitions, probeCount);
         if (!refusal && out.setup.definitions.size() >= kMaxCharacteristics) {

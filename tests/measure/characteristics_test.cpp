@@ -69,9 +69,9 @@ TEST(CharacteristicEvaluation, FormulasOverStandardFineAndAbsentProbes) {
         {"min(p1, p2, p4)", micrometres(-20)},
         {"range(p4, p5)", micrometres(35)},
         {"range(p1, p3)", tenthMicrometres(3)},
-        {"p1 + p6", std::nullopt},      // never 0 for a stale probe
+        {"p1 + p6", std::nullopt},  // never 0 for a stale probe
         {"max(p1..p6)", std::nullopt},
-        {"p1 + p7", std::nullopt},      // beyond the probes given
+        {"p1 + p7", std::nullopt},  // beyond the probes given
     };
     for (const auto& c : cases) EXPECT_EQ(evaluateOne(c.formula, probes, usable), c.expected) << c.formula;
 }
@@ -275,7 +275,10 @@ TEST(SetupText, HostileTextsAreRefusedByLine) {
         {"a; 3; 0; 1; p1\na; 3; 0; 1; p2", 1, {RefusalReason::NameAlreadyUsed, 2}},
         {tooMany, 32, {RefusalReason::TooManyCharacteristics, 34}},
         {std::string(kMaxSetupTextBytes + 1, '#'), 0, {RefusalReason::TextTooLarge, 0}},
-        {"\xEF\xBB\xBF" "a; 3; 0; 1; p1\r\n# note\r\n\r\nb;3;-0.5;0.5;max(p1,p2)\r\n", 2, {}},
+        {"\xEF\xBB\xBF"
+         "a; 3; 0; 1; p1\r\n# note\r\n\r\nb;3;-0.5;0.5;max(p1,p2)\r\n",
+         2,
+         {}},
     };
     for (const auto& c : cases) {
         const SetupParse parsed = parseSetupText(c.text, 60);
