@@ -36,6 +36,14 @@ public:
     virtual void start(int id, int periodMs) = 0;
     virtual void stop(int id) = 0;
     virtual bool isRunning(int id) const = 0;
+    // Starts `id` as start() does, but where start() makes up little of a
+    // late wake-up (a wait for an answer must stay nearly whole), this makes
+    // up the lateness of the ticks before it out of the first wait, down to
+    // `shortestWaitMs`. A schedule that never runs late has nothing to make up.
+    virtual void startMakingUp(int id, int periodMs, int shortestWaitMs) {
+        (void)shortestWaitMs;
+        start(id, periodMs);
+    }
     void setTickHandler(TickHandler handler) { handler_ = std::move(handler); }
 
 protected:

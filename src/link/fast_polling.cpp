@@ -86,7 +86,7 @@ void LinkController::finishFastAnswer(bool timedOut) {
     // waits as long as in the normal cycle, so that answer is dropped before
     // it goes out rather than taken for the next one's.
     const int gapMs = timedOut ? kRequestGapMs : frameGapMs(openBaud_, openLine_);
-    scheduleNextRequest(gapMs);
+    scheduleNextRequest(gapMs, gapMs);
 }
 
 }  // namespace gaugemon::link

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/qt_timer_schedule.h"
+#include "core/timer_catch_up.h"
 #include "support/virtual_time.h"
 
 using namespace gaugemon::core;
@@ -327,3 +328,45 @@ TEST(QtTimerSchedule, RestartReplacesALongPeriodByAShortOne) {
     EXPECT_EQ(seen, (std::vector<int>{timer::kRequest, timer::kRequest, timer::kRequest}));
     EXPECT_TRUE(schedule.isRunning(timer::kRequest));
 }
+
+namespace {
+constexpr int64_t kMs = 1'000'000;
+
+struct CatchUpCase {
+    const char* name;
+    std::optional<int64_t> tickMeantNs;
+    int64_t nowNs;
+    int64_t periodNs;
+    int64_t shortestWaitNs;
+    TimerDue expected;
+};
+
+// The request tick meant for 100 ms, the answer 43 ms on, the 15-ms gap after
+// it, and the line's 1-ms gap.
+const CatchUpCase kCatchUpCases[] = {
+    {"OutsideATickCountsFromNow", std::nullopt, 100 * kMs, 15 * kMs, 0, {115 * kMs, 115 * kMs}},
+    {"AnOnTimeTickKeepsItsSchedule", 100 * kMs, 100 * kMs + 300'000, 43 * kMs, 41 * kMs, {143 * kMs, 143 * kMs}},
+    {"AnEarlyTickKeepsItsSchedule", 100 * kMs, 100 * kMs - 400'000, 43 * kMs, 41 * kMs, {143 * kMs, 143 * kMs}},
+    // The answer's wait is shortened by 2 ms at most; the rest is carried.
+    {"AnAnswerWaitMakesUpLittle", 100 * kMs, 105 * kMs, 43 * kMs, 41 * kMs, {143 * kMs, 146 * kMs}},
+    // The gap after that answer makes up what was carried.
+    {"TheGapMakesUpTheChain", 143 * kMs, 146 * kMs, 15 * kMs, 1 * kMs, {158 * kMs, 158 * kMs}},
+    {"TheGapMakesUpALateTick", 143 * kMs, 155 * kMs, 15 * kMs, 1 * kMs, {158 * kMs, 158 * kMs}},
+    {"TheGapNeverGetsShorterThanTheLines", 143 * kMs, 157 * kMs + 500'000, 15 * kMs, 1 * kMs,
+     {158 * kMs, 158 * kMs + 500'000}},
+    // After a stall (a dialog) the chain goes on from 15 ms before now.
+    {"AStallIsNotMadeUp", 143 * kMs, 10'143 * kMs, 15 * kMs, 1 * kMs, {10'143 * kMs, 10'144 * kMs}},
+};
+
+class TimerCatchUp : public ::testing::TestWithParam<CatchUpCase> {};
+
+TEST_P(TimerCatchUp, MakesUpLateWakeUpsWithinTheAllowedWait) {
+    const CatchUpCase& c = GetParam();
+    const TimerDue due = timerDue(c.tickMeantNs, c.nowNs, c.periodNs, c.shortestWaitNs);
+    EXPECT_EQ(due.meantNs, c.expected.meantNs);
+    EXPECT_EQ(due.dueNs, c.expected.dueNs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TimerCatchUp, ::testing::ValuesIn(kCatchUpCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+}  // namespace
