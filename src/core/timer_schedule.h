@@ -1,4 +1,6 @@
 #pragma once
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 
 namespace gaugemon::core {
@@ -43,6 +45,12 @@ public:
     virtual void startMakingUp(int id, int periodMs, int shortestWaitMs) {
         (void)shortestWaitMs;
         start(id, periodMs);
+    }
+    // Starts `id` to fire first after `firstWaitUs` microseconds, as close to
+    // that as the platform allows, then every whole millisecond the wait
+    // rounds up to. Timers that cannot do better wait whole milliseconds.
+    virtual void startInMicros(int id, int64_t firstWaitUs) {
+        start(id, static_cast<int>((std::max<int64_t>(firstWaitUs, 0) + 999) / 1000));
     }
     void setTickHandler(TickHandler handler) { handler_ = std::move(handler); }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <functional>
@@ -327,6 +328,31 @@ TEST(QtTimerSchedule, RestartReplacesALongPeriodByAShortOne) {
     const auto seen = runForTicks(schedule, 3);
     EXPECT_EQ(seen, (std::vector<int>{timer::kRequest, timer::kRequest, timer::kRequest}));
     EXPECT_TRUE(schedule.isRunning(timer::kRequest));
+}
+
+// A restart replaces a start in microseconds that has not fired yet; a start
+// in microseconds never fires before its wait and then repeats as a window
+// timer does, unless its tick starts or stops it.
+TEST(QtTimerSchedule, AStartInMicrosecondsFiresAfterItsWaitAndGoesOnAsAWindowTimer) {
+    application();
+    QtTimerSchedule schedule;
+    schedule.startInMicros(timer::kRequest, 400);
+    schedule.start(timer::kRequest, 1233);
+    schedule.startInMicros(timer::kAnswerSilence, 50'000'000);
+    schedule.stop(timer::kAnswerSilence);
+    EXPECT_FALSE(schedule.isRunning(timer::kAnswerSilence));
+    QElapsedTimer clock;
+    std::vector<int64_t> firedNs;
+    schedule.startInMicros(timer::kAnswer, 700);
+    clock.start();
+    EXPECT_TRUE(schedule.isRunning(timer::kAnswer));
+    const auto seen = runForTicks(schedule, 3, [&](int) { firedNs.push_back(clock.nsecsElapsed()); });
+    schedule.stop(timer::kRequest);
+    EXPECT_EQ(seen, (std::vector<int>{timer::kAnswer, timer::kAnswer, timer::kAnswer}));
+    EXPECT_GE(firedNs[0], 700'000);
+    // Then every millisecond the wait rounds up to.
+    EXPECT_GE(firedNs[2] - firedNs[0], 2'000'000);
+    EXPECT_TRUE(schedule.isRunning(timer::kAnswer));
 }
 
 namespace {
