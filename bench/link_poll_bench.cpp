@@ -4,16 +4,23 @@
 // Beside it, on the cycle of 60 probes at 115200, what this machine charges
 // for the cycle's system calls and sleeps alone, and for the event loop's
 // wake-ups alone: the floors under the station's figure.
+//
+// The station is polled once on a quiet machine and once with both cores kept
+// busy by processes of the benchmark's own (busy_cores:2), which end with the
+// run; the machine's load average is printed beside.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #include "core/qt_timer_schedule.h"
 #include "core/settings_store.h"
@@ -109,9 +116,52 @@ struct ConnectedLink {
     link::LinkController controller;
 };
 
+// Processes that keep `count` cores busy for at most `seconds`: other
+// programs on the station's machine. They are ended with this object.
+class CpuLoad {
+public:
+    CpuLoad(int count, int seconds) {
+        for (int i = 0; i < count; ++i) {
+            const pid_t child = ::fork();
+            if (child == 0) spin(seconds);
+            if (child > 0) children_.push_back(child);
+        }
+    }
+    ~CpuLoad() {
+        for (const pid_t child : children_) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+    }
+    CpuLoad(const CpuLoad&) = delete;
+    CpuLoad& operator=(const CpuLoad&) = delete;
+
+private:
+    // Only plain system calls here: the child is a copy of a process with threads.
+    [[noreturn]] static void spin(int seconds) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const time_t end = now.tv_sec + seconds;
+        volatile uint64_t work = 0;
+        while (now.tv_sec < end) {
+            for (int i = 0; i < 1'000'000; ++i) work = work + 1;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+        }
+        ::_exit(0);
+    }
+
+    std::vector<pid_t> children_;
+};
+
+double loadAverage() {
+    double load = 0;
+    return ::getloadavg(&load, 1) == 1 ? load : -1;
+}
+
 void BM_PollGaugesimOverPty(benchmark::State& state) {
     const int seconds = benchSeconds();
     ConnectedLink bench(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const int busyCores = static_cast<int>(state.range(2));
     link::LinkState& link = bench.link;
     CycleCounter& host = bench.host;
     // CPU spent in the link's own ticks: decode and bookkeeping. Every 15th
@@ -135,12 +185,17 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
+        // Bounded in time even if this process is killed, and started before
+        // the count so that the cores are busy from its first cycle on.
+        const CpuLoad load(busyCores, seconds + 5);
+        if (busyCores > 0) runEventsFor(1000);
         const int64_t cyclesBefore = host.cycles;
         const int64_t firstNs = host.lastNs;
         const double cpuBefore = cpuSeconds();
         const double kernelCpuBefore = kernelCpuSeconds();
         const double tickCpuBefore = tickCpu;
         runEventsFor(seconds * 1000);
+        state.counters["load_average"] = loadAverage();
         const double wall = (host.lastNs - firstNs) * 1e-9;
         const double cycles = static_cast<double>(host.cycles - cyclesBefore);
         const double nominal = 1000.0 / (link.pollPeriodMs - 2 + 15);
@@ -252,8 +307,8 @@ void BM_PollTimersAlone(benchmark::State& state) {
 BENCHMARK(BM_PollTimersAlone)->ArgName("poll_period_ms")->Arg(66)->Iterations(1)->Unit(benchmark::kSecond);
 
 BENCHMARK(BM_PollGaugesimOverPty)
-    ->ArgNames({"probes", "baud_index"})
-    ->ArgsProduct({{8, 60}, {4, 3, 2, 1, 0}})
+    ->ArgNames({"probes", "baud_index", "busy_cores"})
+    ->ArgsProduct({{8, 60}, {4, 3, 2, 1, 0}, {0, 2}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
