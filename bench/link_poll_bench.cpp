@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -74,11 +75,40 @@ int benchSeconds() {
     return std::getenv("GAUGEMON_POLL_SECONDS") ? std::atoi(std::getenv("GAUGEMON_POLL_SECONDS")) : 20;
 }
 
+// gaugesim on a pseudo-terminal, started apart from this process: as a child
+// it would leave its output and its end to be watched in the station's event
+// loop, which a station attached to an instrument has not.
+class DetachedGaugesim {
+public:
+    DetachedGaugesim(const std::filesystem::path& portDirectory, const char* port, QStringList arguments)
+        : link_(portDirectory / port) {
+        std::filesystem::create_directories(portDirectory);
+        arguments << "--port" << port << "--port-dir" << QString::fromStdString(portDirectory.string());
+        qint64 pid = 0;
+        if (QProcess::startDetached(QStringLiteral(GAUGESIM_PATH), arguments, QString(), &pid)) pid_ = pid;
+    }
+    ~DetachedGaugesim() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        // It removes its link as it ends.
+        if (!runEventsUntil([&] { return !std::filesystem::exists(link_); }, 3000)) ::kill(pid_, SIGKILL);
+    }
+    DetachedGaugesim(const DetachedGaugesim&) = delete;
+    DetachedGaugesim& operator=(const DetachedGaugesim&) = delete;
+    bool waitForLink() {
+        return pid_ > 0 && runEventsUntil([&] { return std::filesystem::exists(link_); }, 5000);
+    }
+
+private:
+    std::filesystem::path link_;
+    pid_t pid_ = 0;
+};
+
 // gaugesim on a pseudo-terminal and the station's link, connected to it.
 struct ConnectedLink {
     ConnectedLink(int probes, int baudIndex)
         : directory(std::filesystem::temp_directory_path() / ("gaugemon-bench-" + std::to_string(::getpid()))),
-          sim(directory, {"--port", "COM3", "--probes", QString::number(probes), "--baud",
+          sim(directory, "COM3", {"--probes", QString::number(probes), "--baud",
                           QString::number(link::kBaudTable[baudIndex]), "--format", "FF"}),
           port{link::PortDirectory(directory, directory / "no-devices")},
           controller(link, port, timers, settings, prompts, host, language) {
@@ -95,7 +125,7 @@ struct ConnectedLink {
     // Connects and waits for the first readings after the connection has
     // settled; an error text when that fails.
     const char* connect() {
-        if (!sim.waitForLink("COM3")) return "gaugesim did not start";
+        if (!sim.waitForLink()) return "gaugesim did not start";
         controller.connectButton();
         if (!runEventsUntil([&] { return link.connected; }, 20'000)) return "no connection";
         runEventsFor(500);
@@ -105,7 +135,7 @@ struct ConnectedLink {
     }
 
     std::filesystem::path directory;
-    GaugesimProcess sim;
+    DetachedGaugesim sim;
     core::QtTimerSchedule timers;
     core::MemorySettingsStore settings;
     RecordingPrompts prompts;
@@ -230,10 +260,12 @@ timespec later(timespec time, int64_t ns) {
 // What this machine charges for the cycle alone, beside the station's figure:
 // the same line, requests and waits with nothing but the system calls in
 // between (no event loop, no timers, no decoding). No program that polls on
-// this cycle can use less CPU per cycle here.
+// this cycle can use less CPU per cycle here. With line:0 the same sleeps
+// alone: the difference is what the line's system calls cost.
 void BM_BareCycleFloor(benchmark::State& state) {
     const int seconds = benchSeconds();
     const int probes = static_cast<int>(state.range(0));
+    const bool line = state.range(2) != 0;
     ConnectedLink bench(probes, static_cast<int>(state.range(1)));
     if (const char* error = bench.connect()) {
         state.SkipWithError(error);
@@ -255,10 +287,10 @@ void BM_BareCycleFloor(benchmark::State& state) {
         const double kernelCpuBefore = kernelCpuSeconds();
         for (int64_t end = static_cast<int64_t>(seconds) * 1000 / (bench.link.pollPeriodMs - 2 + 15); cycles < end;
              ++cycles) {
-            bench.port.writeFrame(request.data(), request.size());
+            if (line) bench.port.writeFrame(request.data(), request.size());
             due = later(due, answerNs);
             sleepUntil(due);
-            if (bench.port.readAvailable(answer.data(), answer.size()) == answerLength) ++complete;
+            if (line && bench.port.readAvailable(answer.data(), answer.size()) == answerLength) ++complete;
             due = later(due, gapNs);
             sleepUntil(due);
         }
@@ -269,8 +301,9 @@ void BM_BareCycleFloor(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BareCycleFloor)
-    ->ArgNames({"probes", "baud_index"})
-    ->Args({60, 4})
+    ->ArgNames({"probes", "baud_index", "line"})
+    ->Args({60, 4, 1})
+    ->Args({60, 4, 0})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
