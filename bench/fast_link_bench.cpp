@@ -142,16 +142,14 @@ double mbpollPollsPerS(const std::filesystem::path& device, int baud, link::Line
                        int seconds) {
     const char* const parity[] = {"none", "odd", "even"};
     QProcess client;
-    // Line-buffered, so that the answers are counted as they come.
-    client.start(QStringLiteral("stdbuf"),
-                 {QStringLiteral("-oL"), QStringLiteral("mbpoll"), QStringLiteral("-m"), QStringLiteral("rtu"),
-                  QStringLiteral("-a"), QStringLiteral("1"), QStringLiteral("-0"), QStringLiteral("-r"),
-                  QStringLiteral("0"), QStringLiteral("-c"), QString::number(2 * probes), QStringLiteral("-t"),
-                  QStringLiteral("4"), QStringLiteral("-b"), QString::number(baud), QStringLiteral("-P"),
-                  QString::fromLatin1(parity[static_cast<int>(link::parityOf(line))]), QStringLiteral("-s"),
-                  QString::number(link::stopBitsOf(line) == link::StopBits::Two ? 2 : 1), QStringLiteral("-l"),
-                  QStringLiteral("10"), QStringLiteral("-o"), QStringLiteral("1"),
-                  QString::fromStdString(device.string())});
+    // Line-buffered, so that the answers are counted as they come. Register
+    // numbers from 0, 16-bit holding registers, 10 ms between polls.
+    QStringList arguments = QStringLiteral("-oL mbpoll -m rtu -a 1 -0 -r 0 -t 4 -l 10 -o 1").split(QLatin1Char(' '));
+    arguments << "-c" << QString::number(2 * probes) << "-b" << QString::number(baud) << "-P"
+              << parity[static_cast<int>(link::parityOf(line))] << "-s"
+              << QString::number(link::stopBitsOf(line) == link::StopBits::Two ? 2 : 1)
+              << QString::fromStdString(device.string());
+    client.start(QStringLiteral("stdbuf"), arguments);
     if (!client.waitForStarted(5000)) return -1;
     // Each answer prints its first register as "[0]: ...".
     int64_t answers = 0;

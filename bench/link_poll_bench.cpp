@@ -108,8 +108,9 @@ private:
 struct ConnectedLink {
     ConnectedLink(int probes, int baudIndex)
         : directory(std::filesystem::temp_directory_path() / ("gaugemon-bench-" + std::to_string(::getpid()))),
-          sim(directory, "COM3", {"--probes", QString::number(probes), "--baud",
-                          QString::number(link::kBaudTable[baudIndex]), "--format", "FF"}),
+          sim(directory, "COM3",
+              {"--probes", QString::number(probes), "--baud", QString::number(link::kBaudTable[baudIndex]), "--format",
+               "FF"}),
           port{link::PortDirectory(directory, directory / "no-devices")},
           controller(link, port, timers, settings, prompts, host, language) {
         settings.writeInt("HW", 2);
