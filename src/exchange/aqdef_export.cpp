@@ -164,18 +164,18 @@ std::string refusalForCode(uint32_t row, core::Language language) {
                "行的工件编码含有控制字符或损坏的字节，AQDEF 文件无法保存。\n未写入任何内容，请修改编码后重新保存。");
 }
 
-// The first row whose code the file cannot carry; table.rowCount() when none.
-uint32_t firstUncarriableCode(const records::RecordTable& table, const records::GbkDecoder& decoder) {
-    for (uint32_t r = 0; r < table.rowCount(); ++r) {
-        if (holdsUncarriableCharacter(codeText(table.row(r).code(), decoder))) return r;
+// The first row whose code the file cannot carry; rows.rowCount() when none.
+uint32_t firstUncarriableCode(const records::TableSnapshot& rows, const records::GbkDecoder& decoder) {
+    for (uint32_t r = 0; r < rows.rowCount(); ++r) {
+        if (holdsUncarriableCharacter(codeText(rows.code(r), decoder))) return r;
     }
-    return table.rowCount();
+    return rows.rowCount();
 }
 
 }  // namespace
 
-ExchangeResult writeAqdef(const records::RecordTable& table, const ExportPlan& plan, const ExchangeOptions& options,
-                          const std::string& path) {
+ExchangeResult writeAqdef(const records::TableSnapshot& rows, const ExportPlan& plan, const ExchangeOptions& options,
+                          const std::string& path, records::WriteControl* control) {
     ExchangeResult result;
     result.file.path = path;
     if (holdsUncarriableCharacter(options.partNumber) || holdsUncarriableCharacter(options.partDescription)) {
@@ -186,9 +186,9 @@ ExchangeResult writeAqdef(const records::RecordTable& table, const ExportPlan& p
         return result;
     }
     const records::GbkDecoder decoder;
-    const bool codes = plan.codeColumn && table.layout().codeColumn;
+    const bool codes = plan.codeColumn && rows.shape().codeColumn;
     if (codes) {
-        if (const uint32_t bad = firstUncarriableCode(table, decoder); bad < table.rowCount()) {
+        if (const uint32_t bad = firstUncarriableCode(rows, decoder); bad < rows.rowCount()) {
             result.refusal = refusalForCode(bad, plan.language);
             return result;
         }
@@ -197,12 +197,15 @@ ExchangeResult writeAqdef(const records::RecordTable& table, const ExportPlan& p
     result.file = records::replaceFile(path, [&](records::ByteSink& sink) {
         sink.write(description);
         std::string ident;
-        for (uint32_t r = 0; r < table.rowCount(); ++r) {
-            const records::RowView row = table.row(r);
-            if (!writeValueLine(plan, row, sink)) return false;
-            if (!codes || row.code().empty()) continue;
+        for (uint32_t r = 0; r < rows.rowCount(); ++r) {
+            if (!writeValueLine(plan, rows.row(r), sink)) return false;
+            if (control) {
+                control->rowsWritten(r + 1);
+                if (control->stopRequested()) return false;
+            }
+            if (!codes || rows.code(r).empty()) continue;
             ident.assign("K0014/0 ");
-            ident += codeText(row.code(), decoder);
+            ident += codeText(rows.code(r), decoder);
             ident += kLineEnd;
             sink.write(ident);
         }

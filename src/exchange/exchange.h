@@ -1,11 +1,13 @@
 #pragma once
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "exchange/export_plan.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
+#include "records/table_snapshot.h"
 
 namespace gaugemon::exchange {
 
@@ -33,10 +35,21 @@ constexpr std::optional<ExchangeFormat> exchangeFormatForFilter(int filterIndex,
 }
 
 // Writes the whole table in `format` to `path` (the columns, limits and
-// language as for the record files); on success the rows count as saved.
+// language as for the record files) at once, on this thread; on success the
+// rows count as saved.
 ExchangeResult writeExchangeFile(ExchangeFormat format, records::RecordTable& table,
                                  const records::RecordSources& sources, bool codeInputNow,
                                  const ExchangeOptions& options, const std::string& path);
+
+// The same file written by `writer` from a snapshot of the table as it
+// stands, while polling and recording go on; the operator may stop it.
+// `done` comes on the thread that started it, after the rows of the snapshot
+// count as saved; `progress` (may be empty) tells the tenths of a long write.
+// False, and nothing started, while the writer is busy.
+bool startExchangeFile(records::SnapshotWriter& writer, ExchangeFormat format, records::RecordTable& table,
+                       const records::RecordSources& sources, bool codeInputNow, const ExchangeOptions& options,
+                       const std::string& path, std::function<void(const ExchangeResult&)> done,
+                       records::WriteControl::Progress progress = {});
 
 // The message after the write, in the language of the moment: the export
 // message of the record files on success, else why nothing was written.

@@ -121,9 +121,11 @@ TEST_F(StationDay, SaveWritesTheWorkbookAndTheTransferFileOfTheFurtherFilters) {
     prompts.saveChoices.push_back(core::SaveChoice{workbook.string(), 3});
     prompts.saveChoices.push_back(core::SaveChoice{transfer.string(), 4});
     station->exportRecords();
+    station->finishFileWrites();
     EXPECT_TRUE(readFile(workbook).starts_with("PK\x03\x04"));
     EXPECT_FALSE(station->recordTable().hasUnsavedRows());
     station->exportRecords();
+    station->finishFileWrites();
     EXPECT_NE(readFile(transfer).find("K1001"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(directory_ / "day.xls"));
 }
