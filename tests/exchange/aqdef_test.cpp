@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <clocale>
 #include <locale>
+#include <mutex>
+#include <optional>
 
 #include "aqdef_reader.h"
+#include "exchange/aqdef_export.h"
+#include "exchange/workbook_export.h"
 #include "exchange/exchange.h"
 #include "exchange_test_support.h"
 
@@ -151,6 +156,64 @@ TEST(Aqdef, CodesAndPartTextsTheFormatCannotCarryAreRefusedBeforeAnythingIsWritt
     EXPECT_FALSE(result.ok());
     EXPECT_NE(result.refusal.find("part description"), std::string::npos);
     EXPECT_EQ(test::readFile(target), "previous");
+}
+
+// The writer's thread: the same bytes as a write on the spot, a refusal told
+// beside the file's result, and a stop that leaves the previous file.
+TEST(ExchangeOnTheWriter, WritesTheBytesOfAWriteOnTheSpotAndTellsARefusalWhenDone) {
+    std::vector<std::function<void()>> posted;
+    std::mutex mutex;
+    records::SnapshotWriter writer([&](std::function<void()> call) {
+        const std::lock_guard lock(mutex);
+        posted.push_back(std::move(call));
+    });
+    const auto deliver = [&] {
+        writer.finishWrite();
+        for (auto& call : posted) call();
+        posted.clear();
+    };
+    CodedDay day;
+    TempDir dir;
+    ASSERT_TRUE(writeExchangeFile(ExchangeFormat::Aqdef, day.table, day.sources, true, partOptions(),
+                                  (dir / "spot.dfq").string())
+                    .ok());
+    std::optional<ExchangeResult> told;
+    const auto tell = [&told](const ExchangeResult& result) { told = result; };
+    ASSERT_TRUE(startExchangeFile(writer, ExchangeFormat::Aqdef, day.table, day.sources, true, partOptions(),
+                                  (dir / "writer.dfq").string(), tell));
+    EXPECT_FALSE(told);
+    deliver();
+    ASSERT_TRUE(told && told->ok());
+    EXPECT_EQ(test::readFile(dir / "writer.dfq"), test::readFile(dir / "spot.dfq"));
+
+    ASSERT_TRUE(day.table.updateCode(1, records::WorkpieceCode::fromGbk("A\tB")));
+    test::writeFile(dir / "writer.dfq", "previous");
+    told.reset();
+    ASSERT_TRUE(startExchangeFile(writer, ExchangeFormat::Aqdef, day.table, day.sources, true, partOptions(),
+                                  (dir / "writer.dfq").string(), tell));
+    deliver();
+    ASSERT_TRUE(told);
+    EXPECT_FALSE(told->ok());
+    EXPECT_NE(told->refusal.find("row 000002"), std::string::npos);
+    EXPECT_EQ(test::readFile(dir / "writer.dfq"), "previous");
+    EXPECT_TRUE(day.table.hasUnsavedRows());
+}
+
+TEST(ExchangeOnTheWriter, AStoppedWriteOfEitherFormatLeavesThePreviousFile) {
+    CodedDay day;
+    records::CodeSlotCopy codes;
+    const records::TableSnapshot rows(day.table, codes);
+    const ExportPlan plan = planExport(day.table, day.sources, true, LengthUnit::Millimetre);
+    records::WriteControl control(rows.rowCount(), [](std::function<void()>) {}, {});
+    control.requestStop();
+    TempDir dir;
+    test::writeFile(dir / "day.xlsx", "previous");
+    test::writeFile(dir / "day.dfq", "previous");
+    EXPECT_EQ(writeWorkbook(rows, plan, (dir / "day.xlsx").string(), &control).error, ECANCELED);
+    EXPECT_FALSE(writeAqdef(rows, plan, partOptions(), (dir / "day.dfq").string(), &control).ok());
+    EXPECT_EQ(test::readFile(dir / "day.xlsx"), "previous");
+    EXPECT_EQ(test::readFile(dir / "day.dfq"), "previous");
+    EXPECT_EQ(dir.entryCount(), 2u);
 }
 
 }  // namespace
