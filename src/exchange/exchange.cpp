@@ -1,8 +1,11 @@
 #include "exchange/exchange.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 
 #include "exchange/aqdef_export.h"
+#include "exchange/utf8_csv_export.h"
 #include "exchange/workbook_export.h"
 #include "records/record_texts.h"
 
@@ -13,15 +16,33 @@ namespace {
 ExchangeResult writeRows(ExchangeFormat format, const records::TableSnapshot& rows, const ExportPlan& plan,
                          const ExchangeOptions& options, const std::string& path, records::WriteControl* control) {
     ExchangeResult result;
-    if (format == ExchangeFormat::Workbook) {
-        result.file = writeWorkbook(rows, plan, path, control);
-    } else {
-        result = writeAqdef(rows, plan, options, path, control);
+    switch (format) {
+        case ExchangeFormat::Workbook: result.file = writeWorkbook(rows, plan, path, control); break;
+        case ExchangeFormat::Aqdef: result = writeAqdef(rows, plan, options, path, control); break;
+        case ExchangeFormat::Utf8Csv: result.file = writeUtf8Csv(rows, plan, path, control); break;
     }
     return result;
 }
 
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return text;
+}
+
 }  // namespace
+
+std::optional<ExchangeSave> exchangeSaveFor(const core::SaveChoice& choice, int recordFilterCount) {
+    const std::string extension = lowerCase(std::filesystem::path(choice.path).extension().string());
+    for (const ExchangeFilter& filter : kExchangeFilters) {
+        if (filter.extensionChoosesFormat && extension == filter.extension) return ExchangeSave{filter.format, choice.path};
+    }
+    const auto format = exchangeFormatForFilter(choice.filterIndex, recordFilterCount);
+    if (!format) return std::nullopt;
+    ExchangeSave save{*format, choice.path};
+    if (extension.empty()) save.path += kExchangeFilters[static_cast<size_t>(choice.filterIndex - recordFilterCount)].extension;
+    return save;
+}
 
 ExchangeResult writeExchangeFile(ExchangeFormat format, records::RecordTable& table,
                                  const records::RecordSources& sources, bool codeInputNow,

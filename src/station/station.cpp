@@ -171,26 +171,25 @@ records::FileWriteResult Station::exportRecordsTo(const std::string& path) {
 }
 
 std::optional<records::ExportOutcome> Station::writeExchangeFile(const core::SaveChoice& choice) {
-    const auto format =
-        exchange::exchangeFormatForFilter(choice.filterIndex, static_cast<int>(records::kExportFilters.size()));
-    if (!format) return std::nullopt;
+    const auto save = exchange::exchangeSaveFor(choice, static_cast<int>(records::kExportFilters.size()));
+    if (!save) return std::nullopt;
     exchange::ExchangeOptions options;
     options.unit = display_.unit();
     options.partNumber = partNumber_;
     options.partDescription = partDescription_;
     // A backup still writing finishes first: one file at a time.
     fileWriter_.finishWrite();
-    const std::string name = std::filesystem::path(choice.path).filename().string();
+    const std::string name = std::filesystem::path(save->path).filename().string();
     auto progress = [this, name](unsigned percent) {
         observer_.fileProgress(core::pick(language_, "Saving ", "正在保存 ") + name +
                                core::pick(language_, ": ", "：") + std::to_string(percent) + " %");
     };
     if (exchange::startExchangeFile(
-            fileWriter_, *format, records_.table, *this, records_.codes.enabled(), options, choice.path,
+            fileWriter_, save->format, records_.table, *this, records_.codes.enabled(), options, save->path,
             [this](const exchange::ExchangeResult& result) { tellExchangeFile(result); }, std::move(progress)))
         return records::ExportOutcome::Started;
     const exchange::ExchangeResult result =
-        exchange::writeExchangeFile(*format, records_.table, *this, records_.codes.enabled(), options, choice.path);
+        exchange::writeExchangeFile(save->format, records_.table, *this, records_.codes.enabled(), options, save->path);
     tellExchangeFile(result);
     return result.ok() ? records::ExportOutcome::Written : records::ExportOutcome::Failed;
 }
