@@ -55,6 +55,7 @@ TEST(Aqdef, AReaderOfTheFormatFindsThePartEveryCharacteristicsLimitsAndEveryValu
 
     const test::AqdefFile file = test::readAqdef(test::readFile(target));
     EXPECT_TRUE(file.problems.empty());
+    EXPECT_TRUE(file.utf8Marked);
     EXPECT_EQ(file.partFields.at("K0100"), "2");
     EXPECT_EQ(file.partFields.at("K1001"), "4711-A");
     EXPECT_EQ(file.partFields.at("K1002"), "Shaft 20 h6");
@@ -63,12 +64,14 @@ TEST(Aqdef, AReaderOfTheFormatFindsThePartEveryCharacteristicsLimitsAndEveryValu
     const auto& first = file.characteristics.at(1);
     EXPECT_EQ(first.at("K2001"), "S01");
     EXPECT_EQ(first.at("K2002"), "Probe 01");
+    EXPECT_EQ(first.at("K2022"), "4");  // 1.2345 from a fine probe
     EXPECT_EQ(first.at("K2101"), "4.500");
     EXPECT_EQ(first.at("K2110"), "3.000");
     EXPECT_EQ(first.at("K2111"), "6.000");
     EXPECT_EQ(first.at("K2142"), "mm");
     const auto& second = file.characteristics.at(2);
     EXPECT_EQ(second.at("K2001"), "S02");
+    EXPECT_EQ(second.at("K2022"), "3");
     EXPECT_EQ(second.at("K2101"), "0.0005");  // the middle of -0.050..0.051 needs a fourth decimal
     EXPECT_EQ(second.at("K2110"), "-0.050");
     EXPECT_EQ(second.at("K2111"), "0.051");
@@ -104,6 +107,7 @@ TEST(Aqdef, InchFilesConvertEveryValueAndLimit) {
     EXPECT_EQ(file.characteristics.at(1).at("K2110"), "0.11811");
     EXPECT_EQ(file.characteristics.at(1).at("K2111"), "0.23622");
     EXPECT_EQ(file.characteristics.at(1).at("K2142"), "in");
+    EXPECT_EQ(file.characteristics.at(1).at("K2022"), "5");
     ASSERT_EQ(file.parts.size(), 2u);
     EXPECT_EQ(file.parts[0].values[0].text, "0.09232");
     EXPECT_EQ(file.parts[1].values[0].text, "0.48600");
