@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/broker_setting.h"
+#include "app/transfer_part_setting.h"
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
 #include "app/station_icon.h"
@@ -83,6 +84,12 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     dialog.offerBrokerSetting([&] {
         if (const auto plant = app::askBroker(&dialog, stored.native(), dialog.station().language()))
             dialog.publishTo(*plant);
+    });
+    const app::TransferPart part = app::loadTransferPart(stored.native());
+    dialog.setTransferPart(part.number, part.description);
+    dialog.offerTransferPartSetting([&] {
+        if (const auto chosen = app::askTransferPart(&dialog, stored.native(), dialog.station().language()))
+            dialog.setTransferPart(chosen->number, chosen->description);
     });
     prompts.setParent(&dialog);
     dialog.exec();

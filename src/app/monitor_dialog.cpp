@@ -454,6 +454,12 @@ void MonitorDialog::linkViewChanged() {
     writeFields();
 }
 
+void MonitorDialog::fileProgress(std::string_view progress) {
+    // The message line is the link's again once the save has ended.
+    const std::string& line = progress.empty() ? station_.linkView().messageLine : std::string(progress);
+    static_cast<QLineEdit*>(control(c::kMessageLine))->setText(text(line));
+}
+
 void MonitorDialog::chartCleared() {
     chart_.clearPlot();
     showChart();
@@ -701,10 +707,14 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     QAction* about = menu.addAction(text(kAboutEntry));
     QAction* statistics = menu.addAction(core::pick(language(), "Process statistics...", "过程统计..."));
     QAction* broker = askBroker_ ? menu.addAction(core::pick(language(), "MQTT broker...", "MQTT 代理...")) : nullptr;
+    QAction* part = askTransferPart_
+                        ? menu.addAction(core::pick(language(), "Part in AQDEF files...", "AQDEF 文件的零件..."))
+                        : nullptr;
     const QAction* chosen = menu.exec(event->globalPos());
     if (chosen == about) showHelp(core::Language::Chinese);
     if (chosen == statistics) showStatistics();
     if (chosen && chosen == broker) askBroker_();
+    if (chosen && chosen == part) askTransferPart_();
 }
 
 }  // namespace gaugemon::app

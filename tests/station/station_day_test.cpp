@@ -124,9 +124,10 @@ TEST_F(StationDay, SaveWritesTheWorkbookAndTheTransferFileOfTheFurtherFilters) {
     station->finishFileWrites();
     EXPECT_TRUE(readFile(workbook).starts_with("PK\x03\x04"));
     EXPECT_FALSE(station->recordTable().hasUnsavedRows());
+    station->setTransferPart("4711-A", "轴 20 h6");
     station->exportRecords();
     station->finishFileWrites();
-    EXPECT_NE(readFile(transfer).find("K1001"), std::string::npos);
+    EXPECT_NE(readFile(transfer).find("K1001 4711-A\r\nK1002 轴 20 h6\r\n"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(directory_ / "day.xls"));
 
     // The name's extension of a further format wins over a record file's filter;
