@@ -7,10 +7,10 @@
 #include <cstdlib>
 
 #include "app/broker_setting.h"
-#include "app/transfer_part_setting.h"
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
 #include "app/station_icon.h"
+#include "app/transfer_part_setting.h"
 #include "core/data_location.h"
 #include "core/logging.h"
 #include "core/qt_settings_store.h"

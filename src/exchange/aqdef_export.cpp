@@ -90,7 +90,8 @@ using Decimals = std::array<int, link::kMaxProbes>;
 // The decimals each characteristic shows: of its limits and of every value.
 Decimals decimalsOf(const records::TableSnapshot& rows, const ExportPlan& plan) {
     Decimals decimals{};
-    for (unsigned k = 0; k < plan.probeCount; ++k) decimals[k] = std::max(plan.lower[k].decimals, plan.upper[k].decimals);
+    for (unsigned k = 0; k < plan.probeCount; ++k)
+        decimals[k] = std::max(plan.lower[k].decimals, plan.upper[k].decimals);
     for (uint32_t r = 0; r < rows.rowCount(); ++r) {
         const records::RowView row = rows.row(r);
         for (unsigned k = 0; k < plan.probeCount; ++k) {

@@ -35,12 +35,14 @@ std::string lowerCase(std::string text) {
 std::optional<ExchangeSave> exchangeSaveFor(const core::SaveChoice& choice, int recordFilterCount) {
     const std::string extension = lowerCase(std::filesystem::path(choice.path).extension().string());
     for (const ExchangeFilter& filter : kExchangeFilters) {
-        if (filter.extensionChoosesFormat && extension == filter.extension) return ExchangeSave{filter.format, choice.path};
+        if (filter.extensionChoosesFormat && extension == filter.extension)
+            return ExchangeSave{filter.format, choice.path};
     }
     const auto format = exchangeFormatForFilter(choice.filterIndex, recordFilterCount);
     if (!format) return std::nullopt;
     ExchangeSave save{*format, choice.path};
-    if (extension.empty()) save.path += kExchangeFilters[static_cast<size_t>(choice.filterIndex - recordFilterCount)].extension;
+    if (extension.empty())
+        save.path += kExchangeFilters[static_cast<size_t>(choice.filterIndex - recordFilterCount)].extension;
     return save;
 }
 
@@ -50,7 +52,7 @@ ExchangeResult writeExchangeFile(ExchangeFormat format, records::RecordTable& ta
     const ExportPlan plan = planExport(table, sources, codeInputNow, options.unit);
     records::CodeSlotCopy codes;
     const records::TableSnapshot rows(table, codes);
-    const ExchangeResult result = writeRows(format, rows, plan, options, path, nullptr);
+    ExchangeResult result = writeRows(format, rows, plan, options, path, nullptr);
     if (result.ok()) table.markSaved(rows.stamp());
     return result;
 }
@@ -62,13 +64,13 @@ bool startExchangeFile(records::SnapshotWriter& writer, ExchangeFormat format, r
     // A refusal is found on the writer's thread, and comes back beside the file's result.
     auto result = std::make_shared<ExchangeResult>();
     records::SnapshotWriter::Job job;
-    job.write = [result, format, plan = planExport(table, sources, codeInputNow, options.unit), options,
-                 path](const records::TableSnapshot& rows, records::WriteControl& control) {
+    job.write = [result, format, plan = planExport(table, sources, codeInputNow, options.unit), options, path](
+                    const records::TableSnapshot& rows, records::WriteControl& control) {
         *result = writeRows(format, rows, plan, options, path, &control);
         return result->file;
     };
     job.done = [&table, result, done = std::move(done)](const records::FileWriteResult& file,
-                                                         const records::TableSnapshot& rows) {
+                                                        const records::TableSnapshot& rows) {
         result->file = file;  // a stop is told here
         // Rows appended or codes changed during the write keep the table unsaved.
         if (result->ok()) table.markSaved(rows.stamp());

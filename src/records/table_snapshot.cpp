@@ -90,8 +90,7 @@ SnapshotWriter::~SnapshotWriter() { finishWrite(); }
 bool SnapshotWriter::start(const RecordTable& table, std::string header, RecordFileFormat format, std::string path,
                            Done done) {
     Job job;
-    job.write = [header = std::move(header), format, path = std::move(path)](const TableSnapshot& rows,
-                                                                            WriteControl&) {
+    job.write = [header = std::move(header), format, path = std::move(path)](const TableSnapshot& rows, WriteControl&) {
         return replaceFile(path, [&](ByteSink& sink) {
             sink.write(header);
             return rows.writeRows(format, sink);

@@ -8,8 +8,8 @@
 
 #include "aqdef_reader.h"
 #include "exchange/aqdef_export.h"
-#include "exchange/workbook_export.h"
 #include "exchange/exchange.h"
+#include "exchange/workbook_export.h"
 #include "exchange_test_support.h"
 
 namespace gaugemon::exchange {

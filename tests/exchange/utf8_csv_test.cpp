@@ -25,12 +25,13 @@ std::string writeCsv(records::RecordTable& table, const records::PlainRecordSour
 // field needs them; and a code cannot smuggle a formula in.
 TEST(Utf8Csv, CarriesTheMarkPlainNumbersIsoTimesAndQuotedCodes) {
     records::RecordTable table;
-    test::fillTable(table, 2, true, core::Language::English,
-                    {
-                        TestRow{{"  4.000 ", " 0.48600"}, false, "A,\"1\"", {2019, 11, 29, 13, 52, 30}},
-                        TestRow{{" 1.2345 ", std::string_view("\0\0\0\0\0\0\0\0", 8)}, true, "=1+2", {2019, 13, 1, 0, 0, 0}},
-                        TestRow{{" -0.060 ", "  0.000 "}, false, "\xB1\xE0\xC2\xEB", {2020, 2, 29, 23, 59, 59}},
-                    });
+    test::fillTable(
+        table, 2, true, core::Language::English,
+        {
+            TestRow{{"  4.000 ", " 0.48600"}, false, "A,\"1\"", {2019, 11, 29, 13, 52, 30}},
+            TestRow{{" 1.2345 ", std::string_view("\0\0\0\0\0\0\0\0", 8)}, true, "=1+2", {2019, 13, 1, 0, 0, 0}},
+            TestRow{{" -0.060 ", "  0.000 "}, false, "\xB1\xE0\xC2\xEB", {2020, 2, 29, 23, 59, 59}},
+        });
     EXPECT_EQ(writeCsv(table, test::englishSources(2), true),
               "\xEF\xBB\xBF"
               "Num,Code,S01 (mm),S02 (mm),Result,Time\r\n"
