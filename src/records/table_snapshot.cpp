@@ -66,11 +66,9 @@ bool TableSnapshot::writeRows(RecordFileFormat format, ByteSink& sink) const {
     return !sink.failed();
 }
 
-WriteControl::WriteControl(uint32_t rowCount, Post post, Progress progress)
-    : rowCount_(rowCount),
-      started_(std::chrono::steady_clock::now()),
-      post_(std::move(post)),
-      progress_(std::move(progress)) {
+WriteControl::WriteControl(uint32_t rowCount, Post post, Progress progress,
+                           std::chrono::steady_clock::time_point started)
+    : rowCount_(rowCount), started_(started), post_(std::move(post)), progress_(std::move(progress)) {
     nextTenth_ = progress_ ? 0 : UINT32_MAX;
 }
 

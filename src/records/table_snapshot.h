@@ -73,7 +73,8 @@ public:
     using Post = std::function<void(std::function<void()>)>;
     using Progress = std::function<void(unsigned percent)>;
 
-    WriteControl(uint32_t rowCount, Post post, Progress progress);
+    WriteControl(uint32_t rowCount, Post post, Progress progress,
+                 std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now());
     // `rows` of the snapshot are written. Once the write has run about a
     // second, each further tenth is told on the starting thread.
     void rowsWritten(uint32_t rows) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -281,6 +282,25 @@ TEST(SnapshotWriteWhileBusy, SaveDuringALongSaveOffersToStopItAndAStopKeepsThePr
     EXPECT_TRUE(w.rig.table().hasUnsavedRows());
     // No Save dialog was opened meanwhile.
     EXPECT_EQ(w.rig.prompts.saveChoices.size(), 1u);
+}
+
+// A long write tells each tenth once, on the starting thread; a write of
+// less than a second tells nothing (its message follows at once).
+TEST(WriteProgress, ALongWriteTellsEachTenthOnceAndAShortOneNothing) {
+    std::vector<std::function<void()>> posted;
+    std::vector<unsigned> told;
+    const auto post = [&posted](std::function<void()> call) { posted.push_back(std::move(call)); };
+    const auto tell = [&told](unsigned percent) { told.push_back(percent); };
+    WriteControl longWrite(250, post, tell, std::chrono::steady_clock::now() - std::chrono::seconds(2));
+    for (uint32_t rows = 1; rows <= 250; ++rows) longWrite.rowsWritten(rows);
+    EXPECT_TRUE(told.empty());
+    for (auto& call : posted) call();
+    EXPECT_EQ(told, (std::vector<unsigned>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+
+    posted.clear();
+    WriteControl shortWrite(250, post, tell);
+    for (uint32_t rows = 1; rows <= 250; ++rows) shortWrite.rowsWritten(rows);
+    EXPECT_TRUE(posted.empty());
 }
 
 TEST(WriterThread, YieldsToTheStationWithoutLoweringTheStation) {
