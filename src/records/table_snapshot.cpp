@@ -1,7 +1,6 @@
 #include "records/table_snapshot.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <memory>
