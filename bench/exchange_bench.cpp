@@ -14,6 +14,7 @@
 #include <string>
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QMetaObject>
 
 #include "exchange/exchange.h"
@@ -122,13 +123,14 @@ void BM_SaveWhileTheEventLoopTicks(benchmark::State& state) {
         meter.start();
         const auto t0 = Clock::now();
         if (state.range(1) != 0) {
-            bool done = false;
+            // The thread sleeps between ticks, as the station's does.
+            QEventLoop loop;
             exchange::startExchangeFile(writer, format, table, sources, false, options, path,
                                         [&](const exchange::ExchangeResult& result) {
                                             ok = result.ok();
-                                            done = true;
+                                            loop.quit();
                                         });
-            while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+            loop.exec();
         } else {
             ok = exchange::writeExchangeFile(format, table, sources, false, options, path).ok();
         }
