@@ -258,7 +258,10 @@ link::ParameterOk Station::applyParameters(const link::ParameterChoice& choice) 
 
 // ---- Link host ----------------------------------------------------------------
 
-void Station::refreshLinkView() { notify([&](StationObserver& o) { o.linkViewChanged(); }); }
+void Station::refreshLinkView() {
+    plantFeed_.statusMayHaveChanged(*this);
+    notify([&](StationObserver& o) { o.linkViewChanged(); });
+}
 
 void Station::clearChart() {
     display_.forgetReadings();
@@ -275,7 +278,8 @@ void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     // Rows are taken only from readings younger than the watchdog period.
     records_.onReadingArrived();
     verdict_.judge(readings, tolerances_);
-    plantFeed_.offer(readings, verdict_);
+    plantFeed_.offer(readings, verdict_, tolerances_);
+    plantFeed_.statusMayHaveChanged(*this);
     const display::ChartPlan* redraw = display_.update(readings, verdict_, tolerances_);
     notify([&](StationObserver& o) { o.readingsShown(redraw); });
 }

@@ -167,6 +167,8 @@ public:
     // ends at once).
     void flushJournal() { journal_.waitWritten(); }
     const journal::Journal& journal() const { return journal_; }
+    // Process statistics of the rows held, for views that only read them.
+    const statistics::ProcessStatistics& processStatistics() const { return statistics_.statistics(); }
 
     // ---- Plant ---------------------------------------------------------------
     // Recorded rows and live readings go to the broker of `options` (checked;
@@ -175,6 +177,7 @@ public:
     // Fast polling on or off, stored for the next start too.
     void setFastMode(bool on);
     bool fastMode() const { return linkController_.fastMode(); }
+    const PlantFeed& plantFeed() const { return plantFeed_; }
 
     // Routes a tick of the shared schedule; public for the tests.
     void onTick(int id);
