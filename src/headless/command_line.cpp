@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <cmath>
 
+#include "core/listen_address.h"
 #include "link/port_directory.h"
 #include "plant/mqtt_options.h"
 #include "records/recorder.h"
@@ -36,15 +37,18 @@ struct Options {
     QCommandLineOption station{"station", "The station's name in file names and topics (default: the host's name).",
                                "name"};
     QCommandLineOption mqtt{"mqtt", "Publish to the MQTT broker at URL (tcp://host:1883, ssl://host:8883).", "url"};
+    QCommandLineOption http{"http",
+                            "Serve the live web page and its API at ADDR:PORT (PORT alone: on 127.0.0.1 only).",
+                            "addr:port"};
 
     void addTo(QCommandLineParser& parser) const {
         for (const QCommandLineOption* option : {&help, &version, &trace, &headless, &port, &recordEvery,
-                                                 &exportDirectory, &rotate, &fast, &station, &mqtt})
+                                                 &exportDirectory, &rotate, &fast, &station, &mqtt, &http})
             parser.addOption(*option);
     }
     // The options that take a value, with their value as the next argument or after '='.
     bool takesValue(const QString& argument) const {
-        for (const QCommandLineOption* option : {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt})
+        for (const QCommandLineOption* option : {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt, &http})
             if (argument == QLatin1String("--") + option->names().constFirst()) return true;
         return false;
     }
@@ -137,6 +141,12 @@ std::optional<QString> readStationOptions(const QCommandLineParser& parser, cons
                        "option '--mqtt' wants a broker URL such as tcp://host:1883 or ssl://host:8883, not '%1'")
                 .arg(parser.value(o.mqtt));
         start.mqttUrl = parser.value(o.mqtt).toStdString();
+    }
+    if (parser.isSet(o.http)) {
+        if (!core::parseListenAddress(parser.value(o.http).toStdString()))
+            return QStringLiteral("option '--http' wants ADDR:PORT such as 127.0.0.1:8080, or a port, not '%1'")
+                .arg(parser.value(o.http));
+        start.httpAddress = parser.value(o.http).toStdString();
     }
     start.fast = parser.isSet(o.fast);
     return std::nullopt;

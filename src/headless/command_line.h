@@ -23,6 +23,8 @@ struct StartOptions {
     std::string station;
     // The broker to publish to; empty: the stored setting.
     std::string mqttUrl;
+    // Where the web page listens, "ADDR:PORT"; empty: the stored setting.
+    std::string httpAddress;
 };
 
 // The command line read: either the station starts with `options`, or the

@@ -54,7 +54,7 @@ void applyStartOptions(const StartOptions& options, SettingsOverrides& settings)
     if (options.headless) settings.set(core::keys::kCodeEn, 0);
 }
 
-int runHeadless(int& argc, char** argv, const StartOptions& options) {
+int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewStarter& startViews) {
     QCoreApplication application(argc, argv);
     logOneLinePerEvent();
     const QFileInfo executable(QCoreApplication::applicationFilePath());
@@ -78,6 +78,8 @@ int runHeadless(int& argc, char** argv, const StartOptions& options) {
     if (const auto plant = plantOptions(stored.native(), options, station.station().language()))
         station.station().publishTo(*plant);
     qCInfo(core::stationLog, "backups in %s", dataDirectory.c_str());
+    const std::shared_ptr<void> views =
+        startViews ? startViews(station.station(), stored.native(), stationName(options)) : nullptr;
 
     core::StopSignals stopSignals;
     stopSignals.install([] { QCoreApplication::exit(0); });
