@@ -37,6 +37,11 @@ TEST(CommandLine, AWrongOptionEndsWithStatusTwoNamingIt) {
         {{"--station", "hall/3"}, "--station"},
         {{"--station", ".."}, "--station"},
         {{"--mqtt", "http://broker"}, "--mqtt"},
+        {{"--http", "localhost:8080"}, "--http"},
+        {{"--http", "127.0.0.1:0"}, "--http"},
+        {{"--http", "127.0.0.1:65536"}, "--http"},
+        {{"--http", "[::1:8080"}, "--http"},
+        {{"--http", "1.2.3:80"}, "--http"},
         {{"--headless", "stray"}, "stray"},
         {{"--port"}, "port"},
     };
@@ -51,7 +56,7 @@ TEST(CommandLine, AWrongOptionEndsWithStatusTwoNamingIt) {
 TEST(CommandLine, AHeadlessRunTakesItsOptionsAndLeavesTheToolkitsAlone) {
     const CommandLine line = read({"-platform", "offscreen", "--headless", "--port=/dev/ttyUSB0", "--record-every",
                                    "0.5", "--export-dir", "/var/lib/gaugemon", "--rotate", "hourly", "--station",
-                                   "line-3", "--mqtt", "tcp://127.0.0.1:1883", "--fast", "--trace"});
+                                   "line-3", "--mqtt", "tcp://127.0.0.1:1883", "--http", "0.0.0.0:8080", "--fast", "--trace"});
     ASSERT_FALSE(line.exitStatus) << line.error;
     const StartOptions& options = line.options;
     EXPECT_TRUE(options.headless);
@@ -64,6 +69,7 @@ TEST(CommandLine, AHeadlessRunTakesItsOptionsAndLeavesTheToolkitsAlone) {
     EXPECT_EQ(options.rotation, Rotation::Hourly);
     EXPECT_EQ(options.station, "line-3");
     EXPECT_EQ(options.mqttUrl, "tcp://127.0.0.1:1883");
+    EXPECT_EQ(options.httpAddress, "0.0.0.0:8080");
 }
 
 }  // namespace
