@@ -32,11 +32,13 @@ GuardedTcpServer::GuardedTcpServer(const WebLimits& limits, QObject* parent) : Q
 }
 
 void GuardedTcpServer::incomingConnection(qintptr descriptor) {
-    if (!connectionRate_.take(clock_.elapsed(), limits_.newConnectionsPerSecond) ||
-        openConnections() >= limits_.maxConnections) {
+    if (!connectionRate_.take(clock_.elapsed(), limits_.newConnectionsPerSecond)) {
         ::close(static_cast<int>(descriptor));
         return;
     }
+    // Connections held open and idle must not lock the page away from a
+    // client that asks: the one quiet for longest makes room.
+    if (openConnections() >= limits_.maxConnections) closeQuietest();
     auto* socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
@@ -92,6 +94,16 @@ void GuardedTcpServer::prune() {
     std::erase_if(tracked_, [this](const Tracked& t) {
         return !t.socket || t.socket->parent() != this || t.socket->state() == QAbstractSocket::UnconnectedState;
     });
+}
+
+void GuardedTcpServer::closeQuietest() {
+    const auto quietest = std::min_element(tracked_.begin(), tracked_.end(), [](const Tracked& a, const Tracked& b) {
+        return a.lastActiveMs < b.lastActiveMs;
+    });
+    if (quietest == tracked_.end()) return;
+    QPointer<QTcpSocket> socket = quietest->socket;
+    tracked_.erase(quietest);
+    if (socket) socket->abort();
 }
 
 void GuardedTcpServer::sweep() {

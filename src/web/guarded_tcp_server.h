@@ -11,7 +11,8 @@
 namespace gaugemon::web {
 
 // Counts what each HTTP connection costs before the HTTP server reads it:
-// new connections beyond the limits are closed at once, a connection that
+// new connections beyond the rate are closed at once, one beyond the count
+// closes the connection quiet for longest, a connection that
 // sends more than a request may is closed before its bytes are taken in,
 // and connections left idle are closed by a sweep. A connection upgraded to
 // a WebSocket leaves the guard (the live clients have limits of their own).
@@ -47,6 +48,7 @@ private:
 
     void readArriving(QTcpSocket* socket);
     void sweep();
+    void closeQuietest();
     void prune();
     Tracked* find(QTcpSocket* socket);
 
