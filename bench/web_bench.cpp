@@ -108,8 +108,8 @@ void BM_ReadingToBrowser(benchmark::State& state) {
     }
     QTemporaryDir home;
     const std::filesystem::path ports = std::filesystem::path(home.path().toStdString()) / "ports";
-    GaugesimProcess sim(ports, {"--port", "COM1", "--probes", "4", "--baud", "115200", "--signal",
-                                "constant:4500", "--signal", "1=step:4000:1000:700"});
+    GaugesimProcess sim(ports, {"--port", "COM1", "--probes", "4", "--baud", "115200", "--signal", "constant:4500",
+                                "--signal", "1=step:4000:1000:700"});
     if (!sim.waitForLink("COM1")) {
         state.SkipWithError("gaugesim did not start");
         return;
@@ -148,8 +148,7 @@ void BM_ReadingToBrowser(benchmark::State& state) {
     runEventsUntil(
         [&] {
             for (const QJsonValue target :
-                 QJsonDocument::fromJson(fetch(QStringLiteral("http://127.0.0.1:%1/json/list").arg(debugPort)))
-                     .array())
+                 QJsonDocument::fromJson(fetch(QStringLiteral("http://127.0.0.1:%1/json/list").arg(debugPort))).array())
                 if (target["type"].toString() == "page") socketUrl = target["webSocketDebuggerUrl"].toString();
             return !socketUrl.isEmpty();
         },
@@ -215,7 +214,8 @@ double processCpuSeconds(qint64 pid) {
 
 double metric(const QByteArray& metrics, const char* name) {
     for (const QByteArray& line : metrics.split('\n'))
-        if (line.startsWith(QByteArray(name) + ' ')) return line.mid(static_cast<qsizetype>(strlen(name)) + 1).toDouble();
+        if (line.startsWith(QByteArray(name) + ' '))
+            return line.mid(static_cast<qsizetype>(strlen(name)) + 1).toDouble();
     return 0;
 }
 
@@ -261,7 +261,8 @@ void BM_TwentyClientsCpu(benchmark::State& state) {
         uint64_t messages = 0;
         for (int k = 0; k < 20; ++k) {
             clients.push_back(std::make_unique<QWebSocket>());
-            QObject::connect(clients.back().get(), &QWebSocket::textMessageReceived, [&](const QString&) { ++messages; });
+            QObject::connect(clients.back().get(), &QWebSocket::textMessageReceived,
+                             [&](const QString&) { ++messages; });
             clients.back()->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(port)));
         }
         runEventsFor(1'000);

@@ -112,10 +112,10 @@ int main(int argc, char** argv) {
     }
     if (line.options.trace) core::enableTrace();
     if (line.options.headless)
-        return headless::runHeadless(argc, argv, line.options,
-                                     [&](station::Station& station, QSettings& settings,
-                                         const std::string& name) -> std::shared_ptr<void> {
-                                         return web::startWebView(station, settings, line.options.httpAddress, name);
-                                     });
+        return headless::runHeadless(
+            argc, argv, line.options,
+            [&](station::Station& station, QSettings& settings, const std::string& name) -> std::shared_ptr<void> {
+                return web::startWebView(station, settings, line.options.httpAddress, name);
+            });
     return runWindow(argc, argv, line.options);
 }

@@ -37,8 +37,7 @@ struct Options {
     QCommandLineOption station{"station", "The station's name in file names and topics (default: the host's name).",
                                "name"};
     QCommandLineOption mqtt{"mqtt", "Publish to the MQTT broker at URL (tcp://host:1883, ssl://host:8883).", "url"};
-    QCommandLineOption http{"http",
-                            "Serve the live web page and its API at ADDR:PORT (PORT alone: on 127.0.0.1 only).",
+    QCommandLineOption http{"http", "Serve the live web page and its API at ADDR:PORT (PORT alone: on 127.0.0.1 only).",
                             "addr:port"};
 
     void addTo(QCommandLineParser& parser) const {
@@ -48,7 +47,8 @@ struct Options {
     }
     // The options that take a value, with their value as the next argument or after '='.
     bool takesValue(const QString& argument) const {
-        for (const QCommandLineOption* option : {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt, &http})
+        for (const QCommandLineOption* option :
+             {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt, &http})
             if (argument == QLatin1String("--") + option->names().constFirst()) return true;
         return false;
     }

@@ -149,7 +149,8 @@ std::string checkMqttOptions(MqttOptions& options, core::Language language) {
                        "MQTT 记录行的 QoS 应为 1 或 2：发布已关闭。");
     }
     if (options.certFile.empty() != options.keyFile.empty()) {
-        return refusal(language, "The MQTT client certificate needs its key file, and the key its certificate: "
+        return refusal(language,
+                       "The MQTT client certificate needs its key file, and the key its certificate: "
                        "publishing is off.",
                        "MQTT 客户端证书与其私钥文件须同时给出：发布已关闭。");
     }

@@ -67,9 +67,14 @@ void PlantFeed::statusMayHaveChanged(const Station& station) {
     if (!publisher_) return;
     const link::LinkState& link = station.linkState();
     const records::RecordTable& table = station.recordTable();
-    const std::array<uint64_t, 8> key{link.connected,           link.probeCount,    link.missCount,
-                                      link.errorCount,          table.rowCount(),   table.savedStamp(),
-                                      static_cast<uint64_t>(link.pollPeriodMs), publisher_->publishedRows()};
+    const std::array<uint64_t, 8> key{link.connected,
+                                      link.probeCount,
+                                      link.missCount,
+                                      link.errorCount,
+                                      table.rowCount(),
+                                      table.savedStamp(),
+                                      static_cast<uint64_t>(link.pollPeriodMs),
+                                      publisher_->publishedRows()};
     if (key == statusKey_) return;
     statusKey_ = key;
     publisher_->offerStatus(stationStatus(station, options_->station));

@@ -288,7 +288,9 @@ void Station::instrumentRecordRequest() { records_.recorder.onInstrumentRecordRe
 
 void Station::codeStep() { records_.recorder.runCodeStep(); }
 
-void Station::setProbeNumber(unsigned probe) { notify([&](StationObserver& o) { o.probeNumberChosen(probe); }); }
+void Station::setProbeNumber(unsigned probe) {
+    notify([&](StationObserver& o) { o.probeNumberChosen(probe); });
+}
 
 void Station::linkClosed() {
     records_.onDisconnect();

@@ -85,7 +85,8 @@ void GuardedTcpServer::release(const QHostAddress& address, quint16 port) {
 }
 
 GuardedTcpServer::Tracked* GuardedTcpServer::find(QTcpSocket* socket) {
-    const auto it = std::find_if(tracked_.begin(), tracked_.end(), [socket](const Tracked& t) { return t.socket == socket; });
+    const auto it =
+        std::find_if(tracked_.begin(), tracked_.end(), [socket](const Tracked& t) { return t.socket == socket; });
     return it == tracked_.end() ? nullptr : &*it;
 }
 

@@ -16,8 +16,8 @@ constexpr int kCoarseDecimals = 3;
 constexpr int kFineDecimals = 4;
 constexpr int kFigureDecimals = 4;
 constexpr int kIndexDecimals = 3;
-constexpr int64_t kUnitsPerCount = 100;      // 0.00001 mm in 0.001 mm
-constexpr int64_t kUnitsPerFineCount = 10;   // 0.00001 mm in 0.0001 mm
+constexpr int64_t kUnitsPerCount = 100;     // 0.00001 mm in 0.001 mm
+constexpr int64_t kUnitsPerFineCount = 10;  // 0.00001 mm in 0.0001 mm
 
 exchange::ScaledNumber millimetres(int64_t counts, bool fine) {
     return fine ? exchange::ScaledNumber{counts * kUnitsPerFineCount, kFineDecimals}
@@ -136,8 +136,7 @@ void rowsJson(const station::Station& station, uint64_t base, uint64_t since, un
     const uint64_t end = std::min<uint64_t>(held, first + limit);
     json.beginObject();
     json.field("rows").beginArray();
-    for (uint64_t row = first; row < end; ++row)
-        writeRow(json, station, static_cast<uint32_t>(row), base + row + 1);
+    for (uint64_t row = first; row < end; ++row) writeRow(json, station, static_cast<uint32_t>(row), base + row + 1);
     json.endArray();
     json.field("next").number(static_cast<int64_t>(std::max<uint64_t>(base + end, since)));
     json.field("more").boolean(end < held);
@@ -181,9 +180,8 @@ void tolerancesJson(const station::Station& station, std::string& out) {
     const unsigned count = link.connected ? std::min(link.probeCount, link::kMaxProbes) : link::kMaxProbes;
     json.beginObject();
     json.field("unit").string("mm");
-    json.field("pre_warning_percent").number(int64_t{station.verdict().preWarning().on()
-                                                          ? station.verdict().preWarning().sharePercent
-                                                          : 0});
+    json.field("pre_warning_percent")
+        .number(int64_t{station.verdict().preWarning().on() ? station.verdict().preWarning().sharePercent : 0});
     json.field("probes").beginArray();
     for (unsigned probe = 1; probe <= count; ++probe) {
         json.beginObject();

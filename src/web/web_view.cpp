@@ -56,8 +56,9 @@ WebView::WebView(station::Station& station, WebOptions options)
     : station_(station),
       options_(std::move(options)),
       tcp_(new GuardedTcpServer(options_.limits)),
-      front_([this](const QHttpServerRequest& request, QTcpSocket* socket,
-                    QHttpServerResponder& responder) { serve(request, socket, responder); }) {
+      front_([this](const QHttpServerRequest& request, QTcpSocket* socket, QHttpServerResponder& responder) {
+          serve(request, socket, responder);
+      }) {
     tcp_->setParent(&front_);
     clients_.reserve(static_cast<size_t>(options_.limits.maxWebSockets));
     connect(&front_, &QAbstractHttpServer::newWebSocketConnection, this, &WebView::acceptWebSockets);
@@ -95,15 +96,15 @@ void WebView::serve(const QHttpServerRequest& request, QTcpSocket* socket, QHttp
     Answer reply;
     if (!tcp_->allowRequest())
         reply = textAnswer(429, "Too many requests\n");
-    else if (request.method() != QHttpServerRequest::Method::Get && request.method() != QHttpServerRequest::Method::Head)
+    else if (request.method() != QHttpServerRequest::Method::Get &&
+             request.method() != QHttpServerRequest::Method::Head)
         reply = textAnswer(405, "Only GET is served: the page only shows the station\n");
     else
         reply = answer(request.url().path(), request.url().query());
-    responder.write(reply.body,
-                    {{"Content-Type", reply.contentType},
-                     {"Cache-Control", "no-store"},
-                     {"X-Content-Type-Options", "nosniff"}},
-                    static_cast<QHttpServerResponder::StatusCode>(reply.status));
+    responder.write(
+        reply.body,
+        {{"Content-Type", reply.contentType}, {"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}},
+        static_cast<QHttpServerResponder::StatusCode>(reply.status));
 }
 
 WebView::Answer WebView::answer(const QString& path, const QString& query) {
@@ -236,7 +237,8 @@ void WebView::acceptWebSockets() {
 }
 
 void WebView::dropClient(QWebSocket* client) {
-    const auto it = std::find_if(clients_.begin(), clients_.end(), [client](const auto& c) { return c.get() == client; });
+    const auto it =
+        std::find_if(clients_.begin(), clients_.end(), [client](const auto& c) { return c.get() == client; });
     if (it == clients_.end()) return;
     QWebSocket* going = it->release();
     clients_.erase(it);

@@ -54,9 +54,10 @@ TEST(CommandLine, AWrongOptionEndsWithStatusTwoNamingIt) {
 }
 
 TEST(CommandLine, AHeadlessRunTakesItsOptionsAndLeavesTheToolkitsAlone) {
-    const CommandLine line = read({"-platform", "offscreen", "--headless", "--port=/dev/ttyUSB0", "--record-every",
-                                   "0.5", "--export-dir", "/var/lib/gaugemon", "--rotate", "hourly", "--station",
-                                   "line-3", "--mqtt", "tcp://127.0.0.1:1883", "--http", "0.0.0.0:8080", "--fast", "--trace"});
+    const CommandLine line =
+        read({"-platform", "offscreen", "--headless", "--port=/dev/ttyUSB0", "--record-every", "0.5", "--export-dir",
+              "/var/lib/gaugemon", "--rotate", "hourly", "--station", "line-3", "--mqtt", "tcp://127.0.0.1:1883",
+              "--http", "0.0.0.0:8080", "--fast", "--trace"});
     ASSERT_FALSE(line.exitStatus) << line.error;
     const StartOptions& options = line.options;
     EXPECT_TRUE(options.headless);

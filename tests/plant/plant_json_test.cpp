@@ -248,7 +248,8 @@ TEST_F(MqttOptionsCheck, EachUnsoundFieldTurnsPublishingOffWithAMessageInBothLan
     }
     refused.push_back(sound());
     refused.back().caFile = "/nonexistent/ca.pem";
-    for (const std::string& prefix : std::vector<std::string>{"", "/plant", "plant/", "a//b", "a/+/b", "#", std::string(129, 'p')}) {
+    for (const std::string& prefix :
+         std::vector<std::string>{"", "/plant", "plant/", "a//b", "a/+/b", "#", std::string(129, 'p')}) {
         refused.push_back(sound());
         refused.back().topicPrefix = prefix;
     }

@@ -342,7 +342,8 @@ TEST_F(PublisherAgainstBroker, TheStateIsRetainedJsonUnderThePrefixAndGoesOutWhe
     const auto on = [&](const char* leaf) {
         std::vector<std::string> payloads;
         for (const auto& message : subscriber.messages())
-            if (message.topic == std::string("plant/hall-2/") + kStation + "/" + leaf) payloads.push_back(message.payload);
+            if (message.topic == std::string("plant/hall-2/") + kStation + "/" + leaf)
+                payloads.push_back(message.payload);
         return payloads;
     };
     ASSERT_TRUE(waitFor([&] { return on("records").size() == 3 && on("state").size() == 1; }));

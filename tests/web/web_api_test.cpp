@@ -90,7 +90,8 @@ TEST_F(WebApi, ReadingsStatusAndLimitsAreTheStationsOwn) {
     for (int k = 0; k < 8; ++k) {
         const QJsonObject probe = probes[k].toObject();
         const std::string_view text = station->display().valueTexts()[static_cast<size_t>(k)].text();
-        EXPECT_EQ(probe["text"].toString(), QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).trimmed());
+        EXPECT_EQ(probe["text"].toString(),
+                  QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).trimmed());
         const double mm = k == 7 ? 6.012 : 3.990 + 0.007 * k;
         EXPECT_NEAR(probe["value"].toDouble(), mm, 1e-9) << k;
         EXPECT_EQ(probe["lower"].toDouble(), 3.0);
@@ -149,9 +150,9 @@ TEST_F(WebApi, RowsArePagedBySequenceAndCountedAlikeEverywhere) {
     const web::WebView::Answer metrics = view->answer("/metrics", "");
     EXPECT_TRUE(QByteArray(metrics.contentType).startsWith("text/plain; version=0.0.4"));
     const QString text = QString::fromUtf8(metrics.body);
-    for (const char* line : {"gaugemon_up 1\n", "gaugemon_connected 1\n", "gaugemon_rows_recorded_total 4\n",
-                             "gaugemon_ng_rows_total 4\n", "gaugemon_rows_held 1\n", "gaugemon_journal_on 0\n",
-                             "# TYPE gaugemon_polls_total counter\n"})
+    for (const char* line :
+         {"gaugemon_up 1\n", "gaugemon_connected 1\n", "gaugemon_rows_recorded_total 4\n", "gaugemon_ng_rows_total 4\n",
+          "gaugemon_rows_held 1\n", "gaugemon_journal_on 0\n", "# TYPE gaugemon_polls_total counter\n"})
         EXPECT_TRUE(text.contains(QLatin1String(line))) << line << text.toStdString();
     EXPECT_GE(view->counts().polls, 4u);
     EXPECT_TRUE(text.contains(QStringLiteral("gaugemon_polls_total %1\n").arg(view->counts().polls)));

@@ -58,12 +58,12 @@ QString runChromium(const QStringList& extra, const QString& url) {
     QTemporaryDir profile;
     QProcess chromium;
     chromium.setProcessChannelMode(QProcess::SeparateChannels);
-    chromium.start(QString::fromLatin1(kChromium),
-                   QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-                               "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                               "--user-data-dir=" + profile.path(), "--window-size=1280,800",
-                               "--virtual-time-budget=4000"}
-                       << extra << url);
+    chromium.start(
+        QString::fromLatin1(kChromium),
+        QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
+                    "--disable-component-update", "--disable-sync", "--user-data-dir=" + profile.path(),
+                    "--window-size=1280,800", "--virtual-time-budget=4000"}
+            << extra << url);
     runEventsUntil([&] { return chromium.state() == QProcess::NotRunning; }, 60'000);
     return QString::fromUtf8(chromium.readAllStandardOutput());
 }
@@ -72,8 +72,9 @@ TEST(WebPageInABrowser, ShowsTheStationsValuesAndVerdict) {
     if (!fs::exists(kChromium)) GTEST_SKIP() << "no Chromium at " << kChromium;
     QTemporaryDir home;
     const fs::path ports = fs::path(home.path().toStdString()) / "ports";
-    GaugesimProcess gaugesim(ports, {"--port", "COM2", "--probes", "6", "--baud", "115200", "--signal",
-                                     "1-4=constant:4500", "--signal", "5=constant:7000", "--signal", "6=constant:5950"});
+    GaugesimProcess gaugesim(
+        ports, {"--port", "COM2", "--probes", "6", "--baud", "115200", "--signal", "1-4=constant:4500", "--signal",
+                "5=constant:7000", "--signal", "6=constant:5950"});
     ASSERT_TRUE(gaugesim.waitForLink("COM2"));
     const quint16 port = freePort();
     HeadlessProgram program(home.path());

@@ -252,9 +252,12 @@ TEST_F(HostileClients, ARequestFloodIsAnsweredWithinItsRate) {
             while (own.elapsed() < 1'500) {
                 sendAll(fd, get("/api/readings"));
                 const std::string answer = readAnswer(fd);
-                if (answer.starts_with("HTTP/1.1 200")) ++ok;
-                else if (answer.starts_with("HTTP/1.1 429")) ++refused;
-                else break;
+                if (answer.starts_with("HTTP/1.1 200"))
+                    ++ok;
+                else if (answer.starts_with("HTTP/1.1 429"))
+                    ++refused;
+                else
+                    break;
             }
             ::close(fd);
             --running;
