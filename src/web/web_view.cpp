@@ -70,7 +70,10 @@ WebView::WebView(station::Station& station, WebOptions options)
 
 WebView::~WebView() {
     station_.removeObserver(*this);
-    for (auto& client : clients_) client->abort();
+    for (auto& client : clients_) {
+        client->disconnect(this);  // its end must not reach a view half gone
+        client->abort();
+    }
 }
 
 bool WebView::listen() {
