@@ -9,6 +9,7 @@ namespace gaugemon::web {
 namespace {
 
 constexpr int kSweepMs = 1000;
+constexpr int kAcceptsPerTurn = 8;
 
 }  // namespace
 
@@ -26,6 +27,9 @@ bool GuardedTcpServer::RateWindow::take(int64_t nowMs, int limit) {
 GuardedTcpServer::GuardedTcpServer(const WebLimits& limits, QObject* parent) : QTcpServer(parent), limits_(limits) {
     clock_.start();
     tracked_.reserve(static_cast<size_t>(limits_.maxConnections));
+    // Connections are taken in a few at a time, so that a burst of them
+    // costs the loop several short turns rather than one long one.
+    setMaxPendingConnections(kAcceptsPerTurn);
     sweepTimer_.setInterval(kSweepMs);
     connect(&sweepTimer_, &QTimer::timeout, this, &GuardedTcpServer::sweep);
     sweepTimer_.start();
