@@ -211,6 +211,7 @@ std::optional<bool> Station::writeExchangeFile(const core::SaveChoice& choice) {
 }
 
 void Station::clearRecords() {
+    notify([&](StationObserver& o) { o.rowsClearing(); });
     records_.table.clearTable();
     statistics_.rowsChanged(records_.table);
     syncJournal();

@@ -59,6 +59,8 @@ public:
     virtual void probeNumberChosen(unsigned /*probe*/) {}
     // A timer the station does not own fired (the window's own timers).
     virtual void otherTimer(int /*id*/) {}
+    // The rows are about to be cleared; the table still holds them.
+    virtual void rowsClearing() {}
 };
 
 // The whole station without a window: the link to the instrument, the

@@ -53,6 +53,8 @@ private:
         readingsDirty_ = true;
         ++counts_.polls;
     }
+    // Rows recorded since the last push go out before they are gone.
+    void rowsClearing() override { pushNewRows(); }
 
     void serve(const QHttpServerRequest& request, QTcpSocket* socket, QHttpServerResponder& responder);
     Answer fileAnswer(const QString& path) const;

@@ -134,11 +134,12 @@ TEST_F(WebApi, RowsArePagedBySequenceAndCountedAlikeEverywhere) {
     EXPECT_EQ(get("/api/rows", "since=-5&limit=x")["rows"].toArray().size(), 3);
     EXPECT_EQ(get("/api/rows", "since=99999999999999999999999")["rows"].toArray().size(), 3);
 
+    recordRows(1);  // cleared before any push: still counted, and numbered
     station->clearRecords();
     recordRows(1);
-    rows = get("/api/rows", "since=3")["rows"].toArray();
+    rows = get("/api/rows", "since=4")["rows"].toArray();
     ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0].toObject()["sequence"].toInt(), 4);
+    EXPECT_EQ(rows[0].toObject()["sequence"].toInt(), 5);
     EXPECT_EQ(rows[0].toObject()["row"].toInt(), 1);
 
     const QJsonArray figures = get("/api/statistics")["probes"].toArray();
@@ -151,7 +152,7 @@ TEST_F(WebApi, RowsArePagedBySequenceAndCountedAlikeEverywhere) {
     EXPECT_TRUE(QByteArray(metrics.contentType).startsWith("text/plain; version=0.0.4"));
     const QString text = QString::fromUtf8(metrics.body);
     for (const char* line :
-         {"gaugemon_up 1\n", "gaugemon_connected 1\n", "gaugemon_rows_recorded_total 4\n", "gaugemon_ng_rows_total 4\n",
+         {"gaugemon_up 1\n", "gaugemon_connected 1\n", "gaugemon_rows_recorded_total 5\n", "gaugemon_ng_rows_total 5\n",
           "gaugemon_rows_held 1\n", "gaugemon_journal_on 0\n", "# TYPE gaugemon_polls_total counter\n"})
         EXPECT_TRUE(text.contains(QLatin1String(line))) << line << text.toStdString();
     EXPECT_GE(view->counts().polls, 4u);
