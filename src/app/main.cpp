@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,6 +25,7 @@
 #include "headless/settings_overrides.h"
 #include "journal/journal_location.h"
 #include "link/tty_serial_port.h"
+#include "web/web_view.h"
 
 using namespace gaugemon;
 
@@ -35,6 +37,12 @@ QStringList argumentList(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     return arguments;
+}
+
+std::string stationName(const headless::StartOptions& options) {
+    if (!options.station.empty()) return options.station;
+    const std::string host = QSysInfo::machineHostName().toStdString();
+    return headless::isStationName(host) ? host : std::string("station");
 }
 
 int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
@@ -92,6 +100,8 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
         if (const auto chosen = app::askTransferPart(&dialog, stored.native(), dialog.station().language()))
             dialog.setTransferPart(chosen->number, chosen->description);
     });
+    const std::unique_ptr<web::WebView> webView =
+        web::startWebView(dialog.station(), stored.native(), options.httpAddress, stationName(options));
     prompts.setParent(&dialog);
     dialog.exec();
     if (stopRequested) dialog.shutDown();
@@ -109,6 +119,11 @@ int main(int argc, char** argv) {
         return *line.exitStatus;
     }
     if (line.options.trace) core::enableTrace();
-    if (line.options.headless) return headless::runHeadless(argc, argv, line.options);
+    if (line.options.headless)
+        return headless::runHeadless(
+            argc, argv, line.options,
+            [&](station::Station& station, QSettings& settings, const std::string& name) -> std::shared_ptr<void> {
+                return web::startWebView(station, settings, line.options.httpAddress, name);
+            });
     return runWindow(argc, argv, line.options);
 }

@@ -64,6 +64,8 @@ public:
     // Access for tests and the start-up code.
     QWidget* control(int id) const;
     const station::Station& station() const { return station_; }
+    // For views that subscribe to it (the web page).
+    station::Station& station() { return station_; }
     // The plant's broker, set before the window is shown.
     void publishTo(plant::MqttOptions options) { station_.publishTo(std::move(options)); }
     // The context menu offers the broker's setting when the start-up code

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <cmath>
 
+#include "core/listen_address.h"
 #include "link/port_directory.h"
 #include "plant/mqtt_options.h"
 #include "records/recorder.h"
@@ -43,17 +44,19 @@ struct Options {
                                 "zh|en"};
     QCommandLineOption connect{"connect",
                                "Look for the instrument as soon as the window opens (a headless station always does)."};
+    QCommandLineOption http{"http", "Serve the live web page and its API at ADDR:PORT (PORT alone: on 127.0.0.1 only).",
+                            "addr:port"};
 
     void addTo(QCommandLineParser& parser) const {
         for (const QCommandLineOption* option :
              {&help, &version, &trace, &headless, &port, &recordEvery, &exportDirectory, &rotate, &fast, &station,
-              &mqtt, &language, &connect})
+              &mqtt, &language, &connect, &http})
             parser.addOption(*option);
     }
     // The options that take a value, with their value as the next argument or after '='.
     bool takesValue(const QString& argument) const {
         for (const QCommandLineOption* option :
-             {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt, &language})
+             {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt, &language, &http})
             if (argument == QLatin1String("--") + option->names().constFirst()) return true;
         return false;
     }
@@ -158,6 +161,12 @@ std::optional<QString> readStationOptions(const QCommandLineParser& parser, cons
         if (language != QLatin1String("zh") && language != QLatin1String("en"))
             return QStringLiteral("option '--language' wants zh or en, not '%1'").arg(language);
         start.language = language == QLatin1String("en") ? core::Language::English : core::Language::Chinese;
+    }
+    if (parser.isSet(o.http)) {
+        if (!core::parseListenAddress(parser.value(o.http).toStdString()))
+            return QStringLiteral("option '--http' wants ADDR:PORT such as 127.0.0.1:8080, or a port, not '%1'")
+                .arg(parser.value(o.http));
+        start.httpAddress = parser.value(o.http).toStdString();
     }
     start.fast = parser.isSet(o.fast);
     start.connect = parser.isSet(o.connect);

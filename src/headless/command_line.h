@@ -29,6 +29,8 @@ struct StartOptions {
     std::optional<core::Language> language;
     // The window looks for the instrument as soon as it opens.
     bool connect = false;
+    // Where the web page listens, "ADDR:PORT"; empty: the stored setting.
+    std::string httpAddress;
 };
 
 // The command line read: either the station starts with `options`, or the

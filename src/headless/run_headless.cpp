@@ -58,7 +58,7 @@ void applyStartOptions(const StartOptions& options, SettingsOverrides& settings)
     if (options.connect) settings.setForReading(core::keys::kConnectAtStart, 1);
 }
 
-int runHeadless(int& argc, char** argv, const StartOptions& options) {
+int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewStarter& startViews) {
     QCoreApplication application(argc, argv);
     logOneLinePerEvent();
     const QFileInfo executable(QCoreApplication::applicationFilePath());
@@ -83,6 +83,8 @@ int runHeadless(int& argc, char** argv, const StartOptions& options) {
     if (const auto plant = plantOptions(stored.native(), options, station.station().language()))
         station.station().publishTo(*plant);
     qCInfo(core::stationLog, "backups in %s", dataDirectory.c_str());
+    const std::shared_ptr<void> views =
+        startViews ? startViews(station.station(), stored.native(), stationName(options)) : nullptr;
 
     core::StopSignals stopSignals;
     stopSignals.install([] { QCoreApplication::exit(0); });

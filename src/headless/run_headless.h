@@ -1,12 +1,26 @@
 #pragma once
+#include <QSettings>
+#include <functional>
+#include <memory>
+#include <string>
+
 #include "headless/command_line.h"
 #include "headless/settings_overrides.h"
 
+namespace gaugemon::station {
+class Station;
+}
+
 namespace gaugemon::headless {
+
+// Views the program adds over the station (the web page): made once the
+// station is, gone before it; null for none.
+using ViewStarter = std::function<std::shared_ptr<void>(station::Station& station, QSettings& settings,
+                                                        const std::string& stationName)>;
 
 // The station without a window, under a QCoreApplication made here: runs
 // until SIGTERM or SIGINT and returns the exit status.
-int runHeadless(int& argc, char** argv, const StartOptions& options);
+int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewStarter& startViews = {});
 
 // The stored settings a command line sets for one run: the port of --port
 // COMn, fast polling, the interval of --record-every, the language and

@@ -15,6 +15,7 @@ namespace gaugemon::plant {
 namespace {
 
 constexpr size_t kMaxStationBytes = 64;
+constexpr size_t kMaxPrefixBytes = 128;
 constexpr int kMaxPort = 65535;
 
 std::string text(const QSettings& settings, const char* key) { return settings.value(key).toString().toStdString(); }
@@ -84,6 +85,12 @@ MqttOptions loadMqttOptions(QSettings& settings) {
     const QVariant rate = settings.value("ReadingsPerSecond");
     if (rate.isValid() && !parseInt(rate.toString().toStdString(), options.readingsPerSecond))
         options.readingsPerSecond = -1;  // refused by the check, with its message
+    if (const QVariant prefix = settings.value("TopicPrefix"); prefix.isValid())
+        options.topicPrefix = prefix.toString().toStdString();
+    const QVariant qos = settings.value("RecordsQos");
+    if (qos.isValid() && !parseInt(qos.toString().toStdString(), options.recordsQos)) options.recordsQos = -1;
+    options.certFile = text(settings, "CertFile");
+    options.keyFile = text(settings, "KeyFile");
     settings.endGroup();
     if (const char* user = std::getenv("GAUGEMON_MQTT_USER")) options.user = user;
     if (const char* password = std::getenv("GAUGEMON_MQTT_PASSWORD")) options.password = password;
@@ -107,6 +114,17 @@ bool isTopicSafe(const std::string& name) {
     });
 }
 
+bool isTopicPrefix(const std::string& prefix) {
+    if (prefix.empty() || prefix.size() > kMaxPrefixBytes) return false;
+    size_t begin = 0;
+    while (begin <= prefix.size()) {
+        const size_t slash = std::min(prefix.find('/', begin), prefix.size());
+        if (!isTopicSafe(prefix.substr(begin, slash - begin))) return false;
+        begin = slash + 1;
+    }
+    return true;
+}
+
 std::string checkMqttOptions(MqttOptions& options, core::Language language) {
     if (!options.publishing()) return {};
     if (!isBrokerUrl(options.brokerUrl)) {
@@ -128,6 +146,28 @@ std::string checkMqttOptions(MqttOptions& options, core::Language language) {
     if (!options.caFile.empty() && ::access(options.caFile.c_str(), R_OK) != 0) {
         return refusal(language, "The CA file for MQTT cannot be read: publishing is off.",
                        "无法读取 MQTT 的 CA 证书文件：发布已关闭。");
+    }
+    if (!isTopicPrefix(options.topicPrefix)) {
+        return refusal(language,
+                       "The MQTT topic prefix must be levels of 1 to 64 characters without '+' or '#', at most 128 "
+                       "in all: publishing is off.",
+                       "MQTT 主题前缀应由 1 至 64 个字符的层级组成，不含 '+'、'#'，总长不超过 128：发布已关闭。");
+    }
+    if (options.recordsQos < 1 || options.recordsQos > 2) {
+        return refusal(language, "The QoS of recorded rows for MQTT must be 1 or 2: publishing is off.",
+                       "MQTT 记录行的 QoS 应为 1 或 2：发布已关闭。");
+    }
+    if (options.certFile.empty() != options.keyFile.empty()) {
+        return refusal(language,
+                       "The MQTT client certificate needs its key file, and the key its certificate: "
+                       "publishing is off.",
+                       "MQTT 客户端证书与其私钥文件须同时给出：发布已关闭。");
+    }
+    for (const std::string* file : {&options.certFile, &options.keyFile}) {
+        if (!file->empty() && ::access(file->c_str(), R_OK) != 0) {
+            return refusal(language, "The MQTT client certificate or its key cannot be read: publishing is off.",
+                           "无法读取 MQTT 客户端证书或其私钥：发布已关闭。");
+        }
     }
     return {};
 }

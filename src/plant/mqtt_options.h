@@ -10,6 +10,8 @@ namespace gaugemon::plant {
 
 inline constexpr int kDefaultReadingsPerSecond = 2;
 inline constexpr int kMaxReadingsPerSecond = 50;
+inline constexpr const char* kDefaultTopicPrefix = "gaugemon";
+inline constexpr int kDefaultRecordsQos = 1;
 
 // How the station reaches the plant's broker. An empty URL: publishing off.
 struct MqttOptions {
@@ -19,12 +21,16 @@ struct MqttOptions {
     std::string user;
     std::string password;                               // never logged, never written but to the settings store
     int readingsPerSecond = kDefaultReadingsPerSecond;  // 0: no live readings
+    std::string topicPrefix = kDefaultTopicPrefix;      // the topics are <prefix>/<station>/...
+    int recordsQos = kDefaultRecordsQos;                // 1 or 2: a row is marked published when acknowledged
+    std::string certFile;                               // for ssl://: the station's own certificate, with keyFile
+    std::string keyFile;
 
     bool publishing() const { return !brokerUrl.empty(); }
 };
 
 // Group "Mqtt" of the settings: Url, Station, CaFile, User, Password,
-// ReadingsPerSecond. GAUGEMON_MQTT_USER and GAUGEMON_MQTT_PASSWORD in the
+// ReadingsPerSecond, TopicPrefix, RecordsQos, CertFile, KeyFile. GAUGEMON_MQTT_USER and GAUGEMON_MQTT_PASSWORD in the
 // environment take the place of the stored user and password. Nothing is
 // checked here: see checkMqttOptions.
 MqttOptions loadMqttOptions(QSettings& settings);
@@ -42,5 +48,9 @@ std::string withoutCredentials(std::string_view url);
 // A station name that can stand as one topic level: no '+', '#', '/', no
 // control character, not empty, at most 64 bytes.
 bool isTopicSafe(const std::string& name);
+
+// A topic prefix: one or more levels, each of them topic-safe, at most 128
+// bytes in all.
+bool isTopicPrefix(const std::string& prefix);
 
 }  // namespace gaugemon::plant

@@ -97,6 +97,30 @@ void appendProbe(unsigned probe, const exchange::ScaledNumber* value, ProbeVerdi
     out += '}';
 }
 
+const char* zoneName(ProbeZone zone) {
+    switch (zone) {
+        case ProbeZone::Ok: return "\"OK\"";
+        case ProbeZone::Warning: return "\"pre-warning\"";
+        case ProbeZone::Ng: break;
+    }
+    return "\"NG\"";
+}
+
+// A live probe's band after its value and verdict, inside its object.
+void appendBand(const LiveProbe& probe, std::string& out) {
+    out.pop_back();  // the probe's closing brace
+    out += ",\"unit\":\"mm\",\"lower\":";
+    appendScaled(millimetres(probe.lowerCounts, false), out);
+    out += ",\"upper\":";
+    appendScaled(millimetres(probe.upperCounts, false), out);
+    out += ",\"nominal\":";
+    // The middle in 0.0001 mm is exact: half of a sum of thousandths.
+    appendScaled(millimetres((int64_t{probe.lowerCounts} + probe.upperCounts) * 5, true), out);
+    out += ",\"zone\":";
+    out += zoneName(probe.zone);
+    out += '}';
+}
+
 // A row's probe: the number kept beside the text when there is one (exact, at
 // the probe's resolution), else the text as the files show it, in mm.
 void appendRowProbe(const records::RowView& view, unsigned probe, std::string& out) {
@@ -187,6 +211,7 @@ void readingsJson(const LiveReadings& readings, std::string_view station, std::s
         const LiveProbe& probe = readings.probes[k];
         const exchange::ScaledNumber value = millimetres(probe.counts, probe.fine);
         appendProbe(k + 1, &value, probe.verdict, out);
+        if (probe.withLimits) appendBand(probe, out);
     }
     out += "],\"verdict\":";
     out += count == 0 ? "null" : (readings.anyNg ? "\"NG\"" : "\"OK\"");

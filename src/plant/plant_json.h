@@ -11,11 +11,21 @@ namespace gaugemon::plant {
 
 enum class ProbeVerdict : uint8_t { None, Ok, Ng };
 
+// Where a live reading lies in its band; a warning only while the station's
+// pre-warning is on.
+enum class ProbeZone : uint8_t { Ok, Warning, Ng };
+
 // One probe's live reading in device counts, as the link decoded it.
 struct LiveProbe {
     int32_t counts = 0;
     bool fine = false;  // counts of 0.0001 mm rather than 0.001 mm
     ProbeVerdict verdict = ProbeVerdict::None;
+    // With its limits (0.001 mm) the message carries the unit, the limits,
+    // the nominal (the middle of the band) and the zone too.
+    bool withLimits = false;
+    int32_t lowerCounts = 0;
+    int32_t upperCounts = 0;
+    ProbeZone zone = ProbeZone::Ok;
 };
 
 // The readings of one poll, filled in place by the station: a fixed array,

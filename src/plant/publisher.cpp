@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -34,6 +35,8 @@ constexpr int kProbeTimeoutMs = 300;
 // for the status and readings messages.
 constexpr int64_t kRowWindow = 64;
 constexpr int kClientInflight = kRowWindow + 16;
+// A state nobody changed is sent again this often, with its new time.
+constexpr auto kStateRepeat = std::chrono::seconds(30);
 constexpr auto kOfflineWait = milliseconds(500);
 constexpr auto kDisconnectWait = milliseconds(500);
 constexpr int kQosAtLeastOnce = 1;
@@ -61,9 +64,10 @@ public:
     PublisherCore(MqttOptions options, std::string journalPath)
         : options_(std::move(options)),
           journalPath_(std::move(journalPath)),
-          statusTopic_("gaugemon/" + options_.station + "/status"),
-          recordsTopic_("gaugemon/" + options_.station + "/records"),
-          readingsTopic_("gaugemon/" + options_.station + "/readings"),
+          statusTopic_(options_.topicPrefix + "/" + options_.station + "/status"),
+          recordsTopic_(options_.topicPrefix + "/" + options_.station + "/records"),
+          readingsTopic_(options_.topicPrefix + "/" + options_.station + "/readings"),
+          stateTopic_(options_.topicPrefix + "/" + options_.station + "/state"),
           connectListener_(*this),
           deliveryListener_(*this) {
         events_.acked.reserve(kRowWindow * 2);
@@ -103,6 +107,16 @@ public:
         events_.readings = true;
     }
 
+    void putStatus(const StationStatus& status) {
+        {
+            std::lock_guard lock(mutex_);
+            if (statusSlot_ && statusSlot_->sameStateAs(status)) return;
+            statusSlot_ = status;
+            events_.status = true;
+        }
+        wake_.notify_one();
+    }
+
     bool readingsWanted() const { return options_.readingsPerSecond > 0 && connected_.load(std::memory_order_relaxed); }
     bool isConnected() const { return connected_.load(std::memory_order_acquire); }
     uint64_t publishedRows() const { return publishedRows_.load(std::memory_order_acquire); }
@@ -112,6 +126,7 @@ private:
         bool stop = false;
         bool rows = false;
         bool readings = false;
+        bool status = false;
         bool connected = false;
         bool failed = false;
         bool lost = false;
@@ -165,6 +180,7 @@ private:
             if (state_ == State::Connected) {
                 sendRows();
                 if (taken_.readings) sendReadings();
+                if (taken_.status || Clock::now() >= nextState_) sendState();
             }
         }
         shutDown();
@@ -175,12 +191,14 @@ private:
         std::unique_lock lock(mutex_);
         wake_.wait_until(lock, nextWake(), [this] {
             const Events& e = events_;
-            return e.stop || e.rows || e.connected || e.failed || e.lost || !e.acked.empty();
+            return e.stop || e.rows || e.status || e.connected || e.failed || e.lost || !e.acked.empty();
         });
         taken_.acked.clear();
         std::swap(taken_.acked, events_.acked);
         taken_.stop = events_.stop;
         taken_.rows = std::exchange(events_.rows, false);
+        taken_.status = std::exchange(events_.status, false);
+        if (taken_.status || Clock::now() >= nextState_) stateToSend_ = statusSlot_;
         taken_.connected = std::exchange(events_.connected, false);
         taken_.failed = std::exchange(events_.failed, false);
         taken_.lost = std::exchange(events_.lost, false);
@@ -194,7 +212,8 @@ private:
 
     Clock::time_point nextWake() const {
         if (state_ == State::Waiting) return nextAttempt_;
-        const auto idle = Clock::now() + kIdlePoll;
+        auto idle = Clock::now() + kIdlePoll;
+        if (state_ == State::Connected && statusSlot_) idle = std::min(idle, nextState_);
         return readingsOn() ? std::min(idle, nextReadings_) : idle;
     }
 
@@ -257,6 +276,10 @@ private:
         if (options_.brokerUrl.starts_with("ssl://")) {
             mqtt::ssl_options tls;
             if (!options_.caFile.empty()) tls.set_trust_store(options_.caFile);
+            if (!options_.certFile.empty()) {
+                tls.set_key_store(options_.certFile);
+                tls.set_private_key(options_.keyFile);
+            }
             tls.set_enable_server_cert_auth(true);
             tls.set_verify(true);
             tls.set_error_handler([this](const std::string& text) {
@@ -300,6 +323,7 @@ private:
         qCInfo(plantLog, "Connected to MQTT broker %s as station %s", options_.brokerUrl.c_str(),
                options_.station.c_str());
         publishStatus("online");
+        nextState_ = Clock::now();  // the state follows at once
     }
 
     void failed(int code, std::string detail) {
@@ -383,7 +407,7 @@ private:
         // The context is a number handed back with the acknowledgement, never a pointer.
         void* carried = reinterpret_cast<void*>(static_cast<uintptr_t>(context));  // NOLINT(performance-no-int-to-ptr)
         try {
-            client_->publish(mqtt::make_message(recordsTopic_, json_, kQosAtLeastOnce, false), carried,
+            client_->publish(mqtt::make_message(recordsTopic_, json_, options_.recordsQos, false), carried,
                              deliveryListener_);
         } catch (const mqtt::exception&) {
             return false;  // the connection went or the library is full: the row goes next round
@@ -397,6 +421,17 @@ private:
         readingsJson(readings_, options_.station, json_);
         try {
             client_->publish(readingsTopic_, json_.data(), json_.size(), kQosAtMostOnce, false);
+        } catch (const mqtt::exception&) {
+        }
+    }
+
+    void sendState() {
+        nextState_ = Clock::now() + kStateRepeat;
+        if (!stateToSend_) return;
+        stateToSend_->timeMs = wallClockMs();
+        statusJson(*stateToSend_, json_);
+        try {
+            client_->publish(stateTopic_, json_.data(), json_.size(), kQosAtLeastOnce, true);
         } catch (const mqtt::exception&) {
         }
     }
@@ -426,6 +461,7 @@ private:
     const std::string statusTopic_;
     const std::string recordsTopic_;
     const std::string readingsTopic_;
+    const std::string stateTopic_;
     ConnectListener connectListener_;
     DeliveryListener deliveryListener_;
 
@@ -433,6 +469,7 @@ private:
     std::condition_variable wake_;
     Events events_;
     LiveReadings slot_;
+    std::optional<StationStatus> statusSlot_;
     std::string tlsError_;
 
     // The publisher's thread alone.
@@ -441,6 +478,8 @@ private:
     records::GbkDecoder decoder_;
     Events taken_;
     LiveReadings readings_;
+    std::optional<StationStatus> stateToSend_;
+    Clock::time_point nextState_{};
     std::string json_;
     std::vector<int64_t> unmarked_;
     std::vector<int64_t> unpublishable_;
@@ -478,6 +517,8 @@ void Publisher::offerReadings(const LiveReadings& readings) {
     if (!core_->readingsWanted()) return;
     core_->putReadings(readings, readings.timeMs != 0 ? readings.timeMs : wallClockMs());
 }
+
+void Publisher::offerStatus(const StationStatus& status) { core_->putStatus(status); }
 
 bool Publisher::connected() const { return core_->isConnected(); }
 

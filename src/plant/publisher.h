@@ -6,6 +6,7 @@
 
 #include "plant/mqtt_options.h"
 #include "plant/plant_json.h"
+#include "plant/station_status.h"
 
 namespace gaugemon::plant {
 
@@ -13,7 +14,7 @@ class PublisherCore;
 
 // Hands the station's recorded rows and live readings to the plant's broker.
 // Rows are read from the crash journal on the publisher's own thread and
-// connection, oldest first, published at QoS 1 on gaugemon/<station>/records
+// connection, oldest first, published at the records QoS (1 unless set) on <prefix>/<station>/records
 // and marked published in the journal when the broker acknowledges them: a
 // broker that is away loses no row, and rows an earlier run left unpublished
 // go out first. The connection is made in the background and retried with
@@ -37,6 +38,11 @@ public:
     // under a lock no network call holds, allocates nothing and wakes no
     // thread.
     void offerReadings(const LiveReadings& readings);
+    // The station's status: published (retained, JSON, on
+    // <prefix>/<station>/state) when it differs from the last one and every
+    // 30 s, each time with the time it is sent, so that a consumer tells a
+    // stale state by its age. Copies under the lock; call on a change only.
+    void offerStatus(const StationStatus& status);
     // Publishes "offline" and disconnects when it can; returns within about
     // two seconds even when the broker is gone.
     void stop();

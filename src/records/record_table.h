@@ -210,6 +210,8 @@ public:
     // Rows (or a code change) not in any file yet.
     bool hasUnsavedRows() const { return rowCount_ > 0 && changeStamp_ != savedStamp_; }
     uint64_t changeStamp() const { return changeStamp_; }
+    // The newest change a file holds.
+    uint64_t savedStamp() const { return savedStamp_; }
     // A file now holds the table as it stood at `stamp`. Files may be told
     // out of order (a write on another thread ends after a later one on the
     // spot): the newest state any file holds is what counts.

@@ -1,6 +1,8 @@
 #include "station/plant_feed.h"
 
 #include "plant/plant_log.h"
+#include "station/station.h"
+#include "station/station_status.h"
 
 namespace gaugemon::station {
 
@@ -26,7 +28,21 @@ void PlantFeed::journalOpened(journal::Journal& journal) {
     publisher_->start();
 }
 
-void PlantFeed::offer(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict) {
+namespace {
+
+plant::ProbeZone liveZone(tolerance::Zone zone) {
+    switch (zone) {
+        case tolerance::Zone::Ok: return plant::ProbeZone::Ok;
+        case tolerance::Zone::Warning: return plant::ProbeZone::Warning;
+        case tolerance::Zone::Ng: break;
+    }
+    return plant::ProbeZone::Ng;
+}
+
+}  // namespace
+
+void PlantFeed::offer(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+                      const tolerance::ToleranceTable& limits) {
     if (!publisher_) return;
     const size_t count = std::min(readings.size(), live_.probes.size());
     live_.probeCount = static_cast<unsigned>(count);
@@ -36,10 +52,32 @@ void PlantFeed::offer(std::span<const link::ChannelReading> readings, const tole
         probe.fine = readings[i].scaledBy5;
         probe.verdict = verdict.probe(static_cast<unsigned>(i)) == tolerance::Judgement::Ng ? plant::ProbeVerdict::Ng
                                                                                             : plant::ProbeVerdict::Ok;
+        const tolerance::ProbeLimits& band = limits.limits(static_cast<unsigned>(i) + 1);
+        probe.withLimits = true;
+        probe.lowerCounts = band.lslCounts;
+        probe.upperCounts = band.uslCounts;
+        probe.zone = liveZone(verdict.zone(static_cast<unsigned>(i)));
     }
     live_.anyNg = verdict.anyNg();
     live_.timeMs = 0;
     publisher_->offerReadings(live_);
+}
+
+void PlantFeed::statusMayHaveChanged(const Station& station) {
+    if (!publisher_) return;
+    const link::LinkState& link = station.linkState();
+    const records::RecordTable& table = station.recordTable();
+    const std::array<uint64_t, 8> key{link.connected,
+                                      link.probeCount,
+                                      link.missCount,
+                                      link.errorCount,
+                                      table.rowCount(),
+                                      table.savedStamp(),
+                                      static_cast<uint64_t>(link.pollPeriodMs),
+                                      publisher_->publishedRows()};
+    if (key == statusKey_) return;
+    statusKey_ = key;
+    publisher_->offerStatus(stationStatus(station, options_->station));
 }
 
 void PlantFeed::stop() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <memory>
 #include <optional>
 #include <span>
@@ -8,9 +9,12 @@
 #include "plant/mqtt_options.h"
 #include "plant/plant_json.h"
 #include "plant/publisher.h"
+#include "tolerance/tolerance_table.h"
 #include "tolerance/verdict.h"
 
 namespace gaugemon::station {
+
+class Station;
 
 // The station's rows and readings on their way to the plant's broker. Rows
 // go from the crash journal, so publishing starts once the journal is open;
@@ -27,16 +31,24 @@ public:
     // journal is open, else when it opens. A publisher running before stops.
     void publishTo(plant::MqttOptions options, journal::Journal& journal);
     void journalOpened(journal::Journal& journal);
-    // The readings of one poll with their verdict; the publisher keeps at
-    // most its rate of them.
-    void offer(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict);
+    // The readings of one poll with their verdict and limits; the publisher
+    // keeps at most its rate of them.
+    void offer(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+               const tolerance::ToleranceTable& limits);
+    // The station may have changed what its status shows: compares a few
+    // counts, and builds and hands over the status only when one moved.
+    void statusMayHaveChanged(const Station& station);
     void stop();
     bool publishing() const { return publisher_ != nullptr; }
+    // Rows the broker acknowledged this run.
+    uint64_t publishedRows() const { return publisher_ ? publisher_->publishedRows() : 0; }
 
 private:
     std::optional<plant::MqttOptions> options_;
     std::unique_ptr<plant::Publisher> publisher_;
     plant::LiveReadings live_;
+    // What the last status handed over was taken from.
+    std::array<uint64_t, 8> statusKey_{};
 };
 
 }  // namespace gaugemon::station

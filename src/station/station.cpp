@@ -310,6 +310,7 @@ void Station::tellExchangeFile(const exchange::ExchangeResult& result) {
 }
 
 void Station::clearRecords() {
+    notify([&](StationObserver& o) { o.rowsClearing(); });
     records_.table.clearTable();
     followStatistics();
     syncJournal();
@@ -362,6 +363,7 @@ link::ParameterOk Station::applyParameters(const link::ParameterChoice& choice) 
 // ---- Link host ----------------------------------------------------------------
 
 void Station::refreshLinkView() {
+    plantFeed_.statusMayHaveChanged(*this);
     notify([&](StationObserver& o) { o.linkViewChanged(); });
 }
 
@@ -380,7 +382,8 @@ void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     // Rows are taken only from readings younger than the watchdog period.
     records_.onReadingArrived();
     verdict_.judge(readings, tolerances_);
-    plantFeed_.offer(readings, verdict_);
+    plantFeed_.offer(readings, verdict_, tolerances_);
+    plantFeed_.statusMayHaveChanged(*this);
     const display::ChartPlan* redraw = display_.update(readings, verdict_, tolerances_);
     notify([&](StationObserver& o) { o.readingsShown(redraw); });
 }

@@ -68,6 +68,8 @@ public:
     // A long save on the writer's thread got further: the text for the
     // message line ("Saving day.xlsx: 40 %"); empty when the save ended.
     virtual void fileProgress(std::string_view /*text*/) {}
+    // The rows are about to be cleared; the table still holds them.
+    virtual void rowsClearing() {}
 };
 
 // The whole station without a window: the link to the instrument, the
@@ -201,6 +203,8 @@ public:
     // ends at once).
     void flushJournal() { journal_.waitWritten(); }
     const journal::Journal& journal() const { return journal_; }
+    // Process statistics of the rows held, for views that only read them.
+    const statistics::ProcessStatistics& processStatistics() const { return statistics_.statistics(); }
 
     // ---- Plant ---------------------------------------------------------------
     // Recorded rows and live readings go to the broker of `options` (checked;
@@ -209,6 +213,7 @@ public:
     // Fast polling on or off, stored for the next start too.
     void setFastMode(bool on);
     bool fastMode() const { return linkController_.fastMode(); }
+    const PlantFeed& plantFeed() const { return plantFeed_; }
 
     // ---- Files other tools read ---------------------------------------------
     // The part number and description a transfer file (.dfq) carries (UTF-8).

@@ -167,6 +167,18 @@ TEST(ReadingsJson, ValuesFollowEachProbesResolutionAndTheOverallVerdict) {
               "{\"probe\":1,\"value\":-1.234,\"verdict\":\"NG\"},{\"probe\":2,\"value\":1.2345,\"verdict\":\"OK\"},"
               "{\"probe\":3,\"value\":0.000,\"verdict\":null}],\"verdict\":\"NG\"}");
 
+    // With its limits a probe carries its unit, band, nominal and zone too:
+    // a pre-warning is still an OK verdict.
+    readings.probes[0] = {5950, false, ProbeVerdict::Ok, true, 3000, 6001, ProbeZone::Warning};
+    readings.probes[1] = {-2, false, ProbeVerdict::Ng, true, -1, 1, ProbeZone::Ng};
+    readingsJson(readings, "line-3", json);
+    EXPECT_NE(json.find("{\"probe\":1,\"value\":5.950,\"verdict\":\"OK\",\"unit\":\"mm\",\"lower\":3.000,"
+                        "\"upper\":6.001,\"nominal\":4.5005,\"zone\":\"pre-warning\"}"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"lower\":-0.001,\"upper\":0.001,\"nominal\":0.0000,\"zone\":\"NG\"}"), std::string::npos)
+        << json;
+
     readings.probeCount = 500;  // more than the array holds: 60
     readingsJson(readings, "s", json);
     EXPECT_EQ(parsed(json)["probes"].toArray().size(), 60);
@@ -207,6 +219,12 @@ TEST_F(MqttOptionsCheck, SoundAddressesPass) {
         options.brokerUrl = url;
         EXPECT_EQ(check(options), "") << url;
     }
+    MqttOptions levels = sound();
+    levels.topicPrefix = "plant/hall-2/gauges";
+    levels.recordsQos = 2;
+    levels.certFile = "/etc/hostname";  // readable: a certificate and its key
+    levels.keyFile = "/etc/hostname";
+    EXPECT_EQ(check(levels), "");
     MqttOptions off;
     EXPECT_EQ(check(off), "");  // no address: publishing off, nothing to say
 }
@@ -230,6 +248,20 @@ TEST_F(MqttOptionsCheck, EachUnsoundFieldTurnsPublishingOffWithAMessageInBothLan
     }
     refused.push_back(sound());
     refused.back().caFile = "/nonexistent/ca.pem";
+    for (const std::string& prefix :
+         std::vector<std::string>{"", "/plant", "plant/", "a//b", "a/+/b", "#", std::string(129, 'p')}) {
+        refused.push_back(sound());
+        refused.back().topicPrefix = prefix;
+    }
+    for (const int qos : {0, 3, -1}) {
+        refused.push_back(sound());
+        refused.back().recordsQos = qos;
+    }
+    refused.push_back(sound());
+    refused.back().certFile = "/etc/hostname";  // a certificate without its key
+    refused.push_back(sound());
+    refused.back().certFile = "/nonexistent/station.crt";
+    refused.back().keyFile = "/nonexistent/station.key";
     for (const MqttOptions& listed : refused) {
         MqttOptions copy = listed;
         const std::string english = check(listed);
@@ -257,6 +289,10 @@ TEST(MqttOptionsLoad, SettingsAreReadAndTheEnvironmentOverridesTheCredentials) {
         settings.setValue("Mqtt/User", "stored-user");
         settings.setValue("Mqtt/Password", "stored-password");
         settings.setValue("Mqtt/ReadingsPerSecond", "7");
+        settings.setValue("Mqtt/TopicPrefix", "plant/hall-2");
+        settings.setValue("Mqtt/RecordsQos", "2");
+        settings.setValue("Mqtt/CertFile", "/etc/station.crt");
+        settings.setValue("Mqtt/KeyFile", "/etc/station.key");
     }
     QSettings settings(path, QSettings::IniFormat);
     ::unsetenv("GAUGEMON_MQTT_USER");
@@ -268,6 +304,10 @@ TEST(MqttOptionsLoad, SettingsAreReadAndTheEnvironmentOverridesTheCredentials) {
     EXPECT_EQ(options.user, "stored-user");
     EXPECT_EQ(options.password, "stored-password");
     EXPECT_EQ(options.readingsPerSecond, 7);
+    EXPECT_EQ(options.topicPrefix, "plant/hall-2");
+    EXPECT_EQ(options.recordsQos, 2);
+    EXPECT_EQ(options.certFile, "/etc/station.crt");
+    EXPECT_EQ(options.keyFile, "/etc/station.key");
 
     ::setenv("GAUGEMON_MQTT_USER", "env-user", 1);
     ::setenv("GAUGEMON_MQTT_PASSWORD", "env-password", 1);

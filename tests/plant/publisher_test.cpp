@@ -319,6 +319,51 @@ TEST_F(PublisherAgainstBroker, ReadingsArePublishedAtMostAtTheirRateAndCarryThei
     EXPECT_EQ(first["probes"].toArray()[1].toObject()["value"].toDouble(), 4.5678);
 }
 
+// The state goes out under the station's own prefix, retained, when it
+// changes and not when it is offered again unchanged; the rows go at QoS 2.
+TEST_F(PublisherAgainstBroker, TheStateIsRetainedJsonUnderThePrefixAndGoesOutWhenItChanges) {
+    MqttSubscriber subscriber(broker.url(), "plant/hall-2/#", "plant-side");
+    ASSERT_TRUE(subscriber.connect());
+    PlantStation station(dir);
+    MqttOptions options;
+    options.brokerUrl = broker.url();
+    options.topicPrefix = "plant/hall-2";
+    options.recordsQos = 2;
+    station.startPublishing(options);
+    ASSERT_TRUE(waitFor([&] { return station.publisher->connected(); }));
+    StationStatus status;
+    status.station = kStation;
+    status.port = "COM03";
+    status.connected = true;
+    status.probeCount = kProbes;
+    station.publisher->offerStatus(status);
+    station.publisher->offerStatus(status);
+    station.record(0, 3);
+    const auto on = [&](const char* leaf) {
+        std::vector<std::string> payloads;
+        for (const auto& message : subscriber.messages())
+            if (message.topic == std::string("plant/hall-2/") + kStation + "/" + leaf)
+                payloads.push_back(message.payload);
+        return payloads;
+    };
+    ASSERT_TRUE(waitFor([&] { return on("records").size() == 3 && on("state").size() == 1; }));
+    status.misses = 1;
+    station.publisher->offerStatus(status);
+    ASSERT_TRUE(waitFor([&] { return on("state").size() == 2; }));
+    EXPECT_EQ(on("status"), std::vector<std::string>{"online"});
+    station.stopPublishing();
+
+    MqttSubscriber later(broker.url(), "plant/hall-2/+/state", "dashboard");
+    ASSERT_TRUE(later.connect());
+    ASSERT_TRUE(waitFor([&] { return later.count() >= 1; }));
+    EXPECT_TRUE(later.messages()[0].retained);
+    const QJsonObject state = jsonOf(later.messages()[0].payload);
+    EXPECT_EQ(state["link"].toString(), "connected");
+    EXPECT_EQ(state["misses"].toInt(), 1);
+    EXPECT_EQ(state["probes"].toInt(), static_cast<int>(kProbes));
+    EXPECT_TRUE(state["time"].toString().startsWith("20"));  // the time it was sent, never a zero
+}
+
 // ---- Failures: one line each, recording goes on, rows wait ----------------------
 
 class PublisherFailure : public ::testing::Test {

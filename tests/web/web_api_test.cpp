@@ -1,0 +1,177 @@
+// The web API over a station in virtual time against the in-process
+// instrument: what it answers equals what the station holds.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "sim/simulated_ports.h"
+#include "station/station.h"
+#include "station/working_day.h"
+#include "support/memory_settings_store.h"
+#include "support/recording_prompts.h"
+#include "support/virtual_time.h"
+#include "web/web_view.h"
+
+using namespace gaugemon;
+using namespace gaugemon::testing;
+
+namespace {
+
+QJsonObject jsonOf(const QByteArray& body) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << body.toStdString();
+    return document.object();
+}
+
+class WebApi : public ::testing::Test {
+protected:
+    WebApi() {
+        directory_ = std::filesystem::temp_directory_path() / ("gaugemon-web-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(directory_);
+        settings.writeInt("HW", 2);
+        settings.writeInt("ComID", WorkingDay::kComId);
+        ports.place(WorkingDay::kPort, WorkingDay::instrument());
+        station = std::make_unique<station::Station>(
+            station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/", {}});
+        web::WebOptions options;
+        options.station = "line-7";
+        view = std::make_unique<web::WebView>(*station, options);
+    }
+    ~WebApi() override {
+        view.reset();
+        station.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(directory_, ignored);
+    }
+    void connect() {
+        station->connectButton();
+        ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+        clock.advanceBy(500);
+    }
+    void recordRows(unsigned count) {
+        for (unsigned k = 0; k < count; ++k) {
+            station->pressManual();
+            clock.advanceBy(20);
+        }
+    }
+    QJsonObject get(const char* path, const char* query = "") {
+        const web::WebView::Answer answer = view->answer(QString::fromLatin1(path), QString::fromLatin1(query));
+        EXPECT_EQ(answer.status, 200) << path;
+        return jsonOf(answer.body);
+    }
+
+    core::VirtualTime clock;
+    core::VirtualTimerSchedule timers{clock};
+    core::MemorySettingsStore settings;
+    RecordingPrompts prompts;
+    sim::SimulatedPorts ports{clock};
+    sim::SimulatedLine line{ports};
+    std::filesystem::path directory_;
+    std::unique_ptr<station::Station> station;
+    std::unique_ptr<web::WebView> view;
+};
+
+TEST_F(WebApi, ReadingsStatusAndLimitsAreTheStationsOwn) {
+    EXPECT_TRUE(get("/api/readings")["verdict"].isNull());  // nothing shown before a connection
+    connect();
+    // The readings are made again at most at the push rate, not per answer.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000 / web::kDefaultPushesPerSecond + 5));
+    const QJsonObject readings = get("/api/readings");
+    EXPECT_EQ(readings["verdict"].toString(), station->verdict().anyNg() ? "NG" : "OK");
+    EXPECT_EQ(readings["verdict"].toString(), "NG");
+    const QJsonArray probes = readings["probes"].toArray();
+    ASSERT_EQ(probes.size(), 8);
+    for (int k = 0; k < 8; ++k) {
+        const QJsonObject probe = probes[k].toObject();
+        const std::string_view text = station->display().valueTexts()[static_cast<size_t>(k)].text();
+        EXPECT_EQ(probe["text"].toString(),
+                  QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).trimmed());
+        const double mm = k == 7 ? 6.012 : 3.990 + 0.007 * k;
+        EXPECT_NEAR(probe["value"].toDouble(), mm, 1e-9) << k;
+        EXPECT_EQ(probe["lower"].toDouble(), 3.0);
+        EXPECT_EQ(probe["upper"].toDouble(), 6.0);
+        EXPECT_EQ(probe["nominal"].toDouble(), 4.5);
+        EXPECT_EQ(probe["zone"].toString(), k == 7 ? "NG" : "OK") << k;
+    }
+
+    const QJsonObject status = get("/api/status");
+    EXPECT_EQ(status["station"].toString(), "line-7");
+    EXPECT_EQ(status["link"].toString(), "connected");
+    EXPECT_EQ(status["port"].toString(), "COM03");
+    EXPECT_FALSE(status["line"].toString().isEmpty());
+    EXPECT_EQ(status["probes"].toInt(), 8);
+    EXPECT_EQ(status["cycle_ms"].toInt(), station->linkState().pollPeriodMs);
+
+    const QJsonArray limits = get("/api/tolerances")["probes"].toArray();
+    ASSERT_EQ(limits.size(), 8);
+    EXPECT_EQ(limits[7].toObject()["upper"].toDouble(), 6.0);
+}
+
+// Rows come in pages after a sequence number, and the numbers run on when
+// the table is emptied; statistics and metrics count the same rows.
+TEST_F(WebApi, RowsArePagedBySequenceAndCountedAlikeEverywhere) {
+    connect();
+    recordRows(3);
+    QJsonObject page = get("/api/rows", "since=0&limit=2");
+    QJsonArray rows = page["rows"].toArray();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].toObject()["sequence"].toInt(), 1);
+    EXPECT_EQ(rows[1].toObject()["row"].toInt(), 2);
+    EXPECT_EQ(rows[0].toObject()["verdict"].toString(), "NG");
+    EXPECT_EQ(rows[0].toObject()["values"].toArray()[7].toString(), "6.012");
+    EXPECT_TRUE(page["more"].toBool());
+    page = get("/api/rows", QStringLiteral("since=%1").arg(page["next"].toInt()).toLatin1().constData());
+    ASSERT_EQ(page["rows"].toArray().size(), 1);
+    EXPECT_EQ(page["rows"].toArray()[0].toObject()["sequence"].toInt(), 3);
+    EXPECT_FALSE(page["more"].toBool());
+    // Numbers no answer can use are read as their defaults or their bounds.
+    EXPECT_EQ(get("/api/rows", "since=-5&limit=x")["rows"].toArray().size(), 3);
+    EXPECT_EQ(get("/api/rows", "since=99999999999999999999999")["rows"].toArray().size(), 3);
+
+    recordRows(1);  // cleared before any push: still counted, and numbered
+    station->clearRecords();
+    recordRows(1);
+    rows = get("/api/rows", "since=4")["rows"].toArray();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toObject()["sequence"].toInt(), 5);
+    EXPECT_EQ(rows[0].toObject()["row"].toInt(), 1);
+
+    const QJsonArray figures = get("/api/statistics")["probes"].toArray();
+    ASSERT_EQ(figures.size(), 8);
+    EXPECT_EQ(figures[7].toObject()["count"].toInt(), 1);
+    EXPECT_EQ(figures[7].toObject()["ng"].toInt(), 1);
+    EXPECT_NEAR(figures[0].toObject()["mean"].toDouble(), 3.990, 1e-9);
+
+    const web::WebView::Answer metrics = view->answer("/metrics", "");
+    EXPECT_TRUE(QByteArray(metrics.contentType).startsWith("text/plain; version=0.0.4"));
+    const QString text = QString::fromUtf8(metrics.body);
+    for (const char* line :
+         {"gaugemon_up 1\n", "gaugemon_connected 1\n", "gaugemon_rows_recorded_total 5\n", "gaugemon_ng_rows_total 5\n",
+          "gaugemon_rows_held 1\n", "gaugemon_journal_on 0\n", "# TYPE gaugemon_polls_total counter\n"})
+        EXPECT_TRUE(text.contains(QLatin1String(line))) << line << text.toStdString();
+    EXPECT_GE(view->counts().polls, 4u);
+    EXPECT_TRUE(text.contains(QStringLiteral("gaugemon_polls_total %1\n").arg(view->counts().polls)));
+}
+
+// Only the page's own files are served; no path reaches anything else.
+TEST_F(WebApi, OnlyThePagesOwnFilesAreServed) {
+    for (const char* path : {"/", "/index.html", "/app.js", "/style.css"}) {
+        const web::WebView::Answer answer = view->answer(QString::fromLatin1(path), "");
+        EXPECT_EQ(answer.status, 200) << path;
+        EXPECT_FALSE(answer.body.isEmpty()) << path;
+    }
+    for (const char* path : {"/../etc/passwd", "/..%2f..%2fetc/passwd", "/app.js/..", ":/web/app.js", "/web/app.js",
+                             "//app.js", "/api", "/api/readings/", "/index.htm", "/metrics/x", "/etc/passwd", ""}) {
+        const web::WebView::Answer answer = view->answer(QString::fromLatin1(path), "");
+        EXPECT_EQ(answer.status, 404) << path;
+        EXPECT_FALSE(answer.body.contains("root:")) << path;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,290 @@
+// Hostile clients against the page's server on 127.0.0.1, from a thread of
+// their own with plain sockets, while the station polls in step with real
+// time on the main thread: nothing crashes, nothing grows without bound,
+// and the loop the poll cycle runs on never stalls.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "sim/simulated_ports.h"
+#include "station/station.h"
+#include "station/working_day.h"
+#include "support/memory_settings_store.h"
+#include "support/recording_prompts.h"
+#include "support/virtual_time.h"
+#include "web/web_view.h"
+
+using namespace gaugemon;
+using namespace gaugemon::testing;
+
+namespace {
+
+// The poll cycle must not stall: nearly every turn of its loop is shorter
+// than kTurnMs, and none is as long as kStallMs (a blocking wait would be).
+// A loaded machine alone shows turns of 10 to 15 ms now and then.
+constexpr int64_t kTurnMs = 20;
+constexpr int64_t kStallMs = 100;
+
+// A blocking client socket to 127.0.0.1:port with a receive timeout; -1 when
+// the connection is refused.
+int openClient(quint16 port, int receiveBuffer = 0) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    timeval timeout{3, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void sendAll(int fd, const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return;
+        sent += static_cast<size_t>(n);
+    }
+}
+
+// One answer: the head, and the body of its Content-Length. Empty when the
+// server closed the connection (or said nothing within the timeout).
+std::string readAnswer(int fd) {
+    std::string bytes;
+    char buffer[4096];
+    while (true) {
+        const size_t head = bytes.find("\r\n\r\n");
+        if (head != std::string::npos) {
+            const size_t field = bytes.find("Content-Length: ");
+            const size_t length = field < head ? std::stoul(bytes.substr(field + 16)) : 0;
+            if (bytes.size() >= head + 4 + length) return bytes;
+        }
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return {};
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+std::string get(const std::string& path) { return "GET " + path + " HTTP/1.1\r\nHost: station\r\n\r\n"; }
+
+class HostileClients : public ::testing::Test {
+protected:
+    HostileClients() {
+        directory_ = std::filesystem::temp_directory_path() / ("gaugemon-hostile-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(directory_);
+        settings.writeInt("HW", 2);
+        settings.writeInt("ComID", WorkingDay::kComId);
+        ports.place(WorkingDay::kPort, WorkingDay::instrument());
+        station = std::make_unique<station::Station>(
+            station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/", {}});
+        station->connectButton();
+        EXPECT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+    }
+    ~HostileClients() override {
+        view.reset();
+        station.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(directory_, ignored);
+    }
+    void serve(const web::WebLimits& limits, int pushesPerSecond = 10) {
+        web::WebOptions options;
+        options.listen = core::ListenAddress{"127.0.0.1", 0};
+        options.limits = limits;
+        options.pushesPerSecond = pushesPerSecond;
+        view = std::make_unique<web::WebView>(*station, options);
+        ASSERT_TRUE(view->listen());
+    }
+    // Runs the event loop until `done` (or `limitMs`), the station polling in
+    // step with real time; keeps the longest turn of the loop.
+    bool runUntil(const std::function<bool()>& done, int limitMs) {
+        QEventLoop loop;
+        QTimer tick;
+        QElapsedTimer real;
+        real.start();
+        int64_t last = 0;
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            const int64_t now = real.elapsed();
+            turnsMs.push_back(now - last);
+            clock.advanceBy(now - last);
+            last = real.elapsed();
+            if (done() || now > limitMs) loop.quit();
+        });
+        tick.start(5);
+        loop.exec();
+        return done();
+    }
+
+    core::VirtualTime clock;
+    core::VirtualTimerSchedule timers{clock};
+    core::MemorySettingsStore settings;
+    RecordingPrompts prompts;
+    sim::SimulatedPorts ports{clock};
+    sim::SimulatedLine line{ports};
+    std::filesystem::path directory_;
+    std::unique_ptr<station::Station> station;
+    std::unique_ptr<web::WebView> view;
+    // Whether the loop kept turning: no stall, and 99 % of the turns short.
+    void expectNoStall() {
+        ASSERT_FALSE(turnsMs.empty());
+        std::sort(turnsMs.begin(), turnsMs.end());
+        const int64_t p99 = turnsMs[turnsMs.size() * 99 / 100];
+        EXPECT_LT(turnsMs.back(), kStallMs);
+        EXPECT_LT(p99, kTurnMs);
+        std::printf("turns of the loop: 99 %% at most %lld ms, longest %lld ms\n", static_cast<long long>(p99),
+                    static_cast<long long>(turnsMs.back()));
+    }
+
+    std::vector<int64_t> turnsMs;
+};
+
+TEST_F(HostileClients, BadRequestsAreRefusedAndNothingButThePageIsServed) {
+    serve({});
+    const quint16 port = view->port();
+    std::atomic<bool> finished = false;
+    std::vector<std::string> answers;
+    std::thread client([&] {
+        for (const std::string& request :
+             {get("/../../etc/passwd"), get("/%2e%2e/%2e%2e/etc/passwd"), get("/nothing"),
+              std::string("POST /api/status HTTP/1.1\r\nHost: s\r\nContent-Length: 2\r\n\r\n{}"),
+              "GET / HTTP/1.1\r\nHost: s\r\nX-Padding: " + std::string(64 * 1024, 'x') + "\r\n\r\n",
+              "POST /api/status HTTP/1.1\r\nHost: s\r\nContent-Length: 10000000\r\n\r\n" + std::string(256 * 1024, 'b'),
+              get("/api/status")}) {
+            const int fd = openClient(port);
+            sendAll(fd, request);
+            answers.push_back(readAnswer(fd));
+            ::close(fd);
+        }
+        finished = true;
+    });
+    EXPECT_TRUE(runUntil([&] { return finished.load(); }, 30'000));
+    client.join();
+    ASSERT_EQ(answers.size(), 7u);
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_TRUE(answers[k].starts_with("HTTP/1.1 404")) << answers[k];
+        EXPECT_EQ(answers[k].find("root:"), std::string::npos);
+    }
+    EXPECT_TRUE(answers[3].starts_with("HTTP/1.1 405")) << answers[3];
+    EXPECT_EQ(answers[4], "") << "an oversized header is refused";
+    EXPECT_EQ(answers[5], "") << "an oversized body is refused";
+    EXPECT_TRUE(answers[6].starts_with("HTTP/1.1 200")) << answers[6];
+    expectNoStall();
+}
+
+// 500 connections opened and left idle: the page still answers a client
+// that asks, at most the limit stay open, and the idle ones are closed.
+TEST_F(HostileClients, FiveHundredIdleConnectionsNeitherLockThePageAwayNorStay) {
+    web::WebLimits limits;
+    limits.maxConnections = 16;
+    limits.newConnectionsPerSecond = 10'000;
+    limits.idleMs = 1'000;
+    serve(limits);
+    const quint16 port = view->port();
+    std::vector<int> idle;
+    std::atomic<int> stage = 0;
+    std::string answer;
+    std::thread client([&] {
+        for (int k = 0; k < 500; ++k) idle.push_back(openClient(port));
+        stage = 1;
+        while (stage != 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const int fd = openClient(port);
+        sendAll(fd, get("/api/status"));
+        answer = readAnswer(fd);
+        ::close(fd);
+        stage = 3;
+    });
+    ASSERT_TRUE(runUntil([&] { return stage == 1; }, 20'000));
+    runUntil([] { return false; }, 200);  // the server takes them all in
+    stage = 2;
+    ASSERT_TRUE(runUntil([&] { return stage == 3; }, 20'000));
+    client.join();
+    EXPECT_TRUE(answer.starts_with("HTTP/1.1 200")) << answer;
+    runUntil([] { return false; }, 2'500);  // longer than the idle limit and a sweep
+    int open = 0;
+    for (const int fd : idle) {
+        char byte;
+        if (fd >= 0 && ::recv(fd, &byte, 1, MSG_DONTWAIT) < 0 && errno == EAGAIN) ++open;
+        if (fd >= 0) ::close(fd);
+    }
+    EXPECT_EQ(open, 0);
+    expectNoStall();
+}
+
+// A live client that never reads: its backlog is capped and it is dropped,
+// while the readings go on being pushed and the station polls on.
+TEST_F(HostileClients, ALiveClientThatNeverReadsIsDropped) {
+    web::WebLimits limits;
+    limits.maxSendBacklog = 32 * 1024;
+    limits.kernelSendBuffer = 8 * 1024;
+    serve(limits, web::kMaxPushesPerSecond);
+    const int fd = openClient(view->port(), 4096);
+    ASSERT_GE(fd, 0);
+    sendAll(fd,
+            "GET /ws HTTP/1.1\r\nHost: s\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+            "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    ASSERT_TRUE(runUntil([&] { return view->clients() == 1; }, 5'000));
+    const uint64_t pollsBefore = view->counts().polls;
+    EXPECT_TRUE(runUntil([&] { return view->clients() == 0; }, 30'000));
+    EXPECT_GT(view->counts().polls, pollsBefore);
+    ::close(fd);
+    expectNoStall();
+}
+
+// Requests as fast as four connections can send them: beyond the rate they
+// are answered 429 at once, and the flood ends in its own time.
+TEST_F(HostileClients, ARequestFloodIsAnsweredWithinItsRate) {
+    web::WebLimits limits;
+    limits.requestsPerSecond = 100;
+    serve(limits);
+    const quint16 port = view->port();
+    std::atomic<int> ok = 0;
+    std::atomic<int> refused = 0;
+    std::atomic<int> running = 4;
+    QElapsedTimer flood;
+    flood.start();
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 4; ++c) {
+        clients.emplace_back([&] {
+            const int fd = openClient(port);
+            QElapsedTimer own;
+            own.start();
+            while (own.elapsed() < 1'500) {
+                sendAll(fd, get("/api/readings"));
+                const std::string answer = readAnswer(fd);
+                if (answer.starts_with("HTTP/1.1 200"))
+                    ++ok;
+                else if (answer.starts_with("HTTP/1.1 429"))
+                    ++refused;
+                else
+                    break;
+            }
+            ::close(fd);
+            --running;
+        });
+    }
+    EXPECT_TRUE(runUntil([&] { return running == 0; }, 20'000));
+    for (std::thread& client : clients) client.join();
+    const double seconds = static_cast<double>(flood.elapsed()) / 1000.0;
+    EXPECT_LT(seconds, 5.0);
+    EXPECT_LE(ok, static_cast<int>((seconds + 1) * limits.requestsPerSecond));
+    EXPECT_GT(refused, 0);
+    expectNoStall();
+    std::printf("flood: %d answered, %d refused in %.2f s\n", ok.load(), refused.load(), seconds);
+}
+
+}  // namespace
