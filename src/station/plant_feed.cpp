@@ -26,14 +26,14 @@ void PlantFeed::journalOpened(journal::Journal& journal) {
     publisher_->start();
 }
 
-void PlantFeed::offer(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict) {
+void PlantFeed::offer(std::span<const measure::Length> readings, const tolerance::Verdict& verdict) {
     if (!publisher_) return;
     const size_t count = std::min(readings.size(), live_.probes.size());
     live_.probeCount = static_cast<unsigned>(count);
     for (size_t i = 0; i < count; ++i) {
         plant::LiveProbe& probe = live_.probes[i];
-        probe.counts = readings[i].value;
-        probe.fine = readings[i].scaledBy5;
+        probe.counts = readings[i].counts;
+        probe.fine = readings[i].fine();
         probe.verdict = verdict.probe(static_cast<unsigned>(i)) == tolerance::Judgement::Ng ? plant::ProbeVerdict::Ng
                                                                                             : plant::ProbeVerdict::Ok;
     }

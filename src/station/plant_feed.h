@@ -5,6 +5,7 @@
 
 #include "journal/journal.h"
 #include "link/link_state.h"
+#include "measure/length.h"
 #include "plant/mqtt_options.h"
 #include "plant/plant_json.h"
 #include "plant/publisher.h"
@@ -29,7 +30,7 @@ public:
     void journalOpened(journal::Journal& journal);
     // The readings of one poll with their verdict; the publisher keeps at
     // most its rate of them.
-    void offer(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict);
+    void offer(std::span<const measure::Length> readings, const tolerance::Verdict& verdict);
     void stop();
     bool publishing() const { return publisher_ != nullptr; }
 
