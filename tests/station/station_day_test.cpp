@@ -114,6 +114,21 @@ TEST_F(StationDay, DiscoveryPollingRecordingAndExportRunWithoutAWindow) {
 }
 
 // The Save dialog's two further filters write a workbook and a transfer file.
+// A row keeps the texts of the unit it was recorded in: switching to inch
+// after recording changes neither the file of the day nor its limits.
+TEST_F(StationDay, AUnitSwitchAfterRecordingChangesNoRecordedText) {
+    recordTheDay();
+    station->confirmUnit(1);
+    clock.advanceBy(500);
+    ASSERT_EQ(station->lengthUnit(), measure::LengthUnit::Inch);
+    ASSERT_NE(station->display().valueTexts()[0].text(), "  3.990 ") << "the screen shows inches now";
+    const std::filesystem::path path = directory_ / "day.xls";
+    prompts.saveChoices.push_back(core::SaveChoice{path.string(), 0});
+    station->exportRecords();
+    station->finishFileWrites();
+    EXPECT_EQ(readFile(path), WorkingDay::expectedExport());
+}
+
 TEST_F(StationDay, SaveWritesTheWorkbookAndTheTransferFileOfTheFurtherFilters) {
     recordTheDay();
     const std::filesystem::path workbook = directory_ / "day.xlsx";
