@@ -10,6 +10,7 @@
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
 #include "app/station_icon.h"
+#include "app/transfer_part_setting.h"
 #include "core/data_location.h"
 #include "core/logging.h"
 #include "core/qt_settings_store.h"
@@ -84,6 +85,12 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     dialog.offerBrokerSetting([&] {
         if (const auto plant = app::askBroker(&dialog, stored.native(), dialog.station().language()))
             dialog.publishTo(*plant);
+    });
+    const app::TransferPart part = app::loadTransferPart(stored.native());
+    dialog.setTransferPart(part.number, part.description);
+    dialog.offerTransferPartSetting([&] {
+        if (const auto chosen = app::askTransferPart(&dialog, stored.native(), dialog.station().language()))
+            dialog.setTransferPart(chosen->number, chosen->description);
     });
     prompts.setParent(&dialog);
     dialog.exec();
