@@ -10,9 +10,11 @@
 #include "core/settings_store.h"
 #include "display/display_update.h"
 #include "display/value_text.h"
+#include "link/link_state.h"
 #include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
+using gaugemon::measure::LengthUnit;
 
 namespace {
 
@@ -25,6 +27,7 @@ struct Station {
     gaugemon::core::MemorySettingsStore store;
     gaugemon::tolerance::ToleranceTable tolerances;
     gaugemon::link::LinkState link;
+    std::array<gaugemon::measure::Length, gaugemon::measure::kMaxProbes> lengths{};
     gaugemon::tolerance::Verdict verdict;
     DisplayModel model;
     DisplayUpdate chart{model, DisplayUpdate::kDefaultClientSize};
@@ -40,12 +43,12 @@ struct Station {
         for (unsigned i = 0; i < gaugemon::link::kMaxProbes; ++i) {
             // Spread over the range so that both colours, both directions and
             // the clamp at the range limits all occur.
-            link.readings[i].value = static_cast<int32_t>(i) * 431 - 11000 + offset;
+            lengths[i].counts = static_cast<int32_t>(i) * 431 - 11000 + offset;
         }
     }
     // What the station does with each decoded frame: judge it, then show it.
     bool show() {
-        const std::span<const gaugemon::link::ChannelReading> readings(link.readings.data(), link.probeCount);
+        const std::span<const gaugemon::measure::Length> readings(lengths.data(), link.probeCount);
         verdict.judge(readings, tolerances);
         return chart.run(readings, verdict, tolerances);
     }

@@ -97,6 +97,9 @@ void BM_AppendRow60Probes(benchmark::State& state) {
     state.counters["p99_ns"] = ns[ns.size() * 99 / 100];
     state.counters["max_ns"] = ns.back();
     state.counters["rows_at_end"] = table.rowCount();
+    // What one row holds, and a full table of rows at that size.
+    state.counters["row_B"] = static_cast<double>(table.shape().stride);
+    state.counters["full_table_MB"] = static_cast<double>(table.shape().stride) * records::kMaxRows / 1e6;
 }
 BENCHMARK(BM_AppendRow60Probes)->Arg(0)->Arg(500'000)->Iterations(200'000)->Repetitions(3);
 

@@ -20,12 +20,12 @@ using namespace gaugemon;
 constexpr unsigned kProbes = 60;
 
 // Readings that drift and wobble, standard and fine probes mixed.
-std::vector<link::ChannelReading> readingsOf(uint32_t row) {
-    std::vector<link::ChannelReading> readings(kProbes);
+std::vector<measure::Length> readingsOf(uint32_t row) {
+    std::vector<measure::Length> readings(kProbes);
     for (unsigned k = 0; k < kProbes; ++k) {
         const int32_t wobble = static_cast<int32_t>((row * 7919 + k * 104729) % 601) - 300;
-        readings[k] = k % 6 == 5 ? link::ChannelReading{45'000 + 10 * wobble, true}
-                                 : link::ChannelReading{4500 + wobble + static_cast<int32_t>(row / 1000), false};
+        readings[k] = k % 6 == 5 ? measure::tenthMicrometres(45'000 + 10 * wobble)
+                                 : measure::micrometres(4500 + wobble + static_cast<int32_t>(row / 1000));
     }
     return readings;
 }
@@ -38,7 +38,7 @@ struct FullTable {
 
     FullTable() { table.prepareColumns({kProbes, false, core::Language::English}); }
     void add(uint32_t row) {
-        const std::vector<link::ChannelReading> readings = readingsOf(row);
+        const std::vector<measure::Length> readings = readingsOf(row);
         verdict.judge(readings, limits);
         records::RowInput in{
             kProbes, false, texts, verdict.anyNg(), core::Language::English, {}, {2026, 12, 8, 7, 0, 0}};
@@ -92,7 +92,7 @@ struct Station : statistics::StatisticsSources {
     const records::RecordTable& recordTable() const override { return rows.table; }
     statistics::StatisticsKeeper& statisticsKeeper() override { return keeper; }
     const tolerance::ToleranceTable& tolerances() const override { return rows.limits; }
-    display::LengthUnit lengthUnit() const override { return display::LengthUnit::Millimetre; }
+    measure::LengthUnit lengthUnit() const override { return measure::LengthUnit::Millimetre; }
     core::Language language() const override { return core::Language::English; }
     void changePreWarning(tolerance::PreWarning preWarning) override { keeper.setPreWarning(preWarning); }
 };
@@ -146,7 +146,7 @@ void BM_RunChartRedraw(benchmark::State& state) {
     statistics::RunChartPainter chart;
     for (auto _ : state) {
         QPainter painter(&image);
-        chart.paint(painter, image.rect(), series.values(), figures, display::LengthUnit::Millimetre,
+        chart.paint(painter, image.rect(), series.values(), figures, measure::LengthUnit::Millimetre,
                     core::Language::English);
     }
     state.counters["points"] = static_cast<double>(series.values().size());

@@ -294,7 +294,7 @@ void MonitorDialog::initialise() {
     control(c::kModifyCode)->setEnabled(station_.codes().enabled());
     auto* units = static_cast<QComboBox*>(control(c::kUnitList));
     for (unsigned i = 0; i < display::kUnitSelectorItems; ++i) {
-        units->addItem(text(display::unitSelectorText(static_cast<display::LengthUnit>(i))));
+        units->addItem(text(display::unitSelectorText(static_cast<measure::LengthUnit>(i))));
     }
     const display::DisplayModel& display = station_.display();
     units->setCurrentIndex(static_cast<int>(display.unit()));

@@ -24,7 +24,7 @@ StatisticsTableModel::StatisticsTableModel(core::Language language, QObject* par
     : QAbstractTableModel(parent), language_(language) {}
 
 StatisticsTableModel::Columns StatisticsTableModel::update(const statistics::ProcessStatistics& figures,
-                                                           const records::RecordTable& rows, display::LengthUnit unit,
+                                                           const records::RecordTable& rows, measure::LengthUnit unit,
                                                            bool warningsShown) {
     const Columns retitled = retitle(unit);
     const unsigned probes = figures.probeCount();
@@ -53,7 +53,7 @@ StatisticsTableModel::Columns StatisticsTableModel::update(const statistics::Pro
 }
 
 StatisticsTableModel::Row StatisticsTableModel::rowOf(const statistics::ProbeFigures& f, unsigned probe,
-                                                      display::LengthUnit unit, bool warningsShown) const {
+                                                      measure::LengthUnit unit, bool warningsShown) const {
     const bool ng = f.ngCount > 0;
     const bool incapable = f.cpk && *f.cpk < statistics::kCapableCpk;
     const bool warning = warningsShown && f.latestZone == tolerance::Zone::Warning;
@@ -69,7 +69,7 @@ StatisticsTableModel::Row StatisticsTableModel::rowOf(const statistics::ProbeFig
     return row;
 }
 
-StatisticsTableModel::Columns StatisticsTableModel::retitle(display::LengthUnit unit) {
+StatisticsTableModel::Columns StatisticsTableModel::retitle(measure::LengthUnit unit) {
     Columns changed;
     for (size_t c = 0; c < statistics::kColumns.size(); ++c) {
         QString title = QString::fromStdString(columnTitle(statistics::kColumns[c], language_, unit));

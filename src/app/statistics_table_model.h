@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/language.h"
-#include "display/length_unit.h"
+#include "measure/length_unit.h"
 #include "records/record_table.h"
 #include "statistics/figure_text.h"
 #include "statistics/process_statistics.h"
@@ -29,7 +29,7 @@ public:
     // Returns the columns whose title or longest text changed in length:
     // those the view fits again.
     Columns update(const statistics::ProcessStatistics& figures, const records::RecordTable& rows,
-                   display::LengthUnit unit, bool warningsShown);
+                   measure::LengthUnit unit, bool warningsShown);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -47,9 +47,9 @@ private:
     };
     using Row = std::array<Cell, kColumnCount>;
 
-    Row rowOf(const statistics::ProbeFigures& figures, unsigned probe, display::LengthUnit unit,
+    Row rowOf(const statistics::ProbeFigures& figures, unsigned probe, measure::LengthUnit unit,
               bool warningsShown) const;
-    Columns retitle(display::LengthUnit unit);
+    Columns retitle(measure::LengthUnit unit);
     void tellChanged(const std::vector<QModelIndex>& changed);
     Columns longestChanged();
 

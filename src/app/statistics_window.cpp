@@ -35,7 +35,7 @@ StatisticsChart::StatisticsChart(Kind kind, QWidget* parent) : QWidget(parent), 
 }
 
 void StatisticsChart::display(std::span<const int32_t> values, const statistics::ProbeFigures& figures,
-                              display::LengthUnit unit, core::Language language) {
+                              measure::LengthUnit unit, core::Language language) {
     values_ = values;
     figures_ = figures;
     unit_ = unit;
@@ -147,7 +147,7 @@ void StatisticsWindow::refresh() {
 }
 
 void StatisticsWindow::selectProbe(unsigned probe) {
-    if (probe == 0 || probe > link::kMaxProbes) return;
+    if (probe == 0 || probe > measure::kMaxProbes) return;
     series_.follow(probe);
     showCharts();
     selectRow(probe);

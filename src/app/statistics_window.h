@@ -27,7 +27,7 @@ class StatisticsChart : public QWidget {
 public:
     enum class Kind { Run, Histogram };
     StatisticsChart(Kind kind, QWidget* parent);
-    void display(std::span<const int32_t> values, const statistics::ProbeFigures& figures, display::LengthUnit unit,
+    void display(std::span<const int32_t> values, const statistics::ProbeFigures& figures, measure::LengthUnit unit,
                  core::Language language);
     // Where the last painting put the lines, in this widget's coordinates.
     const statistics::RunChartLayout& runLayout() const { return runLayout_; }
@@ -40,7 +40,7 @@ private:
     Kind kind_;
     std::span<const int32_t> values_;
     statistics::ProbeFigures figures_;
-    display::LengthUnit unit_ = display::LengthUnit::Millimetre;
+    measure::LengthUnit unit_ = measure::LengthUnit::Millimetre;
     core::Language language_ = core::Language::Chinese;
     statistics::RunChartPainter runPainter_;
     statistics::HistogramPainter histogramPainter_;
@@ -91,7 +91,7 @@ private:
         unsigned probe = 0;
         uint64_t seriesRevision = 0;
         statistics::ProbeFigures figures;
-        display::LengthUnit unit = display::LengthUnit::Millimetre;
+        measure::LengthUnit unit = measure::LengthUnit::Millimetre;
         bool operator==(const ChartInput&) const = default;
     };
 

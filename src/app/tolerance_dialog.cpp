@@ -23,7 +23,7 @@ QString text(std::string_view latin) { return QString::fromLatin1(latin.data(), 
 QString probeLabel(unsigned probe) { return QStringLiteral("%1").arg(probe, 2, 10, QLatin1Char('0')); }
 }  // namespace
 
-ToleranceDialog::ToleranceDialog(tolerance::ToleranceTable& table, display::LengthUnit unit, core::Language language,
+ToleranceDialog::ToleranceDialog(tolerance::ToleranceTable& table, measure::LengthUnit unit, core::Language language,
                                  core::SettingsStore& settings, core::Prompts& prompts,
                                  std::unique_ptr<core::TimerSchedule> timers, QWidget* parent)
     : QDialog(parent),

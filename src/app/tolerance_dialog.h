@@ -6,7 +6,7 @@
 #include "core/prompts.h"
 #include "core/settings_store.h"
 #include "core/timer_schedule.h"
-#include "display/length_unit.h"
+#include "measure/length_unit.h"
 #include "tolerance/tolerance_actions.h"
 #include "tolerance/tolerance_table.h"
 
@@ -23,7 +23,7 @@ class ToleranceDialog : public QDialog {
 public:
     static constexpr int kSelectionTimer = 1;
 
-    ToleranceDialog(tolerance::ToleranceTable& table, display::LengthUnit unit, core::Language language,
+    ToleranceDialog(tolerance::ToleranceTable& table, measure::LengthUnit unit, core::Language language,
                     core::SettingsStore& settings, core::Prompts& prompts, std::unique_ptr<core::TimerSchedule> timers,
                     QWidget* parent);
 
@@ -44,7 +44,7 @@ private:
     bool readFields();
 
     tolerance::ToleranceTable& table_;
-    display::LengthUnit unit_;
+    measure::LengthUnit unit_;
     core::Language language_;
     core::SettingsStore& settings_;
     core::Prompts& prompts_;

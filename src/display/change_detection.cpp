@@ -4,13 +4,13 @@
 
 namespace gaugemon::display {
 
-bool ChangeDetector::update(std::span<const link::ChannelReading> readings) {
-    const size_t count = std::min<size_t>(readings.size(), link::kMaxProbes);
+bool ChangeDetector::update(std::span<const measure::Length> readings) {
+    const size_t count = std::min<size_t>(readings.size(), measure::kMaxProbes);
     bool moved = false;
     for (size_t i = 0; i < count; ++i) {
-        const link::ChannelReading& now = readings[i];
-        link::ChannelReading& seen = previous_[i];
-        if (now.value != seen.value || now.scaledBy5 != seen.scaledBy5) {
+        const measure::Length& now = readings[i];
+        measure::Length& seen = previous_[i];
+        if (now != seen) {
             moved = true;
             seen = now;
         }

@@ -2,7 +2,8 @@
 #include <array>
 #include <span>
 
-#include "link/link_state.h"
+#include "measure/counts.h"
+#include "measure/length.h"
 
 namespace gaugemon::display {
 
@@ -13,10 +14,10 @@ public:
     // Compares the readings (probes 0..N-1, at most 60) with those seen last
     // and remembers them; true when any of them moved. A reading that changes between
     // standard and fine resolution counts as moved, since its text changes.
-    bool update(std::span<const link::ChannelReading> readings);
+    bool update(std::span<const measure::Length> readings);
 
 private:
-    std::array<link::ChannelReading, link::kMaxProbes> previous_{};
+    std::array<measure::Length, measure::kMaxProbes> previous_{};
 };
 
 }  // namespace gaugemon::display

@@ -78,7 +78,7 @@ bool sameLayout(const ChartPlan& a, const ChartPlan& b) {
 void collectChartChanges(const ChartPlan& before, const ValueTextTable& beforeTexts, const ChartPlan& after,
                          const ValueTextTable& afterTexts, const ChartFace& label, const ChartFace& verdictFace,
                          std::vector<QRect>& out) {
-    for (unsigned i = 0; i < after.probes && i < link::kMaxProbes; ++i) {
+    for (unsigned i = 0; i < after.probes && i < measure::kMaxProbes; ++i) {
         const size_t first = out.size();
         addColumnChanges(out, before.columns[i], beforeTexts[i], after.columns[i], afterTexts[i], label);
         // A column's changes lie close together (the end of its bar and the

@@ -140,7 +140,7 @@ void ChartPainter::noteExtents(const ChartPlan& plan, const ValueTextTable& text
     auto unite = [](QRect& extent, const PixelRect& r) {
         if (!r.empty()) extent |= toQRect(r);
     };
-    for (unsigned i = 0; i < plan.probes && i < link::kMaxProbes; ++i) {
+    for (unsigned i = 0; i < plan.probes && i < measure::kMaxProbes; ++i) {
         const ColumnPlan& c = plan.columns[i];
         QRect& extent = columnExtents_[i];
         extent = QRect();
@@ -170,7 +170,7 @@ void ChartPainter::paintSteps(QPainter& p, const ChartPlan& plan, const ValueTex
     const QColor valueText = qcolor(colors::kValueText);
     ChartFace& label = face(labelFont(plan.labelSize));
 
-    for (unsigned i = 0; i < plan.probes && i < link::kMaxProbes; ++i) {
+    for (unsigned i = 0; i < plan.probes && i < measure::kMaxProbes; ++i) {
         if (within && !columnExtents_[i].intersects(*within)) continue;
         const ColumnPlan& c = plan.columns[i];
         fill(p, c.bar, qcolor(barColor(c)));

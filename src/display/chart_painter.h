@@ -10,6 +10,7 @@
 
 #include "display/chart_plan.h"
 #include "display/value_text.h"
+#include "measure/counts.h"
 
 namespace gaugemon::display {
 
@@ -74,9 +75,9 @@ private:
     std::vector<QRect> bands_;
     std::vector<std::pair<int, int>> spans_;
     // Everything each column paints reaches no further than this.
-    std::array<QRect, link::kMaxProbes> columnExtents_{};
-    std::array<QRect, link::kMaxProbes> numberInks_{};
-    std::array<QRect, link::kMaxProbes> textInks_{};
+    std::array<QRect, measure::kMaxProbes> columnExtents_{};
+    std::array<QRect, measure::kMaxProbes> numberInks_{};
+    std::array<QRect, measure::kMaxProbes> textInks_{};
     QRect verdictExtent_;
 };
 

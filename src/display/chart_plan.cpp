@@ -8,8 +8,8 @@ namespace {
 
 // A reading in the length of the display range and the limits (0.001 mm):
 // fine-resolution counts are tenths of that.
-float lengthInCounts(const link::ChannelReading& reading) {
-    return reading.scaledBy5 ? static_cast<float>(reading.value) / 10.0f : static_cast<float>(reading.value);
+float lengthInCounts(const measure::Length& reading) {
+    return reading.fine() ? static_cast<float>(reading.counts) / 10.0f : static_cast<float>(reading.counts);
 }
 
 // The probe number stands just under the zero line, or well above it when
@@ -21,9 +21,9 @@ bool insidePlot(const ChartArea& area, int32_t y) { return area.top < y && y < a
 
 }  // namespace
 
-BarExtent barExtent(const link::ChannelReading& reading, const DisplayRange& range, const VerticalScale& scale) {
+BarExtent barExtent(const measure::Length& reading, const DisplayRange& range, const VerticalScale& scale) {
     const float length = lengthInCounts(reading);
-    if (reading.value >= 0) {
+    if (reading.counts >= 0) {
         const float shown = std::min(length, static_cast<float>(range.high));
         return {scale.y0 - pixelsFor(shown, scale.countsPerPixel), scale.y0};
     }
@@ -31,7 +31,7 @@ BarExtent barExtent(const link::ChannelReading& reading, const DisplayRange& ran
     return {scale.y0, scale.y0 + pixelsFor(-shown, scale.countsPerPixel)};
 }
 
-void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
+void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const measure::Length& reading,
                 const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Judgement judgement) {
     ColumnPlan& c = plan.columns[index];
     const int32_t xL = columnLeft(area, index, plan.probes);
@@ -56,14 +56,14 @@ void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const li
 
     c.number = {probe < 10 ? ' ' : static_cast<char>('0' + probe / 10), static_cast<char>('0' + probe % 10)};
     const int32_t cb = plan.labelSize;
-    const bool up = reading.value >= 0;
+    const bool up = reading.counts >= 0;
     c.numberX = xL + cb / 3;
     c.numberY = up ? plan.scale.y0 + kNumberBelowZero : plan.scale.y0 - kNumberAboveZero;
     c.textX = xL;
     c.textY = up ? extent.top - cb / 2 : extent.bottom;
 }
 
-void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
+void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const measure::Length& reading,
                 const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Zone zone) {
     const tolerance::Judgement judgement =
         zone == tolerance::Zone::Ng ? tolerance::Judgement::Ng : tolerance::Judgement::Ok;

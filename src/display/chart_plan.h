@@ -6,7 +6,8 @@
 #include "display/chart_colors.h"
 #include "display/chart_geometry.h"
 #include "display/display_range.h"
-#include "link/link_state.h"
+#include "measure/counts.h"
+#include "measure/length.h"
 #include "tolerance/tolerance_table.h"
 #include "tolerance/verdict.h"
 
@@ -91,7 +92,7 @@ struct ChartPlan {
     ColumnGeometry geometry;
     int32_t labelSize = 0;
     VerticalScale scale;
-    std::array<ColumnPlan, link::kMaxProbes> columns{};
+    std::array<ColumnPlan, measure::kMaxProbes> columns{};
     VerdictPlan verdict;
     AxesPlan axes;
 };
@@ -102,14 +103,14 @@ struct BarExtent {
     int32_t top = 0;
     int32_t bottom = 0;
 };
-BarExtent barExtent(const link::ChannelReading& reading, const DisplayRange& range, const VerticalScale& scale);
+BarExtent barExtent(const measure::Length& reading, const DisplayRange& range, const VerticalScale& scale);
 
 // Lays out column `index` of `plan` (whose geometry and scale are set), with
 // the limit marks of its probe and the colour of its judgement.
-void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
+void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const measure::Length& reading,
                 const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Judgement judgement);
 // The same with the zone of the reading, so that a warning shows.
-void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const link::ChannelReading& reading,
+void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const measure::Length& reading,
                 const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Zone zone);
 
 // Lays out the verdict box and the axes after the last column.

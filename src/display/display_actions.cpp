@@ -5,18 +5,19 @@
 namespace gaugemon::display {
 
 UnitState loadUnit(const core::SettingsStore& store) {
-    const LengthUnit unit = lengthUnitFromSetting(store.readInt(core::keys::kUnit, core::defaults::kUnit));
+    const measure::LengthUnit unit =
+        measure::lengthUnitFromSetting(store.readInt(core::keys::kUnit, core::defaults::kUnit));
     return {unit, unit};
 }
 
 bool confirmUnit(int selectedIndex, UnitState& state, tolerance::ToleranceTable& tolerances,
                  core::SettingsStore& store) {
     if (selectedIndex < 0 || selectedIndex >= static_cast<int>(kUnitSelectorItems)) return false;
-    state.unit = static_cast<LengthUnit>(selectedIndex);
+    state.unit = static_cast<measure::LengthUnit>(selectedIndex);
     // The unit and the limits in it are one state: limits of one unit read
     // in the other would judge against bands 3.9 times off.
     core::SettingsBatch batch(store);
-    store.writeInt(core::keys::kUnit, lengthUnitSetting(state.unit));
+    store.writeInt(core::keys::kUnit, measure::lengthUnitSetting(state.unit));
     if (state.unit != state.previous) {
         tolerances.convertLimitsForUnit(state.unit, store);
         state.previous = state.unit;

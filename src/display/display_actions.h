@@ -4,7 +4,6 @@
 #include "core/settings_store.h"
 #include "display/chart_area.h"
 #include "display/length_unit.h"
-#include "link/link_state.h"
 #include "tolerance/tolerance_table.h"
 
 namespace gaugemon::display {
@@ -12,8 +11,8 @@ namespace gaugemon::display {
 // The unit in force and the unit of the last confirmation, which tells
 // whether the stored limits are still in the unit of the settings.
 struct UnitState {
-    LengthUnit unit = LengthUnit::Millimetre;
-    LengthUnit previous = LengthUnit::Millimetre;
+    measure::LengthUnit unit = measure::LengthUnit::Millimetre;
+    measure::LengthUnit previous = measure::LengthUnit::Millimetre;
 };
 
 UnitState loadUnit(const core::SettingsStore& store);

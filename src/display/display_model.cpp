@@ -15,9 +15,9 @@ void DisplayModel::setChartArea(const ChartArea& area) {
     redrawRequested_ = true;
 }
 
-const ChartPlan* DisplayModel::update(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+const ChartPlan* DisplayModel::update(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
                                       const tolerance::ToleranceTable& tolerances) {
-    const unsigned probes = static_cast<unsigned>(std::min<size_t>(readings.size(), link::kMaxProbes));
+    const unsigned probes = static_cast<unsigned>(std::min<size_t>(readings.size(), measure::kMaxProbes));
     plan_.probes = probes;
     plan_.geometry = columnGeometry(area_.right - area_.left, probes);
     plan_.labelSize = labelSize(plan_.geometry.barW);
@@ -29,8 +29,8 @@ const ChartPlan* DisplayModel::update(std::span<const link::ChannelReading> read
     const bool redraw = redrawRequested_;
 
     for (unsigned i = 0; i < probes; ++i) {
-        const link::ChannelReading& reading = readings[i];
-        texts_[i] = formatValueText(reading.value, unit_.unit, reading.scaledBy5);
+        const measure::Length& reading = readings[i];
+        texts_[i] = formatValueText(reading.counts, unit_.unit, reading.fine());
         if (!redraw) continue;
         planColumn(plan_, i, area_, reading, barExtent(reading, range_, plan_.scale), tolerances, verdict.zone(i));
     }
@@ -48,10 +48,10 @@ RangeRefusal DisplayModel::confirmRange(float lower, float upper, core::Settings
     return refusal;
 }
 
-std::optional<unsigned> DisplayModel::chartClick(const link::LinkState& link, int32_t x, int32_t y) {
+std::optional<unsigned> DisplayModel::chartClick(bool connected, unsigned probeCount, int32_t x, int32_t y) {
     redrawRequested_ = true;
-    if (!link.connected) return std::nullopt;
-    return probeAtPoint(area_, std::min(link.probeCount, link::kMaxProbes), x, y);
+    if (!connected) return std::nullopt;
+    return probeAtPoint(area_, std::min(probeCount, measure::kMaxProbes), x, y);
 }
 
 bool DisplayModel::confirmUnit(int selectedIndex, tolerance::ToleranceTable& tolerances, core::SettingsStore& store) {

@@ -9,7 +9,7 @@
 #include "display/display_actions.h"
 #include "display/display_range.h"
 #include "display/value_text.h"
-#include "link/link_state.h"
+#include "measure/length.h"
 #include "tolerance/tolerance_judgement.h"
 #include "tolerance/tolerance_table.h"
 #include "tolerance/verdict.h"
@@ -27,7 +27,7 @@ public:
     // One display update with the readings of a decoded frame (probes
     // 0..N-1) and their verdict. Rewrites the value texts; when a value moved
     // or a redraw was requested, returns the plan of the redraw, else null.
-    const ChartPlan* update(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+    const ChartPlan* update(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
                             const tolerance::ToleranceTable& tolerances);
 
     // Any part may ask for the whole chart at the next update.
@@ -45,7 +45,7 @@ public:
     const ChartArea& chartArea() const { return area_; }
     void setChartArea(const ChartArea& area);
     const DisplayRange& displayRange() const { return range_; }
-    LengthUnit unit() const { return unit_.unit; }
+    measure::LengthUnit unit() const { return unit_.unit; }
     const UnitState& unitState() const { return unit_; }
     // While the logo is shown it covers the verdict box, which is then not drawn.
     void setLogoShown(bool shown) { logoShown_ = shown; }
@@ -58,7 +58,7 @@ public:
 
     // A left click at client (x, y): always requests a redraw; while
     // connected, yields the probe under the point, if any.
-    std::optional<unsigned> chartClick(const link::LinkState& link, int32_t x, int32_t y);
+    std::optional<unsigned> chartClick(bool connected, unsigned probeCount, int32_t x, int32_t y);
 
     // The unit confirmation with the selector's index; requests a redraw
     // unless the index was ignored. True when accepted.

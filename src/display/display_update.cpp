@@ -21,7 +21,7 @@ void DisplayUpdate::paint(const ChartPlan& plan) {
     plotDrawn_ = true;
 }
 
-bool DisplayUpdate::run(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+bool DisplayUpdate::run(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
                         const tolerance::ToleranceTable& tolerances) {
     const ChartPlan* plan = model_.update(readings, verdict, tolerances);
     if (!plan) return false;

@@ -7,7 +7,7 @@
 #include "core/settings_store.h"
 #include "display/chart_painter.h"
 #include "display/display_model.h"
-#include "link/link_state.h"
+#include "measure/length.h"
 #include "tolerance/tolerance_table.h"
 
 namespace gaugemon::display {
@@ -30,7 +30,7 @@ public:
     // texts of probes 0..N-1 and, when a value moved or a redraw was
     // requested, all columns, the verdict box and the axes. True when the
     // image changed; the window then repaints.
-    bool run(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+    bool run(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
              const tolerance::ToleranceTable& tolerances);
 
     // Fills the plot with its background and requests a redraw.

@@ -76,10 +76,10 @@ ValueText inches(bool negative, uint32_t m) {
 
 }  // namespace
 
-ValueText formatValueText(int32_t value, LengthUnit unit, bool fineResolution) {
+ValueText formatValueText(int32_t value, measure::LengthUnit unit, bool fineResolution) {
     const bool negative = value < 0;
     const int64_t magnitude = std::llabs(static_cast<int64_t>(value));
-    if (unit == LengthUnit::Inch) {
+    if (unit == measure::LengthUnit::Inch) {
         // A fine-resolution count is a tenth of a standard one.
         return inches(negative, clampedMagnitude(fineResolution ? magnitude / 10 : magnitude));
     }

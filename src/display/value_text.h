@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "display/length_unit.h"
-#include "link/protocol.h"
+#include "measure/counts.h"
 
 namespace gaugemon::display {
 
@@ -16,7 +16,7 @@ struct ValueText {
     bool operator==(const ValueText&) const = default;
 };
 
-using ValueTextTable = std::array<ValueText, gaugemon::link::kMaxProbes>;
+using ValueTextTable = std::array<ValueText, gaugemon::measure::kMaxProbes>;
 
 // Largest magnitude the text can show, in device counts: three integer digits
 // of millimetres on a standard probe.
@@ -27,6 +27,6 @@ constexpr int32_t kMaxShownCounts = 999999;
 // 0.00005 in steps, cut downwards. Magnitudes beyond the text are shown at
 // its limit; negative values with three integer digits lose their last
 // decimal so that the text stays 8 characters wide.
-ValueText formatValueText(int32_t value, LengthUnit unit, bool fineResolution);
+ValueText formatValueText(int32_t value, measure::LengthUnit unit, bool fineResolution);
 
 }  // namespace gaugemon::display

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "exchange/row_fields.h"
+#include "measure/counts.h"
 
 // The transfer file is the line-oriented text of key fields ("K-fields") and
 // value lines that SPC programs of the automotive supply chain import. A
@@ -85,7 +86,7 @@ ScaledNumber middleOf(const ScaledNumber& lower, const ScaledNumber& upper) {
     return middle;
 }
 
-using Decimals = std::array<int, link::kMaxProbes>;
+using Decimals = std::array<int, measure::kMaxProbes>;
 
 // The decimals each characteristic shows: of its limits and of every value.
 Decimals decimalsOf(const records::TableSnapshot& rows, const ExportPlan& plan) {

@@ -12,7 +12,7 @@ ExportPlan planExport(const records::RecordTable& table, const records::RecordSo
     plan.codeColumn = spec.codeColumn;
     plan.unit = unit;
     plan.language = spec.language;
-    for (unsigned k = 0; k < link::kMaxProbes; ++k) {
+    for (unsigned k = 0; k < measure::kMaxProbes; ++k) {
         plan.lower[k] = limitInUnit(spec.limits[k].lower, unit);
         plan.upper[k] = limitInUnit(spec.limits[k].upper, unit);
     }

@@ -4,7 +4,7 @@
 
 #include "core/language.h"
 #include "exchange/shown_value.h"
-#include "link/protocol.h"
+#include "measure/counts.h"
 #include "records/atomic_file.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
@@ -25,8 +25,8 @@ struct ExportPlan {
     bool codeColumn = false;
     LengthUnit unit = LengthUnit::Millimetre;
     core::Language language = core::Language::Chinese;
-    std::array<ScaledNumber, link::kMaxProbes> lower{};
-    std::array<ScaledNumber, link::kMaxProbes> upper{};
+    std::array<ScaledNumber, measure::kMaxProbes> lower{};
+    std::array<ScaledNumber, measure::kMaxProbes> upper{};
 
     // `probe` is 0-based; the value is in the plan's unit. Within the limits
     // when lower <= value <= upper, the station's rule, compared with the

@@ -3,11 +3,11 @@
 #include <optional>
 #include <string_view>
 
-#include "display/length_unit.h"
+#include "measure/length_unit.h"
 
 namespace gaugemon::exchange {
 
-using display::LengthUnit;
+using measure::LengthUnit;
 
 // Numbers in the exchange files are kept as integers of 0.00001 of their
 // unit, the finest step any value text shows (inch texts have five decimals),

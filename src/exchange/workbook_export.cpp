@@ -164,6 +164,16 @@ WriteStatus writeHeader(lxw_worksheet* sheet, const ExportPlan& plan, const Colu
     return status;
 }
 
+// A value judged when its row was recorded keeps that judgement, so that
+// its cell agrees with the row's Result whatever the limits are now; only a
+// row kept without judgements is judged against the limits the file shows.
+bool badCell(const ExportPlan& plan, const records::ProbeNumber& recorded, unsigned probe, const ScaledNumber& value) {
+    if (recorded.present && recorded.zone != records::RecordedZone::Unjudged) {
+        return recorded.zone == records::RecordedZone::Ng;
+    }
+    return plan.outOfTolerance(probe, value);
+}
+
 WriteStatus writeRow(lxw_worksheet* sheet, const ExportPlan& plan, const Columns& c, const Formats& f,
                      const records::TableSnapshot& rows, uint32_t index, const records::GbkDecoder& decoder) {
     const records::RowView row = rows.row(index);
@@ -179,7 +189,7 @@ WriteStatus writeRow(lxw_worksheet* sheet, const ExportPlan& plan, const Columns
         if (!shown) continue;  // no number to show: the cell stays empty
         const ScaledNumber value = inUnit(*shown, plan.unit);
         status += worksheet_write_number(sheet, at, c.firstValue + k, asDouble(value),
-                                         f.forNumber(value, plan.outOfTolerance(k, value)));
+                                         f.forNumber(value, badCell(plan, row.number(k + 1), k, value)));
     }
     const std::string verdict(verdictText(row.resultCell()));
     if (!verdict.empty()) {

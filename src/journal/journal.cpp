@@ -201,7 +201,7 @@ namespace {
 // The row as stored by a table of its layout; anything else was not
 // written by us and is never put into a table.
 bool rowFits(const StoredRow& row, records::TableLayout& layout) {
-    if (row.probeCount < 1 || row.probeCount > static_cast<int64_t>(link::kMaxProbes)) return false;
+    if (row.probeCount < 1 || row.probeCount > static_cast<int64_t>(measure::kMaxProbes)) return false;
     if (row.codeColumn != 0 && row.codeColumn != 1) return false;
     layout.probeCount = static_cast<unsigned>(row.probeCount);
     layout.codeColumn = row.codeColumn == 1;

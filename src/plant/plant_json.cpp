@@ -168,7 +168,8 @@ void appendIsoTime(int64_t msSince1970, std::string& out) {
 RowJsonError recordJson(const JournalRow& row, std::string_view station, const records::GbkDecoder& decoder,
                         std::string& out) {
     out.clear();
-    if (row.probeCount < 1 || row.probeCount > static_cast<int64_t>(link::kMaxProbes)) return RowJsonError::BadLayout;
+    if (row.probeCount < 1 || row.probeCount > static_cast<int64_t>(measure::kMaxProbes))
+        return RowJsonError::BadLayout;
     if (row.codeColumn != 0 && row.codeColumn != 1) return RowJsonError::BadLayout;
     const records::TableLayout layout{static_cast<unsigned>(row.probeCount), row.codeColumn == 1};
     const records::RowShape shape = records::RowShape::of(layout);
@@ -205,7 +206,7 @@ void readingsJson(const LiveReadings& readings, std::string_view station, std::s
     out += ",\"time\":\"";
     appendIsoTime(readings.timeMs, out);
     out += "\",\"probes\":[";
-    const unsigned count = std::min<unsigned>(readings.probeCount, link::kMaxProbes);
+    const unsigned count = std::min<unsigned>(readings.probeCount, measure::kMaxProbes);
     for (unsigned k = 0; k < count; ++k) {
         if (k > 0) out += ',';
         const LiveProbe& probe = readings.probes[k];

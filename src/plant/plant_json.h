@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/protocol.h"
+#include "measure/counts.h"
 #include "records/gbk.h"
 
 namespace gaugemon::plant {
@@ -32,7 +32,7 @@ struct LiveProbe {
 // so handing it over copies a few hundred bytes and allocates nothing.
 struct LiveReadings {
     unsigned probeCount = 0;  // probes 1..probeCount are filled; more than 60 reads as 60
-    std::array<LiveProbe, link::kMaxProbes> probes{};
+    std::array<LiveProbe, measure::kMaxProbes> probes{};
     bool anyNg = false;
     int64_t timeMs = 0;  // wall clock, ms since 1970; 0: the time it is offered
 };

@@ -43,7 +43,7 @@ std::string buildHeader(const HeaderSpec& spec, RecordFileFormat format) {
         header.push_back(format.separator);
         header += english ? std::string_view("Code") : gbk::kCode;
     }
-    const unsigned probes = std::min<unsigned>(spec.probeCount, link::kMaxProbes);
+    const unsigned probes = std::min<unsigned>(spec.probeCount, measure::kMaxProbes);
     for (unsigned probe = 1; probe <= probes; ++probe) {
         header.push_back(format.separator);
         appendProbeTitle(header, spec, probe);

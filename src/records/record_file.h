@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/language.h"
-#include "link/protocol.h"
+#include "measure/counts.h"
 #include "records/byte_sink.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
@@ -41,7 +41,7 @@ constexpr RecordFileFormat formatForFilter(int filterIndex) { return filterIndex
 
 struct HeaderSpec {
     core::Language language = core::Language::Chinese;  // of the moment of writing
-    unsigned probeCount = 0;                            // at most link::kMaxProbes
+    unsigned probeCount = 0;                            // at most measure::kMaxProbes
     bool codeColumn = false;
     LimitCountsTable limits{};  // written into the Chinese probe titles
 };

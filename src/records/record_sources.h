@@ -6,8 +6,8 @@
 
 #include "core/language.h"
 #include "display/value_text.h"
-#include "link/link_state.h"
-#include "link/protocol.h"
+#include "measure/counts.h"
+#include "measure/length.h"
 #include "tolerance/verdict.h"
 
 namespace gaugemon::records {
@@ -18,7 +18,7 @@ struct LimitCounts {
     int32_t lower = 0;
     int32_t upper = 0;
 };
-using LimitCountsTable = std::array<LimitCounts, link::kMaxProbes>;
+using LimitCountsTable = std::array<LimitCounts, measure::kMaxProbes>;
 
 // What the records read from the rest of the station at the moment they act:
 // the link, the display and the tolerances. The main window implements it
@@ -42,7 +42,7 @@ public:
     // The readings the value texts were made from (probes 0..N-1) and their
     // verdict, kept in each row as numbers. Until a source gives them, rows
     // are recorded without numbers.
-    virtual std::span<const link::ChannelReading> shownReadings() const { return {}; }
+    virtual std::span<const measure::Length> shownReadings() const { return {}; }
     virtual const tolerance::Verdict* shownVerdict() const { return nullptr; }
 };
 
@@ -60,7 +60,7 @@ struct PlainRecordSources : RecordSources {
         return t;
     }();
     bool withReadings = false;
-    std::array<link::ChannelReading, link::kMaxProbes> readings{};
+    std::array<measure::Length, measure::kMaxProbes> readings{};
     tolerance::Verdict verdict;
 
     bool connected() const override { return isConnected; }
@@ -72,9 +72,9 @@ struct PlainRecordSources : RecordSources {
     LimitCounts limitCounts(unsigned probe) const override {
         return probe >= 1 && probe <= limitTable.size() ? limitTable[probe - 1] : LimitCounts{};
     }
-    std::span<const link::ChannelReading> shownReadings() const override {
+    std::span<const measure::Length> shownReadings() const override {
         if (!withReadings) return {};
-        return std::span<const link::ChannelReading>(readings).first(std::min<size_t>(probes, readings.size()));
+        return std::span<const measure::Length>(readings).first(std::min<size_t>(probes, readings.size()));
     }
     const tolerance::Verdict* shownVerdict() const override { return withReadings ? &verdict : nullptr; }
 };

@@ -41,11 +41,11 @@ std::string_view RowView::code() const {
     return {slot + skip, ::strnlen(slot + skip, kCodeSlotBytes - skip)};
 }
 
-ProbeNumber ProbeNumber::of(const link::ChannelReading& reading, RecordedZone zone) {
+ProbeNumber ProbeNumber::of(const measure::Length& reading, RecordedZone zone) {
     ProbeNumber n;
     n.present = true;
-    n.fine = reading.scaledBy5;
-    n.counts = std::clamp(reading.value, -kLargestCounts, kLargestCounts);
+    n.fine = reading.fine();
+    n.counts = std::clamp(reading.counts, -kLargestCounts, kLargestCounts);
     n.zone = zone;
     return n;
 }

@@ -12,7 +12,7 @@
 
 #include "core/clock.h"
 #include "display/value_text.h"
-#include "link/link_state.h"
+#include "measure/length.h"
 #include "records/record_columns.h"
 #include "records/row_chunk.h"
 #include "records/time_stamp.h"
@@ -39,7 +39,7 @@ struct RowInput {
     // The readings the value texts were made from and their verdict; probes
     // beyond the readings given keep no number, a row without a verdict no
     // per-probe judgement.
-    std::span<const link::ChannelReading> readings{};
+    std::span<const measure::Length> readings{};
     const tolerance::Verdict* verdict = nullptr;
 };
 
@@ -62,7 +62,7 @@ struct ProbeNumber {
     // The length in 0.0001 mm, whatever the probe's resolution.
     int64_t tenthMicrometres() const { return fine ? counts : int64_t{counts} * 10; }
 
-    static ProbeNumber of(const link::ChannelReading& reading, RecordedZone zone);
+    static ProbeNumber of(const measure::Length& reading, RecordedZone zone);
     void store(char* four) const;
     static ProbeNumber load(const char* four) {
         const auto* b = reinterpret_cast<const unsigned char*>(four);

@@ -36,7 +36,7 @@ bool Records::onTimer(int id) {
 
 ColumnPreparation Records::onConnected(unsigned probeCount) {
     const core::Language language = sources_.language();
-    const TableLayout wanted{std::clamp<unsigned>(probeCount, 1, link::kMaxProbes), codes.enabled(), language};
+    const TableLayout wanted{std::clamp<unsigned>(probeCount, 1, measure::kMaxProbes), codes.enabled(), language};
     const ColumnPreparation preparation = table.prepareColumns(wanted);
     recorder.onConnected();
     if (preparation.outcome == PrepareOutcome::KeptRowsOfOtherLayout) {

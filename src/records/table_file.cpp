@@ -13,10 +13,10 @@ HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources,
         spec.probeCount = table.layout().probeCount;
         spec.codeColumn = table.layout().codeColumn;
     } else {
-        spec.probeCount = std::clamp<unsigned>(sources.probeCount(), 1, link::kMaxProbes);
+        spec.probeCount = std::clamp<unsigned>(sources.probeCount(), 1, measure::kMaxProbes);
         spec.codeColumn = codeInputNow;
     }
-    for (unsigned probe = 1; probe <= link::kMaxProbes; ++probe) spec.limits[probe - 1] = sources.limitCounts(probe);
+    for (unsigned probe = 1; probe <= measure::kMaxProbes; ++probe) spec.limits[probe - 1] = sources.limitCounts(probe);
     return spec;
 }
 

@@ -41,15 +41,15 @@ plant::ProbeZone liveZone(tolerance::Zone zone) {
 
 }  // namespace
 
-void PlantFeed::offer(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+void PlantFeed::offer(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
                       const tolerance::ToleranceTable& limits) {
     if (!publisher_) return;
     const size_t count = std::min(readings.size(), live_.probes.size());
     live_.probeCount = static_cast<unsigned>(count);
     for (size_t i = 0; i < count; ++i) {
         plant::LiveProbe& probe = live_.probes[i];
-        probe.counts = readings[i].value;
-        probe.fine = readings[i].scaledBy5;
+        probe.counts = readings[i].counts;
+        probe.fine = readings[i].fine();
         probe.verdict = verdict.probe(static_cast<unsigned>(i)) == tolerance::Judgement::Ng ? plant::ProbeVerdict::Ng
                                                                                             : plant::ProbeVerdict::Ok;
         const tolerance::ProbeLimits& band = limits.limits(static_cast<unsigned>(i) + 1);

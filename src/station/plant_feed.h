@@ -6,6 +6,7 @@
 
 #include "journal/journal.h"
 #include "link/link_state.h"
+#include "measure/length.h"
 #include "plant/mqtt_options.h"
 #include "plant/plant_json.h"
 #include "plant/publisher.h"
@@ -33,7 +34,7 @@ public:
     void journalOpened(journal::Journal& journal);
     // The readings of one poll with their verdict and limits; the publisher
     // keeps at most its rate of them.
-    void offer(std::span<const link::ChannelReading> readings, const tolerance::Verdict& verdict,
+    void offer(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
                const tolerance::ToleranceTable& limits);
     // The station may have changed what its status shows: compares a few
     // counts, and builds and hands over the status only when one moved.

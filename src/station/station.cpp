@@ -14,7 +14,14 @@ namespace gaugemon::station {
 
 namespace timer = core::timer;
 
+// The link's readings fill the station's probe slots one for one.
+static_assert(link::kMaxProbes == measure::kMaxProbes);
+
 namespace {
+measure::Length lengthOf(const link::ChannelReading& reading) {
+    return {reading.value, reading.scaledBy5 ? measure::Resolution::TenthMicrometre : measure::Resolution::Micrometre};
+}
+
 // More views than a station will ever have at once.
 constexpr size_t kObserverSlots = 16;
 }  // namespace
@@ -217,7 +224,9 @@ void Station::confirmUnit(int index) {
     statistics_.limitsChanged(tolerances_, records_.table);
 }
 
-std::optional<unsigned> Station::chartClick(int32_t x, int32_t y) { return display_.chartClick(link_, x, y); }
+std::optional<unsigned> Station::chartClick(int32_t x, int32_t y) {
+    return display_.chartClick(link_.connected, link_.probeCount, x, y);
+}
 
 void Station::limitsChanged() {
     statistics_.limitsChanged(tolerances_, records_.table);
@@ -381,10 +390,13 @@ void Station::prepareColumns(unsigned probeCount) {
 void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     // Rows are taken only from readings younger than the watchdog period.
     records_.onReadingArrived();
-    verdict_.judge(readings, tolerances_);
-    plantFeed_.offer(readings, verdict_, tolerances_);
+    const size_t count = std::min(readings.size(), lengths_.size());
+    for (size_t i = 0; i < count; ++i) lengths_[i] = lengthOf(readings[i]);
+    const std::span<const measure::Length> lengths(lengths_.data(), count);
+    verdict_.judge(lengths, tolerances_);
+    plantFeed_.offer(lengths, verdict_, tolerances_);
     plantFeed_.statusMayHaveChanged(*this);
-    const display::ChartPlan* redraw = display_.update(readings, verdict_, tolerances_);
+    const display::ChartPlan* redraw = display_.update(lengths, verdict_, tolerances_);
     notify([&](StationObserver& o) { o.readingsShown(redraw); });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +21,8 @@
 #include "link/link_state.h"
 #include "link/parameter_settings.h"
 #include "link/serial_port.h"
+#include "measure/counts.h"
+#include "measure/length.h"
 #include "records/record_sources.h"
 #include "records/records.h"
 #include "station/plant_feed.h"
@@ -111,7 +114,7 @@ public:
     core::Language language() const override { return language_; }
     // Process statistics of the rows held, kept in step with the table.
     statistics::StatisticsKeeper& statisticsKeeper() override { return statistics_; }
-    display::LengthUnit lengthUnit() const override { return display_.unit(); }
+    measure::LengthUnit lengthUnit() const override { return display_.unit(); }
     void changePreWarning(tolerance::PreWarning preWarning) override;
     // The language flag as stored: 2 is English, anything else Chinese.
     uint8_t languageFlag() const { return languageFlag_; }
@@ -242,9 +245,8 @@ private:
     bool anyNg() const override { return verdict_.anyNg(); }
     bool readingsShown() const override { return display_.showsReadings(); }
     records::LimitCounts limitCounts(unsigned probe) const override;
-    std::span<const link::ChannelReading> shownReadings() const override {
-        return std::span<const link::ChannelReading>(link_.readings)
-            .first(std::min(link_.probeCount, link::kMaxProbes));
+    std::span<const measure::Length> shownReadings() const override {
+        return std::span<const measure::Length>(lengths_).first(std::min(link_.probeCount, measure::kMaxProbes));
     }
     const tolerance::Verdict* shownVerdict() const override { return &verdict_; }
 
@@ -281,6 +283,8 @@ private:
     tolerance::ToleranceTable tolerances_;
     // The verdict of the latest readings.
     tolerance::Verdict verdict_;
+    // The latest answer's readings in true length, converted once per answer.
+    std::array<measure::Length, measure::kMaxProbes> lengths_{};
     link::LinkController linkController_;
     // After the link: the records pause its watchdog.
     records::Records records_;

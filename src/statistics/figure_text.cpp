@@ -31,7 +31,7 @@ std::string optionalFixed(const std::optional<double>& value, int decimals) {
     return value ? fixed(*value, decimals) : std::string(kUndefined);
 }
 
-std::string optionalLength(const std::optional<double>& millimetres, display::LengthUnit unit) {
+std::string optionalLength(const std::optional<double>& millimetres, measure::LengthUnit unit) {
     return millimetres ? lengthText(*millimetres, unit) : std::string(kUndefined);
 }
 
@@ -74,19 +74,19 @@ std::string probeName(unsigned probe, core::Language language) {
 
 }  // namespace
 
-std::string columnTitle(Column column, core::Language language, display::LengthUnit unit) {
+std::string columnTitle(Column column, core::Language language, measure::LengthUnit unit) {
     std::string title = plainTitle(column, language);
-    if (isLength(column)) title += unit == display::LengthUnit::Inch ? " (in)" : " (mm)";
+    if (isLength(column)) title += unit == measure::LengthUnit::Inch ? " (in)" : " (mm)";
     return title;
 }
 
-std::string lengthText(double millimetres, display::LengthUnit unit) {
-    if (unit == display::LengthUnit::Inch) return fixed(millimetres / kMillimetresPerInch, kInchDecimals);
+std::string lengthText(double millimetres, measure::LengthUnit unit) {
+    if (unit == measure::LengthUnit::Inch) return fixed(millimetres / kMillimetresPerInch, kInchDecimals);
     return fixed(millimetres, kMillimetreDecimals);
 }
 
 std::string figureText(const ProbeFigures& f, unsigned probe, Column column, core::Language language,
-                       display::LengthUnit unit) {
+                       measure::LengthUnit unit) {
     switch (column) {
         case Column::Probe: return probeName(probe, language);
         case Column::Count: return std::to_string(f.count);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/language.h"
-#include "display/length_unit.h"
+#include "measure/length_unit.h"
 #include "statistics/process_statistics.h"
 
 namespace gaugemon::statistics {
@@ -19,15 +19,15 @@ inline constexpr std::array kColumns{Column::Probe, Column::Count, Column::Mean,
 inline constexpr const char* kUndefined = "\xE2\x80\x93";
 
 // The column's title in the language, with the unit for lengths (UTF-8).
-std::string columnTitle(Column column, core::Language language, display::LengthUnit unit);
+std::string columnTitle(Column column, core::Language language, measure::LengthUnit unit);
 
 // A length in millimetres in the unit, always with a decimal point whatever
 // the locale: four decimals in mm, five in inches.
-std::string lengthText(double millimetres, display::LengthUnit unit);
+std::string lengthText(double millimetres, measure::LengthUnit unit);
 
 // The cell of one probe (1-based) in one column; a dash where the figure is
 // undefined, never "nan" or "inf".
 std::string figureText(const ProbeFigures& figures, unsigned probe, Column column, core::Language language,
-                       display::LengthUnit unit);
+                       measure::LengthUnit unit);
 
 }  // namespace gaugemon::statistics

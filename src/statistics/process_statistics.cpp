@@ -37,7 +37,7 @@ Capability capability(const ProbeFigures& f, std::optional<double> sigma) {
 }  // namespace
 
 ProcessStatistics::ProcessStatistics(uint32_t windowRows) : windowRows_(std::min(windowRows, records::kMaxRows)) {
-    blocks_.reserve(size_t{kMaxBlocks} * link::kMaxProbes);
+    blocks_.reserve(size_t{kMaxBlocks} * measure::kMaxProbes);
     bands_.fill({core::defaults::kLowerLimit, core::defaults::kUpperLimit});
 }
 
@@ -50,7 +50,7 @@ bool ProcessStatistics::sync(const records::RecordTable& table, uint32_t maxRows
 
 void ProcessStatistics::startOver(const records::RecordTable& table) {
     seenResets_ = table.resetCount();
-    probes_ = std::min(table.shape().probeCount, link::kMaxProbes);
+    probes_ = std::min(table.shape().probeCount, measure::kMaxProbes);
     seenRows_ = 0;
     firstRow_ = 0;
     for (Accumulator& a : probeSums_) a.clear();
@@ -69,7 +69,7 @@ void ProcessStatistics::recount(const records::RecordTable& table) {
 }
 
 void ProcessStatistics::setLimits(const tolerance::ToleranceTable& limits, const records::RecordTable& table) {
-    std::array<Band, link::kMaxProbes> bands{};
+    std::array<Band, measure::kMaxProbes> bands{};
     for (unsigned i = 0; i < bands.size(); ++i) {
         const tolerance::ProbeLimits& l = limits.limits(i + 1);
         bands[i] = {l.lslCounts, l.uslCounts};
@@ -90,8 +90,8 @@ void ProcessStatistics::setWindow(uint32_t rows, const records::RecordTable& tab
 }
 
 void ProcessStatistics::addRow(const records::RecordTable& table, uint32_t row) {
-    if (row % kBlockRows == 0) blocks_.resize(blocks_.size() + link::kMaxProbes);  // within the reserve
-    Extremes* block = &blocks_[size_t{row / kBlockRows} * link::kMaxProbes];
+    if (row % kBlockRows == 0) blocks_.resize(blocks_.size() + measure::kMaxProbes);  // within the reserve
+    Extremes* block = &blocks_[size_t{row / kBlockRows} * measure::kMaxProbes];
     const records::RowView view = table.row(row);
     for (unsigned i = 0; i < probes_; ++i) {
         const records::ProbeNumber n = view.number(i + 1);
@@ -162,7 +162,7 @@ ProcessStatistics::Extremes ProcessStatistics::extremes(const records::RecordTab
     uint32_t r = firstRow_;
     while (r < seenRows_) {
         if (r % kBlockRows == 0) {
-            const Extremes& b = blocks_[size_t{r / kBlockRows} * link::kMaxProbes + index];
+            const Extremes& b = blocks_[size_t{r / kBlockRows} * measure::kMaxProbes + index];
             e.min = std::min(e.min, b.min);
             e.max = std::max(e.max, b.max);
             r += kBlockRows;

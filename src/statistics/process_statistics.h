@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "link/protocol.h"
+#include "measure/counts.h"
 #include "records/record_table.h"
 #include "statistics/exact_moments.h"
 #include "tolerance/tolerance_table.h"
@@ -110,13 +110,13 @@ private:
     bool outside(unsigned index, int64_t length) const;
     Extremes extremes(const records::RecordTable& table, unsigned index) const;
 
-    std::array<Accumulator, link::kMaxProbes> probeSums_{};
-    std::array<Band, link::kMaxProbes> bands_{};
+    std::array<Accumulator, measure::kMaxProbes> probeSums_{};
+    std::array<Band, measure::kMaxProbes> bands_{};
     // Extremes of block b, probe i at b * kMaxProbes + i; a block is a chunk
     // of the table's rows.
     std::vector<Extremes> blocks_;
     // Extremes of every row taken in.
-    std::array<Extremes, link::kMaxProbes> overall_{};
+    std::array<Extremes, measure::kMaxProbes> overall_{};
     unsigned probes_ = 0;
     uint64_t seenResets_ = UINT64_MAX;
     uint32_t seenRows_ = 0;

@@ -26,7 +26,7 @@ std::optional<double> tenths(const std::optional<double>& millimetres) {
     return *millimetres * kTenthsPerMm;
 }
 
-QString lengthLabel(double tenthMicrometres, display::LengthUnit unit) {
+QString lengthLabel(double tenthMicrometres, measure::LengthUnit unit) {
     return QString::fromStdString(lengthText(tenthMicrometres / kTenthsPerMm, unit));
 }
 
@@ -53,7 +53,7 @@ struct HorizontalMark {
 // on top; labels in the reverse order, and a label that would overlap one
 // already written is left out.
 void drawMarks(QPainter& p, const RunChartLayout& layout, const std::vector<HorizontalMark>& marks,
-               display::LengthUnit unit) {
+               measure::LengthUnit unit) {
     const QRect& plot = layout.plot;
     for (const HorizontalMark& m : marks) {
         const int y = layout.yOf(m.length);
@@ -131,7 +131,7 @@ int HistogramLayout::xOf(double length) const {
 }
 
 RunChartLayout RunChartPainter::paint(QPainter& p, QRect area, std::span<const int32_t> values,
-                                      const ProbeFigures& figures, display::LengthUnit unit, core::Language language) {
+                                      const ProbeFigures& figures, measure::LengthUnit unit, core::Language language) {
     const ChartMarks marks = marksOf(figures);
     const RunChartLayout layout{plotOf(area), LengthAxis::covering(marks)};
     frame(p, area, layout.plot);
@@ -170,7 +170,7 @@ RunChartLayout RunChartPainter::paint(QPainter& p, QRect area, std::span<const i
 }
 
 HistogramLayout HistogramPainter::paint(QPainter& p, QRect area, std::span<const int32_t> values,
-                                        const ProbeFigures& figures, display::LengthUnit unit,
+                                        const ProbeFigures& figures, measure::LengthUnit unit,
                                         core::Language language) {
     const ChartMarks marks = marksOf(figures);
     const HistogramLayout layout{plotOf(area), LengthAxis::covering(marks)};

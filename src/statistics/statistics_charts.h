@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/language.h"
-#include "display/length_unit.h"
+#include "measure/length_unit.h"
 #include "statistics/probe_series.h"
 #include "statistics/process_statistics.h"
 
@@ -65,7 +65,7 @@ struct HistogramLayout {
 class RunChartPainter {
 public:
     RunChartLayout paint(QPainter& painter, QRect area, std::span<const int32_t> values, const ProbeFigures& figures,
-                         display::LengthUnit unit, core::Language language);
+                         measure::LengthUnit unit, core::Language language);
 
 private:
     std::vector<ColumnSpan> spans_;
@@ -77,7 +77,7 @@ private:
 class HistogramPainter {
 public:
     HistogramLayout paint(QPainter& painter, QRect area, std::span<const int32_t> values, const ProbeFigures& figures,
-                          display::LengthUnit unit, core::Language language);
+                          measure::LengthUnit unit, core::Language language);
 
 private:
     std::vector<QPointF> curve_;

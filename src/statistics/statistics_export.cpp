@@ -11,7 +11,7 @@ constexpr const char* kLineEnd = "\r\n";
 // An undefined figure is an empty cell: a spreadsheet reads that as no value,
 // where the window's dash would make the column text.
 std::string cellOf(const ProbeFigures& figures, unsigned probe, Column column, core::Language language,
-                   display::LengthUnit unit) {
+                   measure::LengthUnit unit) {
     std::string text = figureText(figures, probe, column, language, unit);
     if (text == kUndefined) text.clear();
     return text;
@@ -20,7 +20,7 @@ std::string cellOf(const ProbeFigures& figures, unsigned probe, Column column, c
 }  // namespace
 
 std::string statisticsCsv(const ProcessStatistics& statistics, const records::RecordTable& table,
-                          core::Language language, display::LengthUnit unit) {
+                          core::Language language, measure::LengthUnit unit) {
     std::string csv = kByteOrderMark;
     const char* separator = "";
     for (Column column : kColumns) {
@@ -44,7 +44,7 @@ std::string statisticsCsv(const ProcessStatistics& statistics, const records::Re
 
 records::FileWriteResult exportStatistics(const std::string& path, const ProcessStatistics& statistics,
                                           const records::RecordTable& table, core::Language language,
-                                          display::LengthUnit unit) {
+                                          measure::LengthUnit unit) {
     const std::string csv = statisticsCsv(statistics, table, language, unit);
     return records::replaceFile(path, [&](records::ByteSink& sink) {
         sink.write(csv);

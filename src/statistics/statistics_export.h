@@ -2,7 +2,7 @@
 #include <string>
 
 #include "core/language.h"
-#include "display/length_unit.h"
+#include "measure/length_unit.h"
 #include "records/atomic_file.h"
 #include "records/record_table.h"
 #include "statistics/process_statistics.h"
@@ -14,12 +14,12 @@ namespace gaugemon::statistics {
 // a title line, then one line per probe, the cells as the window shows them
 // except that an undefined figure is an empty cell.
 std::string statisticsCsv(const ProcessStatistics& statistics, const records::RecordTable& table,
-                          core::Language language, display::LengthUnit unit);
+                          core::Language language, measure::LengthUnit unit);
 
 // Writes it to `path` by the same replace-when-complete step as the record
 // files, so a failed write leaves an earlier file whole.
 records::FileWriteResult exportStatistics(const std::string& path, const ProcessStatistics& statistics,
                                           const records::RecordTable& table, core::Language language,
-                                          display::LengthUnit unit);
+                                          measure::LengthUnit unit);
 
 }  // namespace gaugemon::statistics

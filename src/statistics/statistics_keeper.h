@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "core/settings_store.h"
-#include "display/length_unit.h"
+#include "measure/length_unit.h"
 #include "records/record_table.h"
 #include "statistics/process_statistics.h"
 #include "tolerance/tolerance_table.h"
@@ -53,7 +53,7 @@ public:
     virtual StatisticsKeeper& statisticsKeeper() = 0;
     virtual const tolerance::ToleranceTable& tolerances() const = 0;
     // The unit of the value texts, which the figures follow.
-    virtual display::LengthUnit lengthUnit() const = 0;
+    virtual measure::LengthUnit lengthUnit() const = 0;
     virtual core::Language language() const = 0;
     // The operator changed the pre-warning: store it (StatisticsKeeper),
     // judge the readings with it and redraw the chart.

@@ -8,8 +8,8 @@ namespace gaugemon::tolerance {
 namespace {
 
 // Significant digits kept of an entry, by its size.
-int significantDigits(double magnitude, display::LengthUnit unit) {
-    const int inchExtra = unit == display::LengthUnit::Inch ? 1 : 0;
+int significantDigits(double magnitude, measure::LengthUnit unit) {
+    const int inchExtra = unit == measure::LengthUnit::Inch ? 1 : 0;
     if (magnitude >= 100.0) return 6 + inchExtra;
     if (magnitude >= 10.0) return 5 + inchExtra;
     if (magnitude >= 1.0) return 4 + inchExtra;
@@ -61,9 +61,9 @@ void roundHalfUp(DecimalDigits& v, int keep) {
 
 }  // namespace
 
-std::optional<int32_t> displayFromEntry(float entry, display::LengthUnit unit) {
+std::optional<int32_t> displayFromEntry(float entry, measure::LengthUnit unit) {
     if (!std::isfinite(entry)) return std::nullopt;
-    const bool inch = unit == display::LengthUnit::Inch;
+    const bool inch = unit == measure::LengthUnit::Inch;
     const double magnitude = std::fabs(static_cast<double>(entry));
     // Checked before the digits are taken so that the sum below cannot overflow.
     const double largest = inch ? 10.0 : 1000.0;
@@ -89,9 +89,9 @@ std::optional<int32_t> displayFromEntry(float entry, display::LengthUnit unit) {
     return entry < 0 ? -display : display;
 }
 
-float limitFieldValue(int32_t display, display::LengthUnit unit) {
+float limitFieldValue(int32_t display, measure::LengthUnit unit) {
     // The last digit of an inch limit is dropped, not rounded.
-    if (unit == display::LengthUnit::Inch)
+    if (unit == measure::LengthUnit::Inch)
         return static_cast<float>((display / 10) * 0.0001);  // NOLINT(bugprone-integer-division)
     return static_cast<float>(display * 0.001);
 }

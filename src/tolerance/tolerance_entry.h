@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "display/length_unit.h"
+#include "measure/length_unit.h"
 
 namespace gaugemon::tolerance {
 
@@ -15,10 +15,10 @@ constexpr int32_t kMaxLimitDisplay = 999999;
 // (in; the stored inch value then ends in 0). 12.3456 mm -> 12346,
 // 0.0567 mm -> 56, 0.12345 in -> 12350. Nothing for an entry that is not a
 // number or whose value would exceed kMaxLimitDisplay.
-std::optional<int32_t> displayFromEntry(float entry, display::LengthUnit unit);
+std::optional<int32_t> displayFromEntry(float entry, measure::LengthUnit unit);
 
 // The value a limit field shows for a stored display value: millimetres, or
 // inches to four decimals.
-float limitFieldValue(int32_t display, display::LengthUnit unit);
+float limitFieldValue(int32_t display, measure::LengthUnit unit);
 
 }  // namespace gaugemon::tolerance

@@ -20,9 +20,6 @@ int32_t saturate(int64_t v) {
 // Limits that no value satisfies, for probe numbers without a slot.
 constexpr ProbeLimits kNoSlot{1, 0, 1, 0};
 
-// Fine-resolution readings count 0.0001 mm, ten to a limit count.
-constexpr int64_t kFinePerCount = 10;
-
 }  // namespace
 
 int32_t countsFromDisplay(int32_t display, LengthUnit unit) {
@@ -51,11 +48,11 @@ const ProbeLimits& ToleranceTable::limits(unsigned probe) const {
     return validProbe(probe) ? entries_[probe - 1] : kNoSlot;
 }
 
-Judgement ToleranceTable::judgeProbe(unsigned probe, const link::ChannelReading& reading) const {
+Judgement ToleranceTable::judgeProbe(unsigned probe, const measure::Length& reading) const {
     if (!validProbe(probe)) return Judgement::Ng;
     const ProbeLimits& e = entries_[probe - 1];
-    const int64_t perCount = reading.scaledBy5 ? kFinePerCount : 1;
-    const int64_t value = reading.value;
+    const int64_t perCount = reading.fine() ? measure::kFinePerStandardCount : 1;
+    const int64_t value = reading.counts;
     const bool ok = e.lslCounts * perCount <= value && value <= e.uslCounts * perCount;
     return ok ? Judgement::Ok : Judgement::Ng;
 }

@@ -3,13 +3,13 @@
 #include <cstdint>
 
 #include "core/settings_store.h"
-#include "display/length_unit.h"
-#include "link/link_state.h"
+#include "measure/length.h"
+#include "measure/length_unit.h"
 #include "tolerance/tolerance_judgement.h"
 
 namespace gaugemon::tolerance {
 
-using display::LengthUnit;
+using measure::LengthUnit;
 
 constexpr unsigned kToleranceProbes = 60;
 
@@ -47,7 +47,7 @@ public:
     // OK when LSL <= value <= USL. A fine-resolution value (0.0001 mm) is
     // compared with the limits in the same length, not as if it were in
     // thousandths. Probes outside 1..60 are NG.
-    Judgement judgeProbe(unsigned probe, const link::ChannelReading& reading) const;
+    Judgement judgeProbe(unsigned probe, const measure::Length& reading) const;
 
     // Stores a pair in display units for one probe, writes its two keys and
     // derives its counts. Returns false for a probe outside 1..60, which

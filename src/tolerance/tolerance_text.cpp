@@ -42,10 +42,10 @@ LimitText inches(bool negative, uint32_t w) {
 
 }  // namespace
 
-LimitText formatLimitText(int32_t display, display::LengthUnit unit) {
+LimitText formatLimitText(int32_t display, measure::LengthUnit unit) {
     const bool negative = display < 0;
     const int64_t magnitude = std::llabs(static_cast<int64_t>(display));
-    if (unit == display::LengthUnit::Inch) return inches(negative, shown(magnitude / 10));
+    if (unit == measure::LengthUnit::Inch) return inches(negative, shown(magnitude / 10));
     return millimetres(negative, shown(magnitude));
 }
 

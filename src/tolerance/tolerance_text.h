@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "display/length_unit.h"
+#include "measure/length_unit.h"
 
 namespace gaugemon::tolerance {
 
@@ -15,7 +15,7 @@ struct LimitText {
     std::string_view text() const { return {slot.data(), 7}; }
 };
 
-LimitText formatLimitText(int32_t display, display::LengthUnit unit);
+LimitText formatLimitText(int32_t display, measure::LengthUnit unit);
 
 // A limit in device counts as the Chinese header of a record file writes it:
 // sign, two integer digits and three decimals of millimetres, whatever the

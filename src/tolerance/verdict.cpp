@@ -4,11 +4,6 @@
 
 namespace gaugemon::tolerance {
 
-namespace {
-// Limits are in 0.001 mm; a fine-resolution count is a tenth of that.
-constexpr int64_t kFinePerStandardCount = 10;
-}  // namespace
-
 PreWarning loadPreWarning(const core::SettingsStore& store) {
     const PreWarning stored{store.readInt(keys::kPreWarn, PreWarning::kOff)};
     return stored.on() ? stored : PreWarning{};
@@ -26,17 +21,17 @@ bool inWarningStrip(int64_t lower, int64_t upper, int64_t value, PreWarning preW
     return (offCentre < 0 ? -offCentre : offCentre) > preWarning.sharePercent * (upper - lower);
 }
 
-Zone zoneOf(const ToleranceTable& limits, unsigned probe, const link::ChannelReading& reading, PreWarning preWarning) {
+Zone zoneOf(const ToleranceTable& limits, unsigned probe, const measure::Length& reading, PreWarning preWarning) {
     if (limits.judgeProbe(probe, reading) == Judgement::Ng) return Zone::Ng;
     const ProbeLimits& band = limits.limits(probe);
-    const int64_t perCount = reading.scaledBy5 ? kFinePerStandardCount : 1;
+    const int64_t perCount = reading.fine() ? measure::kFinePerStandardCount : 1;
     const bool warning =
-        inWarningStrip(band.lslCounts * perCount, band.uslCounts * perCount, reading.value, preWarning);
+        inWarningStrip(band.lslCounts * perCount, band.uslCounts * perCount, reading.counts, preWarning);
     return warning ? Zone::Warning : Zone::Ok;
 }
 
-void Verdict::judge(std::span<const link::ChannelReading> readings, const ToleranceTable& limits) {
-    count_ = static_cast<unsigned>(std::min<size_t>(readings.size(), link::kMaxProbes));
+void Verdict::judge(std::span<const measure::Length> readings, const ToleranceTable& limits) {
+    count_ = static_cast<unsigned>(std::min<size_t>(readings.size(), measure::kMaxProbes));
     anyNg_ = false;
     for (unsigned i = 0; i < count_; ++i) {
         zones_[i] = zoneOf(limits, i + 1, readings[i], preWarning_);

@@ -5,7 +5,8 @@
 #include <string_view>
 
 #include "core/settings_store.h"
-#include "link/link_state.h"
+#include "measure/counts.h"
+#include "measure/length.h"
 #include "tolerance/tolerance_judgement.h"
 #include "tolerance/tolerance_table.h"
 
@@ -44,7 +45,7 @@ bool inWarningStrip(int64_t lower, int64_t upper, int64_t value, PreWarning preW
 
 // The zone of one reading of `probe` (1..60): NG exactly when the judgement
 // is, a warning only while pre-warning is on.
-Zone zoneOf(const ToleranceTable& limits, unsigned probe, const link::ChannelReading& reading, PreWarning preWarning);
+Zone zoneOf(const ToleranceTable& limits, unsigned probe, const measure::Length& reading, PreWarning preWarning);
 
 // The OK/NG verdict of one set of readings: each probe against its limits and
 // the whole set, NG when any probe is. The chart colours its columns from it
@@ -53,7 +54,7 @@ Zone zoneOf(const ToleranceTable& limits, unsigned probe, const link::ChannelRea
 class Verdict {
 public:
     // Judges probes 1..readings.size() (at most 60).
-    void judge(std::span<const link::ChannelReading> readings, const ToleranceTable& limits);
+    void judge(std::span<const measure::Length> readings, const ToleranceTable& limits);
 
     // `index` is 0-based; a probe not judged is NG.
     Judgement probe(unsigned index) const { return index < count_ ? probes_[index] : Judgement::Ng; }
@@ -65,8 +66,8 @@ public:
     PreWarning preWarning() const { return preWarning_; }
 
 private:
-    std::array<Judgement, link::kMaxProbes> probes_{};
-    std::array<Zone, link::kMaxProbes> zones_{};
+    std::array<Judgement, measure::kMaxProbes> probes_{};
+    std::array<Zone, measure::kMaxProbes> zones_{};
     unsigned count_ = 0;
     bool anyNg_ = false;
     PreWarning preWarning_;

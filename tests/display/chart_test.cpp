@@ -6,12 +6,14 @@
 #include "core/settings_store.h"
 #include "display/chart_colors.h"
 #include "display/display_update.h"
+#include "link/link_state.h"
 #include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
 using gaugemon::core::MemorySettingsStore;
-using gaugemon::link::ChannelReading;
 using gaugemon::link::LinkState;
+using gaugemon::measure::Length;
+using gaugemon::measure::LengthUnit;
 using gaugemon::tolerance::ToleranceTable;
 
 namespace {
@@ -48,13 +50,13 @@ protected:
         link.connected = true;
         link.probeCount = probes;
         unsigned i = 0;
-        for (int32_t v : values) link.readings[i++] = ChannelReading{v, false};
-        const std::span<const ChannelReading> readings(link.readings.data(), probes);
+        for (int32_t v : values) lengths[i++] = gaugemon::measure::micrometres(v);
+        const std::span<const Length> readings(lengths.data(), probes);
         verdict.judge(readings, tolerances);
         return chart.run(readings, verdict, tolerances);
     }
     bool showAll(unsigned probes, int32_t value) {
-        for (unsigned i = 0; i < probes; ++i) link.readings[i] = ChannelReading{value, false};
+        for (unsigned i = 0; i < probes; ++i) lengths[i] = gaugemon::measure::micrometres(value);
         return show(probes, {});
     }
 
@@ -71,6 +73,7 @@ protected:
     MemorySettingsStore store;
     ToleranceTable tolerances;
     LinkState link;
+    std::array<Length, gaugemon::measure::kMaxProbes> lengths{};
     gaugemon::tolerance::Verdict verdict;
     DisplayModel model;
     DisplayUpdate chart{model};
@@ -248,12 +251,12 @@ TEST_F(ChartTest, PaintingWhatChangedLeavesTheImageOfAFullPaint) {
     for (int step = 0; step < 120; ++step) {
         for (unsigned i = 0; i < kProbes; ++i) {
             // Mostly small moves; now and then a jump across the range or a probe that stays put.
-            int32_t& v = link.readings[i].value;
+            int32_t& v = lengths[i].counts;
             const uint32_t r = next();
             if (r % 7 == 0) continue;
             v = r % 11 == 0 ? static_cast<int32_t>(r % 24000) - 12000 : v + static_cast<int32_t>(r % 801) - 400;
         }
-        const std::span<const ChannelReading> readings(link.readings.data(), kProbes);
+        const std::span<const Length> readings(lengths.data(), kProbes);
         verdict.judge(readings, tolerances);
         const ChartPlan* plan = model.update(readings, verdict, tolerances);
         if (!plan) continue;

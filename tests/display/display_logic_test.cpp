@@ -18,6 +18,8 @@ using gaugemon::link::ChannelReading;
 using gaugemon::link::LinkState;
 using gaugemon::link::ModeRequest;
 using gaugemon::link::raiseDisplayModeChange;
+using gaugemon::measure::Length;
+using gaugemon::measure::LengthUnit;
 using gaugemon::tolerance::Judgement;
 using gaugemon::tolerance::ToleranceTable;
 namespace keys = gaugemon::core::keys;
@@ -38,8 +40,14 @@ LinkState frame(unsigned probes, std::initializer_list<int32_t> values = {}) {
 
 // A decoded frame as the station hands it on: judged, then shown.
 const ChartPlan* show(DisplayModel& model, const LinkState& link, const ToleranceTable& tolerances) {
-    const std::span<const ChannelReading> readings(link.readings.data(),
-                                                   std::min(link.probeCount, gaugemon::link::kMaxProbes));
+    std::array<Length, gaugemon::measure::kMaxProbes> lengths{};
+    const unsigned count = std::min(link.probeCount, gaugemon::measure::kMaxProbes);
+    for (unsigned i = 0; i < count; ++i) {
+        const ChannelReading& r = link.readings[i];
+        lengths[i] =
+            r.scaledBy5 ? gaugemon::measure::tenthMicrometres(r.value) : gaugemon::measure::micrometres(r.value);
+    }
+    const std::span<const Length> readings(lengths.data(), count);
     gaugemon::tolerance::Verdict verdict;
     verdict.judge(readings, tolerances);
     return model.update(readings, verdict, tolerances);
@@ -191,13 +199,13 @@ TEST(ChartClick, AlwaysRequestsARedrawButSelectsOnlyWhileConnected) {
     DisplayModel model;
     LinkState link = frame(10);
     link.connected = false;
-    EXPECT_EQ(model.chartClick(link, 100, 200), std::nullopt);
+    EXPECT_EQ(model.chartClick(link.connected, link.probeCount, 100, 200), std::nullopt);
     EXPECT_TRUE(model.redrawRequested());
 
     link.connected = true;
-    EXPECT_EQ(model.chartClick(link, 23, 200), 1u);
+    EXPECT_EQ(model.chartClick(link.connected, link.probeCount, 23, 200), 1u);
     link.probeCount = 200;  // an instrument report beyond what is polled
-    EXPECT_EQ(model.chartClick(link, 667, 200), 60u);
+    EXPECT_EQ(model.chartClick(link.connected, link.probeCount, 667, 200), 60u);
 }
 
 TEST(ModeConfirmation, RaisesTheModeWriteBehindAnUnlock) {

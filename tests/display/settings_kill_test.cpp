@@ -19,7 +19,7 @@ using namespace gaugemon;
 using core::lowerLimitKey;
 using core::QtSettingsStore;
 using core::upperLimitKey;
-using display::LengthUnit;
+using measure::LengthUnit;
 
 namespace {
 

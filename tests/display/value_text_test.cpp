@@ -8,6 +8,8 @@
 
 using namespace gaugemon::display;
 using gaugemon::core::Language;
+using gaugemon::measure::LengthUnit;
+using gaugemon::measure::lengthUnitFromSetting;
 
 namespace {
 

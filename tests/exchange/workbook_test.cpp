@@ -3,8 +3,11 @@
 #include <clocale>
 #include <optional>
 
+#include "display/value_text.h"
 #include "exchange/exchange.h"
 #include "exchange_test_support.h"
+#include "support/memory_settings_store.h"
+#include "tolerance/verdict.h"
 #include "workbook_reader.h"
 
 namespace gaugemon::exchange {
@@ -125,6 +128,43 @@ TEST(Workbook, ValuesOfEitherUnitAreWrittenInTheUnitChosenUnderChineseTitles) {
     expectText(book, "C5", "超差");
     EXPECT_EQ(book.cells.at("C5").fill, kRedFill);
     expectText(book, "D6", "2019-13-40; 25:00:00");  // a stamp that is no real moment stays as recorded
+}
+
+// The "合格 with a red cell" fault: a cell was judged with the limits of the
+// moment of saving while the Result column kept the verdict of recording.
+TEST(Workbook, ACellKeepsItsRecordedJudgementAfterALimitChange) {
+    core::MemorySettingsStore store;
+    tolerance::ToleranceTable limits;
+    limits.load(store, LengthUnit::Millimetre);  // 3.000 .. 6.000 mm
+    records::RecordTable table;
+    table.prepareColumns({1, false, core::Language::Chinese});
+    for (const int32_t counts : {5500, 6500}) {
+        const std::array<measure::Length, 1> readings{measure::micrometres(counts)};
+        tolerance::Verdict verdict;
+        verdict.judge(readings, limits);
+        display::ValueTextTable texts{};
+        texts[0] = display::formatValueText(counts, LengthUnit::Millimetre, false);
+        records::RowInput in{1, false, texts, verdict.anyNg(), core::Language::Chinese, {}, {2026, 12, 8, 7, 0, 0}};
+        in.readings = readings;
+        in.verdict = &verdict;
+        ASSERT_EQ(table.appendRow(in), records::AppendResult::Added);
+    }
+    records::PlainRecordSources sources;
+    sources.limitTable[0] = {3000, 5000};  // narrowed after recording: 5.500 is beyond, 6.500 too
+    TempDir dir;
+    ASSERT_TRUE(writeWorkbookFile(table, sources, (dir / "day.xlsx").string()).ok());
+    test::ReadWorkbook book = test::readWorkbook((dir / "day.xlsx").string());
+    expectNumber(book, "B4", 5.5, "0.000");
+    expectText(book, "C4", "合格");
+    expectNumber(book, "B5", 6.5, "0.000", true);
+    expectText(book, "C5", "超差");
+
+    sources.limitTable[0] = {3000, 7000};  // widened: 6.500 is within now, and still recorded NG
+    ASSERT_TRUE(writeWorkbookFile(table, sources, (dir / "day.xlsx").string()).ok());
+    book = test::readWorkbook((dir / "day.xlsx").string());
+    expectNumber(book, "B4", 5.5, "0.000");
+    expectNumber(book, "B5", 6.5, "0.000", true);
+    expectText(book, "C5", "超差");
 }
 
 TEST(Workbook, AWorkbookCutShortByAFileSizeLimitFailsAndLeavesThePreviousFileAlone) {

@@ -41,8 +41,8 @@ std::optional<Length> evaluateOne(const std::string& formula, std::span<const Le
 }
 
 // The tolerance layer still has its own copy of the unit.
-gaugemon::display::LengthUnit toleranceUnit(LengthUnit unit) {
-    return static_cast<gaugemon::display::LengthUnit>(lengthUnitSetting(unit));
+gaugemon::measure::LengthUnit toleranceUnit(LengthUnit unit) {
+    return static_cast<gaugemon::measure::LengthUnit>(lengthUnitSetting(unit));
 }
 
 }  // namespace
@@ -121,8 +121,9 @@ TEST(CharacteristicJudgement, IsThatOfAProbeWithTheSameLimits) {
         for (int32_t v = from; v <= to; ++v) {
             for (const bool fine : {false, true}) {
                 const int32_t raw = fine ? v * 10 + 3 : v;
-                const auto probe = gaugemon::tolerance::zoneOf(table, 1, {raw, fine}, PreWarning{80});
-                const Zone zone = evaluator.judge(0, fine ? tenthMicrometres(raw) : micrometres(raw), 80);
+                const Length value = fine ? tenthMicrometres(raw) : micrometres(raw);
+                const auto probe = gaugemon::tolerance::zoneOf(table, 1, value, PreWarning{80});
+                const Zone zone = evaluator.judge(0, value, 80);
                 ASSERT_EQ(static_cast<int>(zone), static_cast<int>(probe)) << band.lower << " " << raw;
             }
         }

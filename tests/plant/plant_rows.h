@@ -14,15 +14,15 @@ namespace gaugemon::plant::test {
 // Probe p of row k, in device counts: spread over 2.000..6.999 mm around
 // the default limits 3.000..6.000, so that some probes are NG. Probe 2 reads
 // at fine resolution.
-inline link::ChannelReading sampleReading(uint32_t k, unsigned probe) {
+inline measure::Length sampleReading(uint32_t k, unsigned probe) {
     const int32_t counts = 2000 + static_cast<int32_t>((k * 37 + probe * 11) % 5000);
-    if (probe == 2) return {counts * 10 + 7, true};
-    return {counts, false};
+    if (probe == 2) return measure::tenthMicrometres(counts * 10 + 7);
+    return measure::micrometres(counts);
 }
 
 // The default limits of every probe: 3.000..6.000 mm.
 struct DefaultLimits {
-    DefaultLimits() { table.load(store, display::LengthUnit::Millimetre); }
+    DefaultLimits() { table.load(store, measure::LengthUnit::Millimetre); }
     core::MemorySettingsStore store;
     tolerance::ToleranceTable table;
 };
@@ -32,12 +32,12 @@ struct DefaultLimits {
 inline records::AppendResult appendMeasuredRow(records::RecordTable& table, uint32_t k,
                                                const tolerance::ToleranceTable& limits) {
     const unsigned probes = table.layout().probeCount;
-    std::vector<link::ChannelReading> readings;
+    std::vector<measure::Length> readings;
     display::ValueTextTable texts{};
     for (unsigned p = 1; p <= probes; ++p) {
-        const link::ChannelReading reading = sampleReading(k, p);
+        const measure::Length reading = sampleReading(k, p);
         readings.push_back(reading);
-        const double mm = reading.scaledBy5 ? reading.value / 10000.0 : reading.value / 1000.0;
+        const double mm = reading.fine() ? reading.counts / 10000.0 : reading.counts / 1000.0;
         char text[32];
         std::snprintf(text, sizeof text, "%7.3f ", mm);
         std::copy_n(text, 8, texts[p - 1].slot.data());

@@ -164,8 +164,8 @@ void expectRowOfSample(const QJsonObject& record, uint32_t k) {
     ASSERT_EQ(probes.size(), static_cast<int>(kProbes));
     bool anyNg = false;
     for (unsigned p = 1; p <= kProbes; ++p) {
-        const link::ChannelReading reading = test::sampleReading(k, p);
-        const double mm = reading.scaledBy5 ? reading.value / 10000.0 : reading.value / 1000.0;
+        const measure::Length reading = test::sampleReading(k, p);
+        const double mm = reading.fine() ? reading.counts / 10000.0 : reading.counts / 1000.0;
         const QJsonObject probe = probes[static_cast<int>(p - 1)].toObject();
         EXPECT_EQ(probe["probe"].toInt(), static_cast<int>(p));
         EXPECT_EQ(probe["value"].toDouble(), mm) << "row " << k << " probe " << p;

@@ -18,7 +18,7 @@ TEST(HeaderLimits, StoredInchLimitsAreShownInMillimetres) {
     store.writeInt(core::lowerLimitKey(2), -197);  // -0.00197 in
     store.writeInt(core::upperLimitKey(2), 23622);
     tolerance::ToleranceTable tolerances;
-    tolerances.load(store, display::LengthUnit::Inch);
+    tolerances.load(store, measure::LengthUnit::Inch);
 
     PlainRecordSources sources;
     sources.probes = 2;

@@ -113,6 +113,21 @@ TEST_F(StationDay, DiscoveryPollingRecordingAndExportRunWithoutAWindow) {
     EXPECT_FALSE(station->recordTable().hasUnsavedRows());
 }
 
+// A row keeps the texts of the unit it was recorded in: switching to inch
+// after recording changes neither the file of the day nor its limits.
+TEST_F(StationDay, AUnitSwitchAfterRecordingChangesNoRecordedText) {
+    recordTheDay();
+    station->confirmUnit(1);
+    clock.advanceBy(500);
+    ASSERT_EQ(station->lengthUnit(), measure::LengthUnit::Inch);
+    ASSERT_NE(station->display().valueTexts()[0].text(), "  3.990 ") << "the screen shows inches now";
+    const std::filesystem::path path = directory_ / "day.xls";
+    prompts.saveChoices.push_back(core::SaveChoice{path.string(), 0});
+    station->exportRecords();
+    station->finishFileWrites();
+    EXPECT_EQ(readFile(path), WorkingDay::expectedExport());
+}
+
 // The Save dialog's further filters write a workbook, a transfer file and UTF-8 text.
 TEST_F(StationDay, SaveWritesTheWorkbookAndTheTransferFileOfTheFurtherFilters) {
     recordTheDay();

@@ -35,7 +35,7 @@ TEST(RunChart, LimitMeanAndNaturalLinesAreWhereTheLayoutPutsThem) {
     QPainter painter(&image);
     RunChartPainter chart;
     const RunChartLayout layout =
-        chart.paint(painter, image.rect(), values, f, display::LengthUnit::Millimetre, core::Language::English);
+        chart.paint(painter, image.rect(), values, f, measure::LengthUnit::Millimetre, core::Language::English);
     painter.end();
     EXPECT_GT(rowShare(image, layout.plot, layout.yOf(30'000), chart_colors::kLimit), 0.95);
     EXPECT_GT(rowShare(image, layout.plot, layout.yOf(60'000), chart_colors::kLimit), 0.95);
@@ -52,8 +52,8 @@ TEST(RunChart, LimitMeanAndNaturalLinesAreWhereTheLayoutPutsThem) {
     QPainter small(&tiny);
     ProbeFigures empty;
     empty.bandValid = false;
-    chart.paint(small, tiny.rect(), {}, empty, display::LengthUnit::Inch, core::Language::Chinese);
-    HistogramPainter().paint(small, tiny.rect(), {}, empty, display::LengthUnit::Inch, core::Language::Chinese);
+    chart.paint(small, tiny.rect(), {}, empty, measure::LengthUnit::Inch, core::Language::Chinese);
+    HistogramPainter().paint(small, tiny.rect(), {}, empty, measure::LengthUnit::Inch, core::Language::Chinese);
 }
 
 TEST(Histogram, LimitLinesStandAtTheLimitsAndTheCurveIsDrawn) {
@@ -63,7 +63,7 @@ TEST(Histogram, LimitLinesStandAtTheLimitsAndTheCurveIsDrawn) {
     QImage image(500, 260, QImage::Format_RGB32);
     QPainter painter(&image);
     const HistogramLayout layout = HistogramPainter().paint(painter, image.rect(), values, f,
-                                                            display::LengthUnit::Millimetre, core::Language::English);
+                                                            measure::LengthUnit::Millimetre, core::Language::English);
     painter.end();
     for (double limit : {30'000.0, 60'000.0}) {
         const int x = layout.xOf(limit);

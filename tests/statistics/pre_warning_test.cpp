@@ -13,31 +13,32 @@
 namespace gaugemon::tolerance {
 namespace {
 
-using link::ChannelReading;
+using measure::Length;
 
 // Limits 3.000 .. 6.000 mm: with 80 % the plain zone is 3.300 .. 5.700.
 TEST(PreWarning, ZonesAtTheEdgesOfTheInnerShareAndOfTheBand) {
     ToleranceTable limits;
     const PreWarning on{80};
-    EXPECT_EQ(zoneOf(limits, 1, {4500, false}, on), Zone::Ok);
-    EXPECT_EQ(zoneOf(limits, 1, {5700, false}, on), Zone::Ok);
-    EXPECT_EQ(zoneOf(limits, 1, {5701, false}, on), Zone::Warning);
-    EXPECT_EQ(zoneOf(limits, 1, {3299, false}, on), Zone::Warning);
-    EXPECT_EQ(zoneOf(limits, 1, {6000, false}, on), Zone::Warning);
-    EXPECT_EQ(zoneOf(limits, 1, {6001, false}, on), Zone::Ng);
+    EXPECT_EQ(zoneOf(limits, 1, measure::micrometres(4500), on), Zone::Ok);
+    EXPECT_EQ(zoneOf(limits, 1, measure::micrometres(5700), on), Zone::Ok);
+    EXPECT_EQ(zoneOf(limits, 1, measure::micrometres(5701), on), Zone::Warning);
+    EXPECT_EQ(zoneOf(limits, 1, measure::micrometres(3299), on), Zone::Warning);
+    EXPECT_EQ(zoneOf(limits, 1, measure::micrometres(6000), on), Zone::Warning);
+    EXPECT_EQ(zoneOf(limits, 1, measure::micrometres(6001), on), Zone::Ng);
     // A fine-resolution reading is in tenths: 57.01 mm would be NG, 5.7001 mm warns.
-    EXPECT_EQ(zoneOf(limits, 1, {57'001, true}, on), Zone::Warning);
-    EXPECT_EQ(zoneOf(limits, 1, {57'000, true}, on), Zone::Ok);
+    EXPECT_EQ(zoneOf(limits, 1, measure::tenthMicrometres(57'001), on), Zone::Warning);
+    EXPECT_EQ(zoneOf(limits, 1, measure::tenthMicrometres(57'000), on), Zone::Ok);
     // Off, nothing warns.
-    EXPECT_EQ(zoneOf(limits, 1, {5999, false}, PreWarning{}), Zone::Ok);
+    EXPECT_EQ(zoneOf(limits, 1, measure::micrometres(5999), PreWarning{}), Zone::Ok);
 }
 
 TEST(PreWarning, NeverChangesTheOkNgVerdict) {
     ToleranceTable limits;
     core::MemorySettingsStore store;
-    limits.setDisplayLimits(2, 5000, 5000, display::LengthUnit::Millimetre, store);  // equal limits
-    limits.setDisplayLimits(3, 6000, 3000, display::LengthUnit::Millimetre, store);  // reversed
-    const std::array<ChannelReading, 3> readings{{{5990, false}, {5000, false}, {4500, false}}};
+    limits.setDisplayLimits(2, 5000, 5000, measure::LengthUnit::Millimetre, store);  // equal limits
+    limits.setDisplayLimits(3, 6000, 3000, measure::LengthUnit::Millimetre, store);  // reversed
+    const std::array<Length, 3> readings{
+        {measure::micrometres(5990), measure::micrometres(5000), measure::micrometres(4500)}};
     Verdict plain;
     Verdict warned;
     warned.setPreWarning({80});
@@ -80,7 +81,8 @@ QRgb rgb(display::Rgb c) { return qRgb(c.r, c.g, c.b); }
 // picture as ever; on, the column in the strip turns yellow, NG stays red.
 TEST(PreWarning, ChartColumnIsYellowOnlyWhenOnAndInTheStrip) {
     ToleranceTable limits;
-    const std::array<ChannelReading, 3> readings{{{5900, false}, {4500, false}, {6500, false}}};
+    const std::array<Length, 3> readings{
+        {measure::micrometres(5900), measure::micrometres(4500), measure::micrometres(6500)}};
     for (bool on : {false, true}) {
         display::DisplayModel model;
         Verdict verdict;

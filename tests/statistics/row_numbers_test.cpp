@@ -28,7 +28,7 @@ std::string exportedRows(const RecordTable& table) {
 
 struct NumbersFixture : ::testing::Test {
     display::ValueTextTable texts{};
-    std::array<link::ChannelReading, link::kMaxProbes> readings{};
+    std::array<measure::Length, measure::kMaxProbes> readings{};
     ToleranceTable limits;  // 3.000 .. 6.000 mm on every probe
     tolerance::Verdict verdict;
 
@@ -46,14 +46,14 @@ struct NumbersFixture : ::testing::Test {
 TEST_F(NumbersFixture, EveryProbeKeepsItsCountResolutionAndZone) {
     RecordTable table;
     table.prepareColumns({60, false, Language::English});
-    for (unsigned k = 0; k < 60; ++k) readings[k] = {static_cast<int32_t>(4000 + 10 * k), false};
-    readings[1] = {45'001, true};        // 4.5001 mm on a fine probe: OK, not 45 mm
-    readings[2] = {-1, false};           // NG, below the band
-    readings[3] = {83'886'080, true};    // the largest the decoder yields
-    readings[4] = {-16'777'216, false};  // the most negative it yields
-    readings[5] = {INT32_MAX, false};    // beyond anything: kept at the storable end
+    for (unsigned k = 0; k < 60; ++k) readings[k] = measure::micrometres(static_cast<int32_t>(4000 + 10 * k));
+    readings[1] = measure::tenthMicrometres(45'001);      // 4.5001 mm on a fine probe: OK, not 45 mm
+    readings[2] = measure::micrometres(-1);               // NG, below the band
+    readings[3] = measure::tenthMicrometres(83'886'080);  // the largest the decoder yields
+    readings[4] = measure::micrometres(-16'777'216);      // the most negative it yields
+    readings[5] = measure::micrometres(INT32_MAX);        // beyond anything: kept at the storable end
     verdict.setPreWarning({80});
-    readings[6] = {5'950, false};  // inside the band, in its top 10 %
+    readings[6] = measure::micrometres(5'950);  // inside the band, in its top 10 %
     ASSERT_EQ(table.appendRow(input(60, true)), AppendResult::Added);
 
     const RowView row = table.row(0);
@@ -92,7 +92,7 @@ TEST_F(NumbersFixture, ExportedRowsAreTheSameWithAndWithoutNumbers) {
     for (RecordTable* t : {&with, &without}) t->prepareColumns({4, true, Language::English});
     for (unsigned k = 0; k < 4; ++k) {
         texts[k] = test::valueText("  4.321 ");
-        readings[k] = {4321, k == 2};
+        readings[k] = k == 2 ? measure::tenthMicrometres(4321) : measure::micrometres(4321);
     }
     for (int r = 0; r < 3; ++r) {
         RowInput a = input(4, true);
@@ -108,8 +108,8 @@ TEST_F(NumbersFixture, ARowCopiedOutAndBackKeepsItsNumbers) {
     RecordTable source;
     RecordTable copy;
     for (RecordTable* t : {&source, &copy}) t->prepareColumns({2, false, Language::English});
-    readings[0] = {-2500, true};
-    readings[1] = {7000, false};
+    readings[0] = measure::tenthMicrometres(-2500);
+    readings[1] = measure::micrometres(7000);
     ASSERT_EQ(source.appendRow(input(2, true)), AppendResult::Added);
     ASSERT_EQ(copy.appendRowBytes(source.row(0).bytes()), AppendResult::Added);
     EXPECT_EQ(copy.row(0).number(1).tenthMicrometres(), -2500);
@@ -129,8 +129,8 @@ TEST(RowNumbersMemory, FourBytesPerProbeAndAFullTableUnder750MiB) {
 TEST(RecorderNumbers, TheRowTakesTheReadingsAndVerdictTheSourcesShow) {
     test::RecordsRig rig;
     rig.sources.withReadings = true;
-    rig.sources.readings[0] = {3001, false};
-    rig.sources.readings[1] = {-520, true};
+    rig.sources.readings[0] = measure::micrometres(3001);
+    rig.sources.readings[1] = measure::tenthMicrometres(-520);
     ToleranceTable limits;
     rig.sources.verdict.judge(rig.sources.shownReadings(), limits);
     rig.connect();

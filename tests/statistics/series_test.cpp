@@ -9,7 +9,7 @@
 namespace gaugemon::statistics {
 namespace {
 
-using link::ChannelReading;
+using measure::Length;
 
 // A single outlier among a million readings still shows in its column, and
 // every reading lands in exactly one column.
@@ -54,12 +54,12 @@ TEST(Series, FollowsRowsWindowProbeAndClear) {
     test::NumberTable t(2);
     ProbeSeries series;
     series.follow(2);
-    for (int32_t v = 1; v <= 10; ++v) t.add(std::vector<ChannelReading>{{-v, false}, {v, false}});
+    for (int32_t v = 1; v <= 10; ++v) t.add(std::vector<Length>{measure::micrometres(-v), measure::micrometres(v)});
     series.sync(t.table, 0);
     ASSERT_EQ(series.values().size(), 10u);
     EXPECT_EQ(series.values()[9], 100);
 
-    for (int32_t v = 11; v <= 20; ++v) t.add(std::vector<ChannelReading>{{-v, false}, {v, false}});
+    for (int32_t v = 11; v <= 20; ++v) t.add(std::vector<Length>{measure::micrometres(-v), measure::micrometres(v)});
     series.sync(t.table, 15);
     ASSERT_EQ(series.values().size(), 5u);
     EXPECT_EQ(series.values()[0], 160);
@@ -72,7 +72,7 @@ TEST(Series, FollowsRowsWindowProbeAndClear) {
     EXPECT_EQ(series.values().size(), 20u);
 
     t.table.clearTable();
-    t.add(std::vector<ChannelReading>{{7, true}, {8, true}});
+    t.add(std::vector<Length>{measure::tenthMicrometres(7), measure::tenthMicrometres(8)});
     series.sync(t.table, 0);
     ASSERT_EQ(series.values().size(), 1u);
     EXPECT_EQ(series.values()[0], 7);

@@ -17,8 +17,8 @@ namespace gaugemon::statistics {
 namespace {
 
 using core::Language;
-using display::LengthUnit;
-using link::ChannelReading;
+using measure::Length;
+using measure::LengthUnit;
 using test::NumberTable;
 
 // The NIST StRD univariate sets NumAcc1, 3 and 4, in tenths of their last
@@ -56,7 +56,7 @@ TEST(ReferenceData, NistNumAcc1And3And4) {
 TEST(ReferenceData, NumAcc4ThroughTheRecordTable) {
     // As fine-resolution counts of 0.0001 mm: 10000.00002 mm and so on.
     NumberTable t(1);
-    for (int64_t v : numAcc(100'000'002, 1, 500)) t.addSame({static_cast<int32_t>(v), true});
+    for (int64_t v : numAcc(100'000'002, 1, 500)) t.addSame(measure::tenthMicrometres(static_cast<int32_t>(v)));
     ProcessStatistics s;
     s.sync(t.table);
     const ProbeFigures f = s.figures(t.table, 1);
@@ -72,7 +72,7 @@ TEST(ReferenceData, NumAcc4ThroughTheRecordTable) {
 // 4, 3 um average 4 um, so the short-term sigma is 4 / 1.128 um.
 TEST(Capability, WorkedExample) {
     NumberTable t(1);
-    for (int32_t v : {10'002, 10'005, 9'998, 10'001, 10'004, 9'999, 10'003, 10'000}) t.addSame({v, false});
+    for (int32_t v : {10'002, 10'005, 9'998, 10'001, 10'004, 9'999, 10'003, 10'000}) t.addSame(measure::micrometres(v));
     tolerance::ToleranceTable limits;
     core::MemorySettingsStore store;
     limits.setDisplayLimits(1, 9'990, 10'010, LengthUnit::Millimetre, store);
@@ -97,7 +97,8 @@ TEST(Window, LastRowsAgreeWithATableOfOnlyThoseRows) {
     constexpr uint32_t kRows = 3 * records::RecordTable::kRowsPerChunk + 11;
     constexpr uint32_t kWindow = records::RecordTable::kRowsPerChunk + 500;
     auto reading = [](uint32_t r) {
-        return ChannelReading{static_cast<int32_t>(4000 + (r * 7919) % 2503), r % 5 == 0};
+        const auto counts = static_cast<int32_t>(4000 + (r * 7919) % 2503);
+        return r % 5 == 0 ? measure::tenthMicrometres(counts) : measure::micrometres(counts);
     };
     NumberTable all(2);
     NumberTable last(2);
@@ -147,7 +148,7 @@ TEST(Window, LastRowsAgreeWithATableOfOnlyThoseRows) {
 TEST(Recount, ClearStartsOverAndNewLimitsRejudgeTheRows) {
     NumberTable t(1);
     ProcessStatistics s;
-    for (int32_t v : {2000, 4000, 5000, 7000}) t.addSame({v, false});
+    for (int32_t v : {2000, 4000, 5000, 7000}) t.addSame(measure::micrometres(v));
     s.sync(t.table);
     EXPECT_EQ(s.figures(t.table, 1).ngCount, 2u);  // 3.000 .. 6.000 mm
 
@@ -160,7 +161,7 @@ TEST(Recount, ClearStartsOverAndNewLimitsRejudgeTheRows) {
     t.table.clearTable();
     // Read before the statistics hear of the clear: nothing from rows gone.
     EXPECT_EQ(s.figures(t.table, 1).count, 0u);
-    t.addSame({4000, false});
+    t.addSame(measure::micrometres(4000));
     s.sync(t.table);
     const ProbeFigures f = s.figures(t.table, 1);
     EXPECT_EQ(f.count, 1u);
@@ -189,14 +190,14 @@ TEST(BadInput, UndefinedFiguresAreDashes) {
     EXPECT_EQ(s.figures(t.table, 1).count, 0u);
     EXPECT_EQ(figureText(s.figures(t.table, 1), 1, Column::Mean, Language::English, LengthUnit::Millimetre), dash);
 
-    t.addSame({4000, false});  // a single row
+    t.addSame(measure::micrometres(4000));  // a single row
     s.sync(t.table);
     ProbeFigures f = s.figures(t.table, 1);
     EXPECT_TRUE(f.mean && f.min);
     EXPECT_FALSE(f.stdDev || f.cp || f.pp);
     noNumberFaults(f);
 
-    t.addSame({4000, false});  // all equal: no spread
+    t.addSame(measure::micrometres(4000));  // all equal: no spread
     s.sync(t.table);
     f = s.figures(t.table, 1);
     EXPECT_DOUBLE_EQ(*f.stdDev, 0.0);
@@ -206,8 +207,8 @@ TEST(BadInput, UndefinedFiguresAreDashes) {
     tolerance::ToleranceTable limits;
     core::MemorySettingsStore store;
     limits.setDisplayLimits(1, 6000, 3000, LengthUnit::Millimetre, store);  // reversed
-    t.addSame({-16'777'216, false});                                        // the extremes of the decoder
-    t.addSame({83'886'080, true});
+    t.addSame(measure::micrometres(-16'777'216));                           // the extremes of the decoder
+    t.addSame(measure::tenthMicrometres(83'886'080));
     s.setLimits(limits, t.table);
     f = s.figures(t.table, 1);
     EXPECT_FALSE(f.cp || f.ppk);
@@ -234,8 +235,8 @@ TEST(FigureText, UnitsSignAndDecimalPointWhateverTheLocale) {
 
 TEST(Export, CsvIsUtf8WithMarkOneLinePerProbeAndReplacesAtomically) {
     NumberTable t(3);
-    t.addSame({4000, false});
-    t.addSame({4002, false});
+    t.addSame(measure::micrometres(4000));
+    t.addSame(measure::micrometres(4002));
     ProcessStatistics s;
     s.sync(t.table);
     const std::string csv = statisticsCsv(s, t.table, Language::Chinese, LengthUnit::Millimetre);
@@ -253,7 +254,7 @@ TEST(Export, CsvIsUtf8WithMarkOneLinePerProbeAndReplacesAtomically) {
 
 TEST(Export, UndefinedFiguresAreEmptyCellsNotDashes) {
     NumberTable t(1);
-    t.addSame({4000, false});  // one reading: no spread, no capability
+    t.addSame(measure::micrometres(4000));  // one reading: no spread, no capability
     ProcessStatistics s;
     s.sync(t.table);
     const std::string csv = statisticsCsv(s, t.table, Language::English, LengthUnit::Millimetre);

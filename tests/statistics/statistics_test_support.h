@@ -16,13 +16,13 @@ struct NumberTable {
     explicit NumberTable(unsigned probeCount) : probes(probeCount) {
         table.prepareColumns({probeCount, false, core::Language::English});
     }
-    void add(std::span<const link::ChannelReading> readings) {
+    void add(std::span<const measure::Length> readings) {
         records::RowInput in{probes, false, texts, false, core::Language::English, {}, {2026, 12, 8, 7, 0, 0}};
         in.readings = readings;
         table.appendRow(in);
     }
-    void addSame(link::ChannelReading reading) {
-        std::vector<link::ChannelReading> row(probes, reading);
+    void addSame(measure::Length reading) {
+        std::vector<measure::Length> row(probes, reading);
         add(row);
     }
 };

@@ -22,7 +22,7 @@ namespace gaugemon::app {
 namespace {
 
 using core::Language;
-using link::ChannelReading;
+using measure::Length;
 
 struct FakeStation : statistics::StatisticsSources {
     core::VirtualTime time;
@@ -31,7 +31,7 @@ struct FakeStation : statistics::StatisticsSources {
     statistics::StatisticsKeeper keeper{store};
     tolerance::ToleranceTable limits;  // 3.000 .. 6.000 mm
     Language lang = Language::English;
-    display::LengthUnit unit = display::LengthUnit::Millimetre;
+    measure::LengthUnit unit = measure::LengthUnit::Millimetre;
     std::vector<tolerance::PreWarning> preWarningChanges;
 
     FakeStation() {
@@ -39,14 +39,14 @@ struct FakeStation : statistics::StatisticsSources {
         // (warning strip, Cpk low), probe 3 goes out now and then.
         for (int r = 0; r < 400; ++r) {
             const int32_t wobble = (r * 37) % 201 - 100;
-            rows.add(std::vector<ChannelReading>{
-                {4500 + wobble, false}, {5850 + wobble / 4, false}, {r % 50 == 0 ? 6100 : 5000 + wobble, false}});
+            rows.add(std::vector<Length>{measure::micrometres(4500 + wobble), measure::micrometres(5850 + wobble / 4),
+                                         measure::micrometres(r % 50 == 0 ? 6100 : 5000 + wobble)});
         }
     }
     const records::RecordTable& recordTable() const override { return rows.table; }
     statistics::StatisticsKeeper& statisticsKeeper() override { return keeper; }
     const tolerance::ToleranceTable& tolerances() const override { return limits; }
-    display::LengthUnit lengthUnit() const override { return unit; }
+    measure::LengthUnit lengthUnit() const override { return unit; }
     core::Language language() const override { return lang; }
     void changePreWarning(tolerance::PreWarning preWarning) override {
         keeper.setPreWarning(preWarning);
@@ -177,7 +177,8 @@ TEST(StatisticsWindowRefresh, NewRowsAreTakenInAFewTimesASecondRepaintingOnlyWha
     EXPECT_EQ(runPaints.paints, 0);
 
     // One row more: the window takes it in at its next refresh, not before.
-    station.rows.add(std::vector<ChannelReading>{{4500, false}, {5850 - 25, false}, {5000 + 100, false}});
+    station.rows.add(std::vector<Length>{measure::micrometres(4500), measure::micrometres(5850 - 25),
+                                         measure::micrometres(5000 + 100)});
     station.time.advanceBy(StatisticsWindow::kRefreshMs - 1);
     EXPECT_EQ(cell(window, 0, 1).toString(), "400");
     station.time.advanceBy(1);
@@ -189,7 +190,7 @@ TEST(StatisticsWindowRefresh, NewRowsAreTakenInAFewTimesASecondRepaintingOnlyWha
 
     // Hidden, the window reads nothing; shown again, it catches up at once.
     window.hide();
-    station.rows.addSame({4500, false});
+    station.rows.addSame(measure::micrometres(4500));
     station.time.advanceBy(StatisticsWindow::kRefreshMs * 2);
     EXPECT_EQ(cell(window, 0, 1).toString(), "401");
     window.show();

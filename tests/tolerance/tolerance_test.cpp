@@ -15,7 +15,7 @@ using gaugemon::core::Language;
 using gaugemon::core::lowerLimitKey;
 using gaugemon::core::MemorySettingsStore;
 using gaugemon::core::upperLimitKey;
-using gaugemon::link::ChannelReading;
+using gaugemon::measure::Length;
 
 namespace {
 
@@ -24,8 +24,8 @@ constexpr LengthUnit in = LengthUnit::Inch;
 
 int32_t stored(const MemorySettingsStore& store, gaugemon::core::LimitKey key) { return store.readInt(key, INT_MIN); }
 
-ChannelReading standard(int32_t v) { return {v, false}; }
-ChannelReading fine(int32_t v) { return {v, true}; }
+Length standard(int32_t v) { return gaugemon::measure::micrometres(v); }
+Length fine(int32_t v) { return gaugemon::measure::tenthMicrometres(v); }
 
 }  // namespace
 
@@ -36,7 +36,7 @@ TEST(ToleranceJudgement, BothLimitsAreInclusive) {
     table.setDisplayLimits(2, 2000, 2000, mm, store);
     const struct {
         unsigned probe;
-        ChannelReading reading;
+        Length reading;
         Judgement expected;
     } cases[] = {
         {1, standard(3000), Judgement::Ok}, {1, standard(6000), Judgement::Ok},  {1, standard(2999), Judgement::Ng},
@@ -44,7 +44,7 @@ TEST(ToleranceJudgement, BothLimitsAreInclusive) {
         {2, standard(1999), Judgement::Ng}, {2, standard(2001), Judgement::Ng},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(table.judgeProbe(c.probe, c.reading), c.expected) << c.probe << " " << c.reading.value;
+        EXPECT_EQ(table.judgeProbe(c.probe, c.reading), c.expected) << c.probe << " " << c.reading.counts;
     }
 }
 

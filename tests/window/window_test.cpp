@@ -701,9 +701,9 @@ TEST_F(Dialogs, ARefusedToleranceFieldStoresNothing) {
         SCOPED_TRACE(std::string(entry.probe) + " / " + entry.lower + " / " + entry.upper);
         core::MemorySettingsStore store;
         tolerance::ToleranceTable table;
-        table.load(store, display::LengthUnit::Millimetre);
+        table.load(store, measure::LengthUnit::Millimetre);
         prompts.messages.clear();
-        app::ToleranceDialog dialog(table, display::LengthUnit::Millimetre, core::Language::Chinese, store, prompts,
+        app::ToleranceDialog dialog(table, measure::LengthUnit::Millimetre, core::Language::Chinese, store, prompts,
                                     std::make_unique<core::VirtualTimerSchedule>(clock), nullptr);
         clock.advanceBy(150);  // probe 1 is loaded
         dialog.probeEdit()->setText(entry.probe);
@@ -729,8 +729,8 @@ TEST_F(Dialogs, ARefusedToleranceFieldStoresNothing) {
 TEST_F(Dialogs, TheRefusedToleranceFieldIsMarkedAndTheFieldsAfterItAreNotRead) {
     core::MemorySettingsStore store;
     tolerance::ToleranceTable table;
-    table.load(store, display::LengthUnit::Millimetre);
-    app::ToleranceDialog dialog(table, display::LengthUnit::Millimetre, core::Language::English, store, prompts,
+    table.load(store, measure::LengthUnit::Millimetre);
+    app::ToleranceDialog dialog(table, measure::LengthUnit::Millimetre, core::Language::English, store, prompts,
                                 std::make_unique<core::VirtualTimerSchedule>(clock), nullptr);
     clock.advanceBy(150);
     dialog.lowerEdit()->setText("1.2.3");
