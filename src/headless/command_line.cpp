@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <cmath>
 
+#include "core/profile.h"
 #include "link/port_directory.h"
 #include "plant/mqtt_options.h"
 #include "records/recorder.h"
@@ -41,19 +42,23 @@ struct Options {
                             "url"};
     QCommandLineOption language{"language", "The language of this run's window and log (default: the stored one).",
                                 "zh|en"};
+    QCommandLineOption profile{"profile",
+                               "Run as the station of profile NAME, with settings, backups, logo, journal and port "
+                               "directory of its own (default: the account's own).",
+                               "name"};
     QCommandLineOption connect{"connect",
                                "Look for the instrument as soon as the window opens (a headless station always does)."};
 
     void addTo(QCommandLineParser& parser) const {
         for (const QCommandLineOption* option :
              {&help, &version, &trace, &headless, &port, &recordEvery, &exportDirectory, &rotate, &fast, &station,
-              &mqtt, &language, &connect})
+              &mqtt, &language, &profile, &connect})
             parser.addOption(*option);
     }
     // The options that take a value, with their value as the next argument or after '='.
     bool takesValue(const QString& argument) const {
         for (const QCommandLineOption* option :
-             {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt, &language})
+             {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt, &language, &profile})
             if (argument == QLatin1String("--") + option->names().constFirst()) return true;
         return false;
     }
@@ -158,6 +163,14 @@ std::optional<QString> readStationOptions(const QCommandLineParser& parser, cons
         if (language != QLatin1String("zh") && language != QLatin1String("en"))
             return QStringLiteral("option '--language' wants zh or en, not '%1'").arg(language);
         start.language = language == QLatin1String("en") ? core::Language::English : core::Language::Chinese;
+    }
+    if (parser.isSet(o.profile)) {
+        start.profile = parser.value(o.profile).toStdString();
+        if (!core::isProfileName(start.profile))
+            return QStringLiteral(
+                       "option '--profile' wants 1 to 64 letters, digits, '.', '_' or '-', not starting with '.' or "
+                       "'-', not '%1'")
+                .arg(parser.value(o.profile).left(80));
     }
     start.fast = parser.isSet(o.fast);
     start.connect = parser.isSet(o.connect);

@@ -38,6 +38,8 @@ TEST(CommandLine, AWrongOptionEndsWithStatusTwoNamingIt) {
         {{"--station", ".."}, "--station"},
         {{"--mqtt", "http://broker"}, "--mqtt"},
         {{"--language", "fr"}, "--language"},
+        {{"--profile", "../line1"}, "--profile"},
+        {{"--profile=.x"}, "--profile"},
         {{"--headless", "stray"}, "stray"},
         {{"--port"}, "port"},
     };
@@ -61,10 +63,17 @@ TEST(CommandLine, ABrokerUrlWithCredentialsIsRefusedWithoutShowingThem) {
 }
 
 TEST(CommandLine, AHeadlessRunTakesItsOptionsAndLeavesTheToolkitsAlone) {
-    const CommandLine line =
-        read({"-platform", "offscreen", "--headless", "--port=/dev/ttyUSB0", "--record-every", "0.5", "--export-dir",
-              "/var/lib/gaugemon", "--rotate", "hourly", "--station", "line-3", "--mqtt", "tcp://127.0.0.1:1883",
-              "--fast", "--trace", "--language", "en", "--connect"});
+    const CommandLine line = read({"-platform",      "offscreen",
+                                   "--headless",     "--port=/dev/ttyUSB0",
+                                   "--record-every", "0.5",
+                                   "--export-dir",   "/var/lib/gaugemon",
+                                   "--rotate",       "hourly",
+                                   "--station",      "line-3",
+                                   "--mqtt",         "tcp://127.0.0.1:1883",
+                                   "--fast",         "--trace",
+                                   "--language",     "en",
+                                   "--connect",      "--profile",
+                                   "line1"});
     ASSERT_FALSE(line.exitStatus) << line.error;
     const StartOptions& options = line.options;
     EXPECT_TRUE(options.headless);
@@ -79,6 +88,7 @@ TEST(CommandLine, AHeadlessRunTakesItsOptionsAndLeavesTheToolkitsAlone) {
     EXPECT_EQ(options.mqttUrl, "tcp://127.0.0.1:1883");
     EXPECT_EQ(options.language, gaugemon::core::Language::English);
     EXPECT_TRUE(options.connect);
+    EXPECT_EQ(options.profile, "line1");
 }
 
 }  // namespace
