@@ -10,12 +10,18 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/field_parsing.h"
+#include "station/field_parsing.h"
 #include "tolerance/tolerance_dialog_texts.h"
 #include "tolerance/tolerance_entry.h"
 #include "tolerance/tolerance_text.h"
 
 namespace gaugemon::app {
+
+using station::formatNumberField;
+using station::kNumberRejected;
+using station::kProbeNumberRejected;
+using station::parseNumberField;
+using station::parseProbeNumber;
 
 namespace {
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }

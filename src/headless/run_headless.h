@@ -4,6 +4,10 @@
 
 namespace gaugemon::headless {
 
+// The status of a station that ends at start because another one runs on
+// its profile.
+inline constexpr int kProfileTakenStatus = 3;
+
 // The station without a window, under a QCoreApplication made here: runs
 // until SIGTERM or SIGINT and returns the exit status.
 int runHeadless(int& argc, char** argv, const StartOptions& options);

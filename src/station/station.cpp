@@ -106,9 +106,7 @@ void Station::onTick(int id) {
         statistics_.rowsChanged(records_.table);
         syncJournal();
         notify([&](StationObserver& o) { o.recordControlsChanged(); });
-        return;
     }
-    notify([&](StationObserver& o) { o.otherTimer(id); });
 }
 
 // ---- Crash journal ---------------------------------------------------------------
@@ -241,12 +239,16 @@ void Station::chooseLanguage(uint8_t flag) {
 
 bool Station::confirmClose() { return records_.confirmClose(); }
 
-void Station::shutDown() {
+void Station::stop(LastBackup lastBackup) {
+    if (stopped_) return;
+    stopped_ = true;
     finishFileWrites();
-    records_.backup.writeBeforeExit();
+    if (lastBackup == LastBackup::Write) records_.backup.writeBeforeExit();
     syncJournal();
     seams_.port.close();
-    // The journal has every row; the broker gets "offline".
+    journal_.waitWritten();
+    // The journal has every row; the broker gets "offline" (bounded) and the
+    // publisher's thread is joined.
     plantFeed_.stop();
 }
 
@@ -263,7 +265,9 @@ link::ParameterOk Station::applyParameters(const link::ParameterChoice& choice) 
 
 // ---- Link host ----------------------------------------------------------------
 
-void Station::refreshLinkView() { notify([&](StationObserver& o) { o.linkViewChanged(); }); }
+void Station::refreshLinkView() {
+    notify([&](StationObserver& o) { o.linkViewChanged(); });
+}
 
 void Station::clearChart() {
     display_.forgetReadings();
@@ -289,7 +293,9 @@ void Station::instrumentRecordRequest() { records_.recorder.onInstrumentRecordRe
 
 void Station::codeStep() { records_.recorder.runCodeStep(); }
 
-void Station::setProbeNumber(unsigned probe) { notify([&](StationObserver& o) { o.probeNumberChosen(probe); }); }
+void Station::setProbeNumber(unsigned probe) {
+    notify([&](StationObserver& o) { o.probeNumberChosen(probe); });
+}
 
 void Station::linkClosed() {
     records_.onDisconnect();

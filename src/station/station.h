@@ -57,8 +57,6 @@ public:
     virtual void recordControlsChanged() {}
     // A connection chose the probe that "Zero single" acts on.
     virtual void probeNumberChosen(unsigned /*probe*/) {}
-    // A timer the station does not own fired (the window's own timers).
-    virtual void otherTimer(int /*id*/) {}
 };
 
 // The whole station without a window: the link to the instrument, the
@@ -145,10 +143,16 @@ public:
     // Closing or Exit: true when the program may end (asks first when rows
     // exist that are in no file yet).
     bool confirmClose();
-    // The end of a run by a stop signal: the rows no backup holds yet are
-    // written now rather than at a tick that will not come, and the port is
-    // closed, giving up its lock.
-    void shutDown();
+    // The end of the run, however it came (Exit, the close box, a stop
+    // signal, the end of an unattended run), once the views have stopped
+    // asking: a file still being written is finished, the rows no backup
+    // holds yet are written when `lastBackup` asks it (a stop signal; only
+    // with the backup box ticked), the journal gets every row, the broker
+    // "offline" and the publisher's thread ends, and the port is closed,
+    // giving up its lock. A second call does nothing.
+    enum class LastBackup : uint8_t { Skip, Write };
+    void stop(LastBackup lastBackup);
+    bool stopped() const { return stopped_; }
     // Waits until a backup or an export writing on the writer's thread has
     // finished its file, and tells its outcome now.
     void finishFileWrites();
@@ -245,6 +249,7 @@ private:
     link::ParameterChoice rememberedParameters_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;
+    bool stopped_ = false;
     // The backup and the export write on its thread; last, so that it ends
     // its write before anything it reads goes.
     records::SnapshotWriter fileWriter_{[this](std::function<void()> told) { tellFileWritten(std::move(told)); }};

@@ -44,7 +44,8 @@ protected:
     void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily) {
         const headless::UnattendedWork work{recordEverySeconds, exports().string(), rotation, "line1"};
         station = std::make_unique<headless::HeadlessStation>(
-            station::StationSeams{*store, timers, clock, line, prompts, directory_.string() + "/", {}}, work);
+            station::StationSeams{*store, timers, clock, line, prompts, directory_.string() + "/", {}}, ownTimers,
+            work);
         if (keptPort) station->station().keepToPort(*keptPort);
         station->start();
     }
@@ -62,6 +63,7 @@ protected:
 
     core::VirtualTime clock;
     core::VirtualTimerSchedule timers{clock};
+    core::VirtualTimerSchedule ownTimers{clock};
     core::MemorySettingsStore settings;
     headless::LogPrompts prompts{clock};
     sim::SimulatedPorts ports{clock};
