@@ -1,5 +1,6 @@
-# Fast polling against gaugesim over a pseudo-terminal, beside the normal cycle
-# and a pymodbus client (Debian's python3-pymodbus) reading the same registers.
+# Fast polling against gaugesim over a pseudo-terminal, beside the normal cycle,
+# a pymodbus client (Debian's python3-pymodbus) and mbpoll reading the same
+# registers.
 if(TARGET gaugesim)
   gaugemon_add_bench(fast_link_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/fast_link_bench.cpp ${CMAKE_CURRENT_SOURCE_DIR}/qt_core_main.cpp
     LIBS gaugemon_link gaugemon_serial gaugemon_platform)

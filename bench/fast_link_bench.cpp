@@ -1,11 +1,11 @@
 // Polls the gaugesim program over a pseudo-terminal at every baud rate with 60
 // and 8 probes: the station in its normal cycle, the station with fast
-// polling, and a pymodbus client reading the same registers from the same
-// simulator, one after the other in the same run. Each rate is printed beside
+// polling, a pymodbus client and mbpoll reading the same registers from the
+// same simulator, one after the other in the same run. Each rate is printed beside
 // the wire limit: the request, the answer and two 3.5-character gaps back to
 // back at the line's baud rate and framing.
 //
-// GAUGEMON_POLL_SECONDS sets the seconds of each of the three (default 8).
+// GAUGEMON_POLL_SECONDS sets the seconds of each of the four (default 8).
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -13,6 +13,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/qt_timer_schedule.h"
@@ -134,6 +135,48 @@ double pymodbusPollsPerS(const std::filesystem::path& device, int baud, link::Li
     return out.mid(at + 12).section(QLatin1Char(' '), 0, 0).toDouble();
 }
 
+// Runs mbpoll as fast as it polls (10 ms between polls at the least); its
+// answers a second, or -1 when it could not run. The first second is not
+// counted: the program starts and settles in it.
+double mbpollPollsPerS(const std::filesystem::path& device, int baud, link::LineSettings line, unsigned probes,
+                       int seconds) {
+    const char* const parity[] = {"none", "odd", "even"};
+    QProcess client;
+    // Line-buffered, so that the answers are counted as they come. Register
+    // numbers from 0, 16-bit holding registers, 10 ms between polls.
+    QStringList arguments = QStringLiteral("-oL mbpoll -m rtu -a 1 -0 -r 0 -t 4 -l 10 -o 1").split(QLatin1Char(' '));
+    arguments << "-c" << QString::number(2 * probes) << "-b" << QString::number(baud) << "-P"
+              << parity[static_cast<int>(link::parityOf(line))] << "-s"
+              << QString::number(link::stopBitsOf(line) == link::StopBits::Two ? 2 : 1)
+              << QString::fromStdString(device.string());
+    client.start(QStringLiteral("stdbuf"), arguments);
+    if (!client.waitForStarted(5000)) return -1;
+    // Each answer prints its first register as "[0]: ...".
+    int64_t answers = 0;
+    const auto countAnswers = [&] {
+        while (client.canReadLine()) answers += client.readLine().startsWith("[0]:") ? 1 : 0;
+    };
+    const auto readFor = [&](int64_t ms) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms && client.state() == QProcess::Running) {
+            client.waitForReadyRead(static_cast<int>(std::max<int64_t>(1, ms - clock.elapsed())));
+            countAnswers();
+        }
+    };
+    readFor(1000);
+    const int64_t settled = answers;
+    QElapsedTimer window;
+    window.start();
+    readFor(seconds * 1000LL);
+    const double elapsed = static_cast<double>(window.nsecsElapsed()) * 1e-9;
+    const bool ran = client.state() == QProcess::Running;
+    client.terminate();
+    if (!client.waitForFinished(5000)) client.kill();
+    client.waitForFinished(5000);
+    return ran && elapsed > 0 ? static_cast<double>(answers - settled) / elapsed : -1;
+}
+
 void BM_FastPollingAgainstTheWireLimit(benchmark::State& state) {
     const int seconds = pollSeconds();
     const auto probes = static_cast<unsigned>(state.range(0));
@@ -164,6 +207,8 @@ void BM_FastPollingAgainstTheWireLimit(benchmark::State& state) {
         // own and stay one answer behind from then on.
         runEventsFor(1500);
         const double pymodbus = pymodbusPollsPerS(directory / "COM3", baud, station.line(), probes, seconds);
+        runEventsFor(1500);
+        const double mbpoll = mbpollPollsPerS(directory / "COM3", baud, station.line(), probes, seconds);
         state.counters["wire_limit_per_s"] = wire;
         state.counters["normal_per_s"] = normal->pollsPerS;
         state.counters["fast_per_s"] = fast->pollsPerS;
@@ -171,6 +216,8 @@ void BM_FastPollingAgainstTheWireLimit(benchmark::State& state) {
         state.counters["normal_pct_wire"] = 100 * normal->pollsPerS / wire;
         state.counters["fast_pct_wire"] = 100 * fast->pollsPerS / wire;
         state.counters["pymodbus_pct_wire"] = pymodbus > 0 ? 100 * pymodbus / wire : -1;
+        state.counters["mbpoll_per_s"] = mbpoll;
+        state.counters["mbpoll_pct_wire"] = mbpoll > 0 ? 100 * mbpoll / wire : -1;
         state.counters["fast_cpu_us_per_poll"] = fast->cpuUsPerPoll;
         state.counters["fast_misses"] = fast->misses;
         state.counters["fast_errors"] = fast->errors;

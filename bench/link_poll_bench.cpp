@@ -4,16 +4,24 @@
 // Beside it, on the cycle of 60 probes at 115200, what this machine charges
 // for the cycle's system calls and sleeps alone, and for the event loop's
 // wake-ups alone: the floors under the station's figure.
+//
+// The station is polled once on a quiet machine and once with both cores kept
+// busy by processes of the benchmark's own (busy_cores:2), which end with the
+// run; the machine's load average is printed beside.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #include "core/qt_timer_schedule.h"
 #include "core/settings_store.h"
@@ -67,12 +75,42 @@ int benchSeconds() {
     return std::getenv("GAUGEMON_POLL_SECONDS") ? std::atoi(std::getenv("GAUGEMON_POLL_SECONDS")) : 20;
 }
 
+// gaugesim on a pseudo-terminal, started apart from this process: as a child
+// it would leave its output and its end to be watched in the station's event
+// loop, which a station attached to an instrument has not.
+class DetachedGaugesim {
+public:
+    DetachedGaugesim(const std::filesystem::path& portDirectory, const char* port, QStringList arguments)
+        : link_(portDirectory / port) {
+        std::filesystem::create_directories(portDirectory);
+        arguments << "--port" << port << "--port-dir" << QString::fromStdString(portDirectory.string());
+        qint64 pid = 0;
+        if (QProcess::startDetached(QStringLiteral(GAUGESIM_PATH), arguments, QString(), &pid)) pid_ = pid;
+    }
+    ~DetachedGaugesim() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        // It removes its link as it ends.
+        if (!runEventsUntil([&] { return !std::filesystem::exists(link_); }, 3000)) ::kill(pid_, SIGKILL);
+    }
+    DetachedGaugesim(const DetachedGaugesim&) = delete;
+    DetachedGaugesim& operator=(const DetachedGaugesim&) = delete;
+    bool waitForLink() {
+        return pid_ > 0 && runEventsUntil([&] { return std::filesystem::exists(link_); }, 5000);
+    }
+
+private:
+    std::filesystem::path link_;
+    pid_t pid_ = 0;
+};
+
 // gaugesim on a pseudo-terminal and the station's link, connected to it.
 struct ConnectedLink {
     ConnectedLink(int probes, int baudIndex)
         : directory(std::filesystem::temp_directory_path() / ("gaugemon-bench-" + std::to_string(::getpid()))),
-          sim(directory, {"--port", "COM3", "--probes", QString::number(probes), "--baud",
-                          QString::number(link::kBaudTable[baudIndex]), "--format", "FF"}),
+          sim(directory, "COM3",
+              {"--probes", QString::number(probes), "--baud", QString::number(link::kBaudTable[baudIndex]), "--format",
+               "FF"}),
           port{link::PortDirectory(directory, directory / "no-devices")},
           controller(link, port, timers, settings, prompts, host, language) {
         settings.writeInt("HW", 2);
@@ -88,7 +126,7 @@ struct ConnectedLink {
     // Connects and waits for the first readings after the connection has
     // settled; an error text when that fails.
     const char* connect() {
-        if (!sim.waitForLink("COM3")) return "gaugesim did not start";
+        if (!sim.waitForLink()) return "gaugesim did not start";
         controller.connectButton();
         if (!runEventsUntil([&] { return link.connected; }, 20'000)) return "no connection";
         runEventsFor(500);
@@ -98,7 +136,7 @@ struct ConnectedLink {
     }
 
     std::filesystem::path directory;
-    GaugesimProcess sim;
+    DetachedGaugesim sim;
     core::QtTimerSchedule timers;
     core::MemorySettingsStore settings;
     RecordingPrompts prompts;
@@ -109,9 +147,52 @@ struct ConnectedLink {
     link::LinkController controller;
 };
 
+// Processes that keep `count` cores busy for at most `seconds`: other
+// programs on the station's machine. They are ended with this object.
+class CpuLoad {
+public:
+    CpuLoad(int count, int seconds) {
+        for (int i = 0; i < count; ++i) {
+            const pid_t child = ::fork();
+            if (child == 0) spin(seconds);
+            if (child > 0) children_.push_back(child);
+        }
+    }
+    ~CpuLoad() {
+        for (const pid_t child : children_) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+    }
+    CpuLoad(const CpuLoad&) = delete;
+    CpuLoad& operator=(const CpuLoad&) = delete;
+
+private:
+    // Only plain system calls here: the child is a copy of a process with threads.
+    [[noreturn]] static void spin(int seconds) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const time_t end = now.tv_sec + seconds;
+        volatile uint64_t work = 0;
+        while (now.tv_sec < end) {
+            for (int i = 0; i < 1'000'000; ++i) work = work + 1;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+        }
+        ::_exit(0);
+    }
+
+    std::vector<pid_t> children_;
+};
+
+double loadAverage() {
+    double load = 0;
+    return ::getloadavg(&load, 1) == 1 ? load : -1;
+}
+
 void BM_PollGaugesimOverPty(benchmark::State& state) {
     const int seconds = benchSeconds();
     ConnectedLink bench(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const int busyCores = static_cast<int>(state.range(2));
     link::LinkState& link = bench.link;
     CycleCounter& host = bench.host;
     // CPU spent in the link's own ticks: decode and bookkeeping. Every 15th
@@ -135,12 +216,17 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
+        // Bounded in time even if this process is killed, and started before
+        // the count so that the cores are busy from its first cycle on.
+        const CpuLoad load(busyCores, seconds + 5);
+        if (busyCores > 0) runEventsFor(1000);
         const int64_t cyclesBefore = host.cycles;
         const int64_t firstNs = host.lastNs;
         const double cpuBefore = cpuSeconds();
         const double kernelCpuBefore = kernelCpuSeconds();
         const double tickCpuBefore = tickCpu;
         runEventsFor(seconds * 1000);
+        state.counters["load_average"] = loadAverage();
         const double wall = (host.lastNs - firstNs) * 1e-9;
         const double cycles = static_cast<double>(host.cycles - cyclesBefore);
         const double nominal = 1000.0 / (link.pollPeriodMs - 2 + 15);
@@ -175,10 +261,12 @@ timespec later(timespec time, int64_t ns) {
 // What this machine charges for the cycle alone, beside the station's figure:
 // the same line, requests and waits with nothing but the system calls in
 // between (no event loop, no timers, no decoding). No program that polls on
-// this cycle can use less CPU per cycle here.
+// this cycle can use less CPU per cycle here. With line:0 the same sleeps
+// alone: the difference is what the line's system calls cost.
 void BM_BareCycleFloor(benchmark::State& state) {
     const int seconds = benchSeconds();
     const int probes = static_cast<int>(state.range(0));
+    const bool line = state.range(2) != 0;
     ConnectedLink bench(probes, static_cast<int>(state.range(1)));
     if (const char* error = bench.connect()) {
         state.SkipWithError(error);
@@ -200,10 +288,10 @@ void BM_BareCycleFloor(benchmark::State& state) {
         const double kernelCpuBefore = kernelCpuSeconds();
         for (int64_t end = static_cast<int64_t>(seconds) * 1000 / (bench.link.pollPeriodMs - 2 + 15); cycles < end;
              ++cycles) {
-            bench.port.writeFrame(request.data(), request.size());
+            if (line) bench.port.writeFrame(request.data(), request.size());
             due = later(due, answerNs);
             sleepUntil(due);
-            if (bench.port.readAvailable(answer.data(), answer.size()) == answerLength) ++complete;
+            if (line && bench.port.readAvailable(answer.data(), answer.size()) == answerLength) ++complete;
             due = later(due, gapNs);
             sleepUntil(due);
         }
@@ -214,8 +302,9 @@ void BM_BareCycleFloor(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BareCycleFloor)
-    ->ArgNames({"probes", "baud_index"})
-    ->Args({60, 4})
+    ->ArgNames({"probes", "baud_index", "line"})
+    ->Args({60, 4, 1})
+    ->Args({60, 4, 0})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
@@ -252,8 +341,8 @@ void BM_PollTimersAlone(benchmark::State& state) {
 BENCHMARK(BM_PollTimersAlone)->ArgName("poll_period_ms")->Arg(66)->Iterations(1)->Unit(benchmark::kSecond);
 
 BENCHMARK(BM_PollGaugesimOverPty)
-    ->ArgNames({"probes", "baud_index"})
-    ->ArgsProduct({{8, 60}, {4, 3, 2, 1, 0}})
+    ->ArgNames({"probes", "baud_index", "busy_cores"})
+    ->ArgsProduct({{8, 60}, {4, 3, 2, 1, 0}, {0, 2}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

@@ -346,6 +346,14 @@ void MonitorDialog::fitFrame() {
 
 // ---- Timers -----------------------------------------------------------------
 
+void MonitorDialog::restoreProgress(unsigned percent) {
+    const std::string share = std::to_string(percent);
+    static_cast<QLineEdit*>(control(c::kMessageLine))
+        ->setText(text(station_.language() == core::Language::English
+                           ? "Restoring the rows of the last run: " + share + " %"
+                           : "正在恢复上次运行的数据：" + share + "%"));
+}
+
 void MonitorDialog::onOwnTimer(int id) {
     if (id == core::timer::kLogo) logoTick();
     if (id == core::timer::kListBatch) {

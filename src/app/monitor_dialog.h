@@ -119,6 +119,7 @@ private:
     void recordControlsChanged() override { showRecordControls(); }
     // The window's own timers: the logo step and the list's batch.
     void onOwnTimer(int id);
+    void restoreProgress(unsigned percent) override;
     // Handlers.
     void zeroSingle();
     void openParameters();

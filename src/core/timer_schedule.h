@@ -1,4 +1,6 @@
 #pragma once
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 
 namespace gaugemon::core {
@@ -36,6 +38,20 @@ public:
     virtual void start(int id, int periodMs) = 0;
     virtual void stop(int id) = 0;
     virtual bool isRunning(int id) const = 0;
+    // Starts `id` as start() does, but where start() makes up little of a
+    // late wake-up (a wait for an answer must stay nearly whole), this makes
+    // up the lateness of the ticks before it out of the first wait, down to
+    // `shortestWaitMs`. A schedule that never runs late has nothing to make up.
+    virtual void startMakingUp(int id, int periodMs, int shortestWaitMs) {
+        (void)shortestWaitMs;
+        start(id, periodMs);
+    }
+    // Starts `id` to fire first after `firstWaitUs` microseconds, as close to
+    // that as the platform allows, then every whole millisecond the wait
+    // rounds up to. Timers that cannot do better wait whole milliseconds.
+    virtual void startInMicros(int id, int64_t firstWaitUs) {
+        start(id, static_cast<int>((std::max<int64_t>(firstWaitUs, 0) + 999) / 1000));
+    }
     void setTickHandler(TickHandler handler) { handler_ = std::move(handler); }
 
 protected:

@@ -33,7 +33,20 @@ void HeadlessStation::start() {
             qCWarning(core::stationLog, "the export directory %s cannot be made: %s", work_.exportDirectory.c_str(),
                       error.message().c_str());
     }
+    // The backup does not count for the journal: rows go back to the table
+    // at the next start until their period's file holds them.
+    if (!work_.exportDirectory.empty()) station_.keepRowsUntilExported();
+    // The search begins once the rows of an ended run are back (restoreFinished).
     station_.startJournal();
+}
+
+void HeadlessStation::restoreProgress(unsigned percent) {
+    qCInfo(core::stationLog, "restoring the rows of the last run: %u %%", percent);
+}
+
+void HeadlessStation::restoreFinished() {
+    if (searching_) return;
+    searching_ = true;
     rowsSeen_ = station_.recordTable().rowCount();
     timers_.start(core::timer::kReconnect, kReconnectMs);
     timers_.start(core::timer::kReport, kReportMs);
@@ -43,11 +56,17 @@ void HeadlessStation::start() {
 }
 
 void HeadlessStation::stop() {
+    // A restore still under way ends in the shutdown; the search does not begin.
+    searching_ = true;
     for (const int id : {core::timer::kReconnect, core::timer::kRotation, core::timer::kReport}) timers_.stop(id);
     countNewRows();
     // The day's backup holds the rows first, then their period's file does.
     station_.stop(station::Station::LastBackup::Write);
-    if (!work_.exportDirectory.empty() && station_.recordTable().rowCount() > 0) exportAndClear(period_);
+    if (!work_.exportDirectory.empty() && station_.recordTable().rowCount() > 0) {
+        exportAndClear(period_);
+        // The process ends next: the file is finished and told now.
+        station_.finishFileWrites();
+    }
     station_.flushJournal();
     qCInfo(core::stationLog, "station %s stopped", work_.stationName.c_str());
 }
@@ -120,24 +139,31 @@ void HeadlessStation::endPeriodWhenDue() {
 }
 
 void HeadlessStation::exportAndClear(const std::string& period) {
+    // A full table asks again at every tick while its file is written.
+    if (exporting_) return;
     countNewRows();
     const std::string path =
         exportFilePath(work_.exportDirectory, work_.stationName, period, [](const std::string& name) {
             std::error_code error;
             return std::filesystem::exists(name, error);
         });
-    const uint32_t rows = station_.recordTable().rowCount();
-    const records::FileWriteResult result = station_.exportRecordsTo(path);
-    if (!result.ok) {
-        // The rows stay in the table and the journal, for the next period's file.
-        qCWarning(core::stationLog).noquote()
-            << QString::fromStdString(records::fileErrorMessage(result, core::Language::English)).simplified();
-        return;
-    }
-    qCInfo(core::stationLog, "%u rows exported to %s", rows, path.c_str());
-    station_.clearRecords();
-    rowsSeen_ = 0;
-    startRecording();
+    exporting_ = true;
+    // Written on the writer's thread while recording goes on; the table lets
+    // go of the rows only once the file holding them is whole.
+    station_.startExportTo(path, [this, path](const records::FileWriteResult& result, uint32_t rows) {
+        exporting_ = false;
+        if (!result.ok) {
+            // The rows stay in the table and the journal, for the next period's file.
+            qCWarning(core::stationLog).noquote()
+                << QString::fromStdString(records::fileErrorMessage(result, core::Language::English)).simplified();
+            return;
+        }
+        qCInfo(core::stationLog, "%u rows exported to %s", rows, path.c_str());
+        countNewRows();
+        station_.dropExportedRows(rows);
+        rowsSeen_ = station_.recordTable().rowCount();
+        startRecording();
+    });
 }
 
 void HeadlessStation::countNewRows() {

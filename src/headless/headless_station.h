@@ -48,12 +48,15 @@ private:
     void linkViewChanged() override;
     void readingsShown(const display::ChartPlan* redraw) override;
     void onOwnTimer(int id);
+    void restoreProgress(unsigned percent) override;
+    void restoreFinished() override;
 
     void lookForInstrument();
     void startRecording();
     void endPeriodWhenDue();
-    // Exports the rows held as the file of `period`, then empties the table;
-    // the rows stay when the file could not be written.
+    // Exports the rows held as the file of `period` on the writer's thread,
+    // then lets them go; rows recorded meanwhile stay, and all stay when the
+    // file could not be written.
     void exportAndClear(const std::string& period);
     void reportMinute();
     void countNewRows();
@@ -68,6 +71,8 @@ private:
     // the connection step has prepared the columns).
     QObject afterStep_;
     bool connected_ = false;
+    bool searching_ = false;
+    bool exporting_ = false;  // a period's file is being written
     int64_t lastReadingMs_ = -1;
     std::string period_;
     uint32_t rowsSeen_ = 0;

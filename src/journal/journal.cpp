@@ -6,12 +6,16 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "journal/journal_writer.h"
+#include "journal/mark_file.h"
+#include "records/thread_priority.h"
 
 namespace gaugemon::journal {
 
@@ -86,9 +90,25 @@ Problem problemFor(int code) {
 
 }  // namespace
 
+// One restore: its rows are gathered in a table of its own on its thread.
+struct RestoreJob {
+    core::Language language = core::Language::Chinese;
+    int64_t generation = 0;
+    records::RecordTable rows;
+    std::vector<int64_t> moved;
+    uint64_t left = 0;
+    int code = SQLITE_OK;
+    bool movedIn = false;  // the rows are this run's in the file
+    std::atomic<uint64_t> read{0};
+    std::atomic<bool> cancelled{false};
+    std::function<void(unsigned)> tenth;
+    std::thread thread;
+};
+
 Journal::Journal() = default;
 
 Journal::~Journal() {
+    abandonRestore();
     writer_.reset();
     if (lockFd_ >= 0) ::close(lockFd_);
 }
@@ -138,7 +158,9 @@ Problem Journal::open(const std::string& directory, int keepDays, int64_t nowMs)
 // Opens the file, prunes, starts a run and counts what earlier runs left.
 Problem Journal::openFile(int64_t nowMs, int keepDays) {
     auto store = std::make_unique<JournalStore>();
-    int code = store->open(path_);
+    int code = store->open(path_, offered_);
+    auto markFile = std::make_unique<MarkFile>();
+    if (code == SQLITE_OK) code = applyKeptMarks(*store, *markFile, nowMs);
     int64_t unpublished = 0;
     if (code == SQLITE_OK)
         code = store->pruneSaved(nowMs - static_cast<int64_t>(std::max(keepDays, 0)) * kMsPerDay, unpublished);
@@ -150,10 +172,28 @@ Problem Journal::openFile(int64_t nowMs, int keepDays) {
         // A damaged file is moved aside by the caller and reported then.
         return problem == Problem::Damaged ? problem : fail(problem, code, path_);
     }
-    writer_ = std::make_unique<JournalWriter>(std::move(store), path_);
+    marks_ = {run_, 0, 0, 0};
+    writer_ = std::make_unique<JournalWriter>(std::move(store), path_, std::move(markFile));
     if (writtenListener_) writer_->setWrittenListener(writtenListener_);
     countPending();
     return Problem::None;
+}
+
+// Marks an earlier run could not write into a full disk count before
+// anything is offered; the file is emptied only once they are in.
+int Journal::applyKeptMarks(JournalStore& store, MarkFile& file, int64_t nowMs) {
+    if (!file.open(directory_ + "/" + kMarkFileName)) return SQLITE_OK;
+    const std::optional<MarkState> kept = file.read();
+    if (!kept) return SQLITE_OK;
+    int code = store.begin();
+    if (code == SQLITE_OK) code = store.applyMarks(*kept, nowMs);
+    if (!isFailure(code)) code = store.commit();
+    if (isFailure(code)) {
+        store.rollback();
+        return code;
+    }
+    file.clear();
+    return SQLITE_OK;
 }
 
 namespace {
@@ -194,53 +234,138 @@ void Journal::countPending() {
 
 RestoreResult Journal::restorePending(records::RecordTable& table, core::Language language) {
     if (!isOn() || pending_.count == 0) return {};
-    // Restored rows come first, into an empty table: a failure part-way
-    // takes them out again by emptying it.
+    // Restored rows come first, into an empty table.
     if (table.rowCount() > 0) return {RestoreOutcome::TableBusy, 0, pending_.count};
+    if (!startRestore(table, language, {}, {})) return {};
+    return finishRestore(table);
+}
+
+bool Journal::startRestore(const records::RecordTable& table, core::Language language, Post post,
+                           std::function<void()> ready, std::function<void(unsigned)> tenth) {
+    if (!isOn() || pending_.count == 0 || restore_ || table.rowCount() > 0) return false;
     follow(table);
+    // Rows recorded meanwhile are taken after the restored ones.
     restoring_ = true;
-    RestoreResult result;
-    std::vector<int64_t> moved;
-    const int code = writer_->withStore([&](JournalStore& store) {
-        const int readCode = appendPending(store, table, language, moved, result.left);
-        return isFailure(readCode) ? readCode : moveIntoThisRun(store, moved);
+    restore_ = std::make_unique<RestoreJob>();
+    restore_->language = language;
+    restore_->generation = generation_;
+    restore_->tenth = std::move(tenth);
+    restore_->thread = std::thread([this, job = restore_.get(), post = std::move(post), ready = std::move(ready)] {
+        // Seconds of reading give way to the station's thread.
+        records::yieldToOtherThreads();
+        gatherPending(*job);
+        if (post && ready) post(ready);
     });
-    if (isFailure(code) && !moved.empty()) table.clearTable();
+    return true;
+}
+
+uint64_t Journal::restoreRowsRead() const { return restore_ ? restore_->read.load(std::memory_order_relaxed) : 0; }
+
+void Journal::cancelRestore() {
+    if (restore_) restore_->cancelled.store(true, std::memory_order_relaxed);
+}
+
+void Journal::abandonRestore() {
+    if (!restore_) return;
+    cancelRestore();
+    restore_->thread.join();
+    // Rows already made this run's are rows of a run that ends unsaved.
+    restore_.reset();
     restoring_ = false;
-    if (isFailure(code)) return {RestoreOutcome::Failed, 0, pending_.count};
-    taken_ += static_cast<uint32_t>(moved.size());
-    result.restored = moved.size();
-    result.outcome = result.left > 0 ? RestoreOutcome::PartRestored : RestoreOutcome::Restored;
-    pending_ = {};
+}
+
+void Journal::gatherPending(RestoreJob& job) {
+    job.code = writer_->withStore([&](JournalStore& store) {
+        const int readCode = appendPending(store, job);
+        if (isFailure(readCode) || job.cancelled.load(std::memory_order_relaxed)) return readCode;
+        const int moveCode = moveIntoThisRun(store, job);
+        job.movedIn = !isFailure(moveCode);
+        return moveCode;
+    });
+}
+
+RestoreResult Journal::finishRestore(records::RecordTable& table) {
+    if (!restore_) return {};
+    restore_->thread.join();
+    const std::unique_ptr<RestoreJob> job = std::move(restore_);
+    RestoreResult result{RestoreOutcome::Failed, 0, pending_.count};
+    if (job->movedIn)
+        result = adoptRestored(table, *job);
+    else if (!isFailure(job->code))
+        result.outcome = RestoreOutcome::Cancelled;
+    restoring_ = false;
+    follow(table);
     return result;
 }
 
-// Appends the offered rows of the oldest one's layout to the table, noting
-// their ids; counts those left.
-int Journal::appendPending(JournalStore& store, records::RecordTable& table, core::Language language,
-                           std::vector<int64_t>& moved, uint64_t& left) {
+// The restored rows become the table's first; rows recorded meanwhile, not
+// taken by the journal yet, follow them.
+RestoreResult Journal::adoptRestored(records::RecordTable& table, RestoreJob& job) {
+    const uint64_t restored = job.moved.size();
+    bool adopted = false;
+    if (generation_ == job.generation && table.rowCount() == 0) {
+        adopted = table.adoptRows(job.rows);
+    } else if (generation_ == job.generation && table.layout().sameRowShape(job.rows.layout())) {
+        adopted = true;
+        for (uint32_t r = 0; r < table.rowCount() && adopted; ++r)
+            adopted = job.rows.appendRowBytes(table.row(r).bytes()) == records::AppendResult::Added;
+        if (adopted) {
+            table.clearTable();
+            adopted = table.adoptRows(job.rows);
+        }
+    }
+    if (!adopted) {
+        handBack(job);
+        return {RestoreOutcome::TableBusy, 0, pending_.count};
+    }
+    taken_ = static_cast<uint32_t>(restored);
+    pending_ = {};
+    return {job.left > 0 ? RestoreOutcome::PartRestored : RestoreOutcome::Restored, restored, job.left};
+}
+
+// Rows made this run's that the table could not take go back among the rows
+// of ended runs, under a place no table of this run uses, and stay offered.
+void Journal::handBack(const RestoreJob& job) {
+    writer_->withStore([&](JournalStore& store) {
+        int code = store.begin();
+        for (size_t k = 0; k < job.moved.size() && !isFailure(code); ++k)
+            code = store.moveRow(job.moved[k], {0, run_, static_cast<int64_t>(k)});
+        if (!isFailure(code)) code = store.commit();
+        if (isFailure(code)) store.rollback();
+        return code;
+    });
+}
+
+// Appends the offered rows of the oldest one's layout to the job's table,
+// noting their ids; counts those left.
+int Journal::appendPending(JournalStore& store, RestoreJob& job) {
     records::TableLayout wanted;
+    const uint64_t offered = std::max<uint64_t>(pending_.count, 1);
     return store.forEachUnsaved(run_, [&](const StoredRow& row) {
+        if (job.cancelled.load(std::memory_order_relaxed)) return false;
+        const uint64_t read = job.read.fetch_add(1, std::memory_order_relaxed) + 1;
+        const uint64_t tenths = std::min<uint64_t>(read * 10 / offered, 10);
+        if (job.tenth && tenths > (read - 1) * 10 / offered) job.tenth(static_cast<unsigned>(tenths));
         records::TableLayout layout;
         if (!rowFits(row, layout)) return true;
         if (!wanted.hasColumns()) {
-            wanted = {layout.probeCount, layout.codeColumn, language};
-            table.prepareColumns(wanted);
+            wanted = {layout.probeCount, layout.codeColumn, job.language};
+            job.rows.prepareColumns(wanted);
         }
-        if (layout.sameRowShape(wanted) && table.appendRowBytes(row.bytes) == records::AppendResult::Added)
-            moved.push_back(row.id);
+        if (layout.sameRowShape(wanted) && job.rows.appendRowBytes(row.bytes) == records::AppendResult::Added)
+            job.moved.push_back(row.id);
         else
-            ++left;
+            ++job.left;
         return true;
     });
 }
 
 // The rows become rows of this run's table in one transaction: a crash
 // before it leaves them offered again, never twice.
-int Journal::moveIntoThisRun(JournalStore& store, const std::vector<int64_t>& moved) {
+int Journal::moveIntoThisRun(JournalStore& store, const RestoreJob& job) {
     int code = store.begin();
-    for (size_t k = 0; k < moved.size() && !isFailure(code); ++k)
-        code = store.moveRow(moved[k], {run_, generation_, static_cast<int64_t>(taken_ + k)});
+    for (size_t k = 0; k < job.moved.size() && !isFailure(code); ++k)
+        code = store.moveRow(job.moved[k], {run_, job.generation, static_cast<int64_t>(k)});
     if (!isFailure(code)) code = store.commit();
     if (isFailure(code)) store.rollback();
     return code;
@@ -253,7 +378,9 @@ void Journal::discardPending() {
 }
 
 void Journal::follow(const records::RecordTable& table) {
-    if (!isOn() || restoring_) return;
+    // Rows are still counted after a failure: the marks of later files
+    // name them by their place.
+    if (!writer_ || restoring_) return;
     // Fewer rows than taken: the table was emptied unannounced.
     if (table.rowCount() < taken_) startNewTable();
     while (taken_ < table.rowCount()) queueAppend(table, taken_++);
@@ -264,32 +391,62 @@ void Journal::queueAppend(const records::RecordTable& table, uint32_t row) {
 }
 
 void Journal::rowChanged(const records::RecordTable& table, uint32_t row) {
-    if (!isOn() || row >= table.rowCount()) return;
+    if (!writer_ || row >= table.rowCount()) return;
     follow(table);
     writer_->replace({run_, generation_, row}, table.row(row).bytes());
-    marked_ = std::min(marked_, row);
+    marks_.savedRows = std::min<int64_t>(marks_.savedRows, row);
+    marks_.exportedRows = std::min<int64_t>(marks_.exportedRows, row);
 }
 
 void Journal::markSaved(const records::RecordTable& table, uint32_t rows) {
-    if (!isOn()) return;
+    mark(table, rows, offered_ == Offered::InNoFile);
+}
+
+void Journal::markExported(const records::RecordTable& table, uint32_t rows) { mark(table, rows, true); }
+
+void Journal::mark(const records::RecordTable& table, uint32_t rows, bool exported) {
+    if (!writer_) return;
     follow(table);
-    rows = std::min(rows, taken_);
-    if (rows <= marked_) return;
-    writer_->markSaved({run_, generation_, 0}, rows);
-    marked_ = rows;
+    const int64_t held = std::min(rows, taken_);
+    const MarkState before = marks_;
+    marks_.savedRows = std::max(marks_.savedRows, held);
+    if (exported) marks_.exportedRows = std::max(marks_.exportedRows, held);
+    if (marks_ != before) writer_->mark(marks_);
 }
 
 void Journal::tableCleared(const records::RecordTable& table) {
-    if (!isOn()) return;
+    // A restore merging the rows recorded meanwhile empties the table, and
+    // a drop of the first rows resets it.
+    if (!writer_ || restoring_ || dropping_) return;
     follow(table);
     startNewTable();
 }
 
+bool Journal::dropFirstRows(records::RecordTable& table, uint32_t rows) {
+    if (rows >= table.rowCount()) {
+        table.clearTable();
+        return true;
+    }
+    follow(table);
+    dropping_ = true;
+    const bool dropped = table.dropFirstRows(rows);
+    dropping_ = false;
+    if (!dropped || !writer_) return dropped;
+    // The rows kept go to the start of the next table; those left behind go with the old one.
+    writer_->shift({run_, generation_, rows});
+    ++generation_;
+    taken_ -= std::min(rows, taken_);
+    marks_ = {run_, generation_, 0, 0};
+    writer_->mark(marks_);
+    return true;
+}
+
 void Journal::startNewTable() {
-    writer_->markSaved({run_, generation_, 0}, taken_);
+    // The rows of the table that goes are let go, whether a file holds them or not.
     ++generation_;
     taken_ = 0;
-    marked_ = 0;
+    marks_ = {run_, generation_, 0, 0};
+    writer_->mark(marks_);
 }
 
 std::optional<Report> Journal::takeReport() {

@@ -8,6 +8,7 @@
 
 #include "core/language.h"
 #include "journal/journal_outcome.h"
+#include "journal/journal_store.h"
 #include "records/record_columns.h"
 #include "records/record_table.h"
 
@@ -15,6 +16,7 @@ namespace gaugemon::journal {
 
 inline constexpr int kDefaultKeepDays = 30;
 inline constexpr const char* kFileName = "journal.db";
+inline constexpr const char* kMarkFileName = "journal.marks";
 
 // Rows that earlier runs left in no file, as found at opening.
 struct PendingRows {
@@ -28,6 +30,7 @@ enum class RestoreOutcome : uint8_t {
     PartRestored,  // rows of another column layout, or beyond a full table, stay offered for the next start
     TableBusy,     // the table holds rows already: nothing restored
     Failed,        // the journal could not be read or written: nothing restored
+    Cancelled,     // the operator stopped it: nothing restored
 };
 
 struct RestoreResult {
@@ -36,8 +39,9 @@ struct RestoreResult {
     uint64_t left = 0;
 };
 
-class JournalStore;
 class JournalWriter;
+class MarkFile;
+struct RestoreJob;
 
 // Every recorded row of the station, kept in an SQLite file in WAL mode until
 // a file of the operator's holds it, so that a killed process or a power cut
@@ -59,6 +63,11 @@ public:
     // counted. A damaged file is moved aside and a new one started.
     Problem open(const std::string& directory, int keepDays = kDefaultKeepDays);
     Problem open(const std::string& directory, int keepDays, int64_t nowMs);
+    // Before opening: the rows count as let go only once an export file
+    // holds them (markExported), not when a backup does (markSaved): a
+    // station that exports its rows gets the rows a failed export held back
+    // at its next start, for its next export file.
+    void keepRowsUntilExported() { offered_ = Offered::NotExported; }
     bool isOn() const;
     const std::string& filePath() const { return path_; }
 
@@ -69,6 +78,29 @@ public:
     // they are rows of this run's table. Rows of another layout, or beyond
     // a full table, stay offered for the next start.
     RestoreResult restorePending(records::RecordTable& table, core::Language language);
+    // The same in two steps, so that the thread of the table goes on: the
+    // rows are read and made rows of this run on a thread of their own, then
+    // `ready` is handed to `post` (which runs it on the table's thread), and
+    // finishRestore puts them into the table at the cost of a swap. No row
+    // may be added to the table meanwhile (a row that is anyway comes after
+    // the restored ones). False, and nothing started, when nothing is offered
+    // or a restore runs.
+    using Post = std::function<void(std::function<void()>)>;
+    // `tenth` is called on the restore's thread each time another tenth of
+    // the rows offered has been read (1 to 10); it must return at once.
+    bool startRestore(const records::RecordTable& table, core::Language language, Post post,
+                      std::function<void()> ready, std::function<void(unsigned)> tenth = {});
+    bool restoreRunning() const { return restore_ != nullptr; }
+    // Rows read so far of those offered, for a progress report.
+    uint64_t restoreRowsRead() const;
+    // Stops the reading; rows already being made rows of this run are
+    // finished. Nothing is lost: what is not restored stays offered.
+    void cancelRestore();
+    // Waits for the restore's thread and puts its rows into `table`.
+    RestoreResult finishRestore(records::RecordTable& table);
+    // Stops a restore and waits for its thread, putting nothing anywhere:
+    // whatever it read stays offered (the end of the process).
+    void abandonRestore();
     // The rows earlier runs left in no file count as saved; they are pruned
     // with the other saved rows.
     void discardPending();
@@ -80,11 +112,20 @@ public:
     // Row `row` of the table changed (its code).
     void rowChanged(const records::RecordTable& table, uint32_t row);
     // A file now holds the first `rows` rows of the table; telling the same
-    // again costs nothing.
+    // again costs nothing. Marks are kept also after the journal failed, and
+    // applied once the disk has room again (at the latest when it is next
+    // opened), so that rows a file holds are never offered again.
     void markSaved(const records::RecordTable& table, uint32_t rows);
+    // An export file, the run's output, now holds the first `rows` rows.
+    void markExported(const records::RecordTable& table, uint32_t rows);
     // The table is about to be emptied (its rows still in it): they count
     // as saved, and numbering starts again.
     void tableCleared(const records::RecordTable& table);
+    // Lets the first `rows` rows of the table go (an export file holds
+    // them) and keeps the later ones, recorded while the file was written,
+    // as the first rows of a new table, here and in the file. False when
+    // the table could not do it: nothing changed.
+    bool dropFirstRows(records::RecordTable& table, uint32_t rows);
 
     // A problem not told yet; each one is given once.
     std::optional<Report> takeReport();
@@ -108,9 +149,14 @@ private:
     void countPending();
     void queueAppend(const records::RecordTable& table, uint32_t row);
     void startNewTable();
-    int appendPending(JournalStore& store, records::RecordTable& table, core::Language language,
-                      std::vector<int64_t>& moved, uint64_t& left);
-    int moveIntoThisRun(JournalStore& store, const std::vector<int64_t>& moved);
+    // Marks the first `rows` held as saved, and as exported too when `exported`.
+    void mark(const records::RecordTable& table, uint32_t rows, bool exported);
+    int applyKeptMarks(JournalStore& store, MarkFile& file, int64_t nowMs);
+    void gatherPending(RestoreJob& job);
+    int appendPending(JournalStore& store, RestoreJob& job);
+    int moveIntoThisRun(JournalStore& store, const RestoreJob& job);
+    RestoreResult adoptRestored(records::RecordTable& table, RestoreJob& job);
+    void handBack(const RestoreJob& job);
 
     std::unique_ptr<JournalWriter> writer_;
     std::string directory_;
@@ -122,10 +168,13 @@ private:
     int64_t run_ = 0;
     int64_t generation_ = 0;  // the table's clearings this run
     uint32_t taken_ = 0;      // rows of the table queued so far
-    uint32_t marked_ = 0;     // rows of the table marked saved so far
+    MarkState marks_;         // how far files hold the rows of this run
+    Offered offered_ = Offered::InNoFile;
     bool restoring_ = false;  // the rows the table takes now are in the journal already
+    bool dropping_ = false;   // the table's reset is a drop of its first rows
     uint64_t prunedUnpublished_ = 0;
     std::function<void()> writtenListener_;
+    std::unique_ptr<RestoreJob> restore_;
 };
 
 }  // namespace gaugemon::journal

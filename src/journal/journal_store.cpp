@@ -21,7 +21,8 @@ CREATE TABLE IF NOT EXISTS journal_row (
   recorded_ms INTEGER NOT NULL,
   saved_ms INTEGER,
   bytes BLOB NOT NULL,
-  published_ms INTEGER
+  published_ms INTEGER,
+  exported_ms INTEGER
 );
 CREATE UNIQUE INDEX IF NOT EXISTS journal_row_place ON journal_row (run, generation, position);
 CREATE INDEX IF NOT EXISTS journal_row_unsaved ON journal_row (run, generation, position) WHERE saved_ms IS NULL;
@@ -36,6 +37,17 @@ ALTER TABLE journal_row ADD COLUMN published_ms INTEGER;
 UPDATE journal_row SET published_ms = 0;
 )sql";
 
+// Files written before the backup and the export were told apart marked a
+// row saved for either; such a row was let go then and stays so.
+constexpr const char* kAddExported = R"sql(
+ALTER TABLE journal_row ADD COLUMN exported_ms INTEGER;
+UPDATE journal_row SET exported_ms = saved_ms;
+)sql";
+
+constexpr const char* kUnexportedIndex =
+    "CREATE INDEX IF NOT EXISTS journal_row_unexported ON journal_row (run, generation, position) "
+    "WHERE exported_ms IS NULL";
+
 constexpr const char* kUnpublishedIndex =
     "CREATE INDEX IF NOT EXISTS journal_row_unpublished ON journal_row (id) WHERE published_ms IS NULL";
 
@@ -44,7 +56,7 @@ constexpr int kBusyWaitMs = 5000;
 
 }  // namespace
 
-int JournalStore::open(const std::string& path) {
+int JournalStore::open(const std::string& path, Offered offered) {
     int code = db_.open(path);
     if (code != SQLITE_OK) return code;
     std::string mode;
@@ -60,7 +72,7 @@ int JournalStore::open(const std::string& path) {
     if (code != SQLITE_OK) return code;
     code = makeTables();
     if (code != SQLITE_OK) return code;
-    return prepareStatements();
+    return prepareStatements(offered);
 }
 
 int JournalStore::makeTables() {
@@ -69,6 +81,8 @@ int JournalStore::makeTables() {
     code = db_.exec(kTables);
     if (code == SQLITE_OK) code = addPublishedMark();
     if (code == SQLITE_OK) code = db_.exec(kUnpublishedIndex);
+    if (code == SQLITE_OK) code = addExportedMark();
+    if (code == SQLITE_OK) code = db_.exec(kUnexportedIndex);
     if (code != SQLITE_OK) {
         db_.exec("ROLLBACK");
         return code;
@@ -83,20 +97,45 @@ int JournalStore::addPublishedMark() {
     return db_.exec(kAddPublished);
 }
 
-int JournalStore::prepareStatements() {
+int JournalStore::addExportedMark() {
+    bool present = false;
+    const int code = hasColumn(db_, "journal_row", "exported_ms", present);
+    if (code != SQLITE_OK || present) return code;
+    return db_.exec(kAddExported);
+}
+
+int JournalStore::prepareStatements(Offered offered) {
+    const bool exports = offered == Offered::NotExported;
     const std::pair<Statement*, const char*> statements[] = {
         {&insert_,
          "INSERT INTO journal_row (run, generation, position, probe_count, code_column, recorded_ms, bytes) "
          "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"},
         {&replace_,
-         "UPDATE journal_row SET bytes = ?4, saved_ms = NULL WHERE run = ?1 AND generation = ?2 AND position = ?3"},
-        {&markSaved_,
-         "UPDATE journal_row SET saved_ms = ?5 WHERE saved_ms IS NULL AND run = ?1 AND generation = ?2 "
-         "AND position >= ?3 AND position < ?4"},
-        {&unsaved_,
-         "SELECT id, probe_count, code_column, bytes FROM journal_row WHERE saved_ms IS NULL AND run < ?1 "
-         "ORDER BY id"},
+         "UPDATE journal_row SET bytes = ?4, saved_ms = NULL, exported_ms = NULL "
+         "WHERE run = ?1 AND generation = ?2 AND position = ?3"},
+        {&markEarlier_[0],
+         "UPDATE journal_row SET saved_ms = ?3 WHERE saved_ms IS NULL AND run = ?1 AND generation < ?2"},
+        {&markFirst_[0],
+         "UPDATE journal_row SET saved_ms = ?4 WHERE saved_ms IS NULL AND run = ?1 AND generation = ?2 "
+         "AND position < ?3"},
+        {&markEarlier_[1],
+         "UPDATE journal_row SET exported_ms = ?3, saved_ms = coalesce(saved_ms, ?3) "
+         "WHERE exported_ms IS NULL AND run = ?1 AND generation < ?2"},
+        {&markFirst_[1],
+         "UPDATE journal_row SET exported_ms = ?4, saved_ms = coalesce(saved_ms, ?4) "
+         "WHERE exported_ms IS NULL AND run = ?1 AND generation = ?2 AND position < ?3"},
+        {&unsaved_, exports ? "SELECT id, probe_count, code_column, bytes FROM journal_row "
+                              "WHERE exported_ms IS NULL AND run < ?1 ORDER BY id"
+                            : "SELECT id, probe_count, code_column, bytes FROM journal_row "
+                              "WHERE saved_ms IS NULL AND run < ?1 ORDER BY id"},
         {&move_, "UPDATE journal_row SET run = ?2, generation = ?3, position = ?4 WHERE id = ?1"},
+        {&shift_,
+         "UPDATE journal_row SET generation = ?2 + 1, position = position - ?3 "
+         "WHERE run = ?1 AND generation = ?2 AND position >= ?3"},
+        {&discard_, exports ? "UPDATE journal_row SET exported_ms = ?2, saved_ms = coalesce(saved_ms, ?2) "
+                              "WHERE exported_ms IS NULL AND run < ?1"
+                            : "UPDATE journal_row SET saved_ms = ?2, exported_ms = coalesce(exported_ms, ?2) "
+                              "WHERE saved_ms IS NULL AND run < ?1"},
     };
     for (const auto& [statement, sql] : statements) {
         const int code = db_.prepare(*statement, sql);
@@ -108,7 +147,7 @@ int JournalStore::prepareStatements() {
 int JournalStore::pruneSaved(int64_t cutoffMs, int64_t& unpublished) {
     Statement count;
     int code = db_.prepare(count,
-                           "SELECT count(*) FROM journal_row WHERE recorded_ms < ?1 AND saved_ms IS NOT NULL "
+                           "SELECT count(*) FROM journal_row WHERE recorded_ms < ?1 AND exported_ms IS NOT NULL "
                            "AND published_ms IS NULL AND id < (SELECT max(id) FROM journal_row)");
     if (code != SQLITE_OK) return code;
     count.bind(1, cutoffMs);
@@ -120,7 +159,7 @@ int JournalStore::pruneSaved(int64_t cutoffMs, int64_t& unpublished) {
     // The newest row stays whatever its age: a row's id is its sequence
     // number for the plant, and an emptied table would hand out 1 again.
     code = db_.prepare(prune,
-                       "DELETE FROM journal_row WHERE recorded_ms < ?1 AND saved_ms IS NOT NULL "
+                       "DELETE FROM journal_row WHERE recorded_ms < ?1 AND exported_ms IS NOT NULL "
                        "AND id < (SELECT max(id) FROM journal_row)");
     if (code != SQLITE_OK) return code;
     prune.bind(1, cutoffMs);
@@ -164,12 +203,9 @@ int JournalStore::moveRow(int64_t id, const RowPlace& place) {
 }
 
 int JournalStore::discardUnsaved(int64_t run, int64_t nowMs) {
-    Statement discard;
-    int code = db_.prepare(discard, "UPDATE journal_row SET saved_ms = ?2 WHERE saved_ms IS NULL AND run < ?1");
-    if (code != SQLITE_OK) return code;
-    discard.bind(1, run);
-    discard.bind(2, nowMs);
-    return discard.run();
+    discard_.bind(1, run);
+    discard_.bind(2, nowMs);
+    return discard_.run();
 }
 
 int JournalStore::insertRow(const RowPlace& place, int64_t probeCount, bool codeColumn, int64_t recordedMs,
@@ -192,13 +228,31 @@ int JournalStore::replaceRow(const RowPlace& place, std::string_view bytes) {
     return replace_.run();
 }
 
-int JournalStore::markSaved(const RowPlace& tableStart, int64_t rows, int64_t nowMs) {
-    markSaved_.bind(1, tableStart.run);
-    markSaved_.bind(2, tableStart.generation);
-    markSaved_.bind(3, tableStart.position);
-    markSaved_.bind(4, tableStart.position + rows);
-    markSaved_.bind(5, nowMs);
-    return markSaved_.run();
+int JournalStore::shiftRows(const RowPlace& from) {
+    shift_.bind(1, from.run);
+    shift_.bind(2, from.generation);
+    shift_.bind(3, from.position);
+    return shift_.run();
+}
+
+int JournalStore::applyMarks(const MarkState& marks, int64_t nowMs) {
+    const int64_t firstRows[2] = {marks.savedRows, marks.exportedRows};
+    for (int kind = 0; kind < 2; ++kind) {
+        Statement& earlier = markEarlier_[kind];
+        earlier.bind(1, marks.run);
+        earlier.bind(2, marks.generation);
+        earlier.bind(3, nowMs);
+        int code = earlier.run();
+        if (code != SQLITE_DONE) return code;
+        Statement& first = markFirst_[kind];
+        first.bind(1, marks.run);
+        first.bind(2, marks.generation);
+        first.bind(3, firstRows[kind]);
+        first.bind(4, nowMs);
+        code = first.run();
+        if (code != SQLITE_DONE) return code;
+    }
+    return SQLITE_DONE;
 }
 
 }  // namespace gaugemon::journal

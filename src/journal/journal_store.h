@@ -16,6 +16,23 @@ struct RowPlace {
     int64_t position = 0;
 };
 
+// How far the files hold the rows of one run's tables: every row of the
+// generations before `generation` is in a file and let go, and of the table
+// of `generation` the first `savedRows` are in a file and the first
+// `exportedRows` in the run's output. Telling the same again costs nothing,
+// so the latest marks stand for all earlier ones.
+struct MarkState {
+    int64_t run = 0;
+    int64_t generation = 0;
+    int64_t savedRows = 0;
+    int64_t exportedRows = 0;
+    bool operator==(const MarkState&) const = default;
+};
+
+// Which rows a start offers: those in no file at all, or those in no export
+// file (a backup alone does not count for a station that exports its rows).
+enum class Offered : uint8_t { InNoFile, NotExported };
+
 // A stored row as read back; nothing in it is trusted.
 struct StoredRow {
     int64_t id = 0;
@@ -30,21 +47,22 @@ class JournalStore {
 public:
     // Opens or creates the file, in WAL mode with full syncing, and makes
     // the tables; the file is damaged when the code says so (meansDamaged).
-    int open(const std::string& path);
+    int open(const std::string& path, Offered offered = Offered::InNoFile);
     void close() { db_.close(); }
 
-    // Deletes saved rows recorded before `cutoffMs`, published or not;
+    // Deletes rows let go (in the run's output, cleared or discarded)
+    // recorded before `cutoffMs`, published or not;
     // `unpublished` tells how many of them never reached the broker.
     int pruneSaved(int64_t cutoffMs, int64_t& unpublished);
     // A new run, numbered above every earlier one.
     int beginRun(int64_t nowMs, int64_t& run);
 
-    // Rows of runs before `run` that are in no file, oldest first; `each`
+    // Rows of runs before `run` that are offered, oldest first; `each`
     // returns false to stop.
     int forEachUnsaved(int64_t run, const std::function<bool(const StoredRow&)>& each);
     // Gives an earlier run's row a place in the table of this run.
     int moveRow(int64_t id, const RowPlace& place);
-    // Every row of runs before `run` that is in no file counts as saved.
+    // Every row of runs before `run` that is offered counts as saved and exported.
     int discardUnsaved(int64_t run, int64_t nowMs);
 
     int begin() { return db_.exec("BEGIN IMMEDIATE"); }
@@ -55,20 +73,28 @@ public:
                   std::string_view bytes);
     // A row changed after it was recorded (its code): in no file again.
     int replaceRow(const RowPlace& place, std::string_view bytes);
-    // The first `rows` rows of a table are in a file.
-    int markSaved(const RowPlace& tableStart, int64_t rows, int64_t nowMs);
+    // The files hold the rows as `marks` tells.
+    int applyMarks(const MarkState& marks, int64_t nowMs);
+    // The rows of a table from `from.position` on become the first rows of
+    // the table of the next generation.
+    int shiftRows(const RowPlace& from);
 
 private:
     int makeTables();
     int addPublishedMark();
-    int prepareStatements();
+    int addExportedMark();
+    int prepareStatements(Offered offered);
 
     Database db_;
     Statement insert_;
     Statement replace_;
-    Statement markSaved_;
+    // Saved, exported: the generations before one, and the first rows of one.
+    Statement markEarlier_[2];
+    Statement markFirst_[2];
     Statement unsaved_;
     Statement move_;
+    Statement discard_;
+    Statement shift_;
 };
 
 }  // namespace gaugemon::journal

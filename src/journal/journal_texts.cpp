@@ -62,6 +62,10 @@ std::string restoreText(const RestoreResult& result, core::Language language) {
                                  "journal and are offered again at the next start."
                            : "已恢复" + restored + "行数据。另有" + left +
                                  "行数据列格式不同或超出记录表容量，仍保留在日志中，下次启动时将再次提示。";
+        case RestoreOutcome::Cancelled:
+            return english ? "The restore was cancelled; the rows stay in the journal and are offered again at the "
+                             "next start."
+                           : "已取消恢复，数据仍保留在日志中，下次启动时将再次提示。";
         case RestoreOutcome::TableBusy:
         case RestoreOutcome::Failed:
             return english ? "The rows could not be restored; they stay in the journal and are offered again at "

@@ -17,8 +17,8 @@ int64_t wallClockMs() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-JournalWriter::JournalWriter(std::unique_ptr<JournalStore> store, std::string path)
-    : store_(std::move(store)), path_(std::move(path)) {
+JournalWriter::JournalWriter(std::unique_ptr<JournalStore> store, std::string path, std::unique_ptr<MarkFile> marks)
+    : store_(std::move(store)), path_(std::move(path)), markFile_(std::move(marks)) {
     queue_.reserve(kQueueRoom);
     batch_.reserve(kQueueRoom);
     queueBytes_.reserve(kQueueRoomBytes);
@@ -67,19 +67,39 @@ void JournalWriter::replace(const RowPlace& place, std::string_view bytes) {
     if (nextChange(Kind::Replace, place, bytes)) queued(lock);
 }
 
-void JournalWriter::markSaved(const RowPlace& tableStart, int64_t rows) {
+void JournalWriter::mark(const MarkState& marks) {
     std::unique_lock lock(queueMutex_);
-    Change* change = nextChange(Kind::MarkSaved, tableStart);
-    if (!change) return;
-    change->rows = rows;
+    lastMark_ = marks;
+    Change* change = nextChange(Kind::Mark, {marks.run, marks.generation, 0});
+    if (!change) {
+        owedMark_ = marks;
+        owedMarkTried_ = false;
+        lock.unlock();
+        wake_.notify_one();
+        return;
+    }
+    change->marks = marks;
     queued(lock);
+}
+
+void JournalWriter::shift(const RowPlace& from) {
+    std::unique_lock lock(queueMutex_);
+    if (nextChange(Kind::Shift, from)) queued(lock);
 }
 
 void JournalWriter::run() {
     std::unique_lock lock(queueMutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty()) return;  // stopping, and everything is written
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty() || !owedMarkTried_; });
+        if (!owedMarkTried_) {
+            settleOwedMark(lock);
+            continue;
+        }
+        if (queue_.empty()) {
+            // Stopping: a last try, the disk may have room again.
+            if (owedMark_) settleOwedMark(lock);
+            return;
+        }
         batch_.swap(queue_);
         batchBytes_.swap(queueBytes_);
         lock.unlock();
@@ -123,7 +143,8 @@ int JournalWriter::writeChange(const Change& change, std::string_view bytes) {
         case Kind::Append:
             return store_->insertRow(change.place, change.probeCount, change.codeColumn, change.timeMs, bytes);
         case Kind::Replace: return store_->replaceRow(change.place, bytes);
-        case Kind::MarkSaved: return store_->markSaved(change.place, change.rows, change.timeMs);
+        case Kind::Mark: return store_->applyMarks(change.marks, change.timeMs);
+        case Kind::Shift: return store_->shiftRows(change.place);
     }
     return SQLITE_OK;
 }
@@ -142,8 +163,39 @@ void JournalWriter::failWith(int code) {
     on_.store(false, std::memory_order_release);
     queue_.clear();
     queueBytes_.clear();
+    // The failed batch took its marks with it, and marks queued after it go
+    // with the queue: the newest one stands for them all.
+    if (lastMark_) {
+        owedMark_ = lastMark_;
+        owedMarkTried_ = false;
+    }
     failure_ = Report{code == SQLITE_FULL ? Problem::NoSpace : Problem::WriteFailed, path_, code};
     failureWaiting_.store(true, std::memory_order_release);
+}
+
+void JournalWriter::settleOwedMark(std::unique_lock<std::mutex>& lock) {
+    const MarkState marks = *owedMark_;
+    owedMarkTried_ = true;
+    lock.unlock();
+    int code = SQLITE_OK;
+    {
+        std::lock_guard storeLock(storeMutex_);
+        code = store_->begin();
+        if (code == SQLITE_OK) code = store_->applyMarks(marks, wallClockMs());
+        if (!isFailure(code)) code = store_->commit();
+        if (isFailure(code)) store_->rollback();
+    }
+    const bool applied = !isFailure(code);
+    if (markFile_) {
+        if (applied)
+            markFile_->clear();
+        else
+            markFile_->write(marks);
+    }
+    lock.lock();
+    // A newer mark given meanwhile is tried on its own turn.
+    if (applied && owedMark_ == marks) owedMark_.reset();
+    written_.notify_all();
 }
 
 std::optional<Report> JournalWriter::takeFailure() {
@@ -156,7 +208,7 @@ std::optional<Report> JournalWriter::takeFailure() {
 bool JournalWriter::waitWritten() {
     std::unique_lock lock(queueMutex_);
     const uint64_t target = queuedCount_;
-    written_.wait(lock, [&] { return writtenCount_ >= target || !isOn(); });
+    written_.wait(lock, [&] { return (writtenCount_ >= target || !isOn()) && owedMarkTried_; });
     return isOn();
 }
 

@@ -13,6 +13,7 @@
 
 #include "journal/journal_outcome.h"
 #include "journal/journal_store.h"
+#include "journal/mark_file.h"
 #include "records/record_columns.h"
 
 namespace gaugemon::journal {
@@ -23,17 +24,23 @@ int64_t wallClockMs();
 // made and writes each batch in one transaction, synced before the next
 // batch is taken. The queue keeps its storage, so queuing a row allocates
 // nothing once a few rows have passed. After a failed write the writer is
-// off: the failure is kept for the caller and later changes are dropped.
+// off: the failure is kept for the caller and later rows are dropped, but the
+// marks are not: the latest one is tried again at each new mark and at the
+// end, and kept in the mark file while the database cannot take it.
 class JournalWriter {
 public:
-    JournalWriter(std::unique_ptr<JournalStore> store, std::string path);
+    JournalWriter(std::unique_ptr<JournalStore> store, std::string path, std::unique_ptr<MarkFile> marks);
     ~JournalWriter();  // writes what is queued, then stops
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
 
     void append(const RowPlace& place, const records::TableLayout& layout, std::string_view bytes);
     void replace(const RowPlace& place, std::string_view bytes);
-    void markSaved(const RowPlace& tableStart, int64_t rows);
+    // The files hold the rows as `marks` tells.
+    void mark(const MarkState& marks);
+    // The rows of a table from `from.position` on become the first rows of
+    // the next table.
+    void shift(const RowPlace& from);
 
     // Runs `work` on the store while the thread keeps off it.
     template <class Work>
@@ -51,14 +58,14 @@ public:
     uint64_t writtenRows() const { return writtenRows_.load(std::memory_order_acquire); }
 
 private:
-    enum class Kind : uint8_t { Append, Replace, MarkSaved };
+    enum class Kind : uint8_t { Append, Replace, Mark, Shift };
     struct Change {
         Kind kind = Kind::Append;
         RowPlace place;
         int64_t probeCount = 0;
         bool codeColumn = false;
         int64_t timeMs = 0;  // when recorded or saved
-        int64_t rows = 0;    // MarkSaved
+        MarkState marks;     // Mark
         size_t offset = 0;   // of the row's bytes in the queue's bytes
         size_t size = 0;
     };
@@ -73,6 +80,9 @@ private:
     int writeChange(const Change& change, std::string_view bytes);
     void failWith(int code);
     void tellWritten();
+    // Tries the owed mark on the database, else keeps it in the mark file;
+    // the queue lock is held and given up meanwhile.
+    void settleOwedMark(std::unique_lock<std::mutex>& lock);
 
     std::unique_ptr<JournalStore> store_;
     std::string path_;
@@ -89,6 +99,10 @@ private:
     uint64_t writtenCount_ = 0;
     bool stopping_ = false;
     std::optional<Report> failure_;
+    std::unique_ptr<MarkFile> markFile_;  // the thread's
+    std::optional<MarkState> lastMark_;   // the newest mark given, written or not
+    std::optional<MarkState> owedMark_;   // not in the database, while the writer is off
+    bool owedMarkTried_ = true;           // tried since it last changed
     std::mutex listenerMutex_;
     std::function<void()> writtenListener_;
 

@@ -81,12 +81,22 @@ void LinkController::silenceTick() {
 void LinkController::finishFastAnswer(bool timedOut) {
     timers_.stop(timer::kAnswer);
     timers_.stop(timer::kAnswerSilence);
+    if (timedOut) {
+        takeAnswer();
+        // A late answer may still be on its way: the next request waits as
+        // long as in the normal cycle, so that answer is dropped before it
+        // goes out rather than taken for the next one's.
+        scheduleNextRequest(kRequestGapMs, kRequestGapMs);
+        return;
+    }
+    // The line's gap is counted from the answer's end, to the microsecond,
+    // not from the end of the work it brings (the display, a record).
+    const int64_t gapUs = frameGapMicros(openBaud_, openLine_);
+    if (state_.connected) timers_.startInMicros(timer::kRequest, gapUs);
     takeAnswer();
-    // A late answer may still be on its way after a timeout: the next request
-    // waits as long as in the normal cycle, so that answer is dropped before
-    // it goes out rather than taken for the next one's.
-    const int gapMs = timedOut ? kRequestGapMs : frameGapMs(openBaud_, openLine_);
-    scheduleNextRequest(gapMs);
+    // An echo that moved the line to another rate: the gap is the new rate's.
+    const int64_t newGapUs = frameGapMicros(openBaud_, openLine_);
+    if (newGapUs != gapUs && state_.connected && !awaitingAnswer_) timers_.startInMicros(timer::kRequest, newGapUs);
 }
 
 }  // namespace gaugemon::link

@@ -16,9 +16,10 @@ int64_t characterMicros(int baudRate, LineSettings line) {
     return (bits * 1'000'000 + baud - 1) / baud;
 }
 
+int64_t frameGapMicros(int baudRate, LineSettings line) { return (characterMicros(baudRate, line) * 7 + 1) / 2; }
+
 int frameGapMs(int baudRate, LineSettings line) {
-    const int64_t gapMicros = characterMicros(baudRate, line) * 7 / 2;
-    return static_cast<int>((gapMicros + 999) / 1000);
+    return static_cast<int>((frameGapMicros(baudRate, line) + 999) / 1000);
 }
 
 int answerSilenceMs(int baudRate, LineSettings line) { return frameGapMs(baudRate, line) + 1; }

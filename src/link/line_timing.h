@@ -9,8 +9,10 @@ namespace gaugemon::link {
 // the parity bit when there is one, and one or two stop bits.
 int64_t characterMicros(int baudRate, LineSettings line);
 
-// The line's minimum gap between frames, 3.5 characters, in whole
-// milliseconds rounded up: the shortest wait before the next request.
+// The line's minimum gap between frames, 3.5 characters, rounded up: the
+// shortest wait before the next request.
+int64_t frameGapMicros(int baudRate, LineSettings line);
+// The same in whole milliseconds, rounded up.
 int frameGapMs(int baudRate, LineSettings line);
 
 // The silence after which an answer counts as ended. One millisecond over

@@ -108,7 +108,7 @@ private:
     void accountLastExchange();
     void readMore();
     void takeAnswer();
-    void scheduleNextRequest(int gapMs);
+    void scheduleNextRequest(int gapMs, int shortestGapMs);
     void followConfigWrite(bool& request);
     // Fast polling.
     bool fastActive() const { return fastMode_ && state_.connected; }

@@ -9,6 +9,7 @@
 #include "core/logging.h"
 #include "link/decode.h"
 #include "link/frames.h"
+#include "link/line_timing.h"
 #include "link/link_controller.h"
 #include "link/link_texts.h"
 
@@ -138,15 +139,17 @@ void LinkController::answerTick() {
     }
     readMore();
     takeAnswer();
-    scheduleNextRequest(kRequestGapMs);
+    // A late wake-up of this tick or of the request's is made up out of the
+    // gap, as far as the line's own minimum gap allows.
+    scheduleNextRequest(kRequestGapMs, frameGapMs(openBaud_, openLine_));
 }
 
 // The code step may run a dialog with polling going on inside it. When a
 // request went out meanwhile, its own answer schedules the next one: timer 1
 // restarted here would send that next request before this answer is read,
 // and throw the answer away as a miss.
-void LinkController::scheduleNextRequest(int gapMs) {
-    if (state_.connected && !awaitingAnswer_) timers_.start(timer::kRequest, gapMs);
+void LinkController::scheduleNextRequest(int gapMs, int shortestGapMs) {
+    if (state_.connected && !awaitingAnswer_) timers_.startMakingUp(timer::kRequest, gapMs, shortestGapMs);
 }
 
 // Appends what has arrived to the answer so far (nothing, in the normal

@@ -173,8 +173,10 @@ void TtySerialPort::setBaudRate(int baudRate, LineSettings line) {
 int TtySerialPort::writeFrame(const uint8_t* bytes, size_t count) {
     if (fd_ < 0 || bytes == nullptr || count == 0) return -1;
     // A late answer to the previous request must not pass for the answer to
-    // this one. The purge comes before the write and covers the input only.
-    ::tcflush(fd_, TCIFLUSH);
+    // this one. The purge comes before the write and covers the input only;
+    // it is done when input is waiting, which a lighter call tells.
+    int waiting = 0;
+    if (::ioctl(fd_, FIONREAD, &waiting) != 0 || waiting > 0) ::tcflush(fd_, TCIFLUSH);
     const ssize_t written = ::write(fd_, bytes, count);
     const int error = errno;
     // One look at the category per frame; nothing is formatted while it is off.

@@ -15,9 +15,7 @@ struct ValueId {
     static constexpr ValueId probe(unsigned i) { return {Kind::Probe, static_cast<uint8_t>(i)}; }
     static constexpr ValueId characteristic(unsigned i) { return {Kind::Characteristic, static_cast<uint8_t>(i)}; }
     constexpr unsigned slot() const { return kind == Kind::Probe ? index : kMaxProbes + index; }
-    constexpr bool valid() const {
-        return kind == Kind::Probe ? index < kMaxProbes : index < kMaxCharacteristics;
-    }
+    constexpr bool valid() const { return kind == Kind::Probe ? index < kMaxProbes : index < kMaxCharacteristics; }
     friend bool operator==(const ValueId&, const ValueId&) = default;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "records/record_texts.h"
 
@@ -140,6 +141,52 @@ void RecordTable::clearTable() {
     const TableLayout next = pending_.hasColumns() ? pending_ : layout_;
     pending_ = {};
     resetTo(next);
+}
+
+bool RecordTable::dropFirstRows(uint32_t rows) {
+    if (rows >= rowCount_) {
+        clearTable();
+        return true;
+    }
+    const uint32_t kept = rowCount_ - rows;
+    std::vector<RowChunk> chunks;
+    chunks.reserve(kMaxChunks);
+    for (uint32_t r = 0; r < kept; r += kRowsPerChunk) {
+        chunks.push_back(RowChunk::allocate(chunkBytes()));
+        if (!chunks.back().data()) return false;
+    }
+    if (waitForReaders_) waitForReaders_();
+    if (observer_) observer_->beforeReset();
+    for (uint32_t r = 0; r < kept; ++r)
+        std::memcpy(chunks[r / kRowsPerChunk].data() + static_cast<size_t>(r % kRowsPerChunk) * shape_.stride,
+                    rowBytes(rows + r), shape_.stride);
+    chunks_.swap(chunks);
+    rowCount_ = kept;
+    ++resetCount_;
+    // The rows kept are in no file yet.
+    changeStamp_ += kept;
+    rowsSinceBackup_ = true;
+    if (observer_) observer_->afterReset();
+    return true;
+}
+
+bool RecordTable::adoptRows(RecordTable& other) {
+    if (rowCount_ > 0 || &other == this) return false;
+    if (waitForReaders_) waitForReaders_();
+    if (observer_) observer_->beforeReset();
+    chunks_.swap(other.chunks_);
+    rowCount_ = std::exchange(other.rowCount_, 0);
+    layout_ = other.layout_;
+    shape_ = other.shape_;
+    pending_ = {};
+    ++resetCount_;
+    // Every row counts as new, as it would had it been appended here.
+    changeStamp_ += rowCount_;
+    if (rowCount_ > 0) rowsSinceBackup_ = true;
+    other.chunks_.clear();
+    ++other.resetCount_;
+    if (observer_) observer_->afterReset();
+    return true;
 }
 
 char* RecordTable::beginAppend(AppendResult& refusal) {

@@ -183,6 +183,15 @@ public:
     // Empties the table; columns stay, or become the layout a connection has
     // been waiting for. Numbering starts again at 000001.
     void clearTable();
+    // Lets the first `rows` rows go (a file holds them) and keeps the later
+    // ones, numbered from 000001 again; the list hears of it as of a
+    // clearing. False, and nothing changed, when the memory for the rows
+    // kept is not to be had.
+    bool dropFirstRows(uint32_t rows);
+    // Takes over the rows and columns `other` holds, at the cost of a swap,
+    // leaving `other` empty; for rows gathered on another thread. False, and
+    // nothing changed, unless this table is empty.
+    bool adoptRows(RecordTable& other);
     // Replaces the code of one row as typed, without a '/' in front. False
     // when the row does not exist or the table has no code column.
     bool updateCode(uint32_t row, const WorkpieceCode& code);

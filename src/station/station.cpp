@@ -63,6 +63,8 @@ void Station::notify(Notification notification) {
 }
 
 Station::~Station() {
+    // Its thread posts to this station.
+    journal_.abandonRestore();
     seams_.timers.setTickHandler({});
     records_.table.setObserver(nullptr);
 }
@@ -88,6 +90,19 @@ void Station::finishFileWrites() {
     QCoreApplication::sendPostedEvents(&afterStep_, QEvent::MetaCall);
 }
 
+void Station::followStatistics() {
+    // A table that arrived whole (a restore) is taken in over later steps.
+    if (statistics_.rowsChanged(records_.table) || statisticsStepQueued_) return;
+    statisticsStepQueued_ = true;
+    QMetaObject::invokeMethod(
+        &afterStep_,
+        [this] {
+            statisticsStepQueued_ = false;
+            followStatistics();
+        },
+        Qt::QueuedConnection);
+}
+
 void Station::reportSettingsNotSaved() {
     showAfterStep(core::pick(language_,
                              "The settings could not be saved: changes made now will be lost when "
@@ -98,12 +113,12 @@ void Station::reportSettingsNotSaved() {
 void Station::onTick(int id) {
     if (linkController_.onTick(id)) {
         // The instrument's own record request adds rows in the answer tick.
-        statistics_.rowsChanged(records_.table);
+        followStatistics();
         syncJournal();
         return;
     }
     if (records_.onTimer(id)) {
-        statistics_.rowsChanged(records_.table);
+        followStatistics();
         syncJournal();
         notify([&](StationObserver& o) { o.recordControlsChanged(); });
     }
@@ -117,13 +132,47 @@ void Station::setRecordList(records::RecordTableObserver* list) {
 }
 
 void Station::startJournal() {
-    if (seams_.journalDirectory.empty()) return;
+    if (seams_.journalDirectory.empty()) {
+        notify([&](StationObserver& o) { o.restoreFinished(); });
+        return;
+    }
     const int32_t days = settings_.readInt(core::keys::kJournalDays, core::defaults::kJournalDays);
     journal_.open(seams_.journalDirectory, std::clamp(days, 1, 3650));
-    journal::offerPendingRows(journal_, records_.table, seams_.prompts, language_);
+    journal::reportProblem(journal_, seams_.prompts, language_);
     plantFeed_.journalOpened(journal_);
-    statistics_.rowsChanged(records_.table);
+    if (journal_.pending().count > 0) {
+        if (seams_.prompts.askYesNo(journal::offerText(journal_.pending(), language_))) {
+            startRestore();
+            return;
+        }
+        journal_.discardPending();
+    }
     notify([&](StationObserver& o) { o.recordControlsChanged(); });
+    notify([&](StationObserver& o) { o.restoreFinished(); });
+}
+
+void Station::startRestore() {
+    auto post = [this](std::function<void()> call) {
+        QMetaObject::invokeMethod(&afterStep_, std::move(call), Qt::QueuedConnection);
+    };
+    const bool started = journal_.startRestore(
+        records_.table, language_, post, [this] { finishRestore(); },
+        [this, post](unsigned tenth) {
+            post([this, tenth] { notify([&](StationObserver& o) { o.restoreProgress(tenth * 10); }); });
+        });
+    if (!started) {
+        showAfterStep(journal::restoreText({journal::RestoreOutcome::Failed, 0, 0}, language_));
+        notify([&](StationObserver& o) { o.restoreFinished(); });
+    }
+}
+
+void Station::finishRestore() {
+    if (!journal_.restoreRunning()) return;
+    const std::string left = journal::restoreText(journal_.finishRestore(records_.table), language_);
+    followStatistics();
+    notify([&](StationObserver& o) { o.recordControlsChanged(); });
+    if (!left.empty()) showAfterStep(left);
+    notify([&](StationObserver& o) { o.restoreFinished(); });
 }
 
 void Station::syncJournal() {
@@ -135,6 +184,7 @@ void Station::syncJournal() {
 // ---- Commands -----------------------------------------------------------------
 
 void Station::connectButton() {
+    finishRestore();
     linkController_.connectButton();
     notify([&](StationObserver& o) { o.recordControlsChanged(); });
 }
@@ -195,10 +245,32 @@ void Station::exportRecords() {
 
 records::FileWriteResult Station::exportRecordsTo(const std::string& path) {
     finishFileWrites();
+    const uint32_t rows = records_.table.rowCount();
     records::FileWriteResult result =
         records::writeTableFile(records_.table, *this, records_.codes.enabled(), records::kTabFormat, path);
+    if (result.ok) journal_.markExported(records_.table, rows);
     syncJournal();
     return result;
+}
+
+void Station::startExportTo(const std::string& path, ExportDone done) {
+    // One file at a time: a backup still writing finishes first.
+    finishFileWrites();
+    const uint32_t rows = records_.table.rowCount();
+    auto told = [this, rows, done = std::move(done)](const records::FileWriteResult& result) {
+        if (result.ok) journal_.markExported(records_.table, rows);
+        done(result, rows);
+    };
+    if (!records::startTableFile(fileWriter_, records_.table, *this, records_.codes.enabled(), records::kTabFormat,
+                                 path, told))
+        told(exportRecordsTo(path));
+}
+
+void Station::dropExportedRows(uint32_t rows) {
+    if (rows >= records_.table.rowCount()) return clearRecords();
+    if (!journal_.dropFirstRows(records_.table, rows)) return;
+    followStatistics();
+    syncJournal();
 }
 
 std::optional<bool> Station::writeExchangeFile(const core::SaveChoice& choice) {
@@ -215,7 +287,7 @@ std::optional<bool> Station::writeExchangeFile(const core::SaveChoice& choice) {
 
 void Station::clearRecords() {
     records_.table.clearTable();
-    statistics_.rowsChanged(records_.table);
+    followStatistics();
     syncJournal();
 }
 
@@ -242,6 +314,10 @@ bool Station::confirmClose() { return records_.confirmClose(); }
 void Station::stop(LastBackup lastBackup) {
     if (stopped_) return;
     stopped_ = true;
+    // A restore still reading stops (its rows stay offered for the next
+    // start); one already making them this run's puts them in the table.
+    journal_.cancelRestore();
+    finishRestore();
     finishFileWrites();
     if (lastBackup == LastBackup::Write) records_.backup.writeBeforeExit();
     syncJournal();
@@ -277,7 +353,7 @@ void Station::clearChart() {
 
 void Station::prepareColumns(unsigned probeCount) {
     records_.onConnected(probeCount);
-    statistics_.rowsChanged(records_.table);
+    followStatistics();
 }
 
 void Station::readingsArrived(std::span<const link::ChannelReading> readings) {

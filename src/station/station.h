@@ -57,6 +57,10 @@ public:
     virtual void recordControlsChanged() {}
     // A connection chose the probe that "Zero single" acts on.
     virtual void probeNumberChosen(unsigned /*probe*/) {}
+    // The rows of an ended run are being restored: a tenth more was read.
+    virtual void restoreProgress(unsigned /*percent*/) {}
+    // The restore is over (or none was asked for): the table is the run's.
+    virtual void restoreFinished() {}
 };
 
 // The whole station without a window: the link to the instrument, the
@@ -132,6 +136,15 @@ public:
     // at once and on this thread (an unattended station's periodic export,
     // which clears the table only after its file is whole).
     records::FileWriteResult exportRecordsTo(const std::string& path);
+    // The same from a snapshot on the writer's thread while polling and
+    // recording go on: `done` comes on this thread with the outcome and the
+    // rows the file holds (the first ones of the table), which count as
+    // exported in the journal by then.
+    using ExportDone = std::function<void(const records::FileWriteResult&, uint32_t rows)>;
+    void startExportTo(const std::string& path, ExportDone done);
+    // Lets go of the first `rows` rows, which an export file holds; rows
+    // recorded after them stay, as the first of the table.
+    void dropExportedRows(uint32_t rows);
     void clearRecords();
     void setBackup(bool ticked);
     void setCodeEntry(bool ticked);
@@ -169,8 +182,20 @@ public:
     // The list on screen hears of the table's changes behind the journal.
     void setRecordList(records::RecordTableObserver* list);
     // Once, before Connect: opens the journal and offers the rows an ended
-    // run left in no file.
+    // run left in no file. They are restored on a thread of their own while
+    // this one goes on; restoreFinished tells when they are in the table.
     void startJournal();
+    // Waits for a restore under way and puts its rows into the table now
+    // (Connect does, so that no row comes before them; the end of the run
+    // cancels a restore still reading first).
+    void finishRestore();
+    bool restoring() const { return journal_.restoreRunning(); }
+    // Stops a restore that is still reading; what it read stays offered.
+    void cancelRestore() { journal_.cancelRestore(); }
+    // Before startJournal: rows count as let go only once an export file of
+    // exportRecordsTo holds them; a backup alone keeps them for the next
+    // start (an unattended station that exports each period's rows).
+    void keepRowsUntilExported() { journal_.keepRowsUntilExported(); }
     // Waits until every recorded row is in the journal (before the process
     // ends at once).
     void flushJournal() { journal_.waitWritten(); }
@@ -211,6 +236,8 @@ private:
     const tolerance::Verdict* shownVerdict() const override { return &verdict_; }
 
     void reportSettingsNotSaved();
+    // The statistics take in the rows added, a step at a time.
+    void followStatistics();
     // Shown after the step now running: a message box in the middle of a
     // step would run the timers on half-changed state.
     void showAfterStep(std::string message);
@@ -218,6 +245,7 @@ private:
     std::optional<bool> writeExchangeFile(const core::SaveChoice& choice);
     // Rows a file holds count as saved in the journal; its problems are told.
     void syncJournal();
+    void startRestore();
     // From the writer's thread: the outcome of a file is told on this one.
     void tellFileWritten(std::function<void()> told);
 
@@ -250,6 +278,7 @@ private:
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;
     bool stopped_ = false;
+    bool statisticsStepQueued_ = false;
     // The backup and the export write on its thread; last, so that it ends
     // its write before anything it reads goes.
     records::SnapshotWriter fileWriter_{[this](std::function<void()> told) { tellFileWritten(std::move(told)); }};

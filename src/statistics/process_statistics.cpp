@@ -41,9 +41,11 @@ ProcessStatistics::ProcessStatistics(uint32_t windowRows) : windowRows_(std::min
     bands_.fill({core::defaults::kLowerLimit, core::defaults::kUpperLimit});
 }
 
-void ProcessStatistics::sync(const records::RecordTable& table) {
+bool ProcessStatistics::sync(const records::RecordTable& table, uint32_t maxRows) {
     if (!inStep(table)) startOver(table);
-    for (uint32_t r = seenRows_; r < table.rowCount(); ++r) addRow(table, r);
+    const uint32_t end = table.rowCount() - seenRows_ > maxRows ? seenRows_ + maxRows : table.rowCount();
+    for (uint32_t r = seenRows_; r < end; ++r) addRow(table, r);
+    return end == table.rowCount();
 }
 
 void ProcessStatistics::startOver(const records::RecordTable& table) {

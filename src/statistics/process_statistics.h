@@ -63,8 +63,10 @@ public:
     explicit ProcessStatistics(uint32_t windowRows = 0);
 
     // Takes in the rows added since the last call, or starts over when the
-    // table was emptied or rebuilt meanwhile.
-    void sync(const records::RecordTable& table);
+    // table was emptied or rebuilt meanwhile; at most `maxRows` of them, so
+    // that a table that arrives whole is taken in over a few steps. True
+    // when every row is in.
+    bool sync(const records::RecordTable& table, uint32_t maxRows = records::kMaxRows);
 
     // The limits of probes 1..60; the NG counts follow a change.
     void setLimits(const tolerance::ToleranceTable& limits, const records::RecordTable& table);

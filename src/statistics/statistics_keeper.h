@@ -19,8 +19,12 @@ public:
     // Reads both settings.
     explicit StatisticsKeeper(core::SettingsStore& store);
 
-    // After anything that may have added rows or emptied the table.
-    void rowsChanged(const records::RecordTable& table) { statistics_.sync(table); }
+    // Rows taken in per step: a few milliseconds' work.
+    static constexpr uint32_t kRowsPerStep = 10'000;
+    // After anything that may have added rows or emptied the table; takes in
+    // at most kRowsPerStep rows and tells whether every row is in (else the
+    // caller comes back in a later step).
+    bool rowsChanged(const records::RecordTable& table) { return statistics_.sync(table, kRowsPerStep); }
     void limitsChanged(const tolerance::ToleranceTable& limits, const records::RecordTable& table) {
         statistics_.setLimits(limits, table);
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "core/qt_timer_schedule.h"
+#include "core/timer_catch_up.h"
 #include "support/virtual_time.h"
 
 using namespace gaugemon::core;
@@ -327,3 +329,69 @@ TEST(QtTimerSchedule, RestartReplacesALongPeriodByAShortOne) {
     EXPECT_EQ(seen, (std::vector<int>{timer::kRequest, timer::kRequest, timer::kRequest}));
     EXPECT_TRUE(schedule.isRunning(timer::kRequest));
 }
+
+// A restart replaces a start in microseconds that has not fired yet; a start
+// in microseconds never fires before its wait and then repeats as a window
+// timer does, unless its tick starts or stops it.
+TEST(QtTimerSchedule, AStartInMicrosecondsFiresAfterItsWaitAndGoesOnAsAWindowTimer) {
+    application();
+    QtTimerSchedule schedule;
+    schedule.startInMicros(timer::kRequest, 400);
+    schedule.start(timer::kRequest, 1233);
+    schedule.startInMicros(timer::kAnswerSilence, 50'000'000);
+    schedule.stop(timer::kAnswerSilence);
+    EXPECT_FALSE(schedule.isRunning(timer::kAnswerSilence));
+    QElapsedTimer clock;
+    std::vector<int64_t> firedNs;
+    schedule.startInMicros(timer::kAnswer, 700);
+    clock.start();
+    EXPECT_TRUE(schedule.isRunning(timer::kAnswer));
+    const auto seen = runForTicks(schedule, 3, [&](int) { firedNs.push_back(clock.nsecsElapsed()); });
+    schedule.stop(timer::kRequest);
+    EXPECT_EQ(seen, (std::vector<int>{timer::kAnswer, timer::kAnswer, timer::kAnswer}));
+    EXPECT_GE(firedNs[0], 700'000);
+    // Then every millisecond the wait rounds up to.
+    EXPECT_GE(firedNs[2] - firedNs[0], 2'000'000);
+    EXPECT_TRUE(schedule.isRunning(timer::kAnswer));
+}
+
+namespace {
+constexpr int64_t kMs = 1'000'000;
+
+struct CatchUpCase {
+    const char* name;
+    std::optional<int64_t> tickMeantNs;
+    int64_t nowNs;
+    int64_t periodNs;
+    int64_t shortestWaitNs;
+    TimerDue expected;
+};
+
+// The request tick meant for 100 ms, the answer 43 ms on, the 15-ms gap after
+// it, and the line's 1-ms gap.
+const CatchUpCase kCatchUpCases[] = {
+    {"OutsideATickCountsFromNow", std::nullopt, 100 * kMs, 15 * kMs, 0, {115 * kMs, 115 * kMs}},
+    {"AnOnTimeTickKeepsItsSchedule", 100 * kMs, 100 * kMs + 300'000, 43 * kMs, 41 * kMs, {143 * kMs, 143 * kMs}},
+    {"AnEarlyTickKeepsItsSchedule", 100 * kMs, 100 * kMs - 400'000, 43 * kMs, 41 * kMs, {143 * kMs, 143 * kMs}},
+    // The answer's wait is shortened by 2 ms at most; the rest is carried.
+    {"AnAnswerWaitMakesUpLittle", 100 * kMs, 105 * kMs, 43 * kMs, 41 * kMs, {143 * kMs, 146 * kMs}},
+    // The gap after that answer makes up what was carried.
+    {"TheGapMakesUpTheChain", 143 * kMs, 146 * kMs, 15 * kMs, 1 * kMs, {158 * kMs, 158 * kMs}},
+    {"TheGapMakesUpALateTick", 143 * kMs, 155 * kMs, 15 * kMs, 1 * kMs, {158 * kMs, 158 * kMs}},
+    {"TheGapStaysTheLinesAtLeast", 143 * kMs, 157 * kMs + kMs / 2, 15 * kMs, kMs, {158 * kMs, 158 * kMs + kMs / 2}},
+    // After a stall (a dialog) the chain goes on from 15 ms before now.
+    {"AStallIsNotMadeUp", 143 * kMs, 10'143 * kMs, 15 * kMs, 1 * kMs, {10'143 * kMs, 10'144 * kMs}},
+};
+
+class TimerCatchUp : public ::testing::TestWithParam<CatchUpCase> {};
+
+TEST_P(TimerCatchUp, MakesUpLateWakeUpsWithinTheAllowedWait) {
+    const CatchUpCase& c = GetParam();
+    const TimerDue due = timerDue(c.tickMeantNs, c.nowNs, c.periodNs, c.shortestWaitNs);
+    EXPECT_EQ(due.meantNs, c.expected.meantNs);
+    EXPECT_EQ(due.dueNs, c.expected.dueNs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TimerCatchUp, ::testing::ValuesIn(kCatchUpCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+}  // namespace

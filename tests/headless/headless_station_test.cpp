@@ -41,10 +41,11 @@ protected:
         std::error_code ignored;
         fs::remove_all(directory_, ignored);
     }
-    void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily) {
+    void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily,
+              const std::string& journal = {}) {
         const headless::UnattendedWork work{recordEverySeconds, exports().string(), rotation, "line1"};
         station = std::make_unique<headless::HeadlessStation>(
-            station::StationSeams{*store, timers, clock, line, prompts, directory_.string() + "/", {}}, ownTimers,
+            station::StationSeams{*store, timers, clock, line, prompts, directory_.string() + "/", journal}, ownTimers,
             work);
         if (keptPort) station->station().keepToPort(*keptPort);
         station->start();
@@ -137,6 +138,8 @@ TEST_F(Unattended, EachHoursRowsGoToAFileOfTheirOwn) {
     ASSERT_TRUE(connect());
     // The clock starts at 13:52:30: on to 14:00:05.
     clock.advanceTo(7 * 60'000 + 35'000);
+    // The file is written on the writer's thread.
+    station->station().finishFileWrites();
     const std::string hour13 = readFile(exports() / "line1_2019-11-29_13_2.xls");
     EXPECT_EQ(readFile(exports() / "line1_2019-11-29_13.xls"), "an earlier run's rows");
     const size_t rows13 = lineCount(hour13) - 1;
@@ -149,6 +152,27 @@ TEST_F(Unattended, EachHoursRowsGoToAFileOfTheirOwn) {
     const size_t rows14 = lineCount(readFile(exports() / "line1_2019-11-29_14.xls")) - 1;
     EXPECT_GE(rows14, 6u);
     EXPECT_LE(rows14, 8u);
+}
+
+// The hour's file is written while recording goes on: the rows recorded
+// meanwhile stay in the table for the next file, and no row is in both.
+TEST_F(Unattended, RowsRecordedWhileAPeriodsFileIsWrittenGoToTheNextFileOnly) {
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    open(1, headless::Rotation::Hourly);
+    ASSERT_TRUE(connect());
+    clock.advanceTo(7 * 60'000 + 31'000);
+    // The outcome of the write comes through the event loop, after these rows.
+    clock.advanceBy(4'000);
+    station->station().finishFileWrites();
+    const std::string hour13 = readFile(exports() / "line1_2019-11-29_13.xls");
+    EXPECT_GE(lineCount(hour13) - 1, 440u);
+    EXPECT_EQ(hour13.find("14:00:0"), std::string::npos);
+    EXPECT_GE(table().rowCount(), 4u);
+    station->stop();
+    const std::string hour14 = readFile(exports() / "line1_2019-11-29_14.xls");
+    EXPECT_NE(hour14.find("000001"), std::string::npos);
+    EXPECT_NE(hour14.find("14:00:03"), std::string::npos);
+    EXPECT_EQ(hour14.find("13:59:"), std::string::npos);
 }
 
 // An export that cannot be written keeps its rows for the next file.
@@ -257,6 +281,31 @@ TEST(LogPrompts, TheSameMessageComesAgainOnlyAfterTenMinutes) {
     EXPECT_EQ(log.count("the message before came 59 more times"), 2u);
     prompts.showMessage("another");
     EXPECT_EQ(log.count("the message before came 29 more times"), 1u);
+}
+
+// The stop writes the last backup, then the export fails: the rows are in a
+// backup but in no export file, and the next run exports them.
+TEST_F(Unattended, AFailedFinalExportLosesItsRowsToTheBackup) {
+    const std::string journal = (directory_ / "journal").string();
+    ports.place(WorkingDay::kPort, WorkingDay::instrument());
+    open(1, headless::Rotation::Daily, journal);
+    ASSERT_TRUE(connect());
+    clock.advanceBy(5'000);
+    const uint32_t rows = table().rowCount();
+    ASSERT_GE(rows, 4u);
+    fs::remove_all(exports());
+    std::ofstream(exports()) << "a file where the directory was";
+    station->stop();
+    station.reset();
+
+    fs::remove(exports());
+    ports.vanish(WorkingDay::kPort);
+    open(1, headless::Rotation::Daily, journal);
+    // The rows come back on the restore's thread.
+    station->station().finishRestore();
+    ASSERT_EQ(table().rowCount(), rows);
+    station->stop();
+    EXPECT_EQ(lineCount(readFile(exports() / "line1_2019-11-29.xls")), rows + 1);
 }
 
 TEST(ExportNames, PeriodsAndFilesNeverWrittenOver) {

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <optional>
 
 #include "journal/journal.h"
 #include "journal/journal_texts.h"
@@ -137,6 +138,38 @@ TEST(JournalFull, AFullDiskIsToldOnceRecordingGoesOnAndTheRowsWrittenBeforeAreOf
     Journal next;
     ASSERT_EQ(next.open(dir.path().string()), Problem::None);
     EXPECT_EQ(next.pending().count, written);
+}
+
+// The rows of an ended run are restored and exported, but the full disk
+// takes no mark: once it has room again, the next start must not offer them
+// a second time.
+TEST(JournalFull, RowsOfferedTwiceAfterAFullJournalDisk) {
+    TempDir dir;
+    {
+        Journal ended;
+        ASSERT_EQ(ended.open(dir.path().string()), Problem::None);
+        RecordTable table;
+        table.prepareColumns(test::sampleLayout());
+        EXPECT_EQ(recordTellingProblems(ended, table, 0, 51), 0);
+    }
+    std::optional<FileSizeLimit> full;
+    {
+        Journal journal;
+        ASSERT_EQ(journal.open(dir.path().string()), Problem::None);
+        RecordTable table;
+        ASSERT_EQ(journal.restorePending(table, core::Language::English).restored, 51u);
+        ASSERT_TRUE(journal.waitWritten());
+        full.emplace(std::filesystem::file_size(dir / (std::string(kFileName) + "-wal")));
+        EXPECT_EQ(recordTellingProblems(journal, table, 51, 5), 1);
+        // The export of all 56 rows, while the disk is still full.
+        journal.markSaved(table, table.rowCount());
+        journal.waitWritten();
+    }
+    // The run ended before the disk had room again.
+    full.reset();
+    Journal next;
+    ASSERT_EQ(next.open(dir.path().string()), Problem::None);
+    EXPECT_EQ(next.pending().count, 0u);
 }
 
 }  // namespace

@@ -41,7 +41,9 @@ struct CountingObserver : records::RecordTableObserver {
 // One run of the station: a table with the journal watching it, and the list
 // on screen behind.
 struct StationRun {
-    explicit StationRun(const TempDir& dir, const records::TableLayout& layout = sampleLayout()) {
+    explicit StationRun(const TempDir& dir, const records::TableLayout& layout = sampleLayout(),
+                        Offered offered = Offered::InNoFile) {
+        if (offered == Offered::NotExported) journal.keepRowsUntilExported();
         problem = journal.open(dir.path().string());
         table.prepareColumns(layout);
         observer.setNext(&list);
@@ -86,7 +88,9 @@ TEST(JournalRestore, RestoredRowsBelongToTheNewRunOfferedAgainOnceWhenItEndsUnsa
         {
             StationRun second(dir);
             ASSERT_EQ(second.journal.restorePending(second.table, core::Language::Chinese).restored, 4u);
-            EXPECT_EQ(second.list.appended, 4);
+            // The list hears of them at once, as of a new table.
+            EXPECT_EQ(second.list.resets, 1);
+            EXPECT_EQ(second.table.rowCount(), 4u);
             // New rows go on after the restored ones.
             second.record(4, newRows);
         }
@@ -99,6 +103,27 @@ TEST(JournalRestore, RestoredRowsBelongToTheNewRunOfferedAgainOnceWhenItEndsUnsa
         for (uint32_t k = 0; k < 4 + newRows; ++k) appendSampleRow(expected, k);
         EXPECT_EQ(rowsOf(table), rowsOf(expected));
     }
+}
+
+// The restore reads on its own thread; rows recorded meanwhile follow the
+// restored ones, in the table and in the journal.
+TEST(JournalRestore, RowsRecordedWhileTheRestoreReadsComeAfterTheRestoredOnes) {
+    TempDir dir;
+    { StationRun(dir).record(0, 3); }
+    RecordTable expected;
+    expected.prepareColumns(sampleLayout());
+    for (uint32_t k = 0; k < 5; ++k) appendSampleRow(expected, k);
+    {
+        StationRun second(dir);
+        ASSERT_TRUE(second.journal.startRestore(second.table, core::Language::Chinese, {}, {}));
+        second.record(3, 2);
+        EXPECT_EQ(second.journal.finishRestore(second.table).restored, 3u);
+        EXPECT_EQ(rowsOf(second.table), rowsOf(expected));
+    }
+    StationRun third(dir);
+    RecordTable table;
+    third.journal.restorePending(table, core::Language::Chinese);
+    EXPECT_EQ(rowsOf(table), rowsOf(expected));
 }
 
 TEST(JournalSaving, SavedAndClearedRowsAreNotOfferedButRowsAfterTheSaveAre) {
@@ -118,6 +143,68 @@ TEST(JournalSaving, SavedAndClearedRowsAreNotOfferedButRowsAfterTheSaveAre) {
     RecordTable expected;
     expected.prepareColumns(sampleLayout());
     for (uint32_t k : {7u, 8u, 9u}) appendSampleRow(expected, k);
+    EXPECT_EQ(rowsOf(table), rowsOf(expected));
+}
+
+// A station that exports its rows lets a row go only once its export file
+// holds it; for a window the backup is a file like any other.
+TEST(JournalSaving, ABackupAloneKeepsRowsOfferedToAStationThatExports) {
+    TempDir dir;
+    {
+        StationRun run(dir, sampleLayout(), Offered::NotExported);
+        run.record(0, 5);
+        run.journal.markSaved(run.table, 5);     // the backup
+        run.journal.markExported(run.table, 2);  // the period's file, then it could not be written
+    }
+    {
+        StationRun window(dir);
+        EXPECT_EQ(window.journal.pending().count, 0u);
+        window.journal.discardPending();
+    }
+    StationRun exporting(dir, sampleLayout(), Offered::NotExported);
+    EXPECT_EQ(exporting.journal.pending().count, 3u);
+    RecordTable table;
+    exporting.journal.restorePending(table, core::Language::Chinese);
+    RecordTable expected;
+    expected.prepareColumns(sampleLayout());
+    for (uint32_t k : {2u, 3u, 4u}) appendSampleRow(expected, k);
+    EXPECT_EQ(rowsOf(table), rowsOf(expected));
+}
+
+// A file written before the backup and the export were told apart: what it
+// marked saved stays let go, what it did not stays offered.
+TEST(JournalSaving, AnOlderFileKeepsItsSavedRowsLetGo) {
+    TempDir dir;
+    const std::string path = (dir / kFileName).string();
+    {
+        StationRun run(dir);
+        run.record(0, 3);
+        run.journal.markSaved(run.table, 2);
+    }
+    ASSERT_TRUE(
+        test::execute(path, "DROP INDEX journal_row_unexported; ALTER TABLE journal_row DROP COLUMN exported_ms"));
+    StationRun exporting(dir, sampleLayout(), Offered::NotExported);
+    EXPECT_EQ(exporting.journal.pending().count, 1u);
+}
+
+// A period's file holds the first rows; those recorded while it was written
+// stay as the first rows of the table, and only they are offered.
+TEST(JournalSaving, RowsKeptAfterTheFirstOnesWereExportedAreOfferedAloneInOrder) {
+    TempDir dir;
+    RecordTable expected;
+    expected.prepareColumns(sampleLayout());
+    for (uint32_t k = 3; k < 6; ++k) appendSampleRow(expected, k);
+    {
+        StationRun run(dir, sampleLayout(), Offered::NotExported);
+        run.record(0, 5);
+        run.journal.markExported(run.table, 3);
+        ASSERT_TRUE(run.journal.dropFirstRows(run.table, 3));
+        run.record(5, 1);
+        EXPECT_EQ(rowsOf(run.table), rowsOf(expected));
+    }
+    StationRun next(dir, sampleLayout(), Offered::NotExported);
+    RecordTable table;
+    next.journal.restorePending(table, core::Language::Chinese);
     EXPECT_EQ(rowsOf(table), rowsOf(expected));
 }
 

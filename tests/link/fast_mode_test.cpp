@@ -3,6 +3,7 @@
 #include "link_fixture.h"
 
 #include <functional>
+#include <utility>
 
 #include "link/line_timing.h"
 #include "sim/simulated_ports.h"
@@ -239,6 +240,27 @@ TEST(FastMode, PollsMoreThanTwiceAsOftenAsTheNormalCycleAt115200) {
     // the last byte at the next millisecond and a 1-ms gap: 29 ms a cycle.
     EXPECT_GE(fast.host.displayUpdates, 10'000 / 29 - 1);
     EXPECT_GT(fast.host.displayUpdates, 5 * normal.host.displayUpdates / 2);
+}
+
+// The line's gap counts from the answer's end: work the answer brings (here a
+// dialog in the code step) does not hold the next request back, and the
+// answers taken meanwhile count as they should.
+TEST(FastMode, TheNextRequestDoesNotWaitForTheWorkAnAnswerBrings) {
+    SimulatedStation station(true);
+    ASSERT_TRUE(station.connect());
+    station.clock.advanceBy(300);
+    bool dialogShown = false;
+    int readingsInDialog = 0;
+    station.host.onCodeStep = [&] {
+        if (std::exchange(dialogShown, true)) return;
+        const int before = station.host.displayUpdates;
+        station.clock.advanceBy(300);
+        readingsInDialog = station.host.displayUpdates - before;
+    };
+    station.clock.advanceBy(500);
+    ASSERT_TRUE(dialogShown);
+    EXPECT_GE(readingsInDialog, 300 / 29 - 1);
+    EXPECT_EQ(station.state.missCount + station.state.errorCount, 0u);
 }
 
 TEST(FastMode, NormalCycleKeepsItsPeriodsWhenTheLineTellsOfArrivals) {

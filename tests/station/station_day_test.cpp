@@ -141,6 +141,8 @@ TEST_F(StationDay, RowsLeftInNoFileAreRestoredByTheNextRunByteForByte) {
     openStation(journalDirectory);
     prompts.yesNoAnswers = {true};
     station->startJournal();
+    EXPECT_TRUE(station->restoring());
+    station->finishRestore();
     ASSERT_EQ(station->recordTable().rowCount(), 3u);
     const std::filesystem::path path = directory_ / "restored.xls";
     prompts.saveChoices.push_back(core::SaveChoice{path.string(), 0});

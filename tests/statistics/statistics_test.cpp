@@ -110,8 +110,17 @@ TEST(Window, LastRowsAgreeWithATableOfOnlyThoseRows) {
     }
     ProcessStatistics fresh;
     fresh.sync(last.table);
+    // A table that arrived whole (a restore), taken in a step at a time.
+    ProcessStatistics stepped(kWindow);
+    int steps = 1;
+    while (!stepped.sync(all.table, 1000)) ++steps;
+    EXPECT_EQ(steps, 4);
     const ProbeFigures w = windowed.figures(all.table, 2);
     const ProbeFigures f = fresh.figures(last.table, 2);
+    const ProbeFigures st = stepped.figures(all.table, 2);
+    EXPECT_EQ(st.count, f.count);
+    EXPECT_DOUBLE_EQ(*st.mean, *f.mean);
+    EXPECT_DOUBLE_EQ(*st.stdDev, *f.stdDev);
     EXPECT_EQ(w.count, kWindow);
     EXPECT_EQ(w.count, f.count);
     EXPECT_EQ(w.ngCount, f.ngCount);

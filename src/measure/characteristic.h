@@ -1,0 +1,73 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "measure/length.h"
+#include "measure/length_unit.h"
+
+namespace gaugemon::measure {
+
+// How a characteristic combines its probes: a weighted sum plus a constant
+// (a diameter from two opposed probes and the nominal, a difference), the
+// mean, or the largest, the smallest or their difference (runout, ovality,
+// flatness) over a list of probes.
+enum class FormulaKind : uint8_t { Sum, Mean, Max, Min, Range };
+
+// One probe of a formula. The weight counts in a sum only.
+struct FormulaTerm {
+    uint8_t probe = 1;  // 1..60
+    double weight = 1.0;
+    friend bool operator==(const FormulaTerm&, const FormulaTerm&) = default;
+};
+
+struct Formula {
+    FormulaKind kind = FormulaKind::Sum;
+    std::vector<FormulaTerm> terms;
+    // Added to a sum; zero for the other kinds.
+    Length constant = tenthMicrometres(0);
+    friend bool operator==(const Formula&, const Formula&) = default;
+};
+
+// Largest magnitudes a definition may hold, so that no evaluation of a valid
+// one can overflow: a weight, the constant, and the terms of one formula
+// (every probe once, or some twice in a sum).
+inline constexpr double kMaxWeight = 1000.0;
+inline constexpr int64_t kMaxConstantTenthMicrometres = 9'999'999;  // 999.9999 mm
+inline constexpr unsigned kMaxTerms = 60;
+inline constexpr unsigned kMaxDecimals = 4;
+inline constexpr unsigned kMaxNameBytes = 32;
+// A limit in stored units, as a probe's limit may be.
+inline constexpr int32_t kMaxLimitStored = 999999;
+
+// A value computed from several probes and judged like a probe. Its limits
+// are kept as a probe's are: in the stored units of the station's length unit
+// (0.001 mm, or 0.00001 in), and converted when the unit is switched.
+struct CharacteristicDefinition {
+    std::string name;  // UTF-8
+    unsigned decimals = 3;
+    int32_t lowerStored = 0;
+    int32_t upperStored = 0;
+    Formula formula;
+    friend bool operator==(const CharacteristicDefinition&, const CharacteristicDefinition&) = default;
+};
+
+// The characteristics of a part and the unit their limits are stored in.
+struct CharacteristicSetup {
+    LengthUnit unit = LengthUnit::Millimetre;
+    std::vector<CharacteristicDefinition> definitions;
+    friend bool operator==(const CharacteristicSetup&, const CharacteristicSetup&) = default;
+};
+
+// Stored limit units to counts of 0.001 mm and back, as a probe's limits are
+// converted: inch values are rounded to the nearest count on the way in and
+// truncated toward zero on the way out, so a limit converted to inch and back
+// keeps its count.
+int32_t limitCountsFromStored(int32_t stored, LengthUnit unit);
+int32_t limitStoredFromCounts(int32_t counts, LengthUnit unit);
+
+// Rewrites every limit of `setup` in `unit` from its counts (nothing when the
+// unit is already that).
+void convertLimits(CharacteristicSetup& setup, LengthUnit unit);
+
+}  // namespace gaugemon::measure

@@ -1,0 +1,46 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "core/language.h"
+
+namespace gaugemon::measure {
+
+// Why a characteristic, a line of a setup text or a whole text was refused.
+enum class RefusalReason : uint8_t {
+    EmptyName,
+    NameTooLong,
+    NameNotAllowed,  // a control character, ; , " or a leading #, or not UTF-8
+    NameAlreadyUsed,
+    BadDecimals,
+    BadLimit,  // not a number with the unit's decimals, or too large
+    LowerAboveUpper,
+    EmptyList,         // a formula without any probe
+    UnknownProbe,      // not p1..p60
+    ProbeBeyondCount,  // beyond the probes of the connected instrument
+    TooManyTerms,
+    BadWeight,    // not a finite number up to 1000
+    BadConstant,  // not a finite number below 1000 mm
+    BadFormula,   // no formula of the known forms
+    BadLine,      // not five fields separated by ;
+    BadUnit,
+    TooManyCharacteristics,
+    TextTooLarge,
+    CannotRead,
+};
+inline constexpr unsigned kRefusalReasons = static_cast<unsigned>(RefusalReason::CannotRead) + 1;
+
+// A refusal and what it points at: the 1-based line of a setup text (0 when
+// not from a text) and the probe number a probe refusal is about.
+struct Refusal {
+    RefusalReason reason = RefusalReason::BadLine;
+    unsigned line = 0;
+    unsigned probe = 0;
+    friend bool operator==(const Refusal&, const Refusal&) = default;
+};
+
+// The message for the operator, in the language of the moment (UTF-8):
+// "Line 4: probe 61 does not exist (p1..p60)."
+std::string refusalText(const Refusal& refusal, core::Language language);
+
+}  // namespace gaugemon::measure
