@@ -473,9 +473,7 @@ void MonitorDialog::confirmRange() {
 }
 
 void MonitorDialog::openTolerances() {
-    ToleranceDialog dialog(station_.tolerancesForEditing(), station_.display().unit(), language(), station_.settings(),
-                           seams_.prompts, seams_.makeDialogTimers(), this);
-    connect(&dialog, &ToleranceDialog::limitsChanged, this, [this] { station_.limitsChanged(); });
+    ToleranceDialog dialog(station_, seams_.prompts, seams_.makeDialogTimers(), this);
     dialog.exec();
 }
 

@@ -10,7 +10,7 @@ OperatorFields::OperatorFields(Station& station) : station_(station) {
     rangeLower_ = static_cast<float>(display.displayRange().low) * 0.001f;
     rangeUpper_ = static_cast<float>(display.displayRange().high) * 0.001f;
     interval_ = station_.recorder().periodFieldSeconds();
-    connectAtStart_ = station_.settings().readInt(core::keys::kConnectAtStart, core::defaults::kConnectAtStart) == 1;
+    connectAtStart_ = station_.connectAtStart();
     for (size_t i = 0; i < kFieldCount; ++i) texts_[i] = valueText(static_cast<Field>(i));
     station_.addObserver(*this);
 }
@@ -135,7 +135,7 @@ const char* OperatorFields::chooseLanguage(bool clickedChinese, bool chineseChec
 
 void OperatorFields::setConnectAtStart(bool on) {
     connectAtStart_ = on;
-    station_.settings().writeInt(core::keys::kConnectAtStart, on ? 1 : 0);
+    station_.setConnectAtStart(on);
 }
 
 void OperatorFields::startUp() {

@@ -216,6 +216,24 @@ void Station::confirmUnit(int index) {
 
 std::optional<unsigned> Station::chartClick(int32_t x, int32_t y) { return display_.chartClick(link_, x, y); }
 
+tolerance::LimitChange Station::setLimits(unsigned probe, float lower, float upper) {
+    const tolerance::LimitChange change =
+        tolerance::applyProbeLimits(tolerances_, {probe, lower, upper}, display_.unit(), language_, settings_);
+    if (change.stored) limitsChanged();
+    return change;
+}
+
+void Station::copyFirstLimits() {
+    tolerance::copyFirstProbeLimits(tolerances_, display_.unit(), settings_);
+    limitsChanged();
+}
+
+bool Station::connectAtStart() const {
+    return settings_.readInt(core::keys::kConnectAtStart, core::defaults::kConnectAtStart) == 1;
+}
+
+void Station::setConnectAtStart(bool on) { settings_.writeInt(core::keys::kConnectAtStart, on ? 1 : 0); }
+
 void Station::limitsChanged() {
     statistics_.limitsChanged(tolerances_, records_.table);
     display_.requestRedraw();

@@ -22,6 +22,7 @@
 #include "records/records.h"
 #include "station/plant_feed.h"
 #include "statistics/statistics_keeper.h"
+#include "tolerance/tolerance_actions.h"
 #include "tolerance/tolerance_table.h"
 #include "tolerance/verdict.h"
 
@@ -90,8 +91,6 @@ public:
     // The chart image of a window lays the plot out (area, logo) and asks
     // for redraws through this.
     display::DisplayModel& chartLayout() { return display_; }
-    // The tolerance dialog edits the limits in place; limitsChanged() follows.
-    tolerance::ToleranceTable& tolerancesForEditing() { return tolerances_; }
     const tolerance::ToleranceTable& tolerances() const override { return tolerances_; }
     const tolerance::Verdict& verdict() const { return verdict_; }
     const records::RecordTable& recordTable() const override { return records_.table; }
@@ -106,8 +105,8 @@ public:
     void changePreWarning(tolerance::PreWarning preWarning) override;
     // The language flag as stored: 2 is English, anything else Chinese.
     uint8_t languageFlag() const { return languageFlag_; }
-    // The settings as the station writes them (a failed write is reported).
-    core::SettingsStore& settings() { return settings_; }
+    // The setting: Connect is pressed for the operator once the window is up.
+    bool connectAtStart() const;
 
     // ---- Commands ----------------------------------------------------------
     void connectButton();
@@ -126,8 +125,12 @@ public:
     void confirmUnit(int index);
     // A click on the chart at client coordinates: the probe under it, if any.
     std::optional<unsigned> chartClick(int32_t x, int32_t y);
-    // The tolerance limits changed: the next reading redraws and judges anew.
-    void limitsChanged();
+    // The limits of `probe` (1..60) in the unit shown: stored, and the next
+    // reading judged and drawn anew, or refused with its message.
+    tolerance::LimitChange setLimits(unsigned probe, float lower, float upper);
+    // Probes 2..60 take the limits of probe 1.
+    void copyFirstLimits();
+    void setConnectAtStart(bool on);
 
     void pressManual();
     records::AutoOutcome setAutomatic(bool ticked, float periodSeconds);
@@ -236,6 +239,8 @@ private:
     const tolerance::Verdict* shownVerdict() const override { return &verdict_; }
 
     void reportSettingsNotSaved();
+    // The tolerance limits changed: the next reading redraws and judges anew.
+    void limitsChanged();
     // The statistics take in the rows added, a step at a time.
     void followStatistics();
     // Shown after the step now running: a message box in the middle of a
