@@ -7,6 +7,7 @@
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
 #include "app/station_icon.h"
+#include "app/transfer_part_setting.h"
 #include "core/logging.h"
 #include "core/qt_timer_schedule.h"
 #include "core/stop_signals.h"
@@ -63,6 +64,12 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     dialog.offerBrokerSetting([&] {
         if (const auto plant = app::askBroker(&dialog, start.stored().native(), dialog.station().language()))
             dialog.publishTo(*plant);
+    });
+    const app::TransferPart part = app::loadTransferPart(start.stored().native());
+    dialog.setTransferPart(part.number, part.description);
+    dialog.offerTransferPartSetting([&] {
+        if (const auto chosen = app::askTransferPart(&dialog, start.stored().native(), dialog.station().language()))
+            dialog.setTransferPart(chosen->number, chosen->description);
     });
     prompts.setParent(&dialog);
     dialog.exec();

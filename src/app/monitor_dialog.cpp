@@ -431,6 +431,12 @@ void MonitorDialog::linkViewChanged() {
     writeFields();
 }
 
+void MonitorDialog::fileProgress(std::string_view progress) {
+    // The message line is the link's again once the save has ended.
+    const std::string& line = progress.empty() ? station_.linkView().messageLine : std::string(progress);
+    static_cast<QLineEdit*>(control(c::kMessageLine))->setText(text(line));
+}
+
 void MonitorDialog::chartCleared() {
     chart_.clearPlot();
     showChart();
@@ -644,11 +650,15 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     QAction* connectAtStart = menu.addAction(core::pick(language(), "Connect at start-up", "启动时连接设备"));
     connectAtStart->setCheckable(true);
     connectAtStart->setChecked(fields_.connectAtStart());
+    QAction* part = askTransferPart_
+                        ? menu.addAction(core::pick(language(), "Part in AQDEF files...", "AQDEF 文件的零件..."))
+                        : nullptr;
     const QAction* chosen = menu.exec(event->globalPos());
     if (chosen == connectAtStart) toggleConnectAtStart(connectAtStart->isChecked());
     if (chosen == about) showHelp(core::Language::Chinese);
     if (chosen == statistics) showStatistics();
     if (chosen && chosen == broker) askBroker_();
+    if (chosen && chosen == part) askTransferPart_();
 }
 
 }  // namespace gaugemon::app

@@ -74,6 +74,12 @@ public:
     void offerBrokerSetting(std::function<void()> askBroker) { askBroker_ = std::move(askBroker); }
     // The station was given a port: Connect searches that one alone.
     void keepToPort(unsigned portIndex) { station_.keepToPort(portIndex); }
+    // The part a transfer file names; the context menu offers its setting
+    // when the start-up code gives a way to ask for it.
+    void setTransferPart(std::string number, std::string description) {
+        station_.setTransferPart(std::move(number), std::move(description));
+    }
+    void offerTransferPartSetting(std::function<void()> askPart) { askTransferPart_ = std::move(askPart); }
     const link::LinkState& linkState() const { return station_.linkState(); }
     const display::DisplayModel& displayModel() const { return station_.display(); }
     const records::RecordTable& recordTable() const { return station_.recordTable(); }
@@ -120,6 +126,7 @@ private:
     // The window's own timers: the logo step and the list's batch.
     void onOwnTimer(int id);
     void restoreProgress(unsigned percent) override;
+    void fileProgress(std::string_view text) override;
     // Handlers.
     void zeroSingle();
     void openParameters();
@@ -157,6 +164,7 @@ private:
     WindowSeams seams_;
     std::unique_ptr<core::TimerSchedule> ownTimers_;
     std::function<void()> askBroker_;
+    std::function<void()> askTransferPart_;
     station::Station station_;
     // The chart drawn into the window's backing image.
     display::DisplayUpdate chart_;

@@ -1,6 +1,7 @@
 #include "exchange/aqdef_export.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -17,6 +18,8 @@
 //                settings: the part block every file must have.
 //   K2001/n      characteristic number: the probe's title ("S01").
 //   K2002/n      characteristic description ("Probe 01", "测头01").
+//   K2022/n      decimal places: the most any value or limit of the probe
+//                shows in the file's unit (a fine probe shows one more).
 //   K2101/n      nominal value. The station keeps no nominal, only limits:
 //                the middle of the tolerance zone is what an SPC program
 //                takes as target when none is given.
@@ -33,12 +36,15 @@
 // The attribute is 0 for a valid value and 255 for a place holder where the
 // row has no number; the date/time is "DD.MM.YYYY/HH:MM:SS". Numbers always
 // have a decimal point, never a locale's comma. The file is UTF-8 with CR LF
-// line ends.
+// line ends and begins with the byte-order mark: a reader of the format
+// takes a file without it for the Windows code page of its own machine,
+// which garbles every character beyond ASCII (a Chinese description).
 
 namespace gaugemon::exchange {
 
 namespace {
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr char kFieldSeparator = '\x14';           // DC4, between value, attribute, date/time
 constexpr char kCharacteristicSeparator = '\x0F';  // SI, between characteristics
 constexpr std::string_view kLineEnd = "\r\n";
@@ -79,8 +85,26 @@ ScaledNumber middleOf(const ScaledNumber& lower, const ScaledNumber& upper) {
     return middle;
 }
 
-std::string descriptionBlock(const ExportPlan& plan, const ExchangeOptions& options) {
-    std::string out;
+using Decimals = std::array<int, link::kMaxProbes>;
+
+// The decimals each characteristic shows: of its limits and of every value.
+Decimals decimalsOf(const records::TableSnapshot& rows, const ExportPlan& plan) {
+    Decimals decimals{};
+    for (unsigned k = 0; k < plan.probeCount; ++k)
+        decimals[k] = std::max(plan.lower[k].decimals, plan.upper[k].decimals);
+    for (uint32_t r = 0; r < rows.rowCount(); ++r) {
+        const records::RowView row = rows.row(r);
+        for (unsigned k = 0; k < plan.probeCount; ++k) {
+            if (decimals[k] >= kMaxDecimals) continue;
+            if (const auto shown = parseValueText(row.valueText(k + 1)))
+                decimals[k] = std::max(decimals[k], inUnit(*shown, plan.unit).decimals);
+        }
+    }
+    return decimals;
+}
+
+std::string descriptionBlock(const ExportPlan& plan, const ExchangeOptions& options, const Decimals& decimals) {
+    std::string out(kByteOrderMark);
     out += "K0100 " + std::to_string(plan.probeCount) + std::string(kLineEnd);
     out += "K1001 " + options.partNumber + std::string(kLineEnd);
     out += "K1002 " + options.partDescription + std::string(kLineEnd);
@@ -96,6 +120,7 @@ std::string descriptionBlock(const ExportPlan& plan, const ExchangeOptions& opti
         appendNumber(upper, plan.upper[k]);
         appendField(out, "K2001", n, title);
         appendField(out, "K2002", n, description);
+        appendField(out, "K2022", n, std::to_string(decimals[k]));
         appendField(out, "K2101", n, nominal);
         appendField(out, "K2110", n, lower);
         appendField(out, "K2111", n, upper);
@@ -164,18 +189,18 @@ std::string refusalForCode(uint32_t row, core::Language language) {
                "行的工件编码含有控制字符或损坏的字节，AQDEF 文件无法保存。\n未写入任何内容，请修改编码后重新保存。");
 }
 
-// The first row whose code the file cannot carry; table.rowCount() when none.
-uint32_t firstUncarriableCode(const records::RecordTable& table, const records::GbkDecoder& decoder) {
-    for (uint32_t r = 0; r < table.rowCount(); ++r) {
-        if (holdsUncarriableCharacter(codeText(table.row(r).code(), decoder))) return r;
+// The first row whose code the file cannot carry; rows.rowCount() when none.
+uint32_t firstUncarriableCode(const records::TableSnapshot& rows, const records::GbkDecoder& decoder) {
+    for (uint32_t r = 0; r < rows.rowCount(); ++r) {
+        if (holdsUncarriableCharacter(codeText(rows.code(r), decoder))) return r;
     }
-    return table.rowCount();
+    return rows.rowCount();
 }
 
 }  // namespace
 
-ExchangeResult writeAqdef(const records::RecordTable& table, const ExportPlan& plan, const ExchangeOptions& options,
-                          const std::string& path) {
+ExchangeResult writeAqdef(const records::TableSnapshot& rows, const ExportPlan& plan, const ExchangeOptions& options,
+                          const std::string& path, records::WriteControl* control) {
     ExchangeResult result;
     result.file.path = path;
     if (holdsUncarriableCharacter(options.partNumber) || holdsUncarriableCharacter(options.partDescription)) {
@@ -186,23 +211,26 @@ ExchangeResult writeAqdef(const records::RecordTable& table, const ExportPlan& p
         return result;
     }
     const records::GbkDecoder decoder;
-    const bool codes = plan.codeColumn && table.layout().codeColumn;
+    const bool codes = plan.codeColumn && rows.shape().codeColumn;
     if (codes) {
-        if (const uint32_t bad = firstUncarriableCode(table, decoder); bad < table.rowCount()) {
+        if (const uint32_t bad = firstUncarriableCode(rows, decoder); bad < rows.rowCount()) {
             result.refusal = refusalForCode(bad, plan.language);
             return result;
         }
     }
-    const std::string description = descriptionBlock(plan, options);
+    const std::string description = descriptionBlock(plan, options, decimalsOf(rows, plan));
     result.file = records::replaceFile(path, [&](records::ByteSink& sink) {
         sink.write(description);
         std::string ident;
-        for (uint32_t r = 0; r < table.rowCount(); ++r) {
-            const records::RowView row = table.row(r);
-            if (!writeValueLine(plan, row, sink)) return false;
-            if (!codes || row.code().empty()) continue;
+        for (uint32_t r = 0; r < rows.rowCount(); ++r) {
+            if (!writeValueLine(plan, rows.row(r), sink)) return false;
+            if (control) {
+                control->rowsWritten(r + 1);
+                if (control->stopRequested()) return false;
+            }
+            if (!codes || rows.code(r).empty()) continue;
             ident.assign("K0014/0 ");
-            ident += codeText(row.code(), decoder);
+            ident += codeText(rows.code(r), decoder);
             ident += kLineEnd;
             sink.write(ident);
         }

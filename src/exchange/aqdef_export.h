@@ -2,7 +2,7 @@
 #include <string>
 
 #include "exchange/export_plan.h"
-#include "records/record_table.h"
+#include "records/table_snapshot.h"
 
 namespace gaugemon::exchange {
 
@@ -10,7 +10,8 @@ namespace gaugemon::exchange {
 // block, one characteristic per probe, then one value line per row. Codes or
 // part texts the format cannot carry refuse the whole file before anything
 // is written; a failure while writing leaves the previous file as it was.
-ExchangeResult writeAqdef(const records::RecordTable& table, const ExportPlan& plan, const ExchangeOptions& options,
-                          const std::string& path);
+// `control`, if any, hears of the rows written and may stop the write.
+ExchangeResult writeAqdef(const records::TableSnapshot& rows, const ExportPlan& plan, const ExchangeOptions& options,
+                          const std::string& path, records::WriteControl* control);
 
 }  // namespace gaugemon::exchange

@@ -165,12 +165,13 @@ WriteStatus writeHeader(lxw_worksheet* sheet, const ExportPlan& plan, const Colu
 }
 
 WriteStatus writeRow(lxw_worksheet* sheet, const ExportPlan& plan, const Columns& c, const Formats& f,
-                     const records::RowView& row, uint32_t index, const records::GbkDecoder& decoder) {
+                     const records::TableSnapshot& rows, uint32_t index, const records::GbkDecoder& decoder) {
+    const records::RowView row = rows.row(index);
     const lxw_row_t at = kHeaderRows + index;
     WriteStatus status;
     status += worksheet_write_number(sheet, at, 0, index + 1.0, f.rowNumber);
     if (plan.codeColumn) {
-        const std::string code = codeText(row.code(), decoder);
+        const std::string code = codeText(rows.code(index), decoder);
         if (!code.empty()) status += worksheet_write_string(sheet, at, c.code, code.c_str(), nullptr);
     }
     for (unsigned k = 0; k < plan.probeCount; ++k) {
@@ -223,8 +224,8 @@ int checkRowsFile(lxw_worksheet* sheet, const std::string& directory) {
     return 0;
 }
 
-bool needsLargeArchive(const records::RecordTable& table, const ExportPlan& plan) {
-    const uint64_t cells = (static_cast<uint64_t>(table.rowCount()) + kHeaderRows) * (plan.probeCount + 4);
+bool needsLargeArchive(const records::TableSnapshot& rows, const ExportPlan& plan) {
+    const uint64_t cells = (static_cast<uint64_t>(rows.rowCount()) + kHeaderRows) * (plan.probeCount + 4);
     return cells * kBytesPerCellEstimate > kPlainArchiveLimit;
 }
 
@@ -251,8 +252,8 @@ private:
 };
 
 // Builds the workbook at `stagingPath`; 0 or an errno value.
-int buildWorkbook(const records::RecordTable& table, const ExportPlan& plan, const std::string& stagingPath,
-                  const std::string& directory) {
+int buildWorkbook(const records::TableSnapshot& rows, const ExportPlan& plan, const std::string& stagingPath,
+                  const std::string& directory, records::WriteControl* control) {
     const ClassicNumbers classic;
     if (!classic.active()) return errno ? errno : ENOMEM;
     // Constant memory: each row goes to a temporary file as soon as the next
@@ -260,7 +261,7 @@ int buildWorkbook(const records::RecordTable& table, const ExportPlan& plan, con
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = const_cast<char*>(directory.c_str());
-    options.use_zip64 = needsLargeArchive(table, plan) ? LXW_TRUE : LXW_FALSE;
+    options.use_zip64 = needsLargeArchive(rows, plan) ? LXW_TRUE : LXW_FALSE;
     errno = 0;
     lxw_workbook* workbook = workbook_new_opt(stagingPath.c_str(), &options);
     if (!workbook) return errno ? errno : ENOMEM;
@@ -272,13 +273,18 @@ int buildWorkbook(const records::RecordTable& table, const ExportPlan& plan, con
 
     WriteStatus status = writeHeader(sheet, plan, columns, formats);
     const records::GbkDecoder decoder;
-    for (uint32_t r = 0; r < table.rowCount() && status.ok(); ++r) {
-        status += writeRow(sheet, plan, columns, formats, table.row(r), r, decoder).error;
+    bool stopped = false;
+    for (uint32_t r = 0; r < rows.rowCount() && status.ok(); ++r) {
+        status += writeRow(sheet, plan, columns, formats, rows, r, decoder).error;
+        if (!control) continue;
+        control->rowsWritten(r + 1);
+        if ((stopped = control->stopRequested())) break;
     }
-    const int rowsError = status.ok() ? checkRowsFile(sheet, directory) : 0;
+    const int rowsError = status.ok() && !stopped ? checkRowsFile(sheet, directory) : 0;
     errno = 0;
     const lxw_error closed = workbook_close(workbook);  // frees the workbook whatever happens
     const int closeErrno = errno;
+    if (stopped) return ECANCELED;
     if (!status.ok()) return status.error == LXW_ERROR_MEMORY_MALLOC_FAILED ? ENOMEM : EIO;
     if (rowsError) return rowsError;
     if (closed != LXW_NO_ERROR) return closeErrno ? closeErrno : EIO;
@@ -319,8 +325,8 @@ bool copyInto(int fd, records::ByteSink& sink) {
 
 }  // namespace
 
-records::FileWriteResult writeWorkbook(const records::RecordTable& table, const ExportPlan& plan,
-                                       const std::string& path) {
+records::FileWriteResult writeWorkbook(const records::TableSnapshot& rows, const ExportPlan& plan,
+                                       const std::string& path, records::WriteControl* control) {
     records::FileWriteResult result;
     result.path = path;
     if ((result.error = refusedTarget(path))) return result;
@@ -331,7 +337,7 @@ records::FileWriteResult writeWorkbook(const records::RecordTable& table, const 
         return result;
     }
     const std::string directory = target.parent_path().empty() ? "." : target.parent_path().string();
-    if (const int error = buildWorkbook(table, plan, staging, directory)) {
+    if (const int error = buildWorkbook(rows, plan, staging, directory, control)) {
         ::unlink(staging.c_str());
         result.error = error;
         return result;

@@ -3,7 +3,7 @@
 
 #include "exchange/export_plan.h"
 #include "records/atomic_file.h"
-#include "records/record_table.h"
+#include "records/table_snapshot.h"
 
 namespace gaugemon::exchange {
 
@@ -14,8 +14,9 @@ namespace gaugemon::exchange {
 // with the decimals it was shown with, out-of-tolerance values in red, the
 // verdict (NG in red) and the time as a date-time cell. The workbook is built
 // beside the target and put in its place only when complete; on any failure
-// the previous file stays as it was.
-records::FileWriteResult writeWorkbook(const records::RecordTable& table, const ExportPlan& plan,
-                                       const std::string& path);
+// the previous file stays as it was. `control`, if any, hears of the rows
+// written and may stop the write.
+records::FileWriteResult writeWorkbook(const records::TableSnapshot& rows, const ExportPlan& plan,
+                                       const std::string& path, records::WriteControl* control);
 
 }  // namespace gaugemon::exchange

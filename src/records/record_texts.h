@@ -35,6 +35,9 @@ inline constexpr const char* kPeriodTooLongEn = "Automatic sampling time must no
 inline constexpr const char* kPeriodTooLongZh = "自动采样时间不能超过86400秒";
 inline constexpr const char* kExportDoneEn = "Data export completed!";
 inline constexpr const char* kExportDoneZh = "数据导出完成!";
+inline constexpr const char* kStopSavingEn =
+    "A file is still being saved. Stop saving it? The previous file, if any, stays as it was.";
+inline constexpr const char* kStopSavingZh = "文件仍在保存中，是否停止保存？原有文件保持不变。";
 inline constexpr const char* kSelectCodeFirstEn = "Please select the code to be modified first!";
 inline constexpr const char* kSelectCodeFirstZh = "请先选中待修改的编码!";
 inline constexpr const char* kNoMemoryEn =

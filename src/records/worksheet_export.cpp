@@ -12,14 +12,20 @@ WorksheetExport::WorksheetExport(RecordTable& table, const WorkpieceCodes& codes
     : table_(table), codes_(codes), sources_(sources), prompts_(prompts), watchdog_(watchdog) {}
 
 ExportOutcome WorksheetExport::run() {
+    if (writer_ && writer_->stoppable()) {
+        // Save while a long save runs: the operator may stop it, and nothing is lost.
+        link::WatchdogPause pause(watchdog_);
+        if (prompts_.askYesNo(core::pick(sources_.language(), text::kStopSavingEn, text::kStopSavingZh)))
+            writer_->stop();
+        return ExportOutcome::Cancelled;
+    }
     const auto choice = prompts_.askSaveFile(sources_.language(), kExportDefaultName);
     if (!choice || choice->path.empty()) return ExportOutcome::Cancelled;
 
     if (furtherFormats_) {
         // A long write, and the message after it, are not silence of the instrument.
         link::WatchdogPause pause(watchdog_);
-        if (const std::optional<bool> written = furtherFormats_(*choice))
-            return *written ? ExportOutcome::Written : ExportOutcome::Failed;
+        if (const std::optional<ExportOutcome> outcome = furtherFormats_(*choice)) return *outcome;
     }
     const RecordFileFormat format = formatForFilter(choice->filterIndex);
     if (writer_) {

@@ -29,9 +29,10 @@ public:
     void useWriter(SnapshotWriter* writer) { writer_ = writer; }
 
     // Formats the Save dialog lists after the record files' own (a workbook,
-    // a transfer file): given the choice, it writes the file and tells the
-    // operator, or returns nothing when the filter is not one of its own.
-    using FurtherFormats = std::function<std::optional<bool>(const core::SaveChoice&)>;
+    // a transfer file): given the choice, it writes the file (or starts it on
+    // the writer) and tells the operator, or returns nothing when the choice
+    // is not one of its own.
+    using FurtherFormats = std::function<std::optional<ExportOutcome>(const core::SaveChoice&)>;
     void useFurtherFormats(FurtherFormats write) { furtherFormats_ = std::move(write); }
 
     ExportOutcome run();

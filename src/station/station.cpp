@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <algorithm>
+#include <filesystem>
 
 #include "exchange/exchange.h"
 #include "journal/journal_start.h"
@@ -291,16 +292,37 @@ void Station::dropExportedRows(uint32_t rows) {
     syncJournal();
 }
 
-std::optional<bool> Station::writeExchangeFile(const core::SaveChoice& choice) {
-    const auto format =
-        exchange::exchangeFormatForFilter(choice.filterIndex, static_cast<int>(records::kExportFilters.size()));
-    if (!format) return std::nullopt;
+std::optional<records::ExportOutcome> Station::writeExchangeFile(const core::SaveChoice& choice) {
+    const auto save = exchange::exchangeSaveFor(choice, static_cast<int>(records::kExportFilters.size()));
+    if (!save) return std::nullopt;
     exchange::ExchangeOptions options;
     options.unit = display_.unit();
+    options.partNumber = partNumber_;
+    options.partDescription = partDescription_;
+    // A backup still writing finishes first: one file at a time.
+    fileWriter_.finishWrite();
+    const std::string name = std::filesystem::path(save->path).filename().string();
+    auto progress = [this, name](unsigned percent) {
+        notify([&](StationObserver& o) {
+            o.fileProgress(core::pick(language_, "Saving ", "正在保存 ") + name + core::pick(language_, ": ", "：") +
+                           std::to_string(percent) + " %");
+        });
+    };
+    if (exchange::startExchangeFile(
+            fileWriter_, save->format, records_.table, *this, records_.codes.enabled(), options, save->path,
+            [this](const exchange::ExchangeResult& result) { tellExchangeFile(result); }, std::move(progress)))
+        return records::ExportOutcome::Started;
     const exchange::ExchangeResult result =
-        exchange::writeExchangeFile(*format, records_.table, *this, records_.codes.enabled(), options, choice.path);
+        exchange::writeExchangeFile(save->format, records_.table, *this, records_.codes.enabled(), options, save->path);
+    tellExchangeFile(result);
+    return result.ok() ? records::ExportOutcome::Written : records::ExportOutcome::Failed;
+}
+
+void Station::tellExchangeFile(const exchange::ExchangeResult& result) {
+    notify([&](StationObserver& o) { o.fileProgress({}); });
+    // The message box is not silence of the instrument.
+    link::WatchdogPause pause(linkController_.watchdog());
     seams_.prompts.showMessage(exchange::exchangeMessage(result, language_));
-    return result.ok();
 }
 
 void Station::clearRecords() {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/clock.h"
@@ -12,6 +13,7 @@
 #include "core/settings_store.h"
 #include "core/timer_schedule.h"
 #include "display/display_model.h"
+#include "exchange/export_plan.h"
 #include "journal/journal.h"
 #include "journal/journal_table_observer.h"
 #include "link/link_controller.h"
@@ -62,6 +64,9 @@ public:
     virtual void restoreProgress(unsigned /*percent*/) {}
     // The restore is over (or none was asked for): the table is the run's.
     virtual void restoreFinished() {}
+    // A long save on the writer's thread got further: the text for the
+    // message line ("Saving day.xlsx: 40 %"); empty when the save ended.
+    virtual void fileProgress(std::string_view /*text*/) {}
 };
 
 // The whole station without a window: the link to the instrument, the
@@ -212,6 +217,13 @@ public:
     void setFastMode(bool on);
     bool fastMode() const { return linkController_.fastMode(); }
 
+    // ---- Files other tools read ---------------------------------------------
+    // The part number and description a transfer file (.dfq) carries (UTF-8).
+    void setTransferPart(std::string number, std::string description) {
+        partNumber_ = std::move(number);
+        partDescription_ = std::move(description);
+    }
+
     // Routes a tick of the shared schedule; public for the tests.
     void onTick(int id);
 
@@ -247,7 +259,9 @@ private:
     // step would run the timers on half-changed state.
     void showAfterStep(std::string message);
     // Save as a workbook or a transfer file; nothing for the record files' own filters.
-    std::optional<bool> writeExchangeFile(const core::SaveChoice& choice);
+    std::optional<records::ExportOutcome> writeExchangeFile(const core::SaveChoice& choice);
+    // The outcome of a workbook or transfer file written on the writer's thread.
+    void tellExchangeFile(const exchange::ExchangeResult& result);
     // Rows a file holds count as saved in the journal; its problems are told.
     void syncJournal();
     void startRestore();
@@ -280,6 +294,9 @@ private:
     // After the journal, whose rows it publishes.
     PlantFeed plantFeed_;
     link::ParameterChoice rememberedParameters_;
+    // The part a transfer file names (K1001/K1002), set by the window.
+    std::string partNumber_;
+    std::string partDescription_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;
     bool stopped_ = false;

@@ -31,6 +31,7 @@ struct AqdefFile {
     std::map<unsigned, std::map<std::string, std::string>> characteristics;  // 1-based
     std::vector<AqdefPart> parts;
     std::vector<std::string> problems;  // lines the reader could not take
+    bool utf8Marked = false;            // began with the byte-order mark of UTF-8
 };
 
 inline std::vector<std::string_view> split(std::string_view text, char separator) {
@@ -96,6 +97,11 @@ inline void readValueLine(AqdefFile& file, std::string_view line) {
 
 inline AqdefFile readAqdef(std::string_view bytes) {
     AqdefFile file;
+    // The byte-order mark of a UTF-8 file.
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.remove_prefix(3);
+        file.utf8Marked = true;
+    }
     for (std::string_view line : split(bytes, '\n')) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) continue;

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <clocale>
 #include <locale>
+#include <mutex>
+#include <optional>
 
 #include "aqdef_reader.h"
+#include "exchange/aqdef_export.h"
 #include "exchange/exchange.h"
+#include "exchange/workbook_export.h"
 #include "exchange_test_support.h"
 
 namespace gaugemon::exchange {
@@ -50,6 +55,7 @@ TEST(Aqdef, AReaderOfTheFormatFindsThePartEveryCharacteristicsLimitsAndEveryValu
 
     const test::AqdefFile file = test::readAqdef(test::readFile(target));
     EXPECT_TRUE(file.problems.empty());
+    EXPECT_TRUE(file.utf8Marked);
     EXPECT_EQ(file.partFields.at("K0100"), "2");
     EXPECT_EQ(file.partFields.at("K1001"), "4711-A");
     EXPECT_EQ(file.partFields.at("K1002"), "Shaft 20 h6");
@@ -58,12 +64,14 @@ TEST(Aqdef, AReaderOfTheFormatFindsThePartEveryCharacteristicsLimitsAndEveryValu
     const auto& first = file.characteristics.at(1);
     EXPECT_EQ(first.at("K2001"), "S01");
     EXPECT_EQ(first.at("K2002"), "Probe 01");
+    EXPECT_EQ(first.at("K2022"), "4");  // 1.2345 from a fine probe
     EXPECT_EQ(first.at("K2101"), "4.500");
     EXPECT_EQ(first.at("K2110"), "3.000");
     EXPECT_EQ(first.at("K2111"), "6.000");
     EXPECT_EQ(first.at("K2142"), "mm");
     const auto& second = file.characteristics.at(2);
     EXPECT_EQ(second.at("K2001"), "S02");
+    EXPECT_EQ(second.at("K2022"), "3");
     EXPECT_EQ(second.at("K2101"), "0.0005");  // the middle of -0.050..0.051 needs a fourth decimal
     EXPECT_EQ(second.at("K2110"), "-0.050");
     EXPECT_EQ(second.at("K2111"), "0.051");
@@ -99,6 +107,7 @@ TEST(Aqdef, InchFilesConvertEveryValueAndLimit) {
     EXPECT_EQ(file.characteristics.at(1).at("K2110"), "0.11811");
     EXPECT_EQ(file.characteristics.at(1).at("K2111"), "0.23622");
     EXPECT_EQ(file.characteristics.at(1).at("K2142"), "in");
+    EXPECT_EQ(file.characteristics.at(1).at("K2022"), "5");
     ASSERT_EQ(file.parts.size(), 2u);
     EXPECT_EQ(file.parts[0].values[0].text, "0.09232");
     EXPECT_EQ(file.parts[1].values[0].text, "0.48600");
@@ -151,6 +160,64 @@ TEST(Aqdef, CodesAndPartTextsTheFormatCannotCarryAreRefusedBeforeAnythingIsWritt
     EXPECT_FALSE(result.ok());
     EXPECT_NE(result.refusal.find("part description"), std::string::npos);
     EXPECT_EQ(test::readFile(target), "previous");
+}
+
+// The writer's thread: the same bytes as a write on the spot, a refusal told
+// beside the file's result, and a stop that leaves the previous file.
+TEST(ExchangeOnTheWriter, WritesTheBytesOfAWriteOnTheSpotAndTellsARefusalWhenDone) {
+    std::vector<std::function<void()>> posted;
+    std::mutex mutex;
+    records::SnapshotWriter writer([&](std::function<void()> call) {
+        const std::lock_guard lock(mutex);
+        posted.push_back(std::move(call));
+    });
+    const auto deliver = [&] {
+        writer.finishWrite();
+        for (auto& call : posted) call();
+        posted.clear();
+    };
+    CodedDay day;
+    TempDir dir;
+    ASSERT_TRUE(writeExchangeFile(ExchangeFormat::Aqdef, day.table, day.sources, true, partOptions(),
+                                  (dir / "spot.dfq").string())
+                    .ok());
+    std::optional<ExchangeResult> told;
+    const auto tell = [&told](const ExchangeResult& result) { told = result; };
+    ASSERT_TRUE(startExchangeFile(writer, ExchangeFormat::Aqdef, day.table, day.sources, true, partOptions(),
+                                  (dir / "writer.dfq").string(), tell));
+    EXPECT_FALSE(told);
+    deliver();
+    ASSERT_TRUE(told && told->ok());
+    EXPECT_EQ(test::readFile(dir / "writer.dfq"), test::readFile(dir / "spot.dfq"));
+
+    ASSERT_TRUE(day.table.updateCode(1, records::WorkpieceCode::fromGbk("A\tB")));
+    test::writeFile(dir / "writer.dfq", "previous");
+    told.reset();
+    ASSERT_TRUE(startExchangeFile(writer, ExchangeFormat::Aqdef, day.table, day.sources, true, partOptions(),
+                                  (dir / "writer.dfq").string(), tell));
+    deliver();
+    ASSERT_TRUE(told);
+    EXPECT_FALSE(told->ok());
+    EXPECT_NE(told->refusal.find("row 000002"), std::string::npos);
+    EXPECT_EQ(test::readFile(dir / "writer.dfq"), "previous");
+    EXPECT_TRUE(day.table.hasUnsavedRows());
+}
+
+TEST(ExchangeOnTheWriter, AStoppedWriteOfEitherFormatLeavesThePreviousFile) {
+    CodedDay day;
+    records::CodeSlotCopy codes;
+    const records::TableSnapshot rows(day.table, codes);
+    const ExportPlan plan = planExport(day.table, day.sources, true, LengthUnit::Millimetre);
+    records::WriteControl control(rows.rowCount(), [](std::function<void()>) {}, {});
+    control.requestStop();
+    TempDir dir;
+    test::writeFile(dir / "day.xlsx", "previous");
+    test::writeFile(dir / "day.dfq", "previous");
+    EXPECT_EQ(writeWorkbook(rows, plan, (dir / "day.xlsx").string(), &control).error, ECANCELED);
+    EXPECT_FALSE(writeAqdef(rows, plan, partOptions(), (dir / "day.dfq").string(), &control).ok());
+    EXPECT_EQ(test::readFile(dir / "day.xlsx"), "previous");
+    EXPECT_EQ(test::readFile(dir / "day.dfq"), "previous");
+    EXPECT_EQ(dir.entryCount(), 2u);
 }
 
 }  // namespace

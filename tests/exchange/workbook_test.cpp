@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <optional>
 
 #include "exchange/exchange.h"
 #include "exchange_test_support.h"
@@ -166,8 +167,41 @@ TEST(ExchangeFilters, FollowTheRecordFileFiltersInTheSaveDialog) {
     EXPECT_FALSE(exchangeFormatForFilter(2, 3));
     EXPECT_EQ(exchangeFormatForFilter(3, 3), ExchangeFormat::Workbook);
     EXPECT_EQ(exchangeFormatForFilter(4, 3), ExchangeFormat::Aqdef);
-    EXPECT_FALSE(exchangeFormatForFilter(5, 3));
+    EXPECT_FALSE(exchangeFormatForFilter(6, 3));
     EXPECT_FALSE(exchangeFormatForFilter(-1, 3));
+    EXPECT_EQ(exchangeFormatForFilter(5, 3), ExchangeFormat::Utf8Csv);
+}
+
+// "wrong.xlsx" under the .xls filter was tab-separated text, and a workbook
+// chosen by its filter was written under a name without a suffix.
+TEST(ExchangeFilters, TheTypedExtensionAndTheWrittenFormatAgree) {
+    struct Case {
+        int filter;
+        const char* name;
+        std::optional<ExchangeFormat> format;  // nothing: a record file of the filter
+        const char* written;
+    };
+    const Case cases[] = {
+        {0, "wrong.xlsx", ExchangeFormat::Workbook, "wrong.xlsx"},
+        {1, "day.DFQ", ExchangeFormat::Aqdef, "day.DFQ"},
+        {2, "/data/v1.2/day.Xlsx", ExchangeFormat::Workbook, "/data/v1.2/day.Xlsx"},
+        {4, "day.xlsx", ExchangeFormat::Workbook, "day.xlsx"},
+        {3, "noext", ExchangeFormat::Workbook, "noext.xlsx"},
+        {4, "/data/v1.2/noext", ExchangeFormat::Aqdef, "/data/v1.2/noext.dfq"},
+        {5, "noext", ExchangeFormat::Utf8Csv, "noext.csv"},
+        {5, "day.txt", ExchangeFormat::Utf8Csv, "day.txt"},
+        {3, ".hidden", ExchangeFormat::Workbook, ".hidden.xlsx"},
+        {0, "day.csv", std::nullopt, ""},  // the record files follow their filter alone
+        {1, "day.xls", std::nullopt, ""},
+        {0, "noext", std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        const auto save = exchangeSaveFor(core::SaveChoice{c.name, c.filter}, 3);
+        ASSERT_EQ(save.has_value(), c.format.has_value()) << c.name;
+        if (!save) continue;
+        EXPECT_EQ(save->format, *c.format) << c.name;
+        EXPECT_EQ(save->path, c.written) << c.name;
+    }
 }
 
 }  // namespace

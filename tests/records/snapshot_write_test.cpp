@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -244,6 +246,63 @@ int niceOfThisThread() {
 
 // The writer gives way to the station's thread; the station's own priority,
 // and with it polling, is left alone.
+// Save while a long save runs asks whether to stop it; stopping leaves the
+// previous file and the rows unsaved, and tells the operator why.
+TEST(SnapshotWriteWhileBusy, SaveDuringALongSaveOffersToStopItAndAStopKeepsThePreviousFile) {
+    WriterRig w;
+    recordOne(w.rig);
+    const auto path = w.rig.dir / "long.xlsx";
+    std::ofstream(path) << "previous";
+    SnapshotWriter::Job job;
+    job.stoppable = true;
+    job.write = [&path](const TableSnapshot&, WriteControl& control) {
+        return replaceFile(path.string(), [&control](ByteSink& sink) {
+            // A write that only a stop ends.
+            while (!control.stopRequested()) std::this_thread::yield();
+            sink.write("cut short");
+            return false;
+        });
+    };
+    FileWriteResult told;
+    job.done = [&told](const FileWriteResult& result, const TableSnapshot&) { told = result; };
+    ASSERT_TRUE(w.writer.start(w.rig.table(), std::move(job)));
+
+    w.rig.prompts.saveChoices = {core::SaveChoice{(w.rig.dir / "other.xls").string(), 0}};
+    w.rig.prompts.yesAnswer = false;
+    EXPECT_EQ(w.rig.records->exporter.run(), ExportOutcome::Cancelled);
+    EXPECT_TRUE(w.writer.busy());
+    w.rig.prompts.yesAnswer = true;
+    EXPECT_EQ(w.rig.records->exporter.run(), ExportOutcome::Cancelled);
+    ASSERT_EQ(w.rig.prompts.questions.size(), 2u);
+    EXPECT_NE(w.rig.prompts.questions[0].find("Stop saving"), std::string::npos);
+    w.finishAndDeliver();
+    EXPECT_FALSE(told.ok);
+    EXPECT_EQ(told.error, ECANCELED);
+    EXPECT_EQ(readFile(path), "previous");
+    EXPECT_TRUE(w.rig.table().hasUnsavedRows());
+    // No Save dialog was opened meanwhile.
+    EXPECT_EQ(w.rig.prompts.saveChoices.size(), 1u);
+}
+
+// A long write tells each tenth once, on the starting thread; a write of
+// less than a second tells nothing (its message follows at once).
+TEST(WriteProgress, ALongWriteTellsEachTenthOnceAndAShortOneNothing) {
+    std::vector<std::function<void()>> posted;
+    std::vector<unsigned> told;
+    const auto post = [&posted](std::function<void()> call) { posted.push_back(std::move(call)); };
+    const auto tell = [&told](unsigned percent) { told.push_back(percent); };
+    WriteControl longWrite(250, post, tell, std::chrono::steady_clock::now() - std::chrono::seconds(2));
+    for (uint32_t rows = 1; rows <= 250; ++rows) longWrite.rowsWritten(rows);
+    EXPECT_TRUE(told.empty());
+    for (auto& call : posted) call();
+    EXPECT_EQ(told, (std::vector<unsigned>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+
+    posted.clear();
+    WriteControl shortWrite(250, post, tell);
+    for (uint32_t rows = 1; rows <= 250; ++rows) shortWrite.rowsWritten(rows);
+    EXPECT_TRUE(posted.empty());
+}
+
 TEST(WriterThread, YieldsToTheStationWithoutLoweringTheStation) {
     const int stationNice = niceOfThisThread();
     if (stationNice >= 19) GTEST_SKIP() << "already at the lowest priority";

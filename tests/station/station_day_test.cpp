@@ -113,7 +113,7 @@ TEST_F(StationDay, DiscoveryPollingRecordingAndExportRunWithoutAWindow) {
     EXPECT_FALSE(station->recordTable().hasUnsavedRows());
 }
 
-// The Save dialog's two further filters write a workbook and a transfer file.
+// The Save dialog's further filters write a workbook, a transfer file and UTF-8 text.
 TEST_F(StationDay, SaveWritesTheWorkbookAndTheTransferFileOfTheFurtherFilters) {
     recordTheDay();
     const std::filesystem::path workbook = directory_ / "day.xlsx";
@@ -121,11 +121,26 @@ TEST_F(StationDay, SaveWritesTheWorkbookAndTheTransferFileOfTheFurtherFilters) {
     prompts.saveChoices.push_back(core::SaveChoice{workbook.string(), 3});
     prompts.saveChoices.push_back(core::SaveChoice{transfer.string(), 4});
     station->exportRecords();
+    station->finishFileWrites();
     EXPECT_TRUE(readFile(workbook).starts_with("PK\x03\x04"));
     EXPECT_FALSE(station->recordTable().hasUnsavedRows());
+    station->setTransferPart("4711-A", "轴 20 h6");
     station->exportRecords();
-    EXPECT_NE(readFile(transfer).find("K1001"), std::string::npos);
+    station->finishFileWrites();
+    EXPECT_NE(readFile(transfer).find("K1001 4711-A\r\nK1002 轴 20 h6\r\n"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(directory_ / "day.xls"));
+
+    // The name's extension of a further format wins over a record file's filter;
+    // a name without one gets the extension of the format chosen.
+    prompts.saveChoices.push_back(core::SaveChoice{(directory_ / "wrong.xlsx").string(), 0});
+    prompts.saveChoices.push_back(core::SaveChoice{(directory_ / "plain").string(), 5});
+    station->exportRecords();
+    station->finishFileWrites();
+    station->exportRecords();
+    station->finishFileWrites();
+    EXPECT_TRUE(readFile(directory_ / "wrong.xlsx").starts_with("PK\x03\x04"));
+    EXPECT_TRUE(readFile(directory_ / "plain.csv").starts_with("\xEF\xBB\xBF"));
+    EXPECT_FALSE(std::filesystem::exists(directory_ / "plain"));
 }
 
 // A run that ends with rows in no file leaves them in the journal; the next
