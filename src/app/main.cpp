@@ -1,30 +1,21 @@
 // The station: one main window, run modally, or with --headless no window at
 // all; the program ends with it.
 #include <QApplication>
-#include <QFileInfo>
-#include <QStandardPaths>
-#include <QSysInfo>
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/broker_setting.h"
 #include "app/monitor_dialog.h"
 #include "app/qt_prompts.h"
 #include "app/station_icon.h"
 #include "app/transfer_part_setting.h"
-#include "core/data_location.h"
 #include "core/logging.h"
-#include "core/qt_settings_store.h"
 #include "core/qt_timer_schedule.h"
 #include "core/stop_signals.h"
-#include "core/system_clock.h"
 #include "headless/command_line.h"
 #include "headless/plant_options.h"
 #include "headless/port_choice.h"
 #include "headless/run_headless.h"
-#include "headless/settings_overrides.h"
-#include "journal/journal_location.h"
-#include "link/tty_serial_port.h"
+#include "headless/station_start.h"
 #include "web/web_view.h"
 
 using namespace gaugemon;
@@ -47,17 +38,15 @@ std::string stationName(const headless::StartOptions& options) {
 
 int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     QApplication application(argc, argv);
-    const QFileInfo executable(QCoreApplication::applicationFilePath());
-    // The settings live under the executable's base name, as on every platform.
-    QCoreApplication::setApplicationName(executable.completeBaseName());
-    // Beside the program when it runs from a directory of its own, else in
-    // the per-user data directory (named after the application, so set after it).
-    const std::string dataDirectory =
-        core::findStationDataDirectory(executable.absolutePath().toStdString(),
-                                       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
-    qCInfo(core::stationLog, "backups and the logo in %s", dataDirectory.c_str());
+    headless::StationStart start(options);
     QApplication::setFont(app::dialogFont());
     QApplication::setWindowIcon(app::stationIcon());
+    app::QtPrompts prompts(nullptr);
+    if (start.profileTaken()) {
+        std::fprintf(stderr, "gaugemon: %s\n", start.profileTakenText().c_str());
+        prompts.showMessage(start.profileTakenText());
+        return headless::kProfileTakenStatus;
+    }
 
     // SIGTERM and SIGINT end the station as its close box does, without the
     // question: the port closed, its lock gone, the last backup written.
@@ -70,41 +59,32 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
         QCoreApplication::exit(0);
     });
 
-    core::QtSettingsStore stored(executable.completeBaseName());
-    headless::SettingsOverrides settings(stored);
-    headless::applyStartOptions(options, settings);
-    core::QtTimerSchedule timers;
-    core::SystemClock clock;
-    const headless::PortChoice ports = headless::choosePorts(options, dataDirectory);
-    link::TtySerialPort port(ports.ports);
-    app::QtPrompts prompts(nullptr);
-    app::WindowSeams seams{settings, timers, clock, port, prompts,
-                           [] { return std::make_unique<core::QtTimerSchedule>(); }, dataDirectory,
-                           // The process ends at once, but not holding the port's lock.
-                           [&port] {
-                               port.close();
-                               std::exit(0);
-                           },
-                           journal::defaultJournalDirectory()};
+    const station::StationSeams station = start.seams(prompts);
+    app::WindowSeams seams{station.settings, station.timers, station.clock, station.port, prompts,
+                           [] { return std::make_unique<core::QtTimerSchedule>(); }, station.backupDirectory,
+                           // Exit leaves the window's run at once; the station stops below.
+                           [] { QCoreApplication::exit(0); }, station.journalDirectory};
     app::MonitorDialog dialog(seams);
     if (const auto port = headless::givenPortIndex(options)) dialog.keepToPort(*port);
-    if (const auto plant = headless::plantOptions(stored.native(), options, dialog.station().language()))
+    if (const auto plant = headless::plantOptions(start.stored().native(), options, dialog.station().language()))
         dialog.publishTo(*plant);
     dialog.offerBrokerSetting([&] {
-        if (const auto plant = app::askBroker(&dialog, stored.native(), dialog.station().language()))
+        if (const auto plant = app::askBroker(&dialog, start.stored().native(), dialog.station().language()))
             dialog.publishTo(*plant);
     });
-    const app::TransferPart part = app::loadTransferPart(stored.native());
+    const app::TransferPart part = app::loadTransferPart(start.stored().native());
     dialog.setTransferPart(part.number, part.description);
     dialog.offerTransferPartSetting([&] {
-        if (const auto chosen = app::askTransferPart(&dialog, stored.native(), dialog.station().language()))
+        if (const auto chosen = app::askTransferPart(&dialog, start.stored().native(), dialog.station().language()))
             dialog.setTransferPart(chosen->number, chosen->description);
     });
     const std::unique_ptr<web::WebView> webView =
-        web::startWebView(dialog.station(), stored.native(), options.httpAddress, stationName(options));
+        web::startWebView(dialog.station(), start.stored().native(), options.httpAddress, stationName(options));
     prompts.setParent(&dialog);
     dialog.exec();
-    if (stopRequested) dialog.shutDown();
+    // Exit, the close box and a stop signal all end here, and every thread
+    // of the station is joined before the program ends.
+    dialog.stopStation(stopRequested ? station::Station::LastBackup::Write : station::Station::LastBackup::Skip);
     return 0;
 }
 

@@ -1,15 +1,11 @@
 #include "app/monitor_dialog.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -26,10 +22,8 @@
 #include <QShortcut>
 #include <QTableView>
 #include <QTimer>
-#include <cerrno>
 
 #include "app/chart_view.h"
-#include "app/field_parsing.h"
 #include "app/help_dialog.h"
 #include "app/help_texts.h"
 #include "app/parameter_dialog.h"
@@ -37,6 +31,7 @@
 #include "app/statistics_window.h"
 #include "app/text_fit.h"
 #include "app/tolerance_dialog.h"
+#include "core/regular_file.h"
 #include "display/display_actions.h"
 #include "display/display_mode.h"
 #include "display/length_unit.h"
@@ -57,6 +52,16 @@ int slotOf(int id) {
     return id - 1001;
 }
 
+// The edit of each operator field.
+constexpr std::array<std::pair<station::Field, int>, station::kFieldCount> kFieldEdits{{
+    {station::Field::ProbeNumber, c::kProbeNumber},
+    {station::Field::RangeLower, c::kRangeLower},
+    {station::Field::RangeUpper, c::kRangeUpper},
+    {station::Field::Interval, c::kInterval},
+}};
+
+int editOf(station::Field field) { return kFieldEdits[static_cast<size_t>(field)].second; }
+
 constexpr int kLogoDelayMs = 100;
 // The window's own timer beside the logo's, clear of the link's ids: the end
 // of a batch of rows for the list, which then lays itself out once for all
@@ -65,42 +70,14 @@ constexpr int kListBatchMs = static_cast<int>(records::RecordListModel::kListBat
 constexpr int kLogoAfterResizeMs = 10;
 // The logo is read again at every resize; a file larger than any logo is not
 // read at all rather than stall the window each time.
-constexpr off_t kLargestLogoBytes = 16 * 1024 * 1024;
-
-struct LogoFile {
-    bool opened = false;  // a regular file that could be opened for reading
-    QByteArray bytes;     // empty when it could not be read or is too large
-};
-
-// Only a regular file is a logo. It is opened without blocking, since opening
-// a FIFO or a device put in its place would wait for a writer for good, and
-// checked on the open descriptor, so nothing can be swapped in between.
-LogoFile readLogoFile(const QString& path) {
-    LogoFile logo;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return logo;
-    struct stat info {};
-    logo.opened = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (logo.opened && info.st_size > 0 && info.st_size <= kLargestLogoBytes) {
-        logo.bytes.resize(static_cast<qsizetype>(info.st_size));
-        qsizetype filled = 0;
-        while (filled < logo.bytes.size()) {
-            const ssize_t got = ::read(fd, logo.bytes.data() + filled, static_cast<size_t>(logo.bytes.size() - filled));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            filled += got;
-        }
-        logo.bytes.truncate(filled);
-    }
-    ::close(fd);
-    return logo;
-}
+constexpr int64_t kLargestLogoBytes = 16 * 1024 * 1024;
 
 }  // namespace
 
 MonitorDialog::MonitorDialog(WindowSeams seams, QWidget* parent)
     : QDialog(parent),
       seams_(std::move(seams)),
+      ownTimers_(seams_.makeDialogTimers()),
       station_({seams_.settings, seams_.timers, seams_.clock, seams_.port, seams_.prompts, seams_.executableDir,
                 seams_.journalDirectory},
                *this),
@@ -109,6 +86,7 @@ MonitorDialog::MonitorDialog(WindowSeams seams, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
+    ownTimers_->setTickHandler([this](int id) { onOwnTimer(id); });
     createControls();
     bindControls();
     initialise();
@@ -120,7 +98,8 @@ MonitorDialog::~MonitorDialog() {
     static_cast<QTableView*>(control(c::kRecordList))->verticalScrollBar()->disconnect(this);
     // The list model reads the station's table: it goes first.
     station_.setRecordList(nullptr);
-    seams_.timers.stop(core::timer::kListBatch);
+    ownTimers_->setTickHandler({});
+    ownTimers_->stop(core::timer::kListBatch);
     delete model_;
     model_ = nullptr;
 }
@@ -231,7 +210,7 @@ void MonitorDialog::createControls() {
     logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     model_ = new records::RecordListModel(station_.recordTable(), this);
-    model_->useBatchTimer([this] { seams_.timers.start(core::timer::kListBatch, kListBatchMs); });
+    model_->useBatchTimer([this] { ownTimers_->start(core::timer::kListBatch, kListBatchMs); });
     // The model has made itself the table's observer; the journal goes in front.
     station_.setRecordList(station_.recordTable().observer());
     static_cast<QTableView*>(control(c::kRecordList))->setModel(model_);
@@ -285,6 +264,10 @@ void MonitorDialog::bindControls() {
     onClick(c::kModifyCode, &MonitorDialog::modifyCode);
     onToggle(c::kCodeEntry, &MonitorDialog::toggleCodeEntry);
     onToggle(c::kBackupBox, &MonitorDialog::toggleBackup);
+    for (const auto& [field, id] : kFieldEdits) {
+        connect(static_cast<QLineEdit*>(control(id)), &QLineEdit::textChanged, this,
+                [this, field = field](const QString& typed) { fields_.setText(field, typed.toStdString()); });
+    }
 }
 
 void MonitorDialog::initialise() {
@@ -301,18 +284,14 @@ void MonitorDialog::initialise() {
     for (QWidget* widget : controls_) {
         if (widget) fitText(*widget);
     }
-    rangeLower_ = static_cast<float>(display.displayRange().low) * 0.001f;
-    rangeUpper_ = static_cast<float>(display.displayRange().high) * 0.001f;
-    interval_ = station_.recorder().periodFieldSeconds();
     static_cast<QComboBox*>(control(c::kModeList))->setCurrentIndex(0);
     writeFields();
     placeWindow();
     control(c::kParameters)->setEnabled(false);
     control(c::kModeOk)->setEnabled(false);
     control(c::kModeList)->setEnabled(false);
-    seams_.timers.start(core::timer::kLogo, kLogoDelayMs);
+    ownTimers_->start(core::timer::kLogo, kLogoDelayMs);
     control(c::kConnect)->setFocus();
-    connectAtStart_ = station_.settings().readInt(core::keys::kConnectAtStart, core::defaults::kConnectAtStart) == 1;
 }
 
 void MonitorDialog::applyLabels() {
@@ -375,24 +354,24 @@ void MonitorDialog::restoreProgress(unsigned percent) {
                            : "正在恢复上次运行的数据：" + share + "%"));
 }
 
-void MonitorDialog::otherTimer(int id) {
+void MonitorDialog::onOwnTimer(int id) {
     if (id == core::timer::kLogo) logoTick();
     if (id == core::timer::kListBatch) {
-        seams_.timers.stop(core::timer::kListBatch);
+        ownTimers_->stop(core::timer::kListBatch);
         model_->announcePendingRows();
     }
 }
 
 void MonitorDialog::logoTick() {
-    seams_.timers.stop(core::timer::kLogo);
+    ownTimers_->stop(core::timer::kLogo);
     logoAwaitsStart_ = false;
     const QWidget* zeroAll = control(c::kZeroAll);
     const QPoint at = zeroAll ? QPoint(zeroAll->x() + 99, zeroAll->y() - 1) : QPoint(520, 445);
-    const QString path = QString::fromStdString(seams_.executableDir) + QStringLiteral("Dat/Res/logo.bmp");
-    const LogoFile file = readLogoFile(path);
+    const core::RegularFile file = core::readRegularFile(seams_.executableDir + "Dat/Res/logo.bmp", kLargestLogoBytes);
     logoShown_ = file.opened;
     QPixmap pixmap;
-    if (logoShown_ && pixmap.loadFromData(file.bytes)) {
+    if (logoShown_ &&
+        pixmap.loadFromData(reinterpret_cast<const uchar*>(file.bytes.data()), static_cast<uint>(file.bytes.size()))) {
         logo_->setPixmap(pixmap);
         logo_->setGeometry(QRect(at, pixmap.size()));
         logo_->show();
@@ -406,49 +385,38 @@ void MonitorDialog::logoTick() {
 
 // ---- Fields -----------------------------------------------------------------
 
-bool MonitorDialog::readFields() {
-    auto* probe = static_cast<QLineEdit*>(control(c::kProbeNumber));
-    const auto number = parseProbeNumber(probe->text().toStdString());
-    auto refuse = [this](QLineEdit* edit, const char* message) {
-        showMessage(message);
+void MonitorDialog::showOutcome(const station::FieldsOutcome& outcome) {
+    for (const auto& [field, id] : kFieldEdits) {
+        // Taken over: from now on the field shows its value again.
+        if (outcome.takenOver[static_cast<size_t>(field)]) static_cast<QLineEdit*>(control(id))->setModified(false);
+    }
+    if (outcome.message) showMessage(outcome.message);
+    if (outcome.refused) {
+        auto* edit = static_cast<QLineEdit*>(control(editOf(*outcome.refused)));
         edit->setFocus();
         edit->selectAll();
-        return false;
-    };
-    if (!number) return refuse(probe, kProbeNumberRejected);
-    probeNumber_ = *number;
-    probe->setModified(false);
-    float* targets[] = {&rangeLower_, &rangeUpper_, &interval_};
-    const int ids[] = {c::kRangeLower, c::kRangeUpper, c::kInterval};
-    for (int i = 0; i < 3; ++i) {
-        auto* edit = static_cast<QLineEdit*>(control(ids[i]));
-        const auto value = parseNumberField(edit->text().toStdString());
-        if (!value) return refuse(edit, kNumberRejected);
-        *targets[i] = *value;
-        // Taken over: from now on the field shows its value again.
-        edit->setModified(false);
     }
-    return true;
+    if (outcome.showValues) writeFields();
 }
 
 void MonitorDialog::writeFields() {
     const link::LinkView& view = station_.linkView();
     static_cast<QLineEdit*>(control(c::kCommStatus))->setText(text(view.commStatus));
     static_cast<QLineEdit*>(control(c::kDeviceInfo))->setText(text(view.deviceInfo));
-    showField(c::kProbeNumber, QString::number(probeNumber_));
+    showField(station::Field::ProbeNumber);
     if (!view.messageLine.empty()) static_cast<QLineEdit*>(control(c::kMessageLine))->setText(text(view.messageLine));
-    showField(c::kRangeLower, text(formatNumberField(rangeLower_)));
-    showField(c::kRangeUpper, text(formatNumberField(rangeUpper_)));
-    showField(c::kInterval, text(formatNumberField(interval_)));
+    showField(station::Field::RangeLower);
+    showField(station::Field::RangeUpper);
+    showField(station::Field::Interval);
 }
 
-void MonitorDialog::showField(int id, const QString& value) {
+void MonitorDialog::showField(station::Field field) {
     // The window is refreshed at every counted miss, several times a second on
     // a bad line: a field the operator is typing into keeps the typed text
     // until it is left or taken over.
-    auto* edit = static_cast<QLineEdit*>(control(id));
+    auto* edit = static_cast<QLineEdit*>(control(editOf(field)));
     const bool beingEdited = edit == focusWidget() && edit->isModified();
-    if (!beingEdited) edit->setText(value);
+    if (!beingEdited) edit->setText(text(fields_.valueText(field)));
 }
 
 // ---- Station notifications ----------------------------------------------------
@@ -495,10 +463,7 @@ void MonitorDialog::showChart() {
 
 // ---- Handlers ---------------------------------------------------------------
 
-void MonitorDialog::zeroSingle() {
-    if (station_.linkState().connected && !readFields()) return;
-    station_.zeroSingle(probeNumber_);
-}
+void MonitorDialog::zeroSingle() { showOutcome(fields_.zeroSingle()); }
 
 void MonitorDialog::openParameters() {
     ParameterDialog dialog(station_, language(), seams_.prompts, seams_.makeDialogTimers(), this);
@@ -506,43 +471,26 @@ void MonitorDialog::openParameters() {
 }
 
 void MonitorDialog::confirmRange() {
-    // A refused field has had its message: the range is not confirmed from
-    // values the operator no longer sees.
-    if (!readFields()) return;
-    const display::RangeRefusal refusal = station_.confirmRange(rangeLower_, rangeUpper_);
-    if (refusal != display::RangeRefusal::None) {
-        showMessage(display::rangeRefusalText(refusal));
-        return;
-    }
+    const station::FieldsOutcome outcome = fields_.confirmRange();
+    showOutcome(outcome);
+    if (!outcome.applied) return;
     chart_.clearPlot();
     showChart();
 }
 
 void MonitorDialog::openTolerances() {
-    ToleranceDialog dialog(station_.tolerancesForEditing(), station_.display().unit(), language(), station_.settings(),
-                           seams_.prompts, seams_.makeDialogTimers(), this);
-    connect(&dialog, &ToleranceDialog::limitsChanged, this, [this] { station_.limitsChanged(); });
+    ToleranceDialog dialog(station_, seams_.prompts, seams_.makeDialogTimers(), this);
     dialog.exec();
 }
 
 void MonitorDialog::clearRecords() { station_.clearRecords(); }
 
-void MonitorDialog::pressManual() {
-    const bool stopsAutomatic = station_.recorder().automaticTicked();
-    station_.pressManual();
-    if (stopsAutomatic && !station_.recorder().automaticTicked()) writeFields();
-}
+void MonitorDialog::pressManual() { showOutcome(fields_.recordOne()); }
 
 void MonitorDialog::toggleAutomatic(bool ticked) {
-    // Only a tick takes the period field over; unticking leaves the typed
-    // fields alone until they are shown again from their values. A refused
-    // field leaves the box clear: the period in force may not be the one shown.
-    if (ticked && !readFields()) {
-        showRecordControls();
-        return;
-    }
-    const records::AutoOutcome outcome = station_.setAutomatic(ticked, interval_);
-    if (outcome == records::AutoOutcome::Started || outcome == records::AutoOutcome::Stopped) writeFields();
+    const station::FieldsOutcome outcome = fields_.setAutomatic(ticked);
+    showOutcome(outcome);
+    if (outcome.refused) showRecordControls();
 }
 
 void MonitorDialog::saveRecords() { station_.exportRecords(); }
@@ -552,34 +500,26 @@ void MonitorDialog::showHelp(core::Language language) {
     dialog.exec();
 }
 
-void MonitorDialog::shutDown() { station_.shutDown(); }
-
 void MonitorDialog::finishFileWrites() { station_.finishFileWrites(); }
 
 void MonitorDialog::exitButton() {
     if (!station_.confirmClose()) return;
-    // A file still being written is finished, not cut off.
-    station_.finishFileWrites();
-    station_.flushJournal();
+    // The station stops after the window's run, as after the close box: a
+    // file still being written is finished, not cut off.
     seams_.exitProcess();
 }
 
 void MonitorDialog::confirmMode() {
-    if (station_.linkState().connected) readFields();
-    station_.confirmMode(static_cast<QComboBox*>(control(c::kModeList))->currentIndex());
+    showOutcome(fields_.confirmMode(static_cast<QComboBox*>(control(c::kModeList))->currentIndex()));
 }
 
 void MonitorDialog::confirmUnit() {
-    readFields();
-    station_.confirmUnit(static_cast<QComboBox*>(control(c::kUnitList))->currentIndex());
+    showOutcome(fields_.confirmUnit(static_cast<QComboBox*>(control(c::kUnitList))->currentIndex()));
 }
 
 void MonitorDialog::chooseLanguage(int clickedId) {
     const bool chinese = static_cast<QRadioButton*>(control(c::kChinese))->isChecked();
-    const uint8_t stored = station_.languageFlag();
-    if (clickedId == c::kChinese && chinese && stored != 1) showMessage("请关闭软件后再重新打开!");
-    if (clickedId == c::kEnglish && !chinese && stored != 2) showMessage("Please close the software and then Reopen!");
-    station_.chooseLanguage(chinese ? 1 : 2);
+    if (const char* message = fields_.chooseLanguage(clickedId == c::kChinese, chinese)) showMessage(message);
 }
 
 void MonitorDialog::modifyCode() {
@@ -613,16 +553,9 @@ void MonitorDialog::setCaption(int id, const QString& caption) {
 }
 
 void MonitorDialog::chartClicked(int x, int y) {
-    // The typed fields are taken over first, so writing the chosen probe back
-    // shows them as typed.
-    readFields();
-    if (const auto probe = station_.chartClick(x, y)) {
-        probeNumber_ = *probe;
-        // The click chooses the probe, whatever was left typed in its field.
-        static_cast<QLineEdit*>(control(c::kProbeNumber))->setModified(false);
-        writeFields();
-        if (statisticsWindow_) statisticsWindow_->selectProbe(*probe);
-    }
+    const station::FieldsOutcome outcome = fields_.chartClick(x, y);
+    showOutcome(outcome);
+    if (outcome.chosenProbe && statisticsWindow_) statisticsWindow_->selectProbe(*outcome.chosenProbe);
 }
 
 void MonitorDialog::showStatistics() {
@@ -656,21 +589,14 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     chart_.requestRedraw();
     // The sizes that reach the window while it is first shown and framed
     // leave the start's logo step where it is.
-    if (!logoAwaitsStart_) seams_.timers.start(core::timer::kLogo, kLogoAfterResizeMs);
+    if (!logoAwaitsStart_) ownTimers_->start(core::timer::kLogo, kLogoAfterResizeMs);
 }
 
 void MonitorDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     fitFrame();
-    if (!journalStarted_) {
-        journalStarted_ = true;
-        // Its question comes over the window, once the window is up; the
-        // search of a start-up connection after it.
-        QTimer::singleShot(0, this, [this] {
-            station_.startJournal();
-            if (connectAtStart_ && !station_.linkState().connected) station_.connectButton();
-        });
-    }
+    // The journal's question comes over the window, once the window is up.
+    QTimer::singleShot(0, this, [this] { fields_.startUp(); });
 }
 
 void MonitorDialog::moveEvent(QMoveEvent* event) {
@@ -712,10 +638,7 @@ void MonitorDialog::mousePressEvent(QMouseEvent* event) {
     QDialog::mousePressEvent(event);
 }
 
-void MonitorDialog::toggleConnectAtStart(bool ticked) {
-    connectAtStart_ = ticked;
-    station_.settings().writeInt(core::keys::kConnectAtStart, ticked ? 1 : 0);
-}
+void MonitorDialog::toggleConnectAtStart(bool ticked) { fields_.setConnectAtStart(ticked); }
 
 void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     // Where the window manager offers no system menu of ours, the "about"
@@ -726,7 +649,7 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     QAction* broker = askBroker_ ? menu.addAction(core::pick(language(), "MQTT broker...", "MQTT 代理...")) : nullptr;
     QAction* connectAtStart = menu.addAction(core::pick(language(), "Connect at start-up", "启动时连接设备"));
     connectAtStart->setCheckable(true);
-    connectAtStart->setChecked(connectAtStart_);
+    connectAtStart->setChecked(fields_.connectAtStart());
     QAction* part = askTransferPart_
                         ? menu.addAction(core::pick(language(), "Part in AQDEF files...", "AQDEF 文件的零件..."))
                         : nullptr;

@@ -15,6 +15,7 @@
 #include "core/timer_schedule.h"
 #include "display/display_update.h"
 #include "link/serial_port.h"
+#include "station/operator_fields.h"
 #include "station/station.h"
 
 class QCheckBox;
@@ -43,11 +44,13 @@ struct WindowSeams {
     core::Clock& clock;
     link::SerialPort& port;
     core::Prompts& prompts;
-    // Timers of a dialog's own window (the parameters and tolerance dialogs).
+    // Timers of a window's own (this one's logo and list, the parameters and
+    // tolerance dialogs, the statistics window).
     std::function<std::unique_ptr<core::TimerSchedule>()> makeDialogTimers;
     // Directory of the executable, with its trailing separator.
     std::string executableDir;
-    // Ends the process at once (the Exit button).
+    // Leaves the window's run at once (the Exit button); the start-up code
+    // then stops the station as after the close box.
     std::function<void()> exitProcess;
     // Where the crash journal is kept; empty for none.
     std::string journalDirectory;
@@ -87,15 +90,15 @@ public:
     const records::RecordListModel& recordModel() const { return *model_; }
     bool logoShown() const { return logoShown_; }
     void onTick(int id) { station_.onTick(id); }
-    // Reads the edit fields; false when one was refused (it then has the focus).
-    bool readFields();
     // Shows the fields from their values, except one the operator is editing.
     void writeFields();
     // The chart click at client coordinates.
     void chartClicked(int x, int y);
+    // The end of the run, once the window's run is over (see Station::stop).
+    void stopStation(station::Station::LastBackup lastBackup) { station_.stop(lastBackup); }
     // The end of a run that no operator confirms (the system stops the
     // station): the last backup, then the port closed.
-    void shutDown();
+    void shutDown() { stopStation(station::Station::LastBackup::Write); }
     // Waits for a backup or an export still writing and tells its outcome.
     void finishFileWrites();
 
@@ -122,8 +125,8 @@ private:
     void chartCleared() override;
     void readingsShown(const display::ChartPlan* redraw) override;
     void recordControlsChanged() override { showRecordControls(); }
-    void probeNumberChosen(unsigned probe) override { probeNumber_ = probe; }
-    void otherTimer(int id) override;
+    // The window's own timers: the logo step and the list's batch.
+    void onOwnTimer(int id);
     void restoreProgress(unsigned percent) override;
     void fileProgress(std::string_view text) override;
     // Handlers.
@@ -148,9 +151,12 @@ private:
     void logoTick();
     void showRecordControls();
     void applyColumnWidths();
+    // Shows what a command made of the fields: its message, the refused
+    // field with the focus, the fields taken over as values again.
+    void showOutcome(const station::FieldsOutcome& outcome);
     // Repaints what the chart changed under its two views.
     void showChart();
-    void showField(int id, const QString& value);
+    void showField(station::Field field);
     // A caption that changes at run time, fitted to its button.
     void setCaption(int id, const QString& caption);
     void showMessage(const char* text) { seams_.prompts.showMessage(text); }
@@ -158,16 +164,14 @@ private:
     core::Language language() const { return station_.language(); }
 
     WindowSeams seams_;
+    std::unique_ptr<core::TimerSchedule> ownTimers_;
     std::function<void()> askBroker_;
     std::function<void()> askTransferPart_;
     station::Station station_;
     // The chart drawn into the window's backing image.
     display::DisplayUpdate chart_;
-    // Fields exchanged with the edits.
-    uint32_t probeNumber_ = 0;
-    float rangeLower_ = 0.0f;
-    float rangeUpper_ = 0.0f;
-    float interval_ = 0.0f;
+    // What the operator typed, and each command's rule for it.
+    station::OperatorFields fields_{station_};
     // Screen.
     std::array<QWidget*, kControls.size()> controls_{};
     StretchingRects stretching_;
@@ -180,9 +184,6 @@ private:
     ChartView* verdictView_ = nullptr;  // the OK/NG box, right of the top band
     QLabel* logo_ = nullptr;
     bool logoShown_ = false;
-    bool journalStarted_ = false;
-    // The setting: Connect is pressed for the operator once the window is up.
-    bool connectAtStart_ = false;
     QPointer<StatisticsWindow> statisticsWindow_;
     // The list was at its bottom when rows began to arrive.
     bool followNewest_ = true;

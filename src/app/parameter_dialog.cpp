@@ -6,9 +6,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/field_parsing.h"
+#include "station/field_parsing.h"
 
 namespace gaugemon::app {
+
+using station::kProbeNumberRejected;
+using station::parseProbeNumber;
 
 namespace {
 QString text(core::Language language, const char* english, const char* chinese) {

@@ -10,12 +10,18 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/field_parsing.h"
+#include "station/field_parsing.h"
 #include "tolerance/tolerance_dialog_texts.h"
 #include "tolerance/tolerance_entry.h"
 #include "tolerance/tolerance_text.h"
 
 namespace gaugemon::app {
+
+using station::formatNumberField;
+using station::kNumberRejected;
+using station::kProbeNumberRejected;
+using station::parseNumberField;
+using station::parseProbeNumber;
 
 namespace {
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -23,17 +29,14 @@ QString text(std::string_view latin) { return QString::fromLatin1(latin.data(), 
 QString probeLabel(unsigned probe) { return QStringLiteral("%1").arg(probe, 2, 10, QLatin1Char('0')); }
 }  // namespace
 
-ToleranceDialog::ToleranceDialog(tolerance::ToleranceTable& table, measure::LengthUnit unit, core::Language language,
-                                 core::SettingsStore& settings, core::Prompts& prompts,
+ToleranceDialog::ToleranceDialog(station::Station& station, core::Prompts& prompts,
                                  std::unique_ptr<core::TimerSchedule> timers, QWidget* parent)
     : QDialog(parent),
-      table_(table),
-      unit_(unit),
-      language_(language),
-      settings_(settings),
+      station_(station),
+      unit_(station.display().unit()),
       prompts_(prompts),
       timers_(std::move(timers)) {
-    const tolerance::ToleranceDialogTexts texts = tolerance::toleranceDialogTexts(language);
+    const tolerance::ToleranceDialogTexts texts = tolerance::toleranceDialogTexts(station.language());
     setObjectName("tolerances132");
     setWindowTitle(text(texts.title));
     list_ = new QTableWidget(static_cast<int>(tolerance::kToleranceProbes), 3, this);
@@ -91,7 +94,7 @@ ToleranceDialog::ToleranceDialog(tolerance::ToleranceTable& table, measure::Leng
 }
 
 void ToleranceDialog::showRow(unsigned probe) {
-    const tolerance::ProbeLimits& limits = table_.limits(probe);
+    const tolerance::ProbeLimits& limits = station_.tolerances().limits(probe);
     const int row = static_cast<int>(probe - 1);
     for (int column : {1, 2}) {
         const int32_t value = column == 1 ? limits.lslDisplay : limits.uslDisplay;
@@ -104,7 +107,7 @@ void ToleranceDialog::showRow(unsigned probe) {
 void ToleranceDialog::followSelection() {
     const QList<QTableWidgetSelectionRange> ranges = list_->selectedRanges();
     const int mark = ranges.isEmpty() ? -1 : ranges.front().topRow();
-    if (const auto fields = selection_.follow(mark, table_, unit_)) {
+    if (const auto fields = selection_.follow(mark, station_.tolerances(), unit_)) {
         probeValue_ = fields->probe;
         lowerValue_ = fields->lower;
         upperValue_ = fields->upper;
@@ -138,18 +141,15 @@ void ToleranceDialog::pressOk() {
     // A refused field stores nothing: the limits still held from before
     // belong to the probe loaded last, not necessarily to the one typed.
     if (!readFields()) return;
-    const tolerance::LimitChange change =
-        tolerance::applyProbeLimits(table_, {probeValue_, lowerValue_, upperValue_}, unit_, language_, settings_);
+    const tolerance::LimitChange change = station_.setLimits(probeValue_, lowerValue_, upperValue_);
     if (change.message) prompts_.showMessage(change.message);
     if (!change.stored) return;
     showRow(probeValue_);
-    emit limitsChanged();
 }
 
 void ToleranceDialog::pressCopyFirst() {
-    tolerance::copyFirstProbeLimits(table_, unit_, settings_);
+    station_.copyFirstLimits();
     for (unsigned probe = 2; probe <= tolerance::kToleranceProbes; ++probe) showRow(probe);
-    emit limitsChanged();
 }
 
 }  // namespace gaugemon::app

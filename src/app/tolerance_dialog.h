@@ -7,8 +7,8 @@
 #include "core/settings_store.h"
 #include "core/timer_schedule.h"
 #include "measure/length_unit.h"
+#include "station/station.h"
 #include "tolerance/tolerance_actions.h"
-#include "tolerance/tolerance_table.h"
 
 class QLineEdit;
 class QTableWidget;
@@ -16,15 +16,15 @@ class QTableWidget;
 namespace gaugemon::app {
 
 // The per-probe tolerance limits: a list of the 60 probes and fields for the
-// selected one. Changes are stored at once; the chart judges anew at its next
+// selected one, shown from the station's limits and changed through its
+// commands. Changes are stored at once; the chart judges anew at its next
 // update.
 class ToleranceDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kSelectionTimer = 1;
 
-    ToleranceDialog(tolerance::ToleranceTable& table, measure::LengthUnit unit, core::Language language,
-                    core::SettingsStore& settings, core::Prompts& prompts, std::unique_ptr<core::TimerSchedule> timers,
+    ToleranceDialog(station::Station& station, core::Prompts& prompts, std::unique_ptr<core::TimerSchedule> timers,
                     QWidget* parent);
 
     QTableWidget* list() const { return list_; }
@@ -35,18 +35,13 @@ public:
     void pressCopyFirst();
     void followSelection();
 
-signals:
-    void limitsChanged();
-
 private:
     void showRow(unsigned probe);
     // Takes the three fields over; false when one was refused.
     bool readFields();
 
-    tolerance::ToleranceTable& table_;
+    station::Station& station_;
     measure::LengthUnit unit_;
-    core::Language language_;
-    core::SettingsStore& settings_;
     core::Prompts& prompts_;
     std::unique_ptr<core::TimerSchedule> timers_;
     tolerance::ToleranceSelection selection_;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/listen_address.h"
+#include "core/profile.h"
 #include "link/port_directory.h"
 #include "plant/mqtt_options.h"
 #include "records/recorder.h"
@@ -42,6 +43,10 @@ struct Options {
                             "url"};
     QCommandLineOption language{"language", "The language of this run's window and log (default: the stored one).",
                                 "zh|en"};
+    QCommandLineOption profile{"profile",
+                               "Run as the station of profile NAME, with settings, backups, logo, journal and port "
+                               "directory of its own (default: the account's own).",
+                               "name"};
     QCommandLineOption connect{"connect",
                                "Look for the instrument as soon as the window opens (a headless station always does)."};
     QCommandLineOption http{"http", "Serve the live web page and its API at ADDR:PORT (PORT alone: on 127.0.0.1 only).",
@@ -50,13 +55,13 @@ struct Options {
     void addTo(QCommandLineParser& parser) const {
         for (const QCommandLineOption* option :
              {&help, &version, &trace, &headless, &port, &recordEvery, &exportDirectory, &rotate, &fast, &station,
-              &mqtt, &language, &connect, &http})
+              &mqtt, &language, &connect, &http, &profile})
             parser.addOption(*option);
     }
     // The options that take a value, with their value as the next argument or after '='.
     bool takesValue(const QString& argument) const {
         for (const QCommandLineOption* option :
-             {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt, &language, &http})
+             {&port, &recordEvery, &exportDirectory, &rotate, &station, &mqtt, &language, &http, &profile})
             if (argument == QLatin1String("--") + option->names().constFirst()) return true;
         return false;
     }
@@ -167,6 +172,14 @@ std::optional<QString> readStationOptions(const QCommandLineParser& parser, cons
             return QStringLiteral("option '--http' wants ADDR:PORT such as 127.0.0.1:8080, or a port, not '%1'")
                 .arg(parser.value(o.http));
         start.httpAddress = parser.value(o.http).toStdString();
+    }
+    if (parser.isSet(o.profile)) {
+        start.profile = parser.value(o.profile).toStdString();
+        if (!core::isProfileName(start.profile))
+            return QStringLiteral(
+                       "option '--profile' wants 1 to 64 letters, digits, '.', '_' or '-', not starting with '.' or "
+                       "'-', not '%1'")
+                .arg(parser.value(o.profile).left(80));
     }
     start.fast = parser.isSet(o.fast);
     start.connect = parser.isSet(o.connect);

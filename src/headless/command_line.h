@@ -27,6 +27,8 @@ struct StartOptions {
     std::string mqttUrl;
     // The language of this run's texts; nothing: the stored one.
     std::optional<core::Language> language;
+    // The station's profile; empty: the default one.
+    std::string profile;
     // The window looks for the instrument as soon as it opens.
     bool connect = false;
     // Where the web page listens, "ADDR:PORT"; empty: the stored setting.

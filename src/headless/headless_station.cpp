@@ -11,8 +11,18 @@
 
 namespace gaugemon::headless {
 
-HeadlessStation::HeadlessStation(const station::StationSeams& seams, UnattendedWork work)
-    : timers_(seams.timers), clock_(seams.clock), port_(seams.port), work_(std::move(work)), station_(seams, *this) {}
+HeadlessStation::HeadlessStation(const station::StationSeams& seams, core::TimerSchedule& ownTimers,
+                                 UnattendedWork work)
+    : stationTimers_(seams.timers),
+      timers_(ownTimers),
+      clock_(seams.clock),
+      port_(seams.port),
+      work_(std::move(work)),
+      station_(seams, *this) {
+    timers_.setTickHandler([this](int id) { onOwnTimer(id); });
+}
+
+HeadlessStation::~HeadlessStation() { timers_.setTickHandler({}); }
 
 void HeadlessStation::start() {
     period_ = periodName(clock_.localNow(), work_.rotation);
@@ -51,7 +61,7 @@ void HeadlessStation::stop() {
     for (const int id : {core::timer::kReconnect, core::timer::kRotation, core::timer::kReport}) timers_.stop(id);
     countNewRows();
     // The day's backup holds the rows first, then their period's file does.
-    station_.shutDown();
+    station_.stop(station::Station::LastBackup::Write);
     if (!work_.exportDirectory.empty() && station_.recordTable().rowCount() > 0) {
         exportAndClear(period_);
         // The process ends next: the file is finished and told now.
@@ -61,7 +71,7 @@ void HeadlessStation::stop() {
     qCInfo(core::stationLog, "station %s stopped", work_.stationName.c_str());
 }
 
-void HeadlessStation::otherTimer(int id) {
+void HeadlessStation::onOwnTimer(int id) {
     switch (id) {
         case core::timer::kReconnect: lookForInstrument(); break;
         case core::timer::kRotation: endPeriodWhenDue(); break;
@@ -74,7 +84,7 @@ void HeadlessStation::otherTimer(int id) {
 
 void HeadlessStation::lookForInstrument() {
     // A search under way goes on by itself.
-    if (timers_.isRunning(core::timer::kDiscovery)) return;
+    if (stationTimers_.isRunning(core::timer::kDiscovery)) return;
     if (station_.linkState().connected) {
         // A silent instrument on an open port is polled until it answers
         // again; a pulled adapter closes the port, and the link would poll

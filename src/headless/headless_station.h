@@ -30,7 +30,11 @@ inline constexpr int kReportMs = 60'000;
 // their own, and logs one line per event.
 class HeadlessStation : private station::StationObserver {
 public:
-    HeadlessStation(const station::StationSeams& seams, UnattendedWork work);
+    // `ownTimers` run the search, the rotation and the minute's report.
+    HeadlessStation(const station::StationSeams& seams, core::TimerSchedule& ownTimers, UnattendedWork work);
+    ~HeadlessStation() override;
+    HeadlessStation(const HeadlessStation&) = delete;
+    HeadlessStation& operator=(const HeadlessStation&) = delete;
 
     // The journal's rows of an ended run come back, and the search begins.
     void start();
@@ -43,7 +47,7 @@ public:
 private:
     void linkViewChanged() override;
     void readingsShown(const display::ChartPlan* redraw) override;
-    void otherTimer(int id) override;
+    void onOwnTimer(int id);
     void restoreProgress(unsigned percent) override;
     void restoreFinished() override;
 
@@ -57,6 +61,7 @@ private:
     void reportMinute();
     void countNewRows();
 
+    core::TimerSchedule& stationTimers_;
     core::TimerSchedule& timers_;
     core::Clock& clock_;
     link::SerialPort& port_;

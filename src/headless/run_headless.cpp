@@ -1,26 +1,19 @@
 #include "headless/run_headless.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QStandardPaths>
 #include <QSysInfo>
 #include <cstdlib>
 
-#include "core/data_location.h"
 #include "core/logging.h"
-#include "core/qt_settings_store.h"
 #include "core/qt_timer_schedule.h"
 #include "core/stop_signals.h"
-#include "core/system_clock.h"
 #include "headless/headless_station.h"
 #include "headless/log_prompts.h"
 #include "headless/plant_options.h"
 #include "headless/port_choice.h"
 #include "headless/settings_overrides.h"
-#include "journal/journal_location.h"
+#include "headless/station_start.h"
 #include "link/link_controller.h"
-#include "link/port_directory.h"
-#include "link/tty_serial_port.h"
 #include "records/recorder.h"
 
 namespace gaugemon::headless {
@@ -61,30 +54,20 @@ void applyStartOptions(const StartOptions& options, SettingsOverrides& settings)
 int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewStarter& startViews) {
     QCoreApplication application(argc, argv);
     logOneLinePerEvent();
-    const QFileInfo executable(QCoreApplication::applicationFilePath());
-    QCoreApplication::setApplicationName(executable.completeBaseName());
-    const std::string dataDirectory =
-        core::findStationDataDirectory(executable.absolutePath().toStdString(),
-                                       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
-
-    core::QtSettingsStore stored(executable.completeBaseName());
-    SettingsOverrides settings(stored);
-    applyStartOptions(options, settings);
-    core::QtTimerSchedule timers;
-    core::SystemClock clock;
-    const PortChoice ports = choosePorts(options, dataDirectory);
-    link::TtySerialPort port(ports.ports);
-    LogPrompts prompts(clock);
-    const station::StationSeams seams{
-        settings, timers, clock, port, prompts, dataDirectory, journal::defaultJournalDirectory()};
+    StationStart start(options);
+    if (start.profileTaken()) {
+        qCCritical(core::stationLog, "%s", start.profileTakenText().c_str());
+        return kProfileTakenStatus;
+    }
+    LogPrompts prompts(start.clock());
     UnattendedWork work{options.recordEverySeconds, options.exportDirectory, options.rotation, stationName(options)};
-    HeadlessStation station(seams, work);
+    core::QtTimerSchedule ownTimers;
+    HeadlessStation station(start.seams(prompts), ownTimers, work);
     if (const auto port = givenPortIndex(options)) station.station().keepToPort(*port);
-    if (const auto plant = plantOptions(stored.native(), options, station.station().language()))
+    if (const auto plant = plantOptions(start.stored().native(), options, station.station().language()))
         station.station().publishTo(*plant);
-    qCInfo(core::stationLog, "backups in %s", dataDirectory.c_str());
     const std::shared_ptr<void> views =
-        startViews ? startViews(station.station(), stored.native(), stationName(options)) : nullptr;
+        startViews ? startViews(station.station(), start.stored().native(), stationName(options)) : nullptr;
 
     core::StopSignals stopSignals;
     stopSignals.install([] { QCoreApplication::exit(0); });

@@ -17,6 +17,9 @@ namespace gaugemon::headless {
 // station is, gone before it; null for none.
 using ViewStarter = std::function<std::shared_ptr<void>(station::Station& station, QSettings& settings,
                                                         const std::string& stationName)>;
+// The status of a station that ends at start because another one runs on
+// its profile.
+inline constexpr int kProfileTakenStatus = 3;
 
 // The station without a window, under a QCoreApplication made here: runs
 // until SIGTERM or SIGINT and returns the exit status.

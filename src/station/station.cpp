@@ -129,9 +129,7 @@ void Station::onTick(int id) {
         followStatistics();
         syncJournal();
         notify([&](StationObserver& o) { o.recordControlsChanged(); });
-        return;
     }
-    notify([&](StationObserver& o) { o.otherTimer(id); });
 }
 
 // ---- Crash journal ---------------------------------------------------------------
@@ -227,6 +225,24 @@ void Station::confirmUnit(int index) {
 std::optional<unsigned> Station::chartClick(int32_t x, int32_t y) {
     return display_.chartClick(link_.connected, link_.probeCount, x, y);
 }
+
+tolerance::LimitChange Station::setLimits(unsigned probe, float lower, float upper) {
+    const tolerance::LimitChange change =
+        tolerance::applyProbeLimits(tolerances_, {probe, lower, upper}, display_.unit(), language_, settings_);
+    if (change.stored) limitsChanged();
+    return change;
+}
+
+void Station::copyFirstLimits() {
+    tolerance::copyFirstProbeLimits(tolerances_, display_.unit(), settings_);
+    limitsChanged();
+}
+
+bool Station::connectAtStart() const {
+    return settings_.readInt(core::keys::kConnectAtStart, core::defaults::kConnectAtStart) == 1;
+}
+
+void Station::setConnectAtStart(bool on) { settings_.writeInt(core::keys::kConnectAtStart, on ? 1 : 0); }
 
 void Station::limitsChanged() {
     statistics_.limitsChanged(tolerances_, records_.table);
@@ -345,16 +361,20 @@ void Station::chooseLanguage(uint8_t flag) {
 
 bool Station::confirmClose() { return records_.confirmClose(); }
 
-void Station::shutDown() {
+void Station::stop(LastBackup lastBackup) {
+    if (stopped_) return;
+    stopped_ = true;
     // A restore still reading stops (its rows stay offered for the next
     // start); one already making them this run's puts them in the table.
     journal_.cancelRestore();
     finishRestore();
     finishFileWrites();
-    records_.backup.writeBeforeExit();
+    if (lastBackup == LastBackup::Write) records_.backup.writeBeforeExit();
     syncJournal();
     seams_.port.close();
-    // The journal has every row; the broker gets "offline".
+    journal_.waitWritten();
+    // The journal has every row; the broker gets "offline" (bounded) and the
+    // publisher's thread is joined.
     plantFeed_.stop();
 }
 

@@ -27,6 +27,7 @@
 #include "records/records.h"
 #include "station/plant_feed.h"
 #include "statistics/statistics_keeper.h"
+#include "tolerance/tolerance_actions.h"
 #include "tolerance/tolerance_table.h"
 #include "tolerance/verdict.h"
 
@@ -62,8 +63,6 @@ public:
     virtual void recordControlsChanged() {}
     // A connection chose the probe that "Zero single" acts on.
     virtual void probeNumberChosen(unsigned /*probe*/) {}
-    // A timer the station does not own fired (the window's own timers).
-    virtual void otherTimer(int /*id*/) {}
     // The rows of an ended run are being restored: a tenth more was read.
     virtual void restoreProgress(unsigned /*percent*/) {}
     // The restore is over (or none was asked for): the table is the run's.
@@ -102,8 +101,6 @@ public:
     // The chart image of a window lays the plot out (area, logo) and asks
     // for redraws through this.
     display::DisplayModel& chartLayout() { return display_; }
-    // The tolerance dialog edits the limits in place; limitsChanged() follows.
-    tolerance::ToleranceTable& tolerancesForEditing() { return tolerances_; }
     const tolerance::ToleranceTable& tolerances() const override { return tolerances_; }
     const tolerance::Verdict& verdict() const { return verdict_; }
     const records::RecordTable& recordTable() const override { return records_.table; }
@@ -118,8 +115,8 @@ public:
     void changePreWarning(tolerance::PreWarning preWarning) override;
     // The language flag as stored: 2 is English, anything else Chinese.
     uint8_t languageFlag() const { return languageFlag_; }
-    // The settings as the station writes them (a failed write is reported).
-    core::SettingsStore& settings() { return settings_; }
+    // The setting: Connect is pressed for the operator once the window is up.
+    bool connectAtStart() const;
 
     // ---- Commands ----------------------------------------------------------
     void connectButton();
@@ -138,8 +135,12 @@ public:
     void confirmUnit(int index);
     // A click on the chart at client coordinates: the probe under it, if any.
     std::optional<unsigned> chartClick(int32_t x, int32_t y);
-    // The tolerance limits changed: the next reading redraws and judges anew.
-    void limitsChanged();
+    // The limits of `probe` (1..60) in the unit shown: stored, and the next
+    // reading judged and drawn anew, or refused with its message.
+    tolerance::LimitChange setLimits(unsigned probe, float lower, float upper);
+    // Probes 2..60 take the limits of probe 1.
+    void copyFirstLimits();
+    void setConnectAtStart(bool on);
 
     void pressManual();
     records::AutoOutcome setAutomatic(bool ticked, float periodSeconds);
@@ -168,10 +169,16 @@ public:
     // Closing or Exit: true when the program may end (asks first when rows
     // exist that are in no file yet).
     bool confirmClose();
-    // The end of a run by a stop signal: the rows no backup holds yet are
-    // written now rather than at a tick that will not come, and the port is
-    // closed, giving up its lock.
-    void shutDown();
+    // The end of the run, however it came (Exit, the close box, a stop
+    // signal, the end of an unattended run), once the views have stopped
+    // asking: a file still being written is finished, the rows no backup
+    // holds yet are written when `lastBackup` asks it (a stop signal; only
+    // with the backup box ticked), the journal gets every row, the broker
+    // "offline" and the publisher's thread ends, and the port is closed,
+    // giving up its lock. A second call does nothing.
+    enum class LastBackup : uint8_t { Skip, Write };
+    void stop(LastBackup lastBackup);
+    bool stopped() const { return stopped_; }
     // Waits until a backup or an export writing on the writer's thread has
     // finished its file, and tells its outcome now.
     void finishFileWrites();
@@ -251,6 +258,8 @@ private:
     const tolerance::Verdict* shownVerdict() const override { return &verdict_; }
 
     void reportSettingsNotSaved();
+    // The tolerance limits changed: the next reading redraws and judges anew.
+    void limitsChanged();
     // The statistics take in the rows added, a step at a time.
     void followStatistics();
     // Shown after the step now running: a message box in the middle of a
@@ -299,6 +308,7 @@ private:
     std::string partDescription_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;
+    bool stopped_ = false;
     bool statisticsStepQueued_ = false;
     // The backup and the export write on its thread; last, so that it ends
     // its write before anything it reads goes.

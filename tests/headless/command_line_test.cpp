@@ -43,6 +43,8 @@ TEST(CommandLine, AWrongOptionEndsWithStatusTwoNamingIt) {
         {{"--http", "127.0.0.1:65536"}, "--http"},
         {{"--http", "[::1:8080"}, "--http"},
         {{"--http", "1.2.3:80"}, "--http"},
+        {{"--profile", "../line1"}, "--profile"},
+        {{"--profile=.x"}, "--profile"},
         {{"--headless", "stray"}, "stray"},
         {{"--port"}, "port"},
     };
@@ -76,7 +78,8 @@ TEST(CommandLine, AHeadlessRunTakesItsOptionsAndLeavesTheToolkitsAlone) {
                                    "--fast",         "--trace",
                                    "--language",     "en",
                                    "--connect",      "--http",
-                                   "0.0.0.0:8080"});
+                                   "0.0.0.0:8080",   "--profile",
+                                   "line1"});
     ASSERT_FALSE(line.exitStatus) << line.error;
     const StartOptions& options = line.options;
     EXPECT_TRUE(options.headless);
@@ -92,6 +95,7 @@ TEST(CommandLine, AHeadlessRunTakesItsOptionsAndLeavesTheToolkitsAlone) {
     EXPECT_EQ(options.language, gaugemon::core::Language::English);
     EXPECT_TRUE(options.connect);
     EXPECT_EQ(options.httpAddress, "0.0.0.0:8080");
+    EXPECT_EQ(options.profile, "line1");
 }
 
 }  // namespace

@@ -180,4 +180,68 @@ TEST(StationPublishing, ABrokerSetWhileRunningTakesTheRowsAndAnEmptyOneEndsIt) {
     EXPECT_EQ(records(), 3u);
 }
 
+// Exit, the close box, a stop signal and the end of an unattended run all end
+// in Station::stop: whichever it is, the journal holds every row, the broker
+// has "offline" for the station, the port is closed and nothing is asked.
+// Only a stop signal writes the last backup (its box ticked).
+TEST(StationStop, EveryWayToStopLeavesTheJournalTheBrokerAndThePortAlike) {
+    using namespace gaugemon;
+    QTemporaryDir home;
+    const fs::path root = home.path().toStdString();
+    fs::create_directories(root / "broker");
+    MqttBroker broker(root / "broker");
+    ASSERT_TRUE(broker.start());
+    for (const auto lastBackup : {station::Station::LastBackup::Skip, station::Station::LastBackup::Write}) {
+        const bool bySignal = lastBackup == station::Station::LastBackup::Write;
+        const std::string name = bySignal ? "signal" : "window";
+        SCOPED_TRACE(name);
+        MqttSubscriber subscriber(broker.url(), "gaugemon/" + name + "/status", name + "-watcher");
+        ASSERT_TRUE(subscriber.connect());
+        core::VirtualTime clock;
+        core::VirtualTimerSchedule timers{clock};
+        core::MemorySettingsStore settings;
+        settings.writeInt("HW", 2);
+        settings.writeInt("ComID", WorkingDay::kComId);
+        RecordingPrompts prompts;
+        sim::SimulatedPorts ports{clock};
+        ports.place(WorkingDay::kPort, WorkingDay::instrument());
+        sim::SimulatedLine line{ports};
+        const fs::path backups = root / name / "backup";
+        fs::create_directories(backups);
+        station::Station station(
+            {settings, timers, clock, line, prompts, backups.string() + "/", (root / name / "journal").string()});
+        station.startJournal();
+        plant::MqttOptions options;
+        options.brokerUrl = broker.url();
+        options.station = name;
+        station.publishTo(options);
+        station.connectButton();
+        ASSERT_TRUE(clock.runUntil([&] { return station.linkState().connected; }, 60'000));
+        station.setBackup(true);
+        for (int k = 0; k < 3; ++k) {
+            clock.advanceBy(500);
+            station.pressManual();
+            clock.advanceBy(20);
+        }
+        ASSERT_EQ(station.recordTable().rowCount(), 3u);
+        const auto lastStatus = [&] {
+            const auto messages = subscriber.messages();
+            return messages.empty() ? std::string() : messages.back().payload;
+        };
+        ASSERT_TRUE(runEventsUntil([&] { return lastStatus() == "online"; }, 10'000));
+
+        station.stop(lastBackup);
+        EXPECT_TRUE(prompts.questions.empty());
+        EXPECT_FALSE(line.isOpen());
+        EXPECT_EQ(station.journal().writtenRows(), 3u);
+        // Told before stop returns, not by the broker's last will later.
+        EXPECT_TRUE(runEventsUntil([&] { return lastStatus() == "offline"; }, 2'000));
+        size_t backupFiles = 0;
+        for (const auto& entry : fs::directory_iterator(backups))
+            backupFiles += entry.path().filename().string().starts_with("bak");
+        EXPECT_EQ(backupFiles, bySignal ? 1u : 0u);
+        station.stop(lastBackup);  // a second stop does nothing
+    }
+}
+
 }  // namespace

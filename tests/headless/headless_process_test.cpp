@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <vector>
 
 #include "headless_program.h"
 
@@ -93,6 +95,83 @@ TEST(HeadlessProgram, KeepsLookingWithoutAnInstrumentAndEndsCleanly) {
     const QRegularExpressionMatch data = QRegularExpression("backups in (\\S+)").match(log);
     ASSERT_TRUE(data.hasMatch()) << log.toStdString();
     EXPECT_FALSE(fs::exists(fs::path(data.captured(1).toStdString()) / ownPorts));
+}
+
+// Two instruments on one PC under one account: each station on a profile of
+// its own keeps its settings, backups, journal and rows apart from the
+// other's, and a third started on a profile in use says so and ends.
+TEST(HeadlessProgram, TwoProfilesRunSideBySideWithoutSharingAFile) {
+    QTemporaryDir home;
+    const fs::path root = home.path().toStdString();
+    const fs::path profiles = root / ".local" / "share" / "gaugemon" / "profiles";
+    struct Line {
+        QString profile;
+        int probes;
+        std::unique_ptr<GaugesimProcess> gaugesim;
+        std::unique_ptr<HeadlessProgram> program;
+        QString log;
+    };
+    std::vector<Line> lines;
+    lines.push_back({"lineA", 4, nullptr, nullptr, {}});
+    lines.push_back({"lineB", 6, nullptr, nullptr, {}});
+    for (Line& line : lines) {
+        const fs::path ports = profiles / line.profile.toStdString() / "ports";
+        line.gaugesim = std::make_unique<GaugesimProcess>(
+            ports, QStringList{"--port", "COM1", "--probes", QString::number(line.probes), "--baud", "115200"});
+        ASSERT_TRUE(line.gaugesim->waitForLink("COM1"));
+        line.program = std::make_unique<HeadlessProgram>(home.path());
+        line.program->start({"--headless", "--profile", line.profile, "--port", "COM1", "--record-every", "0.2",
+                             "--station", line.profile, "--export-dir",
+                             QString::fromStdString((root / "exports" / line.profile.toStdString()).string())});
+    }
+    for (Line& line : lines)
+        ASSERT_TRUE(runEventsUntil(
+            [&] {
+                line.log += line.program->log();
+                return line.log.contains("recording a row every 0.2 s");
+            },
+            20'000))
+            << line.log.toStdString();
+
+    HeadlessProgram second(home.path());
+    second.start({"--headless", "--profile", "lineA", "--language", "en"});
+    ASSERT_TRUE(second.process().waitForFinished(10'000));
+    EXPECT_EQ(second.process().exitCode(), 3);
+    EXPECT_TRUE(second.log().contains(R"(The station of profile "lineA" is already running.)"));
+
+    runEventsFor(1'500);
+    for (Line& line : lines) {
+        ASSERT_EQ(line.program->stop(), 0);
+        line.log += line.program->log();
+        const std::string name = line.profile.toStdString();
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(fs::exists(root / ".config" / "VELMORA" / ("gaugemon-" + name + ".conf")));
+        EXPECT_TRUE(fs::exists(profiles / name / "journal.db"));
+        // Every row of the run is in the export of its own profile, with its own instrument's probes.
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(root / "exports" / name)) files.push_back(entry.path());
+        ASSERT_EQ(files.size(), 1u);
+        const std::string exported = readFile(files[0]);
+        EXPECT_TRUE(line.log.contains(QStringLiteral("%1 rows exported to").arg(lineCount(exported) - 1)));
+        const QRegularExpressionMatch data = QRegularExpression("backups in (\\S+)").match(line.log);
+        ASSERT_TRUE(data.hasMatch()) << line.log.toStdString();
+        const fs::path backups = data.captured(1).toStdString();
+        EXPECT_TRUE(backups.string().ends_with("/profiles/" + name + "/")) << backups;
+        const fs::path backup = newestBackup(backups);
+        ASSERT_FALSE(backup.empty());
+        EXPECT_EQ(readFile(backup), exported);
+        fs::remove_all(backups);
+    }
+    EXPECT_FALSE(fs::exists(root / ".config" / "VELMORA" / "gaugemon.conf"));
+    // Each file holds its own instrument's columns only.
+    const std::string a = readFile(*fs::directory_iterator(root / "exports" / "lineA"));
+    const std::string b = readFile(*fs::directory_iterator(root / "exports" / "lineB"));
+    const auto firstRowTabs = [](const std::string& file) {
+        const size_t start = file.find('\n') + 1;
+        return std::count(file.begin() + static_cast<std::ptrdiff_t>(start),
+                          file.begin() + static_cast<std::ptrdiff_t>(file.find('\n', start)), '\t');
+    };
+    EXPECT_EQ(firstRowTabs(b) - firstRowTabs(a), 2);
 }
 
 }  // namespace

@@ -45,7 +45,8 @@ protected:
               const std::string& journal = {}) {
         const headless::UnattendedWork work{recordEverySeconds, exports().string(), rotation, "line1"};
         station = std::make_unique<headless::HeadlessStation>(
-            station::StationSeams{*store, timers, clock, line, prompts, directory_.string() + "/", journal}, work);
+            station::StationSeams{*store, timers, clock, line, prompts, directory_.string() + "/", journal}, ownTimers,
+            work);
         if (keptPort) station->station().keepToPort(*keptPort);
         station->start();
     }
@@ -63,6 +64,7 @@ protected:
 
     core::VirtualTime clock;
     core::VirtualTimerSchedule timers{clock};
+    core::VirtualTimerSchedule ownTimers{clock};
     core::MemorySettingsStore settings;
     headless::LogPrompts prompts{clock};
     sim::SimulatedPorts ports{clock};

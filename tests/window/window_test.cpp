@@ -700,11 +700,11 @@ TEST_F(Dialogs, ARefusedToleranceFieldStoresNothing) {
     for (const Case& entry : cases) {
         SCOPED_TRACE(std::string(entry.probe) + " / " + entry.lower + " / " + entry.upper);
         core::MemorySettingsStore store;
-        tolerance::ToleranceTable table;
-        table.load(store, measure::LengthUnit::Millimetre);
+        station::Station station({store, timers, clock, line, prompts, directory().string() + "/", {}});
+        const tolerance::ToleranceTable& table = station.tolerances();
+        const int writesBefore = store.writeCount();
         prompts.messages.clear();
-        app::ToleranceDialog dialog(table, measure::LengthUnit::Millimetre, core::Language::Chinese, store, prompts,
-                                    std::make_unique<core::VirtualTimerSchedule>(clock), nullptr);
+        app::ToleranceDialog dialog(station, prompts, std::make_unique<core::VirtualTimerSchedule>(clock), nullptr);
         clock.advanceBy(150);  // probe 1 is loaded
         dialog.probeEdit()->setText(entry.probe);
         dialog.lowerEdit()->setText(entry.lower);
@@ -717,7 +717,7 @@ TEST_F(Dialogs, ARefusedToleranceFieldStoresNothing) {
             continue;
         }
         EXPECT_EQ(prompts.messages, std::vector<std::string>{entry.message});
-        EXPECT_EQ(store.writeCount(), 0);
+        EXPECT_EQ(store.writeCount(), writesBefore);
         for (unsigned probe : {1u, 2u}) {
             EXPECT_EQ(table.limits(probe).lslDisplay, 3000);
             EXPECT_EQ(table.limits(probe).uslDisplay, 6000);
@@ -728,10 +728,9 @@ TEST_F(Dialogs, ARefusedToleranceFieldStoresNothing) {
 
 TEST_F(Dialogs, TheRefusedToleranceFieldIsMarkedAndTheFieldsAfterItAreNotRead) {
     core::MemorySettingsStore store;
-    tolerance::ToleranceTable table;
-    table.load(store, measure::LengthUnit::Millimetre);
-    app::ToleranceDialog dialog(table, measure::LengthUnit::Millimetre, core::Language::English, store, prompts,
-                                std::make_unique<core::VirtualTimerSchedule>(clock), nullptr);
+    store.writeInt("Language", 2);
+    station::Station station({store, timers, clock, line, prompts, directory().string() + "/", {}});
+    app::ToleranceDialog dialog(station, prompts, std::make_unique<core::VirtualTimerSchedule>(clock), nullptr);
     clock.advanceBy(150);
     dialog.lowerEdit()->setText("1.2.3");
     dialog.upperEdit()->setText("also wrong");

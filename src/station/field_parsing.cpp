@@ -1,9 +1,9 @@
-#include "app/field_parsing.h"
+#include "station/field_parsing.h"
 
 #include <charconv>
 #include <cmath>
 
-namespace gaugemon::app {
+namespace gaugemon::station {
 
 namespace {
 
@@ -64,4 +64,4 @@ std::string formatNumberField(float value) {
     return std::string(text, result.ptr);
 }
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::station

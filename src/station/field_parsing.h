@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace gaugemon::app {
+namespace gaugemon::station {
 
 // The probe-number field: an unsigned decimal with an optional leading plus,
 // blanks or tabs around it.
@@ -23,4 +23,4 @@ std::string formatNumberField(float value);
 inline constexpr const char* kProbeNumberRejected = "“请填入一个正整数。”";
 inline constexpr const char* kNumberRejected = "请键入一个数。";
 
-}  // namespace gaugemon::app
+}  // namespace gaugemon::station

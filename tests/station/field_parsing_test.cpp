@@ -5,9 +5,9 @@
 #include <cmath>
 #include <string>
 
-#include "app/field_parsing.h"
+#include "station/field_parsing.h"
 
-using namespace gaugemon::app;
+using namespace gaugemon::station;
 
 TEST(ProbeNumberField, AcceptsUnsignedNumbersWithBlanksAndPlus) {
     EXPECT_EQ(parseProbeNumber("+3"), 3u);
