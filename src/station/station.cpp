@@ -32,7 +32,7 @@ Station::Station(StationSeams seams)
     : seams_(std::move(seams)),
       settings_(seams_.settings, [this] { reportSettingsNotSaved(); }),
       linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_),
-      records_({seams_.timers, settings_, seams_.prompts, seams_.clock, *this, linkController_.watchdog(),
+      records_({seams_.timers, settings_, prompts_, seams_.clock, *this, linkController_.watchdog(),
                 seams_.backupDirectory}) {
     languageFlag_ = static_cast<uint8_t>(settings_.readInt(core::keys::kLanguage, core::defaults::kLanguage));
     language_ = core::languageFromSetting(languageFlag_);
@@ -77,15 +77,11 @@ Station::~Station() {
     records_.table.setObserver(nullptr);
 }
 
-void Station::showAfterStep(std::string message) {
-    core::Prompts& prompts = seams_.prompts;
-    QMetaObject::invokeMethod(
-        &afterStep_, [&prompts, text = std::move(message)] { prompts.showMessage(text); }, Qt::QueuedConnection);
-}
+void Station::showAfterStep(std::string message) { prompts_.showAfterStep(message); }
 
 void Station::tellFileWritten(std::function<void()> told) {
     QMetaObject::invokeMethod(
-        &afterStep_,
+        &fileOutcomes_,
         [this, told = std::move(told)] {
             told();
             syncJournal();
@@ -95,7 +91,9 @@ void Station::tellFileWritten(std::function<void()> told) {
 
 void Station::finishFileWrites() {
     fileWriter_.finishWrite();
-    QCoreApplication::sendPostedEvents(&afterStep_, QEvent::MetaCall);
+    // The outcome is taken in now; a message it brings waits for the step's end.
+    const DeferringPrompts::Deferral deferral(prompts_);
+    QCoreApplication::sendPostedEvents(&fileOutcomes_, QEvent::MetaCall);
 }
 
 void Station::followStatistics() {
@@ -331,7 +329,7 @@ void Station::tellExchangeFile(const exchange::ExchangeResult& result) {
     notify([&](StationObserver& o) { o.fileProgress({}); });
     // The message box is not silence of the instrument.
     link::WatchdogPause pause(linkController_.watchdog());
-    seams_.prompts.showMessage(exchange::exchangeMessage(result, language_));
+    prompts_.showMessage(exchange::exchangeMessage(result, language_));
 }
 
 void Station::clearRecords() {
@@ -376,6 +374,8 @@ void Station::stop(LastBackup lastBackup) {
     // The journal has every row; the broker gets "offline" (bounded) and the
     // publisher's thread is joined.
     plantFeed_.stop();
+    // The end of the run is the end of its last step: what it has to tell is told.
+    QCoreApplication::sendPostedEvents(&afterStep_, QEvent::MetaCall);
 }
 
 void Station::setFastMode(bool on) {

@@ -25,6 +25,7 @@
 #include "measure/length.h"
 #include "records/record_sources.h"
 #include "records/records.h"
+#include "station/deferring_prompts.h"
 #include "station/plant_feed.h"
 #include "statistics/statistics_keeper.h"
 #include "tolerance/tolerance_actions.h"
@@ -280,6 +281,13 @@ private:
     void notify(Notification notification);
 
     StationSeams seams_;
+    // Steps queued to run after the current one; dropped with the station.
+    QObject afterStep_;
+    // The outcomes of files written on the writer's thread, told on this one.
+    QObject fileOutcomes_;
+    // What the records and files tell the operator goes through this, so
+    // that an outcome delivered inside a step is shown after it.
+    DeferringPrompts prompts_{seams_.prompts, afterStep_};
     // Reserved once, so that a notification in the poll cycle allocates nothing.
     std::vector<StationObserver*> observers_;
     int notifying_ = 0;
@@ -306,8 +314,6 @@ private:
     // The part a transfer file names (K1001/K1002), set by the window.
     std::string partNumber_;
     std::string partDescription_;
-    // Steps queued to run after the current one; dropped with the station.
-    QObject afterStep_;
     bool stopped_ = false;
     bool statisticsStepQueued_ = false;
     // The backup and the export write on its thread; last, so that it ends

@@ -213,3 +213,17 @@ TEST_F(StationDay, EveryViewHearsTheStationAndOneMayLeaveInsideANotification) {
     EXPECT_GT(later.readings, 1);
     station->removeObserver(later);
 }
+
+// Waiting for a file inside a step (Clear, the headless export, the stop)
+// takes its outcome in at once, but a message box it brings opens only after
+// the step: a box inside it would run the timers on half-changed state.
+TEST_F(StationDay, AFileOutcomeTakenInInsideAStepShowsItsMessageAfterIt) {
+    recordTheDay();
+    prompts.saveChoices.push_back(core::SaveChoice{(directory_ / "no such folder" / "day.xls").string(), 0});
+    station->exportRecords();
+    station->finishFileWrites();
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(station->recordTable().hasUnsavedRows());
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+}

@@ -409,6 +409,9 @@ TEST_F(Operation, SaveWritesTheFileTheOperatorNamed) {
     const std::string bytes((std::istreambuf_iterator<char>(file)), {});
     EXPECT_EQ(bytes.substr(0, 34), "Num,S01,S02,S03,S04,S05,S06,S07,S0");
     EXPECT_NE(bytes.find("Result,Time\r\n000001"), std::string::npos);
+    // The box comes once the step that waited for the file is over.
+    QCoreApplication::sendPostedEvents();
+    ASSERT_FALSE(prompts.messages.empty());
     EXPECT_EQ(prompts.messages.back(), "Data export completed!");
 }
 
