@@ -77,7 +77,7 @@ Station::~Station() {
     records_.table.setObserver(nullptr);
 }
 
-void Station::showAfterStep(std::string message) { prompts_.showAfterStep(message); }
+void Station::showAfterStep(std::string_view message) { prompts_.showAfterStep(message); }
 
 void Station::tellFileWritten(std::function<void()> told) {
     QMetaObject::invokeMethod(

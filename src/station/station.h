@@ -265,7 +265,7 @@ private:
     void followStatistics();
     // Shown after the step now running: a message box in the middle of a
     // step would run the timers on half-changed state.
-    void showAfterStep(std::string message);
+    void showAfterStep(std::string_view message);
     // Save as a workbook or a transfer file; nothing for the record files' own filters.
     std::optional<records::ExportOutcome> writeExchangeFile(const core::SaveChoice& choice);
     // The outcome of a workbook or transfer file written on the writer's thread.
