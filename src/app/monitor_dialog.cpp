@@ -74,14 +74,13 @@ constexpr int64_t kLargestLogoBytes = 16 * 1024 * 1024;
 
 }  // namespace
 
-MonitorDialog::MonitorDialog(WindowSeams seams, QWidget* parent)
+MonitorDialog::MonitorDialog(station::Station& station, WindowSeams seams, QWidget* parent)
     : QDialog(parent),
       seams_(std::move(seams)),
       ownTimers_(seams_.makeDialogTimers()),
-      station_({seams_.settings, seams_.timers, seams_.clock, seams_.port, seams_.prompts, seams_.executableDir,
-                seams_.journalDirectory},
-               *this),
+      station_(station),
       chart_(station_.chartLayout()) {
+    station_.addObserver(*this);
     setWindowTitle(text(kWindowCaption));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
@@ -98,6 +97,7 @@ MonitorDialog::~MonitorDialog() {
     static_cast<QTableView*>(control(c::kRecordList))->verticalScrollBar()->disconnect(this);
     // The list model reads the station's table: it goes first.
     station_.setRecordList(nullptr);
+    station_.removeObserver(*this);
     ownTimers_->setTickHandler({});
     ownTimers_->stop(core::timer::kListBatch);
     delete model_;

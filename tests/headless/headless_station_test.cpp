@@ -38,15 +38,18 @@ protected:
     }
     ~Unattended() override {
         station.reset();
+        model.reset();
         std::error_code ignored;
         fs::remove_all(directory_, ignored);
     }
     void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily,
               const std::string& journal = {}) {
         const headless::UnattendedWork work{recordEverySeconds, exports().string(), rotation, "line1"};
-        station = std::make_unique<headless::HeadlessStation>(
-            station::StationSeams{*store, timers, clock, line, prompts, directory_.string() + "/", journal}, ownTimers,
-            work);
+        station.reset();
+        model.reset();
+        const station::StationSeams seams{*store, timers, clock, line, prompts, directory_.string() + "/", journal};
+        model = std::make_unique<station::Station>(seams);
+        station = std::make_unique<headless::HeadlessStation>(*model, seams, ownTimers, work);
         if (keptPort) station->station().keepToPort(*keptPort);
         station->start();
     }
@@ -72,6 +75,7 @@ protected:
     // What the command line would set: the settings the run reads, and its port.
     core::SettingsStore* store = &settings;
     std::optional<unsigned> keptPort;
+    std::unique_ptr<station::Station> model;
     std::unique_ptr<headless::HeadlessStation> station;
     fs::path directory_;
 };
