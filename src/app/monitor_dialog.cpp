@@ -242,7 +242,7 @@ void MonitorDialog::bindControls() {
         connect(static_cast<QCheckBox*>(control(id)), &QCheckBox::clicked, this, handler);
     };
     connect(static_cast<QPushButton*>(control(c::kConnect)), &QPushButton::clicked, this,
-            [this] { station_.connectButton(); });
+            [this] { station_.toggleConnection(); });
     connect(static_cast<QPushButton*>(control(c::kZeroAll)), &QPushButton::clicked, this,
             [this] { station_.zeroAll(); });
     onClick(c::kZeroSingle, &MonitorDialog::zeroSingle);

@@ -96,7 +96,7 @@ void HeadlessStation::lookForInstrument() {
         if (port_.isOpen()) return;
         station_.endLostConnection();
     }
-    station_.connectButton();
+    station_.connect();
 }
 
 void HeadlessStation::linkViewChanged() {

@@ -119,20 +119,25 @@ public:
     bool connectAtStart() const;
 
     // ---- Commands ----------------------------------------------------------
-    void connectButton();
+    // The Connect button: the search begins, or the connection ends.
+    void toggleConnection();
+    // The search for the instrument begins; nothing while connected.
+    void connect();
+    // The operator ends the connection; nothing while not connected.
+    void disconnect();
     // The port of the connection is gone: it ends, and nobody pressed a button.
     void endLostConnection();
     // The station was given a port: discovery asks on that one alone.
     void keepToPort(unsigned portIndex) { linkController_.keepToPort(portIndex); }
     void zeroAll();
     // `probeNumber` is the 1-based probe of the probe-number field.
-    void zeroSingle(unsigned probeNumber);
+    void zero(unsigned probeNumber);
     // The display range from the parsed fields (millimetres or inches as
     // shown): stored, or refused and nothing changed.
-    display::RangeRefusal confirmRange(float lower, float upper);
+    display::RangeRefusal setRange(float lower, float upper);
     // The mode and unit selectors' item indices.
-    void confirmMode(int index);
-    void confirmUnit(int index);
+    void setMode(int index);
+    void setUnit(int index);
     // A click on the chart at client coordinates: the probe under it, if any.
     std::optional<unsigned> chartClick(int32_t x, int32_t y);
     // The limits of `probe` (1..60) in the unit shown: stored, and the next
@@ -142,7 +147,8 @@ public:
     void copyFirstLimits();
     void setConnectAtStart(bool on);
 
-    void pressManual();
+    // Manual: one row now, or the automatic recording stopped.
+    void recordOne();
     records::AutoOutcome setAutomatic(bool ticked, float periodSeconds);
     void exportRecords();
     // Writes every row held to `path` as Export writes its tab-separated file,

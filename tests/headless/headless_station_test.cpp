@@ -87,7 +87,7 @@ TEST_F(Unattended, TheFileAtTheEndIsTheWindowsExportByteForByte) {
     ASSERT_TRUE(connect());
     station::Station& core = station->station();
     clock.advanceBy(500);
-    core.pressManual();
+    core.recordOne();
     clock.advanceBy(20);
     ASSERT_EQ(core.setAutomatic(true, WorkingDay::kAutoPeriodSeconds), records::AutoOutcome::Started);
     clock.advanceBy(1000);
