@@ -553,7 +553,11 @@ void MonitorDialog::setCaption(int id, const QString& caption) {
 }
 
 void MonitorDialog::chartClicked(int x, int y) {
-    const station::FieldsOutcome outcome = fields_.chartClick(x, y);
+    // Every click draws the chart anew; one while connected may choose a probe.
+    chart_.requestRedraw();
+    const link::LinkState& link = station_.linkState();
+    const station::FieldsOutcome outcome =
+        fields_.selectProbe(station_.display().probeAt(link.connected, link.probeCount, x, y));
     showOutcome(outcome);
     if (outcome.chosenProbe && statisticsWindow_) statisticsWindow_->selectProbe(*outcome.chosenProbe);
 }

@@ -112,9 +112,9 @@ FieldsOutcome OperatorFields::confirmUnit(int index) {
     return outcome;
 }
 
-FieldsOutcome OperatorFields::chartClick(int32_t x, int32_t y) {
+FieldsOutcome OperatorFields::selectProbe(std::optional<unsigned> probe) {
     FieldsOutcome outcome = takeOver();
-    if (const auto probe = station_.chartClick(x, y)) {
+    if (probe) {
         probeNumber_ = *probe;
         outcome.takenOver[index(Field::ProbeNumber)] = true;
         outcome.showValues = true;

@@ -230,10 +230,6 @@ void Station::setUnit(int index) {
     statistics_.limitsChanged(tolerances_, records_.table);
 }
 
-std::optional<unsigned> Station::chartClick(int32_t x, int32_t y) {
-    return display_.chartClick(link_.connected, link_.probeCount, x, y);
-}
-
 tolerance::LimitChange Station::setLimits(unsigned probe, float lower, float upper) {
     const tolerance::LimitChange change =
         tolerance::applyProbeLimits(tolerances_, {probe, lower, upper}, display_.unit(), language_, settings_);

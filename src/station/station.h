@@ -138,8 +138,6 @@ public:
     // The mode and unit selectors' item indices.
     void setMode(int index);
     void setUnit(int index);
-    // A click on the chart at client coordinates: the probe under it, if any.
-    std::optional<unsigned> chartClick(int32_t x, int32_t y);
     // The limits of `probe` (1..60) in the unit shown: stored, and the next
     // reading judged and drawn anew, or refused with its message.
     tolerance::LimitChange setLimits(unsigned probe, float lower, float upper);
