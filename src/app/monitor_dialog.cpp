@@ -209,10 +209,8 @@ void MonitorDialog::createControls() {
     logo_->hide();
     logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    model_ = new records::RecordListModel(station_.recordTable(), this);
+    model_ = station_.openRecordList(this);
     model_->useBatchTimer([this] { ownTimers_->start(core::timer::kListBatch, kListBatchMs); });
-    // The model has made itself the table's observer; the journal goes in front.
-    station_.setRecordList(station_.recordTable().observer());
     static_cast<QTableView*>(control(c::kRecordList))->setModel(model_);
     // Columns are rebuilt at a connection or when a waiting layout takes over
     // at Clear; the widths follow every rebuild.

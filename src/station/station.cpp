@@ -139,6 +139,13 @@ void Station::setRecordList(records::RecordTableObserver* list) {
     records_.table.setObserver(&journalObserver_);
 }
 
+records::RecordListModel* Station::openRecordList(QObject* parent) {
+    auto* list = new records::RecordListModel(records_.table, parent);
+    // The model has made itself the table's observer; the journal goes in front.
+    setRecordList(records_.table.observer());
+    return list;
+}
+
 void Station::startJournal() {
     if (seams_.journalDirectory.empty()) {
         notify([&](StationObserver& o) { o.restoreFinished(); });

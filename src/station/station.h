@@ -23,6 +23,7 @@
 #include "link/serial_port.h"
 #include "measure/counts.h"
 #include "measure/length.h"
+#include "records/record_list_model.h"
 #include "records/record_sources.h"
 #include "records/records.h"
 #include "station/plant_feed.h"
@@ -104,7 +105,6 @@ public:
     const tolerance::ToleranceTable& tolerances() const override { return tolerances_; }
     const tolerance::Verdict& verdict() const { return verdict_; }
     const records::RecordTable& recordTable() const override { return records_.table; }
-    records::RecordTable& recordTable() { return records_.table; }
     const records::Recorder& recorder() const { return records_.recorder; }
     const records::PeriodicBackup& backup() const { return records_.backup; }
     const records::WorkpieceCodes& codes() const { return records_.codes; }
@@ -198,6 +198,9 @@ public:
     // ---- Crash journal -----------------------------------------------------
     // The list on screen hears of the table's changes behind the journal.
     void setRecordList(records::RecordTableObserver* list);
+    // The list on screen over the rows held, a child of `parent`, told of the
+    // table's changes behind the journal; before it goes, setRecordList(nullptr).
+    records::RecordListModel* openRecordList(QObject* parent);
     // Once, before Connect: opens the journal and offers the rows an ended
     // run left in no file. They are restored on a thread of their own while
     // this one goes on; restoreFinished tells when they are in the table.

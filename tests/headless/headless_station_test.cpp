@@ -63,7 +63,7 @@ protected:
             limitMs);
     }
     fs::path exports() const { return directory_ / "exports"; }
-    records::RecordTable& table() { return station->station().recordTable(); }
+    const records::RecordTable& table() { return station->station().recordTable(); }
 
     core::VirtualTime clock;
     core::VirtualTimerSchedule timers{clock};
