@@ -130,7 +130,7 @@ void BM_ReadingToBrowser(benchmark::State& state) {
     options.station = "bench";
     web::WebView view(station, options);
     view.listen();
-    station.connectButton();
+    station.connect();
     if (!runEventsUntil([&] { return station.linkState().connected; }, 15'000)) {
         state.SkipWithError("no connection");
         return;

@@ -104,6 +104,7 @@ struct WindowRig {
     core::SystemClock clock;
     CountingPort port;
     RecordingPrompts prompts;
+    std::unique_ptr<station::Station> model;
     std::unique_ptr<app::MonitorDialog> window;
 
     explicit WindowRig(const std::filesystem::path& dir)
@@ -112,16 +113,11 @@ struct WindowRig {
         settings.writeInt("ComID", 3);
         settings.writeInt("BaudBit", kBaudIndex115200);
         settings.writeInt("Language", 2);
-        app::WindowSeams seams{settings,
-                               timers,
-                               clock,
-                               port,
-                               prompts,
-                               [] { return std::make_unique<core::QtTimerSchedule>(); },
-                               directory.string() + "/",
-                               [] {},
-                               /*journalDirectory=*/{}};
-        window = std::make_unique<app::MonitorDialog>(seams);
+        model = std::make_unique<station::Station>(station::StationSeams{
+            settings, timers, clock, port, prompts, directory.string() + "/", /*journalDirectory=*/{}});
+        app::WindowSeams seams{prompts, [] { return std::make_unique<core::QtTimerSchedule>(); },
+                               directory.string() + "/", [] {}};
+        window = std::make_unique<app::MonitorDialog>(*model, seams);
         window->show();
     }
     template <typename T>

@@ -59,32 +59,34 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
         QCoreApplication::exit(0);
     });
 
-    const station::StationSeams station = start.seams(prompts);
-    app::WindowSeams seams{station.settings, station.timers, station.clock, station.port, prompts,
-                           [] { return std::make_unique<core::QtTimerSchedule>(); }, station.backupDirectory,
-                           // Exit leaves the window's run at once; the station stops below.
-                           [] { QCoreApplication::exit(0); }, station.journalDirectory};
-    app::MonitorDialog dialog(seams);
-    if (const auto port = headless::givenPortIndex(options)) dialog.keepToPort(*port);
-    if (const auto plant = headless::plantOptions(start.stored().native(), options, dialog.station().language()))
-        dialog.publishTo(*plant);
-    dialog.offerBrokerSetting([&] {
-        if (const auto plant = app::askBroker(&dialog, start.stored().native(), dialog.station().language()))
-            dialog.publishTo(*plant);
-    });
+    // Built here and outliving every view over it: the window, the web page.
+    station::Station station(start.seams(prompts));
+    if (const auto port = headless::givenPortIndex(options)) station.keepToPort(*port);
+    if (const auto plant = headless::plantOptions(start.stored().native(), options, station.language()))
+        station.publishTo(*plant);
     const app::TransferPart part = app::loadTransferPart(start.stored().native());
-    dialog.setTransferPart(part.number, part.description);
+    station.setTransferPart(part.number, part.description);
+
+    app::WindowSeams seams{prompts, [] { return std::make_unique<core::QtTimerSchedule>(); },
+                           start.places().dataDirectory,
+                           // Exit leaves the window's run at once; the station stops below.
+                           [] { QCoreApplication::exit(0); }};
+    app::MonitorDialog dialog(station, seams);
+    dialog.offerBrokerSetting([&] {
+        if (const auto plant = app::askBroker(&dialog, start.stored().native(), station.language()))
+            station.publishTo(*plant);
+    });
     dialog.offerTransferPartSetting([&] {
-        if (const auto chosen = app::askTransferPart(&dialog, start.stored().native(), dialog.station().language()))
-            dialog.setTransferPart(chosen->number, chosen->description);
+        if (const auto chosen = app::askTransferPart(&dialog, start.stored().native(), station.language()))
+            station.setTransferPart(chosen->number, chosen->description);
     });
     const std::unique_ptr<web::WebView> webView =
-        web::startWebView(dialog.station(), start.stored().native(), options.httpAddress, stationName(options));
+        web::startWebView(station, start.stored().native(), options.httpAddress, stationName(options));
     prompts.setParent(&dialog);
     dialog.exec();
     // Exit, the close box and a stop signal all end here, and every thread
     // of the station is joined before the program ends.
-    dialog.stopStation(stopRequested ? station::Station::LastBackup::Write : station::Station::LastBackup::Skip);
+    station.stop(stopRequested ? station::Station::LastBackup::Write : station::Station::LastBackup::Skip);
     return 0;
 }
 

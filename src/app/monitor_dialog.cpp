@@ -74,14 +74,13 @@ constexpr int64_t kLargestLogoBytes = 16 * 1024 * 1024;
 
 }  // namespace
 
-MonitorDialog::MonitorDialog(WindowSeams seams, QWidget* parent)
+MonitorDialog::MonitorDialog(station::Station& station, WindowSeams seams, QWidget* parent)
     : QDialog(parent),
       seams_(std::move(seams)),
       ownTimers_(seams_.makeDialogTimers()),
-      station_({seams_.settings, seams_.timers, seams_.clock, seams_.port, seams_.prompts, seams_.executableDir,
-                seams_.journalDirectory},
-               *this),
+      station_(station),
       chart_(station_.chartLayout()) {
+    station_.addObserver(*this);
     setWindowTitle(text(kWindowCaption));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
@@ -98,6 +97,7 @@ MonitorDialog::~MonitorDialog() {
     static_cast<QTableView*>(control(c::kRecordList))->verticalScrollBar()->disconnect(this);
     // The list model reads the station's table: it goes first.
     station_.setRecordList(nullptr);
+    station_.removeObserver(*this);
     ownTimers_->setTickHandler({});
     ownTimers_->stop(core::timer::kListBatch);
     delete model_;
@@ -209,10 +209,8 @@ void MonitorDialog::createControls() {
     logo_->hide();
     logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    model_ = new records::RecordListModel(station_.recordTable(), this);
+    model_ = station_.openRecordList(this);
     model_->useBatchTimer([this] { ownTimers_->start(core::timer::kListBatch, kListBatchMs); });
-    // The model has made itself the table's observer; the journal goes in front.
-    station_.setRecordList(station_.recordTable().observer());
     static_cast<QTableView*>(control(c::kRecordList))->setModel(model_);
     // Columns are rebuilt at a connection or when a waiting layout takes over
     // at Clear; the widths follow every rebuild.
@@ -242,7 +240,7 @@ void MonitorDialog::bindControls() {
         connect(static_cast<QCheckBox*>(control(id)), &QCheckBox::clicked, this, handler);
     };
     connect(static_cast<QPushButton*>(control(c::kConnect)), &QPushButton::clicked, this,
-            [this] { station_.connectButton(); });
+            [this] { station_.toggleConnection(); });
     connect(static_cast<QPushButton*>(control(c::kZeroAll)), &QPushButton::clicked, this,
             [this] { station_.zeroAll(); });
     onClick(c::kZeroSingle, &MonitorDialog::zeroSingle);
@@ -553,7 +551,11 @@ void MonitorDialog::setCaption(int id, const QString& caption) {
 }
 
 void MonitorDialog::chartClicked(int x, int y) {
-    const station::FieldsOutcome outcome = fields_.chartClick(x, y);
+    // Every click draws the chart anew; one while connected may choose a probe.
+    chart_.requestRedraw();
+    const link::LinkState& link = station_.linkState();
+    const station::FieldsOutcome outcome =
+        fields_.selectProbe(station_.display().probeAt(link.connected, link.probeCount, x, y));
     showOutcome(outcome);
     if (outcome.chosenProbe && statisticsWindow_) statisticsWindow_->selectProbe(*outcome.chosenProbe);
 }

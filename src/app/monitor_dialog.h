@@ -37,31 +37,26 @@ class StatisticsWindow;
 
 class ChartView;
 
-// Everything the window and its station reach the platform through.
+// Everything the window reaches the platform through.
 struct WindowSeams {
-    core::SettingsStore& settings;
-    core::TimerSchedule& timers;
-    core::Clock& clock;
-    link::SerialPort& port;
     core::Prompts& prompts;
     // Timers of a window's own (this one's logo and list, the parameters and
     // tolerance dialogs, the statistics window).
     std::function<std::unique_ptr<core::TimerSchedule>()> makeDialogTimers;
-    // Directory of the executable, with its trailing separator.
+    // Where the logo is kept under Dat/Res, with its trailing separator.
     std::string executableDir;
     // Leaves the window's run at once (the Exit button); the start-up code
     // then stops the station as after the close box.
     std::function<void()> exitProcess;
-    // Where the crash journal is kept; empty for none.
-    std::string journalDirectory;
 };
 
-// The station's main window: a view over a `Station`. It binds the controls
-// to the station's commands and shows what the station tells it.
+// The station's main window: a view over a `Station` that the start-up code
+// built and outlives it. It binds the controls to the station's commands and
+// shows what the station tells it from its construction to its destruction.
 class MonitorDialog : public QDialog, private station::StationObserver {
     Q_OBJECT
 public:
-    explicit MonitorDialog(WindowSeams seams, QWidget* parent = nullptr);
+    MonitorDialog(station::Station& station, WindowSeams seams, QWidget* parent = nullptr);
     ~MonitorDialog() override;
 
     // Access for tests and the start-up code.
@@ -69,18 +64,11 @@ public:
     const station::Station& station() const { return station_; }
     // For views that subscribe to it (the web page).
     station::Station& station() { return station_; }
-    // The plant's broker, set before the window is shown.
-    void publishTo(plant::MqttOptions options) { station_.publishTo(std::move(options)); }
     // The context menu offers the broker's setting when the start-up code
     // gives a way to ask for it.
     void offerBrokerSetting(std::function<void()> askBroker) { askBroker_ = std::move(askBroker); }
-    // The station was given a port: Connect searches that one alone.
-    void keepToPort(unsigned portIndex) { station_.keepToPort(portIndex); }
-    // The part a transfer file names; the context menu offers its setting
+    // The context menu offers the setting of the part a transfer file names
     // when the start-up code gives a way to ask for it.
-    void setTransferPart(std::string number, std::string description) {
-        station_.setTransferPart(std::move(number), std::move(description));
-    }
     void offerTransferPartSetting(std::function<void()> askPart) { askTransferPart_ = std::move(askPart); }
     const link::LinkState& linkState() const { return station_.linkState(); }
     const display::DisplayModel& displayModel() const { return station_.display(); }
@@ -94,11 +82,6 @@ public:
     void writeFields();
     // The chart click at client coordinates.
     void chartClicked(int x, int y);
-    // The end of the run, once the window's run is over (see Station::stop).
-    void stopStation(station::Station::LastBackup lastBackup) { station_.stop(lastBackup); }
-    // The end of a run that no operator confirms (the system stops the
-    // station): the last backup, then the port closed.
-    void shutDown() { stopStation(station::Station::LastBackup::Write); }
     // Waits for a backup or an export still writing and tells its outcome.
     void finishFileWrites();
 
@@ -167,7 +150,7 @@ private:
     std::unique_ptr<core::TimerSchedule> ownTimers_;
     std::function<void()> askBroker_;
     std::function<void()> askTransferPart_;
-    station::Station station_;
+    station::Station& station_;
     // The chart drawn into the window's backing image.
     display::DisplayUpdate chart_;
     // What the operator typed, and each command's rule for it.

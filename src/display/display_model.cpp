@@ -50,6 +50,10 @@ RangeRefusal DisplayModel::confirmRange(float lower, float upper, core::Settings
 
 std::optional<unsigned> DisplayModel::chartClick(bool connected, unsigned probeCount, int32_t x, int32_t y) {
     redrawRequested_ = true;
+    return probeAt(connected, probeCount, x, y);
+}
+
+std::optional<unsigned> DisplayModel::probeAt(bool connected, unsigned probeCount, int32_t x, int32_t y) const {
     if (!connected) return std::nullopt;
     return probeAtPoint(area_, std::min(probeCount, measure::kMaxProbes), x, y);
 }

@@ -59,6 +59,8 @@ public:
     // A left click at client (x, y): always requests a redraw; while
     // connected, yields the probe under the point, if any.
     std::optional<unsigned> chartClick(bool connected, unsigned probeCount, int32_t x, int32_t y);
+    // The probe under client (x, y) while connected, if any.
+    std::optional<unsigned> probeAt(bool connected, unsigned probeCount, int32_t x, int32_t y) const;
 
     // The unit confirmation with the selector's index; requests a redraw
     // unless the index was ignored. True when accepted.

@@ -11,18 +11,22 @@
 
 namespace gaugemon::headless {
 
-HeadlessStation::HeadlessStation(const station::StationSeams& seams, core::TimerSchedule& ownTimers,
-                                 UnattendedWork work)
+HeadlessStation::HeadlessStation(station::Station& station, const station::StationSeams& seams,
+                                 core::TimerSchedule& ownTimers, UnattendedWork work)
     : stationTimers_(seams.timers),
       timers_(ownTimers),
       clock_(seams.clock),
       port_(seams.port),
       work_(std::move(work)),
-      station_(seams, *this) {
+      station_(station) {
+    station_.addObserver(*this);
     timers_.setTickHandler([this](int id) { onOwnTimer(id); });
 }
 
-HeadlessStation::~HeadlessStation() { timers_.setTickHandler({}); }
+HeadlessStation::~HeadlessStation() {
+    timers_.setTickHandler({});
+    station_.removeObserver(*this);
+}
 
 void HeadlessStation::start() {
     period_ = periodName(clock_.localNow(), work_.rotation);
@@ -92,7 +96,7 @@ void HeadlessStation::lookForInstrument() {
         if (port_.isOpen()) return;
         station_.endLostConnection();
     }
-    station_.connectButton();
+    station_.connect();
 }
 
 void HeadlessStation::linkViewChanged() {

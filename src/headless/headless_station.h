@@ -30,8 +30,10 @@ inline constexpr int kReportMs = 60'000;
 // their own, and logs one line per event.
 class HeadlessStation : private station::StationObserver {
 public:
-    // `ownTimers` run the search, the rotation and the minute's report.
-    HeadlessStation(const station::StationSeams& seams, core::TimerSchedule& ownTimers, UnattendedWork work);
+    // `station` was built from `seams` by the start-up code and outlives this
+    // view; `ownTimers` run the search, the rotation and the minute's report.
+    HeadlessStation(station::Station& station, const station::StationSeams& seams, core::TimerSchedule& ownTimers,
+                    UnattendedWork work);
     ~HeadlessStation() override;
     HeadlessStation(const HeadlessStation&) = delete;
     HeadlessStation& operator=(const HeadlessStation&) = delete;
@@ -66,7 +68,7 @@ private:
     core::Clock& clock_;
     link::SerialPort& port_;
     UnattendedWork work_;
-    station::Station station_;
+    station::Station& station_;
     // Steps that must not run inside the link's tick (recording starts after
     // the connection step has prepared the columns).
     QObject afterStep_;

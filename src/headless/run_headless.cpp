@@ -62,12 +62,14 @@ int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewS
     LogPrompts prompts(start.clock());
     UnattendedWork work{options.recordEverySeconds, options.exportDirectory, options.rotation, stationName(options)};
     core::QtTimerSchedule ownTimers;
-    HeadlessStation station(start.seams(prompts), ownTimers, work);
-    if (const auto port = givenPortIndex(options)) station.station().keepToPort(*port);
-    if (const auto plant = plantOptions(start.stored().native(), options, station.station().language()))
-        station.station().publishTo(*plant);
+    // Built here and outliving every view over it: the unattended run, the web page.
+    const station::StationSeams seams = start.seams(prompts);
+    station::Station model(seams);
+    HeadlessStation station(model, seams, ownTimers, work);
+    if (const auto port = givenPortIndex(options)) model.keepToPort(*port);
+    if (const auto plant = plantOptions(start.stored().native(), options, model.language())) model.publishTo(*plant);
     const std::shared_ptr<void> views =
-        startViews ? startViews(station.station(), start.stored().native(), stationName(options)) : nullptr;
+        startViews ? startViews(model, start.stored().native(), stationName(options)) : nullptr;
 
     core::StopSignals stopSignals;
     stopSignals.install([] { QCoreApplication::exit(0); });

@@ -58,7 +58,7 @@ FieldsOutcome OperatorFields::zeroSingle() {
         outcome = takeOver();
         if (outcome.refused) return outcome;
     }
-    station_.zeroSingle(probeNumber_);
+    station_.zero(probeNumber_);
     outcome.applied = true;
     return outcome;
 }
@@ -68,7 +68,7 @@ FieldsOutcome OperatorFields::confirmRange() {
     // values the operator no longer sees.
     FieldsOutcome outcome = takeOver();
     if (outcome.refused) return outcome;
-    const display::RangeRefusal refusal = station_.confirmRange(rangeLower_, rangeUpper_);
+    const display::RangeRefusal refusal = station_.setRange(rangeLower_, rangeUpper_);
     if (refusal != display::RangeRefusal::None)
         outcome.message = display::rangeRefusalText(refusal);
     else
@@ -90,7 +90,7 @@ FieldsOutcome OperatorFields::setAutomatic(bool ticked) {
 
 FieldsOutcome OperatorFields::recordOne() {
     const bool stopsAutomatic = station_.recorder().automaticTicked();
-    station_.pressManual();
+    station_.recordOne();
     FieldsOutcome outcome;
     outcome.showValues = stopsAutomatic && !station_.recorder().automaticTicked();
     outcome.applied = true;
@@ -100,21 +100,21 @@ FieldsOutcome OperatorFields::recordOne() {
 FieldsOutcome OperatorFields::confirmMode(int index) {
     FieldsOutcome outcome;
     if (station_.linkState().connected) outcome = takeOver();
-    station_.confirmMode(index);
+    station_.setMode(index);
     outcome.applied = true;
     return outcome;
 }
 
 FieldsOutcome OperatorFields::confirmUnit(int index) {
     FieldsOutcome outcome = takeOver();
-    station_.confirmUnit(index);
+    station_.setUnit(index);
     outcome.applied = true;
     return outcome;
 }
 
-FieldsOutcome OperatorFields::chartClick(int32_t x, int32_t y) {
+FieldsOutcome OperatorFields::selectProbe(std::optional<unsigned> probe) {
     FieldsOutcome outcome = takeOver();
-    if (const auto probe = station_.chartClick(x, y)) {
+    if (probe) {
         probeNumber_ = *probe;
         outcome.takenOver[index(Field::ProbeNumber)] = true;
         outcome.showValues = true;
@@ -142,7 +142,7 @@ void OperatorFields::startUp() {
     if (started_) return;
     started_ = true;
     station_.startJournal();
-    if (connectAtStart_ && !station_.linkState().connected) station_.connectButton();
+    if (connectAtStart_ && !station_.linkState().connected) station_.connect();
 }
 
 }  // namespace gaugemon::station

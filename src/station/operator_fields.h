@@ -61,10 +61,10 @@ public:
     // only when connected), but a refused field does not stop them.
     FieldsOutcome confirmMode(int index);
     FieldsOutcome confirmUnit(int index);
-    // A click on the chart: the fields are taken over first, so writing the
-    // chosen probe back shows them as typed; the click chooses the probe
-    // whatever was left typed in its field.
-    FieldsOutcome chartClick(int32_t x, int32_t y);
+    // A click on the chart over `probe`, or over none: the fields are taken
+    // over first, so writing the chosen probe back shows them as typed; the
+    // click chooses the probe whatever was left typed in its field.
+    FieldsOutcome selectProbe(std::optional<unsigned> probe);
 
     // ---- Language and start-up -------------------------------------------------
     // A language radio button was clicked; the message asks for a restart

@@ -137,6 +137,13 @@ void Station::setRecordList(records::RecordTableObserver* list) {
     records_.table.setObserver(&journalObserver_);
 }
 
+records::RecordListModel* Station::openRecordList(QObject* parent) {
+    auto* list = new records::RecordListModel(records_.table, parent);
+    // The model has made itself the table's observer; the journal goes in front.
+    setRecordList(records_.table.observer());
+    return list;
+}
+
 void Station::startJournal() {
     if (seams_.journalDirectory.empty()) {
         notify([&](StationObserver& o) { o.restoreFinished(); });
@@ -189,10 +196,18 @@ void Station::syncJournal() {
 
 // ---- Commands -----------------------------------------------------------------
 
-void Station::connectButton() {
+void Station::toggleConnection() {
     finishRestore();
     linkController_.connectButton();
     notify([&](StationObserver& o) { o.recordControlsChanged(); });
+}
+
+void Station::connect() {
+    if (!link_.connected) toggleConnection();
+}
+
+void Station::disconnect() {
+    if (link_.connected) toggleConnection();
 }
 
 void Station::endLostConnection() {
@@ -202,26 +217,22 @@ void Station::endLostConnection() {
 
 void Station::zeroAll() { linkController_.zeroAllButton(); }
 
-void Station::zeroSingle(unsigned probeNumber) { linkController_.zeroSingleButton(probeNumber); }
+void Station::zero(unsigned probeNumber) { linkController_.zeroSingleButton(probeNumber); }
 
-display::RangeRefusal Station::confirmRange(float lower, float upper) {
+display::RangeRefusal Station::setRange(float lower, float upper) {
     return display_.confirmRange(lower, upper, settings_);
 }
 
-void Station::confirmMode(int index) {
+void Station::setMode(int index) {
     // This message has no English form; it reads the same in both languages.
     if (linkController_.requestDisplayMode(index) == link::ModeRequest::NotConnected) {
         seams_.prompts.showMessage("请先连接设备!");
     }
 }
 
-void Station::confirmUnit(int index) {
+void Station::setUnit(int index) {
     display_.confirmUnit(index, tolerances_, settings_);
     statistics_.limitsChanged(tolerances_, records_.table);
-}
-
-std::optional<unsigned> Station::chartClick(int32_t x, int32_t y) {
-    return display_.chartClick(link_.connected, link_.probeCount, x, y);
 }
 
 tolerance::LimitChange Station::setLimits(unsigned probe, float lower, float upper) {
@@ -253,7 +264,7 @@ void Station::changePreWarning(tolerance::PreWarning preWarning) {
     display_.requestRedraw();
 }
 
-void Station::pressManual() {
+void Station::recordOne() {
     records_.recorder.pressManual();
     notify([&](StationObserver& o) { o.recordControlsChanged(); });
 }

@@ -23,6 +23,7 @@
 #include "link/serial_port.h"
 #include "measure/counts.h"
 #include "measure/length.h"
+#include "records/record_list_model.h"
 #include "records/record_sources.h"
 #include "records/records.h"
 #include "station/deferring_prompts.h"
@@ -105,7 +106,6 @@ public:
     const tolerance::ToleranceTable& tolerances() const override { return tolerances_; }
     const tolerance::Verdict& verdict() const { return verdict_; }
     const records::RecordTable& recordTable() const override { return records_.table; }
-    records::RecordTable& recordTable() { return records_.table; }
     const records::Recorder& recorder() const { return records_.recorder; }
     const records::PeriodicBackup& backup() const { return records_.backup; }
     const records::WorkpieceCodes& codes() const { return records_.codes; }
@@ -120,22 +120,25 @@ public:
     bool connectAtStart() const;
 
     // ---- Commands ----------------------------------------------------------
-    void connectButton();
+    // The Connect button: the search begins, or the connection ends.
+    void toggleConnection();
+    // The search for the instrument begins; nothing while connected.
+    void connect();
+    // The operator ends the connection; nothing while not connected.
+    void disconnect();
     // The port of the connection is gone: it ends, and nobody pressed a button.
     void endLostConnection();
     // The station was given a port: discovery asks on that one alone.
     void keepToPort(unsigned portIndex) { linkController_.keepToPort(portIndex); }
     void zeroAll();
     // `probeNumber` is the 1-based probe of the probe-number field.
-    void zeroSingle(unsigned probeNumber);
+    void zero(unsigned probeNumber);
     // The display range from the parsed fields (millimetres or inches as
     // shown): stored, or refused and nothing changed.
-    display::RangeRefusal confirmRange(float lower, float upper);
+    display::RangeRefusal setRange(float lower, float upper);
     // The mode and unit selectors' item indices.
-    void confirmMode(int index);
-    void confirmUnit(int index);
-    // A click on the chart at client coordinates: the probe under it, if any.
-    std::optional<unsigned> chartClick(int32_t x, int32_t y);
+    void setMode(int index);
+    void setUnit(int index);
     // The limits of `probe` (1..60) in the unit shown: stored, and the next
     // reading judged and drawn anew, or refused with its message.
     tolerance::LimitChange setLimits(unsigned probe, float lower, float upper);
@@ -143,7 +146,8 @@ public:
     void copyFirstLimits();
     void setConnectAtStart(bool on);
 
-    void pressManual();
+    // Manual: one row now, or the automatic recording stopped.
+    void recordOne();
     records::AutoOutcome setAutomatic(bool ticked, float periodSeconds);
     void exportRecords();
     // Writes every row held to `path` as Export writes its tab-separated file,
@@ -195,6 +199,9 @@ public:
     // ---- Crash journal -----------------------------------------------------
     // The list on screen hears of the table's changes behind the journal.
     void setRecordList(records::RecordTableObserver* list);
+    // The list on screen over the rows held, a child of `parent`, told of the
+    // table's changes behind the journal; before it goes, setRecordList(nullptr).
+    records::RecordListModel* openRecordList(QObject* parent);
     // Once, before Connect: opens the journal and offers the rows an ended
     // run left in no file. They are restored on a thread of their own while
     // this one goes on; restoreFinished tells when they are in the table.

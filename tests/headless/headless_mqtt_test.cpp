@@ -147,7 +147,7 @@ TEST(StationPublishing, ABrokerSetWhileRunningTakesTheRowsAndAnEmptyOneEndsIt) {
         {settings, timers, clock, line, prompts, (root / "backup").string() + "/", (root / "journal").string()},
         observer);
     station.startJournal();
-    station.connectButton();
+    station.connect();
     ASSERT_TRUE(clock.runUntil([&] { return station.linkState().connected; }, 60'000));
 
     plant::MqttOptions options;
@@ -156,7 +156,7 @@ TEST(StationPublishing, ABrokerSetWhileRunningTakesTheRowsAndAnEmptyOneEndsIt) {
     station.publishTo(options);
     for (int k = 0; k < 3; ++k) {
         clock.advanceBy(500);
-        station.pressManual();
+        station.recordOne();
         clock.advanceBy(20);
     }
     const auto records = [&] {
@@ -174,7 +174,7 @@ TEST(StationPublishing, ABrokerSetWhileRunningTakesTheRowsAndAnEmptyOneEndsIt) {
                    messages.back().payload == "offline";
         },
         10'000));
-    station.pressManual();
+    station.recordOne();
     clock.advanceBy(20);
     runEventsFor(500);
     EXPECT_EQ(records(), 3u);
@@ -215,12 +215,12 @@ TEST(StationStop, EveryWayToStopLeavesTheJournalTheBrokerAndThePortAlike) {
         options.brokerUrl = broker.url();
         options.station = name;
         station.publishTo(options);
-        station.connectButton();
+        station.connect();
         ASSERT_TRUE(clock.runUntil([&] { return station.linkState().connected; }, 60'000));
         station.setBackup(true);
         for (int k = 0; k < 3; ++k) {
             clock.advanceBy(500);
-            station.pressManual();
+            station.recordOne();
             clock.advanceBy(20);
         }
         ASSERT_EQ(station.recordTable().rowCount(), 3u);

@@ -38,15 +38,18 @@ protected:
     }
     ~Unattended() override {
         station.reset();
+        model.reset();
         std::error_code ignored;
         fs::remove_all(directory_, ignored);
     }
     void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily,
               const std::string& journal = {}) {
         const headless::UnattendedWork work{recordEverySeconds, exports().string(), rotation, "line1"};
-        station = std::make_unique<headless::HeadlessStation>(
-            station::StationSeams{*store, timers, clock, line, prompts, directory_.string() + "/", journal}, ownTimers,
-            work);
+        station.reset();
+        model.reset();
+        const station::StationSeams seams{*store, timers, clock, line, prompts, directory_.string() + "/", journal};
+        model = std::make_unique<station::Station>(seams);
+        station = std::make_unique<headless::HeadlessStation>(*model, seams, ownTimers, work);
         if (keptPort) station->station().keepToPort(*keptPort);
         station->start();
     }
@@ -60,7 +63,7 @@ protected:
             limitMs);
     }
     fs::path exports() const { return directory_ / "exports"; }
-    records::RecordTable& table() { return station->station().recordTable(); }
+    const records::RecordTable& table() { return station->station().recordTable(); }
 
     core::VirtualTime clock;
     core::VirtualTimerSchedule timers{clock};
@@ -72,6 +75,7 @@ protected:
     // What the command line would set: the settings the run reads, and its port.
     core::SettingsStore* store = &settings;
     std::optional<unsigned> keptPort;
+    std::unique_ptr<station::Station> model;
     std::unique_ptr<headless::HeadlessStation> station;
     fs::path directory_;
 };
@@ -83,7 +87,7 @@ TEST_F(Unattended, TheFileAtTheEndIsTheWindowsExportByteForByte) {
     ASSERT_TRUE(connect());
     station::Station& core = station->station();
     clock.advanceBy(500);
-    core.pressManual();
+    core.recordOne();
     clock.advanceBy(20);
     ASSERT_EQ(core.setAutomatic(true, WorkingDay::kAutoPeriodSeconds), records::AutoOutcome::Started);
     clock.advanceBy(1000);

@@ -92,7 +92,7 @@ TEST_F(Fields, EachCommandKeepsItsOwnRuleForARefusedField) {
     EXPECT_FALSE(fields->setAutomatic(false).refused);
     EXPECT_EQ(fields->text(Field::Interval), "x");
 
-    station->connectButton();
+    station->connect();
     ASSERT_TRUE(connected());
     typeAll("2", "-0.2", "0.2", "x");
     const FieldsOutcome automatic = fields->setAutomatic(true);
@@ -147,7 +147,7 @@ TEST_F(Fields, ConnectAtStartSearchesOnceAfterTheJournalAndTheChosenProbeIsTaken
     // The connection chose a probe for zero single, and the field shows it.
     EXPECT_EQ(fields->valueText(Field::ProbeNumber), std::to_string(fields->probeNumber()));
     EXPECT_GE(fields->probeNumber(), 1u);
-    station->connectButton();  // disconnect
+    station->disconnect();
     fields->startUp();
     EXPECT_FALSE(station->linkState().connected);
 }

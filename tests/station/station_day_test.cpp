@@ -57,10 +57,10 @@ protected:
             observer);
     }
     void recordTheDay() {
-        station->connectButton();
+        station->connect();
         ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
         clock.advanceBy(500);
-        station->pressManual();
+        station->recordOne();
         clock.advanceBy(20);
         ASSERT_EQ(station->setAutomatic(true, WorkingDay::kAutoPeriodSeconds), records::AutoOutcome::Started);
         clock.advanceBy(1000);
@@ -85,7 +85,7 @@ protected:
 };
 
 TEST_F(StationDay, DiscoveryPollingRecordingAndExportRunWithoutAWindow) {
-    station->connectButton();
+    station->connect();
     ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
     EXPECT_EQ(station->linkView().commStatus, "COM03 19200,8,N,1");
     EXPECT_EQ(observer.chosenProbe, 1u);
@@ -96,7 +96,7 @@ TEST_F(StationDay, DiscoveryPollingRecordingAndExportRunWithoutAWindow) {
     EXPECT_EQ(station->display().valueTexts()[0].text(), "  3.990 ");
     EXPECT_TRUE(station->display().anyNg());
 
-    station->pressManual();
+    station->recordOne();
     clock.advanceBy(20);
     ASSERT_EQ(station->recordTable().rowCount(), 1u);
 
@@ -117,7 +117,7 @@ TEST_F(StationDay, DiscoveryPollingRecordingAndExportRunWithoutAWindow) {
 // after recording changes neither the file of the day nor its limits.
 TEST_F(StationDay, AUnitSwitchAfterRecordingChangesNoRecordedText) {
     recordTheDay();
-    station->confirmUnit(1);
+    station->setUnit(1);
     clock.advanceBy(500);
     ASSERT_EQ(station->lengthUnit(), measure::LengthUnit::Inch);
     ASSERT_NE(station->display().valueTexts()[0].text(), "  3.990 ") << "the screen shows inches now";
@@ -205,7 +205,7 @@ TEST_F(StationDay, EveryViewHearsTheStationAndOneMayLeaveInsideANotification) {
     station->addObserver(leaving);
     station->addObserver(later);
 
-    station->connectButton();
+    station->connect();
     ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
     clock.advanceBy(500);
     EXPECT_EQ(leaving.readings, 1);

@@ -50,13 +50,13 @@ protected:
         std::filesystem::remove_all(directory_, ignored);
     }
     void connect() {
-        station->connectButton();
+        station->connect();
         ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
         clock.advanceBy(500);
     }
     void recordRows(unsigned count) {
         for (unsigned k = 0; k < count; ++k) {
-            station->pressManual();
+            station->recordOne();
             clock.advanceBy(20);
         }
     }

@@ -93,7 +93,7 @@ protected:
         ports.place(WorkingDay::kPort, WorkingDay::instrument());
         station = std::make_unique<station::Station>(
             station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/", {}});
-        station->connectButton();
+        station->connect();
         EXPECT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
     }
     ~HostileClients() override {

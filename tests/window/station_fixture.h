@@ -34,21 +34,20 @@ protected:
     }
     ~StationFixture() override {
         window.reset();
+        model.reset();
         std::error_code ignored;
         std::filesystem::remove_all(directory_, ignored);
     }
 
+    // A start of the program: the station, then its window over it.
     void open() {
-        app::WindowSeams seams{settings,
-                               timers,
-                               clock,
-                               line,
-                               prompts,
-                               [this] { return std::make_unique<core::VirtualTimerSchedule>(clock); },
-                               directory_.string() + "/",
-                               [this] { exited = true; },
-                               /*journalDirectory=*/{}};
-        window = std::make_unique<app::MonitorDialog>(seams);
+        window.reset();
+        model.reset();
+        model = std::make_unique<station::Station>(station::StationSeams{
+            settings, timers, clock, line, prompts, directory_.string() + "/", /*journalDirectory=*/{}});
+        app::WindowSeams seams{prompts, [this] { return std::make_unique<core::VirtualTimerSchedule>(clock); },
+                               directory_.string() + "/", [this] { exited = true; }};
+        window = std::make_unique<app::MonitorDialog>(*model, seams);
         window->show();
         QApplication::processEvents();
     }
@@ -94,6 +93,7 @@ protected:
     RecordingPrompts prompts;
     sim::SimulatedPorts ports{clock};
     sim::SimulatedLine line{ports};
+    std::unique_ptr<station::Station> model;
     std::unique_ptr<app::MonitorDialog> window;
     bool exited = false;
 

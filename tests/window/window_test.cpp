@@ -537,7 +537,7 @@ TEST_F(Operation, AStopWritesTheLastBackupAndClosesThePort) {
     click(c::kManual);
     clock.advanceBy(20);
     ASSERT_EQ(window->recordTable().rowCount(), 1u);
-    window->shutDown();
+    model->stop(station::Station::LastBackup::Write);
     EXPECT_FALSE(line.isOpen());
     std::vector<std::filesystem::path> backups;
     for (const auto& entry : std::filesystem::directory_iterator(directory())) {
