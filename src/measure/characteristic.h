@@ -5,6 +5,7 @@
 
 #include "measure/length.h"
 #include "measure/length_unit.h"
+#include "measure/limit_counts.h"
 
 namespace gaugemon::measure {
 
@@ -58,13 +59,6 @@ struct CharacteristicSetup {
     std::vector<CharacteristicDefinition> definitions;
     friend bool operator==(const CharacteristicSetup&, const CharacteristicSetup&) = default;
 };
-
-// Stored limit units to counts of 0.001 mm and back, as a probe's limits are
-// converted: inch values are rounded to the nearest count on the way in and
-// truncated toward zero on the way out, so a limit converted to inch and back
-// keeps its count.
-int32_t limitCountsFromStored(int32_t stored, LengthUnit unit);
-int32_t limitStoredFromCounts(int32_t counts, LengthUnit unit);
 
 // Rewrites every limit of `setup` in `unit` from its counts (nothing when the
 // unit is already that).

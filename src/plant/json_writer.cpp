@@ -16,7 +16,7 @@ void appendJsonString(std::string_view text, std::string& out) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
-        } else if (u < 0x20 || u == 0x7F) {
+        } else if (u < 0x20) {
             out += "\\u00";
             out += kHex[u >> 4];
             out += kHex[u & 0xF];

@@ -6,6 +6,7 @@
 
 #include "exchange/row_fields.h"
 #include "exchange/shown_value.h"
+#include "plant/json_writer.h"
 #include "records/record_table.h"
 
 namespace gaugemon::plant {
@@ -15,25 +16,6 @@ namespace {
 constexpr int kCoarseDecimals = 3;
 constexpr int kFineDecimals = 4;
 constexpr int64_t kUnitsPerTenthMicrometre = 10;  // 0.00001 mm in 0.0001 mm
-
-void appendEscaped(std::string_view text, std::string& out) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += '"';
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            out += "\\u00";
-            out += kHex[u >> 4];
-            out += kHex[u & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
 
 void appendInt(int64_t value, std::string& out) {
     char text[24];
@@ -141,7 +123,7 @@ void appendRowProbe(const records::RowView& view, unsigned probe, std::string& o
 
 void appendHead(std::string_view station, std::string& out) {
     out += "{\"station\":";
-    appendEscaped(station, out);
+    appendJsonString(station, out);
 }
 
 }  // namespace
@@ -188,7 +170,7 @@ RowJsonError recordJson(const JournalRow& row, std::string_view station, const r
     if (code.empty())
         out += "null";
     else
-        appendEscaped(exchange::codeText(code, decoder), out);
+        appendJsonString(exchange::codeText(code, decoder), out);
     out += ",\"probes\":[";
     for (unsigned probe = 1; probe <= layout.probeCount; ++probe) {
         if (probe > 1) out += ',';

@@ -1,38 +1,19 @@
 #include "tolerance/tolerance_table.h"
 
-#include <limits>
+#include "measure/limit_counts.h"
 
 namespace gaugemon::tolerance {
 
 namespace {
-
-// One inch is 25.4 mm: 254 thousandths of a millimetre per 1000 units of
-// 0.00001 in.
-constexpr int64_t kCountsPerThousandInchUnits = 254;
-constexpr int64_t kInchUnitsPerThousand = 1000;
-
-int32_t saturate(int64_t v) {
-    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
 
 // Limits that no value satisfies, for probe numbers without a slot.
 constexpr ProbeLimits kNoSlot{1, 0, 1, 0};
 
 }  // namespace
 
-int32_t countsFromDisplay(int32_t display, LengthUnit unit) {
-    if (unit != LengthUnit::Inch) return display;
-    const int64_t scaled = static_cast<int64_t>(display) * kCountsPerThousandInchUnits;
-    const int64_t half = kInchUnitsPerThousand / 2;
-    return saturate((scaled + (scaled < 0 ? -half : half)) / kInchUnitsPerThousand);
-}
+int32_t countsFromDisplay(int32_t display, LengthUnit unit) { return measure::limitCountsFromStored(display, unit); }
 
-int32_t displayFromCounts(int32_t counts, LengthUnit unit) {
-    if (unit != LengthUnit::Inch) return counts;
-    return saturate(static_cast<int64_t>(counts) * kInchUnitsPerThousand / kCountsPerThousandInchUnits);
-}
+int32_t displayFromCounts(int32_t counts, LengthUnit unit) { return measure::limitStoredFromCounts(counts, unit); }
 
 void ToleranceTable::load(const core::SettingsStore& store, LengthUnit unit) {
     for (unsigned probe = 1; probe <= kToleranceProbes; ++probe) {
