@@ -52,7 +52,7 @@ records::RecordTable& sampleTable() {
     static records::RecordTable table;
     if (table.rowCount() == 0) {
         table.prepareColumns({bench::kProbes, false, core::Language::English});
-        const display::ValueTextTable texts = bench::sampleTexts();
+        const bench::SampleValues texts = bench::sampleValues();
         const records::RowInput input = bench::rowInput(texts);
         for (uint32_t r = 0; r < kRows; ++r) table.appendRow(input);
     }
@@ -177,14 +177,14 @@ Spent libraryWorkbook(const records::RecordTable& table, const std::string& path
         const lxw_row_t at = 3 + r;
         worksheet_write_number(sheet, at, 0, r + 1.0, rowFormat);
         for (unsigned k = 0; k < bench::kProbes; ++k) {
-            const auto shown = exchange::parseValueText(row.valueText(k + 1));
+            const auto shown = exchange::parseValueText(row.valueText(k + 1).text());
             if (!shown) continue;
             worksheet_write_number(sheet, at, static_cast<lxw_col_t>(k + 1),
                                    static_cast<double>(shown->number.units) / exchange::kUnitsPerWhole, numberFormat);
         }
         worksheet_write_string(sheet, at, bench::kProbes + 1,
                                std::string(exchange::verdictText(row.resultCell())).c_str(), nullptr);
-        const auto time = exchange::parseTimeStamp(row.timeStamp());
+        const auto time = exchange::parseTimeStamp(records::stampText(row.timeStamp()));
         lxw_datetime moment{time->year, time->month,  time->day,
                             time->hour, time->minute, static_cast<double>(time->second)};
         worksheet_write_datetime(sheet, at, bench::kProbes + 2, &moment, timeFormat);

@@ -33,7 +33,7 @@ std::string freshDirectory(const char* name = "journal-bench-out") {
 // A station's table at 60 probes with a code column, and its journal.
 struct Station {
     explicit Station(const std::string& directory = freshDirectory())
-        : texts(bench::sampleTexts()), input(bench::rowInput(texts)) {
+        : texts(bench::sampleValues()), input(bench::rowInput(texts)) {
         input.codeInput = true;
         input.code = records::WorkpieceCode::fromGbk("A-0001");
         table.prepareColumns({bench::kProbes, true, core::Language::English});
@@ -50,7 +50,7 @@ struct Station {
         journal.follow(table);
     }
 
-    display::ValueTextTable texts;
+    bench::SampleValues texts;
     records::RowInput input;
     records::RecordTable table;
     journal::Journal journal;

@@ -39,7 +39,7 @@ void showList(app::RecordListView& view, records::RecordListModel& model) {
 // 0 for the model and the view's bookkeeping alone.
 void BM_RowArrivesInTheList(benchmark::State& state) {
     const bool paint = state.range(1) != 0;
-    const auto texts = bench::sampleTexts();
+    const auto texts = bench::sampleValues();
     const records::RowInput input = bench::rowInput(texts);
     records::RecordTable table;
     table.prepareColumns({bench::kProbes, false, core::Language::English});
@@ -71,7 +71,7 @@ BENCHMARK(BM_RowArrivesInTheList)
 // range(0): rows held before; range(1): rows per batch (two at a row every
 // 0.1 s and one batch in 150 ms). Each batch is announced and painted.
 void BM_BatchArrivesInTheList(benchmark::State& state) {
-    const auto texts = bench::sampleTexts();
+    const auto texts = bench::sampleValues();
     const records::RowInput input = bench::rowInput(texts);
     records::RecordTable table;
     table.prepareColumns({bench::kProbes, false, core::Language::English});

@@ -34,7 +34,7 @@ std::filesystem::path freshDirectory(const char* name) {
 // A station's table at 60 probes with a code column, its journal and, when
 // a broker is given, the publisher.
 struct Station {
-    explicit Station(const testing::MqttBroker* broker) : texts(bench::sampleTexts()), input(bench::rowInput(texts)) {
+    explicit Station(const testing::MqttBroker* broker) : texts(bench::sampleValues()), input(bench::rowInput(texts)) {
         input.codeInput = true;
         input.code = records::WorkpieceCode::fromGbk("A-0001");
         table.prepareColumns({bench::kProbes, true, core::Language::English});
@@ -67,7 +67,7 @@ struct Station {
         while (publisher && publisher->publishedRows() < rows && Clock::now() < deadline) std::this_thread::yield();
     }
 
-    display::ValueTextTable texts;
+    bench::SampleValues texts;
     records::RowInput input;
     records::RecordTable table;
     journal::Journal journal;

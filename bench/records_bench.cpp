@@ -28,7 +28,7 @@ using records::RecordTable;
 
 using bench::kProbes;
 using bench::rowInput;
-using bench::sampleTexts;
+using bench::sampleValues;
 constexpr uint32_t kExportRows = 274'192;
 
 long residentKb() {
@@ -78,7 +78,7 @@ BENCHMARK(BM_ResidentMemoryOfEmptyRecords)->Iterations(1);
 // One append with 60 probes, timed call by call, starting with the table
 // already holding state.range(0) rows.
 void BM_AppendRow60Probes(benchmark::State& state) {
-    const auto texts = sampleTexts();
+    const auto texts = sampleValues();
     RecordTable table;
     table.prepareColumns({kProbes, false, core::Language::English});
     const auto input = rowInput(texts);
@@ -107,7 +107,7 @@ const RecordTable& exportTable() {
     static const auto table = [] {
         auto t = std::make_unique<RecordTable>();
         t->prepareColumns({kProbes, false, core::Language::English});
-        const auto texts = sampleTexts();
+        const auto texts = sampleValues();
         for (uint32_t r = 0; r < kExportRows; ++r) t->appendRow(rowInput(texts));
         return t;
     }();
@@ -118,6 +118,19 @@ size_t exportBytes() {
     return records::buildHeader({core::Language::English, kProbes, false, {}}, records::kTabFormat).size() +
            size_t{kExportRows} * records::lineBytes(exportTable().shape(), records::kTabFormat);
 }
+
+// The texts of every cell of 10,000 rows as the list asks for them.
+void BM_ListTextOf10000Rows60Probes(benchmark::State& state) {
+    records::RecordListModel model(const_cast<RecordTable&>(exportTable()));
+    const int columns = model.columnCount();
+    for (auto _ : state) {
+        qsizetype chars = 0;
+        for (int r = 0; r < 10'000; ++r)
+            for (int c = 0; c < columns; ++c) chars += model.data(model.index(r, c)).toString().size();
+        benchmark::DoNotOptimize(chars);
+    }
+}
+BENCHMARK(BM_ListTextOf10000Rows60Probes)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(5);
 
 // The whole export: header, every row, temporary file, sync, rename.
 void BM_Export274192Rows60Probes(benchmark::State& state) {

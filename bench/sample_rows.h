@@ -1,11 +1,10 @@
 #pragma once
 // The rows the record benchmarks work with: 60 probes of distinct values,
 // recorded at one fixed moment.
-#include <algorithm>
-#include <cstdio>
+#include <array>
 
 #include "core/clock.h"
-#include "display/value_text.h"
+#include "measure/length.h"
 #include "records/record_table.h"
 
 namespace gaugemon::bench {
@@ -13,19 +12,19 @@ namespace gaugemon::bench {
 inline constexpr unsigned kProbes = 60;
 inline constexpr core::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
 
-inline display::ValueTextTable sampleTexts() {
-    display::ValueTextTable texts{};
-    for (unsigned k = 0; k < texts.size(); ++k) {
-        char eight[9];
-        std::snprintf(eight, sizeof eight, " %2u.%03u ", k % 100, k * 7 % 1000);
-        std::copy(eight, eight + 8, texts[k].slot.begin());
-    }
-    return texts;
+using SampleValues = std::array<measure::Length, measure::kMaxProbes>;
+
+// Probe k shows " kk.ddd " (k % 100 mm and k * 7 % 1000 thousandths).
+inline SampleValues sampleValues() {
+    SampleValues values{};
+    for (unsigned k = 0; k < values.size(); ++k)
+        values[k] = measure::micrometres(static_cast<int32_t>(k % 100 * 1000 + k * 7 % 1000));
+    return values;
 }
 
-// `texts` must outlive the input.
-inline records::RowInput rowInput(const display::ValueTextTable& texts) {
-    return {kProbes, false, texts, false, core::Language::English, {}, kTime};
+// `values` must outlive the input.
+inline records::RowInput rowInput(const SampleValues& values) {
+    return {kProbes, false, measure::LengthUnit::Millimetre, false, core::Language::English, {}, kTime, values};
 }
 
 }  // namespace gaugemon::bench

@@ -56,7 +56,7 @@ records::RecordTable& fullTable(bool codeColumn) {
     if (!table) {
         table = std::make_unique<records::RecordTable>();
         table->prepareColumns({bench::kProbes, codeColumn, core::Language::English});
-        const auto texts = bench::sampleTexts();
+        const auto texts = bench::sampleValues();
         records::RowInput input = bench::rowInput(texts);
         input.codeInput = codeColumn;
         while (!table->full()) table->appendRow(input);
@@ -185,7 +185,7 @@ struct StationRecords {
             records::RecordsSeams{timers, store, prompts, clock, sources, watchdog, dir.string()});
         records::RecordTable& table = records->table;
         table.prepareColumns({bench::kProbes, false, core::Language::English});
-        const auto texts = bench::sampleTexts();
+        const auto texts = bench::sampleValues();
         const records::RowInput input = bench::rowInput(texts);
         while (!table.full()) table.appendRow(input);
     }

@@ -32,7 +32,6 @@ std::vector<measure::Length> readingsOf(uint32_t row) {
 
 struct FullTable {
     records::RecordTable table;
-    display::ValueTextTable texts{};
     tolerance::ToleranceTable limits;
     tolerance::Verdict verdict;
 
@@ -40,8 +39,13 @@ struct FullTable {
     void add(uint32_t row) {
         const std::vector<measure::Length> readings = readingsOf(row);
         verdict.judge(readings, limits);
-        records::RowInput in{
-            kProbes, false, texts, verdict.anyNg(), core::Language::English, {}, {2026, 12, 8, 7, 0, 0}};
+        records::RowInput in{kProbes,
+                             false,
+                             measure::LengthUnit::Millimetre,
+                             verdict.anyNg(),
+                             core::Language::English,
+                             {},
+                             {2026, 12, 8, 7, 0, 0}};
         in.readings = readings;
         in.verdict = &verdict;
         table.appendRow(in);

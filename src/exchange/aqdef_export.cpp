@@ -97,7 +97,7 @@ Decimals decimalsOf(const records::TableSnapshot& rows, const ExportPlan& plan) 
         const records::RowView row = rows.row(r);
         for (unsigned k = 0; k < plan.probeCount; ++k) {
             if (decimals[k] >= kMaxDecimals) continue;
-            if (const auto shown = parseValueText(row.valueText(k + 1)))
+            if (const auto shown = parseValueText(row.valueText(k + 1).text()))
                 decimals[k] = std::max(decimals[k], inUnit(*shown, plan.unit).decimals);
         }
     }
@@ -161,13 +161,13 @@ char* putBytes(char* p, std::string_view bytes) {
 
 bool writeValueLine(const ExportPlan& plan, const records::RowView& row, records::ByteSink& sink) {
     char dateTime[kDateTimeBytes];
-    const size_t dateTimeBytes = formatDateTime(row.timeStamp(), dateTime);
+    const size_t dateTimeBytes = formatDateTime(records::stampText(row.timeStamp()), dateTime);
     char* const start = sink.reserve(plan.probeCount * kCharacteristicBytes + kLineEnd.size());
     if (!start) return false;
     char* p = start;
     for (unsigned k = 0; k < plan.probeCount; ++k) {
         if (k > 0) *p++ = kCharacteristicSeparator;
-        const auto shown = parseValueText(row.valueText(k + 1));
+        const auto shown = parseValueText(row.valueText(k + 1).text());
         if (shown) p += formatScaled(inUnit(*shown, plan.unit), p);
         *p++ = kFieldSeparator;
         p = putBytes(p, shown ? kValidAttribute : kPlaceholderAttribute);

@@ -80,13 +80,13 @@ void appendRow(std::string& out, const ExportPlan& plan, const records::TableSna
     char number[kNumberBytes];
     for (unsigned k = 1; k <= plan.probeCount; ++k) {
         out += ',';
-        if (const auto shown = parseValueText(row.valueText(k)))
+        if (const auto shown = parseValueText(row.valueText(k).text()))
             out.append(number, formatScaled(inUnit(*shown, plan.unit), number));
     }
     out += ',';
     out += verdictText(row.resultCell());
     out += ',';
-    appendTime(out, row.timeStamp());
+    appendTime(out, records::stampText(row.timeStamp()));
     out += kLineEnd;
 }
 

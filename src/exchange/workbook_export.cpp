@@ -185,7 +185,7 @@ WriteStatus writeRow(lxw_worksheet* sheet, const ExportPlan& plan, const Columns
         if (!code.empty()) status += worksheet_write_string(sheet, at, c.code, code.c_str(), nullptr);
     }
     for (unsigned k = 0; k < plan.probeCount; ++k) {
-        const auto shown = parseValueText(row.valueText(k + 1));
+        const auto shown = parseValueText(row.valueText(k + 1).text());
         if (!shown) continue;  // no number to show: the cell stays empty
         const ScaledNumber value = inUnit(*shown, plan.unit);
         status += worksheet_write_number(sheet, at, c.firstValue + k, asDouble(value),
@@ -196,13 +196,13 @@ WriteStatus writeRow(lxw_worksheet* sheet, const ExportPlan& plan, const Columns
         const bool ng = verdictOf(row.resultCell()) == RowVerdict::Ng;
         status += worksheet_write_string(sheet, at, c.result, verdict.c_str(), ng ? f.badText : nullptr);
     }
-    if (const auto time = parseTimeStamp(row.timeStamp())) {
+    if (const auto time = parseTimeStamp(records::stampText(row.timeStamp()))) {
         lxw_datetime moment{time->year, time->month,  time->day,
                             time->hour, time->minute, static_cast<double>(time->second)};
         status += worksheet_write_datetime(sheet, at, c.time, &moment, f.time);
     } else {
         // A stamp that is no real moment is kept as it was recorded.
-        const std::string stamp(row.timeStamp());
+        const std::string stamp(records::stampText(row.timeStamp()));
         status += worksheet_write_string(sheet, at, c.time, stamp.c_str(), nullptr);
     }
     return status;

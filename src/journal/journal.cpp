@@ -211,7 +211,7 @@ bool rowFits(const StoredRow& row, records::TableLayout& layout) {
 // The time stamp of a stored row, printable whatever the file holds.
 std::string stampOf(const StoredRow& row, const records::TableLayout& layout) {
     const records::RowShape shape = records::RowShape::of(layout);
-    std::string stamp(records::RowView(row.bytes.data(), shape).timeStamp());
+    std::string stamp(records::stampText(records::RowView(row.bytes.data(), shape).timeStamp()));
     for (char& c : stamp)
         if (c < 0x20 || c > 0x7e) c = '?';
     return stamp;

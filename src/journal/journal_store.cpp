@@ -2,6 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <string>
+#include <vector>
+
+#include "records/first_row_shape.h"
+#include "records/record_table.h"
+
 namespace gaugemon::journal {
 
 namespace {
@@ -83,6 +89,7 @@ int JournalStore::makeTables() {
     if (code == SQLITE_OK) code = db_.exec(kUnpublishedIndex);
     if (code == SQLITE_OK) code = addExportedMark();
     if (code == SQLITE_OK) code = db_.exec(kUnexportedIndex);
+    if (code == SQLITE_OK) code = migrateRowShape();
     if (code != SQLITE_OK) {
         db_.exec("ROLLBACK");
         return code;
@@ -102,6 +109,51 @@ int JournalStore::addExportedMark() {
     const int code = hasColumn(db_, "journal_row", "exported_ms", present);
     if (code != SQLITE_OK || present) return code;
     return db_.exec(kAddExported);
+}
+
+// A file's user version is the shape of the rows it holds; 0 is the first
+// one, from before the version was kept. Rows of the first shape are rebuilt
+// in today's, a batch at a time; a row that is not one of ours stays as it
+// is and is never put into a table.
+int JournalStore::migrateRowShape() {
+    std::string version;
+    int code = db_.queryText("PRAGMA user_version", version);
+    if (code != SQLITE_OK) return code;
+    if (version == std::to_string(records::kRowShapeVersion)) return SQLITE_OK;
+    Statement select;
+    Statement update;
+    code = db_.prepare(
+        select, "SELECT id, probe_count, code_column, bytes FROM journal_row WHERE id > ?1 ORDER BY id LIMIT 512");
+    if (code == SQLITE_OK) code = db_.prepare(update, "UPDATE journal_row SET bytes = ?2 WHERE id = ?1");
+    if (code != SQLITE_OK) return code;
+    std::vector<std::pair<int64_t, std::string>> batch;
+    int64_t after = 0;
+    size_t read = 0;
+    do {
+        batch.clear();
+        read = 0;
+        select.bind(1, after);
+        while ((code = select.step()) == SQLITE_ROW) {
+            ++read;
+            after = select.intAt(0);
+            const int64_t probes = select.intAt(1);
+            const int64_t codes = select.intAt(2);
+            if (probes < 1 || probes > static_cast<int64_t>(measure::kMaxProbes) || (codes != 0 && codes != 1))
+                continue;
+            const records::TableLayout layout{static_cast<unsigned>(probes), codes == 1};
+            std::string rebuilt;
+            if (records::rowFromFirstShape(select.blobAt(3), layout, rebuilt)) batch.emplace_back(after, rebuilt);
+        }
+        select.reset();
+        if (code != SQLITE_DONE) return code;
+        for (const auto& [id, bytes] : batch) {
+            update.bind(1, id);
+            update.bindBlob(2, bytes);
+            code = update.run();
+            if (code != SQLITE_DONE) return code;
+        }
+    } while (read > 0);
+    return db_.exec(("PRAGMA user_version = " + std::to_string(records::kRowShapeVersion)).c_str());
 }
 
 int JournalStore::prepareStatements(Offered offered) {

@@ -83,6 +83,7 @@ private:
     int makeTables();
     int addPublishedMark();
     int addExportedMark();
+    int migrateRowShape();
     int prepareStatements(Offered offered);
 
     Database db_;

@@ -57,15 +57,6 @@ ProbeVerdict verdictOfZone(records::RecordedZone zone) {
     return ProbeVerdict::None;
 }
 
-ProbeVerdict verdictOfRow(exchange::RowVerdict verdict) {
-    switch (verdict) {
-        case exchange::RowVerdict::Ok: return ProbeVerdict::Ok;
-        case exchange::RowVerdict::Ng: return ProbeVerdict::Ng;
-        case exchange::RowVerdict::Unknown: break;
-    }
-    return ProbeVerdict::None;
-}
-
 void appendProbe(unsigned probe, const exchange::ScaledNumber* value, ProbeVerdict verdict, std::string& out) {
     out += "{\"probe\":";
     appendInt(probe, out);
@@ -103,22 +94,15 @@ void appendBand(const LiveProbe& probe, std::string& out) {
     out += '}';
 }
 
-// A row's probe: the number kept beside the text when there is one (exact, at
-// the probe's resolution), else the text as the files show it, in mm.
+// A row's probe: its number exactly, at the probe's resolution, in mm.
 void appendRowProbe(const records::RowView& view, unsigned probe, std::string& out) {
     const records::ProbeNumber number = view.number(probe);
-    if (number.present) {
-        const exchange::ScaledNumber value = millimetres(number.counts, number.fine);
-        appendProbe(probe, &value, verdictOfZone(number.zone), out);
-        return;
-    }
-    const auto shown = exchange::parseValueText(view.valueText(probe));
-    if (!shown) {
+    if (!number.present) {
         appendProbe(probe, nullptr, ProbeVerdict::None, out);
         return;
     }
-    const exchange::ScaledNumber value = exchange::inUnit(*shown, exchange::LengthUnit::Millimetre);
-    appendProbe(probe, &value, ProbeVerdict::None, out);
+    const exchange::ScaledNumber value = millimetres(number.counts, number.fine);
+    appendProbe(probe, &value, verdictOfZone(number.zone), out);
 }
 
 void appendHead(std::string_view station, std::string& out) {
@@ -177,7 +161,7 @@ RowJsonError recordJson(const JournalRow& row, std::string_view station, const r
         appendRowProbe(view, probe, out);
     }
     out += "],\"verdict\":";
-    out += verdictName(verdictOfRow(exchange::verdictOf(view.resultCell())));
+    out += verdictName(!view.flagsKnown() ? ProbeVerdict::None : view.ng() ? ProbeVerdict::Ng : ProbeVerdict::Ok);
     out += '}';
     return RowJsonError::None;
 }

@@ -75,10 +75,9 @@ void putLine(char* p, uint32_t r, const RowView& row, std::string_view codeSlot,
         std::memcpy(p, codeSlot.data(), kCodeSlotBytes);
         p += kCodeSlotBytes;
     }
-    const char* values = row.values().data();
-    for (unsigned k = 0; k < shape.probeCount; ++k) {
+    for (unsigned k = 1; k <= shape.probeCount; ++k) {
         *p++ = s;
-        std::memcpy(p, values + k * kValueTextBytes, kValueTextBytes);
+        std::memcpy(p, row.valueText(k).slot.data(), kValueTextBytes);
         p += kValueTextBytes;
     }
     *p++ = s;
@@ -86,7 +85,8 @@ void putLine(char* p, uint32_t r, const RowView& row, std::string_view codeSlot,
     std::memset(p + kResultBytes, 0, kResultFieldBytes - kResultBytes);
     p += kResultFieldBytes;
     *p++ = s;
-    std::memcpy(p, row.timeStamp().data(), kTimeStampBytes);
+    const TimeStamp stamp = row.timeStamp();
+    std::memcpy(p, stamp.data(), kTimeStampBytes);
     p += kTimeStampBytes;
     std::memcpy(p, format.lineEnd.data(), format.lineEnd.size());
 }

@@ -48,14 +48,17 @@ QString RecordListModel::cellText(uint32_t r, int column) const {
             return QString::fromLatin1(number.data(), static_cast<qsizetype>(number.size()));
         }
         case ColumnKind::Code: return QString::fromStdString(decoder_.decode(row.code()));
-        case ColumnKind::Value: return asciiField(row.valueText(c.probe));
+        case ColumnKind::Value: return asciiField(row.valueText(c.probe).text());
         case ColumnKind::Result: {
             const std::string_view result = row.resultCell();
             if (result == gbk::kOk) return QStringLiteral("合格");
             if (result == gbk::kNg) return QStringLiteral("超差");
             return asciiField(result);
         }
-        case ColumnKind::Time: return asciiField(row.timeStamp());
+        case ColumnKind::Time: {
+            const TimeStamp stamp = row.timeStamp();
+            return asciiField({stamp.data(), stamp.size()});
+        }
     }
     return {};
 }

@@ -5,9 +5,9 @@
 #include <span>
 
 #include "core/language.h"
-#include "display/value_text.h"
 #include "measure/counts.h"
 #include "measure/length.h"
+#include "measure/length_unit.h"
 #include "tolerance/verdict.h"
 
 namespace gaugemon::records {
@@ -28,20 +28,19 @@ public:
     virtual ~RecordSources() = default;
     virtual bool connected() const = 0;
     virtual unsigned probeCount() const = 0;
-    // The value texts the last display update left.
-    virtual const display::ValueTextTable& valueTexts() const = 0;
+    // The unit the values are shown in.
+    virtual measure::LengthUnit lengthUnit() const = 0;
     // The verdict of the latest readings: NG when any probe is out of tolerance.
     virtual bool anyNg() const = 0;
-    // The value texts and the verdict come from the connection now running:
+    // The readings and the verdict shown come from the connection now running:
     // false from Connect until its first reading has been shown.
     virtual bool readingsShown() const = 0;
     // The language flag as it stands.
     virtual core::Language language() const = 0;
     // `probe` is 1..60.
     virtual LimitCounts limitCounts(unsigned probe) const = 0;
-    // The readings the value texts were made from (probes 0..N-1) and their
-    // verdict, kept in each row as numbers. Until a source gives them, rows
-    // are recorded without numbers.
+    // The readings shown (probes 0..N-1) and their verdict, kept in each row
+    // as numbers. Until a source gives them, rows are recorded without numbers.
     virtual std::span<const measure::Length> shownReadings() const { return {}; }
     virtual const tolerance::Verdict* shownVerdict() const { return nullptr; }
 };
@@ -50,7 +49,7 @@ public:
 struct PlainRecordSources : RecordSources {
     bool isConnected = false;
     unsigned probes = 1;
-    display::ValueTextTable texts{};
+    measure::LengthUnit shownUnit = measure::LengthUnit::Millimetre;
     bool ng = false;
     bool shown = true;
     core::Language lang = core::Language::Chinese;
@@ -60,12 +59,13 @@ struct PlainRecordSources : RecordSources {
         return t;
     }();
     bool withReadings = false;
+    bool judged = true;  // the verdict comes with the readings
     std::array<measure::Length, measure::kMaxProbes> readings{};
     tolerance::Verdict verdict;
 
     bool connected() const override { return isConnected; }
     unsigned probeCount() const override { return probes; }
-    const display::ValueTextTable& valueTexts() const override { return texts; }
+    measure::LengthUnit lengthUnit() const override { return shownUnit; }
     bool anyNg() const override { return ng; }
     bool readingsShown() const override { return shown; }
     core::Language language() const override { return lang; }
@@ -76,7 +76,7 @@ struct PlainRecordSources : RecordSources {
         if (!withReadings) return {};
         return std::span<const measure::Length>(readings).first(std::min<size_t>(probes, readings.size()));
     }
-    const tolerance::Verdict* shownVerdict() const override { return withReadings ? &verdict : nullptr; }
+    const tolerance::Verdict* shownVerdict() const override { return withReadings && judged ? &verdict : nullptr; }
 };
 
 }  // namespace gaugemon::records

@@ -16,17 +16,51 @@ RowShape RowShape::of(const TableLayout& layout) {
     RowShape shape;
     shape.probeCount = layout.probeCount;
     shape.codeColumn = layout.codeColumn;
-    shape.resultOffset = layout.probeCount * kValueTextBytes;
-    shape.timeOffset = shape.resultOffset + kResultBytes;
-    shape.stride = shape.timeOffset + kTimeStampBytes;
+    shape.timeOffset = layout.probeCount * kProbeNumberBytes;
+    shape.flagsOffset = shape.timeOffset + sizeof(uint64_t);
+    shape.limitSetOffset = shape.flagsOffset + 1;
+    shape.stride = shape.limitSetOffset + sizeof(uint16_t);
     if (layout.codeColumn) {
         shape.codeOffset = shape.stride;
-        shape.codePrefixOffset = shape.codeOffset + kCodeSlotBytes;
-        shape.stride = shape.codePrefixOffset + 1;
+        shape.stride += kCodeSlotBytes;
     }
-    shape.numbersOffset = shape.stride;
-    shape.stride += layout.probeCount * kProbeNumberBytes;
     return shape;
+}
+
+namespace {
+// Field widths and largest values of a packed time, as the time stamp shows them.
+struct TimeField {
+    int core::LocalDateTime::*field;
+    unsigned shift;
+    unsigned width;
+    int largest;
+};
+constexpr TimeField kTimeFields[] = {
+    {&core::LocalDateTime::year, 0, 14, 9999}, {&core::LocalDateTime::month, 14, 7, 99},
+    {&core::LocalDateTime::day, 21, 7, 99},    {&core::LocalDateTime::hour, 28, 7, 99},
+    {&core::LocalDateTime::minute, 35, 7, 99}, {&core::LocalDateTime::second, 42, 7, 99},
+};
+}  // namespace
+
+uint64_t packTime(const core::LocalDateTime& time) {
+    uint64_t packed = 0;
+    for (const TimeField& f : kTimeFields)
+        packed |= static_cast<uint64_t>(std::clamp(time.*f.field, 0, f.largest)) << f.shift;
+    return packed;
+}
+
+core::LocalDateTime unpackTime(uint64_t packed) {
+    core::LocalDateTime time;
+    for (const TimeField& f : kTimeFields)
+        time.*f.field = std::min(static_cast<int>(packed >> f.shift & ((uint64_t{1} << f.width) - 1)), f.largest);
+    return time;
+}
+
+core::LocalDateTime RowView::time() const {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes_ + shape_->timeOffset);
+    uint64_t packed = 0;
+    for (int i = 7; i >= 0; --i) packed = packed << 8 | b[i];
+    return unpackTime(packed);
 }
 
 std::string_view RowView::codeSlot() const {
@@ -37,22 +71,25 @@ std::string_view RowView::codeSlot() const {
 std::string_view RowView::code() const {
     if (!shape_->codeColumn) return {};
     const char* slot = bytes_ + shape_->codeOffset;
-    const size_t skip = bytes_[shape_->codePrefixOffset] ? 1 : 0;
+    const size_t skip = (flags() & row_flags::kCodePrefix) != 0 ? 1 : 0;
     return {slot + skip, ::strnlen(slot + skip, kCodeSlotBytes - skip)};
 }
 
-ProbeNumber ProbeNumber::of(const measure::Length& reading, RecordedZone zone) {
+ProbeNumber ProbeNumber::of(const measure::Length& reading, RecordedZone zone, measure::LengthUnit unit) {
     ProbeNumber n;
     n.present = true;
     n.fine = reading.fine();
     n.counts = std::clamp(reading.counts, -kLargestCounts, kLargestCounts);
     n.zone = zone;
+    n.unit = unit;
     return n;
 }
 
 void ProbeNumber::store(char* four) const {
-    const uint32_t bits =
-        static_cast<uint32_t>(counts) << 4 | (present ? 8u : 0u) | (fine ? 4u : 0u) | static_cast<uint32_t>(zone);
+    const int32_t stored = present ? std::clamp(counts, -kLargestCounts, kLargestCounts) : kNoCounts;
+    const uint32_t bits = present ? static_cast<uint32_t>(stored) << 4 | (unit == measure::LengthUnit::Inch ? 8u : 0u) |
+                                        (fine ? 4u : 0u) | static_cast<uint32_t>(zone)
+                                  : static_cast<uint32_t>(stored) << 4;
     for (int i = 0; i < 4; ++i) four[i] = static_cast<char>(bits >> (8 * i) & 0xFFu);
 }
 
@@ -69,6 +106,35 @@ RecordedZone recordedZone(const tolerance::Verdict* verdict, unsigned index) {
 }
 
 }  // namespace
+
+void encodeRow(const RowShape& shape, const RowInput& input, uint16_t limitSet, char* bytes) {
+    char* numbers = bytes;
+    for (unsigned k = 0; k < shape.probeCount; ++k) {
+        ProbeNumber number;
+        if (!input.numbers.empty())
+            number = k < input.numbers.size() ? input.numbers[k] : ProbeNumber{};
+        else if (k < input.readings.size())
+            number = ProbeNumber::of(input.readings[k], recordedZone(input.verdict, k), input.unit);
+        number.store(numbers + k * kProbeNumberBytes);
+    }
+    const uint64_t time = packTime(input.time);
+    for (int i = 0; i < 8; ++i) bytes[shape.timeOffset + i] = static_cast<char>(time >> (8 * i) & 0xFFu);
+    // An all-digit code (the empty one included) gets a '/' in front, so a
+    // spreadsheet takes it as text and keeps its leading zeros.
+    const bool prefix = shape.codeColumn && input.code.allDigits();
+    bytes[shape.flagsOffset] = static_cast<char>((input.anyNg ? row_flags::kNg : 0) |
+                                                 (input.language == core::Language::English ? row_flags::kEnglish : 0) |
+                                                 (prefix ? row_flags::kCodePrefix : 0));
+    bytes[shape.limitSetOffset] = static_cast<char>(limitSet & 0xFFu);
+    bytes[shape.limitSetOffset + 1] = static_cast<char>(limitSet >> 8);
+    if (shape.codeColumn) {
+        char* slot = bytes + shape.codeOffset;
+        std::memset(slot, 0, kCodeSlotBytes);
+        if (prefix) *slot = kDigitCodePrefix;
+        const std::string_view code = input.code.gbk();
+        std::memcpy(slot + (prefix ? 1 : 0), code.data(), code.size());
+    }
+}
 
 std::array<char, kRowNumberDigits> rowNumberText(uint32_t row) {
     std::array<char, kRowNumberDigits> text{};
@@ -223,28 +289,7 @@ AppendResult RecordTable::appendRow(const RowInput& input) {
     char* bytes = beginAppend(refusal);
     if (!bytes) return refusal;
 
-    for (unsigned k = 0; k < shape_.probeCount; ++k)
-        std::memcpy(bytes + k * kValueTextBytes, input.valueTexts[k].slot.data(), kValueTextBytes);
-    std::memcpy(bytes + shape_.resultOffset, resultCell(input.anyNg, input.language).data(), kResultBytes);
-    std::memcpy(bytes + shape_.timeOffset, formatTimeStamp(input.time).data(), kTimeStampBytes);
-    if (shape_.codeColumn) {
-        char* slot = bytes + shape_.codeOffset;
-        std::memset(slot, 0, kCodeSlotBytes);
-        // An all-digit code (the empty one included) gets a '/' in front, so a
-        // spreadsheet takes it as text and keeps its leading zeros.
-        const bool prefix = input.code.allDigits();
-        if (prefix) *slot = kDigitCodePrefix;
-        const std::string_view code = input.code.gbk();
-        std::memcpy(slot + (prefix ? 1 : 0), code.data(), code.size());
-        bytes[shape_.codePrefixOffset] = prefix ? 1 : 0;
-    }
-    char* numbers = bytes + shape_.numbersOffset;
-    for (unsigned k = 0; k < shape_.probeCount; ++k) {
-        const ProbeNumber number = k < input.readings.size()
-                                       ? ProbeNumber::of(input.readings[k], recordedZone(input.verdict, k))
-                                       : ProbeNumber{};
-        number.store(numbers + k * kProbeNumberBytes);
-    }
+    encodeRow(shape_, input, kNoLimitSet, bytes);
     endAppend();
     return AppendResult::Added;
 }
@@ -265,7 +310,7 @@ bool RecordTable::updateCode(uint32_t row, const WorkpieceCode& code) {
     char* slot = bytes + shape_.codeOffset;
     std::memset(slot, 0, kCodeSlotBytes);
     std::memcpy(slot, code.gbk().data(), code.gbk().size());
-    bytes[shape_.codePrefixOffset] = 0;
+    bytes[shape_.flagsOffset] = static_cast<char>(bytes[shape_.flagsOffset] & ~row_flags::kCodePrefix);
     ++changeStamp_;
     if (observer_) observer_->codeChanged(row);
     return true;

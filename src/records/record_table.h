@@ -13,7 +13,9 @@
 #include "core/clock.h"
 #include "display/value_text.h"
 #include "measure/length.h"
+#include "measure/length_unit.h"
 #include "records/record_columns.h"
+#include "records/record_texts.h"
 #include "records/row_chunk.h"
 #include "records/time_stamp.h"
 #include "records/workpiece_code.h"
@@ -26,55 +28,70 @@ inline constexpr size_t kRowNumberDigits = 6;
 inline constexpr size_t kValueTextBytes = 8;
 inline constexpr size_t kResultBytes = 4;
 inline constexpr size_t kProbeNumberBytes = 4;
-
-// Everything a new row is made of, taken when the record timer fires.
-struct RowInput {
-    unsigned probeCount = 0;
-    bool codeInput = false;
-    const display::ValueTextTable& valueTexts;
-    bool anyNg = false;
-    core::Language language = core::Language::Chinese;
-    WorkpieceCode code;  // recorded when codeInput is on
-    core::LocalDateTime time;
-    // The readings the value texts were made from and their verdict; probes
-    // beyond the readings given keep no number, a row without a verdict no
-    // per-probe judgement.
-    std::span<const measure::Length> readings{};
-    const tolerance::Verdict* verdict = nullptr;
-};
+// The shape of a stored row (RowView::bytes): 1 held the texts of the moment
+// beside the numbers, 2 holds numbers only. Kept rows say which they are.
+inline constexpr int kRowShapeVersion = 2;
 
 // Where a probe's reading stood against its limits when its row was recorded.
 enum class RecordedZone : uint8_t { Unjudged = 0, Ok = 1, Warning = 2, Ng = 3 };
 
-// One probe's reading as a number, kept beside the value texts so that no
-// figure has to be parsed back from a text. Four bytes, least significant
-// first: bits 0-1 the zone, bit 2 fine resolution, bit 3 a number is present,
-// bits 4-31 the signed count. The decoder never yields more than 2^24 * 5
+// One probe's reading as recorded: a number with what its text depends on.
+// Four bytes, least significant first: bits 0-1 the zone, bit 2 fine
+// resolution, bit 3 shown in inches, bits 4-31 the signed count, -2^27 for
+// a probe without a number. The decoder never yields more than 2^24 * 5
 // counts; anything beyond the 28 bits is kept at the nearest storable count.
 struct ProbeNumber {
     bool present = false;
     bool fine = false;  // counts of 0.0001 mm rather than 0.001 mm
     int32_t counts = 0;
     RecordedZone zone = RecordedZone::Unjudged;
+    measure::LengthUnit unit = measure::LengthUnit::Millimetre;  // of the value text
 
     static constexpr int32_t kLargestCounts = (1 << 27) - 1;
+    static constexpr int32_t kNoCounts = -(1 << 27);
 
     // The length in 0.0001 mm, whatever the probe's resolution.
     int64_t tenthMicrometres() const { return fine ? counts : int64_t{counts} * 10; }
+    // The text the value was shown with when recorded; eight zero bytes for
+    // a probe without a number, as the display holds before its first reading.
+    display::ValueText text() const {
+        return present ? display::formatValueText(counts, unit, fine) : display::ValueText{};
+    }
 
-    static ProbeNumber of(const measure::Length& reading, RecordedZone zone);
+    static ProbeNumber of(const measure::Length& reading, RecordedZone zone, measure::LengthUnit unit);
     void store(char* four) const;
     static ProbeNumber load(const char* four) {
         const auto* b = reinterpret_cast<const unsigned char*>(four);
         const uint32_t bits = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
         ProbeNumber n;
+        // Arithmetic shift of the signed top 28 bits.
+        const int32_t counts = static_cast<int32_t>(bits) >> 4;
+        if (counts == kNoCounts) return n;
+        n.present = true;
+        n.counts = counts;
         n.zone = static_cast<RecordedZone>(bits & 3u);
         n.fine = (bits & 4u) != 0;
-        n.present = (bits & 8u) != 0;
-        // Arithmetic shift of the signed top 28 bits.
-        n.counts = static_cast<int32_t>(bits) >> 4;
+        n.unit = (bits & 8u) != 0 ? measure::LengthUnit::Inch : measure::LengthUnit::Millimetre;
         return n;
     }
+};
+
+// Everything a new row is made of, taken when the record timer fires.
+struct RowInput {
+    unsigned probeCount = 0;
+    bool codeInput = false;
+    measure::LengthUnit unit = measure::LengthUnit::Millimetre;  // the values are shown in
+    bool anyNg = false;
+    core::Language language = core::Language::Chinese;
+    WorkpieceCode code;  // recorded when codeInput is on
+    core::LocalDateTime time;
+    // The readings shown and their verdict; probes beyond the readings given
+    // keep no number, a row without a verdict no per-probe judgement.
+    std::span<const measure::Length> readings{};
+    const tolerance::Verdict* verdict = nullptr;
+    // Numbers made elsewhere (a row rebuilt from what a file or an earlier
+    // version kept), taken instead of the readings when given.
+    std::span<const ProbeNumber> numbers{};
 };
 
 enum class AppendResult : uint8_t {
@@ -112,34 +129,60 @@ public:
     virtual void codeChanged(uint32_t row) = 0;
 };
 
-// Byte positions of the fields inside one stored row.
+// A row's index into the limit sets of its table; none for rows recorded
+// without limits.
+inline constexpr uint16_t kNoLimitSet = 0xFFFF;
+
+// Byte positions of the fields inside one stored row: the numbers, the time
+// (8 bytes), the flags (verdict, language of the result cell, '/' in front
+// of the code), the limit set (2 bytes) and the 36-byte code slot with a
+// code column.
 struct RowShape {
     unsigned probeCount = 0;
     bool codeColumn = false;
-    size_t resultOffset = 0;
     size_t timeOffset = 0;
-    size_t codeOffset = 0;        // 36-byte code slot, with a code column only
-    size_t codePrefixOffset = 0;  // 1 when '/' was put in front of the code
-    size_t numbersOffset = 0;     // kProbeNumberBytes per probe
+    size_t flagsOffset = 0;
+    size_t limitSetOffset = 0;
+    size_t codeOffset = 0;  // with a code column only
     size_t stride = 0;
 
     static RowShape of(const TableLayout& layout);
 };
 
-// Read access to one stored row.
+namespace row_flags {
+inline constexpr uint8_t kNg = 1;
+inline constexpr uint8_t kEnglish = 2;
+inline constexpr uint8_t kCodePrefix = 4;  // '/' put in front of the code
+inline constexpr uint8_t kAll = kNg | kEnglish | kCodePrefix;
+}  // namespace row_flags
+
+// A local time as 8 bytes, each field held as its time stamp shows it (a
+// clock gone wrong cannot widen a field).
+uint64_t packTime(const core::LocalDateTime& time);
+core::LocalDateTime unpackTime(uint64_t packed);
+
+// Read access to one stored row. Texts are made on demand from the numbers
+// and flags recorded, so they stay those of the moment of recording.
 class RowView {
 public:
     RowView(const char* bytes, const RowShape& shape) : bytes_(bytes), shape_(&shape) {}
     // `probe` is 1-based.
-    std::string_view valueText(unsigned probe) const {
-        return {bytes_ + (probe - 1) * kValueTextBytes, kValueTextBytes};
-    }
-    std::string_view values() const { return {bytes_, shape_->probeCount * kValueTextBytes}; }
-    std::string_view resultCell() const { return {bytes_ + shape_->resultOffset, kResultBytes}; }
-    std::string_view timeStamp() const { return {bytes_ + shape_->timeOffset, kTimeStampBytes}; }
+    ProbeNumber number(unsigned probe) const { return ProbeNumber::load(bytes_ + (probe - 1) * kProbeNumberBytes); }
     // `probe` is 1-based.
-    ProbeNumber number(unsigned probe) const {
-        return ProbeNumber::load(bytes_ + shape_->numbersOffset + (probe - 1) * kProbeNumberBytes);
+    display::ValueText valueText(unsigned probe) const { return number(probe).text(); }
+    bool ng() const { return (flags() & row_flags::kNg) != 0; }
+    // False for bytes no table wrote (a damaged copy kept elsewhere).
+    bool flagsKnown() const { return (flags() & ~row_flags::kAll) == 0; }
+    core::Language language() const {
+        return (flags() & row_flags::kEnglish) != 0 ? core::Language::English : core::Language::Chinese;
+    }
+    // 4 bytes in the language of recording.
+    std::string_view resultCell() const { return records::resultCell(ng(), language()); }
+    core::LocalDateTime time() const;
+    TimeStamp timeStamp() const { return formatTimeStamp(time()); }
+    uint16_t limitSet() const {
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes_ + shape_->limitSetOffset);
+        return static_cast<uint16_t>(b[0] | b[1] << 8);
     }
     // The 36-byte slot as it goes into a file; empty without a code column.
     std::string_view codeSlot() const;
@@ -149,9 +192,15 @@ public:
     std::string_view bytes() const { return {bytes_, shape_->stride}; }
 
 private:
+    uint8_t flags() const { return static_cast<uint8_t>(bytes_[shape_->flagsOffset]); }
+
     const char* bytes_;
     const RowShape* shape_;
 };
+
+// Writes the row `input` describes into `bytes`, shape.stride of them; the
+// input's probe count and code column are those of the shape.
+void encodeRow(const RowShape& shape, const RowInput& input, uint16_t limitSet, char* bytes);
 
 // "000001" for row index 0.
 std::array<char, kRowNumberDigits> rowNumberText(uint32_t row);

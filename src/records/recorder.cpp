@@ -100,7 +100,7 @@ void Recorder::onRecordTimer() {
         reportNoReadings();
         return;
     }
-    const RowInput input{sources_.probeCount(), codes_.enabled(),         sources_.valueTexts(),
+    const RowInput input{sources_.probeCount(), codes_.enabled(),         sources_.lengthUnit(),
                          sources_.anyNg(),      sources_.language(),      codes_.currentCode(),
                          clock_.localNow(),     sources_.shownReadings(), sources_.shownVerdict()};
     const AppendResult result = table_.appendRow(input);

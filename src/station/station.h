@@ -256,7 +256,6 @@ private:
     // RecordSources.
     bool connected() const override { return link_.connected; }
     unsigned probeCount() const override { return link_.probeCount; }
-    const display::ValueTextTable& valueTexts() const override { return display_.valueTexts(); }
     bool anyNg() const override { return verdict_.anyNg(); }
     bool readingsShown() const override { return display_.showsReadings(); }
     records::LimitCounts limitCounts(unsigned probe) const override;

@@ -71,14 +71,15 @@ void writeRow(JsonWriter& json, const station::Station& station, uint32_t row, u
     json.beginObject();
     json.field("sequence").number(static_cast<int64_t>(sequence));
     json.field("row").number(int64_t{row} + 1);
-    json.field("time").string(std::string_view(view.timeStamp().data(), view.timeStamp().size()));
+    json.field("time").string(records::stampText(view.timeStamp()));
     json.field("code");
     if (view.code().empty())
         json.null();
     else
         json.string(exchange::codeText(view.code(), decoder));
     json.field("values").beginArray();
-    for (unsigned probe = 1; probe <= table.layout().probeCount; ++probe) json.string(trimmed(view.valueText(probe)));
+    for (unsigned probe = 1; probe <= table.layout().probeCount; ++probe)
+        json.string(trimmed(view.valueText(probe).text()));
     json.endArray();
     json.field("verdict");
     if (const char* verdict = rowVerdictName(exchange::verdictOf(view.resultCell())))

@@ -14,6 +14,7 @@
 #include "display/value_text.h"
 #include "records/record_sources.h"
 #include "records/record_table.h"
+#include "support/shown_numbers.h"
 
 namespace gaugemon::exchange::test {
 
@@ -34,12 +35,18 @@ inline void fillTable(records::RecordTable& table, unsigned probes, bool codeCol
                       const std::vector<TestRow>& rows) {
     table.prepareColumns({probes, codeColumn, language});
     for (const TestRow& row : rows) {
-        display::ValueTextTable texts{};
-        for (size_t k = 0; k < row.values.size(); ++k) {
-            std::memcpy(texts[k].slot.data(), row.values[k].data(), std::min<size_t>(row.values[k].size(), 8));
-        }
-        const records::RowInput input{
-            probes, codeColumn, texts, row.ng, language, records::WorkpieceCode::fromGbk(row.code), row.time};
+        std::array<records::ProbeNumber, measure::kMaxProbes> numbers{};
+        for (size_t k = 0; k < row.values.size(); ++k) numbers[k] = gaugemon::test::numberOfText(row.values[k]);
+        const records::RowInput input{probes,
+                                      codeColumn,
+                                      measure::LengthUnit::Millimetre,
+                                      row.ng,
+                                      language,
+                                      records::WorkpieceCode::fromGbk(row.code),
+                                      row.time,
+                                      {},
+                                      nullptr,
+                                      std::span(numbers).first(probes)};
         table.appendRow(input);
     }
 }

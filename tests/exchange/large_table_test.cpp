@@ -13,15 +13,15 @@ using test::TempDir;
 TEST(FullTable, AllOfItsRowsGoIntoEveryExchangeFormat) {
     records::RecordTable table;
     test::fillTable(table, 1, true, core::Language::English, {});
-    display::ValueTextTable texts{};
-    texts[0] = display::formatValueText(4321, LengthUnit::Millimetre, false);
+    const std::array<measure::Length, 1> reading{measure::micrometres(4321)};
     const records::RowInput input{1,
                                   true,
-                                  texts,
+                                  LengthUnit::Millimetre,
                                   false,
                                   core::Language::English,
                                   records::WorkpieceCode::fromGbk("W-7"),
-                                  {2019, 11, 29, 13, 52, 30}};
+                                  {2019, 11, 29, 13, 52, 30},
+                                  reading};
     while (table.appendRow(input) == records::AppendResult::Added) {
     }
     ASSERT_EQ(table.rowCount(), records::kMaxRows);

@@ -142,9 +142,8 @@ TEST(Workbook, ACellKeepsItsRecordedJudgementAfterALimitChange) {
         const std::array<measure::Length, 1> readings{measure::micrometres(counts)};
         tolerance::Verdict verdict;
         verdict.judge(readings, limits);
-        display::ValueTextTable texts{};
-        texts[0] = display::formatValueText(counts, LengthUnit::Millimetre, false);
-        records::RowInput in{1, false, texts, verdict.anyNg(), core::Language::Chinese, {}, {2026, 12, 8, 7, 0, 0}};
+        records::RowInput in{
+            1, false, LengthUnit::Millimetre, verdict.anyNg(), core::Language::Chinese, {}, {2026, 12, 8, 7, 0, 0}};
         in.readings = readings;
         in.verdict = &verdict;
         ASSERT_EQ(table.appendRow(in), records::AppendResult::Added);

@@ -2,6 +2,7 @@
 #include "journal/journal_table_observer.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <string>
 #include <vector>
@@ -275,6 +276,60 @@ TEST(JournalPruning, SavedRowsOlderThanTheSettingGoAtStartUnsavedOnesStay) {
         }
         EXPECT_EQ(test::queryInt(file, "SELECT count(*) FROM journal_row"), rowsKept) << daysLater << " days later";
     }
+}
+
+// A journal an earlier version left: its rows hold the texts of the moment
+// beside the numbers. Opened, they are rebuilt as rows of numbers that show
+// the same texts, and come back like any other row.
+TEST(JournalRowShape, RowsOfTheFirstShapeAreRebuiltWhenTheJournalIsOpened) {
+    TempDir dir;
+    const std::string path = (dir / kFileName).string();
+    std::vector<std::string> recorded;
+    {
+        StationRun first(dir, sampleLayout(2, true));
+        first.record(0, 2);
+        recorded = rowsOf(first.table);
+    }
+    // Row 1 as the first shape kept it: texts, result, stamp, code slot and
+    // its '/' flag, then the numbers (zone, fine, present, count << 4).
+    std::string old;
+    old += "  3.001  0.48600";
+    old += "\xB3\xAC\xB2\xEE";  // 超差
+    old += "2019-11-29; 13:52:30";
+    std::string slot = "/00123";
+    slot.resize(records::kCodeSlotBytes, '\0');
+    old += slot;
+    old += '\1';
+    for (const uint32_t bits : {3001u << 4 | 8u | 1u, 12345u << 4 | 8u | 3u})
+        for (int i = 0; i < 4; ++i) old += static_cast<char>(bits >> (8 * i) & 0xFFu);
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        sqlite3_stmt* update = nullptr;
+        sqlite3_prepare_v2(db, "UPDATE journal_row SET bytes = ?1 WHERE position = 0", -1, &update, nullptr);
+        sqlite3_bind_blob(update, 1, old.data(), static_cast<int>(old.size()), SQLITE_STATIC);
+        EXPECT_EQ(sqlite3_step(update), SQLITE_DONE);
+        sqlite3_finalize(update);
+        EXPECT_EQ(sqlite3_exec(db, "PRAGMA user_version = 0", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close_v2(db);
+    }
+
+    StationRun second(dir, sampleLayout(2, true));
+    EXPECT_EQ(test::queryInt(path, "PRAGMA user_version"), records::kRowShapeVersion);
+    EXPECT_EQ(second.journal.pending().count, 2u);
+    EXPECT_EQ(second.journal.pending().firstStamp, "2019-11-29; 13:52:30");
+    RecordTable restored;
+    ASSERT_EQ(second.journal.restorePending(restored, core::Language::English).restored, 2u);
+    const records::RowView row = restored.row(0);
+    EXPECT_EQ(row.valueText(1).text(), "  3.001 ");
+    EXPECT_EQ(row.valueText(2).text(), " 0.48600");
+    EXPECT_EQ(row.number(2).zone, records::RecordedZone::Ng);
+    EXPECT_EQ(row.resultCell(), "\xB3\xAC\xB2\xEE");
+    EXPECT_EQ(records::stampText(row.timeStamp()), "2019-11-29; 13:52:30");
+    EXPECT_EQ(row.codeSlot(), slot);
+    EXPECT_EQ(row.code(), "00123");
+    // A row of today's shape in the same file is kept as it was.
+    EXPECT_EQ(restored.row(1).bytes(), recorded[1]);
 }
 
 TEST(JournalLayouts, RowsOfAnotherLayoutStayOfferedForTheNextStart) {

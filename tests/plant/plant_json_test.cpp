@@ -81,14 +81,15 @@ TEST(RecordJson, MeasuredRowCarriesExactValuesAtTheirResolutionVerdictsCodeAndZo
               "{\"probe\":4,\"value\":6.003,\"verdict\":\"NG\"}],\"verdict\":\"NG\"}");
 }
 
-TEST(RecordJson, RowWithoutNumbersTakesTheShownTextsInMillimetresAndNoProbeVerdicts) {
+// Values shown in inches are sent in mm all the same, exactly as counted.
+TEST(RecordJson, UnjudgedValuesHaveNoProbeVerdictsInMillimetresAndAProbeWithoutNumberNoValue) {
     LocalZone zone;
     RecordTable table;
     table.prepareColumns({3, false, core::Language::Chinese});
-    display::ValueTextTable texts{};
-    const char* shown[] = {" 0.48600", "  2.345 ", "  ----  "};
-    for (int p = 0; p < 3; ++p) std::copy_n(shown[p], 8, texts[p].slot.data());
-    const records::RowInput input{3, false, texts, false, core::Language::Chinese, {}, {2026, 12, 8, 9, 14, 3}};
+    const std::array<measure::Length, 2> readings{measure::micrometres(12344), measure::micrometres(2345)};
+    records::RowInput input{
+        3, false, measure::LengthUnit::Inch, false, core::Language::Chinese, {}, {2026, 12, 8, 9, 14, 3}};
+    input.readings = readings;
     ASSERT_EQ(table.appendRow(input), records::AppendResult::Added);
     records::GbkDecoder decoder;
     std::string json;

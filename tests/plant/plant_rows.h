@@ -27,28 +27,20 @@ struct DefaultLimits {
     tolerance::ToleranceTable table;
 };
 
-// Records row k as the station does: value texts, the numbers beside them
-// and the verdict of the default limits; codes "W-k".
+// Records row k as the station does: the numbers and the verdict of the default limits; codes "W-k".
 inline records::AppendResult appendMeasuredRow(records::RecordTable& table, uint32_t k,
                                                const tolerance::ToleranceTable& limits) {
     const unsigned probes = table.layout().probeCount;
     std::vector<measure::Length> readings;
-    display::ValueTextTable texts{};
-    for (unsigned p = 1; p <= probes; ++p) {
-        const measure::Length reading = sampleReading(k, p);
-        readings.push_back(reading);
-        const double mm = reading.fine() ? reading.counts / 10000.0 : reading.counts / 1000.0;
-        char text[32];
-        std::snprintf(text, sizeof text, "%7.3f ", mm);
-        std::copy_n(text, 8, texts[p - 1].slot.data());
-    }
+    for (unsigned p = 1; p <= probes; ++p) readings.push_back(sampleReading(k, p));
     tolerance::Verdict verdict;
     verdict.judge(readings, limits);
     bool anyNg = false;
     for (unsigned p = 0; p < probes; ++p) anyNg = anyNg || verdict.probe(p) == tolerance::Judgement::Ng;
     const auto code = records::WorkpieceCode::fromGbk("W-" + std::to_string(k));
     const core::LocalDateTime time{2026, 12, 8, 9, static_cast<int>(k / 60 % 60), static_cast<int>(k % 60)};
-    records::RowInput input{probes, table.layout().codeColumn, texts, anyNg, core::Language::English, code, time};
+    records::RowInput input{
+        probes, table.layout().codeColumn, measure::LengthUnit::Millimetre, anyNg, core::Language::English, code, time};
     input.readings = readings;
     input.verdict = &verdict;
     return table.appendRow(input);

@@ -10,7 +10,6 @@ namespace {
 
 using core::Language;
 using namespace std::string_literals;
-using test::valueText;
 using test::zeros;
 
 constexpr core::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
@@ -27,14 +26,11 @@ const std::string kOkZh = "\xBA\xCF\xB8\xF1";
 struct FileFixture : ::testing::Test {
     RecordTable table;
     PlainRecordSources sources;
+    test::ShownValues shown{"  3.001 ", "- 0.052 "};
 
-    FileFixture() {
-        sources.texts[0] = valueText("  3.001 ");
-        sources.texts[1] = valueText(" -0.052 ");
-    }
     void record(bool codes = false, std::string_view code = {}, Language language = Language::English) {
         table.appendRow(
-            {sources.probes, codes, sources.texts, sources.ng, language, WorkpieceCode::fromGbk(code), kTime});
+            test::rowShowing(shown, sources.probes, codes, sources.ng, language, WorkpieceCode::fromGbk(code), kTime));
     }
     std::string file(RecordFileFormat format) {
         StringSink sink;
@@ -51,9 +47,9 @@ TEST_F(FileFixture, EnglishTabFileOfTwoProbes) {
     record();
     sources.ng = true;
     record();
-    const std::string expected = "Num\tS01\tS02\tResult\tTime\n"s + "000001" + zeros(1) + "\t  3.001 \t -0.052 \t OK " +
+    const std::string expected = "Num\tS01\tS02\tResult\tTime\n"s + "000001" + zeros(1) + "\t  3.001 \t- 0.052 \t OK " +
                                  zeros(4) + "\t2019-11-29; 13:52:30\n" + "000002" + zeros(1) +
-                                 "\t  3.001 \t -0.052 \t NG " + zeros(4) + "\t2019-11-29; 13:52:30\n";
+                                 "\t  3.001 \t- 0.052 \t NG " + zeros(4) + "\t2019-11-29; 13:52:30\n";
     EXPECT_EQ(file(kTabFormat), expected);
 }
 
@@ -62,7 +58,7 @@ TEST_F(FileFixture, SameTableAsCommaFileWithCrLf) {
     sources.probes = 2;
     table.prepareColumns({2, false, Language::English});
     record();
-    const std::string expected = "Num,S01,S02,Result,Time\r\n"s + "000001" + zeros(1) + ",  3.001 , -0.052 , OK " +
+    const std::string expected = "Num,S01,S02,Result,Time\r\n"s + "000001" + zeros(1) + ",  3.001 ,- 0.052 , OK " +
                                  zeros(4) + ",2019-11-29; 13:52:30\r\n";
     EXPECT_EQ(file(kCommaFormat), expected);
 }
@@ -147,10 +143,11 @@ TEST(MaximumTable, AllRowsAreWrittenToTheFile) {
     PlainRecordSources sources;
     sources.lang = Language::English;
     sources.probes = 1;
-    sources.texts[0] = valueText("  1.000 ");
+    const test::ShownValues shown{"  1.000 "};
     table.prepareColumns({1, false, Language::English});
     for (uint32_t r = 0; r < kMaxRows; ++r)
-        ASSERT_EQ(table.appendRow({1, false, sources.texts, false, Language::English, {}, kTime}), AppendResult::Added);
+        ASSERT_EQ(table.appendRow(test::rowShowing(shown, 1, false, false, Language::English, {}, kTime)),
+                  AppendResult::Added);
 
     test::TempDir dir;
     const auto path = dir / "all.xls";

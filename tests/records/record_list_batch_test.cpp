@@ -27,20 +27,19 @@ QCoreApplication& application() {
 
 struct BatchFixture : ::testing::Test {
     RecordTable table;
-    display::ValueTextTable texts{};
+    test::ShownValues shown{"  3.001 "};
     RecordListModel model{table, nullptr, RecordListModel::kListBatchDelay};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
     Inserted inserted;
 
     BatchFixture() {
         application();
-        texts[0] = test::valueText("  3.001 ");
         table.prepareColumns({1, true, Language::English});
         QObject::connect(&model, &QAbstractItemModel::rowsInserted,
                          [this](const QModelIndex&, int first, int last) { inserted.emplace_back(first, last); });
     }
     void append(const char* code = "A") {
-        table.appendRow({1, true, texts, false, Language::English, checkCode(code).code, kTime});
+        table.appendRow(test::rowShowing(shown, 1, true, false, Language::English, checkCode(code).code, kTime));
     }
 };
 
@@ -97,8 +96,7 @@ TEST(ModelAtStart, ATableWithRowsIsShownWholeAtOnce) {
     application();
     RecordTable table;
     table.prepareColumns({1, false, Language::English});
-    display::ValueTextTable texts{};
-    for (int i = 0; i < 3; ++i) table.appendRow({1, false, texts, false, Language::English, {}, kTime});
+    for (int i = 0; i < 3; ++i) table.appendRow({1, false, {}, false, Language::English, {}, kTime});
     RecordListModel model(table, nullptr, RecordListModel::kListBatchDelay);
     EXPECT_EQ(model.rowCount(), 3);
     EXPECT_FALSE(model.rowsPending());

@@ -14,19 +14,15 @@ constexpr core::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
 
 struct ModelFixture : ::testing::Test {
     RecordTable table;
-    display::ValueTextTable texts{};
+    test::ShownValues shown{"  3.001 ", "- 0.052 "};
     RecordListModel model{table};
     // Checks every answer and signal of the model against the model rules.
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
 
-    ModelFixture() {
-        texts[0] = test::valueText("  3.001 ");
-        texts[1] = test::valueText(" -0.052 ");
-    }
     void append(const char* code, Language language, bool ng = false) {
         const CodeCheck check = checkCode(code);
         ASSERT_EQ(check.problem, CodeProblem::None);
-        table.appendRow({2, true, texts, ng, language, check.code, kTime});
+        table.appendRow(test::rowShowing(shown, 2, true, ng, language, check.code, kTime));
     }
     QString cell(int row, int column) const { return model.data(model.index(row, column)).toString(); }
 };
@@ -101,8 +97,7 @@ TEST(ModelLifetime, TableOutlivesItsModel) {
     RecordTable table;
     table.prepareColumns({1, false, Language::English});
     { RecordListModel model(table); }
-    display::ValueTextTable texts{};
-    EXPECT_EQ(table.appendRow({1, false, texts, false, Language::English, {}, kTime}), AppendResult::Added);
+    EXPECT_EQ(table.appendRow({1, false, {}, false, Language::English, {}, kTime}), AppendResult::Added);
 }
 
 }  // namespace

@@ -9,23 +9,22 @@ namespace gaugemon::records {
 namespace {
 
 using core::Language;
-using test::valueText;
+using measure::LengthUnit;
 
 constexpr core::LocalDateTime kTime{2019, 11, 29, 13, 52, 30};
 
 struct TableFixture : ::testing::Test {
     RecordTable table;
-    display::ValueTextTable texts{};
+    // Probe k shows "  k+1.00k " (k below 10).
+    std::array<measure::Length, measure::kMaxProbes> readings{};
 
     TableFixture() {
-        for (unsigned k = 0; k < texts.size(); ++k) {
-            char eight[9];
-            std::snprintf(eight, sizeof eight, "  %02u.%03u", k + 1, k);
-            texts[k] = valueText(eight);
-        }
+        for (unsigned k = 0; k < readings.size(); ++k)
+            readings[k] = measure::micrometres(static_cast<int32_t>(k * 1001 + 1000));
     }
     RowInput input(unsigned probes, bool codes = false, WorkpieceCode code = {}) const {
-        return {probes, codes, texts, false, Language::English, code, kTime};
+        return {probes, codes, LengthUnit::Millimetre,           false, Language::English,
+                code,   kTime, std::span(readings).first(probes)};
     }
     void fill(uint32_t rows, unsigned probes, bool codes = false) {
         for (uint32_t r = 0; r < rows; ++r) ASSERT_EQ(table.appendRow(input(probes, codes)), AppendResult::Added);
@@ -35,21 +34,19 @@ struct TableFixture : ::testing::Test {
 TEST_F(TableFixture, RowsAcrossChunkBoundariesKeepTheirFieldsAndNumbers) {
     constexpr uint32_t cap = RecordTable::kRowsPerChunk;
     table.prepareColumns({3, false, Language::English});
-    // Each row gets its own first value text, so a row read from the wrong
+    // Each row gets its own first value, so a row read from the wrong
     // place of a chunk shows.
     for (uint32_t r = 0; r < 3 * cap + 7; ++r) {
-        char eight[9];
-        std::snprintf(eight, sizeof eight, "%8u", r);
-        texts[0] = valueText(eight);
+        readings[0] = measure::micrometres(static_cast<int32_t>(r));
         ASSERT_EQ(table.appendRow(input(3)), AppendResult::Added);
     }
     for (uint32_t r : {0u, cap - 1, cap, cap + 1, 2 * cap, 3 * cap + 6}) {
-        char eight[9];
-        std::snprintf(eight, sizeof eight, "%8u", r);
-        EXPECT_EQ(table.row(r).valueText(1), eight) << "row " << r;
-        EXPECT_EQ(table.row(r).valueText(3), "  03.002");
+        char eight[16];
+        std::snprintf(eight, sizeof eight, "%3u.%03u ", r / 1000 % 1000, r % 1000);
+        EXPECT_EQ(table.row(r).valueText(1).text(), eight) << "row " << r;
+        EXPECT_EQ(table.row(r).valueText(3).text(), "  3.002 ");
         EXPECT_EQ(table.row(r).resultCell(), " OK ");
-        EXPECT_EQ(table.row(r).timeStamp(), "2019-11-29; 13:52:30");
+        EXPECT_EQ(stampText(table.row(r).timeStamp()), "2019-11-29; 13:52:30");
     }
     EXPECT_EQ(table.committedBytes(), 4 * cap * table.shape().stride);
 }
@@ -80,7 +77,7 @@ TEST_F(TableFixture, HoldsAtMost999999RowsAndNumbersAgainAfterClearing) {
     EXPECT_TRUE(table.full());
     EXPECT_EQ(table.appendRow(input(1)), AppendResult::Full);
     EXPECT_EQ(table.rowCount(), kMaxRows);
-    EXPECT_EQ(table.row(kMaxRows - 1).valueText(1), "  01.000");
+    EXPECT_EQ(table.row(kMaxRows - 1).valueText(1).text(), "  1.000 ");
 
     table.clearTable();
     EXPECT_EQ(table.rowCount(), 0u);
@@ -100,8 +97,37 @@ TEST_F(TableFixture, ResultIsKeptInTheLanguageOfRecording) {
         {false, Language::Chinese, "\xBA\xCF\xB8\xF1"},
         {true, Language::Chinese, "\xB3\xAC\xB2\xEE"},
     };
-    for (const auto& c : cases) table.appendRow({1, false, texts, c.ng, c.language, {}, kTime});
+    for (const auto& c : cases) table.appendRow({1, false, LengthUnit::Millimetre, c.ng, c.language, {}, kTime});
     for (uint32_t r = 0; r < std::size(cases); ++r) EXPECT_EQ(table.row(r).resultCell(), cases[r].cell);
+}
+
+// A row keeps numbers; its texts are made from them with the unit, the
+// language and the clock fields of the moment of recording.
+TEST(RecordedTexts, AreThoseOfTheMomentOfRecording) {
+    RecordTable table;
+    table.prepareColumns({4, false, Language::English});
+    const measure::Length values[] = {measure::micrometres(-52), measure::tenthMicrometres(12345),
+                                      measure::micrometres(1 << 30)};  // the fourth probe has no reading
+    const struct {
+        LengthUnit unit;
+        core::LocalDateTime time;
+        std::string_view texts[4];
+        std::string_view stamp;
+    } cases[] = {
+        {LengthUnit::Millimetre,
+         {2019, 13, 40, 25, 0, 0},
+         {"- 0.052 ", " 1.2345 ", "999.999 ", std::string_view("\0\0\0\0\0\0\0\0", 8)},
+         "2019-13-40; 25:00:00"},
+        {LengthUnit::Inch, {12345, -1, 1, 0, 0, 0}, {"-0.00200", " 0.04855", "39.37000"}, "9999-00-01; 00:00:00"},
+    };
+    for (const auto& c : cases) table.appendRow({4, false, c.unit, true, Language::Chinese, {}, c.time, values});
+    for (uint32_t r = 0; r < std::size(cases); ++r) {
+        const RowView row = table.row(r);
+        for (unsigned k = 0; k < 3; ++k) EXPECT_EQ(row.valueText(k + 1).text(), cases[r].texts[k]) << r << "/" << k;
+        EXPECT_EQ(stampText(row.timeStamp()), cases[r].stamp);
+        EXPECT_EQ(row.resultCell(), "\xB3\xAC\xB2\xEE");
+    }
+    EXPECT_EQ(table.row(0).valueText(4).text(), cases[0].texts[3]);
 }
 
 TEST_F(TableFixture, AllDigitCodesGetASlashInTheSlotButNotOnScreen) {
@@ -128,7 +154,7 @@ TEST_F(TableFixture, LongestCodeWithSlashFillsTheSlotWithoutSpilling) {
     const std::string_view slot = table.row(0).codeSlot();
     EXPECT_EQ(slot.substr(0, 1 + kMaxCodeBytes), "/" + digits);
     EXPECT_EQ(slot.back(), '\0');
-    EXPECT_EQ(table.row(0).valueText(1), "  01.000");
+    EXPECT_EQ(table.row(0).valueText(1).text(), "  1.000 ");
     EXPECT_EQ(table.row(1).code(), "next");
 }
 
@@ -165,7 +191,7 @@ TEST_F(TableFixture, ColumnPreparationAtEachConnection) {
     EXPECT_EQ(other.held.probeCount, 8u);
     EXPECT_EQ(table.layout().probeCount, 8u);
     EXPECT_EQ(table.appendRow(input(60)), AppendResult::LayoutMismatch);
-    EXPECT_EQ(table.row(1).valueText(8), "  08.007");
+    EXPECT_EQ(table.row(1).valueText(8).text(), "  8.007 ");
 
     // Clearing takes on the layout the connection waits for.
     table.clearTable();

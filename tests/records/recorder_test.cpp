@@ -87,8 +87,8 @@ TEST(ManualRecord, OneRowTenMillisecondsLater) {
     EXPECT_TRUE(rig.table().rowsSinceBackup());
     rig.time.advanceBy(1000);
     EXPECT_EQ(rig.rows(), 1u);
-    EXPECT_EQ(rig.table().row(0).valueText(2), " -0.052 ");
-    EXPECT_EQ(rig.table().row(0).timeStamp(), "2019-11-29; 13:52:30");
+    EXPECT_EQ(rig.table().row(0).valueText(2).text(), "- 0.052 ");
+    EXPECT_EQ(stampText(rig.table().row(0).timeStamp()), "2019-11-29; 13:52:30");
 }
 
 TEST(ManualRecord, WhileDisconnectedDoesNothingAndSaysNothing) {
@@ -385,7 +385,7 @@ TEST(FullTable, PendingRowIsRecordedAfterClearing) {
     rig.sources.probes = 1;
     rig.connect();
     for (uint32_t r = 0; r < kMaxRows; ++r)
-        rig.table().appendRow({1, false, rig.sources.texts, false, Language::English, {}, rig.time.localNow()});
+        rig.table().appendRow({1, false, {}, false, Language::English, {}, rig.time.localNow()});
     rig.recorder().pressManual();
     rig.time.advanceBy(100);
     EXPECT_EQ(rig.rows(), kMaxRows);
@@ -407,7 +407,7 @@ TEST(OtherProbeCount, OldRowsStayAndNewOnesWaitUntilTheTableIsCleared) {
     rig.disconnect();
 
     rig.sources.probes = 3;
-    rig.sources.texts[2] = test::valueText("  9.999 ");
+    test::showTexts(rig.sources, {"  3.001 ", "- 0.052 ", "  9.999 "});
     rig.connect();
     ASSERT_EQ(rig.prompts.messages.size(), 1u);
     EXPECT_NE(rig.prompts.messages[0].find("2 probes"), std::string::npos);
@@ -422,7 +422,7 @@ TEST(OtherProbeCount, OldRowsStayAndNewOnesWaitUntilTheTableIsCleared) {
     rig.table().clearTable();
     rig.time.advanceBy(10);
     ASSERT_EQ(rig.rows(), 1u);
-    EXPECT_EQ(rig.table().row(0).valueText(3), "  9.999 ");
+    EXPECT_EQ(rig.table().row(0).valueText(3).text(), "  9.999 ");
 }
 
 TEST(OtherProbeCount, MessageFollowsTheLanguage) {
@@ -610,7 +610,7 @@ TEST(OutOfMemory, RecordingTellsTheOperatorOnceAndKeepsEveryRowHeld) {
     EXPECT_NE(rig.prompts.messages[0].find("Not enough memory"), std::string::npos);
     rig.time.advanceBy(100);
     EXPECT_EQ(rig.rows(), RecordTable::kRowsPerChunk + 1);
-    EXPECT_EQ(rig.table().row(0).valueText(1), "  3.001 ");
+    EXPECT_EQ(rig.table().row(0).valueText(1).text(), "  3.001 ");
 }
 
 }  // namespace

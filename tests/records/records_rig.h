@@ -35,8 +35,7 @@ struct RecordsRig {
         store.writeInt(core::keys::kCodeEn, codeInput ? 1 : 0);
         sources.lang = core::Language::English;
         sources.probes = 2;
-        sources.texts[0] = valueText("  3.001 ");
-        sources.texts[1] = valueText(" -0.052 ");
+        showTexts(sources, {"  3.001 ", "- 0.052 "});
         records = std::make_unique<Records>(
             RecordsSeams{timers, store, prompts, time, sources, watchdog, dir.path().string()});
         timers.setTickHandler([this](int id) {

@@ -12,6 +12,8 @@
 
 #include "display/value_text.h"
 #include "records/record_sources.h"
+#include "records/record_table.h"
+#include "support/shown_numbers.h"
 
 namespace gaugemon::records::test {
 
@@ -19,6 +21,36 @@ inline display::ValueText valueText(std::string_view eight) {
     display::ValueText text;
     std::memcpy(text.slot.data(), eight.data(), std::min<size_t>(eight.size(), 8));
     return text;
+}
+
+// The numbers a row shows as these value texts, unjudged.
+struct ShownValues {
+    std::array<ProbeNumber, measure::kMaxProbes> numbers{};
+    ShownValues() = default;
+    ShownValues(std::initializer_list<std::string_view> texts) {
+        unsigned k = 0;
+        for (const std::string_view text : texts) set(k++, text);
+    }
+    void set(unsigned index, std::string_view eight) { numbers[index] = gaugemon::test::numberOfText(eight); }
+    std::span<const ProbeNumber> first(unsigned probes) const { return std::span(numbers).first(probes); }
+};
+
+// Sources whose readings show as these value texts, unjudged.
+inline void showTexts(PlainRecordSources& sources, std::initializer_list<std::string_view> texts) {
+    sources.withReadings = true;
+    sources.judged = false;
+    unsigned k = 0;
+    for (const std::string_view text : texts) {
+        const ProbeNumber n = gaugemon::test::numberOfText(text);
+        sources.readings[k++] = gaugemon::test::lengthOf(n);
+        sources.shownUnit = n.unit;
+    }
+}
+
+// A row of the sources' probes showing `shown`.
+inline RowInput rowShowing(const ShownValues& shown, unsigned probes, bool codes, bool ng, core::Language language,
+                           const WorkpieceCode& code, const core::LocalDateTime& time) {
+    return {probes, codes, measure::LengthUnit::Millimetre, ng, language, code, time, {}, nullptr, shown.first(probes)};
 }
 
 inline std::string zeros(size_t n) { return std::string(n, '\0'); }

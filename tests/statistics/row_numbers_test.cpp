@@ -27,14 +27,14 @@ std::string exportedRows(const RecordTable& table) {
 }
 
 struct NumbersFixture : ::testing::Test {
-    display::ValueTextTable texts{};
+    test::ShownValues shown;
     std::array<measure::Length, measure::kMaxProbes> readings{};
     ToleranceTable limits;  // 3.000 .. 6.000 mm on every probe
     tolerance::Verdict verdict;
 
     RowInput input(unsigned probes, bool withNumbers) {
         verdict.judge(std::span(readings).first(probes), limits);
-        RowInput in{probes, false, texts, verdict.anyNg(), Language::English, {}, kTime};
+        RowInput in{probes, false, measure::LengthUnit::Millimetre, verdict.anyNg(), Language::English, {}, kTime};
         if (withNumbers) {
             in.readings = std::span(readings).first(probes);
             in.verdict = &verdict;
@@ -86,17 +86,20 @@ TEST_F(NumbersFixture, ProbesBeyondTheReadingsAndRowsWithoutReadingsHoldNoNumber
     EXPECT_FALSE(table.row(1).number(1).present);
 }
 
+// Rows taken from the readings write the same file as rows of the texts
+// those readings were shown with.
 TEST_F(NumbersFixture, ExportedRowsAreTheSameWithAndWithoutNumbers) {
     RecordTable with;
     RecordTable without;
     for (RecordTable* t : {&with, &without}) t->prepareColumns({4, true, Language::English});
     for (unsigned k = 0; k < 4; ++k) {
-        texts[k] = test::valueText("  4.321 ");
+        shown.set(k, k == 2 ? " 0.4321 " : "  4.321 ");
         readings[k] = k == 2 ? measure::tenthMicrometres(4321) : measure::micrometres(4321);
     }
     for (int r = 0; r < 3; ++r) {
         RowInput a = input(4, true);
         RowInput b = input(4, false);
+        b.numbers = shown.first(4);
         a.codeInput = b.codeInput = true;
         ASSERT_EQ(with.appendRow(a), AppendResult::Added);
         ASSERT_EQ(without.appendRow(b), AppendResult::Added);
@@ -116,19 +119,21 @@ TEST_F(NumbersFixture, ARowCopiedOutAndBackKeepsItsNumbers) {
     EXPECT_EQ(copy.row(0).number(2).zone, RecordedZone::Ng);
 }
 
-TEST(RowNumbersMemory, FourBytesPerProbeAndAFullTableUnder750MiB) {
+TEST(RowNumbersMemory, FourBytesPerProbeAndAFullTableUnder350MB) {
     for (bool codes : {false, true}) {
         const RowShape with = RowShape::of({60, codes, Language::English});
-        const RowShape texts = RowShape::of({1, codes, Language::English});
-        EXPECT_EQ(with.stride - texts.stride, 59 * (kValueTextBytes + kProbeNumberBytes));
+        const RowShape one = RowShape::of({1, codes, Language::English});
+        EXPECT_EQ(with.stride - one.stride, 59 * kProbeNumberBytes);
+        EXPECT_LE(with.stride, 320u);
         const size_t chunks = (kMaxRows + RecordTable::kRowsPerChunk - 1) / RecordTable::kRowsPerChunk;
-        EXPECT_LT(chunks * RecordTable::kRowsPerChunk * with.stride, size_t{750} << 20);
+        EXPECT_LT(chunks * RecordTable::kRowsPerChunk * with.stride, size_t{350'000'000});
     }
 }
 
 TEST(RecorderNumbers, TheRowTakesTheReadingsAndVerdictTheSourcesShow) {
     test::RecordsRig rig;
     rig.sources.withReadings = true;
+    rig.sources.judged = true;
     rig.sources.readings[0] = measure::micrometres(3001);
     rig.sources.readings[1] = measure::tenthMicrometres(-520);
     ToleranceTable limits;

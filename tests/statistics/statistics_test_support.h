@@ -10,14 +10,14 @@ namespace gaugemon::statistics::test {
 // the same reading on every probe unless a row list per probe is given).
 struct NumberTable {
     records::RecordTable table;
-    display::ValueTextTable texts{};
     unsigned probes;
 
     explicit NumberTable(unsigned probeCount) : probes(probeCount) {
         table.prepareColumns({probeCount, false, core::Language::English});
     }
     void add(std::span<const measure::Length> readings) {
-        records::RowInput in{probes, false, texts, false, core::Language::English, {}, {2026, 12, 8, 7, 0, 0}};
+        records::RowInput in{
+            probes, false, measure::LengthUnit::Millimetre, false, core::Language::English, {}, {2026, 12, 8, 7, 0, 0}};
         in.readings = readings;
         table.appendRow(in);
     }

@@ -389,7 +389,7 @@ TEST_F(Operation, ARowAskedForBeforeTheFirstReadingWaitsForIt) {
     clock.advanceBy(500);
     ASSERT_EQ(window->recordTable().rowCount(), 1u);
     // A reading, not the blank slot of a connection that has shown none.
-    EXPECT_NE(window->recordTable().row(0).valueText(1).find_first_not_of(std::string_view(" \0", 2)),
+    EXPECT_NE(window->recordTable().row(0).valueText(1).text().find_first_not_of(std::string_view(" \0", 2)),
               std::string_view::npos);
 }
 
