@@ -2,6 +2,7 @@
 // The rows the record benchmarks work with: 60 probes of distinct values,
 // recorded at one fixed moment.
 #include <array>
+#include <span>
 
 #include "core/clock.h"
 #include "measure/length.h"
@@ -22,9 +23,22 @@ inline SampleValues sampleValues() {
     return values;
 }
 
+// The limits every row is recorded with, as the station gives them.
+inline const records::LimitCountsTable& sampleLimits() {
+    static const records::LimitCountsTable limits = [] {
+        records::LimitCountsTable l{};
+        l.fill({3000, 6000});
+        return l;
+    }();
+    return limits;
+}
+
 // `values` must outlive the input.
 inline records::RowInput rowInput(const SampleValues& values) {
-    return {kProbes, false, measure::LengthUnit::Millimetre, false, core::Language::English, {}, kTime, values};
+    records::RowInput input{kProbes, false, measure::LengthUnit::Millimetre, false, core::Language::English, {},
+                            kTime,   values};
+    input.limits = std::span(sampleLimits()).first(kProbes);
+    return input;
 }
 
 }  // namespace gaugemon::bench

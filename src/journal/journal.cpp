@@ -96,6 +96,7 @@ struct RestoreJob {
     int64_t generation = 0;
     records::RecordTable rows;
     std::vector<int64_t> moved;
+    records::LimitCountsTable limits{};  // of the row being read
     uint64_t left = 0;
     int code = SQLITE_OK;
     bool movedIn = false;  // the rows are this run's in the file
@@ -174,6 +175,7 @@ Problem Journal::openFile(int64_t nowMs, int keepDays) {
     }
     marks_ = {run_, 0, 0, 0};
     writer_ = std::make_unique<JournalWriter>(std::move(store), path_, std::move(markFile));
+    limitsQueued_ = false;
     if (writtenListener_) writer_->setWrittenListener(writtenListener_);
     countPending();
     return Problem::None;
@@ -308,7 +310,8 @@ RestoreResult Journal::adoptRestored(records::RecordTable& table, RestoreJob& jo
     } else if (generation_ == job.generation && table.layout().sameRowShape(job.rows.layout())) {
         adopted = true;
         for (uint32_t r = 0; r < table.rowCount() && adopted; ++r)
-            adopted = job.rows.appendRowBytes(table.row(r).bytes()) == records::AppendResult::Added;
+            adopted = job.rows.appendRowBytes(table.row(r).bytes(), table.limitSet(table.row(r).limitSet())) ==
+                      records::AppendResult::Added;
         if (adopted) {
             table.clearTable();
             adopted = table.adoptRows(job.rows);
@@ -352,7 +355,8 @@ int Journal::appendPending(JournalStore& store, RestoreJob& job) {
             wanted = {layout.probeCount, layout.codeColumn, job.language};
             job.rows.prepareColumns(wanted);
         }
-        if (layout.sameRowShape(wanted) && job.rows.appendRowBytes(row.bytes) == records::AppendResult::Added)
+        const auto limits = records::decodeLimitSet(row.limits, layout.probeCount, job.limits);
+        if (layout.sameRowShape(wanted) && job.rows.appendRowBytes(row.bytes, limits) == records::AppendResult::Added)
             job.moved.push_back(row.id);
         else
             ++job.left;
@@ -387,7 +391,17 @@ void Journal::follow(const records::RecordTable& table) {
 }
 
 void Journal::queueAppend(const records::RecordTable& table, uint32_t row) {
-    writer_->append({run_, generation_, row}, table.layout(), table.row(row).bytes());
+    const records::RowView view = table.row(row);
+    // A limit set is kept once, when the limits differ from the last row's.
+    records::LimitSetBytes limits;
+    const size_t size = records::encodeLimitSet(table.limitSet(view.limitSet()), limits);
+    if (!limitsQueued_ || size != limitsSize_ || !std::equal(limits.begin(), limits.begin() + size, limits_.begin())) {
+        writer_->limits({limits.data(), size});
+        limits_ = limits;
+        limitsSize_ = size;
+        limitsQueued_ = true;
+    }
+    writer_->append({run_, generation_, row}, table.layout(), view.bytes());
 }
 
 void Journal::rowChanged(const records::RecordTable& table, uint32_t row) {

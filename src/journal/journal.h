@@ -175,6 +175,10 @@ private:
     uint64_t prunedUnpublished_ = 0;
     std::function<void()> writtenListener_;
     std::unique_ptr<RestoreJob> restore_;
+    // The limits of the rows queued last.
+    records::LimitSetBytes limits_{};
+    size_t limitsSize_ = 0;
+    bool limitsQueued_ = false;
 };
 
 }  // namespace gaugemon::journal

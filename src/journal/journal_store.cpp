@@ -30,6 +30,10 @@ CREATE TABLE IF NOT EXISTS journal_row (
   published_ms INTEGER,
   exported_ms INTEGER
 );
+CREATE TABLE IF NOT EXISTS limit_set (
+  id INTEGER PRIMARY KEY,
+  bytes BLOB NOT NULL
+);
 CREATE UNIQUE INDEX IF NOT EXISTS journal_row_place ON journal_row (run, generation, position);
 CREATE INDEX IF NOT EXISTS journal_row_unsaved ON journal_row (run, generation, position) WHERE saved_ms IS NULL;
 CREATE INDEX IF NOT EXISTS journal_row_recorded ON journal_row (recorded_ms);
@@ -89,6 +93,7 @@ int JournalStore::makeTables() {
     if (code == SQLITE_OK) code = db_.exec(kUnpublishedIndex);
     if (code == SQLITE_OK) code = addExportedMark();
     if (code == SQLITE_OK) code = db_.exec(kUnexportedIndex);
+    if (code == SQLITE_OK) code = addLimitSets();
     if (code == SQLITE_OK) code = migrateRowShape();
     if (code != SQLITE_OK) {
         db_.exec("ROLLBACK");
@@ -109,6 +114,14 @@ int JournalStore::addExportedMark() {
     const int code = hasColumn(db_, "journal_row", "exported_ms", present);
     if (code != SQLITE_OK || present) return code;
     return db_.exec(kAddExported);
+}
+
+// Rows of files written before the limits went with them have none.
+int JournalStore::addLimitSets() {
+    bool present = false;
+    const int code = hasColumn(db_, "journal_row", "limit_set", present);
+    if (code != SQLITE_OK || present) return code;
+    return db_.exec("ALTER TABLE journal_row ADD COLUMN limit_set INTEGER");
 }
 
 // A file's user version is the shape of the rows it holds; 0 is the first
@@ -160,8 +173,9 @@ int JournalStore::prepareStatements(Offered offered) {
     const bool exports = offered == Offered::NotExported;
     const std::pair<Statement*, const char*> statements[] = {
         {&insert_,
-         "INSERT INTO journal_row (run, generation, position, probe_count, code_column, recorded_ms, bytes) "
-         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"},
+         "INSERT INTO journal_row (run, generation, position, probe_count, code_column, recorded_ms, bytes, "
+         "limit_set) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, NULLIF(?8, 0))"},
+        {&insertLimits_, "INSERT INTO limit_set (bytes) VALUES (?1)"},
         {&replace_,
          "UPDATE journal_row SET bytes = ?4, saved_ms = NULL, exported_ms = NULL "
          "WHERE run = ?1 AND generation = ?2 AND position = ?3"},
@@ -176,10 +190,12 @@ int JournalStore::prepareStatements(Offered offered) {
         {&markFirst_[1],
          "UPDATE journal_row SET exported_ms = ?4, saved_ms = coalesce(saved_ms, ?4) "
          "WHERE exported_ms IS NULL AND run = ?1 AND generation = ?2 AND position < ?3"},
-        {&unsaved_, exports ? "SELECT id, probe_count, code_column, bytes FROM journal_row "
-                              "WHERE exported_ms IS NULL AND run < ?1 ORDER BY id"
-                            : "SELECT id, probe_count, code_column, bytes FROM journal_row "
-                              "WHERE saved_ms IS NULL AND run < ?1 ORDER BY id"},
+        {&unsaved_, exports ? "SELECT r.id, r.probe_count, r.code_column, r.bytes, s.bytes FROM journal_row r "
+                              "LEFT JOIN limit_set s ON s.id = r.limit_set "
+                              "WHERE r.exported_ms IS NULL AND r.run < ?1 ORDER BY r.id"
+                            : "SELECT r.id, r.probe_count, r.code_column, r.bytes, s.bytes FROM journal_row r "
+                              "LEFT JOIN limit_set s ON s.id = r.limit_set "
+                              "WHERE r.saved_ms IS NULL AND r.run < ?1 ORDER BY r.id"},
         {&move_, "UPDATE journal_row SET run = ?2, generation = ?3, position = ?4 WHERE id = ?1"},
         {&shift_,
          "UPDATE journal_row SET generation = ?2 + 1, position = position - ?3 "
@@ -217,7 +233,11 @@ int JournalStore::pruneSaved(int64_t cutoffMs, int64_t& unpublished) {
     prune.bind(1, cutoffMs);
     code = prune.run();
     if (code != SQLITE_DONE) return code;
-    // Runs without rows left tell nothing any more.
+    // Limits no row was recorded with any more, and runs without rows
+    // left, tell nothing any more.
+    code = db_.exec(
+        "DELETE FROM limit_set WHERE id NOT IN (SELECT limit_set FROM journal_row WHERE limit_set IS NOT NULL)");
+    if (code != SQLITE_OK) return code;
     return db_.exec(
         "DELETE FROM run WHERE id NOT IN (SELECT DISTINCT run FROM journal_row) "
         "AND id < (SELECT max(id) FROM run)");
@@ -238,7 +258,8 @@ int JournalStore::forEachUnsaved(int64_t run, const std::function<bool(const Sto
     unsaved_.bind(1, run);
     int code = unsaved_.step();
     while (code == SQLITE_ROW) {
-        const StoredRow row{unsaved_.intAt(0), unsaved_.intAt(1), unsaved_.intAt(2), unsaved_.blobAt(3)};
+        const StoredRow row{unsaved_.intAt(0), unsaved_.intAt(1), unsaved_.intAt(2), unsaved_.blobAt(3),
+                            unsaved_.blobAt(4)};
         if (!each(row)) break;
         code = unsaved_.step();
     }
@@ -261,7 +282,7 @@ int JournalStore::discardUnsaved(int64_t run, int64_t nowMs) {
 }
 
 int JournalStore::insertRow(const RowPlace& place, int64_t probeCount, bool codeColumn, int64_t recordedMs,
-                            std::string_view bytes) {
+                            std::string_view bytes, int64_t limitSet) {
     insert_.bind(1, place.run);
     insert_.bind(2, place.generation);
     insert_.bind(3, place.position);
@@ -269,7 +290,15 @@ int JournalStore::insertRow(const RowPlace& place, int64_t probeCount, bool code
     insert_.bind(5, codeColumn ? 1 : 0);
     insert_.bind(6, recordedMs);
     insert_.bindBlob(7, bytes);
+    insert_.bind(8, limitSet);
     return insert_.run();
+}
+
+int JournalStore::insertLimitSet(std::string_view bytes, int64_t& id) {
+    insertLimits_.bindBlob(1, bytes);
+    const int code = insertLimits_.run();
+    if (code == SQLITE_DONE) id = db_.lastInsertId();
+    return code;
 }
 
 int JournalStore::replaceRow(const RowPlace& place, std::string_view bytes) {

@@ -38,7 +38,8 @@ struct StoredRow {
     int64_t id = 0;
     int64_t probeCount = 0;
     int64_t codeColumn = 0;
-    std::string_view bytes;  // valid until the next row is read
+    std::string_view bytes;     // valid until the next row is read
+    std::string_view limits{};  // the limits it was recorded with; empty for none
 };
 
 // The rows of the journal file and every statement on them. Results are
@@ -70,7 +71,9 @@ public:
     void rollback() { db_.exec("ROLLBACK"); }
 
     int insertRow(const RowPlace& place, int64_t probeCount, bool codeColumn, int64_t recordedMs,
-                  std::string_view bytes);
+                  std::string_view bytes, int64_t limitSet = 0);
+    // Keeps the limits rows were recorded with, once; `id` is theirs then.
+    int insertLimitSet(std::string_view bytes, int64_t& id);
     // A row changed after it was recorded (its code): in no file again.
     int replaceRow(const RowPlace& place, std::string_view bytes);
     // The files hold the rows as `marks` tells.
@@ -84,10 +87,12 @@ private:
     int addPublishedMark();
     int addExportedMark();
     int migrateRowShape();
+    int addLimitSets();
     int prepareStatements(Offered offered);
 
     Database db_;
     Statement insert_;
+    Statement insertLimits_;
     Statement replace_;
     // Saved, exported: the generations before one, and the first rows of one.
     Statement markEarlier_[2];

@@ -67,6 +67,11 @@ void JournalWriter::replace(const RowPlace& place, std::string_view bytes) {
     if (nextChange(Kind::Replace, place, bytes)) queued(lock);
 }
 
+void JournalWriter::limits(std::string_view bytes) {
+    std::unique_lock lock(queueMutex_);
+    if (nextChange(Kind::Limits, {}, bytes)) queued(lock);
+}
+
 void JournalWriter::mark(const MarkState& marks) {
     std::unique_lock lock(queueMutex_);
     lastMark_ = marks;
@@ -141,7 +146,14 @@ int JournalWriter::writeBatch() {
 int JournalWriter::writeChange(const Change& change, std::string_view bytes) {
     switch (change.kind) {
         case Kind::Append:
-            return store_->insertRow(change.place, change.probeCount, change.codeColumn, change.timeMs, bytes);
+            return store_->insertRow(change.place, change.probeCount, change.codeColumn, change.timeMs, bytes,
+                                     limitSet_);
+        case Kind::Limits:
+            if (bytes.empty()) {
+                limitSet_ = 0;
+                return SQLITE_OK;
+            }
+            return store_->insertLimitSet(bytes, limitSet_);
         case Kind::Replace: return store_->replaceRow(change.place, bytes);
         case Kind::Mark: return store_->applyMarks(change.marks, change.timeMs);
         case Kind::Shift: return store_->shiftRows(change.place);

@@ -36,6 +36,9 @@ public:
 
     void append(const RowPlace& place, const records::TableLayout& layout, std::string_view bytes);
     void replace(const RowPlace& place, std::string_view bytes);
+    // The rows appended from now on were recorded with these limits (the
+    // bytes of a limit set); none when empty.
+    void limits(std::string_view bytes);
     // The files hold the rows as `marks` tells.
     void mark(const MarkState& marks);
     // The rows of a table from `from.position` on become the first rows of
@@ -58,7 +61,7 @@ public:
     uint64_t writtenRows() const { return writtenRows_.load(std::memory_order_acquire); }
 
 private:
-    enum class Kind : uint8_t { Append, Replace, Mark, Shift };
+    enum class Kind : uint8_t { Append, Replace, Mark, Shift, Limits };
     struct Change {
         Kind kind = Kind::Append;
         RowPlace place;
@@ -85,6 +88,7 @@ private:
     void settleOwedMark(std::unique_lock<std::mutex>& lock);
 
     std::unique_ptr<JournalStore> store_;
+    int64_t limitSet_ = 0;  // the thread's: the set of the rows appended now, 0 for none
     std::string path_;
     std::mutex storeMutex_;
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <optional>
+#include <span>
 
 #include "exchange/row_fields.h"
 #include "exchange/shown_value.h"
@@ -79,23 +81,35 @@ const char* zoneName(ProbeZone zone) {
     return "\"NG\"";
 }
 
-// A live probe's band after its value and verdict, inside its object.
-void appendBand(const LiveProbe& probe, std::string& out) {
+// A probe's band after its value and verdict, inside its object.
+void appendBand(int32_t lowerCounts, int32_t upperCounts, ProbeZone zone, std::string& out) {
     out.pop_back();  // the probe's closing brace
     out += ",\"unit\":\"mm\",\"lower\":";
-    appendScaled(millimetres(probe.lowerCounts, false), out);
+    appendScaled(millimetres(lowerCounts, false), out);
     out += ",\"upper\":";
-    appendScaled(millimetres(probe.upperCounts, false), out);
+    appendScaled(millimetres(upperCounts, false), out);
     out += ",\"nominal\":";
     // The middle in 0.0001 mm is exact: half of a sum of thousandths.
-    appendScaled(millimetres((int64_t{probe.lowerCounts} + probe.upperCounts) * 5, true), out);
+    appendScaled(millimetres((int64_t{lowerCounts} + upperCounts) * 5, true), out);
     out += ",\"zone\":";
-    out += zoneName(probe.zone);
+    out += zoneName(zone);
     out += '}';
 }
 
-// A row's probe: its number exactly, at the probe's resolution, in mm.
-void appendRowProbe(const records::RowView& view, unsigned probe, std::string& out) {
+std::optional<ProbeZone> zoneOf(records::RecordedZone zone) {
+    switch (zone) {
+        case records::RecordedZone::Ok: return ProbeZone::Ok;
+        case records::RecordedZone::Warning: return ProbeZone::Warning;
+        case records::RecordedZone::Ng: return ProbeZone::Ng;
+        case records::RecordedZone::Unjudged: break;
+    }
+    return std::nullopt;
+}
+
+// A row's probe: its number exactly, at the probe's resolution, in mm, with
+// the band it was judged in when its limits were kept.
+void appendRowProbe(const records::RowView& view, unsigned probe, std::span<const records::LimitCounts> limits,
+                    std::string& out) {
     const records::ProbeNumber number = view.number(probe);
     if (!number.present) {
         appendProbe(probe, nullptr, ProbeVerdict::None, out);
@@ -103,6 +117,8 @@ void appendRowProbe(const records::RowView& view, unsigned probe, std::string& o
     }
     const exchange::ScaledNumber value = millimetres(number.counts, number.fine);
     appendProbe(probe, &value, verdictOfZone(number.zone), out);
+    const std::optional<ProbeZone> zone = zoneOf(number.zone);
+    if (zone && probe <= limits.size()) appendBand(limits[probe - 1].lower, limits[probe - 1].upper, *zone, out);
 }
 
 void appendHead(std::string_view station, std::string& out) {
@@ -156,9 +172,11 @@ RowJsonError recordJson(const JournalRow& row, std::string_view station, const r
     else
         appendJsonString(exchange::codeText(code, decoder), out);
     out += ",\"probes\":[";
+    records::LimitCountsTable limitTable;
+    const auto limits = records::decodeLimitSet(row.limits, layout.probeCount, limitTable);
     for (unsigned probe = 1; probe <= layout.probeCount; ++probe) {
         if (probe > 1) out += ',';
-        appendRowProbe(view, probe, out);
+        appendRowProbe(view, probe, limits, out);
     }
     out += "],\"verdict\":";
     out += verdictName(!view.flagsKnown() ? ProbeVerdict::None : view.ng() ? ProbeVerdict::Ng : ProbeVerdict::Ok);
@@ -178,7 +196,7 @@ void readingsJson(const LiveReadings& readings, std::string_view station, std::s
         const LiveProbe& probe = readings.probes[k];
         const exchange::ScaledNumber value = millimetres(probe.counts, probe.fine);
         appendProbe(k + 1, &value, probe.verdict, out);
-        if (probe.withLimits) appendBand(probe, out);
+        if (probe.withLimits) appendBand(probe.lowerCounts, probe.upperCounts, probe.zone, out);
     }
     out += "],\"verdict\":";
     out += count == 0 ? "null" : (readings.anyNg ? "\"NG\"" : "\"OK\"");

@@ -45,6 +45,7 @@ struct JournalRow {
     int64_t codeColumn = 0;
     int64_t recordedMs = 0;
     std::string_view bytes;
+    std::string_view limits{};  // the limit set the row was recorded with; empty for none
 };
 
 enum class RowJsonError : uint8_t {
@@ -55,7 +56,8 @@ enum class RowJsonError : uint8_t {
 
 // The message of gaugemon/<station>/records for one recorded row, into `out`
 // (replaced; its storage is reused). Values are in mm at the probe's
-// resolution, times in local time with the zone offset.
+// resolution, times in local time with the zone offset; a judged value of a
+// row recorded with its limits carries them as a live reading does.
 RowJsonError recordJson(const JournalRow& row, std::string_view station, const records::GbkDecoder& decoder,
                         std::string& out);
 

@@ -8,17 +8,10 @@
 #include "measure/counts.h"
 #include "measure/length.h"
 #include "measure/length_unit.h"
+#include "records/limit_set.h"
 #include "tolerance/verdict.h"
 
 namespace gaugemon::records {
-
-// A probe's tolerance limits in device counts (0.001 mm), as the record
-// file headers show them.
-struct LimitCounts {
-    int32_t lower = 0;
-    int32_t upper = 0;
-};
-using LimitCountsTable = std::array<LimitCounts, measure::kMaxProbes>;
 
 // What the records read from the rest of the station at the moment they act:
 // the link, the display and the tolerances. The main window implements it

@@ -196,6 +196,8 @@ void RecordTable::resetTo(const TableLayout& layout) {
     if (waitForReaders_) waitForReaders_();
     if (observer_) observer_->beforeReset();
     chunks_.clear();
+    limitSets_.clear();
+    limitSetCount_ = 0;
     rowCount_ = 0;
     ++resetCount_;
     layout_ = layout;
@@ -241,6 +243,8 @@ bool RecordTable::adoptRows(RecordTable& other) {
     if (waitForReaders_) waitForReaders_();
     if (observer_) observer_->beforeReset();
     chunks_.swap(other.chunks_);
+    limitSets_.swap(other.limitSets_);
+    limitSetCount_ = std::exchange(other.limitSetCount_, 0);
     rowCount_ = std::exchange(other.rowCount_, 0);
     layout_ = other.layout_;
     shape_ = other.shape_;
@@ -250,9 +254,21 @@ bool RecordTable::adoptRows(RecordTable& other) {
     changeStamp_ += rowCount_;
     if (rowCount_ > 0) rowsSinceBackup_ = true;
     other.chunks_.clear();
+    other.limitSets_.clear();
     ++other.resetCount_;
     if (observer_) observer_->afterReset();
     return true;
+}
+
+uint16_t RecordTable::limitSetFor(std::span<const LimitCounts> limits) {
+    if (limits.size() != shape_.probeCount || shape_.probeCount == 0) return kNoLimitSet;
+    if (limitSetCount_ > 0) {
+        const auto last = limitSet(static_cast<uint16_t>(limitSetCount_ - 1));
+        if (std::equal(last.begin(), last.end(), limits.begin())) return static_cast<uint16_t>(limitSetCount_ - 1);
+    }
+    if (limitSetCount_ >= kNoLimitSet) return kNoLimitSet;
+    limitSets_.insert(limitSets_.end(), limits.begin(), limits.end());
+    return static_cast<uint16_t>(limitSetCount_++);
 }
 
 char* RecordTable::beginAppend(AppendResult& refusal) {
@@ -289,17 +305,21 @@ AppendResult RecordTable::appendRow(const RowInput& input) {
     char* bytes = beginAppend(refusal);
     if (!bytes) return refusal;
 
-    encodeRow(shape_, input, kNoLimitSet, bytes);
+    encodeRow(shape_, input, limitSetFor(input.limits), bytes);
     endAppend();
     return AppendResult::Added;
 }
 
-AppendResult RecordTable::appendRowBytes(std::string_view rowBytes) {
+AppendResult RecordTable::appendRowBytes(std::string_view rowBytes, std::span<const LimitCounts> limits) {
     if (!full() && (!layout_.hasColumns() || rowBytes.size() != shape_.stride)) return AppendResult::LayoutMismatch;
     AppendResult refusal = AppendResult::Added;
     char* bytes = beginAppend(refusal);
     if (!bytes) return refusal;
     std::memcpy(bytes, rowBytes.data(), shape_.stride);
+    // The set index kept with the bytes was that of another table.
+    const uint16_t set = limitSetFor(limits);
+    bytes[shape_.limitSetOffset] = static_cast<char>(set & 0xFFu);
+    bytes[shape_.limitSetOffset + 1] = static_cast<char>(set >> 8);
     endAppend();
     return AppendResult::Added;
 }

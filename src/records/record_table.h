@@ -14,6 +14,7 @@
 #include "display/value_text.h"
 #include "measure/length.h"
 #include "measure/length_unit.h"
+#include "records/limit_set.h"
 #include "records/record_columns.h"
 #include "records/record_texts.h"
 #include "records/row_chunk.h"
@@ -92,6 +93,8 @@ struct RowInput {
     // Numbers made elsewhere (a row rebuilt from what a file or an earlier
     // version kept), taken instead of the readings when given.
     std::span<const ProbeNumber> numbers{};
+    // The limits in force, probes 0..N-1; none given, the row has no limit set.
+    std::span<const LimitCounts> limits{};
 };
 
 enum class AppendResult : uint8_t {
@@ -227,8 +230,9 @@ public:
 
     AppendResult appendRow(const RowInput& input);
     // Appends a row kept elsewhere byte for byte (RowView::bytes of a table
-    // of the same layout); a row of another size is a layout mismatch.
-    AppendResult appendRowBytes(std::string_view rowBytes);
+    // of the same layout) with the limits it was recorded with, if any; a
+    // row of another size is a layout mismatch.
+    AppendResult appendRowBytes(std::string_view rowBytes, std::span<const LimitCounts> limits = {});
     // Empties the table; columns stay, or become the layout a connection has
     // been waiting for. Numbering starts again at 000001.
     void clearTable();
@@ -255,6 +259,12 @@ public:
     uint64_t resetCount() const { return resetCount_; }
     // `row` must be below rowCount().
     RowView row(uint32_t row) const { return {rowBytes(row), shape_}; }
+    // The limits a row was recorded with (RowView::limitSet), probes 0..N-1;
+    // empty for kNoLimitSet.
+    std::span<const LimitCounts> limitSet(uint16_t index) const {
+        if (index == kNoLimitSet || size_t{index} >= limitSetCount_) return {};
+        return std::span<const LimitCounts>(limitSets_).subspan(size_t{index} * shape_.probeCount, shape_.probeCount);
+    }
 
     // Rows (or a code change) not in any file yet.
     bool hasUnsavedRows() const { return rowCount_ > 0 && changeStamp_ != savedStamp_; }
@@ -288,6 +298,9 @@ private:
         return chunks_[row / kRowsPerChunk].data() + static_cast<size_t>(row % kRowsPerChunk) * shape_.stride;
     }
     void resetTo(const TableLayout& layout);
+    // The index of `limits` among the sets, added when they differ from the
+    // last one; kNoLimitSet without limits or room for another set.
+    uint16_t limitSetFor(std::span<const LimitCounts> limits);
     // The storage of the next row, or null with the reason it cannot be had.
     char* beginAppend(AppendResult& refusal);
     void endAppend();
@@ -298,6 +311,10 @@ private:
     uint32_t rowCount_ = 0;
     uint64_t resetCount_ = 0;
     std::vector<RowChunk> chunks_;  // reserved for a full table: growing it never reallocates
+    // The limit sets rows point at, probeCount limits each; a new one only
+    // when the limits change.
+    std::vector<LimitCounts> limitSets_;
+    size_t limitSetCount_ = 0;
     uint64_t changeStamp_ = 0;
     uint64_t savedStamp_ = 0;
     bool rowsSinceBackup_ = false;

@@ -100,9 +100,13 @@ void Recorder::onRecordTimer() {
         reportNoReadings();
         return;
     }
-    const RowInput input{sources_.probeCount(), codes_.enabled(),         sources_.lengthUnit(),
-                         sources_.anyNg(),      sources_.language(),      codes_.currentCode(),
-                         clock_.localNow(),     sources_.shownReadings(), sources_.shownVerdict()};
+    RowInput input{sources_.probeCount(), codes_.enabled(),         sources_.lengthUnit(),
+                   sources_.anyNg(),      sources_.language(),      codes_.currentCode(),
+                   clock_.localNow(),     sources_.shownReadings(), sources_.shownVerdict()};
+    // The limits in force go with the row, for what is sent of it later.
+    const unsigned probes = std::min(input.probeCount, measure::kMaxProbes);
+    for (unsigned p = 1; p <= probes; ++p) limits_[p - 1] = sources_.limitCounts(p);
+    input.limits = std::span<const LimitCounts>(limits_).first(probes);
     const AppendResult result = table_.appendRow(input);
     if (result != AppendResult::Added) {
         reportBlocked(result, input);

@@ -14,6 +14,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "journal/journal.h"
+#include "journal/journal_table_observer.h"
+#include "journal/journal_test_support.h"
+#include "journal/outbox_store.h"
 #include "plant/connect_failure.h"
 #include "plant/mqtt_options.h"
 #include "plant_rows.h"
@@ -104,6 +108,63 @@ TEST(RecordJson, UnjudgedValuesHaveNoProbeVerdictsInMillimetresAndAProbeWithoutN
     EXPECT_DOUBLE_EQ(probes[1].toObject()["value"].toDouble(), 2.345);
     EXPECT_TRUE(probes[2].toObject()["value"].isNull());
     for (const auto& probe : probes) EXPECT_TRUE(probe.toObject()["verdict"].isNull());
+}
+
+// Each row is sent with the limits it was judged against when recorded, as
+// the journal kept them, not those in force when it is sent.
+TEST(RecordJson, EachRowCarriesTheLimitsInForceWhenItWasRecorded) {
+    records::test::TempDir dir;
+    journal::Journal journal;
+    ASSERT_EQ(journal.open(dir.path().string()), journal::Problem::None);
+    RecordTable table;
+    table.prepareColumns({2, false, core::Language::English});
+    journal::JournalTableObserver observer{journal, table};
+    table.setObserver(&observer);
+    test::DefaultLimits limits;  // 3.000 .. 6.000 mm
+    const std::array<measure::Length, 2> readings{measure::micrometres(5500), measure::tenthMicrometres(45001)};
+    for (const int32_t upper : {6000, 5000, 5000}) {
+        limits.table.setDisplayLimits(1, 3000, upper, measure::LengthUnit::Millimetre, limits.store);
+        records::LimitCountsTable counts{};
+        for (unsigned p = 1; p <= 2; ++p)
+            counts[p - 1] = {limits.table.limits(p).lslCounts, limits.table.limits(p).uslCounts};
+        tolerance::Verdict verdict;
+        verdict.judge(readings, limits.table);
+        records::RowInput input{
+            2,        false,   measure::LengthUnit::Millimetre, verdict.anyNg(), core::Language::English, {}, {},
+            readings, &verdict};
+        input.limits = std::span(counts).first(2);
+        ASSERT_EQ(table.appendRow(input), records::AppendResult::Added);
+    }
+    limits.table.setDisplayLimits(1, 1000, 2000, measure::LengthUnit::Millimetre, limits.store);
+    ASSERT_TRUE(journal.waitWritten());
+
+    journal::OutboxStore outbox;
+    ASSERT_EQ(outbox.open(journal.filePath()), SQLITE_OK);
+    records::GbkDecoder decoder;
+    std::vector<QJsonArray> probes;
+    outbox.forEachUnpublished(0, 10, [&](const journal::OutgoingRow& row) {
+        std::string json;
+        recordJson({row.id, row.position, row.probeCount, row.codeColumn, row.recordedMs, row.bytes, row.limits}, "s",
+                   decoder, json);
+        probes.push_back(parsed(json)["probes"].toArray());
+        return true;
+    });
+    ASSERT_EQ(probes.size(), 3u);
+    const struct {
+        double upper, nominal;
+        const char* zone;
+    } first[] = {{6.0, 4.5, "OK"}, {5.0, 4.0, "NG"}, {5.0, 4.0, "NG"}};
+    for (size_t r = 0; r < probes.size(); ++r) {
+        const QJsonObject probe = probes[r][0].toObject();
+        EXPECT_EQ(probe["unit"].toString(), "mm");
+        EXPECT_DOUBLE_EQ(probe["lower"].toDouble(), 3.0);
+        EXPECT_DOUBLE_EQ(probe["upper"].toDouble(), first[r].upper) << r;
+        EXPECT_DOUBLE_EQ(probe["nominal"].toDouble(), first[r].nominal) << r;
+        EXPECT_EQ(probe["zone"].toString(), first[r].zone) << r;
+        EXPECT_DOUBLE_EQ(probes[r][1].toObject()["upper"].toDouble(), 6.0);
+    }
+    // A set is kept once for the rows recorded with it.
+    EXPECT_EQ(journal::test::queryInt(journal.filePath(), "SELECT count(*) FROM limit_set"), 2);
 }
 
 TEST(RecordJson, RowsNoTableOfOursHoldsAreRefusedWithoutReadingBeyondThem) {
