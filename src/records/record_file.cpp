@@ -77,7 +77,7 @@ void putLine(char* p, uint32_t r, const RowView& row, std::string_view codeSlot,
     }
     for (unsigned k = 1; k <= shape.probeCount; ++k) {
         *p++ = s;
-        std::memcpy(p, row.valueText(k).slot.data(), kValueTextBytes);
+        row.putValueText(k, p);
         p += kValueTextBytes;
     }
     *p++ = s;

@@ -48,7 +48,13 @@ QString RecordListModel::cellText(uint32_t r, int column) const {
             return QString::fromLatin1(number.data(), static_cast<qsizetype>(number.size()));
         }
         case ColumnKind::Code: return QString::fromStdString(decoder_.decode(row.code()));
-        case ColumnKind::Value: return asciiField(row.valueText(c.probe).text());
+        case ColumnKind::Value: {
+            // Only a probe without a number has a text of zero bytes.
+            char text[kValueTextBytes];
+            row.putValueText(c.probe, text);
+            if (!row.number(c.probe).present) return asciiField({text, kValueTextBytes});
+            return QString::fromLatin1(text, kValueTextBytes);
+        }
         case ColumnKind::Result: {
             const std::string_view result = row.resultCell();
             if (result == gbk::kOk) return QStringLiteral("合格");

@@ -28,6 +28,10 @@ RowShape RowShape::of(const TableLayout& layout) {
 }
 
 namespace {
+void storeLittleEndian(uint32_t bits, char* four) {
+    for (int i = 0; i < 4; ++i) four[i] = static_cast<char>(bits >> (8 * i) & 0xFFu);
+}
+
 // Field widths and largest values of a packed time, as the time stamp shows them.
 struct TimeField {
     int core::LocalDateTime::*field;
@@ -75,22 +79,12 @@ std::string_view RowView::code() const {
     return {slot + skip, ::strnlen(slot + skip, kCodeSlotBytes - skip)};
 }
 
-ProbeNumber ProbeNumber::of(const measure::Length& reading, RecordedZone zone, measure::LengthUnit unit) {
-    ProbeNumber n;
-    n.present = true;
-    n.fine = reading.fine();
-    n.counts = std::clamp(reading.counts, -kLargestCounts, kLargestCounts);
-    n.zone = zone;
-    n.unit = unit;
-    return n;
-}
-
 void ProbeNumber::store(char* four) const {
-    const int32_t stored = present ? std::clamp(counts, -kLargestCounts, kLargestCounts) : kNoCounts;
-    const uint32_t bits = present ? static_cast<uint32_t>(stored) << 4 | (unit == measure::LengthUnit::Inch ? 8u : 0u) |
-                                        (fine ? 4u : 0u) | static_cast<uint32_t>(zone)
-                                  : static_cast<uint32_t>(stored) << 4;
-    for (int i = 0; i < 4; ++i) four[i] = static_cast<char>(bits >> (8 * i) & 0xFFu);
+    const uint32_t bits = present ? static_cast<uint32_t>(std::clamp(counts, -kLargestCounts, kLargestCounts)) << 4 |
+                                        (unit == measure::LengthUnit::Inch ? kInchBit : 0u) | (fine ? kFineBit : 0u) |
+                                        static_cast<uint32_t>(zone)
+                                  : static_cast<uint32_t>(kNoCounts) << 4;
+    storeLittleEndian(bits, four);
 }
 
 namespace {
@@ -109,13 +103,25 @@ RecordedZone recordedZone(const tolerance::Verdict* verdict, unsigned index) {
 
 void encodeRow(const RowShape& shape, const RowInput& input, uint16_t limitSet, char* bytes) {
     char* numbers = bytes;
-    for (unsigned k = 0; k < shape.probeCount; ++k) {
-        ProbeNumber number;
-        if (!input.numbers.empty())
-            number = k < input.numbers.size() ? input.numbers[k] : ProbeNumber{};
-        else if (k < input.readings.size())
-            number = ProbeNumber::of(input.readings[k], recordedZone(input.verdict, k), input.unit);
-        number.store(numbers + k * kProbeNumberBytes);
+    const unsigned probes = shape.probeCount;
+    if (!input.numbers.empty()) {
+        for (unsigned k = 0; k < probes; ++k)
+            (k < input.numbers.size() ? input.numbers[k] : ProbeNumber{}).store(numbers + k * kProbeNumberBytes);
+    } else {
+        // The station's path, once per recorded row: no call per probe.
+        const size_t given = std::min<size_t>(input.readings.size(), probes);
+        const uint32_t inch = input.unit == measure::LengthUnit::Inch ? ProbeNumber::kInchBit : 0u;
+        for (unsigned k = 0; k < given; ++k) {
+            const measure::Length& reading = input.readings[k];
+            const int32_t counts =
+                std::clamp(reading.counts, -ProbeNumber::kLargestCounts, ProbeNumber::kLargestCounts);
+            const uint32_t bits = static_cast<uint32_t>(counts) << 4 | inch |
+                                  (reading.fine() ? ProbeNumber::kFineBit : 0u) |
+                                  static_cast<uint32_t>(recordedZone(input.verdict, k));
+            storeLittleEndian(bits, numbers + k * kProbeNumberBytes);
+        }
+        for (unsigned k = static_cast<unsigned>(given); k < probes; ++k)
+            ProbeNumber{}.store(numbers + k * kProbeNumberBytes);
     }
     const uint64_t time = packTime(input.time);
     for (int i = 0; i < 8; ++i) bytes[shape.timeOffset + i] = static_cast<char>(time >> (8 * i) & 0xFFu);

@@ -17,6 +17,7 @@
 #include "records/limit_set.h"
 #include "records/record_columns.h"
 #include "records/record_texts.h"
+#include "records/recorded_value_text.h"
 #include "records/row_chunk.h"
 #include "records/time_stamp.h"
 #include "records/workpiece_code.h"
@@ -50,16 +51,22 @@ struct ProbeNumber {
 
     static constexpr int32_t kLargestCounts = (1 << 27) - 1;
     static constexpr int32_t kNoCounts = -(1 << 27);
+    static constexpr uint32_t kFineBit = 4;
+    static constexpr uint32_t kInchBit = 8;
 
     // The length in 0.0001 mm, whatever the probe's resolution.
     int64_t tenthMicrometres() const { return fine ? counts : int64_t{counts} * 10; }
     // The text the value was shown with when recorded; eight zero bytes for
     // a probe without a number, as the display holds before its first reading.
-    display::ValueText text() const {
-        return present ? display::formatValueText(counts, unit, fine) : display::ValueText{};
+    display::ValueText text() const { return present ? recordedValueText(counts, unit, fine) : display::ValueText{}; }
+    // The same eight characters written at `out`.
+    void putText(char* out) const {
+        if (present)
+            putRecordedValueText(counts, unit, fine, out);
+        else
+            std::fill_n(out, 8, '\0');
     }
 
-    static ProbeNumber of(const measure::Length& reading, RecordedZone zone, measure::LengthUnit unit);
     void store(char* four) const;
     static ProbeNumber load(const char* four) {
         const auto* b = reinterpret_cast<const unsigned char*>(four);
@@ -71,8 +78,8 @@ struct ProbeNumber {
         n.present = true;
         n.counts = counts;
         n.zone = static_cast<RecordedZone>(bits & 3u);
-        n.fine = (bits & 4u) != 0;
-        n.unit = (bits & 8u) != 0 ? measure::LengthUnit::Inch : measure::LengthUnit::Millimetre;
+        n.fine = (bits & kFineBit) != 0;
+        n.unit = (bits & kInchBit) != 0 ? measure::LengthUnit::Inch : measure::LengthUnit::Millimetre;
         return n;
     }
 };
@@ -173,6 +180,8 @@ public:
     ProbeNumber number(unsigned probe) const { return ProbeNumber::load(bytes_ + (probe - 1) * kProbeNumberBytes); }
     // `probe` is 1-based.
     display::ValueText valueText(unsigned probe) const { return number(probe).text(); }
+    // The same eight characters written at `out`.
+    void putValueText(unsigned probe, char* out) const { number(probe).putText(out); }
     bool ng() const { return (flags() & row_flags::kNg) != 0; }
     // False for bytes no table wrote (a damaged copy kept elsewhere).
     bool flagsKnown() const { return (flags() & ~row_flags::kAll) == 0; }

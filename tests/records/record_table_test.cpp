@@ -130,6 +130,21 @@ TEST(RecordedTexts, AreThoseOfTheMomentOfRecording) {
     EXPECT_EQ(table.row(0).valueText(4).text(), cases[0].texts[3]);
 }
 
+// The list and the files make a text for every value they show; the table
+// of three digits must make the display's text for every count of either sign.
+TEST(RecordedTexts, AreTheDisplaysForEveryCountInMillimetres) {
+    for (int32_t counts = -1'000'002; counts <= 1'000'002; ++counts) {
+        ASSERT_EQ(recordedValueText(counts, LengthUnit::Millimetre, false),
+                  display::formatValueText(counts, LengthUnit::Millimetre, false))
+            << counts;
+    }
+    for (const int32_t counts : {INT32_MIN, INT32_MAX, -ProbeNumber::kLargestCounts, 12345, -99999})
+        for (const bool fine : {false, true})
+            for (const LengthUnit unit : {LengthUnit::Millimetre, LengthUnit::Inch})
+                EXPECT_EQ(recordedValueText(counts, unit, fine), display::formatValueText(counts, unit, fine))
+                    << counts;
+}
+
 TEST_F(TableFixture, AllDigitCodesGetASlashInTheSlotButNotOnScreen) {
     table.prepareColumns({1, true, Language::English});
     const struct {
