@@ -24,12 +24,17 @@ measure::Length lengthOf(const link::ChannelReading& reading) {
 
 // More views than a station will ever have at once.
 constexpr size_t kObserverSlots = 16;
+core::NoTextSettings noTexts;
+constexpr std::string_view kTransferGroup = "Transfer";
+constexpr std::string_view kPartNumberKey = "PartNumber";
+constexpr std::string_view kPartDescriptionKey = "PartDescription";
 }  // namespace
 
 Station::Station(StationSeams seams, StationObserver& observer) : Station(std::move(seams)) { addObserver(observer); }
 
 Station::Station(StationSeams seams)
     : seams_(std::move(seams)),
+      texts_(seams_.texts ? *seams_.texts : noTexts),
       settings_(seams_.settings, [this] { reportSettingsNotSaved(); }),
       linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_),
       records_({seams_.timers, settings_, prompts_, seams_.clock, *this, linkController_.watchdog(),
@@ -44,7 +49,35 @@ Station::Station(StationSeams seams)
     records_.table.setObserver(&journalObserver_);
     records_.useWriter(fileWriter_);
     records_.exporter.useFurtherFormats([this](const core::SaveChoice& choice) { return writeExchangeFile(choice); });
+    partNumber_ = texts_.readText(kTransferGroup, kPartNumberKey).value_or(std::string());
+    partDescription_ = texts_.readText(kTransferGroup, kPartDescriptionKey).value_or(std::string());
     seams_.timers.setTickHandler([this](int id) { onTick(id); });
+}
+
+void Station::publishTo(plant::MqttOptions options) {
+    plantOptions_ = options;
+    plantFeed_.publishTo(std::move(options), journal_);
+}
+
+std::string Station::setBroker(std::string_view url) {
+    plant::MqttOptions options = plantOptions_.value_or(plant::loadMqttOptions(texts_));
+    options.brokerUrl = url;
+    if (std::string refusal = plant::checkMqttOptions(options, language_); !refusal.empty()) return refusal;
+    if (!plant::storeBrokerUrl(texts_, url)) reportSettingsNotSaved();
+    publishTo(std::move(options));
+    return {};
+}
+
+std::string Station::brokerUrl() const {
+    return plantOptions_ ? plantOptions_->brokerUrl : plant::loadMqttOptions(texts_).brokerUrl;
+}
+
+void Station::setTransferPart(std::string number, std::string description) {
+    const bool stored = texts_.writeText(kTransferGroup, kPartNumberKey, number) &&
+                        texts_.writeText(kTransferGroup, kPartDescriptionKey, description);
+    if (!stored) reportSettingsNotSaved();
+    partNumber_ = std::move(number);
+    partDescription_ = std::move(description);
 }
 
 void Station::addObserver(StationObserver& observer) {

@@ -12,6 +12,7 @@
 #include "core/prompts.h"
 #include "core/reporting_settings_store.h"
 #include "core/settings_store.h"
+#include "core/text_settings.h"
 #include "core/timer_schedule.h"
 #include "display/display_model.h"
 #include "exchange/export_plan.h"
@@ -46,6 +47,9 @@ struct StationSeams {
     std::string backupDirectory;
     // Where the crash journal is kept; empty for none.
     std::string journalDirectory;
+    // The settings that are texts (the broker, the part of the transfer
+    // files, the characteristics); none: nothing stored, no write taken.
+    core::TextSettings* texts = nullptr;
 };
 
 // What the station tells the views over it. Every call comes from a timer
@@ -227,18 +231,24 @@ public:
     // ---- Plant ---------------------------------------------------------------
     // Recorded rows and live readings go to the broker of `options` (checked;
     // an empty URL ends publishing) once the journal is open.
-    void publishTo(plant::MqttOptions options) { plantFeed_.publishTo(std::move(options), journal_); }
+    void publishTo(plant::MqttOptions options);
+    // The operator's broker address (empty: publishing off): checked with the
+    // options in force, stored for later runs and published to at once.
+    // Empty when taken, else the refusal, and nothing changed.
+    std::string setBroker(std::string_view url);
+    // The address published to, or the stored one while nothing is.
+    std::string brokerUrl() const;
     // Fast polling on or off, stored for the next start too.
     void setFastMode(bool on);
     bool fastMode() const { return linkController_.fastMode(); }
     const PlantFeed& plantFeed() const { return plantFeed_; }
 
     // ---- Files other tools read ---------------------------------------------
-    // The part number and description a transfer file (.dfq) carries (UTF-8).
-    void setTransferPart(std::string number, std::string description) {
-        partNumber_ = std::move(number);
-        partDescription_ = std::move(description);
-    }
+    // The part number and description a transfer file (.dfq) carries
+    // (UTF-8), stored in the settings group `Transfer` for later runs.
+    void setTransferPart(std::string number, std::string description);
+    const std::string& partNumber() const { return partNumber_; }
+    const std::string& partDescription() const { return partDescription_; }
 
     // Routes a tick of the shared schedule; public for the tests.
     void onTick(int id);
@@ -288,6 +298,8 @@ private:
     void notify(Notification notification);
 
     StationSeams seams_;
+    // The text settings of the seams, or a store that holds nothing.
+    core::TextSettings& texts_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;
     // The outcomes of files written on the writer's thread, told on this one.
@@ -318,7 +330,9 @@ private:
     // After the journal, whose rows it publishes.
     PlantFeed plantFeed_;
     link::ParameterChoice rememberedParameters_;
-    // The part a transfer file names (K1001/K1002), set by the window.
+    // The options published with, kept for the operator's broker changes.
+    std::optional<plant::MqttOptions> plantOptions_;
+    // The part a transfer file names (K1001/K1002).
     std::string partNumber_;
     std::string partDescription_;
     bool stopped_ = false;

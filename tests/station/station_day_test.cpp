@@ -10,6 +10,7 @@
 #include "sim/simulated_ports.h"
 #include "station/station.h"
 #include "support/memory_settings_store.h"
+#include "support/memory_text_settings.h"
 #include "support/recording_prompts.h"
 #include "support/virtual_time.h"
 #include "working_day.h"
@@ -53,7 +54,7 @@ protected:
         station.reset();
         station = std::make_unique<station::Station>(
             station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/",
-                                  std::move(journalDirectory)},
+                                  std::move(journalDirectory), &texts},
             observer);
     }
     void recordTheDay() {
@@ -76,6 +77,7 @@ protected:
     core::VirtualTime clock;
     core::VirtualTimerSchedule timers{clock};
     core::MemorySettingsStore settings;
+    core::MemoryTextSettings texts;
     RecordingPrompts prompts;
     sim::SimulatedPorts ports{clock};
     sim::SimulatedLine line{ports};
@@ -156,6 +158,19 @@ TEST_F(StationDay, SaveWritesTheWorkbookAndTheTransferFileOfTheFurtherFilters) {
     EXPECT_TRUE(readFile(directory_ / "wrong.xlsx").starts_with("PK\x03\x04"));
     EXPECT_TRUE(readFile(directory_ / "plain.csv").starts_with("\xEF\xBB\xBF"));
     EXPECT_FALSE(std::filesystem::exists(directory_ / "plain"));
+}
+
+// The part and the broker the operator sets are kept in the station's text
+// settings for the next run; a refused broker address changes nothing.
+TEST_F(StationDay, ThePartAndTheBrokerAreStoredThroughTheStation) {
+    station->setTransferPart("4711-A", "轴 20 h6");
+    EXPECT_EQ(station->setBroker("tcp://127.0.0.1:1883"), "");
+    EXPECT_NE(station->setBroker("http://127.0.0.1:1883"), "");
+    openStation();
+    EXPECT_EQ(station->partNumber(), "4711-A");
+    EXPECT_EQ(station->partDescription(), "轴 20 h6");
+    EXPECT_EQ(station->brokerUrl(), "tcp://127.0.0.1:1883");
+    EXPECT_EQ(texts.readText("Mqtt", "Url"), "tcp://127.0.0.1:1883");
 }
 
 // A run that ends with rows in no file leaves them in the journal; the next
