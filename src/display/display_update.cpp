@@ -22,8 +22,8 @@ void DisplayUpdate::paint(const ChartPlan& plan) {
 }
 
 bool DisplayUpdate::run(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
-                        const tolerance::ToleranceTable& tolerances) {
-    const ChartPlan* plan = model_.update(readings, verdict, tolerances);
+                        const tolerance::ToleranceTable& tolerances, const CharacteristicColumns& characteristics) {
+    const ChartPlan* plan = model_.update(readings, verdict, tolerances, characteristics);
     if (!plan) return false;
     paint(*plan);
     return true;

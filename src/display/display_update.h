@@ -31,7 +31,7 @@ public:
     // requested, all columns, the verdict box and the axes. True when the
     // image changed; the window then repaints.
     bool run(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
-             const tolerance::ToleranceTable& tolerances);
+             const tolerance::ToleranceTable& tolerances, const CharacteristicColumns& characteristics = {});
 
     // Fills the plot with its background and requests a redraw.
     void clearPlot();

@@ -7,6 +7,7 @@
 #include "display/chart_colors.h"
 #include "display/display_update.h"
 #include "link/link_state.h"
+#include "measure/setup_text.h"
 #include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
@@ -67,6 +68,49 @@ protected:
             for (int x = r.left(); x <= r.right(); ++x)
                 if (at(x, y) == colour) return true;
         return false;
+    }
+
+    // 120 redraws of 60 moving probes (and the characteristics `evaluator`
+    // computes from them) painted where they changed give the image that
+    // painting each one whole gives.
+    void expectPartialPaintsMatchFullPaints(const gaugemon::measure::CharacteristicEvaluator* evaluator) {
+        QImage full(chart.image().size(), QImage::Format_ARGB32_Premultiplied);
+        full.fill(Qt::transparent);
+        ChartPainter fresh;
+        fresh.clearPlot(full, kPlot);
+        constexpr unsigned kProbes = 60;
+        uint32_t seed = 12345;
+        auto next = [&seed] {
+            seed = seed * 1664525u + 1013904223u;
+            return seed >> 8;
+        };
+        link.connected = true;
+        link.probeCount = kProbes;
+        gaugemon::measure::CharacteristicValues values;
+        for (int step = 0; step < 120; ++step) {
+            for (unsigned i = 0; i < kProbes; ++i) {
+                // Mostly small moves; now and then a jump across the range or a probe that stays put.
+                int32_t& v = lengths[i].counts;
+                const uint32_t r = next();
+                if (r % 7 == 0) continue;
+                v = r % 11 == 0 ? static_cast<int32_t>(r % 24000) - 12000 : v + static_cast<int32_t>(r % 801) - 400;
+            }
+            const std::span<const Length> readings(lengths.data(), kProbes);
+            verdict.judge(readings, tolerances);
+            if (evaluator) {
+                evaluator->evaluate(readings, ~uint64_t{0}, values);
+                verdict.judgeCharacteristics(values, *evaluator);
+            }
+            const ChartPlan* plan = model.update(readings, verdict, tolerances, {&values, evaluator});
+            if (!plan) continue;
+            chart.paint(*plan);
+            fresh.forgetShown();
+            fresh.paint(full, *plan, model.valueTexts());
+            ASSERT_EQ(chart.image().copy(kPlot.left, kPlot.top, kPlot.right - kPlot.left, kPlot.bottom - kPlot.top),
+                      full.copy(kPlot.left, kPlot.top, kPlot.right - kPlot.left, kPlot.bottom - kPlot.top))
+                << "step " << step;
+            ASSERT_EQ(chart.image().copy(680, 16, 77, 49), full.copy(680, 16, 77, 49)) << "verdict, step " << step;
+        }
     }
 
     static inline QGuiApplication* app_ = nullptr;
@@ -235,39 +279,24 @@ TEST_F(ChartTest, ConfirmedRangeClearsThePlotAndRescales) {
 // end up as the whole plan painted anew would leave it, at every step: bars
 // that grow, shrink, change sign and colour, texts that move and change
 // width, marks crossed, the verdict turning.
-TEST_F(ChartTest, PaintingWhatChangedLeavesTheImageOfAFullPaint) {
-    QImage full(chart.image().size(), QImage::Format_ARGB32_Premultiplied);
-    full.fill(Qt::transparent);
-    ChartPainter fresh;
-    fresh.clearPlot(full, kPlot);
-    constexpr unsigned kProbes = 60;
-    uint32_t seed = 12345;
-    auto next = [&seed] {
-        seed = seed * 1664525u + 1013904223u;
-        return seed >> 8;
-    };
-    link.connected = true;
-    link.probeCount = kProbes;
-    for (int step = 0; step < 120; ++step) {
-        for (unsigned i = 0; i < kProbes; ++i) {
-            // Mostly small moves; now and then a jump across the range or a probe that stays put.
-            int32_t& v = lengths[i].counts;
-            const uint32_t r = next();
-            if (r % 7 == 0) continue;
-            v = r % 11 == 0 ? static_cast<int32_t>(r % 24000) - 12000 : v + static_cast<int32_t>(r % 801) - 400;
-        }
-        const std::span<const Length> readings(lengths.data(), kProbes);
-        verdict.judge(readings, tolerances);
-        const ChartPlan* plan = model.update(readings, verdict, tolerances);
-        if (!plan) continue;
-        chart.paint(*plan);
-        fresh.forgetShown();
-        fresh.paint(full, *plan, model.valueTexts());
-        ASSERT_EQ(chart.image().copy(kPlot.left, kPlot.top, kPlot.right - kPlot.left, kPlot.bottom - kPlot.top),
-                  full.copy(kPlot.left, kPlot.top, kPlot.right - kPlot.left, kPlot.bottom - kPlot.top))
-            << "step " << step;
-        ASSERT_EQ(chart.image().copy(680, 16, 77, 49), full.copy(680, 16, 77, 49)) << "verdict, step " << step;
+TEST_F(ChartTest, PaintingWhatChangedLeavesTheImageOfAFullPaint) { expectPartialPaintsMatchFullPaints(nullptr); }
+
+// Outlined bars of characteristics, moving with their probes, labels of three
+// characters and values without a bar.
+TEST_F(ChartTest, PaintingWhatChangedLeavesTheImageOfAFullPaintWithCharacteristics) {
+    std::string text;
+    for (unsigned k = 1; k <= gaugemon::measure::kMaxCharacteristics; ++k) {
+        const unsigned p = k % 59 + 1;
+        text += "C" + std::to_string(k) + "; 3; -2; 2; " +
+                (k % 3 == 0 ? "range(p" + std::to_string(p) + "..p" + std::to_string(p + 1) + ")"
+                            : "p" + std::to_string(p) + " - 0.5*p" + std::to_string(p + 1)) +
+                "\n";
     }
+    const auto parsed = gaugemon::measure::parseSetupText(text, gaugemon::measure::kMaxProbes);
+    ASSERT_TRUE(parsed.refusals.empty());
+    gaugemon::measure::CharacteristicEvaluator evaluator;
+    evaluator.compile(parsed.setup);
+    expectPartialPaintsMatchFullPaints(&evaluator);
 }
 
 TEST_F(ChartTest, DamageIsWhereTheChartChangedAndNothingWhenNothingDid) {
