@@ -8,6 +8,8 @@
 #include "exchange/exchange.h"
 #include "journal/journal_start.h"
 #include "journal/journal_texts.h"
+#include "measure/characteristic_settings.h"
+#include "measure/characteristic_validation.h"
 #include "records/table_file.h"
 
 namespace gaugemon::station {
@@ -43,6 +45,7 @@ Station::Station(StationSeams seams)
     language_ = core::languageFromSetting(languageFlag_);
     display_.load(settings_);
     tolerances_.load(settings_, display_.unit());
+    loadCharacteristics();
     verdict_.setPreWarning(statistics_.preWarning());
     linkController_.setFastMode(settings_.readInt(link::kFastModeKey, 0) == 1);
     statistics_.limitsChanged(tolerances_, records_.table);
@@ -78,6 +81,57 @@ void Station::setTransferPart(std::string number, std::string description) {
     if (!stored) reportSettingsNotSaved();
     partNumber_ = std::move(number);
     partDescription_ = std::move(description);
+}
+
+// ---- Characteristics -----------------------------------------------------------
+
+void Station::loadCharacteristics() {
+    measure::SetupParse loaded = measure::loadCharacteristics(texts_, display_.unit());
+    characteristics_ = std::move(loaded.setup);
+    evaluator_.compile(characteristics_);
+    if (loaded.refusals.empty()) return;
+    // One message for all of them: the lines refused are left out, the others kept.
+    std::string message =
+        core::pick(language_, "Stored characteristics were left out:", "以下已存储的特性无效，已忽略：");
+    for (const measure::Refusal& refusal : loaded.refusals) message += "\n" + measure::refusalText(refusal, language_);
+    showAfterStep(message);
+}
+
+unsigned Station::probeCountForCharacteristics() const {
+    return link_.connected ? std::min(link_.probeCount, measure::kMaxProbes) : measure::kMaxProbes;
+}
+
+std::optional<measure::Refusal> Station::setCharacteristics(measure::CharacteristicSetup setup) {
+    if (setup.definitions.size() > measure::kMaxCharacteristics)
+        return measure::Refusal{measure::RefusalReason::TooManyCharacteristics};
+    const std::span<const measure::CharacteristicDefinition> all(setup.definitions);
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (auto refusal = measure::definitionRefusal(all[i], all.first(i), probeCountForCharacteristics())) {
+            refusal->line = static_cast<unsigned>(i + 1);
+            return refusal;
+        }
+    }
+    measure::convertLimits(setup, display_.unit());
+    // A refused write keeps the definitions for this run, as any setting.
+    if (!measure::storeCharacteristics(texts_, setup)) reportSettingsNotSaved();
+    characteristics_ = std::move(setup);
+    characteristicsChanged();
+    return std::nullopt;
+}
+
+void Station::characteristicsChanged() {
+    evaluator_.compile(characteristics_);
+    characteristicValues_ = {};
+    display_.requestRedraw();
+    notify([&](StationObserver& o) { o.characteristicsChanged(); });
+}
+
+void Station::evaluateCharacteristics(std::span<const measure::Length> lengths) {
+    if (evaluator_.count() == 0) return;
+    // Every probe of the answer was read in it; those beyond it are absent.
+    const uint64_t usable = lengths.size() >= 64 ? ~uint64_t{0} : (uint64_t{1} << lengths.size()) - 1;
+    evaluator_.evaluate(lengths, usable, characteristicValues_);
+    verdict_.judgeCharacteristics(characteristicValues_, evaluator_);
 }
 
 void Station::addObserver(StationObserver& observer) {
@@ -266,6 +320,14 @@ void Station::setMode(int index) {
 void Station::setUnit(int index) {
     display_.confirmUnit(index, tolerances_, settings_);
     statistics_.limitsChanged(tolerances_, records_.table);
+    // The characteristics' limits follow the probes' into the new unit.
+    if (characteristics_.unit == display_.unit() || characteristics_.definitions.empty()) {
+        characteristics_.unit = display_.unit();
+        return;
+    }
+    measure::convertLimits(characteristics_, display_.unit());
+    if (!measure::storeCharacteristics(texts_, characteristics_)) reportSettingsNotSaved();
+    characteristicsChanged();
 }
 
 tolerance::LimitChange Station::setLimits(unsigned probe, float lower, float upper) {
@@ -458,9 +520,11 @@ void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     for (size_t i = 0; i < count; ++i) lengths_[i] = lengthOf(readings[i]);
     const std::span<const measure::Length> lengths(lengths_.data(), count);
     verdict_.judge(lengths, tolerances_);
+    evaluateCharacteristics(lengths);
     plantFeed_.offer(lengths, verdict_, tolerances_);
     plantFeed_.statusMayHaveChanged(*this);
-    const display::ChartPlan* redraw = display_.update(lengths, verdict_, tolerances_);
+    const display::ChartPlan* redraw =
+        display_.update(lengths, verdict_, tolerances_, {&characteristicValues_, &evaluator_});
     notify([&](StationObserver& o) { o.readingsShown(redraw); });
 }
 

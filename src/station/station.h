@@ -22,6 +22,8 @@
 #include "link/link_state.h"
 #include "link/parameter_settings.h"
 #include "link/serial_port.h"
+#include "measure/characteristic_evaluator.h"
+#include "measure/characteristic_refusal.h"
 #include "measure/counts.h"
 #include "measure/length.h"
 #include "records/record_list_model.h"
@@ -78,6 +80,8 @@ public:
     virtual void fileProgress(std::string_view /*text*/) {}
     // The rows are about to be cleared; the table still holds them.
     virtual void rowsClearing() {}
+    // The characteristics were defined anew (or their limits converted).
+    virtual void characteristicsChanged() {}
 };
 
 // The whole station without a window: the link to the instrument, the
@@ -243,6 +247,29 @@ public:
     bool fastMode() const { return linkController_.fastMode(); }
     const PlantFeed& plantFeed() const { return plantFeed_; }
 
+    // ---- Characteristics ----------------------------------------------------
+    // Values computed from several probes after each answer and judged like
+    // probes: an NG one, or one that cannot be computed, makes the verdict NG.
+    // The definitions with their limits in the station's unit.
+    const measure::CharacteristicSetup& characteristics() const { return characteristics_; }
+    // Their values and zones in the latest answer are in these and verdict().
+    const measure::CharacteristicValues& characteristicValues() const { return characteristicValues_; }
+    const measure::CharacteristicEvaluator& characteristicEvaluator() const { return evaluator_; }
+    // The probes of the latest answer in true length while they are the
+    // connection's now running; none otherwise.
+    std::span<const measure::Length> currentReadings() const {
+        return link_.connected && display_.showsReadings() ? shownReadings() : std::span<const measure::Length>();
+    }
+    // Takes `setup` (limits in its own unit) as the characteristics when every
+    // definition passes the checks of the editor against the connected
+    // instrument: stored as one change and judged from the next answer on.
+    // Otherwise the first refusal (its line the 1-based definition), and
+    // nothing changed.
+    std::optional<measure::Refusal> setCharacteristics(measure::CharacteristicSetup setup);
+    // The probes the editor checks formulas against: the connected
+    // instrument's, else every probe there may be.
+    unsigned probeCountForCharacteristics() const;
+
     // ---- Files other tools read ---------------------------------------------
     // The part number and description a transfer file (.dfq) carries
     // (UTF-8), stored in the settings group `Transfer` for later runs.
@@ -276,6 +303,11 @@ private:
     const tolerance::Verdict* shownVerdict() const override { return &verdict_; }
 
     void reportSettingsNotSaved();
+    void loadCharacteristics();
+    // The definitions changed: compiled anew, drawn anew, told to the views.
+    void characteristicsChanged();
+    // Computes and judges the characteristics of the answer in `lengths`.
+    void evaluateCharacteristics(std::span<const measure::Length> lengths);
     // The tolerance limits changed: the next reading redraws and judges anew.
     void limitsChanged();
     // The statistics take in the rows added, a step at a time.
@@ -321,6 +353,9 @@ private:
     tolerance::Verdict verdict_;
     // The latest answer's readings in true length, converted once per answer.
     std::array<measure::Length, measure::kMaxProbes> lengths_{};
+    measure::CharacteristicSetup characteristics_;
+    measure::CharacteristicEvaluator evaluator_;
+    measure::CharacteristicValues characteristicValues_;
     link::LinkController linkController_;
     // After the link: the records pause its watchdog.
     records::Records records_;
