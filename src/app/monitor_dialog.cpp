@@ -23,6 +23,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include "app/characteristics_dialog.h"
 #include "app/chart_view.h"
 #include "app/help_dialog.h"
 #include "app/help_texts.h"
@@ -481,6 +482,11 @@ void MonitorDialog::openTolerances() {
     dialog.exec();
 }
 
+void MonitorDialog::openCharacteristics() {
+    CharacteristicsDialog dialog(station_, seams_.prompts, seams_.makeDialogTimers(), this);
+    dialog.exec();
+}
+
 void MonitorDialog::clearRecords() { station_.clearRecords(); }
 
 void MonitorDialog::pressManual() { showOutcome(fields_.recordOne()); }
@@ -648,6 +654,7 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* about = menu.addAction(text(kAboutEntry));
     QAction* statistics = menu.addAction(core::pick(language(), "Process statistics...", "过程统计..."));
+    QAction* characteristics = menu.addAction(core::pick(language(), "Characteristics...", "特性..."));
     QAction* broker = askBroker_ ? menu.addAction(core::pick(language(), "MQTT broker...", "MQTT 代理...")) : nullptr;
     QAction* connectAtStart = menu.addAction(core::pick(language(), "Connect at start-up", "启动时连接设备"));
     connectAtStart->setCheckable(true);
@@ -659,6 +666,7 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     if (chosen == connectAtStart) toggleConnectAtStart(connectAtStart->isChecked());
     if (chosen == about) showHelp(core::Language::Chinese);
     if (chosen == statistics) showStatistics();
+    if (chosen == characteristics) openCharacteristics();
     if (chosen && chosen == broker) askBroker_();
     if (chosen && chosen == part) askTransferPart_();
 }
