@@ -50,7 +50,9 @@ struct Station {
     bool show() {
         const std::span<const gaugemon::measure::Length> readings(lengths.data(), link.probeCount);
         verdict.judge(readings, tolerances);
-        return chart.run(readings, verdict, tolerances);
+        const gaugemon::display::ChartPlan* plan = model.update(readings, verdict, tolerances);
+        if (plan) chart.paint(*plan);
+        return plan != nullptr;
     }
 };
 
