@@ -112,7 +112,7 @@ public:
     const records::WorkpieceCodes& codes() const { return records_.codes; }
     core::Language language() const override { return language_; }
     // Process statistics of the rows held, kept in step with the table.
-    statistics::StatisticsKeeper& statisticsKeeper() override { return statistics_; }
+    const statistics::StatisticsKeeper& statisticsKeeper() const override { return statistics_; }
     measure::LengthUnit lengthUnit() const override { return display_.unit(); }
     void changePreWarning(tolerance::PreWarning preWarning) override;
     // The language flag as stored: 2 is English, anything else Chinese.
@@ -266,6 +266,8 @@ private:
     void codeStep() override;
     void setProbeNumber(unsigned probe) override;
     void linkClosed() override;
+    // StatisticsSources.
+    statistics::StatisticsKeeper& changeableKeeper() override { return statistics_; }
     // RecordSources.
     bool connected() const override { return link_.connected; }
     unsigned probeCount() const override { return link_.probeCount; }
