@@ -36,7 +36,9 @@ struct Station {
 
     Station() {
         tolerances.load(store, LengthUnit::Millimetre);
+        // The chart image takes the layout first, then the display state its plot.
         chart.setLayout(DisplayUpdate::kDefaultClientSize, kPlot);
+        model.setChartArea(kPlot);
         chart.clearPlot();
         link.connected = true;
         link.probeCount = gaugemon::link::kMaxProbes;
@@ -69,7 +71,9 @@ struct Station {
             evaluator.evaluate(readings, ~uint64_t{0}, values);
             verdict.judgeCharacteristics(values, evaluator);
         }
-        return chart.run(readings, verdict, tolerances, {&values, &evaluator});
+        const gaugemon::display::ChartPlan* plan = model.update(readings, verdict, tolerances, {&values, &evaluator});
+        if (plan) chart.paint(*plan);
+        return plan != nullptr;
     }
     gaugemon::measure::CharacteristicEvaluator evaluator;
     gaugemon::measure::CharacteristicValues values;

@@ -348,6 +348,11 @@ bool Station::connectAtStart() const {
 
 void Station::setConnectAtStart(bool on) { settings_.writeInt(core::keys::kConnectAtStart, on ? 1 : 0); }
 
+void Station::setChartArea(const display::ChartArea& area) {
+    display_.setChartArea(area);
+    display_.requestRedraw();
+}
+
 void Station::limitsChanged() {
     statistics_.limitsChanged(tolerances_, records_.table);
     display_.requestRedraw();

@@ -108,9 +108,6 @@ public:
     const link::LinkState& linkState() const { return link_; }
     const link::LinkView& linkView() const { return linkController_.view(); }
     const display::DisplayModel& display() const { return display_; }
-    // The chart image of a window lays the plot out (area, logo) and asks
-    // for redraws through this.
-    display::DisplayModel& chartLayout() { return display_; }
     const tolerance::ToleranceTable& tolerances() const override { return tolerances_; }
     const tolerance::Verdict& verdict() const { return verdict_; }
     const records::RecordTable& recordTable() const override { return records_.table; }
@@ -119,7 +116,7 @@ public:
     const records::WorkpieceCodes& codes() const { return records_.codes; }
     core::Language language() const override { return language_; }
     // Process statistics of the rows held, kept in step with the table.
-    statistics::StatisticsKeeper& statisticsKeeper() override { return statistics_; }
+    const statistics::StatisticsKeeper& statisticsKeeper() const override { return statistics_; }
     measure::LengthUnit lengthUnit() const override { return display_.unit(); }
     void changePreWarning(tolerance::PreWarning preWarning) override;
     // The language flag as stored: 2 is English, anything else Chinese.
@@ -153,6 +150,12 @@ public:
     // Probes 2..60 take the limits of probe 1.
     void copyFirstLimits();
     void setConnectAtStart(bool on);
+    // The window's chart: where the plot lies, whether the logo covers part
+    // of it, and a redraw of all of it with the next readings (a click, a
+    // cleared or uncovered plot).
+    void setChartArea(const display::ChartArea& area);
+    void setLogoShown(bool shown) { display_.setLogoShown(shown); }
+    void redrawChart() { display_.requestRedraw(); }
 
     // Manual: one row now, or the automatic recording stopped.
     void recordOne();
@@ -290,6 +293,8 @@ private:
     void codeStep() override;
     void setProbeNumber(unsigned probe) override;
     void linkClosed() override;
+    // StatisticsSources.
+    statistics::StatisticsKeeper& changeableKeeper() override { return statistics_; }
     // RecordSources.
     bool connected() const override { return link_.connected; }
     unsigned probeCount() const override { return link_.probeCount; }

@@ -42,8 +42,24 @@ protected:
 
     ChartTest() {
         tolerances.load(store, LengthUnit::Millimetre);  // 3.000 .. 6.000 mm
-        chart.setLayout(DisplayUpdate::kDefaultClientSize, kPlot);
+        layOut(DisplayUpdate::kDefaultClientSize, kPlot);
+        clearPlot();
+    }
+
+    // As the window and the station do it: the image first, then the model.
+    void layOut(QSize client, const ChartArea& area) {
+        chart.setLayout(client, area);
+        model.setChartArea(area);
+        model.requestRedraw();
+    }
+    void clearPlot() {
         chart.clearPlot();
+        model.requestRedraw();
+    }
+    RangeRefusal confirmRange(float lower, float upper) {
+        const RangeRefusal refusal = model.confirmRange(lower, upper, store);
+        if (refusal == RangeRefusal::None) clearPlot();
+        return refusal;
     }
 
     // One accepted frame with the given values on the first probes.
@@ -54,7 +70,9 @@ protected:
         for (int32_t v : values) lengths[i++] = gaugemon::measure::micrometres(v);
         const std::span<const Length> readings(lengths.data(), probes);
         verdict.judge(readings, tolerances);
-        return chart.run(readings, verdict, tolerances);
+        const ChartPlan* plan = model.update(readings, verdict, tolerances);
+        if (plan) chart.paint(*plan);
+        return plan != nullptr;
     }
     bool showAll(unsigned probes, int32_t value) {
         for (unsigned i = 0; i < probes; ++i) lengths[i] = gaugemon::measure::micrometres(value);
@@ -203,7 +221,7 @@ TEST_F(ChartTest, VerdictBoxShowsOkInGreenAndNgInRed) {
 }
 
 TEST_F(ChartTest, LogoCoversTheVerdictBox) {
-    chart.setLogoShown(true);
+    model.setLogoShown(true);
     ASSERT_TRUE(show(1, {9000}));
     EXPECT_EQ(at(700, 40), qRgba(0, 0, 0, 0));
     EXPECT_TRUE(chart.anyNg());
@@ -235,7 +253,7 @@ TEST_F(ChartTest, FrameWithoutChangeDrawsNothing) {
 
 TEST_F(ChartTest, RedrawRequestDrawsUnchangedValuesAgain) {
     ASSERT_TRUE(show(1, {4000}));
-    chart.clearPlot();
+    clearPlot();
     EXPECT_EQ(at(150, 240), kGrey);
     EXPECT_TRUE(show(1, {4000}));
     EXPECT_EQ(at(150, 240), kGreen);
@@ -254,7 +272,7 @@ TEST_F(ChartTest, ImageKeepsTheChartAcrossLayoutChanges) {
     // A larger window keeps the verdict box; a moved plot is cleared and
     // redrawn in full at the next update.
     const ChartArea wider{22, 868, 120, 383};
-    chart.setLayout(QSize(1438, 758), wider);
+    layOut(QSize(1438, 758), wider);
     EXPECT_EQ(chart.image().size(), QSize(1438, 758));
     EXPECT_TRUE(anyPixelIn(QRect(680, 16, 77, 49), kGreen));
     EXPECT_EQ(at(150, 240), kGrey);
@@ -265,9 +283,9 @@ TEST_F(ChartTest, ImageKeepsTheChartAcrossLayoutChanges) {
 
 TEST_F(ChartTest, ConfirmedRangeClearsThePlotAndRescales) {
     ASSERT_TRUE(show(1, {4000}));
-    EXPECT_STREQ(rangeRefusalText(chart.confirmRange(-10.0f, 0.0f, store)), " >0! ");
+    EXPECT_STREQ(rangeRefusalText(confirmRange(-10.0f, 0.0f)), " >0! ");
     EXPECT_EQ(at(150, 240), kGreen) << "a refused range leaves the chart alone";
-    EXPECT_EQ(chart.confirmRange(0.0f, 5.0f, store), RangeRefusal::None);
+    EXPECT_EQ(confirmRange(0.0f, 5.0f), RangeRefusal::None);
     EXPECT_EQ(at(150, 240), kGrey);
     ASSERT_TRUE(show(1, {4000}));
     // 0..5000 over 200 pixels: 25 counts per pixel, zero 31 pixels above the bottom.
@@ -302,7 +320,7 @@ TEST_F(ChartTest, PaintingWhatChangedLeavesTheImageOfAFullPaintWithCharacteristi
 TEST_F(ChartTest, DamageIsWhereTheChartChangedAndNothingWhenNothingDid) {
     ASSERT_TRUE(show(2, {4000, 4000}));
     chart.takeDamage();
-    chart.requestRedraw();
+    model.requestRedraw();
     ASSERT_TRUE(show(2, {4000, 4000}));
     EXPECT_TRUE(chart.takeDamage().isEmpty());
 
