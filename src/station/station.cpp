@@ -120,9 +120,12 @@ std::optional<measure::Refusal> Station::setCharacteristics(measure::Characteris
 }
 
 void Station::characteristicsChanged() {
+    const unsigned columnsBefore = evaluator_.count();
     evaluator_.compile(characteristics_);
     characteristicValues_ = {};
     display_.requestRedraw();
+    // Columns redrawn only piecewise would leave bars of the old layout beside the new ones.
+    if (evaluator_.count() != columnsBefore) notify([&](StationObserver& o) { o.chartCleared(); });
     notify([&](StationObserver& o) { o.characteristicsChanged(); });
 }
 

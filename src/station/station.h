@@ -62,7 +62,8 @@ public:
     // Connect caption, the two status lines, the message line and the
     // enabled state of the controls the link governs changed.
     virtual void linkViewChanged() {}
-    // Connect: the chart shows nothing of the last connection any more.
+    // Connect, or another number of characteristics: the chart shows nothing
+    // of the last connection or layout any more.
     virtual void chartCleared() {}
     // New readings were shown; `redraw` is the plan of a whole-chart redraw
     // when anything moved, else null (the value texts may still have changed).
