@@ -1,5 +1,6 @@
 // One display update of 60 probes into the backing image of a 1238 x 758
-// client area: all values changed (full redraw), and nothing changed.
+// client area: all values changed (full redraw), and nothing changed; then
+// the same with 32 characteristics computed from them after the probes.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 #include "display/display_update.h"
 #include "display/value_text.h"
 #include "link/link_state.h"
+#include "measure/setup_text.h"
 #include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
@@ -34,7 +36,9 @@ struct Station {
 
     Station() {
         tolerances.load(store, LengthUnit::Millimetre);
+        // The chart image takes the layout first, then the display state its plot.
         chart.setLayout(DisplayUpdate::kDefaultClientSize, kPlot);
+        model.setChartArea(kPlot);
         chart.clearPlot();
         link.connected = true;
         link.probeCount = gaugemon::link::kMaxProbes;
@@ -46,21 +50,46 @@ struct Station {
             lengths[i].counts = static_cast<int32_t>(i) * 431 - 11000 + offset;
         }
     }
+    // 32 characteristics of every kind over the 60 probes.
+    void defineCharacteristics() {
+        std::string text;
+        for (unsigned k = 0; k < gaugemon::measure::kMaxCharacteristics; ++k) {
+            const std::string p = std::to_string(k + 1);
+            const std::string q = std::to_string(k + 29);
+            const char* forms[] = {"p1 + p2 + 1", "mean(p1..p8)", "range(p1..p60)", "0.5*p1 - 0.5*p2"};
+            std::string formula = forms[k % 4];
+            if (k % 4 == 0) formula = "p" + p + " + p" + q;
+            text += "C" + p + "; 3; -5; 5; " + formula + "\n";
+        }
+        evaluator.compile(gaugemon::measure::parseSetupText(text, gaugemon::link::kMaxProbes).setup);
+    }
     // What the station does with each decoded frame: judge it, then show it.
     bool show() {
         const std::span<const gaugemon::measure::Length> readings(lengths.data(), link.probeCount);
         verdict.judge(readings, tolerances);
-        return chart.run(readings, verdict, tolerances);
+        if (evaluator.count() > 0) {
+            evaluator.evaluate(readings, ~uint64_t{0}, values);
+            verdict.judgeCharacteristics(values, evaluator);
+        }
+        const gaugemon::display::ChartPlan* plan = model.update(readings, verdict, tolerances, {&values, &evaluator});
+        if (plan) chart.paint(*plan);
+        return plan != nullptr;
     }
+    gaugemon::measure::CharacteristicEvaluator evaluator;
+    gaugemon::measure::CharacteristicValues values;
 };
 
 void BM_DisplayUpdateAllChanged(benchmark::State& state) {
     Station s;
     int32_t offset = 0;
+    s.show();
+    const long before = allocations.load();
     for (auto _ : state) {
         s.fill(offset ^= 1);
         benchmark::DoNotOptimize(s.show());
     }
+    state.counters["heap_allocations"] =
+        benchmark::Counter(static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_DisplayUpdateAllChanged)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
@@ -73,6 +102,41 @@ void BM_DisplayUpdateUnchanged(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DisplayUpdateUnchanged)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_DisplayUpdateAllChangedWithCharacteristics(benchmark::State& state) {
+    Station s;
+    s.defineCharacteristics();
+    int32_t offset = 0;
+    s.show();
+    const long before = allocations.load();
+    for (auto _ : state) {
+        s.fill(offset ^= 1);
+        benchmark::DoNotOptimize(s.show());
+    }
+    // Per redraw: QPainter and QRegion allocate on their own, with or without characteristics.
+    state.counters["heap_allocations"] =
+        benchmark::Counter(static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_DisplayUpdateAllChangedWithCharacteristics)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_DisplayUpdateUnchangedWithCharacteristics(benchmark::State& state) {
+    Station s;
+    s.defineCharacteristics();
+    s.fill(0);
+    s.show();
+    const long before = allocations.load();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(s.show());
+    }
+    state.counters["heap_allocations"] = static_cast<double>(allocations.load() - before);
+}
+BENCHMARK(BM_DisplayUpdateUnchangedWithCharacteristics)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_ValueTextFormatting60(benchmark::State& state) {
     ValueTextTable texts{};

@@ -94,7 +94,8 @@ struct Station : statistics::StatisticsSources {
     statistics::StatisticsKeeper keeper{store};
     FullTable& rows;
     const records::RecordTable& recordTable() const override { return rows.table; }
-    statistics::StatisticsKeeper& statisticsKeeper() override { return keeper; }
+    const statistics::StatisticsKeeper& statisticsKeeper() const override { return keeper; }
+    statistics::StatisticsKeeper& changeableKeeper() override { return keeper; }
     const tolerance::ToleranceTable& tolerances() const override { return rows.limits; }
     measure::LengthUnit lengthUnit() const override { return measure::LengthUnit::Millimetre; }
     core::Language language() const override { return core::Language::English; }

@@ -1,18 +1,13 @@
 #pragma once
-#include <QSettings>
-#include <optional>
-
-#include "core/language.h"
-#include "plant/mqtt_options.h"
+#include "station/station.h"
 
 class QWidget;
 
 namespace gaugemon::app {
 
-// The window's setting of the plant's broker: asks for its address, checks
-// it and stores it. The options to publish with (an empty URL: publishing
-// off), or nothing when the operator cancelled or the address was refused
-// (and told why).
-std::optional<plant::MqttOptions> askBroker(QWidget* parent, QSettings& settings, core::Language language);
+// The window's setting of the plant's broker: asks for its address and hands
+// it to the station, which checks, stores and publishes to it; a refused
+// address is told and changes nothing.
+void askBroker(QWidget* parent, station::Station& station);
 
 }  // namespace gaugemon::app

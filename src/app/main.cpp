@@ -62,24 +62,16 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     // Built here and outliving every view over it: the window, the web page.
     station::Station station(start.seams(prompts));
     if (const auto port = headless::givenPortIndex(options)) station.keepToPort(*port);
-    if (const auto plant = headless::plantOptions(start.stored().native(), options, station.language()))
+    if (const auto plant = headless::plantOptions(start.texts(), options, station.language()))
         station.publishTo(*plant);
-    const app::TransferPart part = app::loadTransferPart(start.stored().native());
-    station.setTransferPart(part.number, part.description);
 
     app::WindowSeams seams{prompts, [] { return std::make_unique<core::QtTimerSchedule>(); },
                            start.places().dataDirectory,
                            // Exit leaves the window's run at once; the station stops below.
                            [] { QCoreApplication::exit(0); }};
     app::MonitorDialog dialog(station, seams);
-    dialog.offerBrokerSetting([&] {
-        if (const auto plant = app::askBroker(&dialog, start.stored().native(), station.language()))
-            station.publishTo(*plant);
-    });
-    dialog.offerTransferPartSetting([&] {
-        if (const auto chosen = app::askTransferPart(&dialog, start.stored().native(), station.language()))
-            station.setTransferPart(chosen->number, chosen->description);
-    });
+    dialog.offerBrokerSetting([&] { app::askBroker(&dialog, station); });
+    dialog.offerTransferPartSetting([&] { app::askTransferPart(&dialog, station); });
     const std::unique_ptr<web::WebView> webView =
         web::startWebView(station, start.stored().native(), options.httpAddress, stationName(options));
     prompts.setParent(&dialog);

@@ -23,6 +23,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include "app/characteristics_dialog.h"
 #include "app/chart_view.h"
 #include "app/help_dialog.h"
 #include "app/help_texts.h"
@@ -79,7 +80,7 @@ MonitorDialog::MonitorDialog(station::Station& station, WindowSeams seams, QWidg
       seams_(std::move(seams)),
       ownTimers_(seams_.makeDialogTimers()),
       station_(station),
-      chart_(station_.chartLayout()) {
+      chart_(station_.display()) {
     station_.addObserver(*this);
     setWindowTitle(text(kWindowCaption));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
@@ -377,7 +378,7 @@ void MonitorDialog::logoTick() {
     } else {
         logo_->hide();
     }
-    chart_.setLogoShown(logoShown_);
+    station_.setLogoShown(logoShown_);
     writeFields();
 }
 
@@ -473,11 +474,17 @@ void MonitorDialog::confirmRange() {
     showOutcome(outcome);
     if (!outcome.applied) return;
     chart_.clearPlot();
+    station_.redrawChart();
     showChart();
 }
 
 void MonitorDialog::openTolerances() {
     ToleranceDialog dialog(station_, seams_.prompts, seams_.makeDialogTimers(), this);
+    dialog.exec();
+}
+
+void MonitorDialog::openCharacteristics() {
+    CharacteristicsDialog dialog(station_, seams_.prompts, seams_.makeDialogTimers(), this);
     dialog.exec();
 }
 
@@ -552,7 +559,7 @@ void MonitorDialog::setCaption(int id, const QString& caption) {
 
 void MonitorDialog::chartClicked(int x, int y) {
     // Every click draws the chart anew; one while connected may choose a probe.
-    chart_.requestRedraw();
+    station_.redrawChart();
     const link::LinkState& link = station_.linkState();
     const station::FieldsOutcome outcome =
         fields_.selectProbe(station_.display().probeAt(link.connected, link.probeCount, x, y));
@@ -579,7 +586,9 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     place(control(c::kChartFrame), stretching_.chartFrame);
     place(control(c::kRecordList), stretching_.recordList);
     const ChartRect area = chartAreaOf(stretching_.chartFrame);
-    chart_.setLayout(client, {area.left, area.right, area.top, area.bottom});
+    const display::ChartArea plot{area.left, area.right, area.top, area.bottom};
+    chart_.setLayout(client, plot);
+    station_.setChartArea(plot);
     chartView_->setGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top);
     // The plot lies over the chart frame but under the buttons of its band,
     // which reach a few pixels into it.
@@ -588,7 +597,6 @@ void MonitorDialog::resizeEvent(QResizeEvent* event) {
     verdictView_->raise();
     logo_->raise();
     rememberedClient_ = client;
-    chart_.requestRedraw();
     // The sizes that reach the window while it is first shown and framed
     // leave the start's logo step where it is.
     if (!logoAwaitsStart_) ownTimers_->start(core::timer::kLogo, kLogoAfterResizeMs);
@@ -648,6 +656,7 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* about = menu.addAction(text(kAboutEntry));
     QAction* statistics = menu.addAction(core::pick(language(), "Process statistics...", "过程统计..."));
+    QAction* characteristics = menu.addAction(core::pick(language(), "Characteristics...", "特性..."));
     QAction* broker = askBroker_ ? menu.addAction(core::pick(language(), "MQTT broker...", "MQTT 代理...")) : nullptr;
     QAction* connectAtStart = menu.addAction(core::pick(language(), "Connect at start-up", "启动时连接设备"));
     connectAtStart->setCheckable(true);
@@ -659,6 +668,7 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     if (chosen == connectAtStart) toggleConnectAtStart(connectAtStart->isChecked());
     if (chosen == about) showHelp(core::Language::Chinese);
     if (chosen == statistics) showStatistics();
+    if (chosen == characteristics) openCharacteristics();
     if (chosen && chosen == broker) askBroker_();
     if (chosen && chosen == part) askTransferPart_();
 }

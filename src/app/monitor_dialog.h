@@ -117,6 +117,7 @@ private:
     void openParameters();
     void confirmRange();
     void openTolerances();
+    void openCharacteristics();
     void clearRecords();
     void pressManual();
     void toggleAutomatic(bool ticked);

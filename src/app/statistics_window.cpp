@@ -138,10 +138,7 @@ void StatisticsWindow::refreshTick() {
 }
 
 void StatisticsWindow::refresh() {
-    const records::RecordTable& rows = sources_.recordTable();
-    statistics::StatisticsKeeper& keeper = sources_.statisticsKeeper();
-    keeper.rowsChanged(rows);
-    keeper.limitsChanged(sources_.tolerances(), rows);
+    sources_.refreshStatistics();
     fillTable();
     showCharts();
 }
@@ -162,7 +159,7 @@ void StatisticsWindow::selectRow(unsigned probe) {
 }
 
 void StatisticsWindow::fillTable() {
-    statistics::StatisticsKeeper& keeper = sources_.statisticsKeeper();
+    const statistics::StatisticsKeeper& keeper = sources_.statisticsKeeper();
     const StatisticsTableModel::Columns refit =
         model_->update(keeper.statistics(), sources_.recordTable(), sources_.lengthUnit(), keeper.preWarning().on());
     for (int c = 0; c < StatisticsTableModel::kColumnCount; ++c)
@@ -190,7 +187,7 @@ void StatisticsWindow::showCharts() {
 void StatisticsWindow::windowRowsEdited() {
     const auto rows = static_cast<uint32_t>(windowRows_->value());
     if (rows == sources_.statisticsKeeper().windowRows()) return;
-    sources_.statisticsKeeper().setWindowRows(rows, sources_.recordTable());
+    sources_.setStatisticsWindow(rows);
     refresh();
 }
 
@@ -211,8 +208,7 @@ void StatisticsWindow::chooseExportFile() {
 
 bool StatisticsWindow::exportTo(const std::string& path) {
     refresh();
-    const records::FileWriteResult result = statistics::exportStatistics(
-        path, sources_.statisticsKeeper().statistics(), sources_.recordTable(), language_, sources_.lengthUnit());
+    const records::FileWriteResult result = sources_.exportStatistics(path);
     if (!result.ok)
         QMessageBox::warning(this, windowTitle(), QString::fromStdString(records::fileErrorMessage(result, language_)));
     return result.ok;

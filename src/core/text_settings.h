@@ -17,4 +17,12 @@ public:
     virtual bool writeText(std::string_view group, std::string_view key, std::string_view text) = 0;
 };
 
+// A store that holds no text and takes none: a station built without
+// text settings.
+class NoTextSettings : public TextSettings {
+public:
+    std::optional<std::string> readText(std::string_view, std::string_view) const override { return std::nullopt; }
+    bool writeText(std::string_view, std::string_view, std::string_view) override { return false; }
+};
+
 }  // namespace gaugemon::core

@@ -19,6 +19,8 @@ inline constexpr Rgb kToleranceMark{205, 173, 0};
 inline constexpr Rgb kAxis{0, 222, 222};
 inline constexpr Rgb kProbeNumber{0, 0, 0};
 inline constexpr Rgb kValueText{0, 0, 255};
+// The edge of a characteristic's bar: a value computed from probes, not read.
+inline constexpr Rgb kCharacteristicOutline{0, 0, 128};
 }  // namespace colors
 
 }  // namespace gaugemon::display

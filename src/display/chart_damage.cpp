@@ -44,14 +44,14 @@ void addTextChange(std::vector<QRect>& out, const ChartFace& face, int32_t wasX,
 
 void addColumnChanges(std::vector<QRect>& out, const ColumnPlan& was, const ValueText& wasText, const ColumnPlan& is,
                       const ValueText& isText, const ChartFace& label) {
-    addFillChange(out, was.bar, is.bar, barColor(was) == barColor(is));
+    // An outline moves with the bar's ends: an outlined bar that changed changes whole.
+    const bool outlineSame = was.outlined == is.outlined && (!is.outlined || was.bar == is.bar);
+    addFillChange(out, was.bar, is.bar, barColor(was) == barColor(is) && outlineSame);
     addFillChange(out, was.clearAbove, is.clearAbove, true);
     addFillChange(out, was.clearBelow, is.clearBelow, true);
     addMarkChange(out, was.markLower, was.lowerMark, is.markLower, is.lowerMark);
     addMarkChange(out, was.markUpper, was.upperMark, is.markUpper, is.upperMark);
-    const std::string_view wasNumber(was.number.data(), was.number.size());
-    const std::string_view isNumber(is.number.data(), is.number.size());
-    addTextChange(out, label, was.numberX, was.numberY, wasNumber, is.numberX, is.numberY, isNumber);
+    addTextChange(out, label, was.numberX, was.numberY, numberText(was), is.numberX, is.numberY, numberText(is));
     addTextChange(out, label, was.textX, was.textY, wasText.text(), is.textX, is.textY, isText.text());
 }
 
@@ -71,16 +71,17 @@ void addVerdictChange(std::vector<QRect>& out, const VerdictPlan& was, const Ver
 }  // namespace
 
 bool sameLayout(const ChartPlan& a, const ChartPlan& b) {
-    return a.probes == b.probes && a.geometry == b.geometry && a.labelSize == b.labelSize && a.scale.y0 == b.scale.y0 &&
-           a.scale.countsPerPixel == b.scale.countsPerPixel;
+    return a.probes == b.probes && a.characteristics == b.characteristics && a.geometry == b.geometry &&
+           a.labelSize == b.labelSize && a.scale.y0 == b.scale.y0 && a.scale.countsPerPixel == b.scale.countsPerPixel;
 }
 
 void collectChartChanges(const ChartPlan& before, const ValueTextTable& beforeTexts, const ChartPlan& after,
                          const ValueTextTable& afterTexts, const ChartFace& label, const ChartFace& verdictFace,
                          std::vector<QRect>& out) {
-    for (unsigned i = 0; i < after.probes && i < measure::kMaxProbes; ++i) {
+    for (unsigned i = 0; i < after.columnCount() && i < measure::kMaxValues; ++i) {
         const size_t first = out.size();
-        addColumnChanges(out, before.columns[i], beforeTexts[i], after.columns[i], afterTexts[i], label);
+        addColumnChanges(out, before.columns[i], columnText(before, beforeTexts, i), after.columns[i],
+                         columnText(after, afterTexts, i), label);
         // A column's changes lie close together (the end of its bar and the
         // text on it): one rectangle round them.
         if (out.size() - first < 2) continue;

@@ -18,6 +18,15 @@ void fill(QPainter& p, const PixelRect& r, const QColor& color) {
     if (!r.empty()) p.fillRect(toQRect(r), color);
 }
 
+// The edge of a bar, a pixel wide, inside it.
+void outline(QPainter& p, const PixelRect& r, const QColor& color) {
+    if (r.empty()) return;
+    fill(p, horizontalLine(r.left, r.right, r.top), color);
+    fill(p, horizontalLine(r.left, r.right, r.bottom - 1), color);
+    fill(p, verticalLine(r.left, r.top, r.bottom), color);
+    fill(p, verticalLine(r.right - 1, r.top, r.bottom), color);
+}
+
 // The chart's face is a Times-like roman; where no such font is installed a
 // CJK-capable face that every install of the station carries stands in.
 QFont chartFont(int pixelSize, int stretch) {
@@ -140,16 +149,15 @@ void ChartPainter::noteExtents(const ChartPlan& plan, const ValueTextTable& text
     auto unite = [](QRect& extent, const PixelRect& r) {
         if (!r.empty()) extent |= toQRect(r);
     };
-    for (unsigned i = 0; i < plan.probes && i < measure::kMaxProbes; ++i) {
+    for (unsigned i = 0; i < plan.columnCount() && i < measure::kMaxValues; ++i) {
         const ColumnPlan& c = plan.columns[i];
         QRect& extent = columnExtents_[i];
         extent = QRect();
         for (const PixelRect& r : {c.bar, c.clearAbove, c.clearBelow}) unite(extent, r);
         if (c.markLower) unite(extent, c.lowerMark);
         if (c.markUpper) unite(extent, c.upperMark);
-        const PixelRect numberInk =
-            label.inkBounds(c.numberX, c.numberY, std::string_view(c.number.data(), c.number.size()));
-        const PixelRect textInk = label.inkBounds(c.textX, c.textY, texts[i].text());
+        const PixelRect numberInk = label.inkBounds(c.numberX, c.numberY, numberText(c));
+        const PixelRect textInk = label.inkBounds(c.textX, c.textY, columnText(plan, texts, i).text());
         unite(extent, numberInk);
         unite(extent, textInk);
         numberInks_[i] = toQRect(numberInk);
@@ -170,18 +178,19 @@ void ChartPainter::paintSteps(QPainter& p, const ChartPlan& plan, const ValueTex
     const QColor valueText = qcolor(colors::kValueText);
     ChartFace& label = face(labelFont(plan.labelSize));
 
-    for (unsigned i = 0; i < plan.probes && i < measure::kMaxProbes; ++i) {
+    for (unsigned i = 0; i < plan.columnCount() && i < measure::kMaxValues; ++i) {
         if (within && !columnExtents_[i].intersects(*within)) continue;
         const ColumnPlan& c = plan.columns[i];
         fill(p, c.bar, qcolor(barColor(c)));
+        if (c.outlined) outline(p, c.bar, qcolor(colors::kCharacteristicOutline));
         fill(p, c.clearAbove, background);
         fill(p, c.clearBelow, background);
         if (c.markLower) fill(p, c.lowerMark, mark);
         if (c.markUpper) fill(p, c.upperMark, mark);
         // Glyphs cost far more than fills: a text wholly beyond `within` is left out.
-        if (!within || numberInks_[i].intersects(*within))
-            label.draw(p, c.numberX, c.numberY, std::string_view(c.number.data(), c.number.size()), number);
-        if (!within || textInks_[i].intersects(*within)) label.draw(p, c.textX, c.textY, texts[i].text(), valueText);
+        if (!within || numberInks_[i].intersects(*within)) label.draw(p, c.numberX, c.numberY, numberText(c), number);
+        if (!within || textInks_[i].intersects(*within))
+            label.draw(p, c.textX, c.textY, columnText(plan, texts, i).text(), valueText);
     }
     if (plan.verdict.draw && (!within || verdictExtent_.intersects(*within))) {
         fill(p, plan.verdict.box, background);

@@ -15,7 +15,7 @@
 namespace gaugemon::display {
 
 // A font of one pixel size with the glyphs of every character the chart
-// writes (digits, blank, sign, point, OK, NG), laid out without a text engine.
+// writes (digits, blank, sign, point, OK, NG, the C of a characteristic), laid out without a text engine.
 class ChartFace {
 public:
     explicit ChartFace(FontSize size);
@@ -30,7 +30,7 @@ public:
     qreal height() const { return raw_.ascent() + raw_.descent(); }
 
 private:
-    static constexpr std::string_view kAlphabet = " -.0123456789OKNG";
+    static constexpr std::string_view kAlphabet = " -.0123456789OKNGC";
     static constexpr unsigned kLongestText = 8;
     QRawFont raw_;
     qreal ascent_ = 0;
@@ -75,9 +75,9 @@ private:
     std::vector<QRect> bands_;
     std::vector<std::pair<int, int>> spans_;
     // Everything each column paints reaches no further than this.
-    std::array<QRect, measure::kMaxProbes> columnExtents_{};
-    std::array<QRect, measure::kMaxProbes> numberInks_{};
-    std::array<QRect, measure::kMaxProbes> textInks_{};
+    std::array<QRect, measure::kMaxValues> columnExtents_{};
+    std::array<QRect, measure::kMaxValues> numberInks_{};
+    std::array<QRect, measure::kMaxValues> textInks_{};
     QRect verdictExtent_;
 };
 

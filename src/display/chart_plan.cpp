@@ -31,36 +31,70 @@ BarExtent barExtent(const measure::Length& reading, const DisplayRange& range, c
     return {scale.y0, scale.y0 + pixelsFor(-shown, scale.countsPerPixel)};
 }
 
-void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const measure::Length& reading,
-                const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Judgement judgement) {
+namespace {
+
+// Lays out column `index` with limit marks at `lowerCounts` and `upperCounts`
+// (0.001 mm); `up` puts the label under the zero line and the text over the bar.
+ColumnPlan& layColumn(ChartPlan& plan, unsigned index, const ChartArea& area, bool up, const BarExtent& extent,
+                      int32_t lowerCounts, int32_t upperCounts, tolerance::Judgement judgement) {
     ColumnPlan& c = plan.columns[index];
-    const int32_t xL = columnLeft(area, index, plan.probes);
+    const int32_t xL = columnLeft(area, index, plan.columnCount());
     const int32_t barRight = xL + plan.geometry.barW;
     const int32_t colRight = xL + plan.geometry.colW;
-    const unsigned probe = index + 1;
 
     c.bar = {xL, extent.top, barRight, extent.bottom};
     c.judgement = judgement;
     c.warning = false;
+    c.outlined = false;
     c.clearAbove = {xL, area.top, colRight, extent.top};
     c.clearBelow = {xL, extent.bottom, colRight, area.bottom};
 
-    const tolerance::ProbeLimits& limits = tolerances.limits(probe);
     const float perPixel = plan.scale.countsPerPixel;
-    const int32_t yLower = plan.scale.y0 - pixelsFor(static_cast<float>(limits.lslCounts), perPixel);
-    const int32_t yUpper = plan.scale.y0 - pixelsFor(static_cast<float>(limits.uslCounts), perPixel);
+    const int32_t yLower = plan.scale.y0 - pixelsFor(static_cast<float>(lowerCounts), perPixel);
+    const int32_t yUpper = plan.scale.y0 - pixelsFor(static_cast<float>(upperCounts), perPixel);
     c.markLower = insidePlot(area, yLower);
     c.markUpper = insidePlot(area, yUpper);
     c.lowerMark = horizontalLine(xL, barRight, yLower);
     c.upperMark = horizontalLine(xL, barRight, yUpper);
 
-    c.number = {probe < 10 ? ' ' : static_cast<char>('0' + probe / 10), static_cast<char>('0' + probe % 10)};
     const int32_t cb = plan.labelSize;
-    const bool up = reading.counts >= 0;
     c.numberX = xL + cb / 3;
     c.numberY = up ? plan.scale.y0 + kNumberBelowZero : plan.scale.y0 - kNumberAboveZero;
     c.textX = xL;
     c.textY = up ? extent.top - cb / 2 : extent.bottom;
+    return c;
+}
+
+}  // namespace
+
+void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const measure::Length& reading,
+                const BarExtent& extent, const tolerance::ToleranceTable& tolerances, tolerance::Judgement judgement) {
+    const unsigned probe = index + 1;
+    const tolerance::ProbeLimits& limits = tolerances.limits(probe);
+    ColumnPlan& c =
+        layColumn(plan, index, area, reading.counts >= 0, extent, limits.lslCounts, limits.uslCounts, judgement);
+    c.number = {probe < 10 ? ' ' : static_cast<char>('0' + probe / 10), static_cast<char>('0' + probe % 10), ' '};
+    c.numberLength = 2;
+}
+
+void planCharacteristicColumn(ChartPlan& plan, unsigned index, const ChartArea& area,
+                              const std::optional<measure::Length>& value, const DisplayRange& range,
+                              int32_t lowerCounts, int32_t upperCounts, tolerance::Zone zone) {
+    const BarExtent extent = value ? barExtent(*value, range, plan.scale) : BarExtent{plan.scale.y0, plan.scale.y0};
+    const tolerance::Judgement judgement =
+        zone == tolerance::Zone::Ng ? tolerance::Judgement::Ng : tolerance::Judgement::Ok;
+    ColumnPlan& c =
+        layColumn(plan, index, area, !value || value->counts >= 0, extent, lowerCounts, upperCounts, judgement);
+    c.warning = zone == tolerance::Zone::Warning;
+    c.outlined = true;
+    const unsigned k = index - plan.probes + 1;
+    if (k < 10) {
+        c.number = {'C', static_cast<char>('0' + k), ' '};
+        c.numberLength = 2;
+    } else {
+        c.number = {'C', static_cast<char>('0' + k / 10), static_cast<char>('0' + k % 10)};
+        c.numberLength = 3;
+    }
 }
 
 void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const measure::Length& reading,
@@ -72,7 +106,7 @@ void planColumn(ChartPlan& plan, unsigned index, const ChartArea& area, const me
 }
 
 void planFrame(ChartPlan& plan, const ChartArea& area, const DisplayRange& range, bool logoShown, bool anyNg) {
-    plan.verdict.draw = !logoShown && plan.probes > 0;
+    plan.verdict.draw = !logoShown && plan.columnCount() > 0;
     plan.verdict.ng = anyNg;
     const int32_t y0 = plan.scale.y0;
     const float perPixel = plan.scale.countsPerPixel;

@@ -16,10 +16,15 @@ void DisplayModel::setChartArea(const ChartArea& area) {
 }
 
 const ChartPlan* DisplayModel::update(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
-                                      const tolerance::ToleranceTable& tolerances) {
+                                      const tolerance::ToleranceTable& tolerances,
+                                      const CharacteristicColumns& characteristics) {
     const unsigned probes = static_cast<unsigned>(std::min<size_t>(readings.size(), measure::kMaxProbes));
+    const unsigned computed = std::min(characteristics.count(), measure::kMaxCharacteristics);
+    if (computed != characteristicColumns_) redrawRequested_ = true;
+    characteristicColumns_ = computed;
     plan_.probes = probes;
-    plan_.geometry = columnGeometry(area_.right - area_.left, probes);
+    plan_.characteristics = computed;
+    plan_.geometry = columnGeometry(area_.right - area_.left, plan_.columnCount());
     plan_.labelSize = labelSize(plan_.geometry.barW);
     plan_.scale = verticalScale(area_, range_);
 
@@ -33,6 +38,14 @@ const ChartPlan* DisplayModel::update(std::span<const measure::Length> readings,
         texts_[i] = formatValueText(reading.counts, unit_.unit, reading.fine());
         if (!redraw) continue;
         planColumn(plan_, i, area_, reading, barExtent(reading, range_, plan_.scale), tolerances, verdict.zone(i));
+    }
+    for (unsigned k = 0; redraw && k < computed; ++k) {
+        const std::optional<measure::Length>& value = characteristics.values->values[k];
+        const measure::CharacteristicLimits& limits = characteristics.evaluator->limits(k);
+        plan_.characteristicTexts[k] =
+            formatCharacteristicText(value, unit_.unit, characteristics.evaluator->decimals(k));
+        planCharacteristicColumn(plan_, probes + k, area_, value, range_, limits.lowerCounts, limits.upperCounts,
+                                 verdict.characteristic(k));
     }
     redrawRequested_ = false;
     showsReadings_ = true;
@@ -55,7 +68,10 @@ std::optional<unsigned> DisplayModel::chartClick(bool connected, unsigned probeC
 
 std::optional<unsigned> DisplayModel::probeAt(bool connected, unsigned probeCount, int32_t x, int32_t y) const {
     if (!connected) return std::nullopt;
-    return probeAtPoint(area_, std::min(probeCount, measure::kMaxProbes), x, y);
+    const unsigned probes = std::min(probeCount, measure::kMaxProbes);
+    const std::optional<unsigned> column = probeAtPoint(area_, probes + characteristicColumns_, x, y);
+    if (column && *column > probes) return std::nullopt;
+    return column;
 }
 
 bool DisplayModel::confirmUnit(int selectedIndex, tolerance::ToleranceTable& tolerances, core::SettingsStore& store) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <optional>
 #include <span>
 
@@ -9,12 +10,21 @@
 #include "display/display_actions.h"
 #include "display/display_range.h"
 #include "display/value_text.h"
+#include "measure/characteristic_evaluator.h"
 #include "measure/length.h"
 #include "tolerance/tolerance_judgement.h"
 #include "tolerance/tolerance_table.h"
 #include "tolerance/verdict.h"
 
 namespace gaugemon::display {
+
+// The characteristics of an answer as the chart shows them after the probes:
+// their values, and their limits and decimals; the verdict holds their zones.
+struct CharacteristicColumns {
+    const measure::CharacteristicValues* values = nullptr;
+    const measure::CharacteristicEvaluator* evaluator = nullptr;
+    unsigned count() const { return values && evaluator ? std::min(values->count, evaluator->count()) : 0; }
+};
 
 // The display state of the main window and everything of a display update
 // except the painting: value texts, change detection, judgement and the plan
@@ -25,10 +35,14 @@ public:
     void load(const core::SettingsStore& store);
 
     // One display update with the readings of a decoded frame (probes
-    // 0..N-1) and their verdict. Rewrites the value texts; when a value moved
-    // or a redraw was requested, returns the plan of the redraw, else null.
+    // 0..N-1), the characteristics computed from them and their verdict.
+    // Rewrites the value texts; when a value moved or a redraw was
+    // requested, returns the plan of the redraw, else null. A characteristic
+    // moves only with its probes; a change of their definitions asks for a
+    // redraw.
     const ChartPlan* update(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
-                            const tolerance::ToleranceTable& tolerances);
+                            const tolerance::ToleranceTable& tolerances,
+                            const CharacteristicColumns& characteristics = {});
 
     // Any part may ask for the whole chart at the next update.
     void requestRedraw() { redrawRequested_ = true; }
@@ -59,7 +73,8 @@ public:
     // A left click at client (x, y): always requests a redraw; while
     // connected, yields the probe under the point, if any.
     std::optional<unsigned> chartClick(bool connected, unsigned probeCount, int32_t x, int32_t y);
-    // The probe under client (x, y) while connected, if any.
+    // The probe under client (x, y) while connected, if any; none over the
+    // columns of the characteristics.
     std::optional<unsigned> probeAt(bool connected, unsigned probeCount, int32_t x, int32_t y) const;
 
     // The unit confirmation with the selector's index; requests a redraw
@@ -76,6 +91,8 @@ private:
     bool logoShown_ = false;
     bool showsReadings_ = false;
     bool shownNg_ = false;
+    // The characteristics' columns last laid out, after the probes'.
+    unsigned characteristicColumns_ = 0;
     ChartPlan plan_;
 };
 

@@ -14,19 +14,12 @@ QImage blankImage(QSize size) {
 
 }  // namespace
 
-DisplayUpdate::DisplayUpdate(DisplayModel& model, QSize clientSize) : model_(model), image_(blankImage(clientSize)) {}
+DisplayUpdate::DisplayUpdate(const DisplayModel& model, QSize clientSize)
+    : model_(model), image_(blankImage(clientSize)) {}
 
 void DisplayUpdate::paint(const ChartPlan& plan) {
     damage_ += painter_.paint(image_, plan, model_.valueTexts());
     plotDrawn_ = true;
-}
-
-bool DisplayUpdate::run(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
-                        const tolerance::ToleranceTable& tolerances) {
-    const ChartPlan* plan = model_.update(readings, verdict, tolerances);
-    if (!plan) return false;
-    paint(*plan);
-    return true;
 }
 
 void DisplayUpdate::clearPlot() {
@@ -34,7 +27,6 @@ void DisplayUpdate::clearPlot() {
     painter_.clearPlot(image_, area);
     damage_ += QRect(area.left, area.top, area.right - area.left, area.bottom - area.top);
     plotDrawn_ = true;
-    model_.requestRedraw();
 }
 
 void DisplayUpdate::setLayout(QSize clientSize, const ChartArea& area) {
@@ -49,10 +41,7 @@ void DisplayUpdate::setLayout(QSize clientSize, const ChartArea& area) {
         painter_.forgetShown();
         damage_ = QRegion(image_.rect());
     }
-    model_.requestRedraw();
-    if (area == old) return;
-    model_.setChartArea(area);
-    if (!plotDrawn_) return;
+    if (area == old || !plotDrawn_) return;
     // Columns of the old layout would linger beside the new bars.
     QPainter p(&image_);
     p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -60,12 +49,6 @@ void DisplayUpdate::setLayout(QSize clientSize, const ChartArea& area) {
     p.end();
     painter_.clearPlot(image_, area);
     damage_ = QRegion(image_.rect());
-}
-
-RangeRefusal DisplayUpdate::confirmRange(float lower, float upper, core::SettingsStore& store) {
-    const RangeRefusal refusal = model_.confirmRange(lower, upper, store);
-    if (refusal == RangeRefusal::None) clearPlot();
-    return refusal;
 }
 
 }  // namespace gaugemon::display

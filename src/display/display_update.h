@@ -21,31 +21,21 @@ class DisplayUpdate {
 public:
     static constexpr QSize kDefaultClientSize{1238, 758};
 
-    explicit DisplayUpdate(DisplayModel& model, QSize clientSize = kDefaultClientSize);
+    // The model is read only: the plot's area, the logo and redraw requests
+    // go to it through its owner.
+    explicit DisplayUpdate(const DisplayModel& model, QSize clientSize = kDefaultClientSize);
 
     // Draws a redraw the display state planned.
     void paint(const ChartPlan& plan);
 
-    // The display update after a decoded reading frame and its drawing: value
-    // texts of probes 0..N-1 and, when a value moved or a redraw was
-    // requested, all columns, the verdict box and the axes. True when the
-    // image changed; the window then repaints.
-    bool run(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
-             const tolerance::ToleranceTable& tolerances);
-
-    // Fills the plot with its background and requests a redraw.
+    // Fills the plot with its background; the next plan must redraw it all.
     void clearPlot();
-    void requestRedraw() { model_.requestRedraw(); }
 
     // A new client size and plot after a resize of the window (not after
-    // minimising). The image keeps what it shows; a plot that moved or changed
-    // size is cleared. Either way the next update redraws the chart in full.
+    // minimising), before the model takes the new area. The image keeps what
+    // it shows; a plot that moved or changed size is cleared. Either way the
+    // next plan must redraw the chart in full.
     void setLayout(QSize clientSize, const ChartArea& area);
-    void setLogoShown(bool shown) { model_.setLogoShown(shown); }
-
-    // The range confirmation; see DisplayModel. A confirmed range also
-    // clears the plot.
-    RangeRefusal confirmRange(float lower, float upper, core::SettingsStore& store);
 
     const QImage& image() const { return image_; }
     // The part of the image that may have changed since the last call.
@@ -53,7 +43,7 @@ public:
     bool anyNg() const { return model_.anyNg(); }
 
 private:
-    DisplayModel& model_;
+    const DisplayModel& model_;
     ChartPainter painter_;
     QImage image_;
     QRegion damage_;

@@ -87,4 +87,53 @@ ValueText formatValueText(int32_t value, measure::LengthUnit unit, bool fineReso
     return fineResolution ? fineMillimetres(negative, m) : millimetres(negative, m);
 }
 
+namespace {
+
+constexpr int64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000};
+
+// a / b rounded half away from zero; b > 0.
+int64_t divideRounded(int64_t a, int64_t b) { return (a < 0 ? a - b / 2 : a + b / 2) / b; }
+
+}  // namespace
+
+ValueText formatCharacteristicText(const std::optional<measure::Length>& value, measure::LengthUnit unit,
+                                   unsigned decimals) {
+    if (!value) return make(kBlank, kBlank, kBlank, kMinus, kMinus, kBlank, kBlank, kBlank);
+    const int64_t tenths = value->tenthMicrometres();
+    int64_t scaled = 0;
+    unsigned shown = 0;
+    if (unit == measure::LengthUnit::Inch) {
+        // 0.0001 mm is 100 / 254 of 0.00001 in.
+        shown = decimals + 2 > 5 ? 5 : decimals + 2;
+        scaled = divideRounded(tenths * 100, 254 * kPowersOfTen[5 - shown]);
+    } else {
+        shown = decimals > 4 ? 4 : decimals;
+        scaled = divideRounded(tenths, kPowersOfTen[4 - shown]);
+    }
+    // Sign, digits and point within 8 characters: a long value gives up
+    // decimals first, as a probe's text does.
+    uint64_t magnitude = static_cast<uint64_t>(scaled < 0 ? -scaled : scaled);
+    auto largest = [&shown] { return (shown > 0 ? 1'000'000u : 10'000'000u) - 1; };
+    while (shown > 0 && magnitude > largest()) {
+        magnitude = (magnitude + 5) / 10;
+        --shown;
+    }
+    if (magnitude > largest()) magnitude = largest();
+    ValueText t;
+    t.slot.fill(kBlank);
+    t.slot[8] = '\0';
+    int at = 7;
+    for (unsigned i = 0; i < shown; ++i) {
+        t.slot[at--] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    }
+    if (shown > 0) t.slot[at--] = kPoint;
+    do {
+        t.slot[at--] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0 && at >= 1);
+    if (scaled < 0) t.slot[at] = kMinus;
+    return t;
+}
+
 }  // namespace gaugemon::display

@@ -1,10 +1,12 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "display/length_unit.h"
 #include "measure/counts.h"
+#include "measure/length.h"
 
 namespace gaugemon::display {
 
@@ -28,5 +30,12 @@ constexpr int32_t kMaxShownCounts = 999999;
 // its limit; negative values with three integer digits lose their last
 // decimal so that the text stays 8 characters wide.
 ValueText formatValueText(int32_t value, measure::LengthUnit unit, bool fineResolution);
+
+// The text of a characteristic's value: in `unit` with its `decimals` of a
+// millimetre (two more in inches, at most five), rounded half away from zero
+// and right-aligned, a value too long for 8 characters with fewer decimals;
+// "   --   " for a value that could not be computed.
+ValueText formatCharacteristicText(const std::optional<measure::Length>& value, measure::LengthUnit unit,
+                                   unsigned decimals);
 
 }  // namespace gaugemon::display

@@ -4,7 +4,7 @@
 
 namespace gaugemon::headless {
 
-std::optional<plant::MqttOptions> plantOptions(QSettings& settings, const StartOptions& start,
+std::optional<plant::MqttOptions> plantOptions(const core::TextSettings& settings, const StartOptions& start,
                                                core::Language language) {
     plant::MqttOptions options = plant::loadMqttOptions(settings);
     if (!start.mqttUrl.empty()) options.brokerUrl = start.mqttUrl;

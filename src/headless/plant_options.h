@@ -1,8 +1,8 @@
 #pragma once
-#include <QSettings>
 #include <optional>
 
 #include "core/language.h"
+#include "core/text_settings.h"
 #include "headless/command_line.h"
 #include "plant/mqtt_options.h"
 
@@ -12,6 +12,7 @@ namespace gaugemon::headless {
 // password, and the command line's --mqtt and --station over them. Nothing
 // when publishing is off; a wrong setting is logged once, and the station
 // runs without publishing.
-std::optional<plant::MqttOptions> plantOptions(QSettings& settings, const StartOptions& start, core::Language language);
+std::optional<plant::MqttOptions> plantOptions(const core::TextSettings& settings, const StartOptions& start,
+                                               core::Language language);
 
 }  // namespace gaugemon::headless

@@ -67,7 +67,7 @@ int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewS
     station::Station model(seams);
     HeadlessStation station(model, seams, ownTimers, work);
     if (const auto port = givenPortIndex(options)) model.keepToPort(*port);
-    if (const auto plant = plantOptions(start.stored().native(), options, model.language())) model.publishTo(*plant);
+    if (const auto plant = plantOptions(start.texts(), options, model.language())) model.publishTo(*plant);
     const std::shared_ptr<void> views =
         startViews ? startViews(model, start.stored().native(), stationName(options)) : nullptr;
 

@@ -85,7 +85,7 @@ std::string StationStart::profileTakenText() const {
 }
 
 station::StationSeams StationStart::seams(core::Prompts& prompts) {
-    return {settings_, timers_, clock_, port_, prompts, places_.dataDirectory, places_.journalDirectory};
+    return {settings_, timers_, clock_, port_, prompts, places_.dataDirectory, places_.journalDirectory, &texts_};
 }
 
 }  // namespace gaugemon::headless

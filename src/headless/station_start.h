@@ -6,6 +6,7 @@
 #include "core/profile_lock.h"
 #include "core/prompts.h"
 #include "core/qt_settings_store.h"
+#include "core/qt_text_settings.h"
 #include "core/qt_timer_schedule.h"
 #include "core/system_clock.h"
 #include "headless/command_line.h"
@@ -34,6 +35,7 @@ public:
     const core::StationPlaces& places() const { return places_; }
     core::QtSettingsStore& stored() { return stored_; }
     SettingsOverrides& settings() { return settings_; }
+    core::QtTextSettings& texts() { return texts_; }
     core::QtTimerSchedule& timers() { return timers_; }
     core::SystemClock& clock() { return clock_; }
     link::TtySerialPort& port() { return port_; }
@@ -46,6 +48,7 @@ private:
     core::ProfileLock lock_;
     core::ProfileLock::Outcome lockOutcome_;
     core::QtSettingsStore stored_;
+    core::QtTextSettings texts_{stored_.native()};
     SettingsOverrides settings_;
     core::QtTimerSchedule timers_;
     core::SystemClock clock_;

@@ -48,6 +48,7 @@ void CharacteristicEvaluator::compile(const CharacteristicSetup& setup) {
         Compiled& c = compiled_[i];
         c = Compiled{};
         c.limits = {limitCountsFromStored(d.lowerStored, setup.unit), limitCountsFromStored(d.upperStored, setup.unit)};
+        c.decimals = static_cast<uint8_t>(std::min(d.decimals, kMaxDecimals));
         // Names are not compared here: a repeated name is the editor's concern, not the arithmetic's.
         if (definitionRefusal(d, {}, kMaxProbes)) continue;
         c.valid = true;

@@ -44,6 +44,8 @@ public:
     void evaluate(std::span<const Length> probes, uint64_t usableProbes, CharacteristicValues& out) const;
 
     const CharacteristicLimits& limits(unsigned index) const { return compiled_[index].limits; }
+    // The decimals a value is shown with, in millimetres.
+    unsigned decimals(unsigned index) const { return compiled_[index].decimals; }
     // OK when lower <= value <= upper in true length, a warning in the outer
     // strips while `preWarningShare` is 1..99 %; an index without a
     // characteristic is NG.
@@ -54,6 +56,7 @@ private:
         FormulaKind kind = FormulaKind::Sum;
         bool valid = false;
         bool fractional = false;
+        uint8_t decimals = 0;
         uint16_t firstTerm = 0;
         uint16_t termCount = 0;
         uint64_t required = 0;  // bit i: probe i + 1

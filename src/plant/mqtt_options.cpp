@@ -1,6 +1,6 @@
 #include "plant/mqtt_options.h"
 
-#include <QSettings>
+#include <QString>
 #include <QSysInfo>
 
 #include <unistd.h>
@@ -18,7 +18,9 @@ constexpr size_t kMaxStationBytes = 64;
 constexpr size_t kMaxPrefixBytes = 128;
 constexpr int kMaxPort = 65535;
 
-std::string text(const QSettings& settings, const char* key) { return settings.value(key).toString().toStdString(); }
+std::string text(const core::TextSettings& settings, std::string_view key) {
+    return settings.readText(kMqttGroup, key).value_or(std::string());
+}
 
 // A whole decimal number, or nothing.
 bool parseInt(std::string_view digits, int& value) {
@@ -74,27 +76,28 @@ std::string refusal(core::Language language, const char* english, const char* ch
 
 }  // namespace
 
-MqttOptions loadMqttOptions(QSettings& settings) {
+MqttOptions loadMqttOptions(const core::TextSettings& settings) {
     MqttOptions options;
-    settings.beginGroup("Mqtt");
     options.brokerUrl = text(settings, "Url");
     options.station = text(settings, "Station");
     options.caFile = text(settings, "CaFile");
     options.user = text(settings, "User");
     options.password = text(settings, "Password");
-    const QVariant rate = settings.value("ReadingsPerSecond");
-    if (rate.isValid() && !parseInt(rate.toString().toStdString(), options.readingsPerSecond))
+    if (const auto rate = settings.readText(kMqttGroup, "ReadingsPerSecond");
+        rate && !parseInt(*rate, options.readingsPerSecond))
         options.readingsPerSecond = -1;  // refused by the check, with its message
-    if (const QVariant prefix = settings.value("TopicPrefix"); prefix.isValid())
-        options.topicPrefix = prefix.toString().toStdString();
-    const QVariant qos = settings.value("RecordsQos");
-    if (qos.isValid() && !parseInt(qos.toString().toStdString(), options.recordsQos)) options.recordsQos = -1;
+    if (const auto prefix = settings.readText(kMqttGroup, "TopicPrefix")) options.topicPrefix = *prefix;
+    if (const auto qos = settings.readText(kMqttGroup, "RecordsQos"); qos && !parseInt(*qos, options.recordsQos))
+        options.recordsQos = -1;
     options.certFile = text(settings, "CertFile");
     options.keyFile = text(settings, "KeyFile");
-    settings.endGroup();
     if (const char* user = std::getenv("GAUGEMON_MQTT_USER")) options.user = user;
     if (const char* password = std::getenv("GAUGEMON_MQTT_PASSWORD")) options.password = password;
     return options;
+}
+
+bool storeBrokerUrl(core::TextSettings& settings, std::string_view url) {
+    return settings.writeText(kMqttGroup, "Url", url);
 }
 
 std::string withoutCredentials(std::string_view url) {

@@ -3,8 +3,7 @@
 #include <string_view>
 
 #include "core/language.h"
-
-class QSettings;
+#include "core/text_settings.h"
 
 namespace gaugemon::plant {
 
@@ -33,7 +32,10 @@ struct MqttOptions {
 // ReadingsPerSecond, TopicPrefix, RecordsQos, CertFile, KeyFile. GAUGEMON_MQTT_USER and GAUGEMON_MQTT_PASSWORD in the
 // environment take the place of the stored user and password. Nothing is
 // checked here: see checkMqttOptions.
-MqttOptions loadMqttOptions(QSettings& settings);
+inline constexpr std::string_view kMqttGroup = "Mqtt";
+MqttOptions loadMqttOptions(const core::TextSettings& settings);
+// The broker's address as the operator set it; false when the store refused it.
+bool storeBrokerUrl(core::TextSettings& settings, std::string_view url);
 
 // Checks what came from the settings, the environment or the command line.
 // Empty when the options are sound (an empty station name becomes the host's

@@ -8,6 +8,8 @@
 #include "exchange/exchange.h"
 #include "journal/journal_start.h"
 #include "journal/journal_texts.h"
+#include "measure/characteristic_settings.h"
+#include "measure/characteristic_validation.h"
 #include "records/table_file.h"
 
 namespace gaugemon::station {
@@ -24,12 +26,17 @@ measure::Length lengthOf(const link::ChannelReading& reading) {
 
 // More views than a station will ever have at once.
 constexpr size_t kObserverSlots = 16;
+core::NoTextSettings noTexts;
+constexpr std::string_view kTransferGroup = "Transfer";
+constexpr std::string_view kPartNumberKey = "PartNumber";
+constexpr std::string_view kPartDescriptionKey = "PartDescription";
 }  // namespace
 
 Station::Station(StationSeams seams, StationObserver& observer) : Station(std::move(seams)) { addObserver(observer); }
 
 Station::Station(StationSeams seams)
     : seams_(std::move(seams)),
+      texts_(seams_.texts ? *seams_.texts : noTexts),
       settings_(seams_.settings, [this] { reportSettingsNotSaved(); }),
       linkController_(link_, seams_.port, seams_.timers, settings_, seams_.prompts, *this, language_),
       records_({seams_.timers, settings_, prompts_, seams_.clock, *this, linkController_.watchdog(),
@@ -38,13 +45,96 @@ Station::Station(StationSeams seams)
     language_ = core::languageFromSetting(languageFlag_);
     display_.load(settings_);
     tolerances_.load(settings_, display_.unit());
+    loadCharacteristics();
     verdict_.setPreWarning(statistics_.preWarning());
     linkController_.setFastMode(settings_.readInt(link::kFastModeKey, 0) == 1);
     statistics_.limitsChanged(tolerances_, records_.table);
     records_.table.setObserver(&journalObserver_);
     records_.useWriter(fileWriter_);
     records_.exporter.useFurtherFormats([this](const core::SaveChoice& choice) { return writeExchangeFile(choice); });
+    partNumber_ = texts_.readText(kTransferGroup, kPartNumberKey).value_or(std::string());
+    partDescription_ = texts_.readText(kTransferGroup, kPartDescriptionKey).value_or(std::string());
     seams_.timers.setTickHandler([this](int id) { onTick(id); });
+}
+
+void Station::publishTo(plant::MqttOptions options) {
+    plantOptions_ = options;
+    plantFeed_.publishTo(std::move(options), journal_);
+}
+
+std::string Station::setBroker(std::string_view url) {
+    plant::MqttOptions options = plantOptions_.value_or(plant::loadMqttOptions(texts_));
+    options.brokerUrl = url;
+    if (std::string refusal = plant::checkMqttOptions(options, language_); !refusal.empty()) return refusal;
+    if (!plant::storeBrokerUrl(texts_, url)) reportSettingsNotSaved();
+    publishTo(std::move(options));
+    return {};
+}
+
+std::string Station::brokerUrl() const {
+    return plantOptions_ ? plantOptions_->brokerUrl : plant::loadMqttOptions(texts_).brokerUrl;
+}
+
+void Station::setTransferPart(std::string number, std::string description) {
+    const bool stored = texts_.writeText(kTransferGroup, kPartNumberKey, number) &&
+                        texts_.writeText(kTransferGroup, kPartDescriptionKey, description);
+    if (!stored) reportSettingsNotSaved();
+    partNumber_ = std::move(number);
+    partDescription_ = std::move(description);
+}
+
+// ---- Characteristics -----------------------------------------------------------
+
+void Station::loadCharacteristics() {
+    measure::SetupParse loaded = measure::loadCharacteristics(texts_, display_.unit());
+    characteristics_ = std::move(loaded.setup);
+    evaluator_.compile(characteristics_);
+    if (loaded.refusals.empty()) return;
+    // One message for all of them: the lines refused are left out, the others kept.
+    std::string message =
+        core::pick(language_, "Stored characteristics were left out:", "以下已存储的特性无效，已忽略：");
+    for (const measure::Refusal& refusal : loaded.refusals) message += "\n" + measure::refusalText(refusal, language_);
+    showAfterStep(message);
+}
+
+unsigned Station::probeCountForCharacteristics() const {
+    return link_.connected ? std::min(link_.probeCount, measure::kMaxProbes) : measure::kMaxProbes;
+}
+
+std::optional<measure::Refusal> Station::setCharacteristics(measure::CharacteristicSetup setup) {
+    if (setup.definitions.size() > measure::kMaxCharacteristics)
+        return measure::Refusal{measure::RefusalReason::TooManyCharacteristics};
+    const std::span<const measure::CharacteristicDefinition> all(setup.definitions);
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (auto refusal = measure::definitionRefusal(all[i], all.first(i), probeCountForCharacteristics())) {
+            refusal->line = static_cast<unsigned>(i + 1);
+            return refusal;
+        }
+    }
+    measure::convertLimits(setup, display_.unit());
+    // A refused write keeps the definitions for this run, as any setting.
+    if (!measure::storeCharacteristics(texts_, setup)) reportSettingsNotSaved();
+    characteristics_ = std::move(setup);
+    characteristicsChanged();
+    return std::nullopt;
+}
+
+void Station::characteristicsChanged() {
+    const unsigned columnsBefore = evaluator_.count();
+    evaluator_.compile(characteristics_);
+    characteristicValues_ = {};
+    display_.requestRedraw();
+    // Columns redrawn only piecewise would leave bars of the old layout beside the new ones.
+    if (evaluator_.count() != columnsBefore) notify([&](StationObserver& o) { o.chartCleared(); });
+    notify([&](StationObserver& o) { o.characteristicsChanged(); });
+}
+
+void Station::evaluateCharacteristics(std::span<const measure::Length> lengths) {
+    if (evaluator_.count() == 0) return;
+    // Every probe of the answer was read in it; those beyond it are absent.
+    const uint64_t usable = lengths.size() >= 64 ? ~uint64_t{0} : (uint64_t{1} << lengths.size()) - 1;
+    evaluator_.evaluate(lengths, usable, characteristicValues_);
+    verdict_.judgeCharacteristics(characteristicValues_, evaluator_);
 }
 
 void Station::addObserver(StationObserver& observer) {
@@ -233,6 +323,14 @@ void Station::setMode(int index) {
 void Station::setUnit(int index) {
     display_.confirmUnit(index, tolerances_, settings_);
     statistics_.limitsChanged(tolerances_, records_.table);
+    // The characteristics' limits follow the probes' into the new unit.
+    if (characteristics_.unit == display_.unit() || characteristics_.definitions.empty()) {
+        characteristics_.unit = display_.unit();
+        return;
+    }
+    measure::convertLimits(characteristics_, display_.unit());
+    if (!measure::storeCharacteristics(texts_, characteristics_)) reportSettingsNotSaved();
+    characteristicsChanged();
 }
 
 tolerance::LimitChange Station::setLimits(unsigned probe, float lower, float upper) {
@@ -252,6 +350,11 @@ bool Station::connectAtStart() const {
 }
 
 void Station::setConnectAtStart(bool on) { settings_.writeInt(core::keys::kConnectAtStart, on ? 1 : 0); }
+
+void Station::setChartArea(const display::ChartArea& area) {
+    display_.setChartArea(area);
+    display_.requestRedraw();
+}
 
 void Station::limitsChanged() {
     statistics_.limitsChanged(tolerances_, records_.table);
@@ -425,9 +528,11 @@ void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     for (size_t i = 0; i < count; ++i) lengths_[i] = lengthOf(readings[i]);
     const std::span<const measure::Length> lengths(lengths_.data(), count);
     verdict_.judge(lengths, tolerances_);
+    evaluateCharacteristics(lengths);
     plantFeed_.offer(lengths, verdict_, tolerances_);
     plantFeed_.statusMayHaveChanged(*this);
-    const display::ChartPlan* redraw = display_.update(lengths, verdict_, tolerances_);
+    const display::ChartPlan* redraw =
+        display_.update(lengths, verdict_, tolerances_, {&characteristicValues_, &evaluator_});
     notify([&](StationObserver& o) { o.readingsShown(redraw); });
 }
 

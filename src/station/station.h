@@ -12,6 +12,7 @@
 #include "core/prompts.h"
 #include "core/reporting_settings_store.h"
 #include "core/settings_store.h"
+#include "core/text_settings.h"
 #include "core/timer_schedule.h"
 #include "display/display_model.h"
 #include "exchange/export_plan.h"
@@ -21,6 +22,8 @@
 #include "link/link_state.h"
 #include "link/parameter_settings.h"
 #include "link/serial_port.h"
+#include "measure/characteristic_evaluator.h"
+#include "measure/characteristic_refusal.h"
 #include "measure/counts.h"
 #include "measure/length.h"
 #include "records/record_list_model.h"
@@ -46,6 +49,9 @@ struct StationSeams {
     std::string backupDirectory;
     // Where the crash journal is kept; empty for none.
     std::string journalDirectory;
+    // The settings that are texts (the broker, the part of the transfer
+    // files, the characteristics); none: nothing stored, no write taken.
+    core::TextSettings* texts = nullptr;
 };
 
 // What the station tells the views over it. Every call comes from a timer
@@ -56,7 +62,8 @@ public:
     // Connect caption, the two status lines, the message line and the
     // enabled state of the controls the link governs changed.
     virtual void linkViewChanged() {}
-    // Connect: the chart shows nothing of the last connection any more.
+    // Connect, or another number of characteristics: the chart shows nothing
+    // of the last connection or layout any more.
     virtual void chartCleared() {}
     // New readings were shown; `redraw` is the plan of a whole-chart redraw
     // when anything moved, else null (the value texts may still have changed).
@@ -74,6 +81,8 @@ public:
     virtual void fileProgress(std::string_view /*text*/) {}
     // The rows are about to be cleared; the table still holds them.
     virtual void rowsClearing() {}
+    // The characteristics were defined anew (or their limits converted).
+    virtual void characteristicsChanged() {}
 };
 
 // The whole station without a window: the link to the instrument, the
@@ -100,9 +109,6 @@ public:
     const link::LinkState& linkState() const { return link_; }
     const link::LinkView& linkView() const { return linkController_.view(); }
     const display::DisplayModel& display() const { return display_; }
-    // The chart image of a window lays the plot out (area, logo) and asks
-    // for redraws through this.
-    display::DisplayModel& chartLayout() { return display_; }
     const tolerance::ToleranceTable& tolerances() const override { return tolerances_; }
     const tolerance::Verdict& verdict() const { return verdict_; }
     const records::RecordTable& recordTable() const override { return records_.table; }
@@ -111,7 +117,7 @@ public:
     const records::WorkpieceCodes& codes() const { return records_.codes; }
     core::Language language() const override { return language_; }
     // Process statistics of the rows held, kept in step with the table.
-    statistics::StatisticsKeeper& statisticsKeeper() override { return statistics_; }
+    const statistics::StatisticsKeeper& statisticsKeeper() const override { return statistics_; }
     measure::LengthUnit lengthUnit() const override { return display_.unit(); }
     void changePreWarning(tolerance::PreWarning preWarning) override;
     // The language flag as stored: 2 is English, anything else Chinese.
@@ -145,6 +151,12 @@ public:
     // Probes 2..60 take the limits of probe 1.
     void copyFirstLimits();
     void setConnectAtStart(bool on);
+    // The window's chart: where the plot lies, whether the logo covers part
+    // of it, and a redraw of all of it with the next readings (a click, a
+    // cleared or uncovered plot).
+    void setChartArea(const display::ChartArea& area);
+    void setLogoShown(bool shown) { display_.setLogoShown(shown); }
+    void redrawChart() { display_.requestRedraw(); }
 
     // Manual: one row now, or the automatic recording stopped.
     void recordOne();
@@ -227,18 +239,47 @@ public:
     // ---- Plant ---------------------------------------------------------------
     // Recorded rows and live readings go to the broker of `options` (checked;
     // an empty URL ends publishing) once the journal is open.
-    void publishTo(plant::MqttOptions options) { plantFeed_.publishTo(std::move(options), journal_); }
+    void publishTo(plant::MqttOptions options);
+    // The operator's broker address (empty: publishing off): checked with the
+    // options in force, stored for later runs and published to at once.
+    // Empty when taken, else the refusal, and nothing changed.
+    std::string setBroker(std::string_view url);
+    // The address published to, or the stored one while nothing is.
+    std::string brokerUrl() const;
     // Fast polling on or off, stored for the next start too.
     void setFastMode(bool on);
     bool fastMode() const { return linkController_.fastMode(); }
     const PlantFeed& plantFeed() const { return plantFeed_; }
 
-    // ---- Files other tools read ---------------------------------------------
-    // The part number and description a transfer file (.dfq) carries (UTF-8).
-    void setTransferPart(std::string number, std::string description) {
-        partNumber_ = std::move(number);
-        partDescription_ = std::move(description);
+    // ---- Characteristics ----------------------------------------------------
+    // Values computed from several probes after each answer and judged like
+    // probes: an NG one, or one that cannot be computed, makes the verdict NG.
+    // The definitions with their limits in the station's unit.
+    const measure::CharacteristicSetup& characteristics() const { return characteristics_; }
+    // Their values and zones in the latest answer are in these and verdict().
+    const measure::CharacteristicValues& characteristicValues() const { return characteristicValues_; }
+    const measure::CharacteristicEvaluator& characteristicEvaluator() const { return evaluator_; }
+    // The probes of the latest answer in true length while they are the
+    // connection's now running; none otherwise.
+    std::span<const measure::Length> currentReadings() const {
+        return link_.connected && display_.showsReadings() ? shownReadings() : std::span<const measure::Length>();
     }
+    // Takes `setup` (limits in its own unit) as the characteristics when every
+    // definition passes the checks of the editor against the connected
+    // instrument: stored as one change and judged from the next answer on.
+    // Otherwise the first refusal (its line the 1-based definition), and
+    // nothing changed.
+    std::optional<measure::Refusal> setCharacteristics(measure::CharacteristicSetup setup);
+    // The probes the editor checks formulas against: the connected
+    // instrument's, else every probe there may be.
+    unsigned probeCountForCharacteristics() const;
+
+    // ---- Files other tools read ---------------------------------------------
+    // The part number and description a transfer file (.dfq) carries
+    // (UTF-8), stored in the settings group `Transfer` for later runs.
+    void setTransferPart(std::string number, std::string description);
+    const std::string& partNumber() const { return partNumber_; }
+    const std::string& partDescription() const { return partDescription_; }
 
     // Routes a tick of the shared schedule; public for the tests.
     void onTick(int id);
@@ -253,6 +294,8 @@ private:
     void codeStep() override;
     void setProbeNumber(unsigned probe) override;
     void linkClosed() override;
+    // StatisticsSources.
+    statistics::StatisticsKeeper& changeableKeeper() override { return statistics_; }
     // RecordSources.
     bool connected() const override { return link_.connected; }
     unsigned probeCount() const override { return link_.probeCount; }
@@ -265,6 +308,11 @@ private:
     const tolerance::Verdict* shownVerdict() const override { return &verdict_; }
 
     void reportSettingsNotSaved();
+    void loadCharacteristics();
+    // The definitions changed: compiled anew, drawn anew, told to the views.
+    void characteristicsChanged();
+    // Computes and judges the characteristics of the answer in `lengths`.
+    void evaluateCharacteristics(std::span<const measure::Length> lengths);
     // The tolerance limits changed: the next reading redraws and judges anew.
     void limitsChanged();
     // The statistics take in the rows added, a step at a time.
@@ -287,6 +335,8 @@ private:
     void notify(Notification notification);
 
     StationSeams seams_;
+    // The text settings of the seams, or a store that holds nothing.
+    core::TextSettings& texts_;
     // Steps queued to run after the current one; dropped with the station.
     QObject afterStep_;
     // The outcomes of files written on the writer's thread, told on this one.
@@ -308,6 +358,9 @@ private:
     tolerance::Verdict verdict_;
     // The latest answer's readings in true length, converted once per answer.
     std::array<measure::Length, measure::kMaxProbes> lengths_{};
+    measure::CharacteristicSetup characteristics_;
+    measure::CharacteristicEvaluator evaluator_;
+    measure::CharacteristicValues characteristicValues_;
     link::LinkController linkController_;
     // After the link: the records pause its watchdog.
     records::Records records_;
@@ -317,7 +370,9 @@ private:
     // After the journal, whose rows it publishes.
     PlantFeed plantFeed_;
     link::ParameterChoice rememberedParameters_;
-    // The part a transfer file names (K1001/K1002), set by the window.
+    // The options published with, kept for the operator's broker changes.
+    std::optional<plant::MqttOptions> plantOptions_;
+    // The part a transfer file names (K1001/K1002).
     std::string partNumber_;
     std::string partDescription_;
     bool stopped_ = false;

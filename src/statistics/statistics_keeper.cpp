@@ -1,5 +1,7 @@
 #include "statistics/statistics_keeper.h"
 
+#include "statistics/statistics_export.h"
+
 #include "statistics/statistics_settings.h"
 
 namespace gaugemon::statistics {
@@ -18,6 +20,17 @@ void StatisticsKeeper::setPreWarning(tolerance::PreWarning preWarning) {
     preWarning_ = preWarning.on() ? preWarning : tolerance::PreWarning{};
     tolerance::storePreWarning(store_, preWarning_);
     statistics_.setPreWarning(preWarning_);
+}
+
+void StatisticsSources::refreshStatistics() {
+    changeableKeeper().rowsChanged(recordTable());
+    changeableKeeper().limitsChanged(tolerances(), recordTable());
+}
+
+void StatisticsSources::setStatisticsWindow(uint32_t rows) { changeableKeeper().setWindowRows(rows, recordTable()); }
+
+records::FileWriteResult StatisticsSources::exportStatistics(const std::string& path) const {
+    return statistics::exportStatistics(path, statisticsKeeper().statistics(), recordTable(), language(), lengthUnit());
 }
 
 }  // namespace gaugemon::statistics

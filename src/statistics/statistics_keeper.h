@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "core/settings_store.h"
 #include "measure/length_unit.h"
+#include "records/atomic_file.h"
 #include "records/record_table.h"
 #include "statistics/process_statistics.h"
 #include "tolerance/tolerance_table.h"
@@ -45,12 +47,13 @@ private:
     tolerance::PreWarning preWarning_;
 };
 
-// What the statistics window reads from the station and asks of it.
+// What the statistics window reads from the station and asks of it. The
+// keeper itself is changed only through the commands here.
 class StatisticsSources {
 public:
     virtual ~StatisticsSources() = default;
     virtual const records::RecordTable& recordTable() const = 0;
-    virtual StatisticsKeeper& statisticsKeeper() = 0;
+    virtual const StatisticsKeeper& statisticsKeeper() const = 0;
     virtual const tolerance::ToleranceTable& tolerances() const = 0;
     // The unit of the value texts, which the figures follow.
     virtual measure::LengthUnit lengthUnit() const = 0;
@@ -58,6 +61,16 @@ public:
     // The operator changed the pre-warning: store it (StatisticsKeeper),
     // judge the readings with it and redraw the chart.
     virtual void changePreWarning(tolerance::PreWarning preWarning) = 0;
+
+    // Takes in a step of the rows recorded and the limits as they stand.
+    void refreshStatistics();
+    // The newest `rows` rows count (0: every row), stored for later runs.
+    void setStatisticsWindow(uint32_t rows);
+    // The table of figures as a CSV file; see statisticsCsv.
+    records::FileWriteResult exportStatistics(const std::string& path) const;
+
+protected:
+    virtual StatisticsKeeper& changeableKeeper() = 0;
 };
 
 }  // namespace gaugemon::statistics

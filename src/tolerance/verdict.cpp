@@ -32,11 +32,30 @@ Zone zoneOf(const ToleranceTable& limits, unsigned probe, const measure::Length&
 
 void Verdict::judge(std::span<const measure::Length> readings, const ToleranceTable& limits) {
     count_ = static_cast<unsigned>(std::min<size_t>(readings.size(), measure::kMaxProbes));
+    characteristicCount_ = 0;
     anyNg_ = false;
     for (unsigned i = 0; i < count_; ++i) {
         zones_[i] = zoneOf(limits, i + 1, readings[i], preWarning_);
         probes_[i] = zones_[i] == Zone::Ng ? Judgement::Ng : Judgement::Ok;
         anyNg_ = anyNg_ || probes_[i] == Judgement::Ng;
+    }
+}
+
+void Verdict::judgeCharacteristics(const measure::CharacteristicValues& values,
+                                   const measure::CharacteristicEvaluator& evaluator) {
+    characteristicCount_ = std::min({values.count, evaluator.count(), measure::kMaxCharacteristics});
+    for (unsigned i = 0; i < characteristicCount_; ++i) {
+        const std::optional<measure::Length>& value = values.values[i];
+        Zone zone = Zone::Ng;
+        if (value) {
+            switch (evaluator.judge(i, *value, preWarning_.sharePercent)) {
+                case measure::Zone::Ok: zone = Zone::Ok; break;
+                case measure::Zone::Warning: zone = preWarning_.on() ? Zone::Warning : Zone::Ok; break;
+                case measure::Zone::Ng: zone = Zone::Ng; break;
+            }
+        }
+        characteristicZones_[i] = zone;
+        anyNg_ = anyNg_ || zone == Zone::Ng;
     }
 }
 

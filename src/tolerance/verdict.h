@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/settings_store.h"
+#include "measure/characteristic_evaluator.h"
 #include "measure/counts.h"
 #include "measure/length.h"
 #include "tolerance/tolerance_judgement.h"
@@ -47,19 +48,31 @@ bool inWarningStrip(int64_t lower, int64_t upper, int64_t value, PreWarning preW
 // is, a warning only while pre-warning is on.
 Zone zoneOf(const ToleranceTable& limits, unsigned probe, const measure::Length& reading, PreWarning preWarning);
 
-// The OK/NG verdict of one set of readings: each probe against its limits and
-// the whole set, NG when any probe is. The chart colours its columns from it
-// and a recorded row takes its result from it. Pre-warning adds a zone to
-// each probe and never changes the OK/NG verdict.
+// The OK/NG verdict of one set of readings: each probe against its limits,
+// then each characteristic computed from them against its own, and the whole
+// set, NG when any probe or characteristic is. A characteristic whose value
+// cannot be computed (a probe it needs is absent) cannot pass: it is NG. The
+// chart colours its columns from it and a recorded row takes its result from
+// it. Pre-warning adds a zone to each value and never changes the OK/NG
+// verdict.
 class Verdict {
 public:
-    // Judges probes 1..readings.size() (at most 60).
+    // Judges probes 1..readings.size() (at most 60); no characteristic is
+    // judged until judgeCharacteristics.
     void judge(std::span<const measure::Length> readings, const ToleranceTable& limits);
+    // Judges the characteristics of the same answer, after judge().
+    void judgeCharacteristics(const measure::CharacteristicValues& values,
+                              const measure::CharacteristicEvaluator& evaluator);
 
     // `index` is 0-based; a probe not judged is NG.
     Judgement probe(unsigned index) const { return index < count_ ? probes_[index] : Judgement::Ng; }
     Zone zone(unsigned index) const { return index < count_ ? zones_[index] : Zone::Ng; }
     bool anyNg() const { return anyNg_; }
+    unsigned characteristicCount() const { return characteristicCount_; }
+    // `index` is 0-based; a characteristic not judged, or without a value, is NG.
+    Zone characteristic(unsigned index) const {
+        return index < characteristicCount_ ? characteristicZones_[index] : Zone::Ng;
+    }
 
     // Takes effect at the next judge().
     void setPreWarning(PreWarning preWarning) { preWarning_ = preWarning; }
@@ -69,6 +82,8 @@ private:
     std::array<Judgement, measure::kMaxProbes> probes_{};
     std::array<Zone, measure::kMaxProbes> zones_{};
     unsigned count_ = 0;
+    std::array<Zone, measure::kMaxCharacteristics> characteristicZones_{};
+    unsigned characteristicCount_ = 0;
     bool anyNg_ = false;
     PreWarning preWarning_;
 };

@@ -7,6 +7,7 @@
 #include "display/chart_colors.h"
 #include "display/display_update.h"
 #include "link/link_state.h"
+#include "measure/setup_text.h"
 #include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
@@ -41,8 +42,24 @@ protected:
 
     ChartTest() {
         tolerances.load(store, LengthUnit::Millimetre);  // 3.000 .. 6.000 mm
-        chart.setLayout(DisplayUpdate::kDefaultClientSize, kPlot);
+        layOut(DisplayUpdate::kDefaultClientSize, kPlot);
+        clearPlot();
+    }
+
+    // As the window and the station do it: the image first, then the model.
+    void layOut(QSize client, const ChartArea& area) {
+        chart.setLayout(client, area);
+        model.setChartArea(area);
+        model.requestRedraw();
+    }
+    void clearPlot() {
         chart.clearPlot();
+        model.requestRedraw();
+    }
+    RangeRefusal confirmRange(float lower, float upper) {
+        const RangeRefusal refusal = model.confirmRange(lower, upper, store);
+        if (refusal == RangeRefusal::None) clearPlot();
+        return refusal;
     }
 
     // One accepted frame with the given values on the first probes.
@@ -53,7 +70,9 @@ protected:
         for (int32_t v : values) lengths[i++] = gaugemon::measure::micrometres(v);
         const std::span<const Length> readings(lengths.data(), probes);
         verdict.judge(readings, tolerances);
-        return chart.run(readings, verdict, tolerances);
+        const ChartPlan* plan = model.update(readings, verdict, tolerances);
+        if (plan) chart.paint(*plan);
+        return plan != nullptr;
     }
     bool showAll(unsigned probes, int32_t value) {
         for (unsigned i = 0; i < probes; ++i) lengths[i] = gaugemon::measure::micrometres(value);
@@ -67,6 +86,49 @@ protected:
             for (int x = r.left(); x <= r.right(); ++x)
                 if (at(x, y) == colour) return true;
         return false;
+    }
+
+    // 120 redraws of 60 moving probes (and the characteristics `evaluator`
+    // computes from them) painted where they changed give the image that
+    // painting each one whole gives.
+    void expectPartialPaintsMatchFullPaints(const gaugemon::measure::CharacteristicEvaluator* evaluator) {
+        QImage full(chart.image().size(), QImage::Format_ARGB32_Premultiplied);
+        full.fill(Qt::transparent);
+        ChartPainter fresh;
+        fresh.clearPlot(full, kPlot);
+        constexpr unsigned kProbes = 60;
+        uint32_t seed = 12345;
+        auto next = [&seed] {
+            seed = seed * 1664525u + 1013904223u;
+            return seed >> 8;
+        };
+        link.connected = true;
+        link.probeCount = kProbes;
+        gaugemon::measure::CharacteristicValues values;
+        for (int step = 0; step < 120; ++step) {
+            for (unsigned i = 0; i < kProbes; ++i) {
+                // Mostly small moves; now and then a jump across the range or a probe that stays put.
+                int32_t& v = lengths[i].counts;
+                const uint32_t r = next();
+                if (r % 7 == 0) continue;
+                v = r % 11 == 0 ? static_cast<int32_t>(r % 24000) - 12000 : v + static_cast<int32_t>(r % 801) - 400;
+            }
+            const std::span<const Length> readings(lengths.data(), kProbes);
+            verdict.judge(readings, tolerances);
+            if (evaluator) {
+                evaluator->evaluate(readings, ~uint64_t{0}, values);
+                verdict.judgeCharacteristics(values, *evaluator);
+            }
+            const ChartPlan* plan = model.update(readings, verdict, tolerances, {&values, evaluator});
+            if (!plan) continue;
+            chart.paint(*plan);
+            fresh.forgetShown();
+            fresh.paint(full, *plan, model.valueTexts());
+            ASSERT_EQ(chart.image().copy(kPlot.left, kPlot.top, kPlot.right - kPlot.left, kPlot.bottom - kPlot.top),
+                      full.copy(kPlot.left, kPlot.top, kPlot.right - kPlot.left, kPlot.bottom - kPlot.top))
+                << "step " << step;
+            ASSERT_EQ(chart.image().copy(680, 16, 77, 49), full.copy(680, 16, 77, 49)) << "verdict, step " << step;
+        }
     }
 
     static inline QGuiApplication* app_ = nullptr;
@@ -159,7 +221,7 @@ TEST_F(ChartTest, VerdictBoxShowsOkInGreenAndNgInRed) {
 }
 
 TEST_F(ChartTest, LogoCoversTheVerdictBox) {
-    chart.setLogoShown(true);
+    model.setLogoShown(true);
     ASSERT_TRUE(show(1, {9000}));
     EXPECT_EQ(at(700, 40), qRgba(0, 0, 0, 0));
     EXPECT_TRUE(chart.anyNg());
@@ -191,7 +253,7 @@ TEST_F(ChartTest, FrameWithoutChangeDrawsNothing) {
 
 TEST_F(ChartTest, RedrawRequestDrawsUnchangedValuesAgain) {
     ASSERT_TRUE(show(1, {4000}));
-    chart.clearPlot();
+    clearPlot();
     EXPECT_EQ(at(150, 240), kGrey);
     EXPECT_TRUE(show(1, {4000}));
     EXPECT_EQ(at(150, 240), kGreen);
@@ -210,7 +272,7 @@ TEST_F(ChartTest, ImageKeepsTheChartAcrossLayoutChanges) {
     // A larger window keeps the verdict box; a moved plot is cleared and
     // redrawn in full at the next update.
     const ChartArea wider{22, 868, 120, 383};
-    chart.setLayout(QSize(1438, 758), wider);
+    layOut(QSize(1438, 758), wider);
     EXPECT_EQ(chart.image().size(), QSize(1438, 758));
     EXPECT_TRUE(anyPixelIn(QRect(680, 16, 77, 49), kGreen));
     EXPECT_EQ(at(150, 240), kGrey);
@@ -221,9 +283,9 @@ TEST_F(ChartTest, ImageKeepsTheChartAcrossLayoutChanges) {
 
 TEST_F(ChartTest, ConfirmedRangeClearsThePlotAndRescales) {
     ASSERT_TRUE(show(1, {4000}));
-    EXPECT_STREQ(rangeRefusalText(chart.confirmRange(-10.0f, 0.0f, store)), " >0! ");
+    EXPECT_STREQ(rangeRefusalText(confirmRange(-10.0f, 0.0f)), " >0! ");
     EXPECT_EQ(at(150, 240), kGreen) << "a refused range leaves the chart alone";
-    EXPECT_EQ(chart.confirmRange(0.0f, 5.0f, store), RangeRefusal::None);
+    EXPECT_EQ(confirmRange(0.0f, 5.0f), RangeRefusal::None);
     EXPECT_EQ(at(150, 240), kGrey);
     ASSERT_TRUE(show(1, {4000}));
     // 0..5000 over 200 pixels: 25 counts per pixel, zero 31 pixels above the bottom.
@@ -235,45 +297,30 @@ TEST_F(ChartTest, ConfirmedRangeClearsThePlotAndRescales) {
 // end up as the whole plan painted anew would leave it, at every step: bars
 // that grow, shrink, change sign and colour, texts that move and change
 // width, marks crossed, the verdict turning.
-TEST_F(ChartTest, PaintingWhatChangedLeavesTheImageOfAFullPaint) {
-    QImage full(chart.image().size(), QImage::Format_ARGB32_Premultiplied);
-    full.fill(Qt::transparent);
-    ChartPainter fresh;
-    fresh.clearPlot(full, kPlot);
-    constexpr unsigned kProbes = 60;
-    uint32_t seed = 12345;
-    auto next = [&seed] {
-        seed = seed * 1664525u + 1013904223u;
-        return seed >> 8;
-    };
-    link.connected = true;
-    link.probeCount = kProbes;
-    for (int step = 0; step < 120; ++step) {
-        for (unsigned i = 0; i < kProbes; ++i) {
-            // Mostly small moves; now and then a jump across the range or a probe that stays put.
-            int32_t& v = lengths[i].counts;
-            const uint32_t r = next();
-            if (r % 7 == 0) continue;
-            v = r % 11 == 0 ? static_cast<int32_t>(r % 24000) - 12000 : v + static_cast<int32_t>(r % 801) - 400;
-        }
-        const std::span<const Length> readings(lengths.data(), kProbes);
-        verdict.judge(readings, tolerances);
-        const ChartPlan* plan = model.update(readings, verdict, tolerances);
-        if (!plan) continue;
-        chart.paint(*plan);
-        fresh.forgetShown();
-        fresh.paint(full, *plan, model.valueTexts());
-        ASSERT_EQ(chart.image().copy(kPlot.left, kPlot.top, kPlot.right - kPlot.left, kPlot.bottom - kPlot.top),
-                  full.copy(kPlot.left, kPlot.top, kPlot.right - kPlot.left, kPlot.bottom - kPlot.top))
-            << "step " << step;
-        ASSERT_EQ(chart.image().copy(680, 16, 77, 49), full.copy(680, 16, 77, 49)) << "verdict, step " << step;
+TEST_F(ChartTest, PaintingWhatChangedLeavesTheImageOfAFullPaint) { expectPartialPaintsMatchFullPaints(nullptr); }
+
+// Outlined bars of characteristics, moving with their probes, labels of three
+// characters and values without a bar.
+TEST_F(ChartTest, PaintingWhatChangedLeavesTheImageOfAFullPaintWithCharacteristics) {
+    std::string text;
+    for (unsigned k = 1; k <= gaugemon::measure::kMaxCharacteristics; ++k) {
+        const unsigned p = k % 59 + 1;
+        text += "C" + std::to_string(k) + "; 3; -2; 2; " +
+                (k % 3 == 0 ? "range(p" + std::to_string(p) + "..p" + std::to_string(p + 1) + ")"
+                            : "p" + std::to_string(p) + " - 0.5*p" + std::to_string(p + 1)) +
+                "\n";
     }
+    const auto parsed = gaugemon::measure::parseSetupText(text, gaugemon::measure::kMaxProbes);
+    ASSERT_TRUE(parsed.refusals.empty());
+    gaugemon::measure::CharacteristicEvaluator evaluator;
+    evaluator.compile(parsed.setup);
+    expectPartialPaintsMatchFullPaints(&evaluator);
 }
 
 TEST_F(ChartTest, DamageIsWhereTheChartChangedAndNothingWhenNothingDid) {
     ASSERT_TRUE(show(2, {4000, 4000}));
     chart.takeDamage();
-    chart.requestRedraw();
+    model.requestRedraw();
     ASSERT_TRUE(show(2, {4000, 4000}));
     EXPECT_TRUE(chart.takeDamage().isEmpty());
 

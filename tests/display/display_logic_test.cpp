@@ -8,6 +8,7 @@
 #include "display/display_model.h"
 #include "display/display_range.h"
 #include "link/parameter_settings.h"
+#include "measure/setup_text.h"
 #include "support/memory_settings_store.h"
 
 using namespace gaugemon::display;
@@ -391,5 +392,50 @@ TEST(DisplayModelUpdate, BarsStopAtTheDisplayRangeButTextsDoNot) {
     EXPECT_EQ(plan->columns[2].textY, y0 - 70 / 2);
     EXPECT_EQ(plan->columns[1].numberY, y0 - 36);
     EXPECT_EQ(plan->columns[1].textY, y0 + 100);
-    EXPECT_EQ(plan->columns[1].number, (std::array<char, 2>{' ', '2'}));
+    EXPECT_EQ(numberText(plan->columns[1]), " 2");
+}
+
+// Characteristics stand after the probes in columns of their own: labelled
+// C1.., outlined, with their limits; one that cannot be computed draws no bar
+// and says so; a click on them selects no probe.
+TEST(DisplayModelUpdate, CharacteristicColumnsFollowTheProbes) {
+    MemorySettingsStore store;
+    ToleranceTable tolerances;
+    tolerances.load(store, LengthUnit::Millimetre);
+    DisplayModel model;
+    model.setChartArea(kPlot);
+    const auto parsed = gaugemon::measure::parseSetupText("Sum; 2; 7.000; 8.000; p1 + p2\nFar; 3; -1; 1; p3\n", 60);
+    gaugemon::measure::CharacteristicEvaluator evaluator;
+    evaluator.compile(parsed.setup);
+    const std::array<Length, 2> lengths{gaugemon::measure::micrometres(4000), gaugemon::measure::micrometres(3456)};
+    gaugemon::measure::CharacteristicValues values;
+    evaluator.evaluate(lengths, 0b11, values);
+    gaugemon::tolerance::Verdict verdict;
+    verdict.judge(lengths, tolerances);
+    verdict.judgeCharacteristics(values, evaluator);
+    EXPECT_TRUE(verdict.anyNg()) << "a value that cannot be computed cannot pass";
+
+    const ChartPlan* plan = model.update(lengths, verdict, tolerances, {&values, &evaluator});
+    ASSERT_NE(plan, nullptr);
+    ASSERT_EQ(plan->columnCount(), 4u);
+    EXPECT_EQ(plan->geometry, columnGeometry(646, 4));
+    const ColumnPlan& sum = plan->columns[2];
+    EXPECT_EQ(numberText(sum), "C1");
+    EXPECT_TRUE(sum.outlined);
+    EXPECT_FALSE(plan->columns[1].outlined);
+    EXPECT_EQ(sum.bar.left, columnLeft(kPlot, 2, 4));
+    EXPECT_EQ(sum.judgement, Judgement::Ok);
+    EXPECT_EQ(std::string(plan->characteristicTexts[0].text()), "    7.46");
+    EXPECT_EQ(sum.lowerMark.top, plan->scale.y0 - pixelsFor(7000.0f, plan->scale.countsPerPixel));
+    const ColumnPlan& far = plan->columns[3];
+    EXPECT_TRUE(far.bar.empty());
+    EXPECT_EQ(std::string(plan->characteristicTexts[1].text()), "   --   ");
+    EXPECT_TRUE(plan->verdict.ng);
+
+    EXPECT_EQ(model.probeAt(true, 2, columnLeft(kPlot, 1, 4) + 1, 200), 2u);
+    EXPECT_EQ(model.probeAt(true, 2, columnLeft(kPlot, 2, 4) + 1, 200), std::nullopt);
+    // Defined anew without characteristics, the chart lays out its probes alone again.
+    plan = model.update(lengths, verdict, tolerances);
+    ASSERT_NE(plan, nullptr);
+    EXPECT_EQ(plan->columnCount(), 2u);
 }

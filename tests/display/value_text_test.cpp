@@ -128,3 +128,26 @@ TEST(LengthUnitSetting, OnlyTheInchItemSelectsInches) {
     EXPECT_EQ(lengthUnitFromSetting(255), LengthUnit::Millimetre);
     EXPECT_EQ(lengthUnitFromSetting(-1), LengthUnit::Millimetre);
 }
+
+TEST(ValueText, CharacteristicValuesWithTheirDecimalsInEitherUnit) {
+    using gaugemon::measure::micrometres;
+    using gaugemon::measure::tenthMicrometres;
+    const struct {
+        std::optional<gaugemon::measure::Length> value;
+        LengthUnit unit;
+        unsigned decimals;
+        const char* text;
+    } cases[] = {
+        {micrometres(7456), mm, 3, "   7.456"},           {micrometres(7456), mm, 2, "    7.46"},
+        {micrometres(-7455), mm, 2, "   -7.46"},          {tenthMicrometres(-5), mm, 3, "  -0.001"},
+        {tenthMicrometres(4), mm, 3, "   0.000"},         {micrometres(25400), in, 3, " 1.00000"},
+        {micrometres(25400), in, 0, "    1.00"},          {micrometres(12345), mm, 0, "      12"},
+        {micrometres(123456), mm, 4, " 123.456"},         {micrometres(2'000'000'000), mm, 4, " 2000000"},
+        {micrometres(-2'000'000'000), mm, 3, "-2000000"}, {std::nullopt, mm, 3, "   --   "},
+    };
+    for (const auto& c : cases) {
+        const ValueText t = formatCharacteristicText(c.value, c.unit, c.decimals);
+        EXPECT_EQ(std::string(t.text()), c.text) << c.text;
+        EXPECT_EQ(t.slot[8], '\0');
+    }
+}

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "core/qt_text_settings.h"
 #include "journal/journal.h"
 #include "journal/journal_table_observer.h"
 #include "journal/journal_test_support.h"
@@ -357,9 +358,10 @@ TEST(MqttOptionsLoad, SettingsAreReadAndTheEnvironmentOverridesTheCredentials) {
         settings.setValue("Mqtt/KeyFile", "/etc/station.key");
     }
     QSettings settings(path, QSettings::IniFormat);
+    const core::QtTextSettings texts(settings);
     ::unsetenv("GAUGEMON_MQTT_USER");
     ::unsetenv("GAUGEMON_MQTT_PASSWORD");
-    MqttOptions options = loadMqttOptions(settings);
+    MqttOptions options = loadMqttOptions(texts);
     EXPECT_EQ(options.brokerUrl, "ssl://b:8883");
     EXPECT_EQ(options.station, "st-1");
     EXPECT_EQ(options.caFile, "/etc/ca.pem");
@@ -373,17 +375,17 @@ TEST(MqttOptionsLoad, SettingsAreReadAndTheEnvironmentOverridesTheCredentials) {
 
     ::setenv("GAUGEMON_MQTT_USER", "env-user", 1);
     ::setenv("GAUGEMON_MQTT_PASSWORD", "env-password", 1);
-    options = loadMqttOptions(settings);
+    options = loadMqttOptions(texts);
     ::unsetenv("GAUGEMON_MQTT_USER");
     ::unsetenv("GAUGEMON_MQTT_PASSWORD");
     EXPECT_EQ(options.user, "env-user");
     EXPECT_EQ(options.password, "env-password");
 
     settings.setValue("Mqtt/ReadingsPerSecond", "two");
-    options = loadMqttOptions(settings);
+    options = loadMqttOptions(texts);
     EXPECT_NE(checkMqttOptions(options, core::Language::English), "");
     settings.remove("Mqtt/ReadingsPerSecond");
-    EXPECT_EQ(loadMqttOptions(settings).readingsPerSecond, kDefaultReadingsPerSecond);
+    EXPECT_EQ(loadMqttOptions(texts).readingsPerSecond, kDefaultReadingsPerSecond);
 }
 
 TEST(ConnectFailureKind, BrokerAnswersWinOverTransportAndTlsNeedsATlsAddress) {

@@ -7,9 +7,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "measure/limit_counts.h"
+#include "measure/setup_text.h"
 #include "sim/simulated_ports.h"
 #include "station/station.h"
 #include "support/memory_settings_store.h"
+#include "support/memory_text_settings.h"
 #include "support/recording_prompts.h"
 #include "support/virtual_time.h"
 #include "working_day.h"
@@ -53,7 +56,7 @@ protected:
         station.reset();
         station = std::make_unique<station::Station>(
             station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/",
-                                  std::move(journalDirectory)},
+                                  std::move(journalDirectory), &texts},
             observer);
     }
     void recordTheDay() {
@@ -76,6 +79,7 @@ protected:
     core::VirtualTime clock;
     core::VirtualTimerSchedule timers{clock};
     core::MemorySettingsStore settings;
+    core::MemoryTextSettings texts;
     RecordingPrompts prompts;
     sim::SimulatedPorts ports{clock};
     sim::SimulatedLine line{ports};
@@ -158,6 +162,19 @@ TEST_F(StationDay, SaveWritesTheWorkbookAndTheTransferFileOfTheFurtherFilters) {
     EXPECT_FALSE(std::filesystem::exists(directory_ / "plain"));
 }
 
+// The part and the broker the operator sets are kept in the station's text
+// settings for the next run; a refused broker address changes nothing.
+TEST_F(StationDay, ThePartAndTheBrokerAreStoredThroughTheStation) {
+    station->setTransferPart("4711-A", "轴 20 h6");
+    EXPECT_EQ(station->setBroker("tcp://127.0.0.1:1883"), "");
+    EXPECT_NE(station->setBroker("http://127.0.0.1:1883"), "");
+    openStation();
+    EXPECT_EQ(station->partNumber(), "4711-A");
+    EXPECT_EQ(station->partDescription(), "轴 20 h6");
+    EXPECT_EQ(station->brokerUrl(), "tcp://127.0.0.1:1883");
+    EXPECT_EQ(texts.readText("Mqtt", "Url"), "tcp://127.0.0.1:1883");
+}
+
 // A run that ends with rows in no file leaves them in the journal; the next
 // run restores them and its export is the one the first run would have made.
 TEST_F(StationDay, RowsLeftInNoFileAreRestoredByTheNextRunByteForByte) {
@@ -226,4 +243,77 @@ TEST_F(StationDay, AFileOutcomeTakenInInsideAStepShowsItsMessageAfterIt) {
     EXPECT_TRUE(station->recordTable().hasUnsavedRows());
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(prompts.messages.size(), 1u);
+}
+
+namespace {
+
+measure::CharacteristicSetup setupOf(std::string_view text) {
+    measure::SetupParse parsed = measure::parseSetupText(text, measure::kMaxProbes);
+    EXPECT_TRUE(parsed.refusals.empty());
+    return parsed.setup;
+}
+
+}  // namespace
+
+// With every probe inside its limits, a characteristic outside its own makes
+// the verdict (the box, the rows' result) NG; one over a probe the
+// instrument lacks has no value, not 0 (which its limits would pass), and
+// cannot pass either.
+TEST_F(StationDay, ACharacteristicDecidesTheVerdictWhileEveryProbeIsOk) {
+    ASSERT_TRUE(station->setLimits(8, 3.0f, 7.0f).stored);
+    ASSERT_FALSE(station->setCharacteristics(setupOf("Sum; 3; 7.000; 8.500; p1 + p2\n")));
+    station->connect();
+    ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+    clock.advanceBy(500);
+    ASSERT_EQ(station->characteristicValues().values[0], measure::micrometres(7987));  // 3.990 + 3.997
+    EXPECT_FALSE(station->verdict().anyNg());
+
+    ASSERT_FALSE(station->setCharacteristics(setupOf("Sum; 3; 7.000; 7.900; p1 + p2\n")));
+    clock.advanceBy(500);
+    for (unsigned i = 0; i < 8; ++i) EXPECT_EQ(station->verdict().probe(i), tolerance::Judgement::Ok) << i;
+    EXPECT_EQ(station->verdict().characteristic(0), tolerance::Zone::Ng);
+    EXPECT_TRUE(station->verdict().anyNg());
+    EXPECT_TRUE(station->display().anyNg());
+
+    // While connected to eight probes, a ninth is refused by name...
+    const auto refused = station->setCharacteristics(setupOf("Far; 3; -1; 1; p9\n"));
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->reason, measure::RefusalReason::ProbeBeyondCount);
+    // ...but one stored before is taken and never has a value.
+    texts.writeText("Characteristics", "Definitions", "Far; 3; -1.000; 1.000; p9\n");
+    openStation();
+    station->connect();
+    ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+    clock.advanceBy(500);
+    EXPECT_EQ(station->characteristicValues().count, 1u);
+    EXPECT_FALSE(station->characteristicValues().values[0].has_value());
+    EXPECT_EQ(station->verdict().characteristic(0), tolerance::Zone::Ng);
+    EXPECT_TRUE(station->verdict().anyNg());
+}
+
+// The limits are kept in the unit of the station, as the probes' are: a
+// switch converts and stores them, and switching back gives them again.
+TEST_F(StationDay, AUnitSwitchConvertsAndStoresTheCharacteristicsLimits) {
+    ASSERT_FALSE(station->setCharacteristics(setupOf("Dia; 3; 24.990; 25.010; p1 + p2 + 17\n")));
+    station->setUnit(1);
+    openStation();
+    const measure::CharacteristicSetup& inInches = station->characteristics();
+    ASSERT_EQ(inInches.unit, measure::LengthUnit::Inch);
+    ASSERT_EQ(inInches.definitions.size(), 1u);
+    EXPECT_EQ(inInches.definitions[0].lowerStored, measure::limitStoredFromCounts(24990, measure::LengthUnit::Inch));
+    EXPECT_EQ(station->characteristicEvaluator().limits(0).upperCounts, 25010);
+    station->setUnit(0);
+    openStation();
+    EXPECT_EQ(station->characteristics(), setupOf("Dia; 3; 24.990; 25.010; p1 + p2 + 17\n"));
+}
+
+// Stored lines that cannot be read are left out with one message; the others stay.
+TEST_F(StationDay, StoredCharacteristicsThatCannotBeReadAreLeftOutWithOneMessage) {
+    texts.writeText("Characteristics", "Definitions", "Dia; 3; 0; 9; p1 + p2\nBad; 9; 0; 1; p1\n\x01\xff;;\n");
+    openStation();
+    EXPECT_EQ(station->characteristics().definitions.size(), 1u);
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.messages[0].find("第2行"), std::string::npos) << prompts.messages[0];
+    EXPECT_NE(prompts.messages[0].find("第3行"), std::string::npos) << prompts.messages[0];
 }

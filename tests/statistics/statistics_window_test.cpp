@@ -44,7 +44,8 @@ struct FakeStation : statistics::StatisticsSources {
         }
     }
     const records::RecordTable& recordTable() const override { return rows.table; }
-    statistics::StatisticsKeeper& statisticsKeeper() override { return keeper; }
+    const statistics::StatisticsKeeper& statisticsKeeper() const override { return keeper; }
+    statistics::StatisticsKeeper& changeableKeeper() override { return keeper; }
     const tolerance::ToleranceTable& tolerances() const override { return limits; }
     measure::LengthUnit lengthUnit() const override { return unit; }
     core::Language language() const override { return lang; }

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/characteristics_dialog.h"
 #include "app/chart_view.h"
 #include "app/code_input_dialog.h"
 #include "app/help_dialog.h"
@@ -354,6 +355,48 @@ TEST_F(Operation, TighterLimitsTurnAColumnRedAndTheVerdictNG) {
     const int y = area.top + (area.bottom - area.top) / 2 - 5;  // above the zero line, within 4 mm
     EXPECT_EQ(window->chartImage().pixelColor(area.left + slice / 2, y), QColor(255, 0, 0));
     EXPECT_EQ(window->chartImage().pixelColor(area.left + slice + slice / 2, y), QColor(0, 238, 0));
+}
+
+// The dialog edits through the editor: a refusal is shown and changes
+// nothing, the preview follows the readings, and OK hands the list to the
+// station, whose chart then shows an outlined column after the probes.
+TEST_F(Operation, TheCharacteristicsDialogPreviewsAndHandsItsListToTheStation) {
+    placeInstrument();
+    open();
+    ASSERT_TRUE(connect());
+    clock.advanceBy(500);
+    app::CharacteristicsDialog dialog(window->station(), prompts, std::make_unique<core::VirtualTimerSchedule>(clock),
+                                      window.get());
+    using Field = app::CharacteristicsDialog::FieldIndex;
+    auto typeDefinition = [&dialog](const char* formula) {
+        dialog.field(Field::Name)->setText("Dia");
+        dialog.field(Field::Decimals)->setText("3");
+        dialog.field(Field::Lower)->setText("8");
+        dialog.field(Field::Upper)->setText("8.010");
+        dialog.field(Field::Formula)->setText(formula);
+    };
+    typeDefinition("p1 + p9");
+    dialog.pressAdd();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages.back(), "测头9超出仪器的测头数。");
+    EXPECT_EQ(dialog.list()->rowCount(), 0);
+    typeDefinition("p1 + p2");
+    dialog.pressAdd();
+    ASSERT_EQ(dialog.list()->rowCount(), 1);
+    clock.advanceBy(150);
+    EXPECT_EQ(dialog.list()->item(0, 4)->text(), "8.001");
+
+    dialog.pressOk();
+    ASSERT_EQ(window->station().characteristics().definitions.size(), 1u);
+    clock.advanceBy(500);
+    const display::ChartArea& area = window->displayModel().chartArea();
+    const int32_t y0 = display::verticalScale(area, window->displayModel().displayRange()).y0;
+    EXPECT_EQ(window->chartImage().pixelColor(display::columnLeft(area, 8, 9), y0 - 5), QColor(0, 0, 128));
+    EXPECT_EQ(window->chartImage().pixelColor(display::columnLeft(area, 8, 9) + 3, y0 - 5), QColor(0, 238, 0));
+    // The plot was cleared for the new layout: no bar of the eight columns lingers beside the nine.
+    const display::ColumnGeometry nine = display::columnGeometry(area.right - area.left, 9);
+    EXPECT_EQ(window->chartImage().pixelColor(display::columnLeft(area, 3, 9) + nine.barW + 1, y0 - 5),
+              QColor(232, 232, 232));
 }
 
 TEST_F(Operation, ManualAndAutomaticRecordingFillTheList) {
