@@ -96,7 +96,7 @@ struct RestoreJob {
     int64_t generation = 0;
     records::RecordTable rows;
     std::vector<int64_t> moved;
-    records::LimitCountsTable limits{};  // of the row being read
+    records::ValueLimitsTable limits{};  // of the row being read
     uint64_t left = 0;
     int code = SQLITE_OK;
     bool movedIn = false;  // the rows are this run's in the file
@@ -207,6 +207,7 @@ bool rowFits(const StoredRow& row, records::TableLayout& layout) {
     if (row.codeColumn != 0 && row.codeColumn != 1) return false;
     layout.probeCount = static_cast<unsigned>(row.probeCount);
     layout.codeColumn = row.codeColumn == 1;
+    if (!records::decodeCharacteristicColumns(row.characteristics, layout.characteristics)) return false;
     return row.bytes.size() == records::RowShape::of(layout).stride;
 }
 
@@ -352,10 +353,10 @@ int Journal::appendPending(JournalStore& store, RestoreJob& job) {
         records::TableLayout layout;
         if (!rowFits(row, layout)) return true;
         if (!wanted.hasColumns()) {
-            wanted = {layout.probeCount, layout.codeColumn, job.language};
+            wanted = {layout.probeCount, layout.codeColumn, job.language, layout.characteristics};
             job.rows.prepareColumns(wanted);
         }
-        const auto limits = records::decodeLimitSet(row.limits, layout.probeCount, job.limits);
+        const auto limits = records::decodeLimitSet(row.limits, records::RowShape::of(layout).valueCount(), job.limits);
         if (layout.sameRowShape(wanted) && job.rows.appendRowBytes(row.bytes, limits) == records::AppendResult::Added)
             job.moved.push_back(row.id);
         else

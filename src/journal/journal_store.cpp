@@ -94,6 +94,7 @@ int JournalStore::makeTables() {
     if (code == SQLITE_OK) code = addExportedMark();
     if (code == SQLITE_OK) code = db_.exec(kUnexportedIndex);
     if (code == SQLITE_OK) code = addLimitSets();
+    if (code == SQLITE_OK) code = addCharacteristics();
     if (code == SQLITE_OK) code = migrateRowShape();
     if (code != SQLITE_OK) {
         db_.exec("ROLLBACK");
@@ -122,6 +123,14 @@ int JournalStore::addLimitSets() {
     const int code = hasColumn(db_, "journal_row", "limit_set", present);
     if (code != SQLITE_OK || present) return code;
     return db_.exec("ALTER TABLE journal_row ADD COLUMN limit_set INTEGER");
+}
+
+// Rows of files written before characteristics were recorded have none.
+int JournalStore::addCharacteristics() {
+    bool present = false;
+    const int code = hasColumn(db_, "journal_row", "characteristics", present);
+    if (code != SQLITE_OK || present) return code;
+    return db_.exec("ALTER TABLE journal_row ADD COLUMN characteristics BLOB");
 }
 
 // A file's user version is the shape of the rows it holds; 0 is the first
@@ -174,7 +183,7 @@ int JournalStore::prepareStatements(Offered offered) {
     const std::pair<Statement*, const char*> statements[] = {
         {&insert_,
          "INSERT INTO journal_row (run, generation, position, probe_count, code_column, recorded_ms, bytes, "
-         "limit_set) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, NULLIF(?8, 0))"},
+         "limit_set, characteristics) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, NULLIF(?8, 0), ?9)"},
         {&insertLimits_, "INSERT INTO limit_set (bytes) VALUES (?1)"},
         {&replace_,
          "UPDATE journal_row SET bytes = ?4, saved_ms = NULL, exported_ms = NULL "
@@ -190,11 +199,11 @@ int JournalStore::prepareStatements(Offered offered) {
         {&markFirst_[1],
          "UPDATE journal_row SET exported_ms = ?4, saved_ms = coalesce(saved_ms, ?4) "
          "WHERE exported_ms IS NULL AND run = ?1 AND generation = ?2 AND position < ?3"},
-        {&unsaved_, exports ? "SELECT r.id, r.probe_count, r.code_column, r.bytes, s.bytes FROM journal_row r "
-                              "LEFT JOIN limit_set s ON s.id = r.limit_set "
+        {&unsaved_, exports ? "SELECT r.id, r.probe_count, r.code_column, r.bytes, s.bytes, r.characteristics "
+                              "FROM journal_row r LEFT JOIN limit_set s ON s.id = r.limit_set "
                               "WHERE r.exported_ms IS NULL AND r.run < ?1 ORDER BY r.id"
-                            : "SELECT r.id, r.probe_count, r.code_column, r.bytes, s.bytes FROM journal_row r "
-                              "LEFT JOIN limit_set s ON s.id = r.limit_set "
+                            : "SELECT r.id, r.probe_count, r.code_column, r.bytes, s.bytes, r.characteristics "
+                              "FROM journal_row r LEFT JOIN limit_set s ON s.id = r.limit_set "
                               "WHERE r.saved_ms IS NULL AND r.run < ?1 ORDER BY r.id"},
         {&move_, "UPDATE journal_row SET run = ?2, generation = ?3, position = ?4 WHERE id = ?1"},
         {&shift_,
@@ -258,8 +267,8 @@ int JournalStore::forEachUnsaved(int64_t run, const std::function<bool(const Sto
     unsaved_.bind(1, run);
     int code = unsaved_.step();
     while (code == SQLITE_ROW) {
-        const StoredRow row{unsaved_.intAt(0), unsaved_.intAt(1), unsaved_.intAt(2), unsaved_.blobAt(3),
-                            unsaved_.blobAt(4)};
+        const StoredRow row{unsaved_.intAt(0),  unsaved_.intAt(1),  unsaved_.intAt(2),
+                            unsaved_.blobAt(3), unsaved_.blobAt(4), unsaved_.blobAt(5)};
         if (!each(row)) break;
         code = unsaved_.step();
     }
@@ -282,7 +291,7 @@ int JournalStore::discardUnsaved(int64_t run, int64_t nowMs) {
 }
 
 int JournalStore::insertRow(const RowPlace& place, int64_t probeCount, bool codeColumn, int64_t recordedMs,
-                            std::string_view bytes, int64_t limitSet) {
+                            std::string_view bytes, int64_t limitSet, std::string_view characteristics) {
     insert_.bind(1, place.run);
     insert_.bind(2, place.generation);
     insert_.bind(3, place.position);
@@ -291,6 +300,11 @@ int JournalStore::insertRow(const RowPlace& place, int64_t probeCount, bool code
     insert_.bind(6, recordedMs);
     insert_.bindBlob(7, bytes);
     insert_.bind(8, limitSet);
+    // NULL for none: the rows of a station without characteristics stay as they were.
+    if (characteristics.empty())
+        insert_.bindNull(9);
+    else
+        insert_.bindBlob(9, characteristics);
     return insert_.run();
 }
 

@@ -40,6 +40,9 @@ struct StoredRow {
     int64_t codeColumn = 0;
     std::string_view bytes;     // valid until the next row is read
     std::string_view limits{};  // the limits it was recorded with; empty for none
+    // The characteristics recorded after the probes
+    // (records::encodeCharacteristicColumns); empty for none.
+    std::string_view characteristics{};
 };
 
 // The rows of the journal file and every statement on them. Results are
@@ -70,8 +73,9 @@ public:
     int commit() { return db_.exec("COMMIT"); }
     void rollback() { db_.exec("ROLLBACK"); }
 
+    // `characteristics` as StoredRow keeps them.
     int insertRow(const RowPlace& place, int64_t probeCount, bool codeColumn, int64_t recordedMs,
-                  std::string_view bytes, int64_t limitSet = 0);
+                  std::string_view bytes, int64_t limitSet = 0, std::string_view characteristics = {});
     // Keeps the limits rows were recorded with, once; `id` is theirs then.
     int insertLimitSet(std::string_view bytes, int64_t& id);
     // A row changed after it was recorded (its code): in no file again.
@@ -88,6 +92,7 @@ private:
     int addExportedMark();
     int migrateRowShape();
     int addLimitSets();
+    int addCharacteristics();
     int prepareStatements(Offered offered);
 
     Database db_;

@@ -59,6 +59,11 @@ void JournalWriter::append(const RowPlace& place, const records::TableLayout& la
     if (!change) return;
     change->probeCount = layout.probeCount;
     change->codeColumn = layout.codeColumn;
+    if (layout.characteristicCount() > 0) {
+        const std::string characteristics = records::encodeCharacteristicColumns(layout.characteristics);
+        change->characteristicsSize = characteristics.size();
+        queueBytes_.append(characteristics);
+    }
     queued(lock);
 }
 
@@ -126,7 +131,10 @@ int JournalWriter::writeBatch() {
     if (code != SQLITE_OK) return code;
     uint64_t rows = 0;
     for (const Change& change : batch_) {
-        code = writeChange(change, std::string_view(batchBytes_).substr(change.offset, change.size));
+        const std::string_view bytes = std::string_view(batchBytes_).substr(change.offset, change.size);
+        const std::string_view characteristics =
+            std::string_view(batchBytes_).substr(change.offset + change.size, change.characteristicsSize);
+        code = writeChange(change, bytes, characteristics);
         if (isFailure(code)) {
             store_->rollback();
             return code;
@@ -143,11 +151,11 @@ int JournalWriter::writeBatch() {
     return SQLITE_OK;
 }
 
-int JournalWriter::writeChange(const Change& change, std::string_view bytes) {
+int JournalWriter::writeChange(const Change& change, std::string_view bytes, std::string_view characteristics) {
     switch (change.kind) {
         case Kind::Append:
             return store_->insertRow(change.place, change.probeCount, change.codeColumn, change.timeMs, bytes,
-                                     limitSet_);
+                                     limitSet_, characteristics);
         case Kind::Limits:
             if (bytes.empty()) {
                 limitSet_ = 0;

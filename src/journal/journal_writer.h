@@ -71,6 +71,7 @@ private:
         MarkState marks;     // Mark
         size_t offset = 0;   // of the row's bytes in the queue's bytes
         size_t size = 0;
+        size_t characteristicsSize = 0;  // Append: their bytes follow the row's
     };
 
     // Room for the next change at the end of the queue, with `bytes`
@@ -80,7 +81,7 @@ private:
     void queued(std::unique_lock<std::mutex>& lock);
     void run();
     int writeBatch();
-    int writeChange(const Change& change, std::string_view bytes);
+    int writeChange(const Change& change, std::string_view bytes, std::string_view characteristics);
     void failWith(int code);
     void tellWritten();
     // Tries the owed mark on the database, else keeps it in the mark file;

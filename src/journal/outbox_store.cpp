@@ -26,7 +26,8 @@ int OutboxStore::open(const std::string& path) {
     if (code == SQLITE_OK && !marked) code = SQLITE_ERROR;  // no journal of ours, or one not yet opened
     if (code == SQLITE_OK)
         code = db_.prepare(unpublished_,
-                           "SELECT r.id, r.position, r.probe_count, r.code_column, r.recorded_ms, r.bytes, s.bytes "
+                           "SELECT r.id, r.position, r.probe_count, r.code_column, r.recorded_ms, r.bytes, s.bytes, "
+                           "r.characteristics "
                            "FROM journal_row r LEFT JOIN limit_set s ON s.id = r.limit_set "
                            "WHERE r.published_ms IS NULL AND r.id > ?1 ORDER BY r.id LIMIT ?2");
     if (code == SQLITE_OK) code = db_.prepare(mark_, "UPDATE journal_row SET published_ms = ?2 WHERE id = ?1");
@@ -42,7 +43,7 @@ int OutboxStore::forEachUnpublished(int64_t afterId, int64_t limit,
     while (code == SQLITE_ROW) {
         const OutgoingRow row{unpublished_.intAt(0), unpublished_.intAt(1), unpublished_.intAt(2),
                               unpublished_.intAt(3), unpublished_.intAt(4), unpublished_.blobAt(5),
-                              unpublished_.blobAt(6)};
+                              unpublished_.blobAt(6), unpublished_.blobAt(7)};
         if (!each(row)) break;
         code = unpublished_.step();
     }

@@ -19,6 +19,7 @@ struct OutgoingRow {
     int64_t recordedMs = 0;
     std::string_view bytes;     // valid until the next row is read
     std::string_view limits{};  // the limits it was recorded with; empty for none
+    std::string_view characteristics{};  // as the journal keeps them; empty for none
 };
 
 // The publisher's own connection to the journal file: it reads the rows not

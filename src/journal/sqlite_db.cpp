@@ -32,6 +32,8 @@ void Statement::bindBlob(int index, std::string_view bytes) {
     sqlite3_bind_blob(statement_, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
 }
 
+void Statement::bindNull(int index) { sqlite3_bind_null(statement_, index); }
+
 void Statement::bindText(int index, std::string_view text) {
     sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
 }

@@ -23,6 +23,7 @@ public:
     void bind(int index, int64_t value);
     void bindBlob(int index, std::string_view bytes);
     void bindText(int index, std::string_view text);
+    void bindNull(int index);
     // SQLITE_ROW while rows come, then SQLITE_DONE or an error.
     int step();
     // Steps to the end; SQLITE_DONE on success.

@@ -153,7 +153,9 @@ RowJsonError recordJson(const JournalRow& row, std::string_view station, const r
     if (row.probeCount < 1 || row.probeCount > static_cast<int64_t>(measure::kMaxProbes))
         return RowJsonError::BadLayout;
     if (row.codeColumn != 0 && row.codeColumn != 1) return RowJsonError::BadLayout;
-    const records::TableLayout layout{static_cast<unsigned>(row.probeCount), row.codeColumn == 1};
+    records::TableLayout layout{static_cast<unsigned>(row.probeCount), row.codeColumn == 1};
+    if (!records::decodeCharacteristicColumns(row.characteristics, layout.characteristics))
+        return RowJsonError::BadLayout;
     const records::RowShape shape = records::RowShape::of(layout);
     if (row.bytes.size() != shape.stride) return RowJsonError::BadSize;
     const records::RowView view(row.bytes.data(), shape);
@@ -172,8 +174,8 @@ RowJsonError recordJson(const JournalRow& row, std::string_view station, const r
     else
         appendJsonString(exchange::codeText(code, decoder), out);
     out += ",\"probes\":[";
-    records::LimitCountsTable limitTable;
-    const auto limits = records::decodeLimitSet(row.limits, layout.probeCount, limitTable);
+    records::ValueLimitsTable limitTable;
+    const auto limits = records::decodeLimitSet(row.limits, shape.valueCount(), limitTable);
     for (unsigned probe = 1; probe <= layout.probeCount; ++probe) {
         if (probe > 1) out += ',';
         appendRowProbe(view, probe, limits, out);

@@ -46,6 +46,7 @@ struct JournalRow {
     int64_t recordedMs = 0;
     std::string_view bytes;
     std::string_view limits{};  // the limit set the row was recorded with; empty for none
+    std::string_view characteristics{};  // recorded after the probes, as the journal keeps them
 };
 
 enum class RowJsonError : uint8_t {

@@ -16,7 +16,7 @@ int32_t get(const char* four) {
 }  // namespace
 
 size_t encodeLimitSet(std::span<const LimitCounts> limits, LimitSetBytes& out) {
-    const size_t probes = std::min<size_t>(limits.size(), measure::kMaxProbes);
+    const size_t probes = std::min<size_t>(limits.size(), measure::kMaxValues);
     for (size_t k = 0; k < probes; ++k) {
         put(limits[k].lower, out.data() + k * kLimitBytesPerProbe);
         put(limits[k].upper, out.data() + k * kLimitBytesPerProbe + 4);
@@ -24,8 +24,8 @@ size_t encodeLimitSet(std::span<const LimitCounts> limits, LimitSetBytes& out) {
     return probes * kLimitBytesPerProbe;
 }
 
-std::span<const LimitCounts> decodeLimitSet(std::string_view bytes, unsigned probes, LimitCountsTable& out) {
-    if (probes == 0 || probes > measure::kMaxProbes || bytes.size() != probes * kLimitBytesPerProbe) return {};
+std::span<const LimitCounts> decodeLimitSet(std::string_view bytes, unsigned probes, ValueLimitsTable& out) {
+    if (probes == 0 || probes > measure::kMaxValues || bytes.size() != probes * kLimitBytesPerProbe) return {};
     for (unsigned k = 0; k < probes; ++k)
         out[k] = {get(bytes.data() + k * kLimitBytesPerProbe), get(bytes.data() + k * kLimitBytesPerProbe + 4)};
     return std::span<const LimitCounts>(out).first(probes);

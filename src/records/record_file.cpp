@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "records/gbk.h"
 #include "records/record_texts.h"
 #include "tolerance/tolerance_text.h"
 
@@ -16,15 +17,7 @@ void appendTwoDigits(std::string& out, unsigned n) {
     out.push_back(static_cast<char>('0' + n % 10));
 }
 
-void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) {
-    if (spec.language == core::Language::English) {
-        out.push_back('S');
-        appendTwoDigits(out, probe);
-        return;
-    }
-    const LimitCounts& limits = spec.limits[probe - 1];
-    appendTwoDigits(out, probe);
-    out += "#    ";
+void appendLimits(std::string& out, const LimitCounts& limits) {
     out += gbk::kUpperLimit;
     out += "  ";
     out += tolerance::formatHeaderLimit(limits.upper).text();
@@ -32,6 +25,34 @@ void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) 
     out += gbk::kLowerLimit;
     out += "  ";
     out += tolerance::formatHeaderLimit(limits.lower).text();
+}
+
+void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) {
+    if (spec.language == core::Language::English) {
+        out.push_back('S');
+        appendTwoDigits(out, probe);
+        return;
+    }
+    appendTwoDigits(out, probe);
+    out += "#    ";
+    appendLimits(out, spec.limits[probe - 1]);
+}
+
+// The name in the file's GBK, "C1".. for a name GBK cannot hold; a name
+// holding the separator or a line break would shift the fields of the header.
+std::string characteristicName(const HeaderSpec& spec, unsigned index, char separator) {
+    const std::string& name = spec.characteristics[index].name;
+    std::optional<std::string> gbk = utf8ToGbk(name);
+    const auto unfit = [separator](char c) { return c == separator || static_cast<unsigned char>(c) < 0x20; };
+    if (name.empty() || !gbk || std::ranges::any_of(*gbk, unfit)) return "C" + std::to_string(index + 1);
+    return *gbk;
+}
+
+void appendCharacteristicTitle(std::string& out, const HeaderSpec& spec, unsigned index, char separator) {
+    out += characteristicName(spec, index, separator);
+    if (spec.language == core::Language::English) return;
+    out += "    ";
+    appendLimits(out, spec.characteristicLimits[index]);
 }
 }  // namespace
 
@@ -48,6 +69,12 @@ std::string buildHeader(const HeaderSpec& spec, RecordFileFormat format) {
         header.push_back(format.separator);
         appendProbeTitle(header, spec, probe);
     }
+    const unsigned characteristics =
+        std::min<unsigned>(static_cast<unsigned>(spec.characteristics.size()), measure::kMaxCharacteristics);
+    for (unsigned k = 0; k < characteristics; ++k) {
+        header.push_back(format.separator);
+        appendCharacteristicTitle(header, spec, k, format.separator);
+    }
     header.push_back(format.separator);
     header += english ? std::string_view("Result") : gbk::kResult;
     header.push_back(format.separator);
@@ -59,7 +86,7 @@ std::string buildHeader(const HeaderSpec& spec, RecordFileFormat format) {
 size_t lineBytes(const RowShape& shape, RecordFileFormat format) {
     size_t bytes = kRowNumberDigits + 1;
     if (shape.codeColumn) bytes += 1 + kCodeSlotBytes;
-    bytes += shape.probeCount * (1 + kValueTextBytes);
+    bytes += shape.valueCount() * (1 + kValueTextBytes);
     bytes += 1 + kResultFieldBytes + 1 + kTimeStampBytes + format.lineEnd.size();
     return bytes;
 }
@@ -78,6 +105,11 @@ void putLine(char* p, uint32_t r, const RowView& row, std::string_view codeSlot,
     for (unsigned k = 1; k <= shape.probeCount; ++k) {
         *p++ = s;
         row.putValueText(k, p);
+        p += kValueTextBytes;
+    }
+    for (unsigned k = 0; k < shape.characteristicCount; ++k) {
+        *p++ = s;
+        std::memcpy(p, row.characteristicText(k).slot.data(), kValueTextBytes);
         p += kValueTextBytes;
     }
     *p++ = s;

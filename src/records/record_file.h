@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/language.h"
 #include "measure/counts.h"
@@ -44,6 +45,10 @@ struct HeaderSpec {
     unsigned probeCount = 0;                            // at most measure::kMaxProbes
     bool codeColumn = false;
     LimitCountsTable limits{};  // written into the Chinese probe titles
+    // Recorded after the probes, titled with their names and, in Chinese,
+    // their limits as a probe is.
+    std::vector<CharacteristicColumn> characteristics{};
+    std::array<LimitCounts, measure::kMaxCharacteristics> characteristicLimits{};
 };
 
 std::string buildHeader(const HeaderSpec& spec, RecordFileFormat format);

@@ -55,6 +55,10 @@ QString RecordListModel::cellText(uint32_t r, int column) const {
             if (!row.number(c.probe).present) return asciiField({text, kValueTextBytes});
             return QString::fromLatin1(text, kValueTextBytes);
         }
+        case ColumnKind::Characteristic: {
+            const display::ValueText text = row.characteristicText(c.probe);
+            return QString::fromLatin1(text.slot.data(), kValueTextBytes);
+        }
         case ColumnKind::Result: {
             const std::string_view result = row.resultCell();
             if (result == gbk::kOk) return QStringLiteral("合格");

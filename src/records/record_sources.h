@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "core/language.h"
@@ -9,6 +10,7 @@
 #include "measure/length.h"
 #include "measure/length_unit.h"
 #include "records/limit_set.h"
+#include "records/record_columns.h"
 #include "tolerance/verdict.h"
 
 namespace gaugemon::records {
@@ -36,6 +38,12 @@ public:
     // as numbers. Until a source gives them, rows are recorded without numbers.
     virtual std::span<const measure::Length> shownReadings() const { return {}; }
     virtual const tolerance::Verdict* shownVerdict() const { return nullptr; }
+    // The characteristics recorded after the probes, their values of the
+    // readings shown (judged by shownVerdict) and their limits; none by default.
+    virtual std::span<const CharacteristicColumn> characteristicColumns() const { return {}; }
+    virtual std::span<const std::optional<measure::Length>> shownCharacteristicValues() const { return {}; }
+    // `index` is 0-based.
+    virtual LimitCounts characteristicLimitCounts(unsigned /*index*/) const { return {}; }
 };
 
 // The sources as plain fields, for tests and simple wiring.

@@ -15,8 +15,10 @@ constexpr uint32_t kMaxChunks = (kMaxRows + RecordTable::kRowsPerChunk - 1) / Re
 RowShape RowShape::of(const TableLayout& layout) {
     RowShape shape;
     shape.probeCount = layout.probeCount;
+    shape.characteristicCount = std::min(layout.characteristicCount(), measure::kMaxCharacteristics);
+    for (unsigned k = 0; k < shape.characteristicCount; ++k) shape.decimals[k] = layout.characteristics[k].decimals;
     shape.codeColumn = layout.codeColumn;
-    shape.timeOffset = layout.probeCount * kProbeNumberBytes;
+    shape.timeOffset = shape.valueCount() * kProbeNumberBytes;
     shape.flagsOffset = shape.timeOffset + sizeof(uint64_t);
     shape.limitSetOffset = shape.flagsOffset + 1;
     shape.stride = shape.limitSetOffset + sizeof(uint16_t);
@@ -89,14 +91,35 @@ void ProbeNumber::store(char* four) const {
 
 namespace {
 
-RecordedZone recordedZone(const tolerance::Verdict* verdict, unsigned index) {
-    if (!verdict) return RecordedZone::Unjudged;
-    switch (verdict->zone(index)) {
+RecordedZone recordedZone(tolerance::Zone zone) {
+    switch (zone) {
         case tolerance::Zone::Ok: return RecordedZone::Ok;
         case tolerance::Zone::Warning: return RecordedZone::Warning;
         case tolerance::Zone::Ng: return RecordedZone::Ng;
     }
     return RecordedZone::Unjudged;
+}
+
+RecordedZone recordedZone(const tolerance::Verdict* verdict, unsigned index) {
+    return verdict ? recordedZone(verdict->zone(index)) : RecordedZone::Unjudged;
+}
+
+// A value that could not be computed is kept as absent, never as 0.
+void encodeCharacteristics(const RowShape& shape, const RowInput& input, char* numbers) {
+    for (unsigned k = 0; k < shape.characteristicCount; ++k) {
+        ProbeNumber number;
+        if (k < input.characteristicValues.size() && input.characteristicValues[k]) {
+            const measure::Length& value = *input.characteristicValues[k];
+            number.present = true;
+            number.fine = value.fine();
+            number.counts = value.counts;
+            number.unit = input.unit;
+            number.zone = input.verdict && k < input.verdict->characteristicCount()
+                              ? recordedZone(input.verdict->characteristic(k))
+                              : RecordedZone::Unjudged;
+        }
+        number.store(numbers + k * kProbeNumberBytes);
+    }
 }
 
 }  // namespace
@@ -123,6 +146,7 @@ void encodeRow(const RowShape& shape, const RowInput& input, uint16_t limitSet, 
         for (unsigned k = static_cast<unsigned>(given); k < probes; ++k)
             ProbeNumber{}.store(numbers + k * kProbeNumberBytes);
     }
+    encodeCharacteristics(shape, input, numbers + probes * kProbeNumberBytes);
     const uint64_t time = packTime(input.time);
     for (int i = 0; i < 8; ++i) bytes[shape.timeOffset + i] = static_cast<char>(time >> (8 * i) & 0xFFu);
     // An all-digit code (the empty one included) gets a '/' in front, so a
@@ -164,6 +188,9 @@ std::string layoutChangeMessage(const ColumnPreparation& preparation, core::Lang
         text = english ? "The record table holds rows of " + heldCount + " probes; the instrument has " + wantedCount +
                              " probes."
                        : "记录表中的数据为" + heldCount + "个测头，当前设备有" + wantedCount + "个测头。";
+    } else if (held.codeColumn == wanted.codeColumn) {
+        text = english ? "The record table holds rows of other characteristics than those now defined."
+                       : "记录表中的数据与当前定义的特性不同。";
     } else if (wanted.codeColumn) {
         text = english ? "The record table holds rows without workpiece codes; code input is now on."
                        : "记录表中的数据不带编码，当前已启用编码输入。";
@@ -267,7 +294,7 @@ bool RecordTable::adoptRows(RecordTable& other) {
 }
 
 uint16_t RecordTable::limitSetFor(std::span<const LimitCounts> limits) {
-    if (limits.size() != shape_.probeCount || shape_.probeCount == 0) return kNoLimitSet;
+    if (limits.size() != shape_.valueCount() || shape_.probeCount == 0) return kNoLimitSet;
     if (limitSetCount_ > 0) {
         const auto last = limitSet(static_cast<uint16_t>(limitSetCount_ - 1));
         if (std::equal(last.begin(), last.end(), limits.begin())) return static_cast<uint16_t>(limitSetCount_ - 1);
@@ -304,8 +331,9 @@ void RecordTable::endAppend() {
 }
 
 AppendResult RecordTable::appendRow(const RowInput& input) {
-    if (!full() &&
-        (!layout_.hasColumns() || input.probeCount != layout_.probeCount || input.codeInput != layout_.codeColumn))
+    if (!full() && (!layout_.hasColumns() || input.probeCount != layout_.probeCount ||
+                    input.codeInput != layout_.codeColumn ||
+                    !std::ranges::equal(input.characteristics, layout_.characteristics)))
         return AppendResult::LayoutMismatch;
     AppendResult refusal = AppendResult::Added;
     char* bytes = beginAppend(refusal);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -66,6 +67,15 @@ struct ProbeNumber {
         else
             std::fill_n(out, 8, '\0');
     }
+    std::optional<measure::Length> length() const {
+        if (!present) return std::nullopt;
+        return fine ? measure::tenthMicrometres(counts) : measure::micrometres(counts);
+    }
+    // The text of a characteristic's value as the chart showed it with
+    // `decimals`, "   --   " for a value that could not be computed.
+    display::ValueText characteristicText(unsigned decimals) const {
+        return display::formatCharacteristicText(length(), unit, decimals);
+    }
 
     void store(char* four) const;
     static ProbeNumber load(const char* four) {
@@ -100,14 +110,20 @@ struct RowInput {
     // Numbers made elsewhere (a row rebuilt from what a file or an earlier
     // version kept), taken instead of the readings when given.
     std::span<const ProbeNumber> numbers{};
-    // The limits in force, probes 0..N-1; none given, the row has no limit set.
+    // The characteristics recorded after the probes, their values (absent
+    // where one could not be computed; judged by the verdict) and, after the
+    // probes', their limits in `limits`.
+    std::span<const CharacteristicColumn> characteristics{};
+    std::span<const std::optional<measure::Length>> characteristicValues{};
+    // The limits in force, probes 0..N-1 then the characteristics; none
+    // given, the row has no limit set.
     std::span<const LimitCounts> limits{};
 };
 
 enum class AppendResult : uint8_t {
     Added,
     Full,            // kMaxRows rows held
-    LayoutMismatch,  // the rows held have another probe count or code column
+    LayoutMismatch,  // the rows held have another probe count, code column or characteristics
     NoMemory,        // the memory for the next block of rows is not to be had
 };
 
@@ -143,19 +159,24 @@ public:
 // without limits.
 inline constexpr uint16_t kNoLimitSet = 0xFFFF;
 
-// Byte positions of the fields inside one stored row: the numbers, the time
-// (8 bytes), the flags (verdict, language of the result cell, '/' in front
+// Byte positions of the fields inside one stored row: the numbers (the
+// probes', then the characteristics'), the time (8 bytes), the flags (verdict, language of the result cell, '/' in front
 // of the code), the limit set (2 bytes) and the 36-byte code slot with a
 // code column.
 struct RowShape {
     unsigned probeCount = 0;
+    unsigned characteristicCount = 0;
     bool codeColumn = false;
     size_t timeOffset = 0;
     size_t flagsOffset = 0;
     size_t limitSetOffset = 0;
     size_t codeOffset = 0;  // with a code column only
     size_t stride = 0;
+    // The decimals each characteristic's value texts have.
+    std::array<uint8_t, measure::kMaxCharacteristics> decimals{};
 
+    // Probes and characteristics: the limits of a row's limit set.
+    unsigned valueCount() const { return probeCount + characteristicCount; }
     static RowShape of(const TableLayout& layout);
 };
 
@@ -182,6 +203,13 @@ public:
     display::ValueText valueText(unsigned probe) const { return number(probe).text(); }
     // The same eight characters written at `out`.
     void putValueText(unsigned probe, char* out) const { number(probe).putText(out); }
+    // `index` is 0-based, below the shape's characteristic count.
+    ProbeNumber characteristic(unsigned index) const {
+        return ProbeNumber::load(bytes_ + (shape_->probeCount + index) * kProbeNumberBytes);
+    }
+    display::ValueText characteristicText(unsigned index) const {
+        return characteristic(index).characteristicText(shape_->decimals[index]);
+    }
     bool ng() const { return (flags() & row_flags::kNg) != 0; }
     // False for bytes no table wrote (a damaged copy kept elsewhere).
     bool flagsKnown() const { return (flags() & ~row_flags::kAll) == 0; }
@@ -211,7 +239,7 @@ private:
 };
 
 // Writes the row `input` describes into `bytes`, shape.stride of them; the
-// input's probe count and code column are those of the shape.
+// input's probe count, code column and characteristics are those of the shape.
 void encodeRow(const RowShape& shape, const RowInput& input, uint16_t limitSet, char* bytes);
 
 // "000001" for row index 0.
@@ -268,11 +296,12 @@ public:
     uint64_t resetCount() const { return resetCount_; }
     // `row` must be below rowCount().
     RowView row(uint32_t row) const { return {rowBytes(row), shape_}; }
-    // The limits a row was recorded with (RowView::limitSet), probes 0..N-1;
-    // empty for kNoLimitSet.
+    // The limits a row was recorded with (RowView::limitSet), probes 0..N-1
+    // then the characteristics; empty for kNoLimitSet.
     std::span<const LimitCounts> limitSet(uint16_t index) const {
         if (index == kNoLimitSet || size_t{index} >= limitSetCount_) return {};
-        return std::span<const LimitCounts>(limitSets_).subspan(size_t{index} * shape_.probeCount, shape_.probeCount);
+        const size_t values = shape_.valueCount();
+        return std::span<const LimitCounts>(limitSets_).subspan(size_t{index} * values, values);
     }
 
     // Rows (or a code change) not in any file yet.
@@ -320,7 +349,7 @@ private:
     uint32_t rowCount_ = 0;
     uint64_t resetCount_ = 0;
     std::vector<RowChunk> chunks_;  // reserved for a full table: growing it never reallocates
-    // The limit sets rows point at, probeCount limits each; a new one only
+    // The limit sets rows point at, one limit a value each; a new one only
     // when the limits change.
     std::vector<LimitCounts> limitSets_;
     size_t limitSetCount_ = 0;

@@ -106,7 +106,12 @@ void Recorder::onRecordTimer() {
     // The limits in force go with the row, for what is sent of it later.
     const unsigned probes = std::min(input.probeCount, measure::kMaxProbes);
     for (unsigned p = 1; p <= probes; ++p) limits_[p - 1] = sources_.limitCounts(p);
-    input.limits = std::span<const LimitCounts>(limits_).first(probes);
+    input.characteristics = sources_.characteristicColumns();
+    input.characteristicValues = sources_.shownCharacteristicValues();
+    const auto characteristics =
+        std::min<unsigned>(static_cast<unsigned>(input.characteristics.size()), measure::kMaxCharacteristics);
+    for (unsigned k = 0; k < characteristics; ++k) limits_[probes + k] = sources_.characteristicLimitCounts(k);
+    input.limits = std::span<const LimitCounts>(limits_).first(probes + characteristics);
     const AppendResult result = table_.appendRow(input);
     if (result != AppendResult::Added) {
         reportBlocked(result, input);
@@ -133,7 +138,8 @@ void Recorder::reportBlocked(AppendResult result, const RowInput& input) {
             prompts_.showMessage(core::pick(language, text::kTableFullEn, text::kTableFullZh));
             break;
         case AppendResult::LayoutMismatch: {
-            const TableLayout wanted{input.probeCount, input.codeInput, language};
+            const TableLayout wanted{input.probeCount, input.codeInput, language,
+                                     {input.characteristics.begin(), input.characteristics.end()}};
             prompts_.showMessage(layoutChangeMessage(
                 {PrepareOutcome::KeptRowsOfOtherLayout, table_.layout(), wanted, table_.rowCount()}, language));
             break;

@@ -100,7 +100,7 @@ private:
     RecordingState state_ = RecordingState::Idle;
     int32_t autoPeriodMs_;
     bool codeInputRequest_ = false;
-    LimitCountsTable limits_{};        // of the row being recorded
+    ValueLimitsTable limits_{};        // of the row being recorded
     bool blockedReported_ = false;     // told once until a row can be added again
     bool noReadingsReported_ = false;  // told once until the next reading
 };

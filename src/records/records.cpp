@@ -35,10 +35,23 @@ bool Records::onTimer(int id) {
 }
 
 ColumnPreparation Records::onConnected(unsigned probeCount) {
-    const core::Language language = sources_.language();
-    const TableLayout wanted{std::clamp<unsigned>(probeCount, 1, measure::kMaxProbes), codes.enabled(), language};
-    const ColumnPreparation preparation = table.prepareColumns(wanted);
+    const ColumnPreparation preparation = prepareColumns(probeCount);
     recorder.onConnected();
+    return preparation;
+}
+
+ColumnPreparation Records::onCharacteristicsChanged() {
+    // Without a connection the next one builds the columns.
+    if (!sources_.connected()) return {};
+    return prepareColumns(sources_.probeCount());
+}
+
+ColumnPreparation Records::prepareColumns(unsigned probeCount) {
+    const core::Language language = sources_.language();
+    const std::span<const CharacteristicColumn> characteristics = sources_.characteristicColumns();
+    const TableLayout wanted{std::clamp<unsigned>(probeCount, 1, measure::kMaxProbes), codes.enabled(), language,
+                             {characteristics.begin(), characteristics.end()}};
+    const ColumnPreparation preparation = table.prepareColumns(wanted);
     if (preparation.outcome == PrepareOutcome::KeptRowsOfOtherLayout) {
         recorder.noteBlockedReported();
         prompts_.showMessage(layoutChangeMessage(preparation, language));

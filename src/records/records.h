@@ -43,6 +43,9 @@ public:
     // Rows of another layout stay and the operator is told why nothing new
     // is recorded until the table is saved and cleared.
     ColumnPreparation onConnected(unsigned probeCount);
+    // Characteristics defined anew while connected: the columns follow as
+    // at a connection, rows of the earlier ones stay until cleared.
+    ColumnPreparation onCharacteristicsChanged();
     // Disconnect: ends recording and the backup box.
     void onDisconnect();
     // A valid reading answer was decoded (the display update of the answer tick).
@@ -60,6 +63,8 @@ public:
     WorksheetExport exporter;
 
 private:
+    ColumnPreparation prepareColumns(unsigned probeCount);
+
     core::Prompts& prompts_;
     const RecordSources& sources_;
 };

@@ -89,6 +89,7 @@ void Station::loadCharacteristics() {
     measure::SetupParse loaded = measure::loadCharacteristics(texts_, display_.unit());
     characteristics_ = std::move(loaded.setup);
     evaluator_.compile(characteristics_);
+    nameRecordColumns();
     if (loaded.refusals.empty()) return;
     // One message for all of them: the lines refused are left out, the others kept.
     std::string message =
@@ -123,10 +124,20 @@ void Station::characteristicsChanged() {
     const unsigned columnsBefore = evaluator_.count();
     evaluator_.compile(characteristics_);
     characteristicValues_ = {};
+    nameRecordColumns();
+    // Rows of the earlier characteristics are never mixed with new ones.
+    records_.onCharacteristicsChanged();
+    followStatistics();
     display_.requestRedraw();
     // Columns redrawn only piecewise would leave bars of the old layout beside the new ones.
     if (evaluator_.count() != columnsBefore) notify([&](StationObserver& o) { o.chartCleared(); });
     notify([&](StationObserver& o) { o.characteristicsChanged(); });
+}
+
+void Station::nameRecordColumns() {
+    recordColumns_.clear();
+    for (unsigned k = 0; k < evaluator_.count(); ++k)
+        recordColumns_.push_back({characteristics_.definitions[k].name, static_cast<uint8_t>(evaluator_.decimals(k))});
 }
 
 void Station::evaluateCharacteristics(std::span<const measure::Length> lengths) {
@@ -547,6 +558,12 @@ void Station::setProbeNumber(unsigned probe) {
 void Station::linkClosed() {
     records_.onDisconnect();
     notify([&](StationObserver& o) { o.recordControlsChanged(); });
+}
+
+records::LimitCounts Station::characteristicLimitCounts(unsigned index) const {
+    if (index >= evaluator_.count()) return {};
+    const measure::CharacteristicLimits& limits = evaluator_.limits(index);
+    return {limits.lowerCounts, limits.upperCounts};
 }
 
 records::LimitCounts Station::limitCounts(unsigned probe) const {

@@ -306,11 +306,19 @@ private:
         return std::span<const measure::Length>(lengths_).first(std::min(link_.probeCount, measure::kMaxProbes));
     }
     const tolerance::Verdict* shownVerdict() const override { return &verdict_; }
+    std::span<const records::CharacteristicColumn> characteristicColumns() const override { return recordColumns_; }
+    std::span<const std::optional<measure::Length>> shownCharacteristicValues() const override {
+        return std::span<const std::optional<measure::Length>>(characteristicValues_.values)
+            .first(std::min<size_t>(characteristicValues_.count, recordColumns_.size()));
+    }
+    records::LimitCounts characteristicLimitCounts(unsigned index) const override;
 
     void reportSettingsNotSaved();
     void loadCharacteristics();
     // The definitions changed: compiled anew, drawn anew, told to the views.
     void characteristicsChanged();
+    // The record columns of the characteristics compiled.
+    void nameRecordColumns();
     // Computes and judges the characteristics of the answer in `lengths`.
     void evaluateCharacteristics(std::span<const measure::Length> lengths);
     // The tolerance limits changed: the next reading redraws and judges anew.
@@ -361,6 +369,8 @@ private:
     measure::CharacteristicSetup characteristics_;
     measure::CharacteristicEvaluator evaluator_;
     measure::CharacteristicValues characteristicValues_;
+    // As the rows record them, one per characteristic compiled.
+    std::vector<records::CharacteristicColumn> recordColumns_;
     link::LinkController linkController_;
     // After the link: the records pause its watchdog.
     records::Records records_;
