@@ -307,6 +307,30 @@ TEST_F(StationDay, AUnitSwitchConvertsAndStoresTheCharacteristicsLimits) {
     EXPECT_EQ(station->characteristics(), setupOf("Dia; 3; 24.990; 25.010; p1 + p2 + 17\n"));
 }
 
+// The day with a diameter and a runout: each row holds their values after
+// the probes, the journal gives them back to the next run unchanged, and the
+// file shows them with their decimals and their limits in the header.
+TEST_F(StationDay, TheCharacteristicsOfADayAreRecordedRestoredAndSavedByteForByte) {
+    const std::string journalDirectory = (directory_ / "journal").string();
+    openStation(journalDirectory);
+    station->startJournal();
+    ASSERT_FALSE(station->setCharacteristics(setupOf(WorkingDay::kCharacteristics)));
+    recordTheDay();
+    station->flushJournal();
+
+    openStation(journalDirectory);
+    prompts.yesNoAnswers = {true};
+    station->startJournal();
+    station->finishRestore();
+    ASSERT_EQ(station->recordTable().rowCount(), 3u);
+    EXPECT_EQ(station->recordTable().layout().characteristicCount(), 2u);
+    const std::filesystem::path path = directory_ / "day.xls";
+    prompts.saveChoices.push_back(core::SaveChoice{path.string(), 0});
+    station->exportRecords();
+    station->finishFileWrites();
+    EXPECT_EQ(readFile(path), WorkingDay::expectedExportWithCharacteristics());
+}
+
 // Stored lines that cannot be read are left out with one message; the others stay.
 TEST_F(StationDay, StoredCharacteristicsThatCannotBeReadAreLeftOutWithOneMessage) {
     texts.writeText("Characteristics", "Definitions", "Dia; 3; 0; 9; p1 + p2\nBad; 9; 0; 1; p1\n\x01\xff;;\n");

@@ -5,9 +5,17 @@
 
 namespace gaugemon::testing {
 
-std::string WorkingDay::expectedExport() {
-    std::ifstream file(GAUGEMON_WORKING_DAY_FILE, std::ios::binary);
+namespace {
+std::string readWhole(const char* path) {
+    std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), {}};
+}
+}  // namespace
+
+std::string WorkingDay::expectedExport() { return readWhole(GAUGEMON_WORKING_DAY_FILE); }
+
+std::string WorkingDay::expectedExportWithCharacteristics() {
+    return readWhole(GAUGEMON_WORKING_DAY_CHARACTERISTICS_FILE);
 }
 
 }  // namespace gaugemon::testing

@@ -23,6 +23,13 @@ struct WorkingDay {
     // The file every path must write, byte for byte (the virtual clock starts
     // at 2019-11-29 13:52:30).
     static std::string expectedExport();
+
+    // The same day with two characteristics: a diameter over two opposed
+    // probes and a runout over seven, recorded after the probes.
+    static constexpr const char* kCharacteristics =
+        "Dia; 3; 24.990; 25.010; p1 + p2 + 17.010\n"
+        "Runout; 4; 0; 0.050; range(p1..p7)\n";
+    static std::string expectedExportWithCharacteristics();
 };
 
 }  // namespace gaugemon::testing
