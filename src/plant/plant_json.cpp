@@ -121,6 +121,26 @@ void appendRowProbe(const records::RowView& view, unsigned probe, std::span<cons
     if (zone && probe <= limits.size()) appendBand(limits[probe - 1].lower, limits[probe - 1].upper, *zone, out);
 }
 
+// A row's characteristic as a probe is sent, named instead of numbered.
+void appendRowCharacteristic(const records::RowView& view, const records::TableLayout& layout, unsigned index,
+                             std::span<const records::LimitCounts> limits, std::string& out) {
+    out += "{\"name\":";
+    appendJsonString(records::characteristicTitle(layout, index), out);
+    out += ",\"value\":";
+    const records::ProbeNumber number = view.characteristic(index);
+    if (number.present)
+        appendScaled(millimetres(number.counts, number.fine), out);
+    else
+        out += "null";
+    out += ",\"verdict\":";
+    out += verdictName(number.present ? verdictOfZone(number.zone) : ProbeVerdict::None);
+    out += '}';
+    const std::optional<ProbeZone> zone = zoneOf(number.zone);
+    const size_t slot = layout.probeCount + index;
+    if (number.present && zone && slot < limits.size())
+        appendBand(limits[slot].lower, limits[slot].upper, *zone, out);
+}
+
 void appendHead(std::string_view station, std::string& out) {
     out += "{\"station\":";
     appendJsonString(station, out);
@@ -180,7 +200,16 @@ RowJsonError recordJson(const JournalRow& row, std::string_view station, const r
         if (probe > 1) out += ',';
         appendRowProbe(view, probe, limits, out);
     }
-    out += "],\"verdict\":";
+    out += ']';
+    if (shape.characteristicCount > 0) {
+        out += ",\"characteristics\":[";
+        for (unsigned k = 0; k < shape.characteristicCount; ++k) {
+            if (k > 0) out += ',';
+            appendRowCharacteristic(view, layout, k, limits, out);
+        }
+        out += ']';
+    }
+    out += ",\"verdict\":";
     out += verdictName(!view.flagsKnown() ? ProbeVerdict::None : view.ng() ? ProbeVerdict::Ng : ProbeVerdict::Ok);
     out += '}';
     return RowJsonError::None;
