@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <span>
@@ -121,6 +122,33 @@ void appendRowProbe(const records::RowView& view, unsigned probe, std::span<cons
     if (zone && probe <= limits.size()) appendBand(limits[probe - 1].lower, limits[probe - 1].upper, *zone, out);
 }
 
+// "characteristics":[...] after the probes; nothing while none is defined,
+// so that the payload of a station without them stays as it was.
+void appendCharacteristics(const LiveReadings& readings, std::string& out) {
+    const unsigned count = std::min<unsigned>(readings.characteristicCount, measure::kMaxCharacteristics);
+    if (count == 0) return;
+    out += ",\"characteristics\":[";
+    for (unsigned i = 0; i < count; ++i) {
+        if (i > 0) out += ',';
+        const LiveCharacteristic& c = readings.characteristics[i];
+        out += "{\"characteristic\":";
+        appendInt(i + 1, out);
+        out += ",\"name\":";
+        const std::string_view name(c.name.data(), ::strnlen(c.name.data(), c.name.size()));
+        appendJsonString(name, out);
+        out += ",\"value\":";
+        if (c.present)
+            appendScaled(millimetres(c.counts, c.fine), out);
+        else
+            out += "null";
+        out += ",\"verdict\":";
+        out += verdictName(c.zone == ProbeZone::Ng ? ProbeVerdict::Ng : ProbeVerdict::Ok);
+        out += '}';
+        appendBand(c.lowerCounts, c.upperCounts, c.zone, out);
+    }
+    out += ']';
+}
+
 void appendHead(std::string_view station, std::string& out) {
     out += "{\"station\":";
     appendJsonString(station, out);
@@ -198,7 +226,9 @@ void readingsJson(const LiveReadings& readings, std::string_view station, std::s
         appendProbe(k + 1, &value, probe.verdict, out);
         if (probe.withLimits) appendBand(probe.lowerCounts, probe.upperCounts, probe.zone, out);
     }
-    out += "],\"verdict\":";
+    out += ']';
+    appendCharacteristics(readings, out);
+    out += ",\"verdict\":";
     out += count == 0 ? "null" : (readings.anyNg ? "\"NG\"" : "\"OK\"");
     out += '}';
 }
