@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <span>
@@ -121,11 +122,41 @@ void appendRowProbe(const records::RowView& view, unsigned probe, std::span<cons
     if (zone && probe <= limits.size()) appendBand(limits[probe - 1].lower, limits[probe - 1].upper, *zone, out);
 }
 
-// A row's characteristic as a probe is sent, named instead of numbered.
+// "characteristics":[...] after the probes; nothing while none is defined,
+// so that the payload of a station without them stays as it was.
+void appendCharacteristics(const LiveReadings& readings, std::string& out) {
+    const unsigned count = std::min<unsigned>(readings.characteristicCount, measure::kMaxCharacteristics);
+    if (count == 0) return;
+    out += ",\"characteristics\":[";
+    for (unsigned i = 0; i < count; ++i) {
+        if (i > 0) out += ',';
+        const LiveCharacteristic& c = readings.characteristics[i];
+        out += "{\"characteristic\":";
+        appendInt(i + 1, out);
+        out += ",\"name\":";
+        const std::string_view name(c.name.data(), ::strnlen(c.name.data(), c.name.size()));
+        appendJsonString(name, out);
+        out += ",\"value\":";
+        if (c.present)
+            appendScaled(millimetres(c.counts, c.fine), out);
+        else
+            out += "null";
+        out += ",\"verdict\":";
+        out += verdictName(c.zone == ProbeZone::Ng ? ProbeVerdict::Ng : ProbeVerdict::Ok);
+        out += '}';
+        appendBand(c.lowerCounts, c.upperCounts, c.zone, out);
+    }
+    out += ']';
+}
+
+// A row's characteristic as a live one is sent: numbered, named, its value
+// and verdict, and the band it was judged in when its limits were kept.
 void appendRowCharacteristic(const records::RowView& view, const records::TableLayout& layout, unsigned index,
                              std::span<const records::LimitCounts> limits, std::string& out) {
-    out += "{\"name\":";
-    appendJsonString(records::characteristicTitle(layout, index), out);
+    out += "{\"characteristic\":";
+    appendInt(index + 1, out);
+    out += ",\"name\":";
+    appendJsonString(layout.characteristics[index].name, out);
     out += ",\"value\":";
     const records::ProbeNumber number = view.characteristic(index);
     if (number.present)
@@ -133,11 +164,12 @@ void appendRowCharacteristic(const records::RowView& view, const records::TableL
     else
         out += "null";
     out += ",\"verdict\":";
-    out += verdictName(number.present ? verdictOfZone(number.zone) : ProbeVerdict::None);
+    // A value that could not be computed was judged NG, and says so.
+    out += verdictName(verdictOfZone(number.zone));
     out += '}';
     const std::optional<ProbeZone> zone = zoneOf(number.zone);
     const size_t slot = layout.probeCount + index;
-    if (number.present && zone && slot < limits.size())
+    if (zone && slot < limits.size())
         appendBand(limits[slot].lower, limits[slot].upper, *zone, out);
 }
 
@@ -229,7 +261,9 @@ void readingsJson(const LiveReadings& readings, std::string_view station, std::s
         appendProbe(k + 1, &value, probe.verdict, out);
         if (probe.withLimits) appendBand(probe.lowerCounts, probe.upperCounts, probe.zone, out);
     }
-    out += "],\"verdict\":";
+    out += ']';
+    appendCharacteristics(readings, out);
+    out += ",\"verdict\":";
     out += count == 0 ? "null" : (readings.anyNg ? "\"NG\"" : "\"OK\"");
     out += '}';
 }

@@ -28,11 +28,25 @@ struct LiveProbe {
     ProbeZone zone = ProbeZone::Ok;
 };
 
-// The readings of one poll, filled in place by the station: a fixed array,
-// so handing it over copies a few hundred bytes and allocates nothing.
+// One characteristic computed from the same poll, judged like a probe; its
+// name in a fixed slot, so that handing it over allocates nothing.
+struct LiveCharacteristic {
+    bool present = false;  // false: a probe it needs had no value
+    int32_t counts = 0;
+    bool fine = false;
+    int32_t lowerCounts = 0;
+    int32_t upperCounts = 0;
+    ProbeZone zone = ProbeZone::Ng;
+    std::array<char, 33> name{};  // UTF-8, zero-terminated
+};
+
+// The readings of one poll, filled in place by the station: fixed arrays,
+// so handing it over copies a few kilobytes and allocates nothing.
 struct LiveReadings {
     unsigned probeCount = 0;  // probes 1..probeCount are filled; more than 60 reads as 60
     std::array<LiveProbe, measure::kMaxProbes> probes{};
+    unsigned characteristicCount = 0;  // more than 32 reads as 32
+    std::array<LiveCharacteristic, measure::kMaxCharacteristics> characteristics{};
     bool anyNg = false;
     int64_t timeMs = 0;  // wall clock, ms since 1970; 0: the time it is offered
 };

@@ -42,7 +42,7 @@ plant::ProbeZone liveZone(tolerance::Zone zone) {
 }  // namespace
 
 void PlantFeed::offer(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
-                      const tolerance::ToleranceTable& limits) {
+                      const tolerance::ToleranceTable& limits, const Characteristics& characteristics) {
     if (!publisher_) return;
     const size_t count = std::min(readings.size(), live_.probes.size());
     live_.probeCount = static_cast<unsigned>(count);
@@ -58,9 +58,31 @@ void PlantFeed::offer(std::span<const measure::Length> readings, const tolerance
         probe.upperCounts = band.uslCounts;
         probe.zone = liveZone(verdict.zone(static_cast<unsigned>(i)));
     }
+    takeCharacteristics(characteristics, verdict);
     live_.anyNg = verdict.anyNg();
     live_.timeMs = 0;
     publisher_->offerReadings(live_);
+}
+
+void PlantFeed::takeCharacteristics(const Characteristics& characteristics, const tolerance::Verdict& verdict) {
+    const auto& definitions = characteristics.setup.definitions;
+    const unsigned count = std::min({characteristics.values.count, characteristics.evaluator.count(),
+                                     static_cast<unsigned>(definitions.size()), measure::kMaxCharacteristics});
+    live_.characteristicCount = count;
+    for (unsigned i = 0; i < count; ++i) {
+        plant::LiveCharacteristic& live = live_.characteristics[i];
+        const std::optional<measure::Length>& value = characteristics.values.values[i];
+        live.present = value.has_value();
+        live.counts = value ? value->counts : 0;
+        live.fine = value && value->fine();
+        live.lowerCounts = characteristics.evaluator.limits(i).lowerCounts;
+        live.upperCounts = characteristics.evaluator.limits(i).upperCounts;
+        live.zone = liveZone(verdict.characteristic(i));
+        const std::string& name = definitions[i].name;
+        const size_t length = std::min(name.size(), live.name.size() - 1);
+        std::copy_n(name.data(), length, live.name.data());
+        live.name[length] = '\0';
+    }
 }
 
 void PlantFeed::statusMayHaveChanged(const Station& station) {

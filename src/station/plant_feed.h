@@ -6,6 +6,8 @@
 
 #include "journal/journal.h"
 #include "link/link_state.h"
+#include "measure/characteristic.h"
+#include "measure/characteristic_evaluator.h"
 #include "measure/length.h"
 #include "plant/mqtt_options.h"
 #include "plant/plant_json.h"
@@ -34,8 +36,14 @@ public:
     void journalOpened(journal::Journal& journal);
     // The readings of one poll with their verdict and limits; the publisher
     // keeps at most its rate of them.
+    // The characteristics computed from them go along, named as defined.
+    struct Characteristics {
+        const measure::CharacteristicSetup& setup;
+        const measure::CharacteristicValues& values;
+        const measure::CharacteristicEvaluator& evaluator;
+    };
     void offer(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
-               const tolerance::ToleranceTable& limits);
+               const tolerance::ToleranceTable& limits, const Characteristics& characteristics);
     // The station may have changed what its status shows: compares a few
     // counts, and builds and hands over the status only when one moved.
     void statusMayHaveChanged(const Station& station);
@@ -45,6 +53,8 @@ public:
     uint64_t publishedRows() const { return publisher_ ? publisher_->publishedRows() : 0; }
 
 private:
+    void takeCharacteristics(const Characteristics& characteristics, const tolerance::Verdict& verdict);
+
     std::optional<plant::MqttOptions> options_;
     std::unique_ptr<plant::Publisher> publisher_;
     plant::LiveReadings live_;

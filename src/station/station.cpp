@@ -540,7 +540,7 @@ void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     const std::span<const measure::Length> lengths(lengths_.data(), count);
     verdict_.judge(lengths, tolerances_);
     evaluateCharacteristics(lengths);
-    plantFeed_.offer(lengths, verdict_, tolerances_);
+    plantFeed_.offer(lengths, verdict_, tolerances_, {characteristics_, characteristicValues_, evaluator_});
     plantFeed_.statusMayHaveChanged(*this);
     const display::ChartPlan* redraw =
         display_.update(lengths, verdict_, tolerances_, {&characteristicValues_, &evaluator_});

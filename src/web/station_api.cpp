@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "display/value_text.h"
 #include "exchange/row_fields.h"
 #include "plant/json_writer.h"
 #include "station/station.h"
@@ -40,12 +41,15 @@ const char* zoneName(tolerance::Zone zone) {
     return "NG";
 }
 
-void band(JsonWriter& json, const tolerance::ProbeLimits& limits) {
-    json.field("lower").number(millimetres(limits.lslCounts, false));
-    json.field("upper").number(millimetres(limits.uslCounts, false));
+// Limits in counts of 0.001 mm.
+void band(JsonWriter& json, int32_t lower, int32_t upper) {
+    json.field("lower").number(millimetres(lower, false));
+    json.field("upper").number(millimetres(upper, false));
     // The middle in 0.0001 mm is exact: half of a sum of thousandths.
-    json.field("nominal").number(millimetres((int64_t{limits.lslCounts} + limits.uslCounts) * 5, true));
+    json.field("nominal").number(millimetres((int64_t{lower} + upper) * 5, true));
 }
+
+void band(JsonWriter& json, const tolerance::ProbeLimits& limits) { band(json, limits.lslCounts, limits.uslCounts); }
 
 void optionalFigure(JsonWriter& json, const char* name, const std::optional<double>& value, int decimals) {
     json.field(name);
@@ -89,6 +93,38 @@ void writeRow(JsonWriter& json, const station::Station& station, uint32_t row, u
     json.endObject();
 }
 
+// The characteristics after the probes, as the chart shows them; a value
+// that could not be computed is null and NG.
+void characteristicsJson(JsonWriter& json, const station::Station& station, bool shown) {
+    const measure::CharacteristicValues& values = station.characteristicValues();
+    const measure::CharacteristicEvaluator& evaluator = station.characteristicEvaluator();
+    const auto& definitions = station.characteristics().definitions;
+    const unsigned count =
+        shown ? std::min({values.count, evaluator.count(), static_cast<unsigned>(definitions.size())}) : 0;
+    json.field("characteristics").beginArray();
+    for (unsigned i = 0; i < count; ++i) {
+        const std::optional<measure::Length>& value = values.values[i];
+        const measure::CharacteristicLimits& limits = evaluator.limits(i);
+        const tolerance::Zone zone = station.verdict().characteristic(i);
+        json.beginObject();
+        json.field("characteristic").number(int64_t{i} + 1);
+        json.field("name").string(definitions[i].name);
+        const display::ValueText text =
+            display::formatCharacteristicText(value, station.display().unit(), definitions[i].decimals);
+        json.field("text").string(trimmed(text.text()));
+        json.field("value");
+        if (value)
+            json.number(millimetres(value->counts, value->fine()));
+        else
+            json.null();
+        band(json, limits.lowerCounts, limits.upperCounts);
+        json.field("zone").string(zoneName(zone));
+        json.field("verdict").string(zone == tolerance::Zone::Ng ? "NG" : "OK");
+        json.endObject();
+    }
+    json.endArray();
+}
+
 }  // namespace
 
 void readingsJson(const station::Station& station, int64_t timeMs, std::string& out) {
@@ -119,6 +155,7 @@ void readingsJson(const station::Station& station, int64_t timeMs, std::string& 
         json.endObject();
     }
     json.endArray();
+    if (!station.characteristics().definitions.empty()) characteristicsJson(json, station, shown);
     json.endObject();
 }
 

@@ -242,6 +242,18 @@ TEST(ReadingsJson, ValuesFollowEachProbesResolutionAndTheOverallVerdict) {
     EXPECT_NE(json.find("\"lower\":-0.001,\"upper\":0.001,\"nominal\":0.0000,\"zone\":\"NG\"}"), std::string::npos)
         << json;
 
+    // The characteristics follow the probes, named, the one without a value null and NG.
+    readings.characteristicCount = 2;
+    readings.characteristics[0] = {true, 90005, true, 8990, 9010, ProbeZone::Ok, {'D', '"', 'a'}};
+    readings.characteristics[1] = {false, 0, false, 0, 10, ProbeZone::Ng, {'R'}};
+    readingsJson(readings, "line-3", json);
+    EXPECT_NE(json.find("],\"characteristics\":[{\"characteristic\":1,\"name\":\"D\\\"a\",\"value\":9.0005,"
+                        "\"verdict\":\"OK\",\"unit\":\"mm\",\"lower\":8.990,\"upper\":9.010,\"nominal\":9.0000,"
+                        "\"zone\":\"OK\"},{\"characteristic\":2,\"name\":\"R\",\"value\":null,\"verdict\":\"NG\","),
+              std::string::npos)
+        << json;
+    readings.characteristicCount = 0;
+
     readings.probeCount = 500;  // more than the array holds: 60
     readingsJson(readings, "s", json);
     EXPECT_EQ(parsed(json)["probes"].toArray().size(), 60);

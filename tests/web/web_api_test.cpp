@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "measure/setup_text.h"
 #include "sim/simulated_ports.h"
 #include "station/station.h"
 #include "station/working_day.h"
@@ -99,6 +100,20 @@ TEST_F(WebApi, ReadingsStatusAndLimitsAreTheStationsOwn) {
         EXPECT_EQ(probe["nominal"].toDouble(), 4.5);
         EXPECT_EQ(probe["zone"].toString(), k == 7 ? "NG" : "OK") << k;
     }
+
+    // A characteristic stands after the probes with its own band and zone.
+    measure::SetupParse parsed = measure::parseSetupText("Sum; 3; 7.000; 7.900; p1 + p2\n", measure::kMaxProbes);
+    ASSERT_FALSE(station->setCharacteristics(std::move(parsed.setup)));
+    clock.advanceBy(500);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000 / web::kDefaultPushesPerSecond + 5));
+    const QJsonArray characteristics = get("/api/readings")["characteristics"].toArray();
+    ASSERT_EQ(characteristics.size(), 1);
+    const QJsonObject sum = characteristics[0].toObject();
+    EXPECT_EQ(sum["name"].toString(), "Sum");
+    EXPECT_NEAR(sum["value"].toDouble(), 3.990 + 3.997, 1e-9);
+    EXPECT_EQ(sum["text"].toString(), "7.987");
+    EXPECT_EQ(sum["nominal"].toDouble(), 7.45);
+    EXPECT_EQ(sum["zone"].toString(), "NG");
 
     const QJsonObject status = get("/api/status");
     EXPECT_EQ(status["station"].toString(), "line-7");

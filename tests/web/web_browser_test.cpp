@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <filesystem>
@@ -76,6 +77,12 @@ TEST(WebPageInABrowser, ShowsTheStationsValuesAndVerdict) {
         ports, {"--port", "COM2", "--probes", "6", "--baud", "115200", "--signal", "1-4=constant:4500", "--signal",
                 "5=constant:7000", "--signal", "6=constant:5950"});
     ASSERT_TRUE(gaugesim.waitForLink("COM2"));
+    {
+        // Two characteristics, shown after the probes: one OK, one NG.
+        QSettings settings(home.path() + "/.config/VELMORA/gaugemon.conf", QSettings::IniFormat);
+        settings.setValue("Characteristics/Definitions",
+                          "Dia; 3; 8.990; 9.010; p1 + p2\nRunout; 3; 0; 0.010; range(p1..p6)\n");
+    }
     const quint16 port = freePort();
     HeadlessProgram program(home.path());
     program.start({"--headless", "--port", QString::fromStdString((ports / "COM2").string()), "--station", "e2e",
@@ -113,6 +120,16 @@ TEST(WebPageInABrowser, ShowsTheStationsValuesAndVerdict) {
         EXPECT_EQ(shown[k + 1].second, expected[k]) << "probe " << k + 1;
         EXPECT_EQ(shown[k + 1].first, probe["zone"].toString()) << "probe " << k + 1;
     }
+    // The characteristics after the probes, named, with the station's texts and zones.
+    const QJsonArray characteristics = readings["characteristics"].toArray();
+    ASSERT_EQ(characteristics.size(), 2) << QJsonDocument(readings).toJson().toStdString();
+    EXPECT_EQ(characteristics[0].toObject()["text"].toString(), "9.000");
+    EXPECT_EQ(characteristics[1].toObject()["zone"].toString(), "NG");
+    for (const char* shownBar :
+         {R"(data-characteristic="1"><div class="name">Dia</div>)",
+          R"(data-zone="NG" data-verdict="NG" data-characteristic="2"><div class="name">Runout</div>)"})
+        EXPECT_TRUE(dom.contains(QString::fromUtf8(shownBar))) << shownBar << "\n" << dom.toStdString();
+    EXPECT_TRUE(dom.contains(R"(<div class="value">9.000</div>)")) << dom.toStdString();
     const QRegularExpressionMatch verdict = QRegularExpression(R"re(id="verdict"[^>]*>([^<]*)<)re").match(dom);
     ASSERT_TRUE(verdict.hasMatch()) << dom.toStdString();
     EXPECT_EQ(verdict.captured(1), readings["verdict"].toString());

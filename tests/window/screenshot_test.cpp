@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QPixmap>
 
+#include "measure/setup_text.h"
 #include "sim/instrument_config.h"
 
 using namespace gaugemon;
@@ -51,6 +52,12 @@ TEST_F(Screenshot, ConnectedWindowInChinese) {
 
 TEST_F(Screenshot, ConnectedWindowInEnglish) {
     connectedWindow(2);
+    // Two characteristics after the probes: a diameter and a runout.
+    measure::SetupParse parsed = measure::parseSetupText(
+        "Dia; 3; 7.790; 7.810; p1 + p2 + 0.5\nRunout; 3; 0; 0.500; range(p1..p3)\n", measure::kMaxProbes);
+    ASSERT_FALSE(model->setCharacteristics(std::move(parsed.setup)));
+    clock.advanceBy(500);
+    QApplication::processEvents();
     EXPECT_FALSE(QPixmap(save("window_en.png")).isNull());
 }
 

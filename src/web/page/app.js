@@ -56,20 +56,26 @@ function showReadings(r) {
   verdict.textContent = r.verdict || "–";
   verdict.className = "verdict " + (r.verdict === "OK" ? "ok" : r.verdict === "NG" ? "ng" : "none");
   const bars = $("bars");
-  while (bars.children.length > r.probes.length) bars.lastChild.remove();
-  r.probes.forEach((p, k) => {
+  // The characteristics stand after the probes, outlined and named.
+  const values = r.probes.map((p) => Object.assign({ label: "#" + p.probe, kind: "probe" }, p))
+    .concat((r.characteristics || []).map((c) =>
+      Object.assign({ label: c.name || "C" + c.characteristic, kind: "characteristic" }, c)));
+  while (bars.children.length > values.length) bars.lastChild.remove();
+  values.forEach((p, k) => {
     let bar = bars.children[k];
     if (!bar) {
       bar = document.createElement("div");
-      bar.className = "probe";
       bar.innerHTML = '<div class="name"></div><div class="track"><div class="band"></div><div class="fill"></div></div>' +
                       '<div class="value"></div><div class="limits"></div>';
       bars.appendChild(bar);
     }
-    bar.dataset.probe = p.probe;
+    bar.className = p.kind === "characteristic" ? "probe characteristic" : "probe";
+    bar.dataset.probe = p.probe || "";
     bar.dataset.zone = p.zone;
     bar.dataset.verdict = p.verdict;
-    bar.querySelector(".name").textContent = "#" + p.probe;
+    if (p.characteristic) bar.dataset.characteristic = p.characteristic;
+    else delete bar.dataset.characteristic;
+    bar.querySelector(".name").textContent = p.label;
     bar.querySelector(".value").textContent = p.text;
     bar.querySelector(".limits").textContent = p.lower.toFixed(3) + " … " + p.upper.toFixed(3);
     const width = Math.max(p.upper - p.lower, 0.001);
@@ -78,7 +84,8 @@ function showReadings(r) {
     const band = bar.querySelector(".band");
     band.style.bottom = share(p.lower) + "%";
     band.style.top = (100 - share(p.upper)) + "%";
-    bar.querySelector(".fill").style.height = share(p.value) + "%";
+    // A value that could not be computed draws no bar.
+    bar.querySelector(".fill").style.height = p.value === null ? "0%" : share(p.value) + "%";
   });
 }
 
