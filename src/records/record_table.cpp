@@ -85,7 +85,7 @@ void ProbeNumber::store(char* four) const {
     const uint32_t bits = present ? static_cast<uint32_t>(std::clamp(counts, -kLargestCounts, kLargestCounts)) << 4 |
                                         (unit == measure::LengthUnit::Inch ? kInchBit : 0u) | (fine ? kFineBit : 0u) |
                                         static_cast<uint32_t>(zone)
-                                  : static_cast<uint32_t>(kNoCounts) << 4;
+                                  : static_cast<uint32_t>(kNoCounts) << 4 | static_cast<uint32_t>(zone);
     storeLittleEndian(bits, four);
 }
 
@@ -108,15 +108,15 @@ RecordedZone recordedZone(const tolerance::Verdict* verdict, unsigned index) {
 void encodeCharacteristics(const RowShape& shape, const RowInput& input, char* numbers) {
     for (unsigned k = 0; k < shape.characteristicCount; ++k) {
         ProbeNumber number;
+        number.zone = input.verdict && k < input.verdict->characteristicCount()
+                          ? recordedZone(input.verdict->characteristic(k))
+                          : RecordedZone::Unjudged;
         if (k < input.characteristicValues.size() && input.characteristicValues[k]) {
             const measure::Length& value = *input.characteristicValues[k];
             number.present = true;
             number.fine = value.fine();
             number.counts = value.counts;
             number.unit = input.unit;
-            number.zone = input.verdict && k < input.verdict->characteristicCount()
-                              ? recordedZone(input.verdict->characteristic(k))
-                              : RecordedZone::Unjudged;
         }
         number.store(numbers + k * kProbeNumberBytes);
     }

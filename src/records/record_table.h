@@ -41,7 +41,8 @@ enum class RecordedZone : uint8_t { Unjudged = 0, Ok = 1, Warning = 2, Ng = 3 };
 // One probe's reading as recorded: a number with what its text depends on.
 // Four bytes, least significant first: bits 0-1 the zone, bit 2 fine
 // resolution, bit 3 shown in inches, bits 4-31 the signed count, -2^27 for
-// a probe without a number. The decoder never yields more than 2^24 * 5
+// a value without a number (whose zone stays: a characteristic that could
+// not be computed was judged NG; a probe without one is unjudged). The decoder never yields more than 2^24 * 5
 // counts; anything beyond the 28 bits is kept at the nearest storable count.
 struct ProbeNumber {
     bool present = false;
@@ -84,10 +85,10 @@ struct ProbeNumber {
         ProbeNumber n;
         // Arithmetic shift of the signed top 28 bits.
         const int32_t counts = static_cast<int32_t>(bits) >> 4;
+        n.zone = static_cast<RecordedZone>(bits & 3u);
         if (counts == kNoCounts) return n;
         n.present = true;
         n.counts = counts;
-        n.zone = static_cast<RecordedZone>(bits & 3u);
         n.fine = (bits & kFineBit) != 0;
         n.unit = (bits & kInchBit) != 0 ? measure::LengthUnit::Inch : measure::LengthUnit::Millimetre;
         return n;
