@@ -41,8 +41,8 @@ int OutboxStore::forEachUnpublished(int64_t afterId, int64_t limit,
     unpublished_.bind(2, limit);
     int code = unpublished_.step();
     while (code == SQLITE_ROW) {
-        const OutgoingRow row{unpublished_.intAt(0), unpublished_.intAt(1), unpublished_.intAt(2),
-                              unpublished_.intAt(3), unpublished_.intAt(4), unpublished_.blobAt(5),
+        const OutgoingRow row{unpublished_.intAt(0),  unpublished_.intAt(1), unpublished_.intAt(2),
+                              unpublished_.intAt(3),  unpublished_.intAt(4), unpublished_.blobAt(5),
                               unpublished_.blobAt(6), unpublished_.blobAt(7)};
         if (!each(row)) break;
         code = unpublished_.step();

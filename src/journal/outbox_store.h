@@ -17,8 +17,8 @@ struct OutgoingRow {
     int64_t probeCount = 0;
     int64_t codeColumn = 0;
     int64_t recordedMs = 0;
-    std::string_view bytes;     // valid until the next row is read
-    std::string_view limits{};  // the limits it was recorded with; empty for none
+    std::string_view bytes;              // valid until the next row is read
+    std::string_view limits{};           // the limits it was recorded with; empty for none
     std::string_view characteristics{};  // as the journal keeps them; empty for none
 };
 

@@ -169,8 +169,7 @@ void appendRowCharacteristic(const records::RowView& view, const records::TableL
     out += '}';
     const std::optional<ProbeZone> zone = zoneOf(number.zone);
     const size_t slot = layout.probeCount + index;
-    if (zone && slot < limits.size())
-        appendBand(limits[slot].lower, limits[slot].upper, *zone, out);
+    if (zone && slot < limits.size()) appendBand(limits[slot].lower, limits[slot].upper, *zone, out);
 }
 
 void appendHead(std::string_view station, std::string& out) {

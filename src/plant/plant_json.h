@@ -59,7 +59,7 @@ struct JournalRow {
     int64_t codeColumn = 0;
     int64_t recordedMs = 0;
     std::string_view bytes;
-    std::string_view limits{};  // the limit set the row was recorded with; empty for none
+    std::string_view limits{};           // the limit set the row was recorded with; empty for none
     std::string_view characteristics{};  // recorded after the probes, as the journal keeps them
 };
 

@@ -394,8 +394,8 @@ private:
     }
 
     bool sendRow(const journal::OutgoingRow& row) {
-        const JournalRow input{row.id,    row.position, row.probeCount, row.codeColumn, row.recordedMs,
-                               row.bytes, row.limits,   row.characteristics};
+        const JournalRow input{row.id,         row.position, row.probeCount, row.codeColumn,
+                               row.recordedMs, row.bytes,    row.limits,     row.characteristics};
         const RowJsonError error = recordJson(input, options_.station, decoder_, json_);
         if (error != RowJsonError::None) {
             qCWarning(plantLog, "Journal row %lld cannot be published (%s): it is skipped",

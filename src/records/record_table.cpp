@@ -331,9 +331,9 @@ void RecordTable::endAppend() {
 }
 
 AppendResult RecordTable::appendRow(const RowInput& input) {
-    if (!full() && (!layout_.hasColumns() || input.probeCount != layout_.probeCount ||
-                    input.codeInput != layout_.codeColumn ||
-                    !std::ranges::equal(input.characteristics, layout_.characteristics)))
+    if (!full() &&
+        (!layout_.hasColumns() || input.probeCount != layout_.probeCount || input.codeInput != layout_.codeColumn ||
+         !std::ranges::equal(input.characteristics, layout_.characteristics)))
         return AppendResult::LayoutMismatch;
     AppendResult refusal = AppendResult::Added;
     char* bytes = beginAppend(refusal);

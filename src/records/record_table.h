@@ -161,9 +161,8 @@ public:
 inline constexpr uint16_t kNoLimitSet = 0xFFFF;
 
 // Byte positions of the fields inside one stored row: the numbers (the
-// probes', then the characteristics'), the time (8 bytes), the flags (verdict, language of the result cell, '/' in front
-// of the code), the limit set (2 bytes) and the 36-byte code slot with a
-// code column.
+// probes', then the characteristics'), the time (8 bytes), the flags (verdict, language of the result cell, '/' in
+// front of the code), the limit set (2 bytes) and the 36-byte code slot with a code column.
 struct RowShape {
     unsigned probeCount = 0;
     unsigned characteristicCount = 0;

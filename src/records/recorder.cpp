@@ -138,7 +138,9 @@ void Recorder::reportBlocked(AppendResult result, const RowInput& input) {
             prompts_.showMessage(core::pick(language, text::kTableFullEn, text::kTableFullZh));
             break;
         case AppendResult::LayoutMismatch: {
-            const TableLayout wanted{input.probeCount, input.codeInput, language,
+            const TableLayout wanted{input.probeCount,
+                                     input.codeInput,
+                                     language,
                                      {input.characteristics.begin(), input.characteristics.end()}};
             prompts_.showMessage(layoutChangeMessage(
                 {PrepareOutcome::KeptRowsOfOtherLayout, table_.layout(), wanted, table_.rowCount()}, language));

@@ -35,7 +35,7 @@ bool Records::onTimer(int id) {
 }
 
 ColumnPreparation Records::onConnected(unsigned probeCount) {
-    const ColumnPreparation preparation = prepareColumns(probeCount);
+    ColumnPreparation preparation = prepareColumns(probeCount);
     recorder.onConnected();
     return preparation;
 }
@@ -49,9 +49,11 @@ ColumnPreparation Records::onCharacteristicsChanged() {
 ColumnPreparation Records::prepareColumns(unsigned probeCount) {
     const core::Language language = sources_.language();
     const std::span<const CharacteristicColumn> characteristics = sources_.characteristicColumns();
-    const TableLayout wanted{std::clamp<unsigned>(probeCount, 1, measure::kMaxProbes), codes.enabled(), language,
+    const TableLayout wanted{std::clamp<unsigned>(probeCount, 1, measure::kMaxProbes),
+                             codes.enabled(),
+                             language,
                              {characteristics.begin(), characteristics.end()}};
-    const ColumnPreparation preparation = table.prepareColumns(wanted);
+    ColumnPreparation preparation = table.prepareColumns(wanted);
     if (preparation.outcome == PrepareOutcome::KeptRowsOfOtherLayout) {
         recorder.noteBlockedReported();
         prompts_.showMessage(layoutChangeMessage(preparation, language));

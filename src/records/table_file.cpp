@@ -7,8 +7,8 @@ namespace gaugemon::records {
 namespace {
 // The limits in force, as a probe's; those of the newest row when the rows
 // are of characteristics defined otherwise now.
-void addCharacteristicLimits(HeaderSpec& spec, const RecordTable& table,
-                             std::span<const CharacteristicColumn> defined, const RecordSources& sources) {
+void addCharacteristicLimits(HeaderSpec& spec, const RecordTable& table, std::span<const CharacteristicColumn> defined,
+                             const RecordSources& sources) {
     const size_t count = std::min<size_t>(spec.characteristics.size(), measure::kMaxCharacteristics);
     if (std::ranges::equal(defined, spec.characteristics)) {
         for (unsigned k = 0; k < count; ++k) spec.characteristicLimits[k] = sources.characteristicLimitCounts(k);
