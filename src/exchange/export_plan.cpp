@@ -16,6 +16,12 @@ ExportPlan planExport(const records::RecordTable& table, const records::RecordSo
         plan.lower[k] = limitInUnit(spec.limits[k].lower, unit);
         plan.upper[k] = limitInUnit(spec.limits[k].upper, unit);
     }
+    const records::TableLayout titled{spec.probeCount, spec.codeColumn, spec.language, spec.characteristics};
+    for (unsigned k = 0; k < titled.characteristicCount() && k < measure::kMaxCharacteristics; ++k) {
+        plan.characteristicTitles.push_back(records::characteristicTitle(titled, k));
+        plan.characteristicLower[k] = limitInUnit(spec.characteristicLimits[k].lower, unit);
+        plan.characteristicUpper[k] = limitInUnit(spec.characteristicLimits[k].upper, unit);
+    }
     return plan;
 }
 

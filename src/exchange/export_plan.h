@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <string>
+#include <vector>
 
 #include "core/language.h"
 #include "exchange/shown_value.h"
@@ -27,6 +28,12 @@ struct ExportPlan {
     core::Language language = core::Language::Chinese;
     std::array<ScaledNumber, measure::kMaxProbes> lower{};
     std::array<ScaledNumber, measure::kMaxProbes> upper{};
+    // The characteristics after the probes: titles (UTF-8) and limits.
+    std::vector<std::string> characteristicTitles;
+    std::array<ScaledNumber, measure::kMaxCharacteristics> characteristicLower{};
+    std::array<ScaledNumber, measure::kMaxCharacteristics> characteristicUpper{};
+
+    unsigned characteristicCount() const { return static_cast<unsigned>(characteristicTitles.size()); }
 
     // `probe` is 0-based; the value is in the plan's unit. Within the limits
     // when lower <= value <= upper, the station's rule, compared with the

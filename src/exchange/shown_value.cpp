@@ -80,6 +80,15 @@ std::optional<ShownValue> parseValueText(std::string_view eightBytes) {
     return ShownValue{*number, unit};
 }
 
+std::optional<ScaledNumber> parseCharacteristicText(std::string_view eightBytes) {
+    if (eightBytes.size() != kValueTextBytes) return std::nullopt;
+    size_t begin = 0;
+    size_t end = eightBytes.size();
+    while (begin < end && isPadding(eightBytes[begin])) ++begin;
+    while (end > begin && isPadding(eightBytes[end - 1])) --end;
+    return parseDecimal(eightBytes.substr(begin, end - begin));
+}
+
 ScaledNumber inUnit(const ShownValue& value, LengthUnit target) {
     if (value.unit == target) return value.number;
     if (target == LengthUnit::Inch) {

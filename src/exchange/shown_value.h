@@ -32,6 +32,10 @@ struct ShownValue {
 // Nothing for a text that is not a number (a slot never filled, bytes damaged).
 std::optional<ShownValue> parseValueText(std::string_view eightBytes);
 
+// The number of a characteristic's value text ("  24.997", " -0.0420"), in
+// the unit it was recorded in; nothing for "   --   " or damaged bytes.
+std::optional<ScaledNumber> parseCharacteristicText(std::string_view eightBytes);
+
 // The value in `target`: unchanged when already in it, else converted and
 // rounded to the nearest step the target unit shows (0.001 mm, 0.00001 in).
 ScaledNumber inUnit(const ShownValue& value, LengthUnit target);

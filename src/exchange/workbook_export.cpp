@@ -105,7 +105,7 @@ struct Columns {
 
     explicit Columns(const ExportPlan& plan) {
         firstValue = plan.codeColumn ? 2 : 1;
-        result = static_cast<lxw_col_t>(firstValue + plan.probeCount);
+        result = static_cast<lxw_col_t>(firstValue + plan.probeCount + plan.characteristicCount());
         time = static_cast<lxw_col_t>(result + 1);
     }
 };
@@ -134,7 +134,7 @@ struct WriteStatus {
 void setColumnWidths(lxw_worksheet* sheet, const ExportPlan& plan, const Columns& c) {
     worksheet_set_column(sheet, 0, 0, kRowNumberWidth, nullptr);
     if (plan.codeColumn) worksheet_set_column(sheet, c.code, c.code, kCodeWidth, nullptr);
-    if (plan.probeCount > 0) worksheet_set_column(sheet, c.firstValue, c.result - 1, kValueWidth, nullptr);
+    if (c.result > c.firstValue) worksheet_set_column(sheet, c.firstValue, c.result - 1, kValueWidth, nullptr);
     worksheet_set_column(sheet, c.result, c.result, kResultWidth, nullptr);
     worksheet_set_column(sheet, c.time, c.time, kTimeWidth, nullptr);
 }
@@ -148,6 +148,11 @@ WriteStatus writeHeader(lxw_worksheet* sheet, const ExportPlan& plan, const Colu
     for (unsigned k = 0; k < plan.probeCount; ++k) {
         status += worksheet_write_string(sheet, kTitleRow, c.firstValue + k, probeTitle(plan, k + 1).c_str(), f.title);
     }
+    const lxw_col_t firstCharacteristic = c.firstValue + plan.probeCount;
+    for (unsigned k = 0; k < plan.characteristicCount(); ++k) {
+        const std::string title = plan.characteristicTitles[k] + " (" + unitName(plan.unit) + ')';
+        status += worksheet_write_string(sheet, kTitleRow, firstCharacteristic + k, title.c_str(), f.title);
+    }
     status += worksheet_write_string(sheet, kTitleRow, c.result, core::pick(l, "Result", "结果"), f.title);
     status += worksheet_write_string(sheet, kTitleRow, c.time, core::pick(l, "Time", "时间"), f.title);
 
@@ -156,10 +161,20 @@ WriteStatus writeHeader(lxw_worksheet* sheet, const ExportPlan& plan, const Colu
         status += worksheet_write_number(sheet, kUpperRow, c.firstValue + k, asDouble(plan.upper[k]),
                                          f.forNumber(plan.upper[k], false));
     }
+    for (unsigned k = 0; k < plan.characteristicCount(); ++k) {
+        const ScaledNumber& upper = plan.characteristicUpper[k];
+        status += worksheet_write_number(sheet, kUpperRow, firstCharacteristic + k, asDouble(upper),
+                                         f.forNumber(upper, false));
+    }
     status += worksheet_write_string(sheet, kLowerRow, 0, core::pick(l, "LSL", "下公差"), f.title);
     for (unsigned k = 0; k < plan.probeCount; ++k) {
         status += worksheet_write_number(sheet, kLowerRow, c.firstValue + k, asDouble(plan.lower[k]),
                                          f.forNumber(plan.lower[k], false));
+    }
+    for (unsigned k = 0; k < plan.characteristicCount(); ++k) {
+        const ScaledNumber& lower = plan.characteristicLower[k];
+        status += worksheet_write_number(sheet, kLowerRow, firstCharacteristic + k, asDouble(lower),
+                                         f.forNumber(lower, false));
     }
     return status;
 }
@@ -172,6 +187,26 @@ bool badCell(const ExportPlan& plan, const records::ProbeNumber& recorded, unsig
         return recorded.zone == records::RecordedZone::Ng;
     }
     return plan.outOfTolerance(probe, value);
+}
+
+// A characteristic's value as the chart showed it, in the file's unit; its
+// cell is red when it was judged NG (a row kept without judgements: when it
+// lies outside the limits the file shows).
+WriteStatus writeCharacteristics(lxw_worksheet* sheet, const ExportPlan& plan, const Formats& f,
+                                 const records::RowView& row, lxw_row_t at, lxw_col_t first) {
+    WriteStatus status;
+    for (unsigned k = 0; k < plan.characteristicCount(); ++k) {
+        const records::ProbeNumber recorded = row.characteristic(k);
+        const auto shown = parseCharacteristicText(row.characteristicText(k).text());
+        if (!recorded.present || !shown) continue;
+        const ScaledNumber value = inUnit({*shown, recorded.unit}, plan.unit);
+        const bool bad =
+            recorded.zone != records::RecordedZone::Unjudged
+                ? recorded.zone == records::RecordedZone::Ng
+                : value.units < plan.characteristicLower[k].units || value.units > plan.characteristicUpper[k].units;
+        status += worksheet_write_number(sheet, at, first + k, asDouble(value), f.forNumber(value, bad));
+    }
+    return status;
 }
 
 WriteStatus writeRow(lxw_worksheet* sheet, const ExportPlan& plan, const Columns& c, const Formats& f,
@@ -191,6 +226,7 @@ WriteStatus writeRow(lxw_worksheet* sheet, const ExportPlan& plan, const Columns
         status += worksheet_write_number(sheet, at, c.firstValue + k, asDouble(value),
                                          f.forNumber(value, badCell(plan, row.number(k + 1), k, value)));
     }
+    status += writeCharacteristics(sheet, plan, f, row, at, c.firstValue + plan.probeCount).error;
     const std::string verdict(verdictText(row.resultCell()));
     if (!verdict.empty()) {
         const bool ng = verdictOf(row.resultCell()) == RowVerdict::Ng;
@@ -235,7 +271,8 @@ int checkRowsFile(lxw_worksheet* sheet, const std::string& directory) {
 }
 
 bool needsLargeArchive(const records::TableSnapshot& rows, const ExportPlan& plan) {
-    const uint64_t cells = (static_cast<uint64_t>(rows.rowCount()) + kHeaderRows) * (plan.probeCount + 4);
+    const uint64_t cells =
+        (static_cast<uint64_t>(rows.rowCount()) + kHeaderRows) * (plan.probeCount + plan.characteristicCount() + 4);
     return cells * kBytesPerCellEstimate > kPlainArchiveLimit;
 }
 
