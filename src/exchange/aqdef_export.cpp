@@ -17,8 +17,9 @@
 //                first, so a reader knows the width of the value lines.
 //   K1001 K1002  part number and part description, from the station's
 //                settings: the part block every file must have.
-//   K2001/n      characteristic number: the probe's title ("S01").
-//   K2002/n      characteristic description ("Probe 01", "测头01").
+//   K2001/n      characteristic number: the probe's title ("S01"), or the
+//                name of a characteristic computed from probes.
+//   K2002/n      characteristic description ("Probe 01", "测头01", the name).
 //   K2022/n      decimal places: the most any value or limit of the probe
 //                shows in the file's unit (a fine probe shows one more).
 //   K2101/n      nominal value. The station keeps no nominal, only limits:
@@ -86,13 +87,30 @@ ScaledNumber middleOf(const ScaledNumber& lower, const ScaledNumber& upper) {
     return middle;
 }
 
-using Decimals = std::array<int, measure::kMaxProbes>;
+using Decimals = std::array<int, measure::kMaxValues>;
+
+// The characteristics computed from probes that both the plan and the rows hold.
+unsigned computedCount(const ExportPlan& plan, const records::TableSnapshot& rows) {
+    return std::min(plan.characteristicCount(), rows.shape().characteristicCount);
+}
+
+// Characteristic `k` of `row` (0-based) in the file's unit, as the chart showed it.
+std::optional<ScaledNumber> computedValue(const ExportPlan& plan, const records::RowView& row, unsigned k) {
+    const records::ProbeNumber recorded = row.characteristic(k);
+    const auto shown = parseCharacteristicText(row.characteristicText(k).text());
+    if (!recorded.present || !shown) return std::nullopt;
+    return inUnit({*shown, recorded.unit}, plan.unit);
+}
 
 // The decimals each characteristic shows: of its limits and of every value.
 Decimals decimalsOf(const records::TableSnapshot& rows, const ExportPlan& plan) {
     Decimals decimals{};
+    const unsigned computed = computedCount(plan, rows);
     for (unsigned k = 0; k < plan.probeCount; ++k)
         decimals[k] = std::max(plan.lower[k].decimals, plan.upper[k].decimals);
+    for (unsigned k = 0; k < computed; ++k)
+        decimals[plan.probeCount + k] =
+            std::max(plan.characteristicLower[k].decimals, plan.characteristicUpper[k].decimals);
     for (uint32_t r = 0; r < rows.rowCount(); ++r) {
         const records::RowView row = rows.row(r);
         for (unsigned k = 0; k < plan.probeCount; ++k) {
@@ -100,13 +118,33 @@ Decimals decimalsOf(const records::TableSnapshot& rows, const ExportPlan& plan) 
             if (const auto shown = parseValueText(row.valueText(k + 1).text()))
                 decimals[k] = std::max(decimals[k], inUnit(*shown, plan.unit).decimals);
         }
+        for (unsigned k = 0; k < computed; ++k) {
+            int& shown = decimals[plan.probeCount + k];
+            if (const auto value = computedValue(plan, row, k)) shown = std::max(shown, value->decimals);
+        }
     }
     return decimals;
 }
 
-std::string descriptionBlock(const ExportPlan& plan, const ExchangeOptions& options, const Decimals& decimals) {
+void appendCharacteristicFields(std::string& out, unsigned n, std::string_view title, std::string_view description,
+                                int decimals, const ScaledNumber& lower, const ScaledNumber& upper, LengthUnit unit) {
+    std::string nominal, lowerText, upperText;
+    appendNumber(nominal, middleOf(lower, upper));
+    appendNumber(lowerText, lower);
+    appendNumber(upperText, upper);
+    appendField(out, "K2001", n, title);
+    appendField(out, "K2002", n, description);
+    appendField(out, "K2022", n, std::to_string(decimals));
+    appendField(out, "K2101", n, nominal);
+    appendField(out, "K2110", n, lowerText);
+    appendField(out, "K2111", n, upperText);
+    appendField(out, "K2142", n, unitName(unit));
+}
+
+std::string descriptionBlock(const ExportPlan& plan, unsigned computed, const ExchangeOptions& options,
+                             const Decimals& decimals) {
     std::string out(kByteOrderMark);
-    out += "K0100 " + std::to_string(plan.probeCount) + std::string(kLineEnd);
+    out += "K0100 " + std::to_string(plan.probeCount + computed) + std::string(kLineEnd);
     out += "K1001 " + options.partNumber + std::string(kLineEnd);
     out += "K1002 " + options.partDescription + std::string(kLineEnd);
     for (unsigned k = 0; k < plan.probeCount; ++k) {
@@ -115,17 +153,16 @@ std::string descriptionBlock(const ExportPlan& plan, const ExchangeOptions& opti
         appendTwoDigits(title, n);
         std::string description = core::pick(plan.language, "Probe ", "测头");
         appendTwoDigits(description, n);
-        std::string nominal, lower, upper;
-        appendNumber(nominal, middleOf(plan.lower[k], plan.upper[k]));
-        appendNumber(lower, plan.lower[k]);
-        appendNumber(upper, plan.upper[k]);
-        appendField(out, "K2001", n, title);
-        appendField(out, "K2002", n, description);
-        appendField(out, "K2022", n, std::to_string(decimals[k]));
-        appendField(out, "K2101", n, nominal);
-        appendField(out, "K2110", n, lower);
-        appendField(out, "K2111", n, upper);
-        appendField(out, "K2142", n, unitName(plan.unit));
+        appendCharacteristicFields(out, n, title, description, decimals[k], plan.lower[k], plan.upper[k], plan.unit);
+    }
+    for (unsigned k = 0; k < computed; ++k) {
+        // A name is a line of its own in the file: one holding a control
+        // character stands as "C1"...
+        const std::string& name = plan.characteristicTitles[k];
+        const std::string title = holdsUncarriableCharacter(name) ? "C" + std::to_string(k + 1) : name;
+        const unsigned at = plan.probeCount + k;
+        appendCharacteristicFields(out, at + 1, title, title, decimals[at], plan.characteristicLower[k],
+                                   plan.characteristicUpper[k], plan.unit);
     }
     return out;
 }
@@ -159,20 +196,28 @@ char* putBytes(char* p, std::string_view bytes) {
     return p + bytes.size();
 }
 
-bool writeValueLine(const ExportPlan& plan, const records::RowView& row, records::ByteSink& sink) {
+char* putValue(char* p, const std::optional<ScaledNumber>& value, std::string_view dateTime) {
+    if (value) p += formatScaled(*value, p);
+    *p++ = kFieldSeparator;
+    p = putBytes(p, value ? kValidAttribute : kPlaceholderAttribute);
+    *p++ = kFieldSeparator;
+    return putBytes(p, dateTime);
+}
+
+bool writeValueLine(const ExportPlan& plan, unsigned computed, const records::RowView& row, records::ByteSink& sink) {
     char dateTime[kDateTimeBytes];
     const size_t dateTimeBytes = formatDateTime(records::stampText(row.timeStamp()), dateTime);
-    char* const start = sink.reserve(plan.probeCount * kCharacteristicBytes + kLineEnd.size());
+    char* const start = sink.reserve((plan.probeCount + computed) * kCharacteristicBytes + kLineEnd.size());
     if (!start) return false;
     char* p = start;
     for (unsigned k = 0; k < plan.probeCount; ++k) {
         if (k > 0) *p++ = kCharacteristicSeparator;
         const auto shown = parseValueText(row.valueText(k + 1).text());
-        if (shown) p += formatScaled(inUnit(*shown, plan.unit), p);
-        *p++ = kFieldSeparator;
-        p = putBytes(p, shown ? kValidAttribute : kPlaceholderAttribute);
-        *p++ = kFieldSeparator;
-        p = putBytes(p, {dateTime, dateTimeBytes});
+        p = putValue(p, shown ? std::optional(inUnit(*shown, plan.unit)) : std::nullopt, {dateTime, dateTimeBytes});
+    }
+    for (unsigned k = 0; k < computed; ++k) {
+        *p++ = kCharacteristicSeparator;
+        p = putValue(p, computedValue(plan, row, k), {dateTime, dateTimeBytes});
     }
     p = putBytes(p, kLineEnd);
     sink.commit(static_cast<size_t>(p - start));
@@ -219,12 +264,13 @@ ExchangeResult writeAqdef(const records::TableSnapshot& rows, const ExportPlan& 
             return result;
         }
     }
-    const std::string description = descriptionBlock(plan, options, decimalsOf(rows, plan));
+    const unsigned computed = computedCount(plan, rows);
+    const std::string description = descriptionBlock(plan, computed, options, decimalsOf(rows, plan));
     result.file = records::replaceFile(path, [&](records::ByteSink& sink) {
         sink.write(description);
         std::string ident;
         for (uint32_t r = 0; r < rows.rowCount(); ++r) {
-            if (!writeValueLine(plan, rows.row(r), sink)) return false;
+            if (!writeValueLine(plan, computed, rows.row(r), sink)) return false;
             if (control) {
                 control->rowsWritten(r + 1);
                 if (control->stopRequested()) return false;

@@ -193,9 +193,11 @@ bool badCell(const ExportPlan& plan, const records::ProbeNumber& recorded, unsig
 // cell is red when it was judged NG (a row kept without judgements: when it
 // lies outside the limits the file shows).
 WriteStatus writeCharacteristics(lxw_worksheet* sheet, const ExportPlan& plan, const Formats& f,
-                                 const records::RowView& row, lxw_row_t at, lxw_col_t first) {
+                                 const records::TableSnapshot& rows, uint32_t index, lxw_row_t at, lxw_col_t first) {
+    const records::RowView row = rows.row(index);
+    const unsigned count = std::min(plan.characteristicCount(), rows.shape().characteristicCount);
     WriteStatus status;
-    for (unsigned k = 0; k < plan.characteristicCount(); ++k) {
+    for (unsigned k = 0; k < count; ++k) {
         const records::ProbeNumber recorded = row.characteristic(k);
         const auto shown = parseCharacteristicText(row.characteristicText(k).text());
         if (!recorded.present || !shown) continue;
@@ -226,7 +228,7 @@ WriteStatus writeRow(lxw_worksheet* sheet, const ExportPlan& plan, const Columns
         status += worksheet_write_number(sheet, at, c.firstValue + k, asDouble(value),
                                          f.forNumber(value, badCell(plan, row.number(k + 1), k, value)));
     }
-    status += writeCharacteristics(sheet, plan, f, row, at, c.firstValue + plan.probeCount).error;
+    status += writeCharacteristics(sheet, plan, f, rows, index, at, c.firstValue + plan.probeCount).error;
     const std::string verdict(verdictText(row.resultCell()));
     if (!verdict.empty()) {
         const bool ng = verdictOf(row.resultCell()) == RowVerdict::Ng;
