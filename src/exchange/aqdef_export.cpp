@@ -94,14 +94,6 @@ unsigned computedCount(const ExportPlan& plan, const records::TableSnapshot& row
     return std::min(plan.characteristicCount(), rows.shape().characteristicCount);
 }
 
-// Characteristic `k` of `row` (0-based) in the file's unit, as the chart showed it.
-std::optional<ScaledNumber> computedValue(const ExportPlan& plan, const records::RowView& row, unsigned k) {
-    const records::ProbeNumber recorded = row.characteristic(k);
-    const auto shown = parseCharacteristicText(row.characteristicText(k).text());
-    if (!recorded.present || !shown) return std::nullopt;
-    return inUnit({*shown, recorded.unit}, plan.unit);
-}
-
 // The decimals each characteristic shows: of its limits and of every value.
 Decimals decimalsOf(const records::TableSnapshot& rows, const ExportPlan& plan) {
     Decimals decimals{};
@@ -120,7 +112,7 @@ Decimals decimalsOf(const records::TableSnapshot& rows, const ExportPlan& plan) 
         }
         for (unsigned k = 0; k < computed; ++k) {
             int& shown = decimals[plan.probeCount + k];
-            if (const auto value = computedValue(plan, row, k)) shown = std::max(shown, value->decimals);
+            if (const auto value = characteristicValue(row, k, plan.unit)) shown = std::max(shown, value->decimals);
         }
     }
     return decimals;
@@ -217,7 +209,7 @@ bool writeValueLine(const ExportPlan& plan, unsigned computed, const records::Ro
     }
     for (unsigned k = 0; k < computed; ++k) {
         *p++ = kCharacteristicSeparator;
-        p = putValue(p, computedValue(plan, row, k), {dateTime, dateTimeBytes});
+        p = putValue(p, characteristicValue(row, k, plan.unit), {dateTime, dateTimeBytes});
     }
     p = putBytes(p, kLineEnd);
     sink.commit(static_cast<size_t>(p - start));

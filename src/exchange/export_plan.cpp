@@ -25,4 +25,11 @@ ExportPlan planExport(const records::RecordTable& table, const records::RecordSo
     return plan;
 }
 
+std::optional<ScaledNumber> characteristicValue(const records::RowView& row, unsigned index, LengthUnit unit) {
+    const records::ProbeNumber recorded = row.characteristic(index);
+    const auto shown = parseCharacteristicText(row.characteristicText(index).text());
+    if (!recorded.present || !shown) return std::nullopt;
+    return inUnit({*shown, recorded.unit}, unit);
+}
+
 }  // namespace gaugemon::exchange

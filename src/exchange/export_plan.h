@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,10 @@ struct ExportPlan {
         return value.units < lower[probe].units || value.units > upper[probe].units;
     }
 };
+
+// Characteristic `index` (0-based, below the row shape's count) of `row` in
+// `unit`, as the chart showed it; nothing for a value that could not be computed.
+std::optional<ScaledNumber> characteristicValue(const records::RowView& row, unsigned index, LengthUnit unit);
 
 // How writing an exchange file ended: written, refused before anything was
 // written (`refusal` says why, in the language of the moment), or failed

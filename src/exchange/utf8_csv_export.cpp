@@ -64,6 +64,10 @@ std::string headerLine(const ExportPlan& plan) {
         appendTwoDigits(out, static_cast<int>(k));
         out += std::string(" (") + unitName(plan.unit) + ")";
     }
+    for (const std::string& title : plan.characteristicTitles) {
+        out += ',';
+        appendText(out, title + " (" + unitName(plan.unit) + ")");
+    }
     out += std::string(",") + core::pick(l, "Result", "结果") + "," + core::pick(l, "Time", "时间");
     out += kLineEnd;
     return out;
@@ -82,6 +86,13 @@ void appendRow(std::string& out, const ExportPlan& plan, const records::TableSna
         out += ',';
         if (const auto shown = parseValueText(row.valueText(k).text()))
             out.append(number, formatScaled(inUnit(*shown, plan.unit), number));
+    }
+    const unsigned computed = std::min(plan.characteristicCount(), rows.shape().characteristicCount);
+    for (unsigned k = 0; k < plan.characteristicCount(); ++k) {
+        out += ',';
+        // A row of fewer characteristics than the header has empty fields.
+        if (k >= computed) continue;
+        if (const auto value = characteristicValue(row, k, plan.unit)) out.append(number, formatScaled(*value, number));
     }
     out += ',';
     out += verdictText(row.resultCell());

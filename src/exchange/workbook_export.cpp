@@ -199,9 +199,9 @@ WriteStatus writeCharacteristics(lxw_worksheet* sheet, const ExportPlan& plan, c
     WriteStatus status;
     for (unsigned k = 0; k < count; ++k) {
         const records::ProbeNumber recorded = row.characteristic(k);
-        const auto shown = parseCharacteristicText(row.characteristicText(k).text());
-        if (!recorded.present || !shown) continue;
-        const ScaledNumber value = inUnit({*shown, recorded.unit}, plan.unit);
+        const std::optional<ScaledNumber> shown = characteristicValue(row, k, plan.unit);
+        if (!shown) continue;
+        const ScaledNumber& value = *shown;
         const bool bad =
             recorded.zone != records::RecordedZone::Unjudged
                 ? recorded.zone == records::RecordedZone::Ng
