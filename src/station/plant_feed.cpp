@@ -42,7 +42,8 @@ plant::ProbeZone liveZone(tolerance::Zone zone) {
 }  // namespace
 
 void PlantFeed::offer(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
-                      const tolerance::ToleranceTable& limits, const Characteristics& characteristics) {
+                      const tolerance::ToleranceTable& limits, const measure::CharacteristicValues& characteristics,
+                      const measure::CharacteristicEvaluator& evaluator) {
     if (!publisher_) return;
     const size_t count = std::min(readings.size(), live_.probes.size());
     live_.probeCount = static_cast<unsigned>(count);
@@ -58,30 +59,38 @@ void PlantFeed::offer(std::span<const measure::Length> readings, const tolerance
         probe.upperCounts = band.uslCounts;
         probe.zone = liveZone(verdict.zone(static_cast<unsigned>(i)));
     }
-    takeCharacteristics(characteristics, verdict);
+    takeCharacteristics(characteristics, evaluator, verdict);
     live_.anyNg = verdict.anyNg();
     live_.timeMs = 0;
     publisher_->offerReadings(live_);
 }
 
-void PlantFeed::takeCharacteristics(const Characteristics& characteristics, const tolerance::Verdict& verdict) {
-    const auto& definitions = characteristics.setup.definitions;
-    const unsigned count = std::min({characteristics.values.count, characteristics.evaluator.count(),
-                                     static_cast<unsigned>(definitions.size()), measure::kMaxCharacteristics});
+void PlantFeed::nameCharacteristics(const measure::CharacteristicSetup& setup) {
+    namedCharacteristics_ =
+        static_cast<unsigned>(std::min<size_t>(setup.definitions.size(), measure::kMaxCharacteristics));
+    for (unsigned i = 0; i < namedCharacteristics_; ++i) {
+        std::array<char, 33>& slot = live_.characteristics[i].name;
+        const std::string& name = setup.definitions[i].name;
+        const size_t length = std::min(name.size(), slot.size() - 1);
+        std::copy_n(name.data(), length, slot.data());
+        slot[length] = '\0';
+    }
+}
+
+void PlantFeed::takeCharacteristics(const measure::CharacteristicValues& values,
+                                    const measure::CharacteristicEvaluator& evaluator,
+                                    const tolerance::Verdict& verdict) {
+    const unsigned count = std::min({values.count, evaluator.count(), namedCharacteristics_});
     live_.characteristicCount = count;
     for (unsigned i = 0; i < count; ++i) {
         plant::LiveCharacteristic& live = live_.characteristics[i];
-        const std::optional<measure::Length>& value = characteristics.values.values[i];
+        const std::optional<measure::Length>& value = values.values[i];
         live.present = value.has_value();
         live.counts = value ? value->counts : 0;
         live.fine = value && value->fine();
-        live.lowerCounts = characteristics.evaluator.limits(i).lowerCounts;
-        live.upperCounts = characteristics.evaluator.limits(i).upperCounts;
+        live.lowerCounts = evaluator.limits(i).lowerCounts;
+        live.upperCounts = evaluator.limits(i).upperCounts;
         live.zone = liveZone(verdict.characteristic(i));
-        const std::string& name = definitions[i].name;
-        const size_t length = std::min(name.size(), live.name.size() - 1);
-        std::copy_n(name.data(), length, live.name.data());
-        live.name[length] = '\0';
     }
 }
 

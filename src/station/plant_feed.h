@@ -36,14 +36,13 @@ public:
     void journalOpened(journal::Journal& journal);
     // The readings of one poll with their verdict and limits; the publisher
     // keeps at most its rate of them.
-    // The characteristics computed from them go along, named as defined.
-    struct Characteristics {
-        const measure::CharacteristicSetup& setup;
-        const measure::CharacteristicValues& values;
-        const measure::CharacteristicEvaluator& evaluator;
-    };
+    // The characteristics computed from them go along, under the names
+    // nameCharacteristics took.
     void offer(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
-               const tolerance::ToleranceTable& limits, const Characteristics& characteristics);
+               const tolerance::ToleranceTable& limits, const measure::CharacteristicValues& characteristics,
+               const measure::CharacteristicEvaluator& evaluator);
+    // The definitions changed: their names, copied once rather than per poll.
+    void nameCharacteristics(const measure::CharacteristicSetup& setup);
     // The station may have changed what its status shows: compares a few
     // counts, and builds and hands over the status only when one moved.
     void statusMayHaveChanged(const Station& station);
@@ -53,11 +52,13 @@ public:
     uint64_t publishedRows() const { return publisher_ ? publisher_->publishedRows() : 0; }
 
 private:
-    void takeCharacteristics(const Characteristics& characteristics, const tolerance::Verdict& verdict);
+    void takeCharacteristics(const measure::CharacteristicValues& values,
+                             const measure::CharacteristicEvaluator& evaluator, const tolerance::Verdict& verdict);
 
     std::optional<plant::MqttOptions> options_;
     std::unique_ptr<plant::Publisher> publisher_;
     plant::LiveReadings live_;
+    unsigned namedCharacteristics_ = 0;
     // What the last status handed over was taken from.
     std::array<uint64_t, 8> statusKey_{};
 };

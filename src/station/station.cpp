@@ -88,8 +88,7 @@ void Station::setTransferPart(std::string number, std::string description) {
 void Station::loadCharacteristics() {
     measure::SetupParse loaded = measure::loadCharacteristics(texts_, display_.unit());
     characteristics_ = std::move(loaded.setup);
-    evaluator_.compile(characteristics_);
-    nameRecordColumns();
+    compileCharacteristics();
     if (loaded.refusals.empty()) return;
     // One message for all of them: the lines refused are left out, the others kept.
     std::string message =
@@ -122,9 +121,8 @@ std::optional<measure::Refusal> Station::setCharacteristics(measure::Characteris
 
 void Station::characteristicsChanged() {
     const unsigned columnsBefore = evaluator_.count();
-    evaluator_.compile(characteristics_);
+    compileCharacteristics();
     characteristicValues_ = {};
-    nameRecordColumns();
     // Rows of the earlier characteristics are never mixed with new ones.
     records_.onCharacteristicsChanged();
     followStatistics();
@@ -134,10 +132,12 @@ void Station::characteristicsChanged() {
     notify([&](StationObserver& o) { o.characteristicsChanged(); });
 }
 
-void Station::nameRecordColumns() {
+void Station::compileCharacteristics() {
+    evaluator_.compile(characteristics_);
     recordColumns_.clear();
     for (unsigned k = 0; k < evaluator_.count(); ++k)
         recordColumns_.push_back({characteristics_.definitions[k].name, static_cast<uint8_t>(evaluator_.decimals(k))});
+    plantFeed_.nameCharacteristics(characteristics_);
 }
 
 void Station::evaluateCharacteristics(std::span<const measure::Length> lengths) {
@@ -540,7 +540,7 @@ void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     const std::span<const measure::Length> lengths(lengths_.data(), count);
     verdict_.judge(lengths, tolerances_);
     evaluateCharacteristics(lengths);
-    plantFeed_.offer(lengths, verdict_, tolerances_, {characteristics_, characteristicValues_, evaluator_});
+    plantFeed_.offer(lengths, verdict_, tolerances_, characteristicValues_, evaluator_);
     plantFeed_.statusMayHaveChanged(*this);
     const display::ChartPlan* redraw =
         display_.update(lengths, verdict_, tolerances_, {&characteristicValues_, &evaluator_});

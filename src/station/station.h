@@ -317,8 +317,9 @@ private:
     void loadCharacteristics();
     // The definitions changed: compiled anew, drawn anew, told to the views.
     void characteristicsChanged();
-    // The record columns of the characteristics compiled.
-    void nameRecordColumns();
+    // Compiles the definitions and names the record columns and the
+    // published characteristics after them.
+    void compileCharacteristics();
     // Computes and judges the characteristics of the answer in `lengths`.
     void evaluateCharacteristics(std::span<const measure::Length> lengths);
     // The tolerance limits changed: the next reading redraws and judges anew.
