@@ -564,7 +564,7 @@ void MonitorDialog::chartClicked(int x, int y) {
     const station::FieldsOutcome outcome =
         fields_.selectProbe(station_.display().probeAt(link.connected, link.probeCount, x, y));
     showOutcome(outcome);
-    if (outcome.chosenProbe && statisticsWindow_) statisticsWindow_->selectProbe(*outcome.chosenProbe);
+    if (outcome.chosenProbe && statisticsWindow_) statisticsWindow_->selectValue(*outcome.chosenProbe);
 }
 
 void MonitorDialog::showStatistics() {

@@ -27,32 +27,33 @@ StatisticsTableModel::Columns StatisticsTableModel::update(const statistics::Pro
                                                            const records::RecordTable& rows, measure::LengthUnit unit,
                                                            bool warningsShown) {
     const Columns retitled = retitle(unit);
-    const unsigned probes = figures.probeCount();
-    if (probes != rows_.size()) {
+    const unsigned values = figures.valueCount();
+    if (values != rows_.size()) {
         beginResetModel();
-        rows_.resize(probes);
-        for (unsigned probe = 1; probe <= probes; ++probe)
-            rows_[probe - 1] = rowOf(figures.figures(rows, probe), probe, unit, warningsShown);
+        rows_.resize(values);
+        for (unsigned value = 1; value <= values; ++value)
+            rows_[value - 1] = rowOf(figures.figures(rows, value), rows.layout(), value, unit, warningsShown);
         endResetModel();
         longestChanged();
         return Columns().set();
     }
     changed_.clear();
-    for (unsigned probe = 1; probe <= probes; ++probe) {
-        Row fresh = rowOf(figures.figures(rows, probe), probe, unit, warningsShown);
-        Row& shown = rows_[probe - 1];
+    for (unsigned value = 1; value <= values; ++value) {
+        Row fresh = rowOf(figures.figures(rows, value), rows.layout(), value, unit, warningsShown);
+        Row& shown = rows_[value - 1];
         for (int c = 0; c < kColumnCount; ++c) {
             const auto column = static_cast<size_t>(c);
             if (fresh[column] == shown[column]) continue;
             shown[column] = std::move(fresh[column]);
-            changed_.push_back(index(static_cast<int>(probe) - 1, c));
+            changed_.push_back(index(static_cast<int>(value) - 1, c));
         }
     }
     tellChanged(changed_);
     return retitled | longestChanged();
 }
 
-StatisticsTableModel::Row StatisticsTableModel::rowOf(const statistics::ProbeFigures& f, unsigned probe,
+StatisticsTableModel::Row StatisticsTableModel::rowOf(const statistics::ProbeFigures& f,
+                                                      const records::TableLayout& layout, unsigned value,
                                                       measure::LengthUnit unit, bool warningsShown) const {
     const bool ng = f.ngCount > 0;
     const bool incapable = f.cpk && *f.cpk < statistics::kCapableCpk;
@@ -61,7 +62,7 @@ StatisticsTableModel::Row StatisticsTableModel::rowOf(const statistics::ProbeFig
     for (size_t c = 0; c < statistics::kColumns.size(); ++c) {
         const Column column = statistics::kColumns[c];
         Cell& cell = row[c];
-        cell.text = QString::fromStdString(figureText(f, probe, column, language_, unit));
+        cell.text = QString::fromStdString(figureText(f, layout, value, column, language_, unit));
         if (ng) cell.shade = Shade::Ng;
         if (incapable && column == Column::Cpk) cell.shade = Shade::Incapable;
         if (warning && column == Column::Probe) cell.shade = Shade::Warning;

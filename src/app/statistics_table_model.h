@@ -14,7 +14,8 @@
 
 namespace gaugemon::app {
 
-// The statistics table as its view shows it: one row per probe, the cells'
+// The statistics table as its view shows it: one row per probe and per
+// characteristic, the cells'
 // texts and colours kept. update() works every cell out from the statistics
 // and tells the view only of the cells whose text or colour changed, so a
 // table refreshed several times a second repaints what changed and lays out
@@ -47,8 +48,8 @@ private:
     };
     using Row = std::array<Cell, kColumnCount>;
 
-    Row rowOf(const statistics::ProbeFigures& figures, unsigned probe, measure::LengthUnit unit,
-              bool warningsShown) const;
+    Row rowOf(const statistics::ProbeFigures& figures, const records::TableLayout& layout, unsigned value,
+              measure::LengthUnit unit, bool warningsShown) const;
     Columns retitle(measure::LengthUnit unit);
     void tellChanged(const std::vector<QModelIndex>& changed);
     Columns longestChanged();

@@ -118,7 +118,7 @@ void StatisticsWindow::buildControls() {
     connect(preWarningShare_, &QSpinBox::editingFinished, this, [this] { preWarningEdited(); });
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (!filling_ && current.isValid()) selectProbe(static_cast<unsigned>(current.row()) + 1);
+                if (!filling_ && current.isValid()) selectValue(static_cast<unsigned>(current.row()) + 1);
             });
 }
 
@@ -143,15 +143,15 @@ void StatisticsWindow::refresh() {
     showCharts();
 }
 
-void StatisticsWindow::selectProbe(unsigned probe) {
-    if (probe == 0 || probe > measure::kMaxProbes) return;
-    series_.follow(probe);
+void StatisticsWindow::selectValue(unsigned value) {
+    if (value == 0 || value > measure::kMaxValues) return;
+    series_.follow(value);
     showCharts();
-    selectRow(probe);
+    selectRow(value);
 }
 
-void StatisticsWindow::selectRow(unsigned probe) {
-    const int row = static_cast<int>(probe) - 1;
+void StatisticsWindow::selectRow(unsigned value) {
+    const int row = static_cast<int>(value) - 1;
     if (row < 0 || row >= model_->rowCount() || table_->currentIndex().row() == row) return;
     filling_ = true;
     table_->selectRow(row);
@@ -174,11 +174,12 @@ void StatisticsWindow::showCharts() {
     const statistics::ProcessStatistics& figures = sources_.statisticsKeeper().statistics();
     const records::RecordTable& rows = sources_.recordTable();
     series_.sync(rows, figures.firstRow());
-    const unsigned probe = series_.probe();
-    ChartInput input{probe, series_.revision(), figures.figures(rows, probe), sources_.lengthUnit()};
+    const unsigned value = series_.probe();
+    ChartInput input{value, series_.revision(), figures.figures(rows, value), sources_.lengthUnit()};
     if (chartInput_ == input) return;
     chartInput_ = input;
-    const QString name = QString::fromStdString(figureText(input.figures, probe, Column::Probe, language_, input.unit));
+    const QString name =
+        QString::fromStdString(figureText(input.figures, rows.layout(), value, Column::Probe, language_, input.unit));
     chartTitle_->setText(text(language_, "Run chart and histogram of ", "运行图和直方图: ") + name);
     runChart_->display(series_.values(), input.figures, input.unit, language_);
     histogram_->display(series_.values(), input.figures, input.unit, language_);

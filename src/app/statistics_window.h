@@ -68,10 +68,11 @@ public:
 
     // Takes in what changed in the table or the limits and shows it.
     void refresh();
-    // The probe (1-based) whose charts are shown, as by a click on the main
-    // window's chart column.
-    void selectProbe(unsigned probe);
-    unsigned selectedProbe() const { return series_.probe(); }
+    // The value whose charts are shown, 1-based over the probes, then the
+    // characteristics: a row of the table, or a click on the main window's
+    // chart column.
+    void selectValue(unsigned value);
+    unsigned selectedValue() const { return series_.probe(); }
 
     // Writes the table to `path`; false (after telling the operator) when
     // the file could not be written.
@@ -88,7 +89,7 @@ protected:
 private:
     // What the charts were last given.
     struct ChartInput {
-        unsigned probe = 0;
+        unsigned value = 0;
         uint64_t seriesRevision = 0;
         statistics::ProbeFigures figures;
         measure::LengthUnit unit = measure::LengthUnit::Millimetre;
@@ -99,7 +100,7 @@ private:
     void fillTable();
     void showCharts();
     void refreshTick();
-    void selectRow(unsigned probe);
+    void selectRow(unsigned value);
     void chooseExportFile();
     void windowRowsEdited();
     void preWarningEdited();

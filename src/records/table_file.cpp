@@ -4,22 +4,18 @@
 
 namespace gaugemon::records {
 
-namespace {
-// The limits in force, as a probe's; those of the newest row when the rows
-// are of characteristics defined otherwise now.
-void addCharacteristicLimits(HeaderSpec& spec, const RecordTable& table, std::span<const CharacteristicColumn> defined,
-                             const RecordSources& sources) {
-    const size_t count = std::min<size_t>(spec.characteristics.size(), measure::kMaxCharacteristics);
-    if (std::ranges::equal(defined, spec.characteristics)) {
-        for (unsigned k = 0; k < count; ++k) spec.characteristicLimits[k] = sources.characteristicLimitCounts(k);
+void characteristicLimitsOf(std::span<const CharacteristicColumn> held, const RecordTable& table,
+                            const RecordSources& sources, std::span<LimitCounts> out) {
+    const size_t count = std::min(held.size(), out.size());
+    if (std::ranges::equal(held, sources.characteristicColumns())) {
+        for (unsigned k = 0; k < count; ++k) out[k] = sources.characteristicLimitCounts(k);
         return;
     }
     if (table.rowCount() == 0) return;
     const std::span<const LimitCounts> newest = table.limitSet(table.row(table.rowCount() - 1).limitSet());
     if (newest.size() < table.shape().probeCount + count) return;
-    for (size_t k = 0; k < count; ++k) spec.characteristicLimits[k] = newest[table.shape().probeCount + k];
+    for (size_t k = 0; k < count; ++k) out[k] = newest[table.shape().probeCount + k];
 }
-}  // namespace
 
 HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources, bool codeInputNow) {
     HeaderSpec spec;
@@ -37,7 +33,7 @@ HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources,
         spec.characteristics.assign(defined.begin(), defined.end());
     }
     for (unsigned probe = 1; probe <= measure::kMaxProbes; ++probe) spec.limits[probe - 1] = sources.limitCounts(probe);
-    addCharacteristicLimits(spec, table, defined, sources);
+    characteristicLimitsOf(spec.characteristics, table, sources, spec.characteristicLimits);
     return spec;
 }
 

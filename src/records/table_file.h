@@ -1,4 +1,5 @@
 #pragma once
+#include <span>
 #include <string>
 
 #include "records/atomic_file.h"
@@ -13,6 +14,14 @@ namespace gaugemon::records {
 // rows, the probe count of the link and the code input as it is now), the
 // titles in the language of the moment, the limits as they stand.
 HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources, bool codeInputNow);
+
+// The limits of the characteristics `held` (the rows' or, without rows, the
+// ones to come): those in force when they are the characteristics defined
+// now, else those the newest row was recorded with, so that limits are
+// never shown beside values of other characteristics. Left as they are when
+// neither is known.
+void characteristicLimitsOf(std::span<const CharacteristicColumn> held, const RecordTable& table,
+                            const RecordSources& sources, std::span<LimitCounts> out);
 
 // Writes the whole table to `path` (export and backup alike); on success the
 // rows count as saved.

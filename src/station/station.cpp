@@ -48,7 +48,7 @@ Station::Station(StationSeams seams)
     loadCharacteristics();
     verdict_.setPreWarning(statistics_.preWarning());
     linkController_.setFastMode(settings_.readInt(link::kFastModeKey, 0) == 1);
-    statistics_.limitsChanged(tolerances_, records_.table);
+    takeLimitsIntoStatistics();
     records_.table.setObserver(&journalObserver_);
     records_.useWriter(fileWriter_);
     records_.exporter.useFurtherFormats([this](const core::SaveChoice& choice) { return writeExchangeFile(choice); });
@@ -126,6 +126,7 @@ void Station::characteristicsChanged() {
     // Rows of the earlier characteristics are never mixed with new ones.
     records_.onCharacteristicsChanged();
     followStatistics();
+    takeLimitsIntoStatistics();
     display_.requestRedraw();
     // Columns redrawn only piecewise would leave bars of the old layout beside the new ones.
     if (evaluator_.count() != columnsBefore) notify([&](StationObserver& o) { o.chartCleared(); });
@@ -198,6 +199,10 @@ void Station::finishFileWrites() {
 }
 
 void Station::followStatistics() {
+    if (records_.table.resetCount() != limitsTakenAtReset_) {
+        limitsTakenAtReset_ = records_.table.resetCount();
+        takeLimitsIntoStatistics();
+    }
     // A table that arrived whole (a restore) is taken in over later steps.
     if (statistics_.rowsChanged(records_.table) || statisticsStepQueued_) return;
     statisticsStepQueued_ = true;
@@ -333,7 +338,7 @@ void Station::setMode(int index) {
 
 void Station::setUnit(int index) {
     display_.confirmUnit(index, tolerances_, settings_);
-    statistics_.limitsChanged(tolerances_, records_.table);
+    takeLimitsIntoStatistics();
     // The characteristics' limits follow the probes' into the new unit.
     if (characteristics_.unit == display_.unit() || characteristics_.definitions.empty()) {
         characteristics_.unit = display_.unit();
@@ -368,7 +373,7 @@ void Station::setChartArea(const display::ChartArea& area) {
 }
 
 void Station::limitsChanged() {
-    statistics_.limitsChanged(tolerances_, records_.table);
+    takeLimitsIntoStatistics();
     display_.requestRedraw();
 }
 
@@ -564,6 +569,10 @@ records::LimitCounts Station::characteristicLimitCounts(unsigned index) const {
     if (index >= evaluator_.count()) return {};
     const measure::CharacteristicLimits& limits = evaluator_.limits(index);
     return {limits.lowerCounts, limits.upperCounts};
+}
+
+void Station::characteristicLimitsOfRows(std::span<records::LimitCounts> out) const {
+    records::characteristicLimitsOf(records_.table.layout().characteristics, records_.table, *this, out);
 }
 
 records::LimitCounts Station::limitCounts(unsigned probe) const {

@@ -110,6 +110,7 @@ public:
     const link::LinkView& linkView() const { return linkController_.view(); }
     const display::DisplayModel& display() const { return display_; }
     const tolerance::ToleranceTable& tolerances() const override { return tolerances_; }
+    void characteristicLimitsOfRows(std::span<records::LimitCounts> out) const override;
     const tolerance::Verdict& verdict() const { return verdict_; }
     const records::RecordTable& recordTable() const override { return records_.table; }
     const records::Recorder& recorder() const { return records_.recorder; }
@@ -388,6 +389,9 @@ private:
     std::string partDescription_;
     bool stopped_ = false;
     bool statisticsStepQueued_ = false;
+    // The table's reset count when the statistics last took the limits: new
+    // columns may bring other characteristics and so other limits.
+    uint64_t limitsTakenAtReset_ = UINT64_MAX;
     // The backup and the export write on its thread; last, so that it ends
     // its write before anything it reads goes.
     records::SnapshotWriter fileWriter_{[this](std::function<void()> told) { tellFileWritten(std::move(told)); }};

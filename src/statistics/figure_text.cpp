@@ -66,9 +66,11 @@ const char* plainTitle(Column column, core::Language language) {
     return "";
 }
 
-std::string probeName(unsigned probe, core::Language language) {
+// "S01" / "测头01" for probe 1, a characteristic by its name or "C1"..
+std::string valueName(const records::TableLayout& layout, unsigned value, core::Language language) {
+    if (value > layout.probeCount) return records::characteristicTitle(layout, value - layout.probeCount - 1);
     char digits[8];
-    std::snprintf(digits, sizeof digits, "%02u", probe % 100);
+    std::snprintf(digits, sizeof digits, "%02u", value % 100);
     return std::string(core::pick(language, "S", "测头")) + digits;
 }
 
@@ -85,10 +87,10 @@ std::string lengthText(double millimetres, measure::LengthUnit unit) {
     return fixed(millimetres, kMillimetreDecimals);
 }
 
-std::string figureText(const ProbeFigures& f, unsigned probe, Column column, core::Language language,
-                       measure::LengthUnit unit) {
+std::string figureText(const ProbeFigures& f, const records::TableLayout& layout, unsigned value, Column column,
+                       core::Language language, measure::LengthUnit unit) {
     switch (column) {
-        case Column::Probe: return probeName(probe, language);
+        case Column::Probe: return valueName(layout, value, language);
         case Column::Count: return std::to_string(f.count);
         case Column::Mean: return optionalLength(f.mean, unit);
         case Column::StdDev: return optionalLength(f.stdDev, unit);

@@ -5,6 +5,7 @@
 
 #include "core/language.h"
 #include "measure/length_unit.h"
+#include "records/record_columns.h"
 #include "statistics/process_statistics.h"
 
 namespace gaugemon::statistics {
@@ -25,9 +26,10 @@ std::string columnTitle(Column column, core::Language language, measure::LengthU
 // the locale: four decimals in mm, five in inches.
 std::string lengthText(double millimetres, measure::LengthUnit unit);
 
-// The cell of one probe (1-based) in one column; a dash where the figure is
+// The cell of one value in one column: `value` is 1-based over the probes,
+// then the characteristics of `layout`, the rows'. A dash where the figure is
 // undefined, never "nan" or "inf".
-std::string figureText(const ProbeFigures& figures, unsigned probe, Column column, core::Language language,
-                       measure::LengthUnit unit);
+std::string figureText(const ProbeFigures& figures, const records::TableLayout& layout, unsigned value, Column column,
+                       core::Language language, measure::LengthUnit unit);
 
 }  // namespace gaugemon::statistics

@@ -32,7 +32,7 @@ void ProbeSeries::sync(const records::RecordTable& table, uint32_t firstRow) {
         values_.erase(values_.begin(), values_.begin() + static_cast<std::ptrdiff_t>(dropped_));
         dropped_ = 0;
     }
-    const bool probeHeld = probe_ >= 1 && probe_ <= table.shape().probeCount;
+    const bool probeHeld = probe_ >= 1 && probe_ <= table.shape().valueCount();
     if (table.rowCount() != seenRows_) ++revision_;
     // No reserve to the exact size: taking rows in one at a time, that would
     // copy the whole array on every row.

@@ -10,12 +10,14 @@ namespace gaugemon::statistics {
 // A row whose probe has no number.
 inline constexpr int32_t kNoReading = INT32_MIN;
 
-// One probe's readings (0.0001 mm) over the rows the statistics consider,
-// copied out of the table into one array so that the charts read them in
-// order; kept in step with the table as rows arrive.
+// One value's readings (0.0001 mm), a probe's or a characteristic's, over the
+// rows the statistics consider, copied out of the table into one array so
+// that the charts read them in order; kept in step with the table as rows
+// arrive.
 class ProbeSeries {
 public:
-    // Follows `probe` (1-based) from the next sync on.
+    // Follows `probe` (1-based over the probes, then the characteristics)
+    // from the next sync on.
     void follow(unsigned probe);
     unsigned probe() const { return probe_; }
     // Takes in the rows from `firstRow` to the table's end: only the new ones

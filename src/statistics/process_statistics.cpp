@@ -37,7 +37,7 @@ Capability capability(const ProbeFigures& f, std::optional<double> sigma) {
 }  // namespace
 
 ProcessStatistics::ProcessStatistics(uint32_t windowRows) : windowRows_(std::min(windowRows, records::kMaxRows)) {
-    blocks_.reserve(size_t{kMaxBlocks} * measure::kMaxProbes);
+    blocks_.reserve(size_t{kMaxBlocks} * measure::kMaxValues);
     bands_.fill({core::defaults::kLowerLimit, core::defaults::kUpperLimit});
 }
 
@@ -51,9 +51,10 @@ bool ProcessStatistics::sync(const records::RecordTable& table, uint32_t maxRows
 void ProcessStatistics::startOver(const records::RecordTable& table) {
     seenResets_ = table.resetCount();
     probes_ = std::min(table.shape().probeCount, measure::kMaxProbes);
+    values_ = probes_ + std::min(table.shape().characteristicCount, measure::kMaxCharacteristics);
     seenRows_ = 0;
     firstRow_ = 0;
-    for (Accumulator& a : probeSums_) a.clear();
+    for (Accumulator& a : sums_) a.clear();
     blocks_.clear();
     overall_.fill({});
 }
@@ -63,16 +64,26 @@ void ProcessStatistics::recount(const records::RecordTable& table) {
         startOver(table);
         return;
     }
-    for (Accumulator& a : probeSums_) a.clear();
+    for (Accumulator& a : sums_) a.clear();
     firstRow_ = windowRows_ > 0 && seenRows_ > windowRows_ ? seenRows_ - windowRows_ : 0;
     for (uint32_t r = firstRow_; r < seenRows_; ++r) enter(table, r);
 }
 
-void ProcessStatistics::setLimits(const tolerance::ToleranceTable& limits, const records::RecordTable& table) {
-    std::array<Band, measure::kMaxProbes> bands{};
-    for (unsigned i = 0; i < bands.size(); ++i) {
+void ProcessStatistics::setLimits(const tolerance::ToleranceTable& limits,
+                                  std::span<const records::LimitCounts> characteristics,
+                                  const records::RecordTable& table) {
+    std::array<Band, measure::kMaxValues> bands = bands_;
+    for (unsigned i = 0; i < measure::kMaxProbes; ++i) {
         const tolerance::ProbeLimits& l = limits.limits(i + 1);
         bands[i] = {l.lslCounts, l.uslCounts};
+    }
+    for (size_t k = 0; k < std::min<size_t>(characteristics.size(), measure::kMaxCharacteristics); ++k)
+        bands[measure::kMaxProbes + k] = {characteristics[k].lower, characteristics[k].upper};
+    // Rows changed since the last sync are taken in anew, in steps, with
+    // these limits.
+    if (!inStep(table)) {
+        bands_ = bands;
+        return;
     }
     if (bands != bands_) {
         bands_ = bands;
@@ -90,10 +101,10 @@ void ProcessStatistics::setWindow(uint32_t rows, const records::RecordTable& tab
 }
 
 void ProcessStatistics::addRow(const records::RecordTable& table, uint32_t row) {
-    if (row % kBlockRows == 0) blocks_.resize(blocks_.size() + measure::kMaxProbes);  // within the reserve
-    Extremes* block = &blocks_[size_t{row / kBlockRows} * measure::kMaxProbes];
+    if (row % kBlockRows == 0) blocks_.resize(blocks_.size() + measure::kMaxValues);  // within the reserve
+    Extremes* block = &blocks_[size_t{row / kBlockRows} * measure::kMaxValues];
     const records::RowView view = table.row(row);
-    for (unsigned i = 0; i < probes_; ++i) {
+    for (unsigned i = 0; i < values_; ++i) {
         const records::ProbeNumber n = view.number(i + 1);
         if (!n.present) continue;
         const auto length = static_cast<int32_t>(n.tenthMicrometres());
@@ -111,18 +122,18 @@ void ProcessStatistics::addRow(const records::RecordTable& table, uint32_t row) 
 }
 
 bool ProcessStatistics::outside(unsigned index, int64_t length) const {
-    const Band& band = bands_[index];
+    const Band& b = band(index);
     // A reversed pair accepts nothing, as in the judgement of the readings.
-    return length < band.lower * kTenthsPerLimitCount || length > band.upper * kTenthsPerLimitCount;
+    return length < b.lower * kTenthsPerLimitCount || length > b.upper * kTenthsPerLimitCount;
 }
 
 void ProcessStatistics::enter(const records::RecordTable& table, uint32_t row) {
     const records::RowView view = table.row(row);
     const bool hasPrevious = row > firstRow_;
-    for (unsigned i = 0; i < probes_; ++i) {
+    for (unsigned i = 0; i < values_; ++i) {
         const records::ProbeNumber n = view.number(i + 1);
         if (!n.present) continue;
-        Accumulator& a = probeSums_[i];
+        Accumulator& a = sums_[i];
         const int64_t length = n.tenthMicrometres();
         a.moments.add(length);
         if (outside(i, length)) ++a.ngCount;
@@ -137,10 +148,10 @@ void ProcessStatistics::enter(const records::RecordTable& table, uint32_t row) {
 void ProcessStatistics::leave(const records::RecordTable& table, uint32_t row) {
     const records::RowView view = table.row(row);
     const bool hasNext = row + 1 < seenRows_;
-    for (unsigned i = 0; i < probes_; ++i) {
+    for (unsigned i = 0; i < values_; ++i) {
         const records::ProbeNumber n = view.number(i + 1);
         if (!n.present) continue;
-        Accumulator& a = probeSums_[i];
+        Accumulator& a = sums_[i];
         const int64_t length = n.tenthMicrometres();
         a.moments.remove(length);
         if (outside(i, length)) --a.ngCount;
@@ -162,7 +173,7 @@ ProcessStatistics::Extremes ProcessStatistics::extremes(const records::RecordTab
     uint32_t r = firstRow_;
     while (r < seenRows_) {
         if (r % kBlockRows == 0) {
-            const Extremes& b = blocks_[size_t{r / kBlockRows} * measure::kMaxProbes + index];
+            const Extremes& b = blocks_[size_t{r / kBlockRows} * measure::kMaxValues + index];
             e.min = std::min(e.min, b.min);
             e.max = std::max(e.max, b.max);
             r += kBlockRows;
@@ -179,15 +190,15 @@ ProcessStatistics::Extremes ProcessStatistics::extremes(const records::RecordTab
     return e;
 }
 
-ProbeFigures ProcessStatistics::figures(const records::RecordTable& table, unsigned probe) const {
+ProbeFigures ProcessStatistics::figures(const records::RecordTable& table, unsigned value) const {
     ProbeFigures f;
-    if (probe < 1 || probe > probes_ || !inStep(table)) return f;
-    const unsigned i = probe - 1;
-    const Band& band = bands_[i];
-    f.lsl = band.lower / 1000.0;
-    f.usl = band.upper / 1000.0;
-    f.bandValid = band.valid();
-    const Accumulator& a = probeSums_[i];
+    if (value < 1 || value > values_ || !inStep(table)) return f;
+    const unsigned i = value - 1;
+    const Band& limits = band(i);
+    f.lsl = limits.lower / 1000.0;
+    f.usl = limits.upper / 1000.0;
+    f.bandValid = limits.valid();
+    const Accumulator& a = sums_[i];
     f.count = a.moments.count();
     f.ngCount = a.ngCount;
     if (f.count == 0) return f;
@@ -211,11 +222,11 @@ ProbeFigures ProcessStatistics::figures(const records::RecordTable& table, unsig
     f.cp = potential.index;
     f.cpk = potential.centred;
 
-    const records::ProbeNumber newest = table.row(seenRows_ - 1).number(probe);
+    const records::ProbeNumber newest = table.row(seenRows_ - 1).number(value);
     if (newest.present) {
         const int64_t length = newest.tenthMicrometres();
-        const bool warning = tolerance::inWarningStrip(band.lower * kTenthsPerLimitCount,
-                                                       band.upper * kTenthsPerLimitCount, length, preWarning_);
+        const bool warning = tolerance::inWarningStrip(limits.lower * kTenthsPerLimitCount,
+                                                       limits.upper * kTenthsPerLimitCount, length, preWarning_);
         f.latestZone = outside(i, length) ? tolerance::Zone::Ng
                        : warning          ? tolerance::Zone::Warning
                                           : tolerance::Zone::Ok;

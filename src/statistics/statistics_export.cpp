@@ -1,5 +1,7 @@
 #include "statistics/statistics_export.h"
 
+#include <string_view>
+
 #include "statistics/figure_text.h"
 
 namespace gaugemon::statistics {
@@ -10,10 +12,15 @@ constexpr const char* kLineEnd = "\r\n";
 
 // An undefined figure is an empty cell: a spreadsheet reads that as no value,
 // where the window's dash would make the column text.
-std::string cellOf(const ProbeFigures& figures, unsigned probe, Column column, core::Language language,
-                   measure::LengthUnit unit) {
-    std::string text = figureText(figures, probe, column, language, unit);
+std::string cellOf(const ProbeFigures& figures, const records::TableLayout& layout, unsigned value, Column column,
+                   core::Language language, measure::LengthUnit unit) {
+    std::string text = figureText(figures, layout, value, column, language, unit);
     if (text == kUndefined) text.clear();
+    // A characteristic's name a spreadsheet would take for a formula is
+    // kept as text (names hold no comma or quote).
+    if (column == Column::Probe && !text.empty() &&
+        std::string_view("=+-@").find(text.front()) != std::string_view::npos)
+        text.insert(0, 1, '\'');
     return text;
 }
 
@@ -29,12 +36,12 @@ std::string statisticsCsv(const ProcessStatistics& statistics, const records::Re
         separator = ",";
     }
     csv += kLineEnd;
-    for (unsigned probe = 1; probe <= statistics.probeCount(); ++probe) {
-        const ProbeFigures figures = statistics.figures(table, probe);
+    for (unsigned value = 1; value <= statistics.valueCount(); ++value) {
+        const ProbeFigures figures = statistics.figures(table, value);
         separator = "";
         for (Column column : kColumns) {
             csv += separator;
-            csv += cellOf(figures, probe, column, language, unit);
+            csv += cellOf(figures, table.layout(), value, column, language, unit);
             separator = ",";
         }
         csv += kLineEnd;

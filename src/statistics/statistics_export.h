@@ -11,7 +11,7 @@ namespace gaugemon::statistics {
 
 // The statistics table as CSV: UTF-8 with a byte-order mark (so that a
 // spreadsheet reads the Chinese titles), comma separated, decimal points,
-// a title line, then one line per probe, the cells as the window shows them
+// a title line, then one line per probe and per characteristic, the cells as the window shows them
 // except that an undefined figure is an empty cell.
 std::string statisticsCsv(const ProcessStatistics& statistics, const records::RecordTable& table,
                           core::Language language, measure::LengthUnit unit);

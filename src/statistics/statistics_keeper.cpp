@@ -1,5 +1,7 @@
 #include "statistics/statistics_keeper.h"
 
+#include <array>
+
 #include "statistics/statistics_export.h"
 
 #include "statistics/statistics_settings.h"
@@ -24,7 +26,13 @@ void StatisticsKeeper::setPreWarning(tolerance::PreWarning preWarning) {
 
 void StatisticsSources::refreshStatistics() {
     changeableKeeper().rowsChanged(recordTable());
-    changeableKeeper().limitsChanged(tolerances(), recordTable());
+    takeLimitsIntoStatistics();
+}
+
+void StatisticsSources::takeLimitsIntoStatistics() {
+    std::array<records::LimitCounts, measure::kMaxCharacteristics> characteristics{};
+    characteristicLimitsOfRows(characteristics);
+    changeableKeeper().limitsChanged(tolerances(), characteristics, recordTable());
 }
 
 void StatisticsSources::setStatisticsWindow(uint32_t rows) { changeableKeeper().setWindowRows(rows, recordTable()); }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "core/settings_store.h"
@@ -27,8 +28,9 @@ public:
     // at most kRowsPerStep rows and tells whether every row is in (else the
     // caller comes back in a later step).
     bool rowsChanged(const records::RecordTable& table) { return statistics_.sync(table, kRowsPerStep); }
-    void limitsChanged(const tolerance::ToleranceTable& limits, const records::RecordTable& table) {
-        statistics_.setLimits(limits, table);
+    void limitsChanged(const tolerance::ToleranceTable& limits, std::span<const records::LimitCounts> characteristics,
+                       const records::RecordTable& table) {
+        statistics_.setLimits(limits, characteristics, table);
     }
 
     uint32_t windowRows() const { return statistics_.window(); }
@@ -55,6 +57,9 @@ public:
     virtual const records::RecordTable& recordTable() const = 0;
     virtual const StatisticsKeeper& statisticsKeeper() const = 0;
     virtual const tolerance::ToleranceTable& tolerances() const = 0;
+    // The limits of the characteristics the rows hold
+    // (records::characteristicLimitsOf); none by default.
+    virtual void characteristicLimitsOfRows(std::span<records::LimitCounts> /*out*/) const {}
     // The unit of the value texts, which the figures follow.
     virtual measure::LengthUnit lengthUnit() const = 0;
     virtual core::Language language() const = 0;
@@ -71,6 +76,9 @@ public:
 
 protected:
     virtual StatisticsKeeper& changeableKeeper() = 0;
+    // Hands the limits as they stand, the probes' and the characteristics',
+    // to the statistics.
+    void takeLimitsIntoStatistics();
 };
 
 }  // namespace gaugemon::statistics

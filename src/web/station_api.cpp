@@ -85,6 +85,16 @@ void writeRow(JsonWriter& json, const station::Station& station, uint32_t row, u
     for (unsigned probe = 1; probe <= table.layout().probeCount; ++probe)
         json.string(trimmed(view.valueText(probe).text()));
     json.endArray();
+    if (table.layout().characteristicCount() > 0) {
+        json.field("characteristics").beginArray();
+        for (unsigned k = 0; k < table.layout().characteristicCount(); ++k) {
+            json.beginObject();
+            json.field("name").string(records::characteristicTitle(table.layout(), k));
+            json.field("text").string(trimmed(view.characteristicText(k).text()));
+            json.endObject();
+        }
+        json.endArray();
+    }
     json.field("verdict");
     if (const char* verdict = rowVerdictName(exchange::verdictOf(view.resultCell())))
         json.string(verdict);
@@ -123,6 +133,21 @@ void characteristicsJson(JsonWriter& json, const station::Station& station, bool
         json.endObject();
     }
     json.endArray();
+}
+
+void figuresJson(JsonWriter& json, const statistics::ProbeFigures& f) {
+    json.field("count").number(static_cast<int64_t>(f.count));
+    json.field("ng").number(static_cast<int64_t>(f.ngCount));
+    optionalFigure(json, "mean", f.mean, kFigureDecimals);
+    optionalFigure(json, "std_dev", f.stdDev, kFigureDecimals);
+    optionalFigure(json, "min", f.min, kFigureDecimals);
+    optionalFigure(json, "max", f.max, kFigureDecimals);
+    optionalFigure(json, "range", f.range, kFigureDecimals);
+    optionalFigure(json, "ng_share", f.ngShare, kIndexDecimals + 1);
+    optionalFigure(json, "cp", f.cp, kIndexDecimals);
+    optionalFigure(json, "cpk", f.cpk, kIndexDecimals);
+    optionalFigure(json, "pp", f.pp, kIndexDecimals);
+    optionalFigure(json, "ppk", f.ppk, kIndexDecimals);
 }
 
 }  // namespace
@@ -185,29 +210,32 @@ void statisticsJson(const station::Station& station, std::string& out) {
     out.clear();
     JsonWriter json(out);
     const statistics::ProcessStatistics& figures = station.processStatistics();
+    const records::RecordTable& table = station.recordTable();
     json.beginObject();
     json.field("rows").number(int64_t{figures.rowsConsidered()});
     json.field("window").number(int64_t{figures.window()});
     json.field("probes").beginArray();
     for (unsigned probe = 1; probe <= figures.probeCount(); ++probe) {
-        const statistics::ProbeFigures f = figures.figures(station.recordTable(), probe);
         json.beginObject();
         json.field("probe").number(int64_t{probe});
-        json.field("count").number(static_cast<int64_t>(f.count));
-        json.field("ng").number(static_cast<int64_t>(f.ngCount));
-        optionalFigure(json, "mean", f.mean, kFigureDecimals);
-        optionalFigure(json, "std_dev", f.stdDev, kFigureDecimals);
-        optionalFigure(json, "min", f.min, kFigureDecimals);
-        optionalFigure(json, "max", f.max, kFigureDecimals);
-        optionalFigure(json, "range", f.range, kFigureDecimals);
-        optionalFigure(json, "ng_share", f.ngShare, kIndexDecimals + 1);
-        optionalFigure(json, "cp", f.cp, kIndexDecimals);
-        optionalFigure(json, "cpk", f.cpk, kIndexDecimals);
-        optionalFigure(json, "pp", f.pp, kIndexDecimals);
-        optionalFigure(json, "ppk", f.ppk, kIndexDecimals);
+        figuresJson(json, figures.figures(table, probe));
         json.endObject();
     }
     json.endArray();
+    // Only with characteristics in the rows, so that a station without them
+    // answers as before.
+    if (figures.valueCount() > figures.probeCount()) {
+        json.field("characteristics").beginArray();
+        for (unsigned value = figures.probeCount() + 1; value <= figures.valueCount(); ++value) {
+            const unsigned index = value - figures.probeCount() - 1;
+            json.beginObject();
+            json.field("characteristic").number(int64_t{index} + 1);
+            json.field("name").string(records::characteristicTitle(table.layout(), index));
+            figuresJson(json, figures.figures(table, value));
+            json.endObject();
+        }
+        json.endArray();
+    }
     json.endObject();
 }
 

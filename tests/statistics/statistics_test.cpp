@@ -7,6 +7,7 @@
 #include "records/records_test_support.h"
 #include "statistics/exact_moments.h"
 #include "statistics/figure_text.h"
+#include "statistics/probe_series.h"
 #include "statistics/process_statistics.h"
 #include "statistics/statistics_export.h"
 #include "statistics/statistics_settings.h"
@@ -77,7 +78,8 @@ TEST(Capability, WorkedExample) {
     core::MemorySettingsStore store;
     limits.setDisplayLimits(1, 9'990, 10'010, LengthUnit::Millimetre, store);
     ProcessStatistics s;
-    s.setLimits(limits, t.table);
+    s.setLimits(limits, {}, t.table);
+    s.sync(t.table);
     const ProbeFigures f = s.figures(t.table, 1);
     const double sigmaOverall = std::sqrt(6.0);  // um
     const double sigmaShort = 4.0 / 1.128;
@@ -88,7 +90,7 @@ TEST(Capability, WorkedExample) {
     EXPECT_NEAR(*f.cp, 20.0 / (6 * sigmaShort), 1e-9);    // 0.94
     EXPECT_NEAR(*f.cpk, 8.5 / (3 * sigmaShort), 1e-9);    // 0.799
     EXPECT_EQ(f.ngCount, 0u);
-    EXPECT_EQ(figureText(f, 1, Column::Cpk, Language::English, LengthUnit::Millimetre), "0.80");
+    EXPECT_EQ(figureText(f, t.table.layout(), 1, Column::Cpk, Language::English, LengthUnit::Millimetre), "0.80");
 }
 
 // Rows of a window are exactly those of a table holding only them, across
@@ -155,7 +157,7 @@ TEST(Recount, ClearStartsOverAndNewLimitsRejudgeTheRows) {
     tolerance::ToleranceTable limits;
     core::MemorySettingsStore store;
     limits.setDisplayLimits(1, 1000, 8000, LengthUnit::Millimetre, store);
-    s.setLimits(limits, t.table);
+    s.setLimits(limits, {}, t.table);
     EXPECT_EQ(s.figures(t.table, 1).ngCount, 0u);
 
     t.table.clearTable();
@@ -175,7 +177,7 @@ TEST(BadInput, UndefinedFiguresAreDashes) {
     const std::string dash = kUndefined;
     auto texts = [](const ProbeFigures& f) {
         std::vector<std::string> cells;
-        for (Column c : kColumns) cells.push_back(figureText(f, 1, c, Language::Chinese, LengthUnit::Inch));
+        for (Column c : kColumns) cells.push_back(figureText(f, {1}, 1, c, Language::Chinese, LengthUnit::Inch));
         return cells;
     };
     auto noNumberFaults = [&](const ProbeFigures& f) {
@@ -188,7 +190,9 @@ TEST(BadInput, UndefinedFiguresAreDashes) {
     NumberTable t(1);
     s.sync(t.table);
     EXPECT_EQ(s.figures(t.table, 1).count, 0u);
-    EXPECT_EQ(figureText(s.figures(t.table, 1), 1, Column::Mean, Language::English, LengthUnit::Millimetre), dash);
+    EXPECT_EQ(
+        figureText(s.figures(t.table, 1), t.table.layout(), 1, Column::Mean, Language::English, LengthUnit::Millimetre),
+        dash);
 
     t.addSame(measure::micrometres(4000));  // a single row
     s.sync(t.table);
@@ -209,7 +213,7 @@ TEST(BadInput, UndefinedFiguresAreDashes) {
     limits.setDisplayLimits(1, 6000, 3000, LengthUnit::Millimetre, store);  // reversed
     t.addSame(measure::micrometres(-16'777'216));                           // the extremes of the decoder
     t.addSame(measure::tenthMicrometres(83'886'080));
-    s.setLimits(limits, t.table);
+    s.setLimits(limits, {}, t.table);
     f = s.figures(t.table, 1);
     EXPECT_FALSE(f.cp || f.ppk);
     EXPECT_EQ(f.ngCount, 4u);  // a reversed pair accepts nothing
@@ -230,7 +234,7 @@ TEST(FigureText, UnitsSignAndDecimalPointWhateverTheLocale) {
     EXPECT_EQ(lengthText(-0.5, LengthUnit::Millimetre), "-0.5000");
     std::setlocale(LC_NUMERIC, saved.c_str());
     EXPECT_EQ(columnTitle(Column::Mean, Language::English, LengthUnit::Inch), "Mean (in)");
-    EXPECT_EQ(figureText({}, 7, Column::Probe, Language::Chinese, LengthUnit::Millimetre), "测头07");
+    EXPECT_EQ(figureText({}, {7}, 7, Column::Probe, Language::Chinese, LengthUnit::Millimetre), "测头07");
 }
 
 TEST(Export, CsvIsUtf8WithMarkOneLinePerProbeAndReplacesAtomically) {
@@ -250,6 +254,38 @@ TEST(Export, CsvIsUtf8WithMarkOneLinePerProbeAndReplacesAtomically) {
     EXPECT_EQ(records::test::readFile(path), csv);
     // A directory in the way: the write fails and says so.
     EXPECT_FALSE(exportStatistics(dir.path().string(), s, t.table, Language::English, LengthUnit::Millimetre).ok);
+}
+
+// A characteristic counts after the probes with its own limits and name; a
+// row where it could not be computed holds no reading of it.
+TEST(Characteristics, FollowTheProbesWithTheirLimitsAndNames) {
+    NumberTable t(2, {{"=Dia", 3}});
+    for (const std::optional<Length> value :
+         {std::optional(measure::micrometres(9005)), std::optional<Length>(), std::optional(measure::micrometres(9020)),
+          std::optional(measure::micrometres(9001))})
+        t.add(std::vector<Length>(2, measure::micrometres(4000)), std::span(&value, 1));
+    ProcessStatistics s;
+    s.sync(t.table);
+    const records::LimitCounts band{9000, 9010};
+    s.setLimits(tolerance::ToleranceTable{}, std::span(&band, 1), t.table);
+    ASSERT_EQ(s.valueCount(), 3u);
+    const ProbeFigures f = s.figures(t.table, 3);
+    EXPECT_EQ(f.count, 3u);
+    EXPECT_EQ(f.ngCount, 1u);
+    EXPECT_DOUBLE_EQ(*f.min, 9.001);
+    EXPECT_DOUBLE_EQ(*f.max, 9.020);
+    EXPECT_DOUBLE_EQ(f.usl, 9.010);
+    EXPECT_EQ(f.latestZone, tolerance::Zone::Ok);
+
+    ProbeSeries series;
+    series.follow(3);
+    series.sync(t.table, 0);
+    EXPECT_EQ(std::vector<int32_t>(series.values().begin(), series.values().end()),
+              (std::vector<int32_t>{90050, kNoReading, 90200, 90010}));
+    // A name a spreadsheet would run as a formula stays text.
+    const std::string csv = statisticsCsv(s, t.table, Language::English, LengthUnit::Millimetre);
+    EXPECT_NE(csv.find("\r\n'=Dia,3,9.0087,"), std::string::npos) << csv;
+    EXPECT_EQ(figureText(f, t.table.layout(), 3, Column::Probe, Language::English, LengthUnit::Millimetre), "=Dia");
 }
 
 TEST(Export, UndefinedFiguresAreEmptyCellsNotDashes) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -12,13 +13,19 @@ struct NumberTable {
     records::RecordTable table;
     unsigned probes;
 
-    explicit NumberTable(unsigned probeCount) : probes(probeCount) {
-        table.prepareColumns({probeCount, false, core::Language::English});
+    std::vector<records::CharacteristicColumn> characteristics;
+
+    explicit NumberTable(unsigned probeCount, std::vector<records::CharacteristicColumn> columns = {})
+        : probes(probeCount), characteristics(std::move(columns)) {
+        table.prepareColumns({probeCount, false, core::Language::English, characteristics});
     }
-    void add(std::span<const measure::Length> readings) {
+    // `values` of the characteristics after the probes'.
+    void add(std::span<const measure::Length> readings, std::span<const std::optional<measure::Length>> values = {}) {
         records::RowInput in{
             probes, false, measure::LengthUnit::Millimetre, false, core::Language::English, {}, {2026, 12, 8, 7, 0, 0}};
         in.readings = readings;
+        in.characteristics = characteristics;
+        in.characteristicValues = values;
         table.appendRow(in);
     }
     void addSame(measure::Length reading) {

@@ -91,7 +91,7 @@ TEST_P(StatisticsWindowShot, TableAndRunChartWithItsLimitLines) {
     StatisticsWindow window(station, timersOf(station));
     window.show();
     QApplication::processEvents();
-    window.selectProbe(2);
+    window.selectValue(2);
     QApplication::processEvents();
 
     ASSERT_EQ(window.figureTable().model()->rowCount(), 3);
@@ -99,7 +99,7 @@ TEST_P(StatisticsWindowShot, TableAndRunChartWithItsLimitLines) {
     EXPECT_EQ(cell(window, 2, 7).toString(), "8");  // probe 3 out of tolerance every 50th row
     EXPECT_EQ(background(window, 2, 0), QColor(255, 210, 210));
     EXPECT_EQ(background(window, 1, 0), QColor(255, 235, 0));  // newest reading warns
-    EXPECT_EQ(window.selectedProbe(), 2u);
+    EXPECT_EQ(window.selectedValue(), 2u);
 
     const QImage shot = window.runChart().grab().toImage();
     const statistics::RunChartLayout& run = window.runChart().runLayout();

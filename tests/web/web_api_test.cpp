@@ -114,6 +114,13 @@ TEST_F(WebApi, ReadingsStatusAndLimitsAreTheStationsOwn) {
     EXPECT_EQ(sum["text"].toString(), "7.987");
     EXPECT_EQ(sum["nominal"].toDouble(), 7.45);
     EXPECT_EQ(sum["zone"].toString(), "NG");
+    // Recorded, it stands after the probes in the rows and the statistics.
+    recordRows(1);
+    const QJsonObject row = get("/api/rows")["rows"].toArray().last().toObject();
+    EXPECT_EQ(row["characteristics"].toArray()[0].toObject()["text"].toString(), "7.987");
+    const QJsonObject figures = get("/api/statistics")["characteristics"].toArray()[0].toObject();
+    EXPECT_EQ(figures["name"].toString(), "Sum");
+    EXPECT_EQ(figures["ng"].toInt(), 1);
 
     const QJsonObject status = get("/api/status");
     EXPECT_EQ(status["station"].toString(), "line-7");

@@ -105,12 +105,15 @@ function showRows() {
   const top = document.createElement("tr");
   top.append(cell("th", t("row")), cell("th", t("time")));
   for (let k = 1; k <= probes; ++k) top.append(cell("th", "#" + k));
+  const characteristics = rows.length && rows[0].characteristics ? rows[0].characteristics : [];
+  for (const c of characteristics) top.append(cell("th", c.name));
   top.append(cell("th", t("result")));
   head.append(top);
   for (const row of rows) {
     const line = document.createElement("tr");
     line.append(cell("td", row.row), cell("td", row.time));
     for (const value of row.values) line.append(cell("td", value));
+    for (const c of row.characteristics || []) line.append(cell("td", c.text));
     line.append(cell("td", row.verdict || "–", row.verdict));
     body.append(line);
   }
@@ -126,9 +129,11 @@ function showStatistics(s) {
   const top = document.createElement("tr");
   for (const key of ["probe", "count", "mean", "sd", "min", "max", "cpk", "ng"]) top.append(cell("th", t(key)));
   head.append(top);
-  for (const p of s.probes) {
+  const named = s.probes.map((p) => Object.assign({ label: "#" + p.probe }, p))
+    .concat((s.characteristics || []).map((c) => Object.assign({ label: c.name }, c)));
+  for (const p of named) {
     const line = document.createElement("tr");
-    line.append(cell("td", "#" + p.probe), cell("td", p.count), cell("td", figure(p.mean, 4)),
+    line.append(cell("td", p.label), cell("td", p.count), cell("td", figure(p.mean, 4)),
                 cell("td", figure(p.std_dev, 4)), cell("td", figure(p.min, 3)), cell("td", figure(p.max, 3)),
                 cell("td", figure(p.cpk, 2)), cell("td", p.ng));
     body.append(line);
