@@ -324,11 +324,19 @@ TEST_F(StationDay, TheCharacteristicsOfADayAreRecordedRestoredAndSavedByteForByt
     station->finishRestore();
     ASSERT_EQ(station->recordTable().rowCount(), 3u);
     EXPECT_EQ(station->recordTable().layout().characteristicCount(), 2u);
-    const std::filesystem::path path = directory_ / "day.xls";
-    prompts.saveChoices.push_back(core::SaveChoice{path.string(), 0});
-    station->exportRecords();
-    station->finishFileWrites();
-    EXPECT_EQ(readFile(path), WorkingDay::expectedExportWithCharacteristics());
+    // The .xls, the transfer file and the UTF-8 text file (filters 1, 5 and 6).
+    for (const auto& [extension, filter] : {std::pair{".xls", 0}, {".dfq", 4}, {".utf8.csv", 5}}) {
+        const std::filesystem::path path = directory_ / (std::string("day") + extension);
+        prompts.saveChoices.push_back(core::SaveChoice{path.string(), filter});
+        station->exportRecords();
+        station->finishFileWrites();
+        EXPECT_EQ(readFile(path), WorkingDay::expectedExportWithCharacteristics(extension)) << extension;
+    }
+    // The statistics count the characteristics after the eight probes,
+    // against their own limits.
+    const statistics::ProbeFigures runout = station->processStatistics().figures(station->recordTable(), 10);
+    EXPECT_EQ(runout.count, 3u);
+    EXPECT_DOUBLE_EQ(runout.usl, 0.050);
 }
 
 // Stored lines that cannot be read are left out with one message; the others stay.

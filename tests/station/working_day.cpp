@@ -6,7 +6,7 @@
 namespace gaugemon::testing {
 
 namespace {
-std::string readWhole(const char* path) {
+std::string readWhole(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), {}};
 }
@@ -14,8 +14,8 @@ std::string readWhole(const char* path) {
 
 std::string WorkingDay::expectedExport() { return readWhole(GAUGEMON_WORKING_DAY_FILE); }
 
-std::string WorkingDay::expectedExportWithCharacteristics() {
-    return readWhole(GAUGEMON_WORKING_DAY_CHARACTERISTICS_FILE);
+std::string WorkingDay::expectedExportWithCharacteristics(const std::string& extension) {
+    return readWhole((GAUGEMON_WORKING_DAY_CHARACTERISTICS_STEM + extension).c_str());
 }
 
 }  // namespace gaugemon::testing
