@@ -27,7 +27,7 @@ using measure::Length;
 struct FakeStation : statistics::StatisticsSources {
     core::VirtualTime time;
     core::MemorySettingsStore store;
-    statistics::test::NumberTable rows{3};
+    statistics::test::NumberTable rows{3, {{"Dia", 3}}};
     statistics::StatisticsKeeper keeper{store};
     tolerance::ToleranceTable limits;  // 3.000 .. 6.000 mm
     Language lang = Language::English;
@@ -39,14 +39,18 @@ struct FakeStation : statistics::StatisticsSources {
         // (warning strip, Cpk low), probe 3 goes out now and then.
         for (int r = 0; r < 400; ++r) {
             const int32_t wobble = (r * 37) % 201 - 100;
+            // A diameter over probes 1 and 2, 10.25 .. 10.45 mm.
+            const std::optional<Length> diameter = measure::micrometres(10'350 + wobble + wobble / 4);
             rows.add(std::vector<Length>{measure::micrometres(4500 + wobble), measure::micrometres(5850 + wobble / 4),
-                                         measure::micrometres(r % 50 == 0 ? 6100 : 5000 + wobble)});
+                                         measure::micrometres(r % 50 == 0 ? 6100 : 5000 + wobble)},
+                     std::span(&diameter, 1));
         }
     }
     const records::RecordTable& recordTable() const override { return rows.table; }
     const statistics::StatisticsKeeper& statisticsKeeper() const override { return keeper; }
     statistics::StatisticsKeeper& changeableKeeper() override { return keeper; }
     const tolerance::ToleranceTable& tolerances() const override { return limits; }
+    void characteristicLimitsOfRows(std::span<records::LimitCounts> out) const override { out[0] = {10'000, 10'700}; }
     measure::LengthUnit lengthUnit() const override { return unit; }
     core::Language language() const override { return lang; }
     void changePreWarning(tolerance::PreWarning preWarning) override {
@@ -94,8 +98,10 @@ TEST_P(StatisticsWindowShot, TableAndRunChartWithItsLimitLines) {
     window.selectValue(2);
     QApplication::processEvents();
 
-    ASSERT_EQ(window.figureTable().model()->rowCount(), 3);
+    ASSERT_EQ(window.figureTable().model()->rowCount(), 4);
     EXPECT_EQ(cell(window, 0, 1).toString(), "400");
+    EXPECT_EQ(cell(window, 3, 0).toString(), "Dia");  // after the probes, within its own limits
+    EXPECT_EQ(cell(window, 3, 7).toString(), "0");
     EXPECT_EQ(cell(window, 2, 7).toString(), "8");  // probe 3 out of tolerance every 50th row
     EXPECT_EQ(background(window, 2, 0), QColor(255, 210, 210));
     EXPECT_EQ(background(window, 1, 0), QColor(255, 235, 0));  // newest reading warns
