@@ -4,6 +4,7 @@
 
 #include "display/value_text.h"
 #include "exchange/row_fields.h"
+#include "measure/counts.h"
 #include "plant/json_writer.h"
 #include "station/station.h"
 
@@ -167,7 +168,7 @@ void readingsJson(const station::Station& station, int64_t timeMs, std::string& 
     else
         json.null();
     json.field("probes").beginArray();
-    const unsigned count = shown ? std::min(link.probeCount, link::kMaxProbes) : 0;
+    const unsigned count = shown ? std::min(link.probeCount, measure::kMaxProbes) : 0;
     for (unsigned k = 0; k < count; ++k) {
         const link::ChannelReading& reading = link.readings[k];
         json.beginObject();
@@ -243,7 +244,7 @@ void tolerancesJson(const station::Station& station, std::string& out) {
     out.clear();
     JsonWriter json(out);
     const link::LinkState& link = station.linkState();
-    const unsigned count = link.connected ? std::min(link.probeCount, link::kMaxProbes) : link::kMaxProbes;
+    const unsigned count = link.connected ? std::min(link.probeCount, measure::kMaxProbes) : measure::kMaxProbes;
     json.beginObject();
     json.field("unit").string("mm");
     json.field("pre_warning_percent")
