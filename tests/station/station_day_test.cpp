@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "exchange/workbook_reader.h"
 #include "measure/limit_counts.h"
 #include "measure/setup_text.h"
 #include "sim/simulated_ports.h"
@@ -332,6 +333,14 @@ TEST_F(StationDay, TheCharacteristicsOfADayAreRecordedRestoredAndSavedByteForByt
         station->finishFileWrites();
         EXPECT_EQ(readFile(path), WorkingDay::expectedExportWithCharacteristics(extension)) << extension;
     }
+    // The workbook (filter 4) as a spreadsheet reader finds it, cell by cell.
+    const std::filesystem::path workbook = directory_ / "day.xlsx";
+    prompts.saveChoices.push_back(core::SaveChoice{workbook.string(), 3});
+    station->exportRecords();
+    station->finishFileWrites();
+    std::string cells;
+    for (const std::string& line : exchange::test::readWorkbook(workbook.string()).lines) cells += line + "\n";
+    EXPECT_EQ(cells, WorkingDay::expectedExportWithCharacteristics(".xlsx.cells"));
     // The statistics count the characteristics after the eight probes,
     // against their own limits.
     const statistics::ProbeFigures runout = station->processStatistics().figures(station->recordTable(), 10);

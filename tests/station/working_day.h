@@ -29,7 +29,8 @@ struct WorkingDay {
     static constexpr const char* kCharacteristics =
         "Dia; 3; 24.990; 25.010; p1 + p2 + 17.010\n"
         "Runout; 4; 0; 0.050; range(p1..p7)\n";
-    // The file of that day with `extension` (".xls", ".dfq", ".utf8.csv").
+    // The file of that day with `extension` (".xls", ".dfq", ".utf8.csv"), or
+    // the cells a spreadsheet reader finds in its workbook (".xlsx.cells").
     static std::string expectedExportWithCharacteristics(const std::string& extension = ".xls");
 };
 
