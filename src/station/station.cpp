@@ -120,6 +120,7 @@ std::optional<measure::Refusal> Station::setCharacteristics(measure::Characteris
 }
 
 void Station::characteristicsChanged() {
+    characteristicsWarnedFor_ = 0;
     const unsigned columnsBefore = evaluator_.count();
     compileCharacteristics();
     characteristicValues_ = {};
@@ -139,6 +140,24 @@ void Station::compileCharacteristics() {
     for (unsigned k = 0; k < evaluator_.count(); ++k)
         recordColumns_.push_back({characteristics_.definitions[k].name, static_cast<uint8_t>(evaluator_.decimals(k))});
     plantFeed_.nameCharacteristics(characteristics_);
+}
+
+void Station::warnOfCharacteristicsBeyond(unsigned probeCount) {
+    if (probeCount == characteristicsWarnedFor_) return;
+    std::string beyond;
+    for (const measure::CharacteristicDefinition& definition : characteristics_.definitions) {
+        const auto& terms = definition.formula.terms;
+        const auto term =
+            std::ranges::find_if(terms, [&](const measure::FormulaTerm& t) { return t.probe > probeCount; });
+        if (term == terms.end()) continue;
+        beyond += "\n" + definition.name + core::pick(language_, ": ", "：") +
+                  measure::refusalText({measure::RefusalReason::ProbeBeyondCount, 0, term->probe}, language_);
+    }
+    if (beyond.empty()) return;
+    characteristicsWarnedFor_ = probeCount;
+    showAfterStep(core::pick(language_, "These characteristics cannot be computed and judge every part NG:",
+                             "以下特性无法计算，每个工件都将判为超差：") +
+                  beyond);
 }
 
 void Station::evaluateCharacteristics(std::span<const measure::Length> lengths) {
@@ -535,6 +554,7 @@ void Station::clearChart() {
 void Station::prepareColumns(unsigned probeCount) {
     records_.onConnected(probeCount);
     followStatistics();
+    warnOfCharacteristicsBeyond(probeCount);
 }
 
 void Station::readingsArrived(std::span<const link::ChannelReading> readings) {

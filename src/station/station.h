@@ -321,6 +321,10 @@ private:
     // Compiles the definitions and names the record columns and the
     // published characteristics after them.
     void compileCharacteristics();
+    // Tells the operator, once per instrument and definitions, of the
+    // characteristics over probes the instrument lacks: they never have a
+    // value and so judge every part NG.
+    void warnOfCharacteristicsBeyond(unsigned probeCount);
     // Computes and judges the characteristics of the answer in `lengths`.
     void evaluateCharacteristics(std::span<const measure::Length> lengths);
     // The tolerance limits changed: the next reading redraws and judges anew.
@@ -392,6 +396,9 @@ private:
     // The table's reset count when the statistics last took the limits: new
     // columns may bring other characteristics and so other limits.
     uint64_t limitsTakenAtReset_ = UINT64_MAX;
+    // The probe count the operator was last warned of; 0 after a change of
+    // the definitions.
+    unsigned characteristicsWarnedFor_ = 0;
     // The backup and the export write on its thread; last, so that it ends
     // its write before anything it reads goes.
     records::SnapshotWriter fileWriter_{[this](std::function<void()> told) { tellFileWritten(std::move(told)); }};

@@ -348,6 +348,21 @@ TEST_F(StationDay, TheCharacteristicsOfADayAreRecordedRestoredAndSavedByteForByt
     EXPECT_DOUBLE_EQ(runout.usl, 0.050);
 }
 
+// A characteristic over a probe the instrument lacks never has a value: the
+// operator is told once at connection, not at every reconnection.
+TEST_F(StationDay, CharacteristicsOverProbesTheInstrumentLacksAreToldOnce) {
+    ASSERT_FALSE(station->setCharacteristics(setupOf("Far; 3; 0; 9; p1 + p9\nNear; 3; 0; 9; p1 + p2\n")));
+    for (int connection = 0; connection < 2; ++connection) {
+        station->connect();
+        ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+        QCoreApplication::sendPostedEvents();
+        station->disconnect();
+    }
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.messages[0].find("\nFar：测头9超出"), std::string::npos) << prompts.messages[0];
+    EXPECT_EQ(prompts.messages[0].find("Near"), std::string::npos);
+}
+
 // Stored lines that cannot be read are left out with one message; the others stay.
 TEST_F(StationDay, StoredCharacteristicsThatCannotBeReadAreLeftOutWithOneMessage) {
     texts.writeText("Characteristics", "Definitions", "Dia; 3; 0; 9; p1 + p2\nBad; 9; 0; 1; p1\n\x01\xff;;\n");
