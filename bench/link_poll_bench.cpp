@@ -5,6 +5,9 @@
 // for the cycle's system calls and sleeps alone, and for the event loop's
 // wake-ups alone: the floors under the station's figure.
 //
+// Beside the time, the heap allocations per cycle: every malloc of the
+// process, Qt's own included, is counted.
+//
 // The station is polled once on a quiet machine and once with both cores kept
 // busy by processes of the benchmark's own (busy_cores:2), which end with the
 // run; the machine's load average is printed beside.
@@ -17,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -34,6 +38,27 @@
 
 using namespace gaugemon;
 using namespace gaugemon::testing;
+
+// Every allocation of the process comes here, Qt's (which calls malloc, not
+// operator new) as well as the station's.
+std::atomic<int64_t> heapAllocations{0};
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* old, size_t size);
+void* malloc(size_t size) {
+    heapAllocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_malloc(size);
+}
+void* calloc(size_t count, size_t size) {
+    heapAllocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_calloc(count, size);
+}
+void* realloc(void* old, size_t size) {
+    heapAllocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_realloc(old, size);
+}
+}
 
 namespace {
 
@@ -225,7 +250,9 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
         const double cpuBefore = cpuSeconds();
         const double kernelCpuBefore = kernelCpuSeconds();
         const double tickCpuBefore = tickCpu;
+        const int64_t allocationsBefore = heapAllocations.load();
         runEventsFor(seconds * 1000);
+        const auto allocations = static_cast<double>(heapAllocations.load() - allocationsBefore);
         state.counters["load_average"] = loadAverage();
         const double wall = (host.lastNs - firstNs) * 1e-9;
         const double cycles = static_cast<double>(host.cycles - cyclesBefore);
@@ -241,6 +268,7 @@ void BM_PollGaugesimOverPty(benchmark::State& state) {
         // Of which in the kernel: waking up, the line's system calls.
         state.counters["kernel_cpu_us_per_cycle"] =
             cycles > 0 ? (kernelCpuSeconds() - kernelCpuBefore) * 1e6 / cycles : 0;
+        state.counters["heap_allocations_per_cycle"] = cycles > 0 ? allocations / cycles : 0;
         state.counters["misses"] = link.missCount;
         state.counters["errors"] = link.errorCount;
     }
@@ -330,9 +358,12 @@ void BM_PollTimersAlone(benchmark::State& state) {
     for (auto _ : state) {
         const int64_t cyclesBefore = cycles;
         const double cpuBefore = cpuSeconds();
+        const int64_t allocationsBefore = heapAllocations.load();
         runEventsFor(seconds * 1000);
         const double counted = static_cast<double>(cycles - cyclesBefore);
         state.counters["process_cpu_us_per_cycle"] = counted > 0 ? (cpuSeconds() - cpuBefore) * 1e6 / counted : 0;
+        state.counters["heap_allocations_per_cycle"] =
+            counted > 0 ? static_cast<double>(heapAllocations.load() - allocationsBefore) / counted : 0;
     }
     timers.stop(core::timer::kRequest);
     timers.stop(core::timer::kAnswer);
