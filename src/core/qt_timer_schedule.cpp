@@ -23,17 +23,9 @@ int64_t monotonicNs() {
 }
 }  // namespace
 
-QtTimerSchedule::QtTimerSchedule() {
-    for (int id = 0; id <= kMaxId; ++id) {
-        auto* timer = new QTimer();
-        timer->setTimerType(Qt::PreciseTimer);
-        QObject::connect(timer, &QTimer::timeout, [this, id] { fire(id); });
-        timers_[id] = timer;
-    }
-}
+QtTimerSchedule::QtTimerSchedule(Backing backing) : kernelTimerTried_(backing == Backing::WindowTimers) {}
 
 QtTimerSchedule::~QtTimerSchedule() {
-    for (QTimer* timer : timers_) delete timer;
     // The descriptor leaves the event loop before it is closed.
     kernelTimerNotifier_.reset();
     if (kernelTimer_ >= 0) ::close(kernelTimer_);
@@ -54,8 +46,13 @@ void QtTimerSchedule::startFrom(int id, int periodMs, int64_t shortestWaitNs) {
     const TimerDue due = timerDue(tickMeantNs_, now, period * kNsPerMs, shortestWaitNs);
     periodsMs_[id] = period;
     meantNs_[id] = due.meantNs;
-    kernelDueNs_[id] = 0;
+    running_[id] = true;
     ++changes_[id];
+    if (watchKernelTimer()) {
+        dueNs_[id] = due.dueNs;
+        armKernelTimer();
+        return;
+    }
     // The first wait to the nearest millisecond; the meant moment stays
     // exact, so the rounding of one wait is not carried into the next.
     const int64_t firstMs = std::max<int64_t>(0, (due.dueNs - now + kNsPerMs / 2) / kNsPerMs);
@@ -69,33 +66,34 @@ void QtTimerSchedule::startInMicros(int id, int64_t firstWaitUs) {
         start(id, static_cast<int>((waitNs + kNsPerMs - 1) / kNsPerMs));
         return;
     }
-    timers_[id]->stop();
     ++changes_[id];
+    running_[id] = true;
     periodsMs_[id] = static_cast<int>(std::max<int64_t>((waitNs + kNsPerMs - 1) / kNsPerMs, 1));
     // Counted from now: a wait this precise is asked for from outside the
     // ticks, when the line tells of an answer.
     meantNs_[id] = monotonicNs() + waitNs;
-    kernelDueNs_[id] = meantNs_[id];
+    dueNs_[id] = meantNs_[id];
     armKernelTimer();
 }
 
 void QtTimerSchedule::stop(int id) {
     if (id < 0 || id > kMaxId) return;
-    timers_[id]->stop();
+    running_[id] = false;
     ++changes_[id];
-    // The kernel's timer may still go off for it; it then finds nothing due.
-    kernelDueNs_[id] = 0;
+    if (timers_[id]) timers_[id]->stop();
+    if (dueNs_[id] == 0) return;
+    // Set for the next one due, so the loop is not woken for this one.
+    dueNs_[id] = 0;
+    armKernelTimer();
 }
 
-bool QtTimerSchedule::isRunning(int id) const {
-    return id >= 0 && id <= kMaxId && (timers_[id]->isActive() || kernelDueNs_[id] != 0);
-}
+bool QtTimerSchedule::isRunning(int id) const { return id >= 0 && id <= kMaxId && running_[id]; }
 
 void QtTimerSchedule::fire(int id) {
-    QTimer* timer = timers_[id];
+    QTimer& timer = *timers_[id];
     const int64_t meant = meantNs_[id];
     // A shortened first wait gives way to the timer's own period.
-    if (timer->interval() != periodsMs_[id]) timer->setInterval(periodsMs_[id]);
+    if (timer.interval() != periodsMs_[id]) timer.setInterval(periodsMs_[id]);
     meantNs_[id] = meant + periodsMs_[id] * kNsPerMs;
     runTick(id, meant);
 }
@@ -110,8 +108,20 @@ void QtTimerSchedule::runTick(int id, int64_t meantNs) {
 
 bool QtTimerSchedule::watchKernelTimer() {
     if (kernelTimerNotifier_) return true;
-    if (kernelTimer_ < 0) kernelTimer_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (kernelTimer_ < 0) return false;
+    if (!kernelTimerTried_) {
+        kernelTimerTried_ = true;
+        kernelTimer_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    }
+    if (kernelTimer_ < 0) {
+        // Decided once, so that no id ever runs on both.
+        for (int id = 0; id <= kMaxId; ++id) {
+            if (timers_[id]) continue;
+            timers_[id] = std::make_unique<QTimer>();
+            timers_[id]->setTimerType(Qt::PreciseTimer);
+            QObject::connect(timers_[id].get(), &QTimer::timeout, [this, id] { fire(id); });
+        }
+        return false;
+    }
     kernelTimerNotifier_ = std::make_unique<QSocketNotifier>(kernelTimer_, QSocketNotifier::Read);
     QObject::connect(kernelTimerNotifier_.get(), &QSocketNotifier::activated, [this] { kernelTimerExpired(); });
     return true;
@@ -119,33 +129,54 @@ bool QtTimerSchedule::watchKernelTimer() {
 
 void QtTimerSchedule::armKernelTimer() {
     int64_t earliest = 0;
-    for (const int64_t due : kernelDueNs_) {
+    for (const int64_t due : dueNs_) {
         if (due != 0 && (earliest == 0 || due < earliest)) earliest = due;
     }
-    if (earliest == 0) return;
+    // Nothing due: disarmed (a zero moment), so the loop is not woken for nothing.
     itimerspec setting{};
     setting.it_value.tv_sec = static_cast<time_t>(earliest / kNsPerS);
     setting.it_value.tv_nsec = static_cast<long>(earliest % kNsPerS);
     ::timerfd_settime(kernelTimer_, TFD_TIMER_ABSTIME, &setting, nullptr);
 }
 
+// The timers due fire in the order of their moments, each once: one that is
+// due again at once waits for the next turn of the event loop, so a chain of
+// ticks making up lateness does not keep the loop from the line.
 void QtTimerSchedule::kernelTimerExpired() {
     uint64_t expirations = 0;
     // Read to quiet the descriptor; what it counts does not matter.
     [[maybe_unused]] const ssize_t got = ::read(kernelTimer_, &expirations, sizeof expirations);
     const int64_t now = monotonicNs();
-    for (int id = 0; id <= kMaxId; ++id) {
-        if (kernelDueNs_[id] == 0 || kernelDueNs_[id] > now) continue;
-        kernelDueNs_[id] = 0;
-        const uint64_t changes = changes_[id];
-        const int64_t meant = meantNs_[id];
-        meantNs_[id] = meant + periodsMs_[id] * kNsPerMs;
-        runTick(id, meant);
-        // It goes on as a window timer does, unless its tick started or
-        // stopped it; not earlier, so that it does not fire inside its own tick.
-        if (changes_[id] == changes) timers_[id]->start(periodsMs_[id]);
+    uint32_t fired = 0;
+    for (;;) {
+        int next = -1;
+        for (int id = 0; id <= kMaxId; ++id) {
+            const int64_t due = dueNs_[id];
+            if (due == 0 || due > now || (fired & (1u << id)) != 0) continue;
+            if (next < 0 || due < dueNs_[next]) next = id;
+        }
+        if (next < 0) break;
+        fired |= 1u << next;
+        fireDue(next);
     }
     armKernelTimer();
+}
+
+void QtTimerSchedule::fireDue(int id) {
+    const int64_t due = dueNs_[id];
+    // Not due inside its own tick, as a window timer is not fired inside its
+    // own timer event, unless the tick starts it anew.
+    dueNs_[id] = 0;
+    const uint64_t changes = changes_[id];
+    const int64_t meant = meantNs_[id];
+    const int64_t periodNs = periodsMs_[id] * kNsPerMs;
+    meantNs_[id] = meant + periodNs;
+    runTick(id, meant);
+    if (changes_[id] != changes) return;
+    // It repeats from the moment it was due; a wake-up later than a whole
+    // period goes on a period from now, as a window timer does.
+    const int64_t after = monotonicNs();
+    dueNs_[id] = due + periodNs > after ? due + periodNs : after + periodNs;
 }
 
 }  // namespace gaugemon::core
