@@ -102,9 +102,13 @@ void putLine(char* p, uint32_t r, const RowView& row, std::string_view codeSlot,
         std::memcpy(p, codeSlot.data(), kCodeSlotBytes);
         p += kCodeSlotBytes;
     }
-    for (unsigned k = 1; k <= shape.probeCount; ++k) {
+    // The row and the count held in locals: a field reached through a
+    // reference would be read again after every byte written.
+    const RowView values = row;
+    const unsigned probes = shape.probeCount;
+    for (unsigned k = 1; k <= probes; ++k) {
         *p++ = s;
-        row.putValueText(k, p);
+        values.putValueText(k, p);
         p += kValueTextBytes;
     }
     for (unsigned k = 0; k < shape.characteristicCount; ++k) {

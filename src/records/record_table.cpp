@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "records/digit_pairs.h"
 #include "records/record_texts.h"
 
 namespace gaugemon::records {
@@ -168,11 +169,10 @@ void encodeRow(const RowShape& shape, const RowInput& input, uint16_t limitSet, 
 
 std::array<char, kRowNumberDigits> rowNumberText(uint32_t row) {
     std::array<char, kRowNumberDigits> text{};
-    uint32_t number = row + 1;
-    for (size_t i = kRowNumberDigits; i-- > 0;) {
-        text[i] = static_cast<char>('0' + number % 10);
-        number /= 10;
-    }
+    const uint32_t number = (row + 1) % 1'000'000;
+    putTwoDigits(text.data(), number / 10'000);
+    putTwoDigits(text.data() + 2, number / 100 % 100);
+    putTwoDigits(text.data() + 4, number % 100);
     return text;
 }
 

@@ -61,13 +61,6 @@ struct ProbeNumber {
     // The text the value was shown with when recorded; eight zero bytes for
     // a probe without a number, as the display holds before its first reading.
     display::ValueText text() const { return present ? recordedValueText(counts, unit, fine) : display::ValueText{}; }
-    // The same eight characters written at `out`.
-    void putText(char* out) const {
-        if (present)
-            putRecordedValueText(counts, unit, fine, out);
-        else
-            std::fill_n(out, 8, '\0');
-    }
     std::optional<measure::Length> length() const {
         if (!present) return std::nullopt;
         return fine ? measure::tenthMicrometres(counts) : measure::micrometres(counts);
@@ -80,18 +73,40 @@ struct ProbeNumber {
 
     void store(char* four) const;
     static ProbeNumber load(const char* four) {
-        const auto* b = reinterpret_cast<const unsigned char*>(four);
-        const uint32_t bits = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+        const uint32_t bits = loadBits(four);
         ProbeNumber n;
-        // Arithmetic shift of the signed top 28 bits.
-        const int32_t counts = static_cast<int32_t>(bits) >> 4;
+        const int32_t counts = countsOf(bits);
         n.zone = static_cast<RecordedZone>(bits & 3u);
         if (counts == kNoCounts) return n;
         n.present = true;
         n.counts = counts;
         n.fine = (bits & kFineBit) != 0;
-        n.unit = (bits & kInchBit) != 0 ? measure::LengthUnit::Inch : measure::LengthUnit::Millimetre;
+        n.unit = unitOf(bits);
         return n;
+    }
+    // text() of the number stored at `four`, written at `out` without making
+    // the number first: a file writes one for every value of every row.
+    static void putStoredText(const char* four, char* out) {
+        const uint32_t bits = loadBits(four);
+        const int32_t counts = countsOf(bits);
+        // Standard resolution in millimetres, both told by one test; no
+        // common text is of kNoCounts, which is looked for only after.
+        if ((bits & (kFineBit | kInchBit)) == 0 && putCommonMillimetreText(counts, out)) return;
+        if (counts == kNoCounts)
+            std::memset(out, 0, kValueTextBytes);
+        else
+            putRecordedValueText(counts, unitOf(bits), (bits & kFineBit) != 0, out);
+    }
+
+private:
+    static uint32_t loadBits(const char* four) {
+        const auto* b = reinterpret_cast<const unsigned char*>(four);
+        return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+    }
+    // Arithmetic shift of the signed top 28 bits.
+    static int32_t countsOf(uint32_t bits) { return static_cast<int32_t>(bits) >> 4; }
+    static measure::LengthUnit unitOf(uint32_t bits) {
+        return (bits & kInchBit) != 0 ? measure::LengthUnit::Inch : measure::LengthUnit::Millimetre;
     }
 };
 
@@ -200,9 +215,15 @@ public:
     // `probe` is 1-based.
     ProbeNumber number(unsigned probe) const { return ProbeNumber::load(bytes_ + (probe - 1) * kProbeNumberBytes); }
     // `probe` is 1-based.
-    display::ValueText valueText(unsigned probe) const { return number(probe).text(); }
+    display::ValueText valueText(unsigned probe) const {
+        display::ValueText text;
+        putValueText(probe, text.slot.data());
+        return text;
+    }
     // The same eight characters written at `out`.
-    void putValueText(unsigned probe, char* out) const { number(probe).putText(out); }
+    void putValueText(unsigned probe, char* out) const {
+        ProbeNumber::putStoredText(bytes_ + (probe - 1) * kProbeNumberBytes, out);
+    }
     // `index` is 0-based, below the shape's characteristic count.
     ProbeNumber characteristic(unsigned index) const {
         return ProbeNumber::load(bytes_ + (shape_->probeCount + index) * kProbeNumberBytes);

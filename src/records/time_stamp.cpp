@@ -2,44 +2,47 @@
 
 #include <algorithm>
 
+#include "records/digit_pairs.h"
+
 namespace gaugemon::records {
 
 namespace {
-// Writes `value` as `width` zero-padded digits; a clock gone wrong cannot make
-// a field wider than its place.
-char* putDigits(char* out, int value, int width, int maxValue) {
-    value = std::clamp(value, 0, maxValue);
-    for (int i = width - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    }
-    return out + width;
+// Zero-padded fields; a clock gone wrong cannot make one wider than its place.
+char* putTwoDigitField(char* out, int value) {
+    putTwoDigits(out, static_cast<unsigned>(std::clamp(value, 0, 99)));
+    return out + 2;
+}
+char* putFourDigitField(char* out, int value) {
+    const auto clamped = static_cast<unsigned>(std::clamp(value, 0, 9999));
+    putTwoDigits(out, clamped / 100);
+    putTwoDigits(out + 2, clamped % 100);
+    return out + 4;
 }
 }  // namespace
 
 TimeStamp formatTimeStamp(const core::LocalDateTime& time) {
     TimeStamp stamp{};
     char* p = stamp.data();
-    p = putDigits(p, time.year, 4, 9999);
+    p = putFourDigitField(p, time.year);
     *p++ = '-';
-    p = putDigits(p, time.month, 2, 99);
+    p = putTwoDigitField(p, time.month);
     *p++ = '-';
-    p = putDigits(p, time.day, 2, 99);
+    p = putTwoDigitField(p, time.day);
     *p++ = ';';
     *p++ = ' ';
-    p = putDigits(p, time.hour, 2, 99);
+    p = putTwoDigitField(p, time.hour);
     *p++ = ':';
-    p = putDigits(p, time.minute, 2, 99);
+    p = putTwoDigitField(p, time.minute);
     *p++ = ':';
-    putDigits(p, time.second, 2, 99);
+    putTwoDigitField(p, time.second);
     return stamp;
 }
 
 std::array<char, kDateDigits> formatDate(const core::LocalDateTime& time) {
     std::array<char, kDateDigits> date{};
-    char* p = putDigits(date.data(), time.year, 4, 9999);
-    p = putDigits(p, time.month, 2, 99);
-    putDigits(p, time.day, 2, 99);
+    char* p = putFourDigitField(date.data(), time.year);
+    p = putTwoDigitField(p, time.month);
+    putTwoDigitField(p, time.day);
     return date;
 }
 

@@ -105,29 +105,33 @@ TEST_F(TableFixture, ResultIsKeptInTheLanguageOfRecording) {
 // language and the clock fields of the moment of recording.
 TEST(RecordedTexts, AreThoseOfTheMomentOfRecording) {
     RecordTable table;
-    table.prepareColumns({4, false, Language::English});
+    table.prepareColumns({5, false, Language::English});
     const measure::Length values[] = {measure::micrometres(-52), measure::tenthMicrometres(12345),
-                                      measure::micrometres(1 << 30)};  // the fourth probe has no reading
+                                      measure::micrometres(1 << 30),
+                                      measure::micrometres(-(1 << 30))};  // the fifth probe has no reading
     const struct {
         LengthUnit unit;
         core::LocalDateTime time;
-        std::string_view texts[4];
+        std::string_view texts[5];
         std::string_view stamp;
     } cases[] = {
         {LengthUnit::Millimetre,
          {2019, 13, 40, 25, 0, 0},
-         {"- 0.052 ", " 1.2345 ", "999.999 ", std::string_view("\0\0\0\0\0\0\0\0", 8)},
+         {"- 0.052 ", " 1.2345 ", "999.999 ", "-999.99 ", std::string_view("\0\0\0\0\0\0\0\0", 8)},
          "2019-13-40; 25:00:00"},
-        {LengthUnit::Inch, {12345, -1, 1, 0, 0, 0}, {"-0.00200", " 0.04855", "39.37000"}, "9999-00-01; 00:00:00"},
+        {LengthUnit::Inch,
+         {12345, -1, 1, 0, 0, 0},
+         {"-0.00200", " 0.04855", "39.37000", "-39.3700"},
+         "9999-00-01; 00:00:00"},
     };
-    for (const auto& c : cases) table.appendRow({4, false, c.unit, true, Language::Chinese, {}, c.time, values});
+    for (const auto& c : cases) table.appendRow({5, false, c.unit, true, Language::Chinese, {}, c.time, values});
     for (uint32_t r = 0; r < std::size(cases); ++r) {
         const RowView row = table.row(r);
-        for (unsigned k = 0; k < 3; ++k) EXPECT_EQ(row.valueText(k + 1).text(), cases[r].texts[k]) << r << "/" << k;
+        for (unsigned k = 0; k < 4; ++k) EXPECT_EQ(row.valueText(k + 1).text(), cases[r].texts[k]) << r << "/" << k;
         EXPECT_EQ(stampText(row.timeStamp()), cases[r].stamp);
         EXPECT_EQ(row.resultCell(), "\xB3\xAC\xB2\xEE");
     }
-    EXPECT_EQ(table.row(0).valueText(4).text(), cases[0].texts[3]);
+    EXPECT_EQ(table.row(0).valueText(5).text(), cases[0].texts[4]);
 }
 
 // The list and the files make a text for every value they show; the table
