@@ -61,7 +61,7 @@ struct Station {
             if (k % 4 == 0) formula = "p" + p + " + p" + q;
             text += "C" + p + "; 3; -5; 5; " + formula + "\n";
         }
-        evaluator.compile(gaugemon::measure::parseSetupText(text, gaugemon::link::kMaxProbes).setup);
+        evaluator.compile(gaugemon::measure::parseSetupText(text, gaugemon::measure::kMaxProbes).setup);
     }
     // What the station does with each decoded frame: judge it, then show it.
     bool show() {
@@ -79,33 +79,10 @@ struct Station {
     gaugemon::measure::CharacteristicValues values;
 };
 
+// Argument 0: the 60 probes alone; 32: with as many characteristics after them.
 void BM_DisplayUpdateAllChanged(benchmark::State& state) {
     Station s;
-    int32_t offset = 0;
-    s.show();
-    const long before = allocations.load();
-    for (auto _ : state) {
-        s.fill(offset ^= 1);
-        benchmark::DoNotOptimize(s.show());
-    }
-    state.counters["heap_allocations"] =
-        benchmark::Counter(static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
-}
-BENCHMARK(BM_DisplayUpdateAllChanged)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-
-void BM_DisplayUpdateUnchanged(benchmark::State& state) {
-    Station s;
-    s.fill(0);
-    s.show();
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(s.show());
-    }
-}
-BENCHMARK(BM_DisplayUpdateUnchanged)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-
-void BM_DisplayUpdateAllChangedWithCharacteristics(benchmark::State& state) {
-    Station s;
-    s.defineCharacteristics();
+    if (state.range(0) > 0) s.defineCharacteristics();
     int32_t offset = 0;
     s.show();
     const long before = allocations.load();
@@ -117,14 +94,17 @@ void BM_DisplayUpdateAllChangedWithCharacteristics(benchmark::State& state) {
     state.counters["heap_allocations"] =
         benchmark::Counter(static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_DisplayUpdateAllChangedWithCharacteristics)
+BENCHMARK(BM_DisplayUpdateAllChanged)
+    ->ArgName("characteristics")
+    ->Arg(0)
+    ->Arg(32)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
-void BM_DisplayUpdateUnchangedWithCharacteristics(benchmark::State& state) {
+void BM_DisplayUpdateUnchanged(benchmark::State& state) {
     Station s;
-    s.defineCharacteristics();
+    if (state.range(0) > 0) s.defineCharacteristics();
     s.fill(0);
     s.show();
     const long before = allocations.load();
@@ -133,7 +113,10 @@ void BM_DisplayUpdateUnchangedWithCharacteristics(benchmark::State& state) {
     }
     state.counters["heap_allocations"] = static_cast<double>(allocations.load() - before);
 }
-BENCHMARK(BM_DisplayUpdateUnchangedWithCharacteristics)
+BENCHMARK(BM_DisplayUpdateUnchanged)
+    ->ArgName("characteristics")
+    ->Arg(0)
+    ->Arg(32)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
