@@ -37,7 +37,19 @@ std::string stationName(const headless::StartOptions& options) {
 }
 
 int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
+    core::catchStopSignals();
     QApplication application(argc, argv);
+    // SIGTERM and SIGINT end the station as its close box does, without the
+    // question: the port closed, its lock gone, the last backup written.
+    // Taken from the start on, so a stop during it ends the run cleanly too.
+    bool stopRequested = false;
+    core::StopSignals stopSignals;
+    stopSignals.install([&stopRequested] {
+        stopRequested = true;
+        // Leaves every event loop, a message box's included, and keeps
+        // later ones from starting, so nothing waits for an operator.
+        QCoreApplication::exit(0);
+    });
     headless::StationStart start(options);
     QApplication::setFont(app::dialogFont());
     QApplication::setWindowIcon(app::stationIcon());
@@ -47,17 +59,6 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
         prompts.showMessage(start.profileTakenText());
         return headless::kProfileTakenStatus;
     }
-
-    // SIGTERM and SIGINT end the station as its close box does, without the
-    // question: the port closed, its lock gone, the last backup written.
-    bool stopRequested = false;
-    core::StopSignals stopSignals;
-    stopSignals.install([&stopRequested] {
-        stopRequested = true;
-        // Leaves every event loop, a message box's included, and keeps
-        // later ones from starting, so nothing waits for an operator.
-        QCoreApplication::exit(0);
-    });
 
     // Built here and outliving every view over it: the window, the web page.
     station::Station station(start.seams(prompts));

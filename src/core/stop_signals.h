@@ -10,6 +10,15 @@ namespace gaugemon::core {
 // and runs `onStop` there, between two steps. From then on the signals have
 // their default effect again, so a second one ends the process at once
 // should the last write hang on a dead disk.
+//
+// Catches the signals from here on. Called before the application object
+// and the station are made, a stop asked for during the start waits in the
+// pipe for the event loop instead of ending the process the default way.
+// A parent may have started the program with the signals blocked (the mask
+// is inherited); they are let through, or nothing but SIGKILL would end it.
+// False when they cannot be caught.
+bool catchStopSignals();
+
 class StopSignals {
 public:
     // False when the signals cannot be caught (they then end the process).

@@ -52,8 +52,17 @@ void applyStartOptions(const StartOptions& options, SettingsOverrides& settings)
 }
 
 int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewStarter& startViews) {
+    core::catchStopSignals();
     QCoreApplication application(argc, argv);
     logOneLinePerEvent();
+    // A stop during the start ends the run once the station is up, never the
+    // process halfway through it.
+    bool stopRequested = false;
+    core::StopSignals stopSignals;
+    stopSignals.install([&stopRequested] {
+        stopRequested = true;
+        QCoreApplication::exit(0);
+    });
     StationStart start(options);
     if (start.profileTaken()) {
         qCCritical(core::stationLog, "%s", start.profileTakenText().c_str());
@@ -71,10 +80,9 @@ int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewS
     const std::shared_ptr<void> views =
         startViews ? startViews(model, start.stored().native(), stationName(options)) : nullptr;
 
-    core::StopSignals stopSignals;
-    stopSignals.install([] { QCoreApplication::exit(0); });
     station.start();
-    const int status = QCoreApplication::exec();
+    // A stop taken by an event loop of the start has left it already.
+    const int status = stopRequested ? 0 : QCoreApplication::exec();
     station.stop();
     return status;
 }

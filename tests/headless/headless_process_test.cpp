@@ -1,11 +1,17 @@
 // The real program without a window, over a pseudo-terminal against gaugesim:
 // it finds the instrument, records, and on SIGTERM writes its files and ends 0.
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -172,6 +178,23 @@ TEST(HeadlessProgram, TwoProfilesRunSideBySideWithoutSharingAFile) {
                           file.begin() + static_cast<std::ptrdiff_t>(file.find('\n', start)), '\t');
     };
     EXPECT_EQ(firstRowTabs(b) - firstRowTabs(a), 2);
+}
+
+// A stop asked for before the station is up, even before the program could
+// catch it (held back from its first instruction), ends it as cleanly as
+// one that comes later.
+TEST(HeadlessProgram, AStopSignalDuringTheStartEndsItCleanly) {
+    QTemporaryDir home;
+    HeadlessProgram program(home.path());
+    program.process().setChildProcessModifier([] {
+        sigset_t stop;
+        sigemptyset(&stop);
+        sigaddset(&stop, SIGTERM);
+        ::sigprocmask(SIG_BLOCK, &stop, nullptr);
+    });
+    program.start({"--headless", "--port", home.path() + "/no-such-device", "--language", "en"});
+    ASSERT_TRUE(program.process().waitForStarted());
+    EXPECT_EQ(program.stop(SIGTERM), 0) << program.log().toStdString();
 }
 
 }  // namespace

@@ -69,6 +69,23 @@ TEST_P(Program, EndsCleanlyWithStatusZeroOnTheStopSignal) {
     EXPECT_EQ(station_.exitCode(), 0);
 }
 
+// A stop asked for before the window is up, even before the program could
+// catch it (held back from its first instruction), ends it as cleanly.
+TEST_P(Program, EndsCleanlyOnAStopSignalSentBeforeItIsUp) {
+    const int signal = GetParam();
+    station_.setChildProcessModifier([signal] {
+        sigset_t stop;
+        sigemptyset(&stop);
+        sigaddset(&stop, signal);
+        ::sigprocmask(SIG_BLOCK, &stop, nullptr);
+    });
+    start();
+    ASSERT_EQ(::kill(static_cast<pid_t>(station_.processId()), signal), 0);
+    ASSERT_TRUE(station_.waitForFinished(60'000));
+    EXPECT_EQ(station_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(station_.exitCode(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(StopSignals, Program, ::testing::Values(SIGTERM, SIGINT),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::string(info.param == SIGTERM ? "Sigterm" : "Sigint");
