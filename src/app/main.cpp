@@ -54,10 +54,10 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     QApplication::setFont(app::dialogFont());
     QApplication::setWindowIcon(app::stationIcon());
     app::QtPrompts prompts(nullptr);
-    if (start.profileTaken()) {
-        std::fprintf(stderr, "gaugemon: %s\n", start.profileTakenText().c_str());
-        prompts.showMessage(start.profileTakenText());
-        return headless::kProfileTakenStatus;
+    if (const auto& refusal = start.refusal()) {
+        std::fprintf(stderr, "gaugemon: %s\n", refusal->text.c_str());
+        prompts.showMessage(refusal->text);
+        return refusal->status;
     }
 
     // Built here and outliving every view over it: the window, the web page.

@@ -8,21 +8,19 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/logging.h"
-
 namespace gaugemon::core {
 
 ProfileLock::~ProfileLock() { release(); }
 
 ProfileLock::Outcome ProfileLock::take(const std::string& directory) {
     release();
+    failure_.clear();
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     const std::string path = (std::filesystem::path(directory) / "station.lock").string();
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {
-        qCWarning(stationLog, "the station's lock %s cannot be made: %s", path.c_str(),
-                  std::generic_category().message(errno).c_str());
+        failure_ = path + ": " + std::generic_category().message(errno);
         return Outcome::Unavailable;
     }
     int result = 0;
@@ -30,9 +28,11 @@ ProfileLock::Outcome ProfileLock::take(const std::string& directory) {
         result = ::flock(fd_, LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result == 0) return Outcome::Held;
-    const bool elsewhere = errno == EWOULDBLOCK;
+    const int reason = errno;
     release();
-    return elsewhere ? Outcome::HeldElsewhere : Outcome::Unavailable;
+    if (reason == EWOULDBLOCK) return Outcome::HeldElsewhere;
+    failure_ = path + ": " + std::generic_category().message(reason);
+    return Outcome::Unavailable;
 }
 
 void ProfileLock::release() {

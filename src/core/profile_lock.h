@@ -15,12 +15,16 @@ public:
 
     enum class Outcome { Held, HeldElsewhere, Unavailable };
     // Takes the lock file `station.lock` in `directory` (created if missing).
-    // Unavailable: the file cannot be made; the station runs without the lock.
+    // Unavailable: the file cannot be made or locked, so nothing would keep
+    // a second station off the profile.
     Outcome take(const std::string& directory);
     void release();
+    // Why the last take was Unavailable: the file and the system's reason.
+    const std::string& failure() const { return failure_; }
 
 private:
     int fd_ = -1;
+    std::string failure_;
 };
 
 }  // namespace gaugemon::core

@@ -1,19 +1,33 @@
 #include "core/qt_settings_store.h"
 
+#include <QStandardPaths>
 #include <limits>
 
 namespace gaugemon::core {
 
 namespace {
+constexpr QLatin1String kOrganisation("VELMORA");
+
 QString settingsKey(std::string_view key) {
     return QStringLiteral("Settings/") + QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
 }
 }  // namespace
 
 QtSettingsStore::QtSettingsStore(const QString& applicationName)
-    : settings_(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("VELMORA"), applicationName) {}
+    : settings_(QSettings::NativeFormat, QSettings::UserScope, kOrganisation, applicationName) {}
 
 QtSettingsStore::QtSettingsStore(const QString& iniPath, QSettings::Format format) : settings_(iniPath, format) {}
+
+QString QtSettingsStore::userFile(const QString& applicationName) {
+#ifdef Q_OS_LINUX
+    // Where QSettings keeps an account's native store on Linux.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' + kOrganisation + u'/' +
+           applicationName + QStringLiteral(".conf");
+#else
+    Q_UNUSED(applicationName);
+    return {};
+#endif
+}
 
 int32_t QtSettingsStore::readInt(std::string_view key, int32_t defaultValue) const {
     const QVariant stored = settings_.value(settingsKey(key));

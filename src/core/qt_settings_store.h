@@ -18,6 +18,10 @@ public:
     // A store in an explicit file (tests, portable installs).
     explicit QtSettingsStore(const QString& iniPath, QSettings::Format format);
 
+    // The per-user file the store of `applicationName` reads, which the
+    // start looks at before the store does; empty where it is no file.
+    static QString userFile(const QString& applicationName);
+
     // The store itself, for the settings that are not numbers (the broker's address).
     QSettings& native() { return settings_; }
 

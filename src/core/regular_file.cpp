@@ -11,7 +11,10 @@ namespace gaugemon::core {
 RegularFile readRegularFile(const std::string& path, int64_t largestBytes) {
     RegularFile file;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return file;
+    if (fd < 0) {
+        file.error = errno;
+        return file;
+    }
     struct stat info {};
     file.opened = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (file.opened && info.st_size > 0 && info.st_size <= largestBytes) {

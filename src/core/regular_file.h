@@ -6,6 +6,7 @@ namespace gaugemon::core {
 
 struct RegularFile {
     bool opened = false;  // a regular file that could be opened for reading
+    int error = 0;        // errno of an open that failed; 0 when something was opened
     std::string bytes;    // empty when it could not be read or is larger than asked
 };
 

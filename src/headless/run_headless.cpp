@@ -64,9 +64,9 @@ int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewS
         QCoreApplication::exit(0);
     });
     StationStart start(options);
-    if (start.profileTaken()) {
-        qCCritical(core::stationLog, "%s", start.profileTakenText().c_str());
-        return kProfileTakenStatus;
+    if (const auto& refusal = start.refusal()) {
+        qCCritical(core::stationLog, "%s", refusal->text.c_str());
+        return refusal->status;
     }
     LogPrompts prompts(start.clock());
     UnattendedWork work{options.recordEverySeconds, options.exportDirectory, options.rotation, stationName(options)};

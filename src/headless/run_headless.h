@@ -17,9 +17,12 @@ namespace gaugemon::headless {
 // station is, gone before it; null for none.
 using ViewStarter = std::function<std::shared_ptr<void>(station::Station& station, QSettings& settings,
                                                         const std::string& stationName)>;
-// The status of a station that ends at start because another one runs on
-// its profile.
+// The status of a station that ends at start because it cannot hold its
+// profile: another one runs on it, or its lock cannot be made.
 inline constexpr int kProfileTakenStatus = 3;
+// The status of a station that ends at start because its settings file
+// cannot be read (not a regular file, or not readable to this account).
+inline constexpr int kSettingsUnreadableStatus = 4;
 
 // The station without a window, under a QCoreApplication made here: runs
 // until SIGTERM or SIGINT and returns the exit status.

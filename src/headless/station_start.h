@@ -1,4 +1,6 @@
 #pragma once
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "core/language.h"
@@ -28,32 +30,46 @@ public:
     StationStart(const StationStart&) = delete;
     StationStart& operator=(const StationStart&) = delete;
 
-    // Another station runs on this profile: this one ends at once, saying so.
-    bool profileTaken() const { return lockOutcome_ == core::ProfileLock::Outcome::HeldElsewhere; }
-    std::string profileTakenText() const;
+    // Why this station must not start, and the status it ends with: its
+    // profile cannot be held, or its settings cannot be read. Nothing of the
+    // station is built then and its settings are left as they are.
+    struct Refusal {
+        int status = 0;
+        std::string text;
+    };
+    const std::optional<Refusal>& refusal() const { return refusal_; }
 
+    // The rest is there only when the station may start.
     const core::StationPlaces& places() const { return places_; }
-    core::QtSettingsStore& stored() { return stored_; }
-    SettingsOverrides& settings() { return settings_; }
-    core::QtTextSettings& texts() { return texts_; }
-    core::QtTimerSchedule& timers() { return timers_; }
-    core::SystemClock& clock() { return clock_; }
-    link::TtySerialPort& port() { return port_; }
-    core::Language language() const;
+    core::QtSettingsStore& stored() { return parts_->stored; }
+    SettingsOverrides& settings() { return parts_->settings; }
+    core::QtTextSettings& texts() { return parts_->texts; }
+    core::QtTimerSchedule& timers() { return parts_->timers; }
+    core::SystemClock& clock() { return parts_->clock; }
+    link::TtySerialPort& port() { return parts_->port; }
     station::StationSeams seams(core::Prompts& prompts);
 
 private:
+    struct Parts {
+        Parts(const StartOptions& options, const core::StationPlaces& places);
+        core::QtSettingsStore stored;
+        core::QtTextSettings texts{stored.native()};
+        SettingsOverrides settings{stored};
+        core::QtTimerSchedule timers;
+        core::SystemClock clock;
+        PortChoice ports;
+        link::TtySerialPort port{ports.ports};
+    };
+
+    core::Language refusalLanguage(bool settingsReadable) const;
+    // Why the profile cannot be held: another station has it, or its lock cannot be made.
+    std::string profileText(core::ProfileLock::Outcome lock, core::Language language) const;
+
     StartOptions options_;
     core::StationPlaces places_;
     core::ProfileLock lock_;
-    core::ProfileLock::Outcome lockOutcome_;
-    core::QtSettingsStore stored_;
-    core::QtTextSettings texts_{stored_.native()};
-    SettingsOverrides settings_;
-    core::QtTimerSchedule timers_;
-    core::SystemClock clock_;
-    PortChoice ports_;
-    link::TtySerialPort port_;
+    std::optional<Refusal> refusal_;
+    std::unique_ptr<Parts> parts_;
 };
 
 }  // namespace gaugemon::headless

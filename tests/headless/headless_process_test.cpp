@@ -180,6 +180,80 @@ TEST(HeadlessProgram, TwoProfilesRunSideBySideWithoutSharingAFile) {
     EXPECT_EQ(firstRowTabs(b) - firstRowTabs(a), 2);
 }
 
+// A profile the station cannot hold, or settings it cannot read, end the
+// start at once with the reason and status, and the settings stay as they were.
+TEST(HeadlessProgram, RefusesToStartOnAProfileItCannotHoldOrOnSettingsItCannotRead) {
+    enum class Settings { Usual, Fifo, Unreadable };
+    struct Case {
+        const char* name;
+        bool lockIsADirectory;
+        bool profileHeld;
+        Settings settings;
+        int status;
+        std::vector<QString> said;
+    };
+    const std::vector<Case> cases = {
+        {"the lock is a directory", true, false, Settings::Usual, 3, {"station.lock", "Is a directory"}},
+        {"the settings are a FIFO", false, false, Settings::Fifo, 4, {"gaugemon-p.conf", "not a regular file"}},
+        {"a FIFO on a profile in use", false, true, Settings::Fifo, 3, {R"(profile "p" is already running)"}},
+        {"the settings are another's", false, false, Settings::Unreadable, 4, {"gaugemon-p.conf", "Permission denied"}},
+    };
+    // Root reads any file, so the station runs as nobody to meet one it may not read.
+    const bool asNobody = ::geteuid() == 0;
+    const std::string text = "[Settings]\nTL01=11811\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir home;
+        const fs::path root = home.path().toStdString();
+        const fs::path lock = root / ".local" / "share" / "gaugemon" / "profiles" / "p" / "station.lock";
+        const fs::path settings = root / ".config" / "VELMORA" / "gaugemon-p.conf";
+        fs::create_directories(lock.parent_path());
+        fs::create_directories(settings.parent_path());
+        if (c.lockIsADirectory) fs::create_directory(lock);
+        const int held = c.profileHeld ? ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1;
+        if (c.profileHeld) {
+            ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+        }
+        if (c.settings == Settings::Fifo) {
+            ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+        }
+        HeadlessProgram program(home.path());
+        if (c.settings == Settings::Unreadable) {
+            std::ofstream(settings) << text;
+            if (asNobody) {
+                for (const auto& entry : fs::recursive_directory_iterator(root))
+                    ASSERT_EQ(::chown(entry.path().c_str(), 65534, 65534), 0);
+                ASSERT_EQ(::chown(root.c_str(), 65534, 65534), 0);
+                ASSERT_EQ(::chown(settings.c_str(), 0, 0), 0);
+                ASSERT_EQ(::chmod(settings.c_str(), 0600), 0);
+                program.process().setChildProcessModifier([] {
+                    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
+                });
+            } else {
+                ASSERT_EQ(::chmod(settings.c_str(), 0), 0);
+            }
+        }
+        program.start({"--headless", "--profile", "p", "--language", "en"});
+        const bool ended = program.process().waitForFinished(10'000);
+        if (held >= 0) ::close(held);
+        if (!ended) {
+            ADD_FAILURE() << "still running: " << program.log().toStdString();
+            continue;
+        }
+        const QString log = program.log();
+        EXPECT_EQ(program.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.process().exitCode(), c.status) << log.toStdString();
+        for (const QString& part : c.said) EXPECT_TRUE(log.contains(part)) << log.toStdString();
+        if (c.settings == Settings::Fifo) {
+            EXPECT_TRUE(fs::is_fifo(settings));
+        }
+        if (c.settings == Settings::Unreadable) {
+            ASSERT_EQ(::chmod(settings.c_str(), 0600), 0);
+            EXPECT_EQ(readFile(settings), text);
+        }
+    }
+}
+
 // A stop asked for before the station is up, even before the program could
 // catch it (held back from its first instruction), ends it as cleanly as
 // one that comes later.
