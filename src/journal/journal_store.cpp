@@ -34,6 +34,16 @@ CREATE TABLE IF NOT EXISTS limit_set (
   id INTEGER PRIMARY KEY,
   bytes BLOB NOT NULL
 );
+CREATE TABLE IF NOT EXISTS export_note (
+  id INTEGER PRIMARY KEY,
+  run INTEGER NOT NULL,
+  generation INTEGER NOT NULL,
+  rows INTEGER NOT NULL,
+  path TEXT NOT NULL,
+  device INTEGER NOT NULL,
+  inode INTEGER NOT NULL,
+  size INTEGER NOT NULL
+);
 CREATE UNIQUE INDEX IF NOT EXISTS journal_row_place ON journal_row (run, generation, position);
 CREATE INDEX IF NOT EXISTS journal_row_unsaved ON journal_row (run, generation, position) WHERE saved_ms IS NULL;
 CREATE INDEX IF NOT EXISTS journal_row_recorded ON journal_row (recorded_ms);
@@ -209,6 +219,10 @@ int JournalStore::prepareStatements(Offered offered) {
         {&shift_,
          "UPDATE journal_row SET generation = ?2 + 1, position = position - ?3 "
          "WHERE run = ?1 AND generation = ?2 AND position >= ?3"},
+        {&note_,
+         "INSERT INTO export_note (run, generation, rows, path, device, inode, size) "
+         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"},
+        {&forget_, "DELETE FROM export_note WHERE id = ?1"},
         {&discard_, exports ? "UPDATE journal_row SET exported_ms = ?2, saved_ms = coalesce(saved_ms, ?2) "
                               "WHERE exported_ms IS NULL AND run < ?1"
                             : "UPDATE journal_row SET saved_ms = ?2, exported_ms = coalesce(exported_ms, ?2) "
@@ -348,6 +362,58 @@ int JournalStore::applyMarks(const MarkState& marks, int64_t nowMs) {
         if (code != SQLITE_DONE) return code;
     }
     return SQLITE_DONE;
+}
+
+int JournalStore::noteExport(const ExportNote& note, int64_t& id) {
+    int code = begin();
+    if (code != SQLITE_OK) return code;
+    note_.bind(1, note.end.run);
+    note_.bind(2, note.end.generation);
+    note_.bind(3, note.end.position);
+    note_.bindText(4, note.path);
+    note_.bind(5, static_cast<int64_t>(note.file.device));
+    note_.bind(6, static_cast<int64_t>(note.file.inode));
+    note_.bind(7, note.file.size);
+    code = note_.run();
+    if (code == SQLITE_DONE) code = commit();
+    if (code != SQLITE_OK) {
+        rollback();
+        return code;
+    }
+    id = db_.lastInsertId();
+    return SQLITE_OK;
+}
+
+int JournalStore::forgetExport(int64_t id) {
+    forget_.bind(1, id);
+    return forget_.run();
+}
+
+int JournalStore::settleExports(int64_t nowMs, const std::function<bool(const ExportNote&)>& renamed) {
+    Statement select;
+    int code = db_.prepare(select, "SELECT run, generation, rows, path, device, inode, size FROM export_note");
+    if (code != SQLITE_OK) return code;
+    std::vector<ExportNote> notes;
+    while ((code = select.step()) == SQLITE_ROW) {
+        const std::string_view path = select.blobAt(3);
+        notes.push_back(
+            {{select.intAt(0), select.intAt(1), select.intAt(2)},
+             std::string(path),
+             {static_cast<uint64_t>(select.intAt(4)), static_cast<uint64_t>(select.intAt(5)), select.intAt(6)}});
+    }
+    select.reset();
+    if (code != SQLITE_DONE) return code;
+    Statement& exported = markFirst_[1];
+    for (const ExportNote& note : notes) {
+        if (!renamed(note)) continue;
+        exported.bind(1, note.end.run);
+        exported.bind(2, note.end.generation);
+        exported.bind(3, note.end.position);
+        exported.bind(4, nowMs);
+        code = exported.run();
+        if (code != SQLITE_DONE) return code;
+    }
+    return db_.exec("DELETE FROM export_note");
 }
 
 }  // namespace gaugemon::journal

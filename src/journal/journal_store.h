@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "journal/sqlite_db.h"
+#include "records/atomic_file.h"
 
 namespace gaugemon::journal {
 
@@ -27,6 +28,15 @@ struct MarkState {
     int64_t savedRows = 0;
     int64_t exportedRows = 0;
     bool operator==(const MarkState&) const = default;
+};
+
+// An export file about to take its name, kept in the journal until its rows
+// are marked exported: if the process dies in between, the next start finds
+// out from the file at `path` whether it holds the rows.
+struct ExportNote {
+    RowPlace end;  // the rows of end.run's table end.generation before end.position
+    std::string path;
+    records::FileIdentity file;
 };
 
 // Which rows a start offers: those in no file at all, or those in no export
@@ -86,6 +96,14 @@ public:
     // the table of the next generation.
     int shiftRows(const RowPlace& from);
 
+    // Keeps `note` in a transaction of its own, synced; `id` is its own then.
+    int noteExport(const ExportNote& note, int64_t& id);
+    // The export is over, its rows marked or kept as it ended.
+    int forgetExport(int64_t id);
+    // The exports a killed run left noted: the rows of those `renamed` says
+    // took their file's name count as exported; no note stays.
+    int settleExports(int64_t nowMs, const std::function<bool(const ExportNote&)>& renamed);
+
 private:
     int makeTables();
     int addPublishedMark();
@@ -106,6 +124,8 @@ private:
     Statement move_;
     Statement discard_;
     Statement shift_;
+    Statement note_;
+    Statement forget_;
 };
 
 }  // namespace gaugemon::journal

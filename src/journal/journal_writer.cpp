@@ -97,6 +97,11 @@ void JournalWriter::shift(const RowPlace& from) {
     if (nextChange(Kind::Shift, from)) queued(lock);
 }
 
+void JournalWriter::forgetExport(int64_t noteId) {
+    std::unique_lock lock(queueMutex_);
+    if (nextChange(Kind::Forget, {0, 0, noteId})) queued(lock);
+}
+
 void JournalWriter::run() {
     std::unique_lock lock(queueMutex_);
     for (;;) {
@@ -165,6 +170,7 @@ int JournalWriter::writeChange(const Change& change, std::string_view bytes, std
         case Kind::Replace: return store_->replaceRow(change.place, bytes);
         case Kind::Mark: return store_->applyMarks(change.marks, change.timeMs);
         case Kind::Shift: return store_->shiftRows(change.place);
+        case Kind::Forget: return store_->forgetExport(change.place.position);
     }
     return SQLITE_OK;
 }

@@ -44,6 +44,9 @@ public:
     // The rows of a table from `from.position` on become the first rows of
     // the next table.
     void shift(const RowPlace& from);
+    // The export noted under `noteId` is over; queued after its marks, so
+    // that the note goes in their transaction or after it.
+    void forgetExport(int64_t noteId);
 
     // Runs `work` on the store while the thread keeps off it.
     template <class Work>
@@ -61,7 +64,7 @@ public:
     uint64_t writtenRows() const { return writtenRows_.load(std::memory_order_acquire); }
 
 private:
-    enum class Kind : uint8_t { Append, Replace, Mark, Shift, Limits };
+    enum class Kind : uint8_t { Append, Replace, Mark, Shift, Limits, Forget };
     struct Change {
         Kind kind = Kind::Append;
         RowPlace place;

@@ -340,6 +340,8 @@ private:
     void tellExchangeFile(const exchange::ExchangeResult& result);
     // Rows a file holds count as saved in the journal; its problems are told.
     void syncJournal();
+    // An export file of the first `rows` rows took its name, or did not.
+    void tellExported(const records::FileWriteResult& result, uint32_t rows);
     void startRestore();
     // From the writer's thread: the outcome of a file is told on this one.
     void tellFileWritten(std::function<void()> told);

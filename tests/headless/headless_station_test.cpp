@@ -1,12 +1,16 @@
 // The unattended station in virtual time against the in-process instrument:
 // it keeps looking for its instrument, exports each period's rows to a file
 // of their own, and its file is the window's Export byte for byte.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include "headless/export_names.h"
@@ -310,6 +314,43 @@ TEST_F(Unattended, AFailedFinalExportLosesItsRowsToTheBackup) {
     ASSERT_EQ(table().rowCount(), rows);
     station->stop();
     EXPECT_EQ(lineCount(readFile(exports() / "line1_2019-11-29.xls")), rows + 1);
+}
+
+// A station killed around the rename of its export file (the kill -9 of a
+// stop timeout after SIGTERM) has, once it has run again, every row of the
+// killed run in exactly one export file.
+TEST_F(Unattended, AStationKilledAroundItsExportHasEachRowInExactlyOneFile) {
+    for (const char* instant : {"before-rename", "after-rename", "after-stop"}) {
+        SCOPED_TRACE(instant);
+        fs::remove_all(directory_);
+        fs::create_directories(directory_);
+        const pid_t killed = ::fork();
+        if (killed == 0) {
+            ::execl(EXPORT_KILL_STATION, EXPORT_KILL_STATION, directory_.c_str(), instant, nullptr);
+            ::_exit(127);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(killed, &status, 0), killed);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9) << status;
+
+        // Started again without its instrument: it exports what the journal gives back.
+        open({}, headless::Rotation::Daily, (directory_ / "journal").string());
+        station->station().finishRestore();
+        station->stop();
+        std::map<std::string, int> files;
+        for (const auto& file : fs::directory_iterator(exports())) {
+            const std::string text = readFile(file.path());
+            // Past the header, each line without its row number, which every file counts anew.
+            for (size_t line = text.find('\n'); line != std::string::npos && line + 1 < text.size();) {
+                const size_t end = text.find('\n', line + 1);
+                const std::string row = text.substr(line + 1, end - line - 1);
+                ++files[row.substr(row.find('\t'))];
+                line = end;
+            }
+        }
+        EXPECT_GE(files.size(), 20u);
+        for (const auto& [row, count] : files) EXPECT_EQ(count, 1) << row;
+    }
 }
 
 TEST(ExportNames, PeriodsAndFilesNeverWrittenOver) {
