@@ -496,6 +496,15 @@ void Station::clearRecords() {
     syncJournal();
 }
 
+bool Station::clearIntoBackup() {
+    finishFileWrites();
+    records_.backup.writeBeforeExit();
+    if (records_.table.hasUnsavedRows()) return false;
+    records_.backup.keepFilesWritten();
+    clearRecords();
+    return true;
+}
+
 void Station::setBackup(bool ticked) {
     records_.backup.setBoxTicked(ticked);
     notify([&](StationObserver& o) { o.recordControlsChanged(); });

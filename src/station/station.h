@@ -177,6 +177,11 @@ public:
     // recorded after them stay, as the first of the table.
     void dropExportedRows(uint32_t rows);
     void clearRecords();
+    // Once the day's backup holds every row (written now when the box is
+    // ticked and rows are in no file), the rows go and that backup is kept
+    // as an earlier run's is, never written over. False, nothing cleared,
+    // while a row is in no file.
+    bool clearIntoBackup();
     void setBackup(bool ticked);
     void setCodeEntry(bool ticked);
     // Set Code with the row marked in the list, if any.

@@ -48,7 +48,8 @@ protected:
     }
     void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily,
               const std::string& journal = {}) {
-        const headless::UnattendedWork work{recordEverySeconds, exports().string(), rotation, "line1"};
+        const headless::UnattendedWork work{recordEverySeconds, exporting ? exports().string() : std::string(),
+                                            rotation, "line1"};
         station.reset();
         model.reset();
         const station::StationSeams seams{*store, timers, clock, line, prompts, directory_.string() + "/", journal};
@@ -79,6 +80,7 @@ protected:
     // What the command line would set: the settings the run reads, and its port.
     core::SettingsStore* store = &settings;
     std::optional<unsigned> keptPort;
+    bool exporting = true;  // with an export directory
     std::unique_ptr<station::Station> model;
     std::unique_ptr<headless::HeadlessStation> station;
     fs::path directory_;
@@ -246,6 +248,53 @@ TEST_F(Unattended, AnotherInstrumentIsAnnouncedBeforeItsFirstRow) {
     EXPECT_EQ(log.count("Another instrument: COM3, address 2, 8 probes (before: COM3, address 1, 8 probes)"), 1u);
     EXPECT_EQ(station->station().linkView().messageLine,
               "更换了仪器：COM3，地址 2，8 个测头（之前：COM3，地址 1，8 个测头）");
+}
+
+// An instrument with 60 probes where one with 8 was: the rows of the 8 go to
+// a file of their own at once (the period's, else the day's backup kept as
+// it is) and recording goes on, where it stopped until the table was cleared.
+TEST_F(Unattended, RowsOfTheInstrumentBeforeGoToAFileAndRecordingGoesOn) {
+    for (const bool withExports : {true, false}) {
+        SCOPED_TRACE(withExports ? "export directory" : "backup only");
+        exporting = withExports;
+        fs::remove_all(directory_);
+        fs::create_directories(directory_);
+        ports.place(WorkingDay::kPort, WorkingDay::instrument());
+        open(1);
+        ASSERT_TRUE(connect());
+        clock.advanceBy(6'000);
+
+        sim::InstrumentConfig wider = WorkingDay::instrument();
+        wider.probeCount = 60;
+        ports.place(WorkingDay::kPort, wider);
+        ports.vanish(WorkingDay::kPort);
+        clock.advanceBy(15'000);
+        QCoreApplication::processEvents();
+        const uint32_t before = table().rowCount();
+        ASSERT_GE(before, 4u);
+        ports.reappear(WorkingDay::kPort);
+        ASSERT_TRUE(connect(30'000));
+        // Recording starts after the connection step; the file is written on the writer's thread.
+        QCoreApplication::processEvents();
+        station->station().finishFileWrites();
+        EXPECT_TRUE(clock.runUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                return table().layout().probeCount == 60 && table().rowCount() >= 3;
+            },
+            10'000));
+        // The backup written next moves the one of the 8 probes aside.
+        clock.advanceBy(60'000);
+        station->station().finishFileWrites();
+        const fs::path kept = withExports ? exports() / "line1_2019-11-29.xls" : [&] {
+            for (const auto& file : fs::directory_iterator(directory_))
+                if (file.path().filename().string().starts_with("bak20191129-")) return file.path();
+            return fs::path();
+        }();
+        const std::string rows = readFile(kept);
+        EXPECT_EQ(lineCount(rows), before + 1) << kept;
+        station->stop();
+    }
 }
 
 // ---- The run's own options --------------------------------------------------
