@@ -168,6 +168,8 @@ Problem Journal::openFile(int64_t nowMs, int keepDays) {
         code = store->pruneSaved(nowMs - static_cast<int64_t>(std::max(keepDays, 0)) * kMsPerDay, unpublished);
     prunedUnpublished_ = code == SQLITE_OK ? static_cast<uint64_t>(unpublished) : 0;
     if (code == SQLITE_OK) code = store->beginRun(nowMs, run_);
+    int64_t lastSequence = 0;
+    if (code == SQLITE_OK) code = store->lastRowId(lastSequence);
     if (code != SQLITE_OK) {
         store->close();
         const Problem problem = problemFor(code);
@@ -175,6 +177,8 @@ Problem Journal::openFile(int64_t nowMs, int keepDays) {
         return problem == Problem::Damaged ? problem : fail(problem, code, path_);
     }
     marks_ = {run_, 0, 0, 0};
+    nextSequence_ = lastSequence + 1;
+    sequences_.clear();
     writer_ = std::make_unique<JournalWriter>(std::move(store), path_, std::move(markFile));
     limitsQueued_ = false;
     if (writtenListener_) writer_->setWrittenListener(writtenListener_);
@@ -342,6 +346,8 @@ RestoreResult Journal::adoptRestored(records::RecordTable& table, RestoreJob& jo
         return {RestoreOutcome::TableBusy, 0, pending_.count};
     }
     taken_ = static_cast<uint32_t>(restored);
+    sequences_.clear();
+    for (const int64_t id : job.moved) sequences_.append(id);
     pending_ = {};
     return {job.left > 0 ? RestoreOutcome::PartRestored : RestoreOutcome::Restored, restored, job.left};
 }
@@ -421,7 +427,9 @@ void Journal::queueAppend(const records::RecordTable& table, uint32_t row) {
         limitsSize_ = size;
         limitsQueued_ = true;
     }
-    writer_->append({run_, generation_, row}, table.layout(), view.bytes());
+    const int64_t sequence = nextSequence_++;
+    sequences_.append(sequence);
+    writer_->append({run_, generation_, row}, sequence, table.layout(), view.bytes());
 }
 
 void Journal::rowChanged(const records::RecordTable& table, uint32_t row) {
@@ -498,6 +506,7 @@ bool Journal::dropFirstRows(records::RecordTable& table, uint32_t rows) {
     writer_->shift({run_, generation_, rows});
     ++generation_;
     taken_ -= std::min(rows, taken_);
+    sequences_.dropFirst(rows);
     marks_ = {run_, generation_, 0, 0};
     writer_->mark(marks_);
     return true;
@@ -507,6 +516,7 @@ void Journal::startNewTable() {
     // The rows of the table that goes are let go, whether a file holds them or not.
     ++generation_;
     taken_ = 0;
+    sequences_.clear();
     marks_ = {run_, generation_, 0, 0};
     writer_->mark(marks_);
 }

@@ -10,6 +10,7 @@
 #include "core/language.h"
 #include "journal/journal_outcome.h"
 #include "journal/journal_store.h"
+#include "journal/row_sequences.h"
 #include "records/atomic_file.h"
 #include "records/record_columns.h"
 #include "records/record_table.h"
@@ -137,6 +138,15 @@ public:
     // the table could not do it: nothing changed.
     bool dropFirstRows(records::RecordTable& table, uint32_t rows);
 
+    // ---- Row numbers ------------------------------------------------------------
+    // Whether the journal numbers the rows: it was opened this run.
+    bool numbersRows() const { return writer_ != nullptr; }
+    // The sequence number of row `row` of the table: its id in the journal,
+    // rising across runs and clearings, kept by a restored row; 0 for a row
+    // the journal has not taken yet (one recorded during a restore).
+    int64_t sequenceOf(uint32_t row) const { return sequences_.of(row); }
+    uint32_t rowsNumbered() const { return sequences_.size(); }
+
     // A problem not told yet; each one is given once.
     std::optional<Report> takeReport();
     // Blocks until every row queued so far is written and synced; false when
@@ -181,6 +191,8 @@ private:
     int64_t generation_ = 0;  // the table's clearings this run
     uint32_t taken_ = 0;      // rows of the table queued so far
     MarkState marks_;         // how far files hold the rows of this run
+    RowSequences sequences_;  // of the rows taken
+    int64_t nextSequence_ = 1;
     Offered offered_ = Offered::InNoFile;
     bool restoring_ = false;  // the rows the table takes now are in the journal already
     bool dropping_ = false;   // the table's reset is a drop of its first rows

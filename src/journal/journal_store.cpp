@@ -192,8 +192,8 @@ int JournalStore::prepareStatements(Offered offered) {
     const bool exports = offered == Offered::NotExported;
     const std::pair<Statement*, const char*> statements[] = {
         {&insert_,
-         "INSERT INTO journal_row (run, generation, position, probe_count, code_column, recorded_ms, bytes, "
-         "limit_set, characteristics) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, NULLIF(?8, 0), ?9)"},
+         "INSERT INTO journal_row (id, run, generation, position, probe_count, code_column, recorded_ms, bytes, "
+         "limit_set, characteristics) VALUES (NULLIF(?10, 0), ?1, ?2, ?3, ?4, ?5, ?6, ?7, NULLIF(?8, 0), ?9)"},
         {&insertLimits_, "INSERT INTO limit_set (bytes) VALUES (?1)"},
         {&replace_,
          "UPDATE journal_row SET bytes = ?4, saved_ms = NULL, exported_ms = NULL "
@@ -277,6 +277,16 @@ int JournalStore::beginRun(int64_t nowMs, int64_t& run) {
     return SQLITE_OK;
 }
 
+int JournalStore::lastRowId(int64_t& id) {
+    Statement last;
+    int code = db_.prepare(last, "SELECT coalesce(max(id), 0) FROM journal_row");
+    if (code != SQLITE_OK) return code;
+    code = last.step();
+    if (code != SQLITE_ROW) return code;
+    id = last.intAt(0);
+    return SQLITE_OK;
+}
+
 int JournalStore::forEachUnsaved(int64_t run, const std::function<bool(const StoredRow&)>& each) {
     unsaved_.bind(1, run);
     int code = unsaved_.step();
@@ -305,7 +315,7 @@ int JournalStore::discardUnsaved(int64_t run, int64_t nowMs) {
 }
 
 int JournalStore::insertRow(const RowPlace& place, int64_t probeCount, bool codeColumn, int64_t recordedMs,
-                            std::string_view bytes, int64_t limitSet, std::string_view characteristics) {
+                            std::string_view bytes, int64_t limitSet, std::string_view characteristics, int64_t id) {
     insert_.bind(1, place.run);
     insert_.bind(2, place.generation);
     insert_.bind(3, place.position);
@@ -314,6 +324,7 @@ int JournalStore::insertRow(const RowPlace& place, int64_t probeCount, bool code
     insert_.bind(6, recordedMs);
     insert_.bindBlob(7, bytes);
     insert_.bind(8, limitSet);
+    insert_.bind(10, id);
     // NULL for none: the rows of a station without characteristics stay as they were.
     if (characteristics.empty())
         insert_.bindNull(9);

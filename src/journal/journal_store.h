@@ -70,6 +70,8 @@ public:
     int pruneSaved(int64_t cutoffMs, int64_t& unpublished);
     // A new run, numbered above every earlier one.
     int beginRun(int64_t nowMs, int64_t& run);
+    // The highest row id there is, 0 for none: the next row's is above it.
+    int lastRowId(int64_t& id);
 
     // Rows of runs before `run` that are offered, oldest first; `each`
     // returns false to stop.
@@ -84,8 +86,9 @@ public:
     void rollback() { db_.exec("ROLLBACK"); }
 
     // `characteristics` as StoredRow keeps them.
+    // `id` 0 lets the file choose one above every row's.
     int insertRow(const RowPlace& place, int64_t probeCount, bool codeColumn, int64_t recordedMs,
-                  std::string_view bytes, int64_t limitSet = 0, std::string_view characteristics = {});
+                  std::string_view bytes, int64_t limitSet = 0, std::string_view characteristics = {}, int64_t id = 0);
     // Keeps the limits rows were recorded with, once; `id` is theirs then.
     int insertLimitSet(std::string_view bytes, int64_t& id);
     // A row changed after it was recorded (its code): in no file again.

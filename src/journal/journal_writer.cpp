@@ -53,10 +53,12 @@ void JournalWriter::queued(std::unique_lock<std::mutex>& lock) {
     wake_.notify_one();
 }
 
-void JournalWriter::append(const RowPlace& place, const records::TableLayout& layout, std::string_view bytes) {
+void JournalWriter::append(const RowPlace& place, int64_t id, const records::TableLayout& layout,
+                           std::string_view bytes) {
     std::unique_lock lock(queueMutex_);
     Change* change = nextChange(Kind::Append, place, bytes);
     if (!change) return;
+    change->id = id;
     change->probeCount = layout.probeCount;
     change->codeColumn = layout.codeColumn;
     if (layout.characteristicCount() > 0) {
@@ -158,9 +160,15 @@ int JournalWriter::writeBatch() {
 
 int JournalWriter::writeChange(const Change& change, std::string_view bytes, std::string_view characteristics) {
     switch (change.kind) {
-        case Kind::Append:
+        case Kind::Append: {
+            const int code = store_->insertRow(change.place, change.probeCount, change.codeColumn, change.timeMs, bytes,
+                                               limitSet_, characteristics, change.id);
+            // An id some other writer of the file took: the row is kept under
+            // the file's next one rather than lost.
+            if (code != SQLITE_CONSTRAINT) return code;
             return store_->insertRow(change.place, change.probeCount, change.codeColumn, change.timeMs, bytes,
                                      limitSet_, characteristics);
+        }
         case Kind::Limits:
             if (bytes.empty()) {
                 limitSet_ = 0;

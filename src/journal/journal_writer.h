@@ -34,7 +34,8 @@ public:
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
 
-    void append(const RowPlace& place, const records::TableLayout& layout, std::string_view bytes);
+    // `id` is the row's own: its sequence number.
+    void append(const RowPlace& place, int64_t id, const records::TableLayout& layout, std::string_view bytes);
     void replace(const RowPlace& place, std::string_view bytes);
     // The rows appended from now on were recorded with these limits (the
     // bytes of a limit set); none when empty.
@@ -68,6 +69,7 @@ private:
     struct Change {
         Kind kind = Kind::Append;
         RowPlace place;
+        int64_t id = 0;  // Append
         int64_t probeCount = 0;
         bool codeColumn = false;
         int64_t timeMs = 0;  // when recorded or saved
