@@ -125,6 +125,7 @@ void HeadlessStation::readingsShown(const display::ChartPlan*) {
 void HeadlessStation::startRecording() {
     if (!station_.linkState().connected) return;
     if (!station_.backup().boxTicked()) station_.setBackup(true);
+    letGoOfOtherLayout();
     if (!work_.recordEverySeconds || station_.recorder().automaticTicked()) return;
     const auto outcome = station_.setAutomatic(true, static_cast<float>(*work_.recordEverySeconds));
     if (outcome == records::AutoOutcome::Started)
@@ -139,7 +140,18 @@ void HeadlessStation::endPeriodWhenDue() {
     } else if (station_.recordTable().full()) {
         // A full table records nothing more: its rows go to a file of their own now.
         exportAndClear(period_);
+    } else {
+        letGoOfOtherLayout();
     }
+}
+
+void HeadlessStation::letGoOfOtherLayout() {
+    // Rows of another instrument's layout stop recording until somebody
+    // clears the table, and nobody will: they go to a file of their own now.
+    if (!station_.recordTable().waitingForClear()) return;
+    if (!work_.exportDirectory.empty()) return exportAndClear(period_);
+    if (station_.clearIntoBackup())
+        qCInfo(core::stationLog, "the rows of the instrument before are kept in the day's backup; recording goes on");
 }
 
 void HeadlessStation::exportAndClear(const std::string& period) {
@@ -177,6 +189,8 @@ void HeadlessStation::countNewRows() {
 }
 
 void HeadlessStation::reportMinute() {
+    // Without an export directory the backup takes them; a failed one is tried again each minute.
+    if (work_.exportDirectory.empty()) letGoOfOtherLayout();
     countNewRows();
     if (rowsThisMinute_ > 0 || connected_)
         qCInfo(core::stationLog, "%llu rows recorded in the last minute, %u held",

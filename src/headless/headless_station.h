@@ -60,6 +60,10 @@ private:
     // then lets them go; rows recorded meanwhile stay, and all stay when the
     // file could not be written.
     void exportAndClear(const std::string& period);
+    // Rows of another layout than the instrument's go to a file of their own
+    // (the period's, else the day's backup kept as it is), so that recording
+    // goes on; nothing when the table takes the instrument's rows.
+    void letGoOfOtherLayout();
     void reportMinute();
     void countNewRows();
 

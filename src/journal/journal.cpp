@@ -162,11 +162,14 @@ Problem Journal::openFile(int64_t nowMs, int keepDays) {
     int code = store->open(path_, offered_);
     auto markFile = std::make_unique<MarkFile>();
     if (code == SQLITE_OK) code = applyKeptMarks(*store, *markFile, nowMs);
+    if (code == SQLITE_OK) code = settleExports(*store, nowMs);
     int64_t unpublished = 0;
     if (code == SQLITE_OK)
         code = store->pruneSaved(nowMs - static_cast<int64_t>(std::max(keepDays, 0)) * kMsPerDay, unpublished);
     prunedUnpublished_ = code == SQLITE_OK ? static_cast<uint64_t>(unpublished) : 0;
     if (code == SQLITE_OK) code = store->beginRun(nowMs, run_);
+    int64_t lastSequence = 0;
+    if (code == SQLITE_OK) code = store->lastRowId(lastSequence);
     if (code != SQLITE_OK) {
         store->close();
         const Problem problem = problemFor(code);
@@ -174,6 +177,8 @@ Problem Journal::openFile(int64_t nowMs, int keepDays) {
         return problem == Problem::Damaged ? problem : fail(problem, code, path_);
     }
     marks_ = {run_, 0, 0, 0};
+    nextSequence_ = lastSequence + 1;
+    sequences_.clear();
     writer_ = std::make_unique<JournalWriter>(std::move(store), path_, std::move(markFile));
     limitsQueued_ = false;
     if (writtenListener_) writer_->setWrittenListener(writtenListener_);
@@ -195,6 +200,24 @@ int Journal::applyKeptMarks(JournalStore& store, MarkFile& file, int64_t nowMs) 
         return code;
     }
     file.clear();
+    return SQLITE_OK;
+}
+
+// An export the last run noted and did not mark: its rows are exported
+// when the file at its name is the one it wrote, renamed in place before the
+// process died; else the rename never came and they stay offered.
+int Journal::settleExports(JournalStore& store, int64_t nowMs) {
+    int code = store.begin();
+    if (code != SQLITE_OK) return code;
+    code = store.settleExports(nowMs, [](const ExportNote& note) {
+        const std::optional<records::FileIdentity> file = records::fileIdentity(note.path);
+        return file && *file == note.file;
+    });
+    if (!isFailure(code)) code = store.commit();
+    if (isFailure(code)) {
+        store.rollback();
+        return code;
+    }
     return SQLITE_OK;
 }
 
@@ -323,6 +346,8 @@ RestoreResult Journal::adoptRestored(records::RecordTable& table, RestoreJob& jo
         return {RestoreOutcome::TableBusy, 0, pending_.count};
     }
     taken_ = static_cast<uint32_t>(restored);
+    sequences_.clear();
+    for (const int64_t id : job.moved) sequences_.append(id);
     pending_ = {};
     return {job.left > 0 ? RestoreOutcome::PartRestored : RestoreOutcome::Restored, restored, job.left};
 }
@@ -402,7 +427,9 @@ void Journal::queueAppend(const records::RecordTable& table, uint32_t row) {
         limitsSize_ = size;
         limitsQueued_ = true;
     }
-    writer_->append({run_, generation_, row}, table.layout(), view.bytes());
+    const int64_t sequence = nextSequence_++;
+    sequences_.append(sequence);
+    writer_->append({run_, generation_, row}, sequence, table.layout(), view.bytes());
 }
 
 void Journal::rowChanged(const records::RecordTable& table, uint32_t row) {
@@ -417,7 +444,35 @@ void Journal::markSaved(const records::RecordTable& table, uint32_t rows) {
     mark(table, rows, offered_ == Offered::InNoFile);
 }
 
-void Journal::markExported(const records::RecordTable& table, uint32_t rows) { mark(table, rows, true); }
+records::BeforeRename Journal::noteExport(const records::RecordTable& table, uint32_t rows, const std::string& path) {
+    if (!isOn()) return {};
+    follow(table);
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    ExportNote note{{run_, generation_, std::min(rows, taken_)}, error ? path : absolute.string(), {}};
+    return [this, note = std::move(note)](const records::FileIdentity& file) mutable {
+        note.file = file;
+        int64_t id = 0;
+        const int code = writer_->withStore([&](JournalStore& store) { return store.noteExport(note, id); });
+        // Without the note the file must not take its name: a death right
+        // after it would offer its rows again for another file.
+        if (isFailure(code)) return code == SQLITE_FULL ? ENOSPC : EIO;
+        notedExport_.store(id, std::memory_order_release);
+        return 0;
+    };
+}
+
+void Journal::markExported(const records::RecordTable& table, uint32_t rows) {
+    mark(table, rows, true);
+    forgetNotedExport();
+}
+
+void Journal::exportFailed() { forgetNotedExport(); }
+
+void Journal::forgetNotedExport() {
+    const int64_t id = notedExport_.exchange(0, std::memory_order_acq_rel);
+    if (id != 0 && writer_) writer_->forgetExport(id);
+}
 
 void Journal::mark(const records::RecordTable& table, uint32_t rows, bool exported) {
     if (!writer_) return;
@@ -451,6 +506,7 @@ bool Journal::dropFirstRows(records::RecordTable& table, uint32_t rows) {
     writer_->shift({run_, generation_, rows});
     ++generation_;
     taken_ -= std::min(rows, taken_);
+    sequences_.dropFirst(rows);
     marks_ = {run_, generation_, 0, 0};
     writer_->mark(marks_);
     return true;
@@ -460,6 +516,7 @@ void Journal::startNewTable() {
     // The rows of the table that goes are let go, whether a file holds them or not.
     ++generation_;
     taken_ = 0;
+    sequences_.clear();
     marks_ = {run_, generation_, 0, 0};
     writer_->mark(marks_);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -9,6 +10,8 @@
 #include "core/language.h"
 #include "journal/journal_outcome.h"
 #include "journal/journal_store.h"
+#include "journal/row_sequences.h"
+#include "records/atomic_file.h"
 #include "records/record_columns.h"
 #include "records/record_table.h"
 
@@ -116,8 +119,16 @@ public:
     // applied once the disk has room again (at the latest when it is next
     // opened), so that rows a file holds are never offered again.
     void markSaved(const records::RecordTable& table, uint32_t rows);
+    // Before an export file of the first `rows` rows takes the name `path`:
+    // the call, for the writer's thread, that notes the file in the journal
+    // (synced) between its write and its rename. Should the process die
+    // before markExported, the next opening counts the rows exported when
+    // the file at `path` is the one noted. Empty while the journal is off.
+    records::BeforeRename noteExport(const records::RecordTable& table, uint32_t rows, const std::string& path);
     // An export file, the run's output, now holds the first `rows` rows.
     void markExported(const records::RecordTable& table, uint32_t rows);
+    // The export noted did not take its name: its rows stay offered.
+    void exportFailed();
     // The table is about to be emptied (its rows still in it): they count
     // as saved, and numbering starts again.
     void tableCleared(const records::RecordTable& table);
@@ -126,6 +137,15 @@ public:
     // as the first rows of a new table, here and in the file. False when
     // the table could not do it: nothing changed.
     bool dropFirstRows(records::RecordTable& table, uint32_t rows);
+
+    // ---- Row numbers ------------------------------------------------------------
+    // Whether the journal numbers the rows: it was opened this run.
+    bool numbersRows() const { return writer_ != nullptr; }
+    // The sequence number of row `row` of the table: its id in the journal,
+    // rising across runs and clearings, kept by a restored row; 0 for a row
+    // the journal has not taken yet (one recorded during a restore).
+    int64_t sequenceOf(uint32_t row) const { return sequences_.of(row); }
+    uint32_t rowsNumbered() const { return sequences_.size(); }
 
     // A problem not told yet; each one is given once.
     std::optional<Report> takeReport();
@@ -151,7 +171,9 @@ private:
     void startNewTable();
     // Marks the first `rows` held as saved, and as exported too when `exported`.
     void mark(const records::RecordTable& table, uint32_t rows, bool exported);
+    void forgetNotedExport();
     int applyKeptMarks(JournalStore& store, MarkFile& file, int64_t nowMs);
+    int settleExports(JournalStore& store, int64_t nowMs);
     void gatherPending(RestoreJob& job);
     int appendPending(JournalStore& store, RestoreJob& job);
     int moveIntoThisRun(JournalStore& store, const RestoreJob& job);
@@ -169,6 +191,8 @@ private:
     int64_t generation_ = 0;  // the table's clearings this run
     uint32_t taken_ = 0;      // rows of the table queued so far
     MarkState marks_;         // how far files hold the rows of this run
+    RowSequences sequences_;  // of the rows taken
+    int64_t nextSequence_ = 1;
     Offered offered_ = Offered::InNoFile;
     bool restoring_ = false;  // the rows the table takes now are in the journal already
     bool dropping_ = false;   // the table's reset is a drop of its first rows
@@ -179,6 +203,8 @@ private:
     records::LimitSetBytes limits_{};
     size_t limitsSize_ = 0;
     bool limitsQueued_ = false;
+    // The export noted by the writer's thread and not yet marked; 0 for none.
+    std::atomic<int64_t> notedExport_{0};
 };
 
 }  // namespace gaugemon::journal

@@ -34,6 +34,16 @@ CREATE TABLE IF NOT EXISTS limit_set (
   id INTEGER PRIMARY KEY,
   bytes BLOB NOT NULL
 );
+CREATE TABLE IF NOT EXISTS export_note (
+  id INTEGER PRIMARY KEY,
+  run INTEGER NOT NULL,
+  generation INTEGER NOT NULL,
+  rows INTEGER NOT NULL,
+  path TEXT NOT NULL,
+  device INTEGER NOT NULL,
+  inode INTEGER NOT NULL,
+  size INTEGER NOT NULL
+);
 CREATE UNIQUE INDEX IF NOT EXISTS journal_row_place ON journal_row (run, generation, position);
 CREATE INDEX IF NOT EXISTS journal_row_unsaved ON journal_row (run, generation, position) WHERE saved_ms IS NULL;
 CREATE INDEX IF NOT EXISTS journal_row_recorded ON journal_row (recorded_ms);
@@ -182,8 +192,8 @@ int JournalStore::prepareStatements(Offered offered) {
     const bool exports = offered == Offered::NotExported;
     const std::pair<Statement*, const char*> statements[] = {
         {&insert_,
-         "INSERT INTO journal_row (run, generation, position, probe_count, code_column, recorded_ms, bytes, "
-         "limit_set, characteristics) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, NULLIF(?8, 0), ?9)"},
+         "INSERT INTO journal_row (id, run, generation, position, probe_count, code_column, recorded_ms, bytes, "
+         "limit_set, characteristics) VALUES (NULLIF(?10, 0), ?1, ?2, ?3, ?4, ?5, ?6, ?7, NULLIF(?8, 0), ?9)"},
         {&insertLimits_, "INSERT INTO limit_set (bytes) VALUES (?1)"},
         {&replace_,
          "UPDATE journal_row SET bytes = ?4, saved_ms = NULL, exported_ms = NULL "
@@ -209,6 +219,10 @@ int JournalStore::prepareStatements(Offered offered) {
         {&shift_,
          "UPDATE journal_row SET generation = ?2 + 1, position = position - ?3 "
          "WHERE run = ?1 AND generation = ?2 AND position >= ?3"},
+        {&note_,
+         "INSERT INTO export_note (run, generation, rows, path, device, inode, size) "
+         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"},
+        {&forget_, "DELETE FROM export_note WHERE id = ?1"},
         {&discard_, exports ? "UPDATE journal_row SET exported_ms = ?2, saved_ms = coalesce(saved_ms, ?2) "
                               "WHERE exported_ms IS NULL AND run < ?1"
                             : "UPDATE journal_row SET saved_ms = ?2, exported_ms = coalesce(exported_ms, ?2) "
@@ -263,6 +277,16 @@ int JournalStore::beginRun(int64_t nowMs, int64_t& run) {
     return SQLITE_OK;
 }
 
+int JournalStore::lastRowId(int64_t& id) {
+    Statement last;
+    int code = db_.prepare(last, "SELECT coalesce(max(id), 0) FROM journal_row");
+    if (code != SQLITE_OK) return code;
+    code = last.step();
+    if (code != SQLITE_ROW) return code;
+    id = last.intAt(0);
+    return SQLITE_OK;
+}
+
 int JournalStore::forEachUnsaved(int64_t run, const std::function<bool(const StoredRow&)>& each) {
     unsaved_.bind(1, run);
     int code = unsaved_.step();
@@ -291,7 +315,7 @@ int JournalStore::discardUnsaved(int64_t run, int64_t nowMs) {
 }
 
 int JournalStore::insertRow(const RowPlace& place, int64_t probeCount, bool codeColumn, int64_t recordedMs,
-                            std::string_view bytes, int64_t limitSet, std::string_view characteristics) {
+                            std::string_view bytes, int64_t limitSet, std::string_view characteristics, int64_t id) {
     insert_.bind(1, place.run);
     insert_.bind(2, place.generation);
     insert_.bind(3, place.position);
@@ -300,6 +324,7 @@ int JournalStore::insertRow(const RowPlace& place, int64_t probeCount, bool code
     insert_.bind(6, recordedMs);
     insert_.bindBlob(7, bytes);
     insert_.bind(8, limitSet);
+    insert_.bind(10, id);
     // NULL for none: the rows of a station without characteristics stay as they were.
     if (characteristics.empty())
         insert_.bindNull(9);
@@ -348,6 +373,58 @@ int JournalStore::applyMarks(const MarkState& marks, int64_t nowMs) {
         if (code != SQLITE_DONE) return code;
     }
     return SQLITE_DONE;
+}
+
+int JournalStore::noteExport(const ExportNote& note, int64_t& id) {
+    int code = begin();
+    if (code != SQLITE_OK) return code;
+    note_.bind(1, note.end.run);
+    note_.bind(2, note.end.generation);
+    note_.bind(3, note.end.position);
+    note_.bindText(4, note.path);
+    note_.bind(5, static_cast<int64_t>(note.file.device));
+    note_.bind(6, static_cast<int64_t>(note.file.inode));
+    note_.bind(7, note.file.size);
+    code = note_.run();
+    if (code == SQLITE_DONE) code = commit();
+    if (code != SQLITE_OK) {
+        rollback();
+        return code;
+    }
+    id = db_.lastInsertId();
+    return SQLITE_OK;
+}
+
+int JournalStore::forgetExport(int64_t id) {
+    forget_.bind(1, id);
+    return forget_.run();
+}
+
+int JournalStore::settleExports(int64_t nowMs, const std::function<bool(const ExportNote&)>& renamed) {
+    Statement select;
+    int code = db_.prepare(select, "SELECT run, generation, rows, path, device, inode, size FROM export_note");
+    if (code != SQLITE_OK) return code;
+    std::vector<ExportNote> notes;
+    while ((code = select.step()) == SQLITE_ROW) {
+        const std::string_view path = select.blobAt(3);
+        notes.push_back(
+            {{select.intAt(0), select.intAt(1), select.intAt(2)},
+             std::string(path),
+             {static_cast<uint64_t>(select.intAt(4)), static_cast<uint64_t>(select.intAt(5)), select.intAt(6)}});
+    }
+    select.reset();
+    if (code != SQLITE_DONE) return code;
+    Statement& exported = markFirst_[1];
+    for (const ExportNote& note : notes) {
+        if (!renamed(note)) continue;
+        exported.bind(1, note.end.run);
+        exported.bind(2, note.end.generation);
+        exported.bind(3, note.end.position);
+        exported.bind(4, nowMs);
+        code = exported.run();
+        if (code != SQLITE_DONE) return code;
+    }
+    return db_.exec("DELETE FROM export_note");
 }
 
 }  // namespace gaugemon::journal

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "journal/sqlite_db.h"
+#include "records/atomic_file.h"
 
 namespace gaugemon::journal {
 
@@ -27,6 +28,15 @@ struct MarkState {
     int64_t savedRows = 0;
     int64_t exportedRows = 0;
     bool operator==(const MarkState&) const = default;
+};
+
+// An export file about to take its name, kept in the journal until its rows
+// are marked exported: if the process dies in between, the next start finds
+// out from the file at `path` whether it holds the rows.
+struct ExportNote {
+    RowPlace end;  // the rows of end.run's table end.generation before end.position
+    std::string path;
+    records::FileIdentity file;
 };
 
 // Which rows a start offers: those in no file at all, or those in no export
@@ -60,6 +70,8 @@ public:
     int pruneSaved(int64_t cutoffMs, int64_t& unpublished);
     // A new run, numbered above every earlier one.
     int beginRun(int64_t nowMs, int64_t& run);
+    // The highest row id there is, 0 for none: the next row's is above it.
+    int lastRowId(int64_t& id);
 
     // Rows of runs before `run` that are offered, oldest first; `each`
     // returns false to stop.
@@ -74,8 +86,9 @@ public:
     void rollback() { db_.exec("ROLLBACK"); }
 
     // `characteristics` as StoredRow keeps them.
+    // `id` 0 lets the file choose one above every row's.
     int insertRow(const RowPlace& place, int64_t probeCount, bool codeColumn, int64_t recordedMs,
-                  std::string_view bytes, int64_t limitSet = 0, std::string_view characteristics = {});
+                  std::string_view bytes, int64_t limitSet = 0, std::string_view characteristics = {}, int64_t id = 0);
     // Keeps the limits rows were recorded with, once; `id` is theirs then.
     int insertLimitSet(std::string_view bytes, int64_t& id);
     // A row changed after it was recorded (its code): in no file again.
@@ -85,6 +98,14 @@ public:
     // The rows of a table from `from.position` on become the first rows of
     // the table of the next generation.
     int shiftRows(const RowPlace& from);
+
+    // Keeps `note` in a transaction of its own, synced; `id` is its own then.
+    int noteExport(const ExportNote& note, int64_t& id);
+    // The export is over, its rows marked or kept as it ended.
+    int forgetExport(int64_t id);
+    // The exports a killed run left noted: the rows of those `renamed` says
+    // took their file's name count as exported; no note stays.
+    int settleExports(int64_t nowMs, const std::function<bool(const ExportNote&)>& renamed);
 
 private:
     int makeTables();
@@ -106,6 +127,8 @@ private:
     Statement move_;
     Statement discard_;
     Statement shift_;
+    Statement note_;
+    Statement forget_;
 };
 
 }  // namespace gaugemon::journal

@@ -53,10 +53,12 @@ void JournalWriter::queued(std::unique_lock<std::mutex>& lock) {
     wake_.notify_one();
 }
 
-void JournalWriter::append(const RowPlace& place, const records::TableLayout& layout, std::string_view bytes) {
+void JournalWriter::append(const RowPlace& place, int64_t id, const records::TableLayout& layout,
+                           std::string_view bytes) {
     std::unique_lock lock(queueMutex_);
     Change* change = nextChange(Kind::Append, place, bytes);
     if (!change) return;
+    change->id = id;
     change->probeCount = layout.probeCount;
     change->codeColumn = layout.codeColumn;
     if (layout.characteristicCount() > 0) {
@@ -95,6 +97,11 @@ void JournalWriter::mark(const MarkState& marks) {
 void JournalWriter::shift(const RowPlace& from) {
     std::unique_lock lock(queueMutex_);
     if (nextChange(Kind::Shift, from)) queued(lock);
+}
+
+void JournalWriter::forgetExport(int64_t noteId) {
+    std::unique_lock lock(queueMutex_);
+    if (nextChange(Kind::Forget, {0, 0, noteId})) queued(lock);
 }
 
 void JournalWriter::run() {
@@ -153,9 +160,15 @@ int JournalWriter::writeBatch() {
 
 int JournalWriter::writeChange(const Change& change, std::string_view bytes, std::string_view characteristics) {
     switch (change.kind) {
-        case Kind::Append:
+        case Kind::Append: {
+            const int code = store_->insertRow(change.place, change.probeCount, change.codeColumn, change.timeMs, bytes,
+                                               limitSet_, characteristics, change.id);
+            // An id some other writer of the file took: the row is kept under
+            // the file's next one rather than lost.
+            if (code != SQLITE_CONSTRAINT) return code;
             return store_->insertRow(change.place, change.probeCount, change.codeColumn, change.timeMs, bytes,
                                      limitSet_, characteristics);
+        }
         case Kind::Limits:
             if (bytes.empty()) {
                 limitSet_ = 0;
@@ -165,6 +178,7 @@ int JournalWriter::writeChange(const Change& change, std::string_view bytes, std
         case Kind::Replace: return store_->replaceRow(change.place, bytes);
         case Kind::Mark: return store_->applyMarks(change.marks, change.timeMs);
         case Kind::Shift: return store_->shiftRows(change.place);
+        case Kind::Forget: return store_->forgetExport(change.place.position);
     }
     return SQLITE_OK;
 }

@@ -34,7 +34,8 @@ public:
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
 
-    void append(const RowPlace& place, const records::TableLayout& layout, std::string_view bytes);
+    // `id` is the row's own: its sequence number.
+    void append(const RowPlace& place, int64_t id, const records::TableLayout& layout, std::string_view bytes);
     void replace(const RowPlace& place, std::string_view bytes);
     // The rows appended from now on were recorded with these limits (the
     // bytes of a limit set); none when empty.
@@ -44,6 +45,9 @@ public:
     // The rows of a table from `from.position` on become the first rows of
     // the next table.
     void shift(const RowPlace& from);
+    // The export noted under `noteId` is over; queued after its marks, so
+    // that the note goes in their transaction or after it.
+    void forgetExport(int64_t noteId);
 
     // Runs `work` on the store while the thread keeps off it.
     template <class Work>
@@ -61,10 +65,11 @@ public:
     uint64_t writtenRows() const { return writtenRows_.load(std::memory_order_acquire); }
 
 private:
-    enum class Kind : uint8_t { Append, Replace, Mark, Shift, Limits };
+    enum class Kind : uint8_t { Append, Replace, Mark, Shift, Limits, Forget };
     struct Change {
         Kind kind = Kind::Append;
         RowPlace place;
+        int64_t id = 0;  // Append
         int64_t probeCount = 0;
         bool codeColumn = false;
         int64_t timeMs = 0;  // when recorded or saved

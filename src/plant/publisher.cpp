@@ -15,6 +15,7 @@
 #include "journal/outbox_store.h"
 #include "plant/connect_failure.h"
 #include "plant/plant_log.h"
+#include "plant/state_pacing.h"
 
 namespace gaugemon::plant {
 
@@ -35,8 +36,6 @@ constexpr int kProbeTimeoutMs = 300;
 // for the status and readings messages.
 constexpr int64_t kRowWindow = 64;
 constexpr int kClientInflight = kRowWindow + 16;
-// A state nobody changed is sent again this often, with its new time.
-constexpr auto kStateRepeat = std::chrono::seconds(30);
 constexpr auto kOfflineWait = milliseconds(500);
 constexpr auto kDisconnectWait = milliseconds(500);
 constexpr int kQosAtLeastOnce = 1;
@@ -107,11 +106,11 @@ public:
         events_.readings = true;
     }
 
+    // Only news wakes the thread; moved counters wait for their turn.
     void putStatus(const StationStatus& status) {
         {
             std::lock_guard lock(mutex_);
-            if (statusSlot_ && statusSlot_->sameStateAs(status)) return;
-            statusSlot_ = status;
+            if (!statePacing_.offer(status)) return;
             events_.status = true;
         }
         wake_.notify_one();
@@ -180,7 +179,7 @@ private:
             if (state_ == State::Connected) {
                 sendRows();
                 if (taken_.readings) sendReadings();
-                if (taken_.status || Clock::now() >= nextState_) sendState();
+                if (stateToSend_) sendState();
             }
         }
         shutDown();
@@ -198,7 +197,8 @@ private:
         taken_.stop = events_.stop;
         taken_.rows = std::exchange(events_.rows, false);
         taken_.status = std::exchange(events_.status, false);
-        if (taken_.status || Clock::now() >= nextState_) stateToSend_ = statusSlot_;
+        stateToSend_.reset();
+        if (state_ == State::Connected) stateToSend_ = statePacing_.take(Clock::now());
         taken_.connected = std::exchange(events_.connected, false);
         taken_.failed = std::exchange(events_.failed, false);
         taken_.lost = std::exchange(events_.lost, false);
@@ -213,7 +213,7 @@ private:
     Clock::time_point nextWake() const {
         if (state_ == State::Waiting) return nextAttempt_;
         auto idle = Clock::now() + kIdlePoll;
-        if (state_ == State::Connected && statusSlot_) idle = std::min(idle, nextState_);
+        if (state_ == State::Connected) idle = std::min(idle, statePacing_.nextDue());
         return readingsOn() ? std::min(idle, nextReadings_) : idle;
     }
 
@@ -323,7 +323,8 @@ private:
         qCInfo(plantLog, "Connected to MQTT broker %s as station %s", options_.brokerUrl.c_str(),
                options_.station.c_str());
         publishStatus("online");
-        nextState_ = Clock::now();  // the state follows at once
+        std::lock_guard lock(mutex_);
+        statePacing_.sendAgain();  // the state follows at once
     }
 
     void failed(int code, std::string detail) {
@@ -427,8 +428,6 @@ private:
     }
 
     void sendState() {
-        nextState_ = Clock::now() + kStateRepeat;
-        if (!stateToSend_) return;
         stateToSend_->timeMs = wallClockMs();
         statusJson(*stateToSend_, json_);
         try {
@@ -470,7 +469,7 @@ private:
     std::condition_variable wake_;
     Events events_;
     LiveReadings slot_;
-    std::optional<StationStatus> statusSlot_;
+    StatePacing statePacing_;
     std::string tlsError_;
 
     // The publisher's thread alone.
@@ -480,7 +479,6 @@ private:
     Events taken_;
     LiveReadings readings_;
     std::optional<StationStatus> stateToSend_;
-    Clock::time_point nextState_{};
     std::string json_;
     std::vector<int64_t> unmarked_;
     std::vector<int64_t> unpublishable_;

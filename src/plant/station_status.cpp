@@ -5,11 +5,14 @@
 namespace gaugemon::plant {
 
 bool StationStatus::sameStateAs(const StationStatus& other) const {
+    return sameBesidesCounters(other) && cycleMs == other.cycleMs && rowsHeld == other.rowsHeld &&
+           rowsNotInFile == other.rowsNotInFile && rowsNotPublished == other.rowsNotPublished;
+}
+
+bool StationStatus::sameBesidesCounters(const StationStatus& other) const {
     return version == other.version && station == other.station && language == other.language && port == other.port &&
            lineSettings == other.lineSettings && probeCount == other.probeCount && connected == other.connected &&
-           cycleMs == other.cycleMs && misses == other.misses && errors == other.errors && rowsHeld == other.rowsHeld &&
-           rowsNotInFile == other.rowsNotInFile && rowsNotPublished == other.rowsNotPublished &&
-           journalOn == other.journalOn;
+           misses == other.misses && errors == other.errors && journalOn == other.journalOn;
 }
 
 void statusJson(const StationStatus& status, std::string& out) {

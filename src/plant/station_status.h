@@ -24,8 +24,11 @@ struct StationStatus {
     uint64_t rowsNotPublished = 0;
     bool journalOn = false;
 
-    // Everything but the time: a change of any of it is news.
+    // Everything but the time.
     bool sameStateAs(const StationStatus& other) const;
+    // Everything but the time, the cycle and the backlog, which move with
+    // every poll or row.
+    bool sameBesidesCounters(const StationStatus& other) const;
 };
 
 // The status as one JSON object, into `out` (replaced).

@@ -117,7 +117,11 @@ int checkTarget(const std::string& target, struct stat& existing, bool& keepMode
     return 0;
 }
 
-int fillAndClose(int fd, const std::function<bool(ByteSink&)>& fill) {
+FileIdentity identityOf(const struct stat& st) {
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<int64_t>(st.st_size)};
+}
+
+int fillAndClose(int fd, const std::function<bool(ByteSink&)>& fill, FileIdentity& written) {
     int error = 0;
     {
         FdSink sink(fd);
@@ -127,12 +131,22 @@ int fillAndClose(int fd, const std::function<bool(ByteSink&)>& fill) {
         if (!error && !filled) error = EIO;
     }
     if (!error && ::fsync(fd) != 0) error = errno;
+    struct stat st {};
+    if (!error && ::fstat(fd, &st) != 0) error = errno;
+    written = identityOf(st);
     if (::close(fd) != 0 && !error) error = errno;
     return error;
 }
 }  // namespace
 
-FileWriteResult replaceFile(const std::string& target, const std::function<bool(ByteSink&)>& fill) {
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return identityOf(st);
+}
+
+FileWriteResult replaceFile(const std::string& target, const std::function<bool(ByteSink&)>& fill,
+                            const BeforeRename& beforeRename) {
     FileWriteResult result;
     result.path = target;
     const std::filesystem::path targetPath(target);
@@ -152,7 +166,9 @@ FileWriteResult replaceFile(const std::string& target, const std::function<bool(
     }
     if (keepMode) ::fchmod(fd, existing.st_mode & 07777);
 
-    int error = fillAndClose(fd, fill);
+    FileIdentity written;
+    int error = fillAndClose(fd, fill, written);
+    if (!error && beforeRename) error = beforeRename(written);
     // rename() replaces the name itself; a link there is not followed.
     if (!error && ::rename(tempPath.c_str(), target.c_str()) != 0) error = errno;
     if (error) {

@@ -43,6 +43,9 @@ public:
     // The end of the process: with the box ticked, the rows no backup holds
     // yet are written now, on this thread, and the file is complete on return.
     void writeBeforeExit();
+    // The files written so far stay as they are: the next write of the
+    // day's file moves it aside first, as it does an earlier run's.
+    void keepFilesWritten() { written_.clear(); }
     // Disconnect unticks the box and stops timer 7.
     void onDisconnect();
 

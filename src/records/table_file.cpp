@@ -38,27 +38,32 @@ HeaderSpec headerSpecFor(const RecordTable& table, const RecordSources& sources,
 }
 
 FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources, bool codeInputNow,
-                               RecordFileFormat format, const std::string& path) {
+                               RecordFileFormat format, const std::string& path, const BeforeRename& beforeRename) {
     const std::string header = buildHeader(headerSpecFor(table, sources, codeInputNow), format);
     const uint64_t stamp = table.changeStamp();
-    FileWriteResult result = replaceFile(path, [&](ByteSink& sink) {
-        sink.write(header);
-        return writeRows(table, format, sink);
-    });
+    FileWriteResult result = replaceFile(
+        path,
+        [&](ByteSink& sink) {
+            sink.write(header);
+            return writeRows(table, format, sink);
+        },
+        beforeRename);
     if (result.ok) table.markSaved(stamp);
     return result;
 }
 
 bool startTableFile(SnapshotWriter& writer, RecordTable& table, const RecordSources& sources, bool codeInputNow,
-                    RecordFileFormat format, const std::string& path,
-                    std::function<void(const FileWriteResult&)> done) {
+                    RecordFileFormat format, const std::string& path, std::function<void(const FileWriteResult&)> done,
+                    BeforeRename beforeRename) {
     std::string header = buildHeader(headerSpecFor(table, sources, codeInputNow), format);
-    return writer.start(table, std::move(header), format, path,
-                        [&table, done = std::move(done)](const FileWriteResult& result, const TableSnapshot& rows) {
-                            // Rows appended or codes changed during the write keep the table unsaved.
-                            if (result.ok) table.markSaved(rows.stamp());
-                            done(result);
-                        });
+    return writer.start(
+        table, std::move(header), format, path,
+        [&table, done = std::move(done)](const FileWriteResult& result, const TableSnapshot& rows) {
+            // Rows appended or codes changed during the write keep the table unsaved.
+            if (result.ok) table.markSaved(rows.stamp());
+            done(result);
+        },
+        std::move(beforeRename));
 }
 
 }  // namespace gaugemon::records

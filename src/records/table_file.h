@@ -24,14 +24,15 @@ void characteristicLimitsOf(std::span<const CharacteristicColumn> held, const Re
                             const RecordSources& sources, std::span<LimitCounts> out);
 
 // Writes the whole table to `path` (export and backup alike); on success the
-// rows count as saved.
+// rows count as saved. `beforeRename` as replaceFile takes it.
 FileWriteResult writeTableFile(RecordTable& table, const RecordSources& sources, bool codeInputNow,
-                               RecordFileFormat format, const std::string& path);
+                               RecordFileFormat format, const std::string& path, const BeforeRename& beforeRename = {});
 
 // The same file written by `writer` from a snapshot of the table as it
 // stands; `done` comes on the thread that started it, after the rows of the
 // snapshot count as saved. False, and nothing started, while the writer is busy.
 bool startTableFile(SnapshotWriter& writer, RecordTable& table, const RecordSources& sources, bool codeInputNow,
-                    RecordFileFormat format, const std::string& path, std::function<void(const FileWriteResult&)> done);
+                    RecordFileFormat format, const std::string& path, std::function<void(const FileWriteResult&)> done,
+                    BeforeRename beforeRename = {});
 
 }  // namespace gaugemon::records

@@ -85,13 +85,17 @@ SnapshotWriter::SnapshotWriter(Post post) : post_(std::move(post)) {}
 SnapshotWriter::~SnapshotWriter() { finishWrite(); }
 
 bool SnapshotWriter::start(const RecordTable& table, std::string header, RecordFileFormat format, std::string path,
-                           Done done) {
+                           Done done, BeforeRename beforeRename) {
     Job job;
-    job.write = [header = std::move(header), format, path = std::move(path)](const TableSnapshot& rows, WriteControl&) {
-        return replaceFile(path, [&](ByteSink& sink) {
-            sink.write(header);
-            return rows.writeRows(format, sink);
-        });
+    job.write = [header = std::move(header), format, path = std::move(path), beforeRename = std::move(beforeRename)](
+                    const TableSnapshot& rows, WriteControl&) {
+        return replaceFile(
+            path,
+            [&](ByteSink& sink) {
+                sink.write(header);
+                return rows.writeRows(format, sink);
+            },
+            beforeRename);
     };
     job.done = std::move(done);
     return start(table, std::move(job));

@@ -120,9 +120,11 @@ public:
     SnapshotWriter& operator=(const SnapshotWriter&) = delete;
 
     // Starts writing `header` and the table's rows as they stand to `path`
-    // in a record file's format. False, and nothing started, while a write
-    // is still running.
-    bool start(const RecordTable& table, std::string header, RecordFileFormat format, std::string path, Done done);
+    // in a record file's format; `beforeRename` runs on the writer's thread
+    // as replaceFile says. False, and nothing started, while a write is
+    // still running.
+    bool start(const RecordTable& table, std::string header, RecordFileFormat format, std::string path, Done done,
+               BeforeRename beforeRename = {});
     // Starts any file written from a snapshot of the table as it stands.
     bool start(const RecordTable& table, Job job);
     bool busy() const { return busy_.load(std::memory_order_acquire); }

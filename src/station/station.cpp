@@ -422,8 +422,9 @@ records::FileWriteResult Station::exportRecordsTo(const std::string& path) {
     finishFileWrites();
     const uint32_t rows = records_.table.rowCount();
     records::FileWriteResult result =
-        records::writeTableFile(records_.table, *this, records_.codes.enabled(), records::kTabFormat, path);
-    if (result.ok) journal_.markExported(records_.table, rows);
+        records::writeTableFile(records_.table, *this, records_.codes.enabled(), records::kTabFormat, path,
+                                journal_.noteExport(records_.table, rows, path));
+    tellExported(result, rows);
     syncJournal();
     return result;
 }
@@ -433,12 +434,19 @@ void Station::startExportTo(const std::string& path, ExportDone done) {
     finishFileWrites();
     const uint32_t rows = records_.table.rowCount();
     auto told = [this, rows, done = std::move(done)](const records::FileWriteResult& result) {
-        if (result.ok) journal_.markExported(records_.table, rows);
+        tellExported(result, rows);
         done(result, rows);
     };
     if (!records::startTableFile(fileWriter_, records_.table, *this, records_.codes.enabled(), records::kTabFormat,
-                                 path, told))
+                                 path, told, journal_.noteExport(records_.table, rows, path)))
         told(exportRecordsTo(path));
+}
+
+void Station::tellExported(const records::FileWriteResult& result, uint32_t rows) {
+    if (result.ok)
+        journal_.markExported(records_.table, rows);
+    else
+        journal_.exportFailed();
 }
 
 void Station::dropExportedRows(uint32_t rows) {
@@ -486,6 +494,15 @@ void Station::clearRecords() {
     records_.table.clearTable();
     followStatistics();
     syncJournal();
+}
+
+bool Station::clearIntoBackup() {
+    finishFileWrites();
+    records_.backup.writeBeforeExit();
+    if (records_.table.hasUnsavedRows()) return false;
+    records_.backup.keepFilesWritten();
+    clearRecords();
+    return true;
 }
 
 void Station::setBackup(bool ticked) {

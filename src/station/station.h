@@ -177,6 +177,11 @@ public:
     // recorded after them stay, as the first of the table.
     void dropExportedRows(uint32_t rows);
     void clearRecords();
+    // Once the day's backup holds every row (written now when the box is
+    // ticked and rows are in no file), the rows go and that backup is kept
+    // as an earlier run's is, never written over. False, nothing cleared,
+    // while a row is in no file.
+    bool clearIntoBackup();
     void setBackup(bool ticked);
     void setCodeEntry(bool ticked);
     // Set Code with the row marked in the list, if any.
@@ -340,6 +345,8 @@ private:
     void tellExchangeFile(const exchange::ExchangeResult& result);
     // Rows a file holds count as saved in the journal; its problems are told.
     void syncJournal();
+    // An export file of the first `rows` rows took its name, or did not.
+    void tellExported(const records::FileWriteResult& result, uint32_t rows);
     void startRestore();
     // From the writer's thread: the outcome of a file is told on this one.
     void tellFileWritten(std::function<void()> told);

@@ -191,18 +191,28 @@ void rowJson(const station::Station& station, uint32_t row, uint64_t sequence, s
     writeRow(json, station, row, sequence);
 }
 
-void rowsJson(const station::Station& station, uint64_t base, uint64_t since, unsigned limit, std::string& out) {
+void rowsJson(const station::Station& station, const RowSequence& sequenceOf, uint32_t numbered, uint64_t since,
+              unsigned limit, std::string& out) {
     out.clear();
     JsonWriter json(out);
-    const uint32_t held = station.recordTable().rowCount();
+    const uint32_t held = std::min(numbered, station.recordTable().rowCount());
     // The first row after `since` that the table still holds.
-    const uint64_t first = std::max(since, base) - base;
-    const uint64_t end = std::min<uint64_t>(held, first + limit);
+    uint32_t first = 0;
+    for (uint32_t count = held; count > 0;) {
+        const uint32_t half = count / 2;
+        if (sequenceOf(first + half) <= since) {
+            first += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(held, uint64_t{first} + limit));
     json.beginObject();
     json.field("rows").beginArray();
-    for (uint64_t row = first; row < end; ++row) writeRow(json, station, static_cast<uint32_t>(row), base + row + 1);
+    for (uint32_t row = first; row < end; ++row) writeRow(json, station, row, sequenceOf(row));
     json.endArray();
-    json.field("next").number(static_cast<int64_t>(std::max<uint64_t>(base + end, since)));
+    json.field("next").number(static_cast<int64_t>(end > first ? sequenceOf(end - 1) : since));
     json.field("more").boolean(end < held);
     json.endObject();
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "plant/station_status.h"
@@ -17,10 +18,14 @@ namespace gaugemon::web {
 // {"time","connected","unit","verdict","probes":[{probe,text,value,lower,upper,nominal,zone,verdict}]}
 void readingsJson(const station::Station& station, int64_t timeMs, std::string& out);
 
-// The rows of the table from sequence number `since` on (exclusive), at
-// most `limit` of them: {"rows":[...],"next":N,"more":bool}. Row i of the
-// table has the sequence number `base` + i + 1.
-void rowsJson(const station::Station& station, uint64_t base, uint64_t since, unsigned limit, std::string& out);
+// The sequence number of a row of the table; the numbers rise along it.
+using RowSequence = std::function<uint64_t(uint32_t row)>;
+
+// The rows among the first `numbered` of the table from sequence number
+// `since` on (exclusive), at most `limit` of them:
+// {"rows":[...],"next":N,"more":bool}.
+void rowsJson(const station::Station& station, const RowSequence& sequenceOf, uint32_t numbered, uint64_t since,
+              unsigned limit, std::string& out);
 
 // One row of the table as the rows answer and the WebSocket carry it.
 void rowJson(const station::Station& station, uint32_t row, uint64_t sequence, std::string& out);

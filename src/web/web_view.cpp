@@ -118,7 +118,8 @@ WebView::Answer WebView::answer(const QString& path, const QString& query) {
         const uint64_t since = queryNumber(items, "since", 0, UINT64_MAX);
         const auto limit = static_cast<unsigned>(queryNumber(items, "limit", kDefaultRowsPage, kMaxRowsPage));
         pushNewRows();  // the numbering in step with the table
-        rowsJson(station_, rowBase_, since, limit, scratch_);
+        rowsJson(
+            station_, [this](uint32_t row) { return sequenceOf(row); }, rowsNumbered(), since, limit, scratch_);
         return {200, "application/json", bytesOf(scratch_)};
     }
     if (path == QLatin1String("/api/statistics")) {
@@ -193,14 +194,25 @@ void WebView::pushNewRows() {
         rowsSeen_ = 0;
         resetsSeen_ = table.resetCount();
     }
-    const uint32_t end = std::min(table.rowCount(), rowsSeen_ + kRowsPerPush);
+    const uint32_t end = std::min(rowsNumbered(), rowsSeen_ + kRowsPerPush);
     for (; rowsSeen_ < end; ++rowsSeen_) {
         ++counts_.rowsRecorded;
         if (exchange::verdictOf(table.row(rowsSeen_).resultCell()) == exchange::RowVerdict::Ng) ++counts_.ngRows;
         if (clients_.empty()) continue;
-        rowJson(station_, rowsSeen_, rowBase_ + rowsSeen_ + 1, scratch_);
+        rowJson(station_, rowsSeen_, sequenceOf(rowsSeen_), scratch_);
         sendToAll(R"({"type":"row","data":)" + scratch_ + "}");
     }
+}
+
+uint64_t WebView::sequenceOf(uint32_t row) const {
+    const journal::Journal& journal = station_.journal();
+    return journal.numbersRows() ? static_cast<uint64_t>(journal.sequenceOf(row)) : rowBase_ + row + 1;
+}
+
+uint32_t WebView::rowsNumbered() const {
+    const journal::Journal& journal = station_.journal();
+    const uint32_t held = station_.recordTable().rowCount();
+    return journal.numbersRows() ? std::min(journal.rowsNumbered(), held) : held;
 }
 
 void WebView::sendToAll(const std::string& message) {

@@ -64,6 +64,10 @@ private:
     const std::string& readingsNow();
     void buildReadings();
     void pushNewRows();
+    // A row's number: the journal's, kept across runs, or without a journal
+    // one counted from this run's first row.
+    uint64_t sequenceOf(uint32_t row) const;
+    uint32_t rowsNumbered() const;
     std::string statusNow() const;
 
     station::Station& station_;

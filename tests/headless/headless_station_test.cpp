@@ -1,12 +1,16 @@
 // The unattended station in virtual time against the in-process instrument:
 // it keeps looking for its instrument, exports each period's rows to a file
 // of their own, and its file is the window's Export byte for byte.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include "headless/export_names.h"
@@ -44,7 +48,8 @@ protected:
     }
     void open(std::optional<double> recordEverySeconds = {}, headless::Rotation rotation = headless::Rotation::Daily,
               const std::string& journal = {}) {
-        const headless::UnattendedWork work{recordEverySeconds, exports().string(), rotation, "line1"};
+        const headless::UnattendedWork work{recordEverySeconds, exporting ? exports().string() : std::string(),
+                                            rotation, "line1"};
         station.reset();
         model.reset();
         const station::StationSeams seams{*store, timers, clock, line, prompts, directory_.string() + "/", journal};
@@ -75,6 +80,7 @@ protected:
     // What the command line would set: the settings the run reads, and its port.
     core::SettingsStore* store = &settings;
     std::optional<unsigned> keptPort;
+    bool exporting = true;  // with an export directory
     std::unique_ptr<station::Station> model;
     std::unique_ptr<headless::HeadlessStation> station;
     fs::path directory_;
@@ -244,6 +250,53 @@ TEST_F(Unattended, AnotherInstrumentIsAnnouncedBeforeItsFirstRow) {
               "更换了仪器：COM3，地址 2，8 个测头（之前：COM3，地址 1，8 个测头）");
 }
 
+// An instrument with 60 probes where one with 8 was: the rows of the 8 go to
+// a file of their own at once (the period's, else the day's backup kept as
+// it is) and recording goes on, where it stopped until the table was cleared.
+TEST_F(Unattended, RowsOfTheInstrumentBeforeGoToAFileAndRecordingGoesOn) {
+    for (const bool withExports : {true, false}) {
+        SCOPED_TRACE(withExports ? "export directory" : "backup only");
+        exporting = withExports;
+        fs::remove_all(directory_);
+        fs::create_directories(directory_);
+        ports.place(WorkingDay::kPort, WorkingDay::instrument());
+        open(1);
+        ASSERT_TRUE(connect());
+        clock.advanceBy(6'000);
+
+        sim::InstrumentConfig wider = WorkingDay::instrument();
+        wider.probeCount = 60;
+        ports.place(WorkingDay::kPort, wider);
+        ports.vanish(WorkingDay::kPort);
+        clock.advanceBy(15'000);
+        QCoreApplication::processEvents();
+        const uint32_t before = table().rowCount();
+        ASSERT_GE(before, 4u);
+        ports.reappear(WorkingDay::kPort);
+        ASSERT_TRUE(connect(30'000));
+        // Recording starts after the connection step; the file is written on the writer's thread.
+        QCoreApplication::processEvents();
+        station->station().finishFileWrites();
+        EXPECT_TRUE(clock.runUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                return table().layout().probeCount == 60 && table().rowCount() >= 3;
+            },
+            10'000));
+        // The backup written next moves the one of the 8 probes aside.
+        clock.advanceBy(60'000);
+        station->station().finishFileWrites();
+        const fs::path kept = withExports ? exports() / "line1_2019-11-29.xls" : [&] {
+            for (const auto& file : fs::directory_iterator(directory_))
+                if (file.path().filename().string().starts_with("bak20191129-")) return file.path();
+            return fs::path();
+        }();
+        const std::string rows = readFile(kept);
+        EXPECT_EQ(lineCount(rows), before + 1) << kept;
+        station->stop();
+    }
+}
+
 // ---- The run's own options --------------------------------------------------
 
 // --record-every and --language hold for the run: the window's interval and
@@ -310,6 +363,43 @@ TEST_F(Unattended, AFailedFinalExportLosesItsRowsToTheBackup) {
     ASSERT_EQ(table().rowCount(), rows);
     station->stop();
     EXPECT_EQ(lineCount(readFile(exports() / "line1_2019-11-29.xls")), rows + 1);
+}
+
+// A station killed around the rename of its export file (the kill -9 of a
+// stop timeout after SIGTERM) has, once it has run again, every row of the
+// killed run in exactly one export file.
+TEST_F(Unattended, AStationKilledAroundItsExportHasEachRowInExactlyOneFile) {
+    for (const char* instant : {"before-rename", "after-rename", "after-stop"}) {
+        SCOPED_TRACE(instant);
+        fs::remove_all(directory_);
+        fs::create_directories(directory_);
+        const pid_t killed = ::fork();
+        if (killed == 0) {
+            ::execl(EXPORT_KILL_STATION, EXPORT_KILL_STATION, directory_.c_str(), instant, nullptr);
+            ::_exit(127);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(killed, &status, 0), killed);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9) << status;
+
+        // Started again without its instrument: it exports what the journal gives back.
+        open({}, headless::Rotation::Daily, (directory_ / "journal").string());
+        station->station().finishRestore();
+        station->stop();
+        std::map<std::string, int> files;
+        for (const auto& file : fs::directory_iterator(exports())) {
+            const std::string text = readFile(file.path());
+            // Past the header, each line without its row number, which every file counts anew.
+            for (size_t line = text.find('\n'); line != std::string::npos && line + 1 < text.size();) {
+                const size_t end = text.find('\n', line + 1);
+                const std::string row = text.substr(line + 1, end - line - 1);
+                ++files[row.substr(row.find('\t'))];
+                line = end;
+            }
+        }
+        EXPECT_GE(files.size(), 20u);
+        for (const auto& [row, count] : files) EXPECT_EQ(count, 1) << row;
+    }
 }
 
 TEST(ExportNames, PeriodsAndFilesNeverWrittenOver) {

@@ -186,6 +186,37 @@ TEST(JournalPrune, CountsTheOldSavedRowsThatNeverReachedTheBroker) {
     EXPECT_EQ(queryInt(path, "SELECT count(*) FROM journal_row"), 1);  // the unsaved row stays
 }
 
+// A row's number on the web page is its id, the one the outbox publishes: it
+// rises across runs, a restored row keeps its own, and a row kept when the
+// rows before it go keeps it too.
+TEST(JournalSequence, ARowKeepsItsNumberAcrossRunsAndTheOutboxSendsTheSame) {
+    TempDir dir;
+    {
+        Recording run(dir);
+        run.record(0, 3);
+        run.journal.markSaved(run.table, 2);
+        ASSERT_TRUE(run.journal.waitWritten());
+    }
+    Recording next(dir);
+    ASSERT_EQ(next.journal.pending().count, 1u);
+    ASSERT_EQ(next.journal.restorePending(next.table, core::Language::English).restored, 1u);
+    next.record(3, 2);
+    ASSERT_TRUE(next.journal.waitWritten());
+    ASSERT_EQ(next.journal.rowsNumbered(), 3u);
+    EXPECT_EQ(next.journal.sequenceOf(0), 3);
+    EXPECT_EQ(next.journal.sequenceOf(1), 4);
+    EXPECT_EQ(next.journal.sequenceOf(2), 5);
+    OutboxStore outbox;
+    ASSERT_EQ(outbox.open(next.journal.filePath()), 0);
+    EXPECT_EQ(unpublishedIds(outbox), (std::vector<int64_t>{1, 2, 3, 4, 5}));
+
+    ASSERT_TRUE(next.journal.dropFirstRows(next.table, 2));
+    EXPECT_EQ(next.journal.sequenceOf(0), 5);
+    next.table.clearTable();
+    next.record(5, 1);
+    EXPECT_EQ(next.journal.sequenceOf(0), 6);
+}
+
 // A row's id is its sequence number for the plant's consumers, who drop a
 // number seen before: a journal pruned empty must not number from 1 again.
 TEST(JournalPrune, NumbersGoOnRisingAfterEverySavedRowWasPruned) {

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "journal_test_support.h"
+#include "records/record_sources.h"
 #include "records/records_test_support.h"
+#include "records/table_file.h"
 #include "sample_rows.h"
 
 namespace gaugemon::journal {
@@ -170,6 +172,32 @@ TEST(JournalSaving, ABackupAloneKeepsRowsOfferedToAStationThatExports) {
     expected.prepareColumns(sampleLayout());
     for (uint32_t k : {2u, 3u, 4u}) appendSampleRow(expected, k);
     EXPECT_EQ(rowsOf(table), rowsOf(expected));
+}
+
+// The process died after an export file was noted, before its rows were
+// marked: the next opening counts them exported when the file at its name is
+// the one noted (renamed in place), and offers them again when it is not.
+TEST(JournalSaving, AnExportNotedAndNeverMarkedIsSettledByTheFileAtItsName) {
+    for (const bool renamed : {true, false}) {
+        SCOPED_TRACE(renamed ? "renamed" : "not renamed");
+        TempDir dir;
+        const std::string path = (dir / "line1.xls").string();
+        {
+            StationRun run(dir, sampleLayout(), Offered::NotExported);
+            run.record(0, 5);
+            const records::BeforeRename note = run.journal.noteExport(run.table, 3, path);
+            ASSERT_TRUE(note);
+            records::PlainRecordSources sources;
+            const auto written = records::writeTableFile(run.table, sources, true, records::kTabFormat, path,
+                                                         [&](const records::FileIdentity& file) {
+                                                             return note(file) != 0 ? EIO : renamed ? 0 : ENOSPC;
+                                                         });
+            ASSERT_EQ(written.ok, renamed);
+        }
+        StationRun next(dir, sampleLayout(), Offered::NotExported);
+        EXPECT_EQ(next.journal.pending().count, renamed ? 2u : 5u);
+        EXPECT_EQ(test::queryInt(next.journal.filePath(), "SELECT count(*) FROM export_note"), 0);
+    }
 }
 
 // A file written before the backup and the export were told apart: what it

@@ -21,6 +21,7 @@
 #include "journal/outbox_store.h"
 #include "plant/connect_failure.h"
 #include "plant/mqtt_options.h"
+#include "plant/state_pacing.h"
 #include "plant_rows.h"
 #include "records/records_test_support.h"
 
@@ -421,6 +422,43 @@ TEST(ConnectFailureText, NamesTheBrokerAndTheUserButNeverAPassword) {
     for (const ConnectFailure kind : {ConnectFailure::Unreachable, ConnectFailure::Tls, ConnectFailure::NotAuthorized,
                                       ConnectFailure::Refused, ConnectFailure::Lost})
         EXPECT_NE(connectFailureText(kind, "tcp://b:1883", "", -1, "x"), "");
+}
+
+// A row a second moves the backlog with every row: the retained state goes
+// out at once only when the link or the station changes, the counters at most
+// every 10 s, and all of it again every 30 s.
+TEST(StatePacing, NewsGoesAtOnceCountersEveryTenSecondsAndAllEveryThirty) {
+    using std::chrono::seconds;
+    const StatePacing::Clock::time_point t0{seconds(1000)};
+    StatePacing pacing;
+    EXPECT_FALSE(pacing.take(t0));
+    StationStatus status;
+    status.connected = true;
+    EXPECT_TRUE(pacing.offer(status));
+    ASSERT_TRUE(pacing.take(t0));
+    EXPECT_FALSE(pacing.offer(status));
+
+    for (int second = 1; second < 10; ++second) {
+        ++status.rowsHeld;
+        ++status.rowsNotPublished;
+        EXPECT_FALSE(pacing.offer(status));
+        EXPECT_FALSE(pacing.take(t0 + seconds(second))) << second;
+    }
+    EXPECT_EQ(pacing.nextDue(), t0 + seconds(10));
+    const auto counters = pacing.take(t0 + seconds(10));
+    ASSERT_TRUE(counters);
+    EXPECT_EQ(counters->rowsHeld, 9u);
+
+    status.connected = false;
+    EXPECT_TRUE(pacing.offer(status));
+    EXPECT_TRUE(pacing.take(t0 + seconds(11)));
+    EXPECT_FALSE(pacing.take(t0 + seconds(40)));
+    const auto repeated = pacing.take(t0 + seconds(41));
+    ASSERT_TRUE(repeated);
+    EXPECT_FALSE(repeated->connected);
+
+    pacing.sendAgain();
+    EXPECT_TRUE(pacing.take(t0 + seconds(42)));
 }
 
 TEST(PortProbe, TellsAListeningPortFromAClosedOne) {

@@ -181,6 +181,32 @@ TEST_F(WebApi, RowsArePagedBySequenceAndCountedAlikeEverywhere) {
     EXPECT_TRUE(text.contains(QStringLiteral("gaugemon_polls_total %1\n").arg(view->counts().polls)));
 }
 
+// A client that kept the last number asks for the rows after it, also after
+// a restart: the numbers are the journal's and go on across runs.
+TEST_F(WebApi, SequenceNumbersGoOnAcrossRuns) {
+    const std::string journal = (directory_ / "journal").string();
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        view.reset();
+        station.reset();
+        station = std::make_unique<station::Station>(
+            station::StationSeams{settings, timers, clock, line, prompts, directory_.string() + "/", journal});
+        station->startJournal();
+        web::WebOptions options;
+        options.station = "line-7";
+        view = std::make_unique<web::WebView>(*station, options);
+        connect();
+        recordRows(3);
+        const QJsonArray rows =
+            get("/api/rows", QStringLiteral("since=%1").arg(3 * run).toLatin1().constData())["rows"].toArray();
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_EQ(rows[0].toObject()["sequence"].toInt(), 3 * run + 1);
+        EXPECT_EQ(rows[0].toObject()["row"].toInt(), 1);
+        station->clearRecords();
+        station->stop(station::Station::LastBackup::Skip);
+    }
+}
+
 // Only the page's own files are served; no path reaches anything else.
 TEST_F(WebApi, OnlyThePagesOwnFilesAreServed) {
     for (const char* path : {"/", "/index.html", "/app.js", "/style.css"}) {
