@@ -17,14 +17,14 @@ void appendTwoDigits(std::string& out, unsigned n) {
     out.push_back(static_cast<char>('0' + n % 10));
 }
 
-void appendLimits(std::string& out, const LimitCounts& limits) {
+void appendLimits(std::string& out, const LimitCounts& limits, unsigned decimals = tolerance::kHeaderLimitDecimals) {
     out += gbk::kUpperLimit;
     out += "  ";
-    out += tolerance::formatHeaderLimit(limits.upper).text();
+    out += tolerance::formatHeaderLimit(limits.upper, decimals).text();
     out += ' ';
     out += gbk::kLowerLimit;
     out += "  ";
-    out += tolerance::formatHeaderLimit(limits.lower).text();
+    out += tolerance::formatHeaderLimit(limits.lower, decimals).text();
 }
 
 void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) {
@@ -52,7 +52,7 @@ void appendCharacteristicTitle(std::string& out, const HeaderSpec& spec, unsigne
     out += characteristicName(spec, index, separator);
     if (spec.language == core::Language::English) return;
     out += "    ";
-    appendLimits(out, spec.characteristicLimits[index]);
+    appendLimits(out, spec.characteristicLimits[index], spec.characteristics[index].decimals);
 }
 }  // namespace
 
