@@ -39,12 +39,17 @@ void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) 
 }
 
 // The name in the file's GBK, "C1".. for a name GBK cannot hold; a name
-// holding the separator or a line break would shift the fields of the header.
+// holding the separator or a line break would shift the fields of the header,
+// and one a spreadsheet takes for a formula (kept by an earlier version)
+// would run when the file is opened.
 std::string characteristicName(const HeaderSpec& spec, unsigned index, char separator) {
     const std::string& name = spec.characteristics[index].name;
     std::optional<std::string> gbk = utf8ToGbk(name);
     const auto unfit = [separator](char c) { return c == separator || static_cast<unsigned char>(c) < 0x20; };
-    if (name.empty() || !gbk || std::ranges::any_of(*gbk, unfit)) return "C" + std::to_string(index + 1);
+    const size_t first = name.find_first_not_of(' ');
+    const bool formula =
+        first != std::string::npos && std::string_view("=+-@").find(name[first]) != std::string_view::npos;
+    if (name.empty() || formula || !gbk || std::ranges::any_of(*gbk, unfit)) return "C" + std::to_string(index + 1);
     return *gbk;
 }
 
