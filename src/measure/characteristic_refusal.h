@@ -24,7 +24,7 @@ enum class RefusalReason : uint8_t {
     ProbeBeyondCount,     // beyond the probes of the connected instrument
     TooManyTerms,
     BadWeight,         // not a finite number up to 1000
-    BadConstant,       // not a finite number below 1000 mm
+    BadConstant,       // not a number below 1000 mm with at most 4 decimals
     BadFormula,        // no formula of the known forms
     ValueBeyondRange,  // the value can leave what a row holds at the probes' full scale
     BadLine,           // not five fields separated by ;

@@ -27,7 +27,7 @@ constexpr Texts kEnglish{
     "Probe %p is beyond the probes of the instrument.",
     "The formula has too many terms (at most 60).",
     "A factor must be a number from -1000 to 1000.",
-    "A constant must be a number of millimetres below 1000.",
+    "A constant must be a number of millimetres below 1000, with at most 4 decimals.",
     "The formula is not understood: write p1 + p2 + 25, 0.5*p1 - 0.5*p2, mean(p1..p4), max(...), min(...) or "
     "range(p1..p8, p10).",
     "The formula can exceed 13421.7727 mm, the most a row holds, when its probes read 999.999 mm: use smaller "
@@ -56,7 +56,7 @@ constexpr Texts kChinese{
     "测头%p超出仪器的测头数。",
     "公式的项太多（最多60项）。",
     "系数必须是-1000到1000之间的数。",
-    "常数必须是小于1000的毫米数。",
+    "常数必须是小于1000、最多4位小数的毫米数。",
     "无法识别公式：请写作 p1 + p2 + 25、0.5*p1 - 0.5*p2、mean(p1..p4)、max(...)、min(...) 或 range(p1..p8, p10)。",
     "测头读数为999.999 mm时，公式的值可超过13421.7727 mm（一行所能保存的最大值）：请减小系数或减少测头。",
     "格式应为：名称; 小数位数; 下公差; 上公差; 公式。",
