@@ -43,7 +43,7 @@ std::string heaviestPart() {
     std::string text = "unit mm\n";
     for (int i = 0; i < 32; ++i) {
         text += "W" + std::to_string(i) + "; 4; -999; 999; ";
-        for (int p = 1; p <= 60; ++p) text += (p > 1 ? " + 0.25*p" : "0.25*p") + std::to_string(p);
+        for (int p = 1; p <= 60; ++p) text += (p > 1 ? " + 0.2*p" : "0.2*p") + std::to_string(p);
         text += "\n";
     }
     return text;

@@ -30,12 +30,6 @@ QStringList argumentList(int argc, char** argv) {
     return arguments;
 }
 
-std::string stationName(const headless::StartOptions& options) {
-    if (!options.station.empty()) return options.station;
-    const std::string host = QSysInfo::machineHostName().toStdString();
-    return headless::isStationName(host) ? host : std::string("station");
-}
-
 int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     core::catchStopSignals();
     QApplication application(argc, argv);
@@ -62,6 +56,7 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
 
     // Built here and outliving every view over it: the window, the web page.
     station::Station station(start.seams(prompts));
+    station.nameStation(headless::stationNameOf(options));
     if (const auto port = headless::givenPortIndex(options)) station.keepToPort(*port);
     if (const auto plant = headless::plantOptions(start.texts(), options, station.language()))
         station.publishTo(*plant);
@@ -74,7 +69,7 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     dialog.offerBrokerSetting([&] { app::askBroker(&dialog, station); });
     dialog.offerTransferPartSetting([&] { app::askTransferPart(&dialog, station); });
     const std::unique_ptr<web::WebView> webView =
-        web::startWebView(station, start.stored().native(), options.httpAddress, stationName(options));
+        web::startWebView(station, start.stored().native(), options.httpAddress, headless::stationNameOf(options));
     prompts.setParent(&dialog);
     dialog.exec();
     // Exit, the close box and a stop signal all end here, and every thread

@@ -16,7 +16,8 @@
 //   K0100        number of characteristics in the file; the format wants it
 //                first, so a reader knows the width of the value lines.
 //   K1001 K1002  part number and part description, from the station's
-//                settings: the part block every file must have.
+//                settings: the part block every file must have. K1001 is
+//                the station's name when no part number is set.
 //   K2001/n      characteristic number: the probe's title ("S01"), or the
 //                name of a characteristic computed from probes.
 //   K2002/n      characteristic description ("Probe 01", "测头01", the name).
@@ -55,6 +56,8 @@ constexpr std::string_view kPlaceholderAttribute = "255";
 constexpr size_t kDateTimeBytes = 19;  // DD.MM.YYYY/HH:MM:SS
 constexpr size_t kNumberBytes = 24;
 constexpr size_t kCharacteristicBytes = kNumberBytes + 1 + 3 + 1 + kDateTimeBytes + 1;
+// K1001 of a station without a part number or a name of its own.
+constexpr std::string_view kUnnamedPart = "station";
 
 void appendNumber(std::string& out, const ScaledNumber& number) {
     char text[kNumberBytes];
@@ -88,6 +91,13 @@ ScaledNumber middleOf(const ScaledNumber& lower, const ScaledNumber& upper) {
 }
 
 using Decimals = std::array<int, measure::kMaxValues>;
+
+// A computed characteristic's limits show the decimals K2022 names, as its
+// values do. (A fine probe's limits keep the three of the tolerance table.)
+ScaledNumber withDecimals(ScaledNumber number, int decimals) {
+    number.decimals = std::max(number.decimals, decimals);
+    return number;
+}
 
 // The characteristics computed from probes that both the plan and the rows hold.
 unsigned computedCount(const ExportPlan& plan, const records::TableSnapshot& rows) {
@@ -137,7 +147,9 @@ std::string descriptionBlock(const ExportPlan& plan, unsigned computed, const Ex
                              const Decimals& decimals) {
     std::string out(kByteOrderMark);
     out += "K0100 " + std::to_string(plan.probeCount + computed) + std::string(kLineEnd);
-    out += "K1001 " + options.partNumber + std::string(kLineEnd);
+    // Readers file the parts by K1001: an empty one leaves the file unfiled.
+    const std::string& part = options.partNumber.empty() ? options.stationName : options.partNumber;
+    out += "K1001 " + (part.empty() ? std::string(kUnnamedPart) : part) + std::string(kLineEnd);
     out += "K1002 " + options.partDescription + std::string(kLineEnd);
     for (unsigned k = 0; k < plan.probeCount; ++k) {
         const unsigned n = k + 1;
@@ -153,8 +165,9 @@ std::string descriptionBlock(const ExportPlan& plan, unsigned computed, const Ex
         const std::string& name = plan.characteristicTitles[k];
         const std::string title = holdsUncarriableCharacter(name) ? "C" + std::to_string(k + 1) : name;
         const unsigned at = plan.probeCount + k;
-        appendCharacteristicFields(out, at + 1, title, title, decimals[at], plan.characteristicLower[k],
-                                   plan.characteristicUpper[k], plan.unit);
+        appendCharacteristicFields(out, at + 1, title, title, decimals[at],
+                                   withDecimals(plan.characteristicLower[k], decimals[at]),
+                                   withDecimals(plan.characteristicUpper[k], decimals[at]), plan.unit);
     }
     return out;
 }

@@ -19,8 +19,9 @@ ExportPlan planExport(const records::RecordTable& table, const records::RecordSo
     const records::TableLayout titled{spec.probeCount, spec.codeColumn, spec.language, spec.characteristics};
     for (unsigned k = 0; k < titled.characteristicCount() && k < measure::kMaxCharacteristics; ++k) {
         plan.characteristicTitles.push_back(records::characteristicTitle(titled, k));
-        plan.characteristicLower[k] = limitInUnit(spec.characteristicLimits[k].lower, unit);
-        plan.characteristicUpper[k] = limitInUnit(spec.characteristicLimits[k].upper, unit);
+        const unsigned decimals = spec.characteristics[k].decimals;
+        plan.characteristicLower[k] = characteristicLimitInUnit(spec.characteristicLimits[k].lower, decimals, unit);
+        plan.characteristicUpper[k] = characteristicLimitInUnit(spec.characteristicLimits[k].upper, decimals, unit);
     }
     return plan;
 }

@@ -18,6 +18,7 @@ struct ExchangeOptions {
     LengthUnit unit = LengthUnit::Millimetre;  // of the values and limits written
     std::string partNumber;                    // UTF-8, the transfer file's part block
     std::string partDescription;
+    std::string stationName;  // K1001 when there is no part number
 };
 
 // The columns of a file written now and every probe's limits in the unit of

@@ -1,5 +1,6 @@
 #include "exchange/shown_value.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdlib>
@@ -102,6 +103,15 @@ ScaledNumber inUnit(const ShownValue& value, LengthUnit target) {
 ScaledNumber limitInUnit(int32_t counts, LengthUnit target) {
     if (target == LengthUnit::Inch) return {tolerance::displayFromCounts(counts, LengthUnit::Inch), kMaxDecimals};
     return {static_cast<int64_t>(counts) * kMicrometreUnits, kMillimetreDecimals};
+}
+
+ScaledNumber characteristicLimitInUnit(int32_t counts, unsigned decimals, LengthUnit target) {
+    ScaledNumber limit = limitInUnit(counts, target);
+    const int shown = std::min(kMaxDecimals, static_cast<int>(decimals) + (target == LengthUnit::Inch ? 2 : 0));
+    while (limit.decimals > shown && limit.units % kPowersOfTen[kMaxDecimals - limit.decimals + 1] == 0)
+        --limit.decimals;
+    limit.decimals = std::max(limit.decimals, shown);
+    return limit;
 }
 
 size_t formatScaled(const ScaledNumber& number, char* out) {

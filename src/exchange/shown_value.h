@@ -45,6 +45,11 @@ ScaledNumber inUnit(const ShownValue& value, LengthUnit target);
 // five decimals.
 ScaledNumber limitInUnit(int32_t counts, LengthUnit target);
 
+// A characteristic's limit in `target` with the decimals the characteristic's
+// values show there (its `decimals` in millimetres, two more in inches, at
+// most five), or more where the limit needs them: a limit is never rounded.
+ScaledNumber characteristicLimitInUnit(int32_t counts, unsigned decimals, LengthUnit target);
+
 // "2.345", "-0.05000": sign, integer digits, a decimal point and `decimals`
 // digits, whatever the locale; returns the characters written (at most 24).
 size_t formatScaled(const ScaledNumber& number, char* out);

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <cmath>
 
 #include "core/listen_address.h"
@@ -191,6 +192,12 @@ std::optional<QString> readStationOptions(const QCommandLineParser& parser, cons
 bool isStationName(const std::string& name) {
     static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9._-]{1,64}$"));
     return pattern.match(QString::fromStdString(name)).hasMatch() && name != "." && name != "..";
+}
+
+std::string stationNameOf(const StartOptions& options) {
+    if (!options.station.empty()) return options.station;
+    const std::string host = QSysInfo::machineHostName().toStdString();
+    return isStationName(host) ? host : std::string("station");
 }
 
 CommandLine readCommandLine(const QStringList& arguments, const char* version) {

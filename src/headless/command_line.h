@@ -55,4 +55,8 @@ CommandLine readCommandLine(const QStringList& arguments, const char* version);
 // A station name fit for a file name and a topic level: letters, digits, '.', '_', '-'.
 bool isStationName(const std::string& name);
 
+// The station's name: the one given, else the machine's host name when it is
+// fit for one, else "station".
+std::string stationNameOf(const StartOptions& options);
+
 }  // namespace gaugemon::headless

@@ -1,7 +1,6 @@
 #include "headless/run_headless.h"
 
 #include <QCoreApplication>
-#include <QSysInfo>
 #include <cstdlib>
 
 #include "core/logging.h"
@@ -28,12 +27,6 @@ void logOneLinePerEvent() {
                            "%{if-debug}<7>%{endif}%{category}: %{message}"));
     else
         qSetMessagePattern(QStringLiteral("%{time yyyy-MM-dd hh:mm:ss.zzz} %{category} %{type}: %{message}"));
-}
-
-std::string stationName(const StartOptions& options) {
-    if (!options.station.empty()) return options.station;
-    const std::string host = QSysInfo::machineHostName().toStdString();
-    return isStationName(host) ? host : std::string("station");
 }
 
 }  // namespace
@@ -69,16 +62,17 @@ int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewS
         return refusal->status;
     }
     LogPrompts prompts(start.clock());
-    UnattendedWork work{options.recordEverySeconds, options.exportDirectory, options.rotation, stationName(options)};
+    UnattendedWork work{options.recordEverySeconds, options.exportDirectory, options.rotation, stationNameOf(options)};
     core::QtTimerSchedule ownTimers;
     // Built here and outliving every view over it: the unattended run, the web page.
     const station::StationSeams seams = start.seams(prompts);
     station::Station model(seams);
     HeadlessStation station(model, seams, ownTimers, work);
+    model.nameStation(work.stationName);
     if (const auto port = givenPortIndex(options)) model.keepToPort(*port);
     if (const auto plant = plantOptions(start.texts(), options, model.language())) model.publishTo(*plant);
     const std::shared_ptr<void> views =
-        startViews ? startViews(model, start.stored().native(), stationName(options)) : nullptr;
+        startViews ? startViews(model, start.stored().native(), stationNameOf(options)) : nullptr;
 
     station.start();
     // A stop taken by an event loop of the start has left it already.

@@ -40,6 +40,14 @@ inline constexpr unsigned kMaxDecimals = 4;
 inline constexpr unsigned kMaxNameBytes = 32;
 // A limit in stored units, as a probe's limit may be.
 inline constexpr int32_t kMaxLimitStored = 999999;
+// A probe's full scale as far as the station shows and judges it: 999.999 mm,
+// the most a probe's text and its limits hold.
+inline constexpr int64_t kProbeFullScaleTenthMicrometres = 9'999'990;
+// The largest magnitude of a value's counts (of 0.001 or 0.0001 mm) that a
+// recorded row keeps: 28 signed bits. A formula whose value could go beyond
+// it at fine resolution, with every probe at full scale, is refused; a value
+// beyond it all the same (a probe beyond full scale) is no value.
+inline constexpr int64_t kMaxValueCounts = (int64_t{1} << 27) - 1;
 
 // A value computed from several probes and judged like a probe. Its limits
 // are kept as a probe's are: in the stored units of the station's length unit

@@ -16,11 +16,12 @@ int64_t divideRounded(int64_t a, int64_t b) {
     return (a < 0 ? a - half : a + half) / b;
 }
 
-Length lengthOf(int64_t tenths, bool fine) {
+// A value a row could not keep is no value: a saturated one would be a
+// wrong number, and each view would show another.
+std::optional<Length> lengthOf(int64_t tenths, bool fine) {
     const int64_t counts = fine ? tenths : divideRounded(tenths, kFinePerStandardCount);
-    const int64_t bounded =
-        std::clamp<int64_t>(counts, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
-    return {static_cast<int32_t>(bounded), fine ? Resolution::TenthMicrometre : Resolution::Micrometre};
+    if (counts > kMaxValueCounts || counts < -kMaxValueCounts) return std::nullopt;
+    return Length{static_cast<int32_t>(counts), fine ? Resolution::TenthMicrometre : Resolution::Micrometre};
 }
 
 bool fractionalFormula(const Formula& formula) {

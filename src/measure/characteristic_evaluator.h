@@ -14,7 +14,7 @@ namespace gaugemon::measure {
 enum class Zone : uint8_t { Ok, Warning, Ng };
 
 // The values of one answer, in the order of the definitions; a value is
-// absent when a probe it needs is.
+// absent when a probe it needs is, or when it is beyond what a row holds.
 struct CharacteristicValues {
     std::array<std::optional<Length>, kMaxCharacteristics> values{};
     unsigned count = 0;
@@ -31,7 +31,8 @@ struct CharacteristicLimits {
 // for every answer without allocating. A value is fine (0.0001 mm) when any
 // of its probes is, or when its formula yields fractions of a micrometre (a
 // mean, a fractional weight or constant); else in micrometres, rounded half
-// away from zero. A value beyond the range of a length is saturated.
+// away from zero. A value beyond kMaxValueCounts (a probe read beyond its
+// full scale) is absent.
 class CharacteristicEvaluator {
 public:
     // Takes the first kMaxCharacteristics definitions. A definition that

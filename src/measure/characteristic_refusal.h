@@ -10,19 +10,24 @@ namespace gaugemon::measure {
 enum class RefusalReason : uint8_t {
     EmptyName,
     NameTooLong,
-    NameNotAllowed,  // a control character, ; , " or a leading #, or not UTF-8
+    NameNotAllowed,   // a control character, ; , " or a leading #, or not UTF-8
+    NameLikeFormula,  // begins with = + - or @, which a spreadsheet takes for a formula
+    NameInvisible,    // a zero-width character or one that turns the writing direction
     NameAlreadyUsed,
     BadDecimals,
-    BadLimit,  // not a number with the unit's decimals, or too large
+    BadLimit,       // not a number, or too large
+    LimitDecimals,  // more decimals than the unit stores
     LowerAboveUpper,
-    EmptyList,         // a formula without any probe
-    UnknownProbe,      // not p1..p60
-    ProbeBeyondCount,  // beyond the probes of the connected instrument
+    EmptyList,            // a formula without any probe
+    UnknownProbe,         // not p1..p60
+    ProbeNumberTooLarge,  // more digits than any probe number has
+    ProbeBeyondCount,     // beyond the probes of the connected instrument
     TooManyTerms,
-    BadWeight,    // not a finite number up to 1000
-    BadConstant,  // not a finite number below 1000 mm
-    BadFormula,   // no formula of the known forms
-    BadLine,      // not five fields separated by ;
+    BadWeight,         // not a finite number up to 1000
+    BadConstant,       // not a number below 1000 mm with at most 4 decimals
+    BadFormula,        // no formula of the known forms
+    ValueBeyondRange,  // the value can leave what a row holds at the probes' full scale
+    BadLine,           // not five fields separated by ;
     BadUnit,
     TooManyCharacteristics,
     TextTooLarge,

@@ -1,5 +1,6 @@
 #include "measure/setup_text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -66,6 +67,16 @@ std::optional<int64_t> parseFixed(std::string_view s, unsigned decimals) {
     if (i != s.size() || (integerDigits == 0 && fractionDigits == 0)) return std::nullopt;
     for (unsigned d = fractionDigits; d < decimals; ++d) value *= 10;
     return negative ? -value : value;
+}
+
+// Whether `s` would be a number of `decimals` decimals but for non-zero
+// digits after them ("0.0001" with 3).
+bool moreDecimalsThan(std::string_view s, unsigned decimals) {
+    const size_t point = s.find('.');
+    if (point == std::string_view::npos || s.size() <= point + 1 + decimals) return false;
+    const std::string_view beyond = s.substr(point + 1 + decimals);
+    return std::all_of(beyond.begin(), beyond.end(), isDigit) &&
+           parseFixed(s.substr(0, point + 1 + decimals), decimals);
 }
 
 // "-12.345" from -12345 and 3 decimals.
@@ -139,7 +150,8 @@ ProbeWord probeOf(std::string_view word) {
     if (!looksLikeProbe(word)) return {0, Refusal{RefusalReason::BadFormula}};
     unsigned probe = 0;
     const auto [end, error] = std::from_chars(word.data() + 1, word.data() + word.size(), probe);
-    if (error != std::errc() || end != word.data() + word.size()) return {0, Refusal{RefusalReason::UnknownProbe}};
+    if (error == std::errc::result_out_of_range) return {0, Refusal{RefusalReason::ProbeNumberTooLarge}};
+    if (error != std::errc() || end != word.data() + word.size()) return {0, Refusal{RefusalReason::BadFormula}};
     if (probe < 1 || probe > kMaxProbes) return {0, Refusal{RefusalReason::UnknownProbe, 0, probe}};
     return {probe, std::nullopt};
 }
@@ -328,13 +340,18 @@ FieldsOutcome definitionFromFields(const DefinitionFields& fields, LengthUnit un
         return out;
     }
     d.decimals = static_cast<unsigned>(*decimals);
-    const std::optional<int64_t> lowerLimit = parseFixed(trim(fields.lower), limitDecimals(unit));
-    const std::optional<int64_t> upperLimit = parseFixed(trim(fields.upper), limitDecimals(unit));
+    const std::string_view lowerText = trim(fields.lower);
+    const std::string_view upperText = trim(fields.upper);
+    const std::optional<int64_t> lowerLimit = parseFixed(lowerText, limitDecimals(unit));
+    const std::optional<int64_t> upperLimit = parseFixed(upperText, limitDecimals(unit));
     const auto inRange = [](const std::optional<int64_t>& v) {
         return v && *v >= -kMaxLimitStored && *v <= kMaxLimitStored;
     };
     if (!inRange(lowerLimit) || !inRange(upperLimit)) {
-        out.refusal = Refusal{RefusalReason::BadLimit};
+        // A limit finer than the stored units is neither rounded nor called out of range.
+        const bool finer =
+            moreDecimalsThan(lowerText, limitDecimals(unit)) || moreDecimalsThan(upperText, limitDecimals(unit));
+        out.refusal = Refusal{finer ? RefusalReason::LimitDecimals : RefusalReason::BadLimit};
         return out;
     }
     d.lowerStored = static_cast<int32_t>(*lowerLimit);

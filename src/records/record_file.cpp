@@ -17,14 +17,14 @@ void appendTwoDigits(std::string& out, unsigned n) {
     out.push_back(static_cast<char>('0' + n % 10));
 }
 
-void appendLimits(std::string& out, const LimitCounts& limits) {
+void appendLimits(std::string& out, const LimitCounts& limits, unsigned decimals = tolerance::kHeaderLimitDecimals) {
     out += gbk::kUpperLimit;
     out += "  ";
-    out += tolerance::formatHeaderLimit(limits.upper).text();
+    out += tolerance::formatHeaderLimit(limits.upper, decimals).text();
     out += ' ';
     out += gbk::kLowerLimit;
     out += "  ";
-    out += tolerance::formatHeaderLimit(limits.lower).text();
+    out += tolerance::formatHeaderLimit(limits.lower, decimals).text();
 }
 
 void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) {
@@ -39,12 +39,17 @@ void appendProbeTitle(std::string& out, const HeaderSpec& spec, unsigned probe) 
 }
 
 // The name in the file's GBK, "C1".. for a name GBK cannot hold; a name
-// holding the separator or a line break would shift the fields of the header.
+// holding the separator or a line break would shift the fields of the header,
+// and one a spreadsheet takes for a formula (kept by an earlier version)
+// would run when the file is opened.
 std::string characteristicName(const HeaderSpec& spec, unsigned index, char separator) {
     const std::string& name = spec.characteristics[index].name;
     std::optional<std::string> gbk = utf8ToGbk(name);
     const auto unfit = [separator](char c) { return c == separator || static_cast<unsigned char>(c) < 0x20; };
-    if (name.empty() || !gbk || std::ranges::any_of(*gbk, unfit)) return "C" + std::to_string(index + 1);
+    const size_t first = name.find_first_not_of(' ');
+    const bool formula =
+        first != std::string::npos && std::string_view("=+-@").find(name[first]) != std::string_view::npos;
+    if (name.empty() || formula || !gbk || std::ranges::any_of(*gbk, unfit)) return "C" + std::to_string(index + 1);
     return *gbk;
 }
 
@@ -52,7 +57,7 @@ void appendCharacteristicTitle(std::string& out, const HeaderSpec& spec, unsigne
     out += characteristicName(spec, index, separator);
     if (spec.language == core::Language::English) return;
     out += "    ";
-    appendLimits(out, spec.characteristicLimits[index]);
+    appendLimits(out, spec.characteristicLimits[index], spec.characteristics[index].decimals);
 }
 }  // namespace
 

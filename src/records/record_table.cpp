@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "measure/characteristic.h"
 #include "records/digit_pairs.h"
 #include "records/record_texts.h"
 
@@ -81,6 +82,9 @@ std::string_view RowView::code() const {
     const size_t skip = (flags() & row_flags::kCodePrefix) != 0 ? 1 : 0;
     return {slot + skip, ::strnlen(slot + skip, kCodeSlotBytes - skip)};
 }
+
+// A characteristic is refused, or has no value, where its value would not fit here.
+static_assert(ProbeNumber::kLargestCounts == measure::kMaxValueCounts);
 
 void ProbeNumber::store(char* four) const {
     const uint32_t bits = present ? static_cast<uint32_t>(std::clamp(counts, -kLargestCounts, kLargestCounts)) << 4 |

@@ -463,6 +463,7 @@ std::optional<records::ExportOutcome> Station::writeExchangeFile(const core::Sav
     options.unit = display_.unit();
     options.partNumber = partNumber_;
     options.partDescription = partDescription_;
+    options.stationName = stationName_;
     // A backup still writing finishes first: one file at a time.
     fileWriter_.finishWrite();
     const std::string name = std::filesystem::path(save->path).filename().string();

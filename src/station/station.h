@@ -284,6 +284,8 @@ public:
     // The part number and description a transfer file (.dfq) carries
     // (UTF-8), stored in the settings group `Transfer` for later runs.
     void setTransferPart(std::string number, std::string description);
+    // The station's name stands for the part number of a transfer file when none is set.
+    void nameStation(std::string name) { stationName_ = std::move(name); }
     const std::string& partNumber() const { return partNumber_; }
     const std::string& partDescription() const { return partDescription_; }
 
@@ -398,6 +400,7 @@ private:
     // The part a transfer file names (K1001/K1002).
     std::string partNumber_;
     std::string partDescription_;
+    std::string stationName_;
     bool stopped_ = false;
     bool statisticsStepQueued_ = false;
     // The table's reset count when the statistics last took the limits: new

@@ -17,6 +17,10 @@ constexpr int64_t kTenthsPerLimitCount = 10;
 
 double millimetres(double tenthMicrometres) { return tenthMicrometres / kTenthMicrometresPerMm; }
 
+// A characteristic that could not be computed was judged NG without a
+// reading; a probe without one was not judged.
+bool ngWithoutReading(const records::ProbeNumber& n) { return !n.present && n.zone == records::RecordedZone::Ng; }
+
 std::optional<double> finite(double value) {
     return std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
 }
@@ -132,8 +136,9 @@ void ProcessStatistics::enter(const records::RecordTable& table, uint32_t row) {
     const bool hasPrevious = row > firstRow_;
     for (unsigned i = 0; i < values_; ++i) {
         const records::ProbeNumber n = view.number(i + 1);
-        if (!n.present) continue;
         Accumulator& a = sums_[i];
+        if (ngWithoutReading(n)) ++a.ngWithoutReading;
+        if (!n.present) continue;
         const int64_t length = n.tenthMicrometres();
         a.moments.add(length);
         if (outside(i, length)) ++a.ngCount;
@@ -150,8 +155,9 @@ void ProcessStatistics::leave(const records::RecordTable& table, uint32_t row) {
     const bool hasNext = row + 1 < seenRows_;
     for (unsigned i = 0; i < values_; ++i) {
         const records::ProbeNumber n = view.number(i + 1);
-        if (!n.present) continue;
         Accumulator& a = sums_[i];
+        if (ngWithoutReading(n)) --a.ngWithoutReading;
+        if (!n.present) continue;
         const int64_t length = n.tenthMicrometres();
         a.moments.remove(length);
         if (outside(i, length)) --a.ngCount;
@@ -199,16 +205,19 @@ ProbeFigures ProcessStatistics::figures(const records::RecordTable& table, unsig
     f.usl = limits.upper / 1000.0;
     f.bandValid = limits.valid();
     const Accumulator& a = sums_[i];
-    f.count = a.moments.count();
-    f.ngCount = a.ngCount;
+    f.count = a.moments.count() + a.ngWithoutReading;
+    f.ngCount = a.ngCount + a.ngWithoutReading;
     if (f.count == 0) return f;
+    f.ngShare = static_cast<double>(f.ngCount) / static_cast<double>(f.count);
+    const records::ProbeNumber newest = table.row(seenRows_ - 1).number(value);
+    if (ngWithoutReading(newest)) f.latestZone = tolerance::Zone::Ng;
+    if (a.moments.count() == 0) return f;
 
     f.mean = millimetres(*a.moments.mean());
     const Extremes e = extremes(table, i);
     f.min = millimetres(e.min);
     f.max = millimetres(e.max);
     f.range = millimetres(static_cast<double>(int64_t{e.max} - e.min));
-    f.ngShare = static_cast<double>(f.ngCount) / static_cast<double>(f.count);
     if (const std::optional<double> variance = a.moments.sampleVariance())
         f.stdDev = finite(millimetres(std::sqrt(std::max(*variance, 0.0))));
     std::optional<double> shortTerm;
@@ -222,7 +231,6 @@ ProbeFigures ProcessStatistics::figures(const records::RecordTable& table, unsig
     f.cp = potential.index;
     f.cpk = potential.centred;
 
-    const records::ProbeNumber newest = table.row(seenRows_ - 1).number(value);
     if (newest.present) {
         const int64_t length = newest.tenthMicrometres();
         const bool warning = tolerance::inWarningStrip(limits.lower * kTenthsPerLimitCount,

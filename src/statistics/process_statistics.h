@@ -31,8 +31,10 @@ struct Band {
 // millimetres; a figure without a value is undefined (too few readings, no
 // spread, no usable band) and is shown as a dash.
 struct ProbeFigures {
-    uint64_t count = 0;    // readings in the rows considered
-    uint64_t ngCount = 0;  // of them outside the value's limits as they stand
+    // Readings in the rows considered, and rows that were judged NG without
+    // one (a characteristic that could not be computed).
+    uint64_t count = 0;
+    uint64_t ngCount = 0;  // of them outside the value's limits as they stand, or without a reading
     std::optional<double> mean;
     std::optional<double> stdDev;  // sample standard deviation, the overall sigma
     std::optional<double> min;
@@ -59,7 +61,8 @@ struct ProbeFigures {
 // or the window change. Lengths are summed as integers of 0.0001 mm, so
 // standard and fine-resolution readings of a probe share one scale and no
 // sum loses precision. A characteristic that could not be computed in a row
-// is no reading of it.
+// is no reading of it, but the row counts, and counts as NG, as it did when
+// it was recorded.
 class ProcessStatistics {
 public:
     // Only the newest `windowRows` rows count; 0 means every row.
@@ -98,6 +101,7 @@ private:
         int64_t movingRangeSum = 0;
         uint64_t movingRanges = 0;
         uint64_t ngCount = 0;
+        uint64_t ngWithoutReading = 0;
         void clear() { *this = {}; }
     };
     // Least and greatest reading of one value in one block of rows.

@@ -1,5 +1,6 @@
 #include "tolerance/tolerance_text.h"
 
+#include <array>
 #include <cstdlib>
 
 namespace gaugemon::tolerance {
@@ -8,6 +9,9 @@ namespace {
 
 constexpr char kBlank = ' ';
 constexpr uint32_t kMaxShown = 999999;
+// The place of a limit count's d-th decimal of a millimetre, d = 1..3 (index 0:
+// the whole millimetre).
+constexpr std::array<uint32_t, 4> kPlaces{1000, 100, 10, 1};
 
 char digit(uint32_t magnitude, uint32_t place) { return static_cast<char>('0' + magnitude / place % 10); }
 
@@ -49,7 +53,7 @@ LimitText formatLimitText(int32_t display, measure::LengthUnit unit) {
     return millimetres(negative, shown(magnitude));
 }
 
-HeaderLimitText formatHeaderLimit(int32_t counts) {
+HeaderLimitText formatHeaderLimit(int32_t counts, unsigned decimals) {
     HeaderLimitText t;
     const uint32_t m = static_cast<uint32_t>(std::llabs(static_cast<int64_t>(counts)));
     auto put = [&t](char c) { t.slot[t.size++] = c; };
@@ -58,10 +62,11 @@ HeaderLimitText formatHeaderLimit(int32_t counts) {
     uint32_t place = 10;
     while (place <= m / 1000 / 10 && place < 1000000000u) place *= 10;
     for (; place >= 1; place /= 10) put(digit(m / 1000, place));
-    put('.');
-    put(digit(m, 100));
-    put(digit(m, 10));
-    put(digit(m, 1));
+    // The counts hold three decimals; a fourth is always 0.
+    unsigned shown = decimals > 4 ? 4 : decimals;
+    while (shown < kHeaderLimitDecimals && m % kPlaces[shown] != 0) ++shown;
+    if (shown > 0) put('.');
+    for (unsigned d = 0; d < shown; ++d) put(d < kHeaderLimitDecimals ? digit(m, kPlaces[d + 1]) : '0');
     return t;
 }
 

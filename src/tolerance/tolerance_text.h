@@ -21,13 +21,16 @@ LimitText formatLimitText(int32_t display, measure::LengthUnit unit);
 // sign, two integer digits and three decimals of millimetres, whatever the
 // display unit ("+06.000", "-00.050"). Seven characters for every limit below
 // 100 mm; larger limits keep all their integer digits ("+123.456") rather
-// than showing a wrong number.
+// than showing a wrong number. A characteristic's limit shows its `decimals`
+// (0..4) instead of three, or more where the limit needs them: it is never
+// rounded.
 struct HeaderLimitText {
     std::array<char, 13> slot{};
     uint8_t size = 0;
     std::string_view text() const { return {slot.data(), size}; }
 };
 
-HeaderLimitText formatHeaderLimit(int32_t counts);
+inline constexpr unsigned kHeaderLimitDecimals = 3;
+HeaderLimitText formatHeaderLimit(int32_t counts, unsigned decimals = kHeaderLimitDecimals);
 
 }  // namespace gaugemon::tolerance

@@ -94,6 +94,26 @@ TEST(Aqdef, AReaderOfTheFormatFindsThePartEveryCharacteristicsLimitsAndEveryValu
     EXPECT_EQ(file.parts[2].fields.at("K0014"), "编码");
 }
 
+// Readers file the parts by K1001: without a part number it names the station.
+TEST(Aqdef, ThePartNumberIsNeverEmpty) {
+    const struct {
+        const char* partNumber;
+        const char* stationName;
+        const char* k1001;
+    } cases[] = {{"4711-A", "line-3", "4711-A"}, {"", "line-3", "line-3"}, {"", "", "station"}};
+    for (const auto& c : cases) {
+        CodedDay day;
+        TempDir dir;
+        ExchangeOptions options = partOptions();
+        options.partNumber = c.partNumber;
+        options.stationName = c.stationName;
+        ASSERT_TRUE(
+            writeExchangeFile(ExchangeFormat::Aqdef, day.table, day.sources, true, options, (dir / "p.dfq").string())
+                .ok());
+        EXPECT_EQ(test::readAqdef(test::readFile(dir / "p.dfq")).partFields.at("K1001"), c.k1001);
+    }
+}
+
 TEST(Aqdef, InchFilesConvertEveryValueAndLimit) {
     records::RecordTable table;
     test::fillTable(table, 1, false, core::Language::Chinese, {TestRow{{"  2.345 "}}, TestRow{{" 0.48600"}}});

@@ -76,5 +76,23 @@ TEST(Limits, ShowTheTolerancesOfTheUnitAsTheToleranceTableHoldsThem) {
     EXPECT_EQ(formatted(limitInUnit(3000, LengthUnit::Inch)), "0.11811");
 }
 
+// A characteristic's limits show the decimals of its values, never fewer
+// than the limit needs.
+TEST(Limits, OfACharacteristicShowItsDecimals) {
+    const struct {
+        int32_t counts;
+        unsigned decimals;
+        LengthUnit unit;
+        const char* text;
+    } cases[] = {
+        {50, 4, LengthUnit::Millimetre, "0.0500"}, {-12490, 4, LengthUnit::Millimetre, "-12.4900"},
+        {20, 2, LengthUnit::Millimetre, "0.02"},   {25, 2, LengthUnit::Millimetre, "0.025"},
+        {6000, 0, LengthUnit::Millimetre, "6"},    {6000, 3, LengthUnit::Millimetre, "6.000"},
+        {3000, 2, LengthUnit::Inch, "0.11811"},    {25400, 0, LengthUnit::Inch, "1.00"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatted(characteristicLimitInUnit(c.counts, c.decimals, c.unit)), c.text) << c.counts;
+}
+
 }  // namespace
 }  // namespace gaugemon::exchange

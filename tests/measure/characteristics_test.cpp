@@ -76,14 +76,20 @@ TEST(CharacteristicEvaluation, FormulasOverStandardFineAndAbsentProbes) {
     for (const auto& c : cases) EXPECT_EQ(evaluateOne(c.formula, probes, usable), c.expected) << c.formula;
 }
 
-TEST(CharacteristicEvaluation, ValuesBeyondALengthSaturateInsteadOfWrapping) {
+// A probe read beyond its full scale can still drive a value beyond what a
+// row keeps: it is no value rather than a saturated one that each view shows
+// differently.
+TEST(CharacteristicEvaluation, ValuesBeyondWhatARowHoldsAreAbsent) {
+    const auto largest = static_cast<int32_t>(kMaxValueCounts);
     const std::vector<Length> highest{micrometres(INT32_MAX), micrometres(INT32_MAX)};
-    const std::vector<Length> lowest{micrometres(INT32_MIN), micrometres(INT32_MIN)};
-    EXPECT_EQ(evaluateOne("p1 + p2", highest, kAllUsable), micrometres(INT32_MAX));
-    EXPECT_EQ(evaluateOne("1000*p1 + 1000*p2", lowest, kAllUsable), micrometres(INT32_MIN));
+    EXPECT_EQ(evaluateOne("p1", std::vector{micrometres(largest)}, kAllUsable), micrometres(largest));
+    EXPECT_EQ(evaluateOne("-p1", std::vector{tenthMicrometres(largest)}, kAllUsable), tenthMicrometres(-largest));
+    EXPECT_EQ(evaluateOne("p1", std::vector{micrometres(largest + 1)}, kAllUsable), std::nullopt);
+    EXPECT_EQ(evaluateOne("-p1", std::vector{tenthMicrometres(largest + 1)}, kAllUsable), std::nullopt);
+    EXPECT_EQ(evaluateOne("p1 + p2", highest, kAllUsable), std::nullopt);
+    EXPECT_EQ(evaluateOne("mean(p1, p2)", highest, kAllUsable), std::nullopt);
     EXPECT_EQ(evaluateOne("range(p1, p2)", std::vector{micrometres(INT32_MAX), micrometres(INT32_MIN)}, kAllUsable),
-              micrometres(INT32_MAX));
-    EXPECT_EQ(evaluateOne("mean(p1, p2)", highest, kAllUsable), tenthMicrometres(INT32_MAX));
+              std::nullopt);
 }
 
 TEST(CharacteristicEvaluation, ARefusedDefinitionKeepsItsPlaceWithoutAValue) {
@@ -161,11 +167,24 @@ TEST(CharacteristicRefusals, EachFaultOfTheFieldsIsNamed) {
         {{"a;b", "3", "0", "1", "p1"}, RefusalReason::NameNotAllowed},
         {{"#1", "3", "0", "1", "p1"}, RefusalReason::NameNotAllowed},
         {{"a\tb", "3", "0", "1", "p1"}, RefusalReason::NameNotAllowed},
-        {{"\xE7\x9B", "3", "0", "1", "p1"}, RefusalReason::NameNotAllowed},  // cut UTF-8
+        {{"\xE7\x9B", "3", "0", "1", "p1"}, RefusalReason::NameNotAllowed},       // cut UTF-8
+        {{"a\xE0\x80\xAF", "3", "0", "1", "p1"}, RefusalReason::NameNotAllowed},  // overlong "/"
+        {{"a\xED\xA0\x80", "3", "0", "1", "p1"}, RefusalReason::NameNotAllowed},  // a surrogate
+        {{"a\xC2\x85", "3", "0", "1", "p1"}, RefusalReason::NameNotAllowed},      // a C1 control
+        {{"=cmd|' /C calc'!A0", "3", "0", "1", "p1"}, RefusalReason::NameLikeFormula},
+        {{"+1+1", "3", "0", "1", "p1"}, RefusalReason::NameLikeFormula},
+        {{"-2", "3", "0", "1", "p1"}, RefusalReason::NameLikeFormula},
+        {{"@SUM(A1)", "3", "0", "1", "p1"}, RefusalReason::NameLikeFormula},
+        {{"ab\xE2\x80\xAE", "3", "0", "1", "p1"}, RefusalReason::NameInvisible},  // right-to-left override
+        {{"b\xE2\x81\xA6", "3", "0", "1", "p1"}, RefusalReason::NameInvisible},   // left-to-right isolate
+        {{"b\xE2\x80\x8B", "3", "0", "1", "p1"}, RefusalReason::NameInvisible},   // zero width space
+        {{"x\xEF\xBB\xBF", "3", "0", "1", "p1"}, RefusalReason::NameInvisible},   // zero width no-break space
         {{"Diameter", "3", "0", "1", "p1"}, RefusalReason::NameAlreadyUsed},
         {{"c", "5", "0", "1", "p1"}, RefusalReason::BadDecimals},
         {{"c", "-1", "0", "1", "p1"}, RefusalReason::BadDecimals},
-        {{"c", "3", "1.0001", "2", "p1"}, RefusalReason::BadLimit},
+        {{"c", "3", "1.0001", "2", "p1"}, RefusalReason::LimitDecimals},
+        {{"c", "3", "0", "0.0001", "p1"}, RefusalReason::LimitDecimals},
+        {{"c", "3", "0", "1.0001x", "p1"}, RefusalReason::BadLimit},
         {{"c", "3", "0", "1000", "p1"}, RefusalReason::BadLimit},
         {{"c", "3", "nan", "1", "p1"}, RefusalReason::BadLimit},
         {{"c", "3", "2", "1", "p1"}, RefusalReason::LowerAboveUpper},
@@ -173,7 +192,8 @@ TEST(CharacteristicRefusals, EachFaultOfTheFieldsIsNamed) {
         {{"c", "3", "0", "1", "25"}, RefusalReason::EmptyList},
         {{"c", "3", "0", "1", "p61"}, RefusalReason::UnknownProbe, 61},
         {{"c", "3", "0", "1", "p1 - p0"}, RefusalReason::UnknownProbe, 0},
-        {{"c", "3", "0", "1", "p99999999999"}, RefusalReason::UnknownProbe, 0},
+        {{"c", "3", "0", "1", "p99999999999"}, RefusalReason::ProbeNumberTooLarge},
+        {{"c", "3", "0", "1", "max(p1..p99999999999999)"}, RefusalReason::ProbeNumberTooLarge},
         {{"c", "3", "0", "1", "p41"}, RefusalReason::ProbeBeyondCount, 41},
         {{"c", "3", "0", "1", "range(p30..p45)"}, RefusalReason::ProbeBeyondCount, 41},
         {{"c", "3", "0", "1", "range(p1..p40, p1..p21)"}, RefusalReason::TooManyTerms},
@@ -189,6 +209,7 @@ TEST(CharacteristicRefusals, EachFaultOfTheFieldsIsNamed) {
         {{"c", "3", "0", "1", "sqrt(p1)"}, RefusalReason::BadFormula},
         {{"c", "3", "0", "1", "range(p5..p3)"}, RefusalReason::BadFormula},
         {{"c", "3", "0", "1", "max(p1) + 1"}, RefusalReason::BadFormula},
+        {{"c", "3", "0", "1", "p1x"}, RefusalReason::BadFormula},
     };
     for (const auto& c : cases) {
         const std::optional<Refusal> refusal = editor.add(c.fields);
@@ -197,6 +218,35 @@ TEST(CharacteristicRefusals, EachFaultOfTheFieldsIsNamed) {
         EXPECT_EQ(refusal->probe, c.probe) << c.fields.formula;
     }
     EXPECT_EQ(editor.size(), 1u);
+}
+
+// With every probe anywhere within 999.999 mm, a formula's value must stay
+// within the 13421.7727 mm a row keeps.
+TEST(CharacteristicRefusals, AFormulaMustStayWithinWhatARowHoldsAtFullScale) {
+    const struct {
+        const char* formula;
+        bool taken;
+    } cases[] = {
+        {"13*p1 + 421", true},
+        {"13*p1 + 422", false},
+        {"-13*p1 - 421", true},
+        {"p1 + p2 + p3 + p4 + p5 + p6 + p7 + p8 + p9 + p10 + p11 + p12 + p13", true},
+        {"p1 + p2 + p3 + p4 + p5 + p6 + p7 + p8 + p9 + p10 + p11 + p12 + p13 + p14", false},
+        {"14*p1", false},
+        {"6.5*p1 - 6.5*p2 + 421", true},
+        {"6.5*p1 - 6.5*p2 + 422", false},
+        {"1000*p1 + 1000*p2", false},
+        {"mean(p1..p60)", true},
+        {"max(p1..p60)", true},
+        {"range(p1..p60)", true},
+    };
+    for (const auto& c : cases) {
+        const FieldsOutcome read = definitionFromFields({"c", "4", "0", "1", c.formula}, mm);
+        ASSERT_FALSE(read.refusal) << c.formula;
+        const std::optional<Refusal> refusal = definitionRefusal(read.definition, {}, 60);
+        EXPECT_EQ(refusal, c.taken ? std::nullopt : std::optional(Refusal{RefusalReason::ValueBeyondRange}))
+            << c.formula;
+    }
 }
 
 TEST(CharacteristicRefusals, TextsNameTheLineAndTheProbeInBothLanguages) {
@@ -260,6 +310,9 @@ TEST(SetupText, WritesAndReadsBackEveryFormExactly) {
 TEST(SetupText, HostileTextsAreRefusedByLine) {
     std::string manyTerms = "big; 3; 0; 1; p1";
     for (int i = 0; i < 9999; ++i) manyTerms += " + p1";
+    std::string overflowing = "huge; 3; 0; 1; 1000*p1";
+    for (int p = 2; p <= 60; ++p) overflowing += " + 1000*p" + std::to_string(p);
+    overflowing += " + 999.9999";
     std::string tooMany = "unit mm\n";
     for (int i = 0; i < 33; ++i) tooMany += "c" + std::to_string(i) + "; 3; 0; 1; p1\n";
     const struct {
@@ -274,6 +327,8 @@ TEST(SetupText, HostileTextsAreRefusedByLine) {
         {"\n\n" + manyTerms, 0, {RefusalReason::TooManyTerms, 3}},
         {"a; 3; 0; 1; p1 + nan\nb; 3; 0; 1; -inf*p2", 0, {RefusalReason::BadConstant, 1}},
         {"a; 3; 0; 1; p1\na; 3; 0; 1; p2", 1, {RefusalReason::NameAlreadyUsed, 2}},
+        {"=1+1; 3; 0; 1; p1\nb; 3; 0; 1; p2", 1, {RefusalReason::NameLikeFormula, 1}},
+        {"a; 3; 0; 1; p1\n" + overflowing, 1, {RefusalReason::ValueBeyondRange, 2}},
         {tooMany, 32, {RefusalReason::TooManyCharacteristics, 34}},
         {std::string(kMaxSetupTextBytes + 1, '#'), 0, {RefusalReason::TextTooLarge, 0}},
         {"\xEF\xBB\xBF"

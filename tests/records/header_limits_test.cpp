@@ -35,5 +35,21 @@ TEST(HeaderLimits, StoredInchLimitsAreShownInMillimetres) {
     EXPECT_NE(header.find("02#    " + upper + "  +06.000 " + lower + "  -00.050"), std::string::npos);
 }
 
+// A characteristic's limits show its decimals; a name a spreadsheet would
+// run as a formula, kept from before such names were refused, is not written.
+TEST(HeaderLimits, CharacteristicsShowTheirOwnDecimalsAndNoFormula) {
+    HeaderSpec spec;
+    spec.characteristics = {{"Runout", 4}, {"=cmd|' /C calc'!A0", 3}, {"Dia", 2}};
+    spec.characteristicLimits[0] = {0, 50};
+    spec.characteristicLimits[1] = {-1, 1};
+    spec.characteristicLimits[2] = {24990, 25015};
+    const std::string header = buildHeader(spec, kTabFormat);
+    const std::string upper = "\xC9\xCF\xB9\xAB\xB2\xEE";
+    const std::string lower = "\xCF\xC2\xB9\xAB\xB2\xEE";
+    EXPECT_NE(header.find("\tRunout    " + upper + "  +00.0500 " + lower + "  +00.0000\t"), std::string::npos);
+    EXPECT_NE(header.find("\tC2    " + upper + "  +00.001 " + lower + "  -00.001\t"), std::string::npos);
+    EXPECT_NE(header.find("\tDia    " + upper + "  +25.015 " + lower + "  +24.99\t"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace gaugemon::records

@@ -288,6 +288,44 @@ TEST(Characteristics, FollowTheProbesWithTheirLimitsAndNames) {
     EXPECT_EQ(figureText(f, t.table.layout(), 3, Column::Probe, Language::English, LengthUnit::Millimetre), "=Dia");
 }
 
+// A row NG because a characteristic could not be computed counts as an NG
+// part without a reading, in the window too: never "n 0, NG 0" beside rows
+// that are all NG.
+TEST(Characteristics, ARowWithoutAValueCountsAsNgWithoutAReading) {
+    NumberTable t(1, {{"Far", 3}});
+    measure::CharacteristicEvaluator evaluator;
+    evaluator.compile({measure::LengthUnit::Millimetre, {{"Far", 3, 0, 10, {measure::FormulaKind::Sum, {{9}}}}}});
+    measure::CharacteristicValues values;
+    values.count = 1;
+    tolerance::Verdict judged;  // a characteristic without a value is NG
+    judged.judgeCharacteristics(values, evaluator);
+    const std::vector<Length> probe{measure::micrometres(4000)};
+    const std::optional<Length> some = measure::micrometres(5);
+    const std::optional<Length> none;
+    t.add(probe, std::span(&some, 1), &judged);
+    t.add(probe, std::span(&none, 1), &judged);
+    t.add(probe, std::span(&none, 1), &judged);
+    t.add(probe, std::span(&none, 1));  // not judged: no part
+    ProcessStatistics s;
+    s.sync(t.table);
+    const records::LimitCounts band{0, 10};
+    s.setLimits(tolerance::ToleranceTable{}, std::span(&band, 1), t.table);
+    ProbeFigures f = s.figures(t.table, 2);
+    EXPECT_EQ(f.count, 3u);
+    EXPECT_EQ(f.ngCount, 2u);
+    EXPECT_DOUBLE_EQ(*f.mean, 0.005);
+    EXPECT_DOUBLE_EQ(*f.ngShare, 2.0 / 3.0);
+
+    t.add(probe, std::span(&none, 1), &judged);
+    s.setWindow(2, t.table);
+    f = s.figures(t.table, 2);
+    EXPECT_EQ(f.count, 1u);
+    EXPECT_EQ(f.ngCount, 1u);
+    EXPECT_FALSE(f.mean);
+    EXPECT_EQ(f.latestZone, tolerance::Zone::Ng);
+    EXPECT_EQ(s.figures(t.table, 1).count, 2u);  // the probe's readings
+}
+
 TEST(Export, UndefinedFiguresAreEmptyCellsNotDashes) {
     NumberTable t(1);
     t.addSame(measure::micrometres(4000));  // one reading: no spread, no capability

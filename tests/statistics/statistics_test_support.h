@@ -19,10 +19,12 @@ struct NumberTable {
         : probes(probeCount), characteristics(std::move(columns)) {
         table.prepareColumns({probeCount, false, core::Language::English, characteristics});
     }
-    // `values` of the characteristics after the probes'.
-    void add(std::span<const measure::Length> readings, std::span<const std::optional<measure::Length>> values = {}) {
+    // `values` of the characteristics after the probes', judged by `verdict` when given.
+    void add(std::span<const measure::Length> readings, std::span<const std::optional<measure::Length>> values = {},
+             const tolerance::Verdict* verdict = nullptr) {
         records::RowInput in{
             probes, false, measure::LengthUnit::Millimetre, false, core::Language::English, {}, {2026, 12, 8, 7, 0, 0}};
+        in.verdict = verdict;
         in.readings = readings;
         in.characteristics = characteristics;
         in.characteristicValues = values;

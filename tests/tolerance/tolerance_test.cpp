@@ -150,16 +150,32 @@ TEST(ToleranceTexts, LimitTextOfTheList) {
     }
 }
 
+// A characteristic's limit shows its own decimals, but never rounded.
 TEST(ToleranceTexts, HeaderLimitIsMillimetresWithTwoIntegerDigits) {
     const struct {
         int32_t counts;
         const char* text;
+        unsigned decimals = kHeaderLimitDecimals;
     } cases[] = {
-        {6000, "+06.000"},  {3000, "+03.000"},   {-50, "-00.050"},     {0, "+00.000"},
-        {99999, "+99.999"}, {-12345, "-12.345"}, {123456, "+123.456"}, {INT_MIN, "-2147483.648"},
+        {6000, "+06.000"},
+        {3000, "+03.000"},
+        {-50, "-00.050"},
+        {0, "+00.000"},
+        {99999, "+99.999"},
+        {-12345, "-12.345"},
+        {123456, "+123.456"},
+        {INT_MIN, "-2147483.648"},
+        {50, "+00.0500", 4},
+        {-12490, "-12.4900", 4},
+        {INT_MIN, "-2147483.6480", 4},
+        {20, "+00.02", 2},
+        {25, "+00.025", 2},
+        {6000, "+06", 0},
+        {6100, "+06.1", 0},
+        {-1, "-00.001", 1},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(std::string(formatHeaderLimit(c.counts).text()), c.text) << c.counts;
+        EXPECT_EQ(std::string(formatHeaderLimit(c.counts, c.decimals).text()), c.text) << c.counts;
     }
 }
 
