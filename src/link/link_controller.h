@@ -47,6 +47,9 @@ public:
     core::Language language() const { return language_; }
     // Long steps elsewhere pause it (WatchdogPause).
     Watchdog& watchdog() { return watchdog_; }
+    // Connected, but the watchdog ran out and no valid answer came since:
+    // the port is open and polled, the instrument is lost.
+    bool instrumentLost() const { return state_.connected && watchdog_.expired(); }
 
     // Connect/Disconnect button.
     void connectButton();

@@ -108,6 +108,8 @@ public:
     // ---- State, read-only --------------------------------------------------
     const link::LinkState& linkState() const { return link_; }
     const link::LinkView& linkView() const { return linkController_.view(); }
+    // Connected, but the instrument has not answered for the watchdog period.
+    bool instrumentLost() const { return linkController_.instrumentLost(); }
     const display::DisplayModel& display() const { return display_; }
     const tolerance::ToleranceTable& tolerances() const override { return tolerances_; }
     void characteristicLimitsOfRows(std::span<records::LimitCounts> out) const override;

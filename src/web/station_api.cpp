@@ -157,10 +157,12 @@ void readingsJson(const station::Station& station, int64_t timeMs, std::string& 
     out.clear();
     JsonWriter json(out);
     const link::LinkState& link = station.linkState();
-    const bool shown = station.display().showsReadings();
+    // The last values of a lost instrument are no measurement any more.
+    const bool live = link.connected && !station.instrumentLost();
+    const bool shown = live && station.display().showsReadings();
     json.beginObject();
     json.field("time").isoTime(timeMs);
-    json.field("connected").boolean(link.connected);
+    json.field("connected").boolean(live);
     json.field("unit").string(exchange::unitName(station.display().unit()));
     json.field("verdict");
     if (shown)

@@ -167,6 +167,7 @@ const std::string& WebView::readingsNow() {
 
 void WebView::buildReadings() {
     readingsJson(station_, wallClockMs(), readings_);
+    lostShown_ = station_.instrumentLost();
     readingsDirty_ = false;
     readingsBuilt_.start();
 }

@@ -181,6 +181,19 @@ TEST_F(WebApi, RowsArePagedBySequenceAndCountedAlikeEverywhere) {
     EXPECT_TRUE(text.contains(QStringLiteral("gaugemon_polls_total %1\n").arg(view->counts().polls)));
 }
 
+// The last values of a lost instrument are no measurement: the readings say
+// it is not connected and show none, while the port stays open and polled.
+TEST_F(WebApi, ReadingsOfALostInstrumentAreNotConnectedAndShowNoValues) {
+    connect();
+    ports.instrumentAt(WorkingDay::kPort)->scheduleFault(sim::FaultKind::Silent, clock.nowMs(), -1);
+    clock.advanceBy(link::kWatchdogMs + 1000);
+    ASSERT_TRUE(station->linkState().connected);
+    const QJsonObject readings = get("/api/readings");
+    EXPECT_FALSE(readings["connected"].toBool());
+    EXPECT_TRUE(readings["verdict"].isNull());
+    EXPECT_TRUE(readings["probes"].toArray().isEmpty());
+}
+
 // Only the page's own files are served; no path reaches anything else.
 TEST_F(WebApi, OnlyThePagesOwnFilesAreServed) {
     for (const char* path : {"/", "/index.html", "/app.js", "/style.css"}) {
