@@ -175,8 +175,9 @@ void WebView::buildReadings() {
 void WebView::push() {
     pushNewRows();
     if (clients_.empty()) return;
-    if (statusDirty_) {
+    if (statusDirty_ || station_.pollCycleMs() != cycleSent_) {
         statusDirty_ = false;
+        cycleSent_ = station_.pollCycleMs();
         sendToAll(R"({"type":"status","data":)" + statusNow() + "}");
     }
     if (!readingsDirty_) return;

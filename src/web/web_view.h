@@ -79,8 +79,9 @@ private:
     WebCounts counts_;
     bool readingsDirty_ = true;
     bool statusDirty_ = true;
-    // As the readings last made say.
+    // As the readings last made say, and the cycle the status last sent.
     bool lostShown_ = false;
+    int32_t cycleSent_ = 0;
     std::string readings_;
     QElapsedTimer readingsBuilt_;
     std::string scratch_;

@@ -128,7 +128,8 @@ TEST_F(WebApi, ReadingsStatusAndLimitsAreTheStationsOwn) {
     EXPECT_EQ(status["port"].toString(), "COM03");
     EXPECT_FALSE(status["line"].toString().isEmpty());
     EXPECT_EQ(status["probes"].toInt(), 8);
-    EXPECT_EQ(status["cycle_ms"].toInt(), station->linkState().pollPeriodMs);
+    // The cycle runs longer than the answer wait: the gap after the answer.
+    EXPECT_GT(status["cycle_ms"].toInt(), station->linkState().pollPeriodMs);
 
     const QJsonArray limits = get("/api/tolerances")["probes"].toArray();
     ASSERT_EQ(limits.size(), 8);
@@ -192,6 +193,25 @@ TEST_F(WebApi, ReadingsOfALostInstrumentAreNotConnectedAndShowNoValues) {
     EXPECT_FALSE(readings["connected"].toBool());
     EXPECT_TRUE(readings["verdict"].isNull());
     EXPECT_TRUE(readings["probes"].toArray().isEmpty());
+}
+
+// The status gives the cycle the station runs, from one request to the next
+// as the instrument sees them come, in the normal cycle and in fast polling;
+// none while not connected.
+TEST_F(WebApi, StatusGivesThePollCycleAsItRuns) {
+    const sim::Instrument& gauge = *ports.instrumentAt(WorkingDay::kPort);
+    for (const bool fast : {false, true}) {
+        SCOPED_TRACE(fast ? "fast polling" : "normal cycle");
+        station->setFastMode(fast);
+        connect();
+        clock.advanceBy(3000);
+        const auto& log = gauge.log();
+        ASSERT_GT(log.size(), 21u);
+        const double measured = static_cast<double>(log.back().timeMs - log[log.size() - 21].timeMs) / 20.0;
+        EXPECT_NEAR(get("/api/status")["cycle_ms"].toInt(), measured, 1.0);
+        station->disconnect();
+    }
+    EXPECT_EQ(get("/api/status")["cycle_ms"].toInt(), 0);
 }
 
 // Only the page's own files are served; no path reaches anything else.
