@@ -6,6 +6,7 @@
 #include "exchange/row_fields.h"
 #include "measure/counts.h"
 #include "plant/json_writer.h"
+#include "plant/plant_json.h"
 #include "station/station.h"
 
 namespace gaugemon::web {
@@ -76,7 +77,8 @@ void writeRow(JsonWriter& json, const station::Station& station, uint32_t row, u
     json.beginObject();
     json.field("sequence").number(static_cast<int64_t>(sequence));
     json.field("row").number(int64_t{row} + 1);
-    json.field("time").string(records::stampText(view.timeStamp()));
+    // The form MQTT gives the same row; the table holds whole seconds.
+    json.field("time").isoTime(plant::msSince1970Of(view.time()));
     json.field("code");
     if (view.code().empty())
         json.null();

@@ -2,9 +2,11 @@
 // instrument: what it answers equals what the station holds.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -212,6 +214,20 @@ TEST_F(WebApi, StatusGivesThePollCycleAsItRuns) {
         station->disconnect();
     }
     EXPECT_EQ(get("/api/status")["cycle_ms"].toInt(), 0);
+}
+
+// A row's time is local time with milliseconds and offset, as MQTT gives it.
+TEST_F(WebApi, RowTimesAreInTheFormMqttGivesThem) {
+    connect();
+    recordRows(1);
+    const QString time = get("/api/rows")["rows"].toArray()[0].toObject()["time"].toString();
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)").match(time).hasMatch())
+        << time.toStdString();
+    const core::LocalDateTime recorded = station->recordTable().row(0).time();
+    EXPECT_EQ(QDateTime::fromString(time, Qt::ISODateWithMs),
+              QDateTime(QDate(recorded.year, recorded.month, recorded.day),
+                        QTime(recorded.hour, recorded.minute, recorded.second)))
+        << time.toStdString();
 }
 
 // Only the page's own files are served; no path reaches anything else.
