@@ -116,8 +116,10 @@ bool LinkController::onTick(int id) {
 }
 
 void LinkController::watchdogTick() {
-    watchdog_.stop();
+    watchdog_.expire();
     qCWarning(core::linkLog, "no valid answer for %d ms: the instrument is silent or the line is lost", kWatchdogMs);
+    // Views hear of the loss before the message, which may be a modal box.
+    refresh();
     prompts_.showMessage(pick(language_, "Device disconnected", "设备已断开连接!"));
 }
 

@@ -25,6 +25,10 @@ namespace gaugemon::link {
 inline constexpr std::string_view kFastModeKey = "FastMode";
 // The normal cycle's wait from an answer to the next request.
 inline constexpr int kRequestGapMs = 15;
+// The normal cycle reads the answer this much before the poll period is up.
+inline constexpr int kAnswerReadEarlyMs = 2;
+// The normal cycle as scheduled, without the work of its ticks.
+constexpr int32_t scheduledCycleMs(int32_t pollPeriodMs) { return pollPeriodMs - kAnswerReadEarlyMs + kRequestGapMs; }
 
 // The station's side of the serial link: Connect and Disconnect, discovery of
 // the instrument, the request/answer polling cycle, the watchdog and the zero
@@ -47,6 +51,9 @@ public:
     core::Language language() const { return language_; }
     // Long steps elsewhere pause it (WatchdogPause).
     Watchdog& watchdog() { return watchdog_; }
+    // Connected, but the watchdog ran out and no valid answer came since:
+    // the port is open and polled, the instrument is lost.
+    bool instrumentLost() const { return state_.connected && watchdog_.expired(); }
 
     // Connect/Disconnect button.
     void connectButton();

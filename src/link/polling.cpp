@@ -37,7 +37,7 @@ void LinkController::requestTick() {
     state_.receivedLength = 0;
     awaitingAnswer_ = true;
     if (watchingArrivals_) timers_.stop(timer::kAnswerSilence);
-    timers_.start(timer::kAnswer, state_.pollPeriodMs - 2);
+    timers_.start(timer::kAnswer, state_.pollPeriodMs - kAnswerReadEarlyMs);
     timers_.start(timer::kRequest, kRequestFallbackMs);
     // Told last, once this tick's work is done: polling goes on inside the box.
     if (std::exchange(configWriteGivenUp_, false))

@@ -18,15 +18,23 @@ public:
     void rearm() {
         timers_.start(core::timer::kWatchdog, kWatchdogMs);
         ++rearms_;
+        expired_ = false;
     }
     void stop() { timers_.stop(core::timer::kWatchdog); }
     bool counting() const { return timers_.isRunning(core::timer::kWatchdog); }
+    // The period ran out: the line counts as lost until the next valid answer.
+    void expire() {
+        stop();
+        expired_ = true;
+    }
+    bool expired() const { return expired_; }
 
 private:
     friend class WatchdogPause;
     core::TimerSchedule& timers_;
     const LinkState& state_;
     uint64_t rearms_ = 0;
+    bool expired_ = false;
 };
 
 // Holds the watchdog for the scope of a long step and gives it its full

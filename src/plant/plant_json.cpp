@@ -198,6 +198,19 @@ void appendIsoTime(int64_t msSince1970, std::string& out) {
     appendTwoDigits(static_cast<int>(magnitude % 60), out);
 }
 
+int64_t msSince1970Of(const core::LocalDateTime& local) {
+    std::tm fields{};
+    fields.tm_year = local.year - 1900;
+    fields.tm_mon = local.month - 1;
+    fields.tm_mday = local.day;
+    fields.tm_hour = local.hour;
+    fields.tm_min = local.minute;
+    fields.tm_sec = local.second;
+    fields.tm_isdst = -1;
+    const std::time_t seconds = std::mktime(&fields);
+    return seconds == static_cast<std::time_t>(-1) ? 0 : static_cast<int64_t>(seconds) * 1000;
+}
+
 RowJsonError recordJson(const JournalRow& row, std::string_view station, const records::GbkDecoder& decoder,
                         std::string& out) {
     out.clear();

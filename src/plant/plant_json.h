@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/clock.h"
 #include "measure/counts.h"
 #include "records/gbk.h"
 
@@ -81,5 +82,10 @@ void readingsJson(const LiveReadings& readings, std::string_view station, std::s
 
 // "2026-12-08T09:14:03.120+01:00": local time with milliseconds and offset.
 void appendIsoTime(int64_t msSince1970, std::string& out);
+
+// The instant a local time of this machine names (a recorded row's time), in
+// ms since 1970 (in the hour a clock change passes twice, the C library
+// picks one of the two).
+int64_t msSince1970Of(const core::LocalDateTime& local);
 
 }  // namespace gaugemon::plant

@@ -16,7 +16,7 @@ struct StationStatus {
     std::string lineSettings;  // "19200,8,N,1"
     unsigned probeCount = 0;
     bool connected = false;
-    int32_t cycleMs = 0;  // the poll period
+    int32_t cycleMs = 0;  // the poll cycle as it runs, request to request
     uint32_t misses = 0;
     uint32_t errors = 0;
     uint64_t rowsHeld = 0;

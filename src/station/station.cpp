@@ -241,7 +241,13 @@ void Station::reportSettingsNotSaved() {
                              "设置无法保存，本次修改在关闭软件后将丢失!"));
 }
 
+int32_t Station::pollCycleMs() const {
+    if (!link_.connected) return 0;
+    return cycle_.cycleMs() > 0 ? cycle_.cycleMs() : link::scheduledCycleMs(link_.pollPeriodMs);
+}
+
 void Station::onTick(int id) {
+    if (id == core::timer::kRequest && link_.connected) cycle_.requestSent(seams_.clock.nowMs());
     if (linkController_.onTick(id)) {
         // The instrument's own record request adds rows in the answer tick.
         followStatistics();
@@ -599,6 +605,7 @@ void Station::setProbeNumber(unsigned probe) {
 }
 
 void Station::linkClosed() {
+    cycle_.reset();
     records_.onDisconnect();
     notify([&](StationObserver& o) { o.recordControlsChanged(); });
 }

@@ -18,6 +18,7 @@
 #include "exchange/export_plan.h"
 #include "journal/journal.h"
 #include "journal/journal_table_observer.h"
+#include "link/cycle_meter.h"
 #include "link/link_controller.h"
 #include "link/link_state.h"
 #include "link/parameter_settings.h"
@@ -108,6 +109,11 @@ public:
     // ---- State, read-only --------------------------------------------------
     const link::LinkState& linkState() const { return link_; }
     const link::LinkView& linkView() const { return linkController_.view(); }
+    // Connected, but the instrument has not answered for the watchdog period.
+    bool instrumentLost() const { return linkController_.instrumentLost(); }
+    // The poll cycle as it runs, in ms; the schedule's figure until a second
+    // of it has been measured, 0 while not connected.
+    int32_t pollCycleMs() const;
     const display::DisplayModel& display() const { return display_; }
     const tolerance::ToleranceTable& tolerances() const override { return tolerances_; }
     void characteristicLimitsOfRows(std::span<records::LimitCounts> out) const override;
@@ -387,6 +393,7 @@ private:
     // As the rows record them, one per characteristic compiled.
     std::vector<records::CharacteristicColumn> recordColumns_;
     link::LinkController linkController_;
+    link::CycleMeter cycle_;
     // After the link: the records pause its watchdog.
     records::Records records_;
     journal::Journal journal_;

@@ -32,7 +32,7 @@ plant::StationStatus stationStatus(const Station& station, const std::string& na
     if (link.connected) splitCommStatus(station.linkView().commStatus, status);
     status.connected = link.connected;
     status.probeCount = link.connected ? link.probeCount : 0;
-    status.cycleMs = link.pollPeriodMs;
+    status.cycleMs = station.pollCycleMs();
     status.misses = link.missCount;
     status.errors = link.errorCount;
     const records::RecordTable& table = station.recordTable();

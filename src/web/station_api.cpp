@@ -6,6 +6,7 @@
 #include "exchange/row_fields.h"
 #include "measure/counts.h"
 #include "plant/json_writer.h"
+#include "plant/plant_json.h"
 #include "station/station.h"
 
 namespace gaugemon::web {
@@ -76,7 +77,8 @@ void writeRow(JsonWriter& json, const station::Station& station, uint32_t row, u
     json.beginObject();
     json.field("sequence").number(static_cast<int64_t>(sequence));
     json.field("row").number(int64_t{row} + 1);
-    json.field("time").string(records::stampText(view.timeStamp()));
+    // The form MQTT gives the same row; the table holds whole seconds.
+    json.field("time").isoTime(plant::msSince1970Of(view.time()));
     json.field("code");
     if (view.code().empty())
         json.null();
@@ -157,10 +159,12 @@ void readingsJson(const station::Station& station, int64_t timeMs, std::string& 
     out.clear();
     JsonWriter json(out);
     const link::LinkState& link = station.linkState();
-    const bool shown = station.display().showsReadings();
+    // The last values of a lost instrument are no measurement any more.
+    const bool live = link.connected && !station.instrumentLost();
+    const bool shown = live && station.display().showsReadings();
     json.beginObject();
     json.field("time").isoTime(timeMs);
-    json.field("connected").boolean(link.connected);
+    json.field("connected").boolean(live);
     json.field("unit").string(exchange::unitName(station.display().unit()));
     json.field("verdict");
     if (shown)

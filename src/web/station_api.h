@@ -15,7 +15,8 @@ namespace gaugemon::web {
 // a string whose storage the caller keeps. Lengths are in mm, at the
 // probe's resolution; "text" is the value as the station shows it.
 
-// {"time","connected","unit","verdict","probes":[{probe,text,value,lower,upper,nominal,zone,verdict}]}
+// {"time","connected","unit","verdict","probes":[{probe,text,value,lower,upper,nominal,zone,verdict}]};
+// not connected while the instrument is lost, with no verdict and no values.
 void readingsJson(const station::Station& station, int64_t timeMs, std::string& out);
 
 // The sequence number of a row of the table; the numbers rise along it.

@@ -168,6 +168,7 @@ const std::string& WebView::readingsNow() {
 
 void WebView::buildReadings() {
     readingsJson(station_, wallClockMs(), readings_);
+    lostShown_ = station_.instrumentLost();
     readingsDirty_ = false;
     readingsBuilt_.start();
 }
@@ -175,8 +176,9 @@ void WebView::buildReadings() {
 void WebView::push() {
     pushNewRows();
     if (clients_.empty()) return;
-    if (statusDirty_) {
+    if (statusDirty_ || station_.pollCycleMs() != cycleSent_) {
         statusDirty_ = false;
+        cycleSent_ = station_.pollCycleMs();
         sendToAll(R"({"type":"status","data":)" + statusNow() + "}");
     }
     if (!readingsDirty_) return;

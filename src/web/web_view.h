@@ -48,7 +48,11 @@ public:
 
 private:
     // StationObserver.
-    void linkViewChanged() override { statusDirty_ = true; }
+    void linkViewChanged() override {
+        statusDirty_ = true;
+        // A lost instrument has no readings to show, one found again has.
+        if (station_.instrumentLost() != lostShown_) readingsDirty_ = true;
+    }
     void readingsShown(const display::ChartPlan* /*redraw*/) override {
         readingsDirty_ = true;
         ++counts_.polls;
@@ -79,6 +83,9 @@ private:
     WebCounts counts_;
     bool readingsDirty_ = true;
     bool statusDirty_ = true;
+    // As the readings last made say, and the cycle the status last sent.
+    bool lostShown_ = false;
+    int32_t cycleSent_ = 0;
     std::string readings_;
     QElapsedTimer readingsBuilt_;
     std::string scratch_;

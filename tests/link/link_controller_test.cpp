@@ -290,14 +290,19 @@ TEST_F(Polling, AWriteTheInstrumentRefusesIsGivenUpAndTheReadingsGoOn) {
     EXPECT_GT(host.displayUpdates, updates);
 }
 
+// The instrument counts as lost from the watchdog's report until it answers again.
 TEST_F(Polling, WatchdogReportsOncePerSilence) {
     connect();
     clock.advanceBy(1000);
     inst.silent = true;
-    clock.advanceBy(12'000);
+    clock.advanceBy(4000);
+    EXPECT_FALSE(controller.instrumentLost());
+    clock.advanceBy(8000);
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"设备已断开连接!"});
+    EXPECT_TRUE(controller.instrumentLost());
     inst.silent = false;
     clock.advanceBy(2000);
+    EXPECT_FALSE(controller.instrumentLost());
     inst.silent = true;
     clock.advanceBy(6000);
     EXPECT_EQ(prompts.messages.size(), 2u);

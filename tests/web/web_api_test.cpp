@@ -2,9 +2,11 @@
 // instrument: what it answers equals what the station holds.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -128,7 +130,8 @@ TEST_F(WebApi, ReadingsStatusAndLimitsAreTheStationsOwn) {
     EXPECT_EQ(status["port"].toString(), "COM03");
     EXPECT_FALSE(status["line"].toString().isEmpty());
     EXPECT_EQ(status["probes"].toInt(), 8);
-    EXPECT_EQ(status["cycle_ms"].toInt(), station->linkState().pollPeriodMs);
+    // The cycle runs longer than the answer wait: the gap after the answer.
+    EXPECT_GT(status["cycle_ms"].toInt(), station->linkState().pollPeriodMs);
 
     const QJsonArray limits = get("/api/tolerances")["probes"].toArray();
     ASSERT_EQ(limits.size(), 8);
@@ -205,6 +208,52 @@ TEST_F(WebApi, SequenceNumbersGoOnAcrossRuns) {
         station->clearRecords();
         station->stop(station::Station::LastBackup::Skip);
     }
+}
+
+// The last values of a lost instrument are no measurement: the readings say
+// it is not connected and show none, while the port stays open and polled.
+TEST_F(WebApi, ReadingsOfALostInstrumentAreNotConnectedAndShowNoValues) {
+    connect();
+    ports.instrumentAt(WorkingDay::kPort)->scheduleFault(sim::FaultKind::Silent, clock.nowMs(), -1);
+    clock.advanceBy(link::kWatchdogMs + 1000);
+    ASSERT_TRUE(station->linkState().connected);
+    const QJsonObject readings = get("/api/readings");
+    EXPECT_FALSE(readings["connected"].toBool());
+    EXPECT_TRUE(readings["verdict"].isNull());
+    EXPECT_TRUE(readings["probes"].toArray().isEmpty());
+}
+
+// The status gives the cycle the station runs, from one request to the next
+// as the instrument sees them come, in the normal cycle and in fast polling;
+// none while not connected.
+TEST_F(WebApi, StatusGivesThePollCycleAsItRuns) {
+    const sim::Instrument& gauge = *ports.instrumentAt(WorkingDay::kPort);
+    for (const bool fast : {false, true}) {
+        SCOPED_TRACE(fast ? "fast polling" : "normal cycle");
+        station->setFastMode(fast);
+        connect();
+        clock.advanceBy(3000);
+        const auto& log = gauge.log();
+        ASSERT_GT(log.size(), 21u);
+        const double measured = static_cast<double>(log.back().timeMs - log[log.size() - 21].timeMs) / 20.0;
+        EXPECT_NEAR(get("/api/status")["cycle_ms"].toInt(), measured, 1.0);
+        station->disconnect();
+    }
+    EXPECT_EQ(get("/api/status")["cycle_ms"].toInt(), 0);
+}
+
+// A row's time is local time with milliseconds and offset, as MQTT gives it.
+TEST_F(WebApi, RowTimesAreInTheFormMqttGivesThem) {
+    connect();
+    recordRows(1);
+    const QString time = get("/api/rows")["rows"].toArray()[0].toObject()["time"].toString();
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)").match(time).hasMatch())
+        << time.toStdString();
+    const core::LocalDateTime recorded = station->recordTable().row(0).time();
+    EXPECT_EQ(QDateTime::fromString(time, Qt::ISODateWithMs),
+              QDateTime(QDate(recorded.year, recorded.month, recorded.day),
+                        QTime(recorded.hour, recorded.minute, recorded.second)))
+        << time.toStdString();
 }
 
 // Only the page's own files are served; no path reaches anything else.

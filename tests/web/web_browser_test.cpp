@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QWebSocket>
 #include <filesystem>
 #include <map>
 
@@ -44,7 +45,9 @@ QByteArray httpGet(quint16 port, const char* path) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     QByteArray bytes;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request = std::string("GET ") + path + " HTTP/1.1\r\nHost: s\r\nConnection: close\r\n\r\n";
+        const std::string request = std::string("GET ") + path +
+                                    " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                                    "\r\nConnection: close\r\n\r\n";
         ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
         char buffer[4096];
         for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) bytes.append(buffer, n);
@@ -67,6 +70,202 @@ QString runChromium(const QStringList& extra, const QString& url) {
             << extra << url);
     runEventsUntil([&] { return chromium.state() == QProcess::NotRunning; }, 60'000);
     return QString::fromUtf8(chromium.readAllStandardOutput());
+}
+
+// A page in headless Chromium driven over its DevTools protocol: the
+// viewport set as a device would have it, then scripts run in the page.
+class DevToolsPage {
+public:
+    ~DevToolsPage() {
+        socket_.abort();
+        // Asked to end, it takes its helper processes with it.
+        chromium_.terminate();
+        if (!chromium_.waitForFinished(5000)) chromium_.kill();
+        chromium_.waitForFinished(1000);
+    }
+
+    bool open(const QString& url, int width, int height, bool mobile) {
+        chromium_.setStandardErrorFile(QProcess::nullDevice());
+        chromium_.start(QString::fromLatin1(kChromium),
+                        {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                         "--user-data-dir=" + profile_.path(), "--remote-debugging-port=0", "about:blank"});
+        // Chromium names the port it took in its profile.
+        QFile portFile(profile_.path() + "/DevToolsActivePort");
+        if (!runEventsUntil([&] { return portFile.size() > 0; }, 30'000) || !portFile.open(QIODevice::ReadOnly))
+            return false;
+        const auto port = static_cast<quint16>(portFile.readLine().trimmed().toUInt());
+        QString target;
+        runEventsUntil(
+            [&] {
+                for (const QJsonValue page : QJsonDocument::fromJson(httpGet(port, "/json/list")).array())
+                    if (page["type"].toString() == "page") target = page["webSocketDebuggerUrl"].toString();
+                return !target.isEmpty();
+            },
+            10'000);
+        if (target.isEmpty()) return false;
+        QObject::connect(&socket_, &QWebSocket::textMessageReceived, [this](const QString& message) {
+            const QJsonObject answer = QJsonDocument::fromJson(message.toUtf8()).object();
+            if (answer.contains("id")) answers_[answer["id"].toInt()] = answer;
+        });
+        socket_.open(QUrl(target));
+        if (!runEventsUntil([&] { return socket_.state() == QAbstractSocket::ConnectedState; }, 10'000)) return false;
+        call("Emulation.setDeviceMetricsOverride",
+             {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", mobile}});
+        call("Page.navigate", {{"url", url}});
+        return true;
+    }
+
+    // The method's result, or an empty object.
+    QJsonObject call(const QString& method, const QJsonObject& params = {}) {
+        const int id = ++lastId_;
+        socket_.sendTextMessage(
+            QString::fromUtf8(QJsonDocument(QJsonObject{{"id", id}, {"method", method}, {"params", params}})
+                                  .toJson(QJsonDocument::Compact)));
+        runEventsUntil([&] { return answers_.count(id) > 0; }, 30'000);
+        return answers_[id]["result"].toObject();
+    }
+
+    // The value of `expression`, a promise's once it settles.
+    QJsonValue evaluate(const QString& expression) {
+        return call("Runtime.evaluate",
+                    {{"expression", expression}, {"awaitPromise", true}, {"returnByValue", true}})["result"]
+            .toObject()["value"];
+    }
+
+    bool screenshot(const QString& path) {
+        QFile file(path);
+        const QByteArray png = QByteArray::fromBase64(call("Page.captureScreenshot")["data"].toString().toLatin1());
+        return !png.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size();
+    }
+
+private:
+    QTemporaryDir profile_;
+    QProcess chromium_;
+    QWebSocket socket_;
+    int lastId_ = 0;
+    std::map<int, QJsonObject> answers_;
+};
+
+// Whether the page came to show `bars` bars and some recorded rows. A page
+// marked stale is one being reloaded: its answer is waited out, and so is a
+// page whose document went away before it answered.
+bool shows(DevToolsPage& page, int bars) {
+    const QString shown = QStringLiteral(
+                              "new Promise((done) => { const look = () => !window.stale && "
+                              "document.querySelectorAll('#bars .probe').length === %1 && "
+                              "document.querySelector('#rows td') ? done(true) : setTimeout(look, 50); look(); })")
+                              .arg(bars);
+    for (int tries = 0; tries < 5; ++tries)
+        if (page.evaluate(shown).toBool()) return true;
+    return false;
+}
+
+// What a viewer sees of the page's layout, in CSS pixels.
+constexpr const char* kLayout = R"js((() => {
+  const bottom = (element) => element.getBoundingClientRect().bottom;
+  const bars = [...document.querySelectorAll('#bars .probe')];
+  const texts = [...document.querySelectorAll('#bars .upper, #bars .lower, #bars .limits, #bars .value')];
+  const rows = document.getElementById('rows');
+  return {
+    pageWidth: document.documentElement.scrollWidth, pageHeight: document.documentElement.scrollHeight,
+    viewWidth: innerWidth, viewHeight: innerHeight,
+    barsBottom: Math.max(...bars.map(bottom)), verdictBottom: bottom(document.getElementById('verdict')),
+    rowsWidth: rows.offsetWidth, rowsBox: rows.parentElement.clientWidth,
+    textsCut: texts.filter((e) => e.scrollWidth > e.clientWidth + 1).length,
+    textsWrapped: texts.filter((e) => e.offsetHeight > 1.8 * parseFloat(getComputedStyle(e).fontSize)).length,
+  };
+})())js";
+
+// A phone and a wall screen on a station of 60 probes: the phone's page
+// never widens sideways; the wall screen shows every bar and the verdict
+// without scrolling; the rows table stays within its box and no limit or
+// value is cut or wrapped on either.
+TEST(WebPageInABrowser, FitsAPhoneAndShowsEveryProbeOnAWallScreen) {
+    if (!fs::exists(kChromium)) GTEST_SKIP() << "no Chromium at " << kChromium;
+    QTemporaryDir home;
+    const fs::path ports = fs::path(home.path().toStdString()) / "ports";
+    GaugesimProcess gaugesim(ports, {"--port", "COM4", "--probes", "60", "--baud", "115200", "--signal",
+                                     "1-59=sine:4500:1200:3000", "--signal", "60=constant:6100"});
+    ASSERT_TRUE(gaugesim.waitForLink("COM4"));
+    const quint16 port = freePort();
+    HeadlessProgram program(home.path());
+    program.start({"--headless", "--port", QString::fromStdString((ports / "COM4").string()), "--station", "wall",
+                   "--record-every", "0.2", "--http", QStringLiteral("127.0.0.1:%1").arg(port)});
+    QString log;
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+            log += program.log();
+            return log.contains("The web page is at") && log.contains("connected:");
+        },
+        20'000))
+        << log.toStdString();
+    runEventsFor(1'500);  // rows recorded
+    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+
+    struct Screen {
+        const char* name;
+        int width, height;
+        bool mobile, wall;
+    };
+    for (const Screen screen : {Screen{"phone", 390, 844, true, false}, Screen{"wall", 1920, 1080, false, true}}) {
+        SCOPED_TRACE(screen.name);
+        DevToolsPage page;
+        ASSERT_TRUE(page.open(url, screen.width, screen.height, screen.mobile));
+        ASSERT_TRUE(shows(page, 60));
+        const QJsonObject layout = page.evaluate(QString::fromLatin1(kLayout)).toObject();
+        const std::string shown = QJsonDocument(layout).toJson().toStdString();
+        EXPECT_LE(layout["pageWidth"].toInt(), layout["viewWidth"].toInt()) << shown;
+        EXPECT_LE(layout["rowsWidth"].toInt(), layout["rowsBox"].toInt()) << shown;
+        EXPECT_EQ(layout["textsCut"].toInt(), 0) << shown;
+        EXPECT_EQ(layout["textsWrapped"].toInt(), 0) << shown;
+        if (screen.wall) {
+            EXPECT_LE(layout["barsBottom"].toDouble(), layout["viewHeight"].toDouble()) << shown;
+            EXPECT_LE(layout["verdictBottom"].toDouble(), layout["viewHeight"].toDouble()) << shown;
+        }
+        EXPECT_TRUE(page.screenshot(QStringLiteral(GAUGEMON_SCREENSHOT_DIR "/web_page_60_%1.png").arg(screen.name)));
+    }
+    EXPECT_EQ(program.stop(), 0);
+}
+
+// The language chosen is the whole page's after a reload, the live state
+// follows a switch, and a figure rounded to zero has no sign.
+TEST(WebPageInABrowser, KeepsItsLanguageWhole) {
+    if (!fs::exists(kChromium)) GTEST_SKIP() << "no Chromium at " << kChromium;
+    QTemporaryDir home;
+    const fs::path ports = fs::path(home.path().toStdString()) / "ports";
+    GaugesimProcess gaugesim(ports, {"--port", "COM5", "--probes", "8", "--baud", "115200"});
+    ASSERT_TRUE(gaugesim.waitForLink("COM5"));
+    const quint16 port = freePort();
+    HeadlessProgram program(home.path());
+    program.start({"--headless", "--port", QString::fromStdString((ports / "COM5").string()), "--station", "lang",
+                   "--record-every", "0.2", "--language", "en", "--http", QStringLiteral("127.0.0.1:%1").arg(port)});
+    QString log;
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+            log += program.log();
+            return log.contains("The web page is at") && log.contains("connected:");
+        },
+        20'000))
+        << log.toStdString();
+    runEventsFor(1'000);
+    DevToolsPage page;
+    ASSERT_TRUE(page.open(QStringLiteral("http://127.0.0.1:%1/").arg(port), 1280, 800, false));
+    ASSERT_TRUE(shows(page, 8));
+    page.evaluate("window.stale = true; localStorage.setItem('language', 'zh'); location.reload(); true");
+    ASSERT_TRUE(shows(page, 8));
+    const QString texts = QStringLiteral(
+        "new Promise((done) => { const look = () => document.getElementById('live').textContent !== '–' "
+        "? done([...document.querySelectorAll('h2, #link b, #link-state, #live')].map((e) => e.textContent).join('|'))"
+        " : setTimeout(look, 50); look(); })");
+    EXPECT_EQ(page.evaluate(texts).toString().toStdString(), "连接|已连接|端口|周期|丢失|错误|实时|在线|最近记录|统计");
+    page.evaluate("document.getElementById('language').click(); true");
+    EXPECT_EQ(page.evaluate(texts).toString().toStdString(),
+              "Link|connected|Port|Cycle|Misses|Errors|Live|on|Last rows|Statistics");
+    EXPECT_EQ(
+        page.evaluate("[figure(-0.0001, 2), figure(-0.004, 2), figure(-0.006, 2), figure(0, 3)].join(' ')").toString(),
+        "0.00 0.00 -0.01 0.000");
+    EXPECT_EQ(program.stop(), 0);
 }
 
 TEST(WebPageInABrowser, ShowsTheStationsValuesAndVerdict) {
