@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QUrlQuery>
 #include <algorithm>
+#include <charconv>
+#include <optional>
 
 #include "core/logging.h"
 #include "exchange/row_fields.h"
@@ -42,26 +44,39 @@ WebView::Answer textAnswer(int status, const char* text) {
     return {status, "text/plain; charset=utf-8", QByteArray(text)};
 }
 
-// A whole decimal number within [0, limit], or `fallback`.
-uint64_t queryNumber(const QUrlQuery& query, const char* key, uint64_t fallback, uint64_t limit) {
+// `fallback` when the query has no `key`; its value when that is a whole
+// decimal number that fits; else nothing (a sign, a space, a letter, too many digits).
+std::optional<uint64_t> queryNumber(const QUrlQuery& query, const char* key, uint64_t fallback) {
     if (!query.hasQueryItem(QString::fromLatin1(key))) return fallback;
-    bool ok = false;
-    const qulonglong value = query.queryItemValue(QString::fromLatin1(key)).toULongLong(&ok);
-    return ok ? std::min<uint64_t>(value, limit) : fallback;
+    const std::string text = query.queryItemValue(QString::fromLatin1(key), QUrl::FullyDecoded).toStdString();
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
 }
+
+QByteArray pathOf(const std::string& target) { return QByteArray::fromStdString(target.substr(0, target.find('?'))); }
 
 }  // namespace
 
 WebView::WebView(station::Station& station, WebOptions options)
     : station_(station),
       options_(std::move(options)),
-      tcp_(new GuardedTcpServer(options_.limits)),
+      tcp_(new GuardedTcpServer(options_.limits,
+                                hostPolicy(options_.listen, options_.allowedHosts, options_.allowedOrigins))),
       front_([this](const QHttpServerRequest& request, QTcpSocket* socket, QHttpServerResponder& responder) {
           serve(request, socket, responder);
-      }) {
+      }),
+      handshakes_(QStringLiteral("gaugemon"), QWebSocketServer::NonSecureMode) {
     tcp_->setParent(&front_);
     clients_.reserve(static_cast<size_t>(options_.limits.maxWebSockets));
-    connect(&front_, &QAbstractHttpServer::newWebSocketConnection, this, &WebView::acceptWebSockets);
+    tcp_->onUpgrade([this](QTcpSocket* socket, const std::string& target) {
+        if (pathOf(target) == "/ws")
+            handshakes_.handleConnection(socket);
+        else
+            tcp_->refuse(socket, 404);
+    });
+    connect(&handshakes_, &QWebSocketServer::newConnection, this, &WebView::acceptWebSockets);
     pushTimer_.setTimerType(Qt::CoarseTimer);
     pushTimer_.setInterval(1000 / options_.pushesPerSecond);
     connect(&pushTimer_, &QTimer::timeout, this, &WebView::push);
@@ -86,28 +101,43 @@ bool WebView::listen() {
     }
     front_.bind(tcp_);
     pushTimer_.start();
-    qCInfo(core::stationLog, "The web page is at http://%s:%u/",
-           address.protocol() == QAbstractSocket::IPv6Protocol ? ("[" + where.host + "]").c_str() : where.host.c_str(),
-           unsigned{port()});
+    const std::string shown = address.protocol() == QAbstractSocket::IPv6Protocol ? "[" + where.host + "]" : where.host;
+    qCInfo(core::stationLog, "The web page is at http://%s:%u/", shown.c_str(), unsigned{port()});
+    if (!address.isLoopback())
+        qCWarning(core::stationLog,
+                  "The web page listens beyond this computer (%s): anyone who reaches it reads the readings, rows "
+                  "and statistics, without login or TLS; listen on 127.0.0.1 unless the network is trusted",
+                  shown.c_str());
     return true;
 }
 
 quint16 WebView::port() const { return tcp_->serverPort(); }
 
 void WebView::serve(const QHttpServerRequest& request, QTcpSocket* socket, QHttpServerResponder& responder) {
-    tcp_->requestAnswered(socket);
+    const bool closes = tcp_->requestAnswered(socket);
     Answer reply;
-    if (!tcp_->allowRequest())
+    if (!tcp_->allowRequest(socket))
         reply = textAnswer(429, "Too many requests\n");
     else if (request.method() != QHttpServerRequest::Method::Get &&
              request.method() != QHttpServerRequest::Method::Head)
         reply = textAnswer(405, "Only GET is served: the page only shows the station\n");
     else
         reply = answer(request.url().path(), request.url().query());
-    responder.write(
-        reply.body,
-        {{"Content-Type", reply.contentType}, {"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}},
-        static_cast<QHttpServerResponder::StatusCode>(reply.status));
+    const auto status = static_cast<QHttpServerResponder::StatusCode>(reply.status);
+    if (!closes) {
+        responder.write(
+            reply.body,
+            {{"Content-Type", reply.contentType}, {"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}},
+            status);
+        return;
+    }
+    responder.write(reply.body,
+                    {{"Content-Type", reply.contentType},
+                     {"Cache-Control", "no-store"},
+                     {"X-Content-Type-Options", "nosniff"},
+                     {"Connection", "close"}},
+                    status);
+    socket->disconnectFromHost();
 }
 
 WebView::Answer WebView::answer(const QString& path, const QString& query) {
@@ -115,10 +145,13 @@ WebView::Answer WebView::answer(const QString& path, const QString& query) {
     if (path == QLatin1String("/api/status")) return {200, "application/json", bytesOf(statusNow())};
     if (path == QLatin1String("/api/rows")) {
         const QUrlQuery items(query);
-        const uint64_t since = queryNumber(items, "since", 0, UINT64_MAX);
-        const auto limit = static_cast<unsigned>(queryNumber(items, "limit", kDefaultRowsPage, kMaxRowsPage));
+        const std::optional<uint64_t> since = queryNumber(items, "since", 0);
+        const std::optional<uint64_t> limit = queryNumber(items, "limit", kDefaultRowsPage);
+        // A page of no rows would promise more for ever.
+        if (!since || !limit || *limit == 0)
+            return textAnswer(400, "since and limit are whole numbers, limit at least 1\n");
         pushNewRows();  // the numbering in step with the table
-        rowsJson(station_, rowBase_, since, limit, scratch_);
+        rowsJson(station_, rowBase_, *since, static_cast<unsigned>(std::min<uint64_t>(*limit, kMaxRowsPage)), scratch_);
         return {200, "application/json", bytesOf(scratch_)};
     }
     if (path == QLatin1String("/api/statistics")) {
@@ -217,17 +250,12 @@ void WebView::sendToAll(const std::string& message) {
     for (QWebSocket* client : stuck) dropClient(client);
 }
 
+// The guard let only handshakes to /ws within the limits through.
 void WebView::acceptWebSockets() {
-    while (front_.hasPendingWebSocketConnections()) {
-        std::unique_ptr<QWebSocket> client = front_.nextPendingWebSocketConnection();
+    while (handshakes_.hasPendingConnections()) {
+        std::unique_ptr<QWebSocket> client(handshakes_.nextPendingConnection());
         if (!client) continue;
-        tcp_->release(client->peerAddress(), client->peerPort());
-        if (client->requestUrl().path() != QLatin1String("/ws") ||
-            static_cast<int>(clients_.size()) >= options_.limits.maxWebSockets) {
-            client->abort();
-            client.release()->deleteLater();
-            continue;
-        }
+        client->setParent(nullptr);
         client->setMaxAllowedIncomingFrameSize(kMaxClientMessage);
         client->setMaxAllowedIncomingMessageSize(kMaxClientMessage);
         client->setReadBufferSize(kMaxClientMessage * 4);

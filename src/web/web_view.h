@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QTimer>
 #include <QWebSocket>
+#include <QWebSocketServer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,6 +71,8 @@ private:
     const WebOptions options_;
     GuardedTcpServer* tcp_;  // owned by front_
     HttpFront front_;
+    // Not listening: it takes the handshakes the guard lets through.
+    QWebSocketServer handshakes_;
     QTimer pushTimer_;
     std::vector<std::unique_ptr<QWebSocket>> clients_;
     WebCounts counts_;

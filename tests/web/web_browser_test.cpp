@@ -44,7 +44,8 @@ QByteArray httpGet(quint16 port, const char* path) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     QByteArray bytes;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request = std::string("GET ") + path + " HTTP/1.1\r\nHost: s\r\nConnection: close\r\n\r\n";
+        const std::string request =
+            std::string("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
         ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
         char buffer[4096];
         for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) bytes.append(buffer, n);
