@@ -176,12 +176,11 @@ void GuardedTcpServer::admitUpgrade(Tracked& tracked, const RequestHead& head) {
     ++liveClients_;
     connect(socket, &QObject::destroyed, this, [this, address = tracked.address] { liveClientGone(address); });
     const std::string target(head.target);
-    // The HTTP server never reads the handshake: the WebSocket server reads
-    // it whole, once, from the start.
+    const std::string key(head.key);
+    // The HTTP server never answers the handshake.
     disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
-    if (socket->isTransactionStarted()) socket->rollbackTransaction();
     forget(socket);
-    if (upgrade_) upgrade_(socket, target);
+    if (upgrade_) upgrade_(socket, target, key);
 }
 
 void GuardedTcpServer::liveClientGone(const QHostAddress& address) {

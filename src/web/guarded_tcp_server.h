@@ -27,7 +27,7 @@ namespace gaugemon::web {
 class GuardedTcpServer : public QTcpServer {
     Q_OBJECT
 public:
-    using Upgrade = std::function<void(QTcpSocket*, const std::string& target)>;
+    using Upgrade = std::function<void(QTcpSocket*, const std::string& target, const std::string& key)>;
     GuardedTcpServer(const WebLimits& limits, HostPolicy policy, QObject* parent = nullptr);
 
     void onUpgrade(Upgrade upgrade) { upgrade_ = std::move(upgrade); }

@@ -89,7 +89,6 @@ struct Fields {
     bool upgradeAsked = false;
     bool duplicate = false;
     std::string_view upgrade;
-    std::string_view key;
     std::string_view version;
 };
 
@@ -124,8 +123,8 @@ bool readField(std::string_view line, RequestHead& head, Fields& fields) {
     }
     if (sameText(name, "upgrade")) fields.upgrade = value;
     if (sameText(name, "sec-websocket-key")) {
-        fields.duplicate = fields.duplicate || !fields.key.empty();
-        fields.key = value;
+        fields.duplicate = fields.duplicate || !head.key.empty();
+        head.key = value;
     }
     if (sameText(name, "sec-websocket-version")) fields.version = value;
     return true;
@@ -134,7 +133,7 @@ bool readField(std::string_view line, RequestHead& head, Fields& fields) {
 // The handshake of RFC 6455 4.1, or the status that refuses it.
 int handshakeRefusal(const RequestHead& head, const Fields& fields, bool http11) {
     if (!sameText(fields.upgrade, "websocket") || !fields.upgradeAsked) return kBadRequest;
-    if (head.method != "GET" || !http11 || head.bodyBytes != 0 || !isWebSocketKey(fields.key)) return kBadRequest;
+    if (head.method != "GET" || !http11 || head.bodyBytes != 0 || !isWebSocketKey(head.key)) return kBadRequest;
     return fields.version == "13" ? 0 : kUpgradeRequired;
 }
 

@@ -17,6 +17,7 @@ struct RequestHead {
     std::string_view target;
     std::string_view host;    // empty: none given (HTTP/1.0 only)
     std::string_view origin;  // empty: none given (not a browser)
+    std::string_view key;     // Sec-WebSocket-Key of a handshake
     bool closes = false;      // the client closes after the answer: the connection goes then
     bool webSocket = false;   // a WebSocket handshake whose fields hold
 };

@@ -66,17 +66,15 @@ WebView::WebView(station::Station& station, WebOptions options)
                                 hostPolicy(options_.listen, options_.allowedHosts, options_.allowedOrigins))),
       front_([this](const QHttpServerRequest& request, QTcpSocket* socket, QHttpServerResponder& responder) {
           serve(request, socket, responder);
-      }),
-      handshakes_(QStringLiteral("gaugemon"), QWebSocketServer::NonSecureMode) {
+      }) {
     tcp_->setParent(&front_);
     clients_.reserve(static_cast<size_t>(options_.limits.maxWebSockets));
-    tcp_->onUpgrade([this](QTcpSocket* socket, const std::string& target) {
+    tcp_->onUpgrade([this](QTcpSocket* socket, const std::string& target, const std::string& key) {
         if (pathOf(target) == "/ws")
-            handshakes_.handleConnection(socket);
+            acceptLiveClient(socket, key);
         else
             tcp_->refuse(socket, 404);
     });
-    connect(&handshakes_, &QWebSocketServer::newConnection, this, &WebView::acceptWebSockets);
     pushTimer_.setTimerType(Qt::CoarseTimer);
     pushTimer_.setInterval(1000 / options_.pushesPerSecond);
     connect(&pushTimer_, &QTimer::timeout, this, &WebView::push);
@@ -237,41 +235,33 @@ void WebView::pushNewRows() {
 }
 
 void WebView::sendToAll(const std::string& message) {
-    const QString text = QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
-    std::vector<QWebSocket*> stuck;
+    std::vector<LiveClient*> stuck;
     for (const auto& client : clients_) {
         // A client that does not read has its backlog capped, then goes.
         if (client->bytesToWrite() > options_.limits.maxSendBacklog) {
             stuck.push_back(client.get());
             continue;
         }
-        client->sendTextMessage(text);
+        client->sendText(message);
     }
-    for (QWebSocket* client : stuck) dropClient(client);
+    for (LiveClient* client : stuck) dropClient(client);
 }
 
-// The guard let only handshakes to /ws within the limits through.
-void WebView::acceptWebSockets() {
-    while (handshakes_.hasPendingConnections()) {
-        std::unique_ptr<QWebSocket> client(handshakes_.nextPendingConnection());
-        if (!client) continue;
-        client->setParent(nullptr);
-        client->setMaxAllowedIncomingFrameSize(kMaxClientMessage);
-        client->setMaxAllowedIncomingMessageSize(kMaxClientMessage);
-        client->setReadBufferSize(kMaxClientMessage * 4);
-        QWebSocket* raw = client.get();
-        connect(raw, &QWebSocket::disconnected, this, [this, raw] { dropClient(raw); });
-        clients_.push_back(std::move(client));
-        raw->sendTextMessage(QString::fromStdString(R"({"type":"status","data":)" + statusNow() + "}"));
-        raw->sendTextMessage(QString::fromStdString(R"({"type":"readings","data":)" + readingsNow() + "}"));
-    }
+// The guard lets only handshakes to /ws within the limits through.
+void WebView::acceptLiveClient(QTcpSocket* socket, const std::string& key) {
+    auto client = std::make_unique<LiveClient>(socket, key, kMaxClientMessage);
+    LiveClient* raw = client.get();
+    connect(raw, &LiveClient::gone, this, [this, raw] { dropClient(raw); });
+    clients_.push_back(std::move(client));
+    raw->sendText(R"({"type":"status","data":)" + statusNow() + "}");
+    raw->sendText(R"({"type":"readings","data":)" + readingsNow() + "}");
 }
 
-void WebView::dropClient(QWebSocket* client) {
+void WebView::dropClient(LiveClient* client) {
     const auto it =
         std::find_if(clients_.begin(), clients_.end(), [client](const auto& c) { return c.get() == client; });
     if (it == clients_.end()) return;
-    QWebSocket* going = it->release();
+    LiveClient* going = it->release();
     clients_.erase(it);
     going->disconnect(this);
     going->abort();

@@ -388,6 +388,34 @@ TEST_F(HostileClients, EveryRefusedRequestIsAnsweredWithItsStatus) {
     }
 }
 
+// A client frame the standard forbids (here unmasked) closes the client
+// with 1002, the close frame sent before the connection ends.
+TEST_F(HostileClients, AnUnmaskedFrameClosesItsClient) {
+    serve({});
+    const quint16 port = view->port();
+    std::atomic<bool> finished = false;
+    std::string received;
+    bool closed = false;
+    std::thread client([&] {
+        const int fd = openClient(port);
+        sendAll(fd, handshake());
+        received = readAnswer(fd);
+        sendAll(fd, std::string("\x81\x02hi", 4));
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) received.append(buffer, static_cast<size_t>(n));
+        closed = n == 0;
+        ::close(fd);
+        finished = true;
+    });
+    EXPECT_TRUE(runUntil([&] { return finished.load(); }, 20'000));
+    client.join();
+    EXPECT_EQ(statusOf(received), "101");
+    EXPECT_NE(received.find(std::string("\x88\x02\x03\xEA", 4)), std::string::npos);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(view->clients(), 0u);
+}
+
 // A connection trickling its head a byte at a time is told so and closed
 // once its time for a whole request has passed.
 TEST_F(HostileClients, AConnectionTricklingItsRequestIsClosed) {
