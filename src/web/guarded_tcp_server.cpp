@@ -42,11 +42,19 @@ QByteArray refusalBytes(int status) {
     return bytes + "\r\n" + body;
 }
 
+// Closes at once. Deleted here too: the HTTP server cleans up only the
+// connections it still listens to, and it stops listening to one whose
+// request it could not read.
+void drop(QTcpSocket* socket) {
+    socket->abort();
+    socket->deleteLater();
+}
+
 // Closes at once, its bytes not taken in: the reader after this one must
-// not see them (the HTTP server hears of the end and cleans up).
+// not see them.
 void cut(QTcpSocket* socket) {
     QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
-    socket->abort();
+    drop(socket);
 }
 
 }  // namespace
@@ -102,7 +110,7 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor) {
     socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, limits_.kernelSendBuffer);
     // Connected before the HTTP server's own reader, so that it runs first.
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readArriving(socket); });
-    tracked_.push_back({socket, address, {}, now, now, false});
+    tracked_.push_back({socket, address, {}, now, now, false, false});
     addPendingConnection(socket);
 }
 
@@ -179,8 +187,11 @@ void GuardedTcpServer::admitUpgrade(Tracked& tracked, const RequestHead& head) {
     const std::string key(head.key);
     // The HTTP server never answers the handshake.
     disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+    if (!upgrade_ || !upgrade_(socket, target, key)) {
+        refuse(socket, 404);
+        return;
+    }
     forget(socket);
-    if (upgrade_) upgrade_(socket, target, key);
 }
 
 void GuardedTcpServer::liveClientGone(const QHostAddress& address) {
@@ -192,8 +203,14 @@ void GuardedTcpServer::refuse(QTcpSocket* socket, int status) {
     if (!socket) return;
     disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
     socket->write(refusalBytes(status));
+    // Deleted once the answer is out, whoever else still listens; a client
+    // that does not take it in is dropped by the sweep.
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     socket->disconnectFromHost();
-    forget(socket);
+    if (Tracked* tracked = find(socket)) {
+        tracked->refused = true;
+        tracked->waitingSinceMs = clock_.elapsed();
+    }
 }
 
 bool GuardedTcpServer::requestAnswered(QTcpSocket* socket) {
@@ -264,7 +281,7 @@ void GuardedTcpServer::closeQuietest(const QHostAddress& address) {
     if (!quietest) return;
     const QPointer<QTcpSocket> socket = quietest->socket;
     forget(socket);
-    if (socket) socket->abort();
+    if (socket) drop(socket);
 }
 
 // A connection that has not sent a whole request in time goes: told so
@@ -274,13 +291,13 @@ void GuardedTcpServer::sweep() {
     const int64_t now = clock_.elapsed();
     std::vector<std::pair<QPointer<QTcpSocket>, bool>> late;
     for (const Tracked& t : tracked_)
-        if (now - t.waitingSinceMs > limits_.idleMs) late.emplace_back(t.socket, !t.pending.empty());
+        if (now - t.waitingSinceMs > limits_.idleMs) late.emplace_back(t.socket, !t.refused && !t.pending.empty());
     for (const auto& [socket, begun] : late) {
         if (!socket) continue;
         if (begun)
             refuse(socket, 408);
         else
-            socket->abort();
+            drop(socket);
     }
     prune();
     const int64_t second = now / 1000;

@@ -27,7 +27,8 @@ namespace gaugemon::web {
 class GuardedTcpServer : public QTcpServer {
     Q_OBJECT
 public:
-    using Upgrade = std::function<void(QTcpSocket*, const std::string& target, const std::string& key)>;
+    // Takes the connection of a handshake to `target`; false when nothing is there.
+    using Upgrade = std::function<bool(QTcpSocket*, const std::string& target, const std::string& key)>;
     GuardedTcpServer(const WebLimits& limits, HostPolicy policy, QObject* parent = nullptr);
 
     void onUpgrade(Upgrade upgrade) { upgrade_ = std::move(upgrade); }
@@ -58,6 +59,7 @@ private:
         int64_t lastActiveMs = 0;
         int64_t waitingSinceMs = 0;
         bool closeAfterAnswer = false;
+        bool refused = false;  // answered by the guard, closing
     };
     struct Peer {
         QHostAddress address;

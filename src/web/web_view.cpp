@@ -70,10 +70,9 @@ WebView::WebView(station::Station& station, WebOptions options)
     tcp_->setParent(&front_);
     clients_.reserve(static_cast<size_t>(options_.limits.maxWebSockets));
     tcp_->onUpgrade([this](QTcpSocket* socket, const std::string& target, const std::string& key) {
-        if (pathOf(target) == "/ws")
-            acceptLiveClient(socket, key);
-        else
-            tcp_->refuse(socket, 404);
+        if (pathOf(target) != "/ws") return false;
+        acceptLiveClient(socket, key);
+        return true;
     });
     pushTimer_.setTimerType(Qt::CoarseTimer);
     pushTimer_.setInterval(1000 / options_.pushesPerSecond);

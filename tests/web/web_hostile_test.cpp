@@ -515,6 +515,18 @@ TEST_F(HostileClients, OneAddressTakesOnlyItsShare) {
     EXPECT_EQ(log.count("as many as it takes"), 1);
     for (const int fd : held) ::close(fd);
     runUntil([&] { return view->clients() == 0; }, 5'000);
+    std::thread aborted([&] {  // a handshake whose client resets at once
+        const int fd = openClient(port, 0, "127.0.0.8");
+        sendAll(fd, handshake());
+        const linger reset{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        ::close(fd);
+        stage = 4;
+    });
+    ASSERT_TRUE(runUntil([&] { return stage == 4; }, 5'000));
+    aborted.join();
+    runUntil([] { return false; }, 300);
+    EXPECT_EQ(view->clients(), 0u);
     EXPECT_EQ(log.count("not open"), 0);
 }
 
