@@ -7,8 +7,8 @@
 namespace gaugemon::web {
 
 // The HTTP server of the page: every request goes to one handler, which
-// answers it through the responder. A WebSocket upgrade goes to the
-// server's pending WebSocket connections instead.
+// answers it through the responder. WebSocket handshakes never reach it:
+// the guard in front hands them on.
 class HttpFront : public QAbstractHttpServer {
 public:
     using Handler = std::function<void(const QHttpServerRequest&, QTcpSocket*, QHttpServerResponder&)>;
@@ -17,8 +17,6 @@ public:
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
-        // Unanswered, an upgrade goes on to the WebSocket server.
-        if (request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0) return true;
         QHttpServerResponder responder = makeResponder(request, socket);
         handler_(request, socket, responder);
         return true;

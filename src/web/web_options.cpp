@@ -1,10 +1,26 @@
 #include "web/web_options.h"
 
+#include <QRegularExpression>
 #include <QSettings>
 
 #include "core/logging.h"
 
 namespace gaugemon::web {
+
+namespace {
+
+// An INI file reads "a, b" as a list of two: joined again either way.
+std::vector<std::string> textList(const QSettings& settings, const char* key) {
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    const QVariant value = settings.value(QLatin1String(key));
+    const QString text =
+        value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(',')) : value.toString();
+    std::vector<std::string> items;
+    for (const QString& item : text.split(separators, Qt::SkipEmptyParts)) items.push_back(item.toStdString());
+    return items;
+}
+
+}  // namespace
 
 WebOptions loadWebOptions(QSettings& settings, core::Language language, std::string& refusal) {
     WebOptions options;
@@ -13,6 +29,8 @@ WebOptions loadWebOptions(QSettings& settings, core::Language language, std::str
     bool rateRead = true;
     const QVariant rate = settings.value("PushesPerSecond");
     if (rate.isValid()) options.pushesPerSecond = rate.toString().trimmed().toInt(&rateRead);
+    options.allowedHosts = textList(settings, "AllowedHosts");
+    options.allowedOrigins = textList(settings, "AllowedOrigins");
     settings.endGroup();
     if (!listen.empty()) {
         options.listen = core::parseListenAddress(listen);

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QUrlQuery>
 #include <algorithm>
+#include <charconv>
+#include <optional>
 
 #include "core/logging.h"
 #include "exchange/row_fields.h"
@@ -42,26 +44,36 @@ WebView::Answer textAnswer(int status, const char* text) {
     return {status, "text/plain; charset=utf-8", QByteArray(text)};
 }
 
-// A whole decimal number within [0, limit], or `fallback`.
-uint64_t queryNumber(const QUrlQuery& query, const char* key, uint64_t fallback, uint64_t limit) {
+// `fallback` when the query has no `key`; its value when that is a whole
+// decimal number that fits; else nothing (a sign, a space, a letter, too many digits).
+std::optional<uint64_t> queryNumber(const QUrlQuery& query, const char* key, uint64_t fallback) {
     if (!query.hasQueryItem(QString::fromLatin1(key))) return fallback;
-    bool ok = false;
-    const qulonglong value = query.queryItemValue(QString::fromLatin1(key)).toULongLong(&ok);
-    return ok ? std::min<uint64_t>(value, limit) : fallback;
+    const std::string text = query.queryItemValue(QString::fromLatin1(key), QUrl::FullyDecoded).toStdString();
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
 }
+
+QByteArray pathOf(const std::string& target) { return QByteArray::fromStdString(target.substr(0, target.find('?'))); }
 
 }  // namespace
 
 WebView::WebView(station::Station& station, WebOptions options)
     : station_(station),
       options_(std::move(options)),
-      tcp_(new GuardedTcpServer(options_.limits)),
+      tcp_(new GuardedTcpServer(options_.limits,
+                                hostPolicy(options_.listen, options_.allowedHosts, options_.allowedOrigins))),
       front_([this](const QHttpServerRequest& request, QTcpSocket* socket, QHttpServerResponder& responder) {
           serve(request, socket, responder);
       }) {
     tcp_->setParent(&front_);
     clients_.reserve(static_cast<size_t>(options_.limits.maxWebSockets));
-    connect(&front_, &QAbstractHttpServer::newWebSocketConnection, this, &WebView::acceptWebSockets);
+    tcp_->onUpgrade([this](QTcpSocket* socket, const std::string& target, const std::string& key) {
+        if (pathOf(target) != "/ws") return false;
+        acceptLiveClient(socket, key);
+        return true;
+    });
     pushTimer_.setTimerType(Qt::CoarseTimer);
     pushTimer_.setInterval(1000 / options_.pushesPerSecond);
     connect(&pushTimer_, &QTimer::timeout, this, &WebView::push);
@@ -86,28 +98,43 @@ bool WebView::listen() {
     }
     front_.bind(tcp_);
     pushTimer_.start();
-    qCInfo(core::stationLog, "The web page is at http://%s:%u/",
-           address.protocol() == QAbstractSocket::IPv6Protocol ? ("[" + where.host + "]").c_str() : where.host.c_str(),
-           unsigned{port()});
+    const std::string shown = address.protocol() == QAbstractSocket::IPv6Protocol ? "[" + where.host + "]" : where.host;
+    qCInfo(core::stationLog, "The web page is at http://%s:%u/", shown.c_str(), unsigned{port()});
+    if (!address.isLoopback())
+        qCWarning(core::stationLog,
+                  "The web page listens beyond this computer (%s): anyone who reaches it reads the readings, rows "
+                  "and statistics, without login or TLS; listen on 127.0.0.1 unless the network is trusted",
+                  shown.c_str());
     return true;
 }
 
 quint16 WebView::port() const { return tcp_->serverPort(); }
 
 void WebView::serve(const QHttpServerRequest& request, QTcpSocket* socket, QHttpServerResponder& responder) {
-    tcp_->requestAnswered(socket);
+    const bool closes = tcp_->requestAnswered(socket);
     Answer reply;
-    if (!tcp_->allowRequest())
+    if (!tcp_->allowRequest(socket))
         reply = textAnswer(429, "Too many requests\n");
     else if (request.method() != QHttpServerRequest::Method::Get &&
              request.method() != QHttpServerRequest::Method::Head)
         reply = textAnswer(405, "Only GET is served: the page only shows the station\n");
     else
         reply = answer(request.url().path(), request.url().query());
-    responder.write(
-        reply.body,
-        {{"Content-Type", reply.contentType}, {"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}},
-        static_cast<QHttpServerResponder::StatusCode>(reply.status));
+    const auto status = static_cast<QHttpServerResponder::StatusCode>(reply.status);
+    if (!closes) {
+        responder.write(
+            reply.body,
+            {{"Content-Type", reply.contentType}, {"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}},
+            status);
+        return;
+    }
+    responder.write(reply.body,
+                    {{"Content-Type", reply.contentType},
+                     {"Cache-Control", "no-store"},
+                     {"X-Content-Type-Options", "nosniff"},
+                     {"Connection", "close"}},
+                    status);
+    socket->disconnectFromHost();
 }
 
 WebView::Answer WebView::answer(const QString& path, const QString& query) {
@@ -115,11 +142,15 @@ WebView::Answer WebView::answer(const QString& path, const QString& query) {
     if (path == QLatin1String("/api/status")) return {200, "application/json", bytesOf(statusNow())};
     if (path == QLatin1String("/api/rows")) {
         const QUrlQuery items(query);
-        const uint64_t since = queryNumber(items, "since", 0, UINT64_MAX);
-        const auto limit = static_cast<unsigned>(queryNumber(items, "limit", kDefaultRowsPage, kMaxRowsPage));
+        const std::optional<uint64_t> since = queryNumber(items, "since", 0);
+        const std::optional<uint64_t> limit = queryNumber(items, "limit", kDefaultRowsPage);
+        // A page of no rows would promise more for ever.
+        if (!since || !limit || *limit == 0)
+            return textAnswer(400, "since and limit are whole numbers, limit at least 1\n");
         pushNewRows();  // the numbering in step with the table
         rowsJson(
-            station_, [this](uint32_t row) { return sequenceOf(row); }, rowsNumbered(), since, limit, scratch_);
+            station_, [this](uint32_t row) { return sequenceOf(row); }, rowsNumbered(), *since,
+            static_cast<unsigned>(std::min<uint64_t>(*limit, kMaxRowsPage)), scratch_);
         return {200, "application/json", bytesOf(scratch_)};
     }
     if (path == QLatin1String("/api/statistics")) {
@@ -218,46 +249,33 @@ uint32_t WebView::rowsNumbered() const {
 }
 
 void WebView::sendToAll(const std::string& message) {
-    const QString text = QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
-    std::vector<QWebSocket*> stuck;
+    std::vector<LiveClient*> stuck;
     for (const auto& client : clients_) {
         // A client that does not read has its backlog capped, then goes.
         if (client->bytesToWrite() > options_.limits.maxSendBacklog) {
             stuck.push_back(client.get());
             continue;
         }
-        client->sendTextMessage(text);
+        client->sendText(message);
     }
-    for (QWebSocket* client : stuck) dropClient(client);
+    for (LiveClient* client : stuck) dropClient(client);
 }
 
-void WebView::acceptWebSockets() {
-    while (front_.hasPendingWebSocketConnections()) {
-        std::unique_ptr<QWebSocket> client = front_.nextPendingWebSocketConnection();
-        if (!client) continue;
-        tcp_->release(client->peerAddress(), client->peerPort());
-        if (client->requestUrl().path() != QLatin1String("/ws") ||
-            static_cast<int>(clients_.size()) >= options_.limits.maxWebSockets) {
-            client->abort();
-            client.release()->deleteLater();
-            continue;
-        }
-        client->setMaxAllowedIncomingFrameSize(kMaxClientMessage);
-        client->setMaxAllowedIncomingMessageSize(kMaxClientMessage);
-        client->setReadBufferSize(kMaxClientMessage * 4);
-        QWebSocket* raw = client.get();
-        connect(raw, &QWebSocket::disconnected, this, [this, raw] { dropClient(raw); });
-        clients_.push_back(std::move(client));
-        raw->sendTextMessage(QString::fromStdString(R"({"type":"status","data":)" + statusNow() + "}"));
-        raw->sendTextMessage(QString::fromStdString(R"({"type":"readings","data":)" + readingsNow() + "}"));
-    }
+// The guard lets only handshakes to /ws within the limits through.
+void WebView::acceptLiveClient(QTcpSocket* socket, const std::string& key) {
+    auto client = std::make_unique<LiveClient>(socket, key, kMaxClientMessage);
+    LiveClient* raw = client.get();
+    connect(raw, &LiveClient::gone, this, [this, raw] { dropClient(raw); });
+    clients_.push_back(std::move(client));
+    raw->sendText(R"({"type":"status","data":)" + statusNow() + "}");
+    raw->sendText(R"({"type":"readings","data":)" + readingsNow() + "}");
 }
 
-void WebView::dropClient(QWebSocket* client) {
+void WebView::dropClient(LiveClient* client) {
     const auto it =
         std::find_if(clients_.begin(), clients_.end(), [client](const auto& c) { return c.get() == client; });
     if (it == clients_.end()) return;
-    QWebSocket* going = it->release();
+    LiveClient* going = it->release();
     clients_.erase(it);
     going->disconnect(this);
     going->abort();

@@ -3,7 +3,6 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
-#include <QWebSocket>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "station/station.h"
 #include "web/guarded_tcp_server.h"
 #include "web/http_front.h"
+#include "web/live_client.h"
 #include "web/station_api.h"
 #include "web/web_options.h"
 
@@ -62,9 +62,9 @@ private:
 
     void serve(const QHttpServerRequest& request, QTcpSocket* socket, QHttpServerResponder& responder);
     Answer fileAnswer(const QString& path) const;
-    void acceptWebSockets();
+    void acceptLiveClient(QTcpSocket* socket, const std::string& key);
     void sendToAll(const std::string& message);
-    void dropClient(QWebSocket* client);
+    void dropClient(LiveClient* client);
     const std::string& readingsNow();
     void buildReadings();
     void pushNewRows();
@@ -79,7 +79,7 @@ private:
     GuardedTcpServer* tcp_;  // owned by front_
     HttpFront front_;
     QTimer pushTimer_;
-    std::vector<std::unique_ptr<QWebSocket>> clients_;
+    std::vector<std::unique_ptr<LiveClient>> clients_;
     WebCounts counts_;
     bool readingsDirty_ = true;
     bool statusDirty_ = true;

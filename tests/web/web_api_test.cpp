@@ -155,9 +155,11 @@ TEST_F(WebApi, RowsArePagedBySequenceAndCountedAlikeEverywhere) {
     ASSERT_EQ(page["rows"].toArray().size(), 1);
     EXPECT_EQ(page["rows"].toArray()[0].toObject()["sequence"].toInt(), 3);
     EXPECT_FALSE(page["more"].toBool());
-    // Numbers no answer can use are read as their defaults or their bounds.
-    EXPECT_EQ(get("/api/rows", "since=-5&limit=x")["rows"].toArray().size(), 3);
-    EXPECT_EQ(get("/api/rows", "since=99999999999999999999999")["rows"].toArray().size(), 3);
+    // A number no answer can use is refused, never read as another.
+    for (const char* query : {"since=-5", "limit=x", "since=99999999999999999999999", "limit=0", "since=", "limit=+5",
+                              "since=%201", "limit=18446744073709551616"})
+        EXPECT_EQ(view->answer("/api/rows", QString::fromLatin1(query)).status, 400) << query;
+    EXPECT_EQ(get("/api/rows", "since=18446744073709551615&limit=9999")["rows"].toArray().size(), 0);
 
     recordRows(1);  // cleared before any push: still counted, and numbered
     station->clearRecords();
