@@ -290,6 +290,8 @@ private:
     void refreshLinkView() override;
     void clearChart() override;
     void prepareColumns(unsigned probeCount) override;
+    void requestSent() override { records_.onRequestSent(); }
+    void commandAnswered() override { records_.onCommandAnswered(); }
     void readingsArrived(std::span<const link::ChannelReading> readings) override;
     void instrumentRecordRequest() override;
     void codeStep() override;

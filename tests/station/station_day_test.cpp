@@ -10,6 +10,7 @@
 #include "exchange/workbook_reader.h"
 #include "measure/limit_counts.h"
 #include "measure/setup_text.h"
+#include "records/record_texts.h"
 #include "sim/simulated_ports.h"
 #include "station/station.h"
 #include "support/memory_settings_store.h"
@@ -204,6 +205,26 @@ TEST_F(StationDay, RowsLeftInNoFileAreRestoredByTheNextRunByteForByte) {
     station->startJournal();
     EXPECT_EQ(prompts.questions.size(), questionsBefore);
     EXPECT_EQ(station->recordTable().rowCount(), 0u);
+}
+
+// Rows recorded faster than the watchdog notices a silent instrument copy
+// no frozen readings: at most the row of the cycle after the last answer,
+// the operator told once, and recording resumes with the readings.
+TEST_F(StationDay, ASilentInstrumentLeavesNoRowsOfItsLastReadings) {
+    station->connect();
+    ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+    clock.advanceBy(500);
+    ASSERT_EQ(station->setAutomatic(true, 0.1f), records::AutoOutcome::Started);
+    clock.advanceBy(1000);
+    const uint32_t before = station->recordTable().rowCount();
+    ASSERT_GE(before, 9u);
+    ports.instrumentAt(WorkingDay::kPort)->scheduleFault(sim::FaultKind::Silent, clock.nowMs(), clock.nowMs() + 3000);
+    clock.advanceBy(3000);
+    EXPECT_LE(station->recordTable().rowCount(), before + 1);
+    const auto told = std::ranges::count(prompts.messages, std::string(records::text::kNoReadingsZh));
+    EXPECT_EQ(told, 1);
+    clock.advanceBy(1000);
+    EXPECT_GE(station->recordTable().rowCount(), before + 9);
 }
 
 }  // namespace
