@@ -253,6 +253,29 @@ TEST_F(StationDay, EveryViewHearsTheStationAndOneMayLeaveInsideANotification) {
     station->removeObserver(later);
 }
 
+// The chart is laid out and the texts formatted for the views that show
+// them: a station watched by none has neither made, and the first view that
+// shows the chart gets it whole though no reading moved.
+TEST_F(StationDay, TheDisplayIsMadeOnlyForTheViewsThatShowIt) {
+    struct Unwatched : CountingObserver {
+        display::Shown shown() const override { return display::Shown::Nothing; }
+    } unwatched;
+    station->removeObserver(observer);
+    station->addObserver(unwatched);
+    station->connect();
+    ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+    clock.advanceBy(500);
+    EXPECT_GT(unwatched.readings, 1);
+    EXPECT_EQ(unwatched.redraws, 0);
+    EXPECT_EQ(station->display().valueTexts()[0], display::ValueText{});
+
+    station->addObserver(observer);
+    clock.advanceBy(500);
+    EXPECT_GT(observer.redraws, 0);
+    EXPECT_EQ(station->display().valueTexts()[0].text(), "  3.990 ");
+    station->removeObserver(unwatched);
+}
+
 // Waiting for a file inside a step (Clear, the headless export, the stop)
 // takes its outcome in at once, but a message box it brings opens only after
 // the step: a box inside it would run the timers on half-changed state.
