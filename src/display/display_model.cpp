@@ -17,11 +17,18 @@ void DisplayModel::setChartArea(const ChartArea& area) {
 
 const ChartPlan* DisplayModel::update(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
                                       const tolerance::ToleranceTable& tolerances,
-                                      const CharacteristicColumns& characteristics) {
+                                      const CharacteristicColumns& characteristics, Shown shown) {
     const unsigned probes = static_cast<unsigned>(std::min<size_t>(readings.size(), measure::kMaxProbes));
     const unsigned computed = std::min(characteristics.count(), measure::kMaxCharacteristics);
     if (computed != characteristicColumns_) redrawRequested_ = true;
     characteristicColumns_ = computed;
+    showsReadings_ = true;
+    if (shown != Shown::Chart) {
+        // Whatever moved meanwhile, the first chart shown is drawn whole.
+        redrawRequested_ = true;
+        if (shown == Shown::ValueTexts) formatTexts(readings.first(probes));
+        return nullptr;
+    }
     plan_.probes = probes;
     plan_.characteristics = computed;
     plan_.geometry = columnGeometry(area_.right - area_.left, plan_.columnCount());
@@ -33,10 +40,9 @@ const ChartPlan* DisplayModel::update(std::span<const measure::Length> readings,
     if (changes_.update(readings.first(probes))) redrawRequested_ = true;
     const bool redraw = redrawRequested_;
 
-    for (unsigned i = 0; i < probes; ++i) {
+    formatTexts(readings.first(probes));
+    for (unsigned i = 0; redraw && i < probes; ++i) {
         const measure::Length& reading = readings[i];
-        texts_[i] = formatValueText(reading.counts, unit_.unit, reading.fine());
-        if (!redraw) continue;
         planColumn(plan_, i, area_, reading, barExtent(reading, range_, plan_.scale), tolerances, verdict.zone(i));
     }
     for (unsigned k = 0; redraw && k < computed; ++k) {
@@ -48,11 +54,15 @@ const ChartPlan* DisplayModel::update(std::span<const measure::Length> readings,
                                  verdict.characteristic(k));
     }
     redrawRequested_ = false;
-    showsReadings_ = true;
     if (!redraw) return nullptr;
     shownNg_ = verdict.anyNg();
     planFrame(plan_, area_, range_, logoShown_, shownNg_);
     return &plan_;
+}
+
+void DisplayModel::formatTexts(std::span<const measure::Length> readings) {
+    for (size_t i = 0; i < readings.size(); ++i)
+        texts_[i] = formatValueText(readings[i].counts, unit_.unit, readings[i].fine());
 }
 
 RangeRefusal DisplayModel::confirmRange(float lower, float upper, core::SettingsStore& store) {

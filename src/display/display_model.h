@@ -26,6 +26,11 @@ struct CharacteristicColumns {
     unsigned count() const { return values && evaluator ? std::min(values->count, evaluator->count()) : 0; }
 };
 
+// What a view over the display shows of it. The chart's plan and the value
+// texts cost the most of a poll cycle; a station nobody watches (or watches
+// only through the texts) has them made for no one.
+enum class Shown : uint8_t { Nothing = 0, ValueTexts = 1, Chart = 2 };
+
 // The display state of the main window and everything of a display update
 // except the painting: value texts, change detection, judgement and the plan
 // of what to draw. The operator's range, click and unit actions act on it.
@@ -39,10 +44,12 @@ public:
     // Rewrites the value texts; when a value moved or a redraw was
     // requested, returns the plan of the redraw, else null. A characteristic
     // moves only with its probes; a change of their definitions asks for a
-    // redraw.
+    // redraw. Only what `shown` names is made: without the chart no plan
+    // (the next update that shows it redraws it whole), without the texts
+    // they keep what they last said.
     const ChartPlan* update(std::span<const measure::Length> readings, const tolerance::Verdict& verdict,
                             const tolerance::ToleranceTable& tolerances,
-                            const CharacteristicColumns& characteristics = {});
+                            const CharacteristicColumns& characteristics = {}, Shown shown = Shown::Chart);
 
     // Any part may ask for the whole chart at the next update.
     void requestRedraw() { redrawRequested_ = true; }
@@ -82,6 +89,8 @@ public:
     bool confirmUnit(int selectedIndex, tolerance::ToleranceTable& tolerances, core::SettingsStore& store);
 
 private:
+    void formatTexts(std::span<const measure::Length> readings);
+
     ValueTextTable texts_{};
     ChangeDetector changes_;
     ChartArea area_;

@@ -47,6 +47,8 @@ public:
     station::Station& station() { return station_; }
 
 private:
+    // Nobody looks at an unattended station's chart.
+    display::Shown shown() const override { return display::Shown::Nothing; }
     void linkViewChanged() override;
     void readingsShown(const display::ChartPlan* redraw) override;
     void onOwnTimer(int id);

@@ -63,17 +63,27 @@ std::string_view Statement::blobAt(int column) const {
     return {static_cast<const char*>(data), static_cast<size_t>(size)};
 }
 
+namespace {
+// Rows are appended at the end of the file and read back in order: the
+// pages last written are all a connection goes back to. SQLite's default
+// cache (2 MB) would fill with the rows of the first minutes and keep a second
+// copy of them beside the table's; this one stays small however many rows
+// the journal holds.
+constexpr const char* kPageCache = "PRAGMA cache_size=-256";  // KiB
+}  // namespace
+
 int Database::open(const std::string& path) { return openWith(path, SQLITE_OPEN_CREATE); }
 
 int Database::openExisting(const std::string& path) { return openWith(path, 0); }
 
 int Database::openWith(const std::string& path, int flags) {
     close();
-    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | flags, nullptr);
-    if (code != SQLITE_OK)
-        close();
-    else
+    int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | flags, nullptr);
+    if (code == SQLITE_OK) {
         sqlite3_extended_result_codes(db_, 0);
+        code = exec(kPageCache);
+    }
+    if (code != SQLITE_OK) close();
     return code;
 }
 

@@ -174,6 +174,8 @@ private:
     bool configWriteGivenUp_ = false;
     // The frame last sent was the zero command, so an echo now answers it.
     bool zeroInFlight_ = false;
+    // The frame last sent was a command, not the readings request.
+    bool commandInFlight_ = false;
     // The line the port was last opened with: a format "01" instrument
     // changes its baud rate and its parity on separate writes.
     int openBaud_ = 0;

@@ -37,6 +37,10 @@ public:
     virtual void clearChart() {}
     // A connection was made with this many probes: lay out the record list.
     virtual void prepareColumns(unsigned /*probeCount*/) {}
+    // A request went out while connected: a poll cycle began.
+    virtual void requestSent() {}
+    // The request was a command (a write, the flags) and the instrument answered it.
+    virtual void commandAnswered() {}
     // A reading answer was decoded: probes 0..N-1 of the instrument.
     virtual void readingsArrived(std::span<const ChannelReading> /*readings*/) {}
     // The instrument asked for a record row (function 0x83).

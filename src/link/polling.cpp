@@ -33,6 +33,7 @@ void LinkController::requestTick() {
     const RequestFrame& frame = nextRequest();
     accountLastExchange();
     port_.writeFrame(frame.data(), frame.size());
+    host_.requestSent();
     state_.lastExchange = Exchange::None;
     state_.receivedLength = 0;
     awaitingAnswer_ = true;
@@ -71,9 +72,11 @@ const RequestFrame& LinkController::nextRequest() {
     PendingRequests& pending = state_.pending;
     // Only format "FF" instruments lock their configuration.
     if (state_.dataFormat != DataFormat::FormatFF) pending.writeUnlock = false;
+    commandInFlight_ = true;
     for (const Command command : kCommandPriority) {
         if (pending.raised(command)) return request_ = commandFrame(command);
     }
+    commandInFlight_ = false;
     state_.expectedLength = readingsAnswerLength(state_.probeCount);
     return request_ = readingsRequest(state_.deviceAddress, state_.probeCount);
 }
@@ -177,6 +180,7 @@ void LinkController::takeAnswer() {
                     state_.lastExchange = Exchange::Valid;
                     watchdog_.rearm();
                     handleAnswer(answer);
+                    if (commandInFlight_) host_.commandAnswered();
                 }
                 if (state_.readingsReady) {
                     decodeReadings(state_);

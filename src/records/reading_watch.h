@@ -1,34 +1,46 @@
 #pragma once
 #include <cstdint>
-#include <optional>
 
-#include "core/clock.h"
 #include "link/link_state.h"
 
 namespace gaugemon::records {
 
+// The silence after which the link tells of a lost instrument.
 using link::kWatchdogMs;
 
-// When the last valid reading of the connection arrived, on the monotonic
-// clock. The value texts a row copies are only as new as that reading: once
-// none has come for the watchdog period (instrument off, cable pulled, a
-// flood of garbage), they are a frozen picture, not a measurement.
+// How many poll cycles old the readings shown are. A row copies them only
+// while they are those of the current cycle or of the one before: once an
+// instrument falls silent (switched off, cable pulled, a flood of garbage)
+// they are a frozen picture, not a measurement, however fast rows are asked
+// for and long before the watchdog tells of the silence.
 class ReadingWatch {
 public:
-    explicit ReadingWatch(const core::Clock& clock) : clock_(clock) {}
+    // A connection was made: its readings are awaited from its first request.
+    void start() {
+        watching_ = true;
+        cycles_ = 0;
+    }
+    void stop() { watching_ = false; }
+    // A request went out: a poll cycle began.
+    void noteRequest() {
+        if (cycles_ < UINT32_MAX) ++cycles_;
+    }
+    // The request was a command and the instrument answered it: its cycle
+    // asked for no readings, so it ages them by nothing. Only a count that
+    // goes up with every request undoes just that cycle: a long silence stays
+    // long when a command is answered at its end.
+    void noteCommandAnswered() {
+        if (cycles_ > 0) --cycles_;
+    }
+    void noteReading() { cycles_ = 0; }
 
-    // A connection was made: its first reading has the watchdog period to come.
-    void start() { sinceMs_ = clock_.nowMs(); }
-    void stop() { sinceMs_.reset(); }
-    void noteReading() { sinceMs_ = clock_.nowMs(); }
-
-    // Watching, and the last reading (or the connection) is younger than the
-    // watchdog period.
-    bool current() const { return sinceMs_ && clock_.nowMs() - *sinceMs_ < kWatchdogMs; }
+    // Watching, and the readings are of the current poll cycle or the one before.
+    bool current() const { return watching_ && cycles_ <= 1; }
 
 private:
-    const core::Clock& clock_;
-    std::optional<int64_t> sinceMs_;
+    bool watching_ = false;
+    // Requests since the readings shown arrived, less the commands answered.
+    uint32_t cycles_ = 0;
 };
 
 }  // namespace gaugemon::records

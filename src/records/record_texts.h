@@ -50,10 +50,9 @@ inline constexpr const char* kTableFullEn =
     "The record table is full (999999 rows). Save the data and clear the table to go on recording.";
 inline constexpr const char* kTableFullZh = "记录表已满(999999行)，请保存数据并清除记录表后再记录!";
 inline constexpr const char* kNoReadingsEn =
-    "No valid reading has arrived from the instrument for 5 seconds: no row is recorded until readings arrive "
-    "again. Automatic recording then resumes by itself.";
-inline constexpr const char* kNoReadingsZh =
-    "已超过5秒未收到仪器的有效读数，恢复前不记录数据；收到读数后自动记录将自行恢复。";
+    "No new reading has arrived from the instrument: no row is recorded until readings arrive again. Automatic "
+    "recording then resumes by itself.";
+inline constexpr const char* kNoReadingsZh = "未收到仪器的新读数，恢复前不记录数据；收到读数后自动记录将自行恢复。";
 inline constexpr const char* kUnsavedRowsEn =
     "Some recorded rows are not in any file yet (neither saved nor backed up). Close anyway?";
 inline constexpr const char* kUnsavedRowsZh = "部分记录数据尚未保存或备份到文件，确定要关闭吗？";

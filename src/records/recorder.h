@@ -35,9 +35,9 @@ int64_t autoPeriodFromSeconds(float seconds);
 // Rows enter the table only through the record timer (3). A single row is
 // asked for by the Manual button or by the instrument, automatic rows come
 // every `autoPeriodMs`; a workpiece code is asked for first when code input
-// is on. A row is only taken from a reading younger than the watchdog period:
-// while none arrives, automatic rows pause, Manual is refused, a pending row
-// waits, and the operator is told once. The main window routes the buttons,
+// is on. A row is only taken from readings of the current poll cycle or the
+// one before: while none arrives, automatic rows pause, Manual is refused, a
+// pending row waits, and the operator is told once. The main window routes the buttons,
 // timer 3, every reading and the end of every answer tick here and refreshes
 // its controls afterwards.
 class Recorder {

@@ -12,8 +12,7 @@ bool confirmClose(const RecordTable& table, core::Prompts& prompts, core::Langua
 }
 
 Records::Records(const RecordsSeams& seams)
-    : readingWatch(seams.clock),
-      codes(seams.store),
+    : codes(seams.store),
       recorder(table, codes, seams.sources, seams.timers, seams.store, seams.prompts, seams.clock, readingWatch,
                seams.watchdog),
       backup(table, codes, seams.sources, seams.timers, seams.clock, seams.prompts, seams.watchdog,

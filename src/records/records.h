@@ -50,6 +50,9 @@ public:
     void onDisconnect();
     // A valid reading answer was decoded (the display update of the answer tick).
     void onReadingArrived() { recorder.onReadingArrived(); }
+    // A request went out; a command among them was answered.
+    void onRequestSent() { readingWatch.noteRequest(); }
+    void onCommandAnswered() { readingWatch.noteCommandAnswered(); }
     bool confirmClose();
     // The backup and the export write from snapshots on `writer`'s thread;
     // clearing the table or rebuilding its columns waits for its write.

@@ -81,6 +81,8 @@ private:
     static size_t index(Field field) { return static_cast<size_t>(field); }
     // Takes every field over in order, stopping at the first refused one.
     FieldsOutcome takeOver();
+    // The fields show no reading; the window shows the chart.
+    display::Shown shown() const override { return display::Shown::Nothing; }
     void probeNumberChosen(unsigned probe) override { probeNumber_ = probe; }
 
     Station& station_;

@@ -191,6 +191,13 @@ void Station::notify(Notification notification) {
     if (--notifying_ == 0) std::erase(observers_, nullptr);
 }
 
+display::Shown Station::shownByViews() const {
+    display::Shown most = display::Shown::Nothing;
+    for (const StationObserver* observer : observers_)
+        if (observer) most = std::max(most, observer->shown());
+    return most;
+}
+
 Station::~Station() {
     // Its thread posts to this station.
     journal_.abandonRestore();
@@ -582,7 +589,7 @@ void Station::prepareColumns(unsigned probeCount) {
 }
 
 void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
-    // Rows are taken only from readings younger than the watchdog period.
+    // Rows are taken only from readings of the current poll cycle or the one before.
     records_.onReadingArrived();
     const size_t count = std::min(readings.size(), lengths_.size());
     for (size_t i = 0; i < count; ++i) lengths_[i] = lengthOf(readings[i]);
@@ -592,7 +599,7 @@ void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
     plantFeed_.offer(lengths, verdict_, tolerances_, characteristicValues_, evaluator_);
     plantFeed_.statusMayHaveChanged(*this);
     const display::ChartPlan* redraw =
-        display_.update(lengths, verdict_, tolerances_, {&characteristicValues_, &evaluator_});
+        display_.update(lengths, verdict_, tolerances_, {&characteristicValues_, &evaluator_}, shownByViews());
     notify([&](StationObserver& o) { o.readingsShown(redraw); });
 }
 

@@ -60,6 +60,10 @@ struct StationSeams {
 class StationObserver {
 public:
     virtual ~StationObserver() = default;
+    // What of the display this view shows; the chart is laid out and the
+    // value texts formatted only while some view shows them. A view that
+    // does not say shows the chart.
+    virtual display::Shown shown() const { return display::Shown::Chart; }
     // Connect caption, the two status lines, the message line and the
     // enabled state of the controls the link governs changed.
     virtual void linkViewChanged() {}
@@ -303,6 +307,8 @@ private:
     void refreshLinkView() override;
     void clearChart() override;
     void prepareColumns(unsigned probeCount) override;
+    void requestSent() override { records_.onRequestSent(); }
+    void commandAnswered() override { records_.onCommandAnswered(); }
     void readingsArrived(std::span<const link::ChannelReading> readings) override;
     void instrumentRecordRequest() override;
     void codeStep() override;
@@ -362,6 +368,8 @@ private:
     // Tells every view; one that unsubscribed meanwhile is skipped.
     template <typename Notification>
     void notify(Notification notification);
+    // The most any view shows of the display.
+    display::Shown shownByViews() const;
 
     StationSeams seams_;
     // The text settings of the seams, or a store that holds nothing.

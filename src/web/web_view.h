@@ -47,7 +47,8 @@ public:
     void push();
 
 private:
-    // StationObserver.
+    // StationObserver. The page shows the value texts, not the chart.
+    display::Shown shown() const override { return display::Shown::ValueTexts; }
     void linkViewChanged() override {
         statusDirty_ = true;
         // A lost instrument has no readings to show, one found again has.

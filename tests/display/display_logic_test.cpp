@@ -40,7 +40,8 @@ LinkState frame(unsigned probes, std::initializer_list<int32_t> values = {}) {
 }
 
 // A decoded frame as the station hands it on: judged, then shown.
-const ChartPlan* show(DisplayModel& model, const LinkState& link, const ToleranceTable& tolerances) {
+const ChartPlan* show(DisplayModel& model, const LinkState& link, const ToleranceTable& tolerances,
+                      Shown shown = Shown::Chart) {
     std::array<Length, gaugemon::measure::kMaxProbes> lengths{};
     const unsigned count = std::min(link.probeCount, gaugemon::measure::kMaxProbes);
     for (unsigned i = 0; i < count; ++i) {
@@ -51,7 +52,7 @@ const ChartPlan* show(DisplayModel& model, const LinkState& link, const Toleranc
     const std::span<const Length> readings(lengths.data(), count);
     gaugemon::tolerance::Verdict verdict;
     verdict.judge(readings, tolerances);
-    return model.update(readings, verdict, tolerances);
+    return model.update(readings, verdict, tolerances, {}, shown);
 }
 
 }  // namespace
@@ -300,6 +301,32 @@ TEST(DisplayModelUpdate, DrawsOnlyWhenAValueMovedOrARedrawWasRequested) {
 
     model.requestRedraw();
     EXPECT_NE(show(model, link, tolerances), nullptr);
+}
+
+// Only what some view shows is made. A chart nobody showed for a while is
+// drawn whole when it is shown again, though nothing moved meanwhile.
+TEST(DisplayModelUpdate, MakesOnlyWhatTheViewsShow) {
+    const struct {
+        Shown shown;
+        const char* text;  // of probe 1 after the unseen readings
+    } cases[] = {
+        {Shown::Nothing, "  4.000 "},
+        {Shown::ValueTexts, "  4.500 "},
+    };
+    for (const auto& c : cases) {
+        ToleranceTable tolerances;
+        DisplayModel model;
+        model.setChartArea(kPlot);
+        ASSERT_NE(show(model, frame(2, {4000, 1000}), tolerances), nullptr);
+        const LinkState unseen = frame(2, {4500, 1000});
+        EXPECT_EQ(show(model, unseen, tolerances, c.shown), nullptr);
+        EXPECT_EQ(std::string(model.valueTexts()[0].text()), c.text);
+        EXPECT_TRUE(model.showsReadings());
+        const ChartPlan* plan = show(model, unseen, tolerances);
+        ASSERT_NE(plan, nullptr) << "the chart is drawn whole once it is shown again";
+        EXPECT_EQ(plan->probes, 2u);
+        EXPECT_EQ(std::string(model.valueTexts()[0].text()), "  4.500 ");
+    }
 }
 
 TEST(DisplayModelUpdate, TextsFollowTheUnitEvenWithoutARedraw) {

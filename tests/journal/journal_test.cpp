@@ -394,6 +394,17 @@ TEST(JournalLayouts, AStoredRowThatFitsNoLayoutIsNeverPutIntoATable) {
     EXPECT_EQ(table.rowCount(), 0u);
 }
 
+// The file grows with every row; what the journal keeps of it in memory does
+// not, or an hour of rows would be held twice, in the table and in its cache.
+TEST(JournalMemory, WhatTheJournalKeepsInMemoryDoesNotGrowWithItsRows) {
+    TempDir dir;
+    StationRun run(dir);
+    run.record(0, 10'000);
+    run.journal.waitWritten();
+    ASSERT_EQ(run.journal.writtenRows(), 10'000u);
+    EXPECT_LT(sqlite3_memory_used(), 1'000'000);
+}
+
 TEST(JournalLock, ASecondStationOnTheSameDirectoryIsKeptOutAndToldSo) {
     TempDir dir;
     StationRun first(dir);

@@ -259,6 +259,24 @@ TEST_F(Polling, UnlockModeAndZeroGoOutInOrderOnePerEcho) {
     EXPECT_FALSE(state.pending.zeroRequest || state.pending.modeChange || state.pending.writeUnlock);
 }
 
+// The records count the age of the readings in poll cycles: every request
+// is one, and a command the instrument answered asked for no readings.
+TEST_F(Polling, EveryRequestIsToldAndOnlyACommandTheInstrumentAnsweredCountsAsAnswered) {
+    connect();
+    const size_t before = port.sent.size();
+    state.pending.modeChange = true;
+    state.pending.modeIndex = 1;
+    clock.advanceBy(2000);
+    EXPECT_EQ(static_cast<size_t>(host.requests), port.sent.size() - before);
+    EXPECT_EQ(host.commandsAnswered, 1) << "the readings answers are readings, not commands";
+
+    inst.silent = true;
+    state.pending.modeChange = true;
+    clock.advanceBy(2000);
+    EXPECT_EQ(static_cast<size_t>(host.requests), port.sent.size() - before);
+    EXPECT_EQ(host.commandsAnswered, 1) << "a command repeated into a silence is no answer";
+}
+
 TEST_F(Polling, ALostEchoRepeatsTheFrame) {
     connect();
     inst.dropEchoes = 1;

@@ -46,6 +46,8 @@ inline uint16_t registerOf(const std::vector<uint8_t>& frame) {
 inline uint16_t dataOf(const std::vector<uint8_t>& frame) { return static_cast<uint16_t>(frame[4] << 8 | frame[5]); }
 
 struct RecordingHost : link::LinkHost {
+    int requests = 0;
+    int commandsAnswered = 0;
     int displayUpdates = 0;
     int recordRequests = 0;
     int clears = 0;
@@ -56,6 +58,8 @@ struct RecordingHost : link::LinkHost {
     void codeStep() override {
         if (onCodeStep) onCodeStep();
     }
+    void requestSent() override { ++requests; }
+    void commandAnswered() override { ++commandsAnswered; }
     void clearChart() override { ++clears; }
     void prepareColumns(unsigned n) override { columns.push_back(n); }
     void readingsArrived(std::span<const gaugemon::link::ChannelReading>) override { ++displayUpdates; }

@@ -291,16 +291,43 @@ TEST(SilentLine, AutomaticRowsPauseWhileNoReadingArrivesAndResumeWithTheNextOneB
     uint32_t rowsInsideTheBox = 0;
     rig.prompts.whileOpen = [&] {
         rig.time.advanceBy(20'000);
-        EXPECT_EQ(rig.rows(), 59u) << "rows only from readings younger than 5 s";
+        EXPECT_EQ(rig.rows(), 11u) << "rows only from readings of the current poll cycle or the one before";
         rig.instrumentAnswers = true;
         rig.time.advanceBy(1000);
         rowsInsideTheBox = rig.rows();
     };
     rig.time.advanceBy(10'000);
-    EXPECT_GE(rowsInsideTheBox, 59u + 9u) << "recording resumes without waiting for the operator's click";
+    EXPECT_GE(rowsInsideTheBox, 11u + 9u) << "recording resumes without waiting for the operator's click";
     EXPECT_TRUE(rig.recorder().automaticTicked());
     // Told once for the whole silence, whatever the box nested.
     EXPECT_EQ(rig.prompts.messages, std::vector<std::string>(1, text::kNoReadingsEn));
+}
+
+// A row copies the readings of the current poll cycle or of the one before;
+// a command the instrument answered took a cycle that asked for no readings.
+TEST(SilentLine, ReadingsAreCurrentForTheirOwnPollCycleAndTheNext) {
+    const struct {
+        const char* name;
+        int requests;
+        int commandsAnswered;
+        bool recorded;
+    } cases[] = {
+        {"no request since the reading", 0, 0, true},       {"the next cycle is waiting for its answer", 1, 0, true},
+        {"one cycle went unanswered", 2, 0, false},         {"a zero was echoed in between", 2, 1, true},
+        {"a long silence ended with an echo", 9, 1, false},
+    };
+    for (const auto& c : cases) {
+        RecordsRig rig;
+        rig.connect();
+        rig.polling.stop(core::timer::kRequest);  // the cycles are told by hand
+        rig.records->onReadingArrived();
+        for (int i = 0; i < c.requests; ++i) rig.records->onRequestSent();
+        for (int i = 0; i < c.commandsAnswered; ++i) rig.records->onCommandAnswered();
+        rig.recorder().pressManual();
+        rig.time.advanceBy(10);
+        EXPECT_EQ(rig.rows(), c.recorded ? 1u : 0u) << c.name;
+        EXPECT_EQ(rig.prompts.messages.size(), c.recorded ? 0u : 1u) << c.name;
+    }
 }
 
 TEST(SilentLine, ManualIsRefusedAndTheOperatorToldOncePerSilence) {

@@ -23,9 +23,9 @@ struct RecordsRig {
     link::Watchdog watchdog{timers, linkState};
     TempDir dir;
     std::unique_ptr<Records> records;
-    // The link as the records see it: while the instrument answers, a reading
-    // every kReadingEveryMs, each re-arming the watchdog; the watchdog's tick
-    // counts a "Device disconnected" notice.
+    // The link as the records see it: a request every kReadingEveryMs and,
+    // while the instrument answers, its reading at once, re-arming the
+    // watchdog; the watchdog's tick counts a "Device disconnected" notice.
     core::VirtualTimerSchedule polling{time};
     bool instrumentAnswers = true;
     int disconnectNotices = 0;
@@ -43,6 +43,7 @@ struct RecordsRig {
             records->onTimer(id);
         });
         polling.setTickHandler([this](int) {
+            records->onRequestSent();
             if (!instrumentAnswers) return;
             watchdog.rearm();
             records->onReadingArrived();

@@ -10,6 +10,7 @@
 #include "exchange/workbook_reader.h"
 #include "measure/limit_counts.h"
 #include "measure/setup_text.h"
+#include "records/record_texts.h"
 #include "sim/simulated_ports.h"
 #include "station/station.h"
 #include "support/memory_settings_store.h"
@@ -206,6 +207,26 @@ TEST_F(StationDay, RowsLeftInNoFileAreRestoredByTheNextRunByteForByte) {
     EXPECT_EQ(station->recordTable().rowCount(), 0u);
 }
 
+// Rows recorded faster than the watchdog notices a silent instrument copy
+// no frozen readings: at most the row of the cycle after the last answer,
+// the operator told once, and recording resumes with the readings.
+TEST_F(StationDay, ASilentInstrumentLeavesNoRowsOfItsLastReadings) {
+    station->connect();
+    ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+    clock.advanceBy(500);
+    ASSERT_EQ(station->setAutomatic(true, 0.1f), records::AutoOutcome::Started);
+    clock.advanceBy(1000);
+    const uint32_t before = station->recordTable().rowCount();
+    ASSERT_GE(before, 9u);
+    ports.instrumentAt(WorkingDay::kPort)->scheduleFault(sim::FaultKind::Silent, clock.nowMs(), clock.nowMs() + 3000);
+    clock.advanceBy(3000);
+    EXPECT_LE(station->recordTable().rowCount(), before + 1);
+    const auto told = std::ranges::count(prompts.messages, std::string(records::text::kNoReadingsZh));
+    EXPECT_EQ(told, 1);
+    clock.advanceBy(1000);
+    EXPECT_GE(station->recordTable().rowCount(), before + 9);
+}
+
 }  // namespace
 
 // A view that leaves from inside a notification (a window closing on the
@@ -230,6 +251,29 @@ TEST_F(StationDay, EveryViewHearsTheStationAndOneMayLeaveInsideANotification) {
     EXPECT_EQ(later.readings, observer.readings);
     EXPECT_GT(later.readings, 1);
     station->removeObserver(later);
+}
+
+// The chart is laid out and the texts formatted for the views that show
+// them: a station watched by none has neither made, and the first view that
+// shows the chart gets it whole though no reading moved.
+TEST_F(StationDay, TheDisplayIsMadeOnlyForTheViewsThatShowIt) {
+    struct Unwatched : CountingObserver {
+        display::Shown shown() const override { return display::Shown::Nothing; }
+    } unwatched;
+    station->removeObserver(observer);
+    station->addObserver(unwatched);
+    station->connect();
+    ASSERT_TRUE(clock.runUntil([&] { return station->linkState().connected; }, 60'000));
+    clock.advanceBy(500);
+    EXPECT_GT(unwatched.readings, 1);
+    EXPECT_EQ(unwatched.redraws, 0);
+    EXPECT_EQ(station->display().valueTexts()[0], display::ValueText{});
+
+    station->addObserver(observer);
+    clock.advanceBy(500);
+    EXPECT_GT(observer.redraws, 0);
+    EXPECT_EQ(station->display().valueTexts()[0].text(), "  3.990 ");
+    station->removeObserver(unwatched);
 }
 
 // Waiting for a file inside a step (Clear, the headless export, the stop)
