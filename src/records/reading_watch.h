@@ -9,7 +9,8 @@ namespace gaugemon::records {
 using link::kWatchdogMs;
 
 // How many poll cycles old the readings shown are. A row copies them only
-// while they are those of the current cycle or of the one before: once an
+// while they are at most two cycles old, so that one answer lost on a noisy
+// line neither skips a row nor tells the operator of a silence; once an
 // instrument falls silent (switched off, cable pulled, a flood of garbage)
 // they are a frozen picture, not a measurement, however fast rows are asked
 // for and long before the watchdog tells of the silence.
@@ -34,8 +35,8 @@ public:
     }
     void noteReading() { cycles_ = 0; }
 
-    // Watching, and the readings are of the current poll cycle or the one before.
-    bool current() const { return watching_ && cycles_ <= 1; }
+    // Watching, and the readings are at most two poll cycles old.
+    bool current() const { return watching_ && cycles_ <= 2; }
 
 private:
     bool watching_ = false;

@@ -589,7 +589,7 @@ void Station::prepareColumns(unsigned probeCount) {
 }
 
 void Station::readingsArrived(std::span<const link::ChannelReading> readings) {
-    // Rows are taken only from readings of the current poll cycle or the one before.
+    // Rows are taken only from readings at most two poll cycles old.
     records_.onReadingArrived();
     const size_t count = std::min(readings.size(), lengths_.size());
     for (size_t i = 0; i < count; ++i) lengths_[i] = lengthOf(readings[i]);
