@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QWebSocket>
 #include <filesystem>
 #include <map>
@@ -181,6 +182,24 @@ constexpr const char* kLayout = R"js((() => {
 // never widens sideways; the wall screen shows every bar and the verdict
 // without scrolling; the rows table stays within its box and no limit or
 // value is cut or wrapped on either.
+// Starts the unattended station on the simulator's `comPort` with its page on
+// a free port and waits until it is connected and serving: the page's
+// address, or none with the log in `log`.
+QString startWithPage(HeadlessProgram& program, const fs::path& ports, const char* comPort, const QStringList& extra,
+                      QString& log) {
+    const quint16 port = freePort();
+    program.start(QStringList{"--headless", "--port", QString::fromStdString((ports / comPort).string()), "--http",
+                              QStringLiteral("127.0.0.1:%1").arg(port)} +
+                  extra);
+    const bool up = runEventsUntil(
+        [&] {
+            log += program.log();
+            return log.contains("The web page is at") && log.contains("connected:");
+        },
+        20'000);
+    return up ? QStringLiteral("http://127.0.0.1:%1/").arg(port) : QString();
+}
+
 TEST(WebPageInABrowser, FitsAPhoneAndShowsEveryProbeOnAWallScreen) {
     if (!fs::exists(kChromium)) GTEST_SKIP() << "no Chromium at " << kChromium;
     QTemporaryDir home;
@@ -188,20 +207,11 @@ TEST(WebPageInABrowser, FitsAPhoneAndShowsEveryProbeOnAWallScreen) {
     GaugesimProcess gaugesim(ports, {"--port", "COM4", "--probes", "60", "--baud", "115200", "--signal",
                                      "1-59=sine:4500:1200:3000", "--signal", "60=constant:6100"});
     ASSERT_TRUE(gaugesim.waitForLink("COM4"));
-    const quint16 port = freePort();
     HeadlessProgram program(home.path());
-    program.start({"--headless", "--port", QString::fromStdString((ports / "COM4").string()), "--station", "wall",
-                   "--record-every", "0.2", "--http", QStringLiteral("127.0.0.1:%1").arg(port)});
     QString log;
-    ASSERT_TRUE(runEventsUntil(
-        [&] {
-            log += program.log();
-            return log.contains("The web page is at") && log.contains("connected:");
-        },
-        20'000))
-        << log.toStdString();
+    const QString url = startWithPage(program, ports, "COM4", {"--station", "wall", "--record-every", "0.2"}, log);
+    ASSERT_FALSE(url.isEmpty()) << log.toStdString();
     runEventsFor(1'500);  // rows recorded
-    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
 
     struct Screen {
         const char* name;
@@ -236,21 +246,14 @@ TEST(WebPageInABrowser, KeepsItsLanguageWhole) {
     const fs::path ports = fs::path(home.path().toStdString()) / "ports";
     GaugesimProcess gaugesim(ports, {"--port", "COM5", "--probes", "8", "--baud", "115200"});
     ASSERT_TRUE(gaugesim.waitForLink("COM5"));
-    const quint16 port = freePort();
     HeadlessProgram program(home.path());
-    program.start({"--headless", "--port", QString::fromStdString((ports / "COM5").string()), "--station", "lang",
-                   "--record-every", "0.2", "--language", "en", "--http", QStringLiteral("127.0.0.1:%1").arg(port)});
     QString log;
-    ASSERT_TRUE(runEventsUntil(
-        [&] {
-            log += program.log();
-            return log.contains("The web page is at") && log.contains("connected:");
-        },
-        20'000))
-        << log.toStdString();
+    const QString url =
+        startWithPage(program, ports, "COM5", {"--station", "lang", "--record-every", "0.2", "--language", "en"}, log);
+    ASSERT_FALSE(url.isEmpty()) << log.toStdString();
     runEventsFor(1'000);
     DevToolsPage page;
-    ASSERT_TRUE(page.open(QStringLiteral("http://127.0.0.1:%1/").arg(port), 1280, 800, false));
+    ASSERT_TRUE(page.open(url, 1280, 800, false));
     ASSERT_TRUE(shows(page, 8));
     page.evaluate("window.stale = true; localStorage.setItem('language', 'zh'); location.reload(); true");
     ASSERT_TRUE(shows(page, 8));
@@ -282,22 +285,14 @@ TEST(WebPageInABrowser, ShowsTheStationsValuesAndVerdict) {
         settings.setValue("Characteristics/Definitions",
                           "Dia; 3; 8.990; 9.010; p1 + p2\nRunout; 3; 0; 0.010; range(p1..p6)\n");
     }
-    const quint16 port = freePort();
     HeadlessProgram program(home.path());
-    program.start({"--headless", "--port", QString::fromStdString((ports / "COM2").string()), "--station", "e2e",
-                   "--record-every", "0.5", "--http", QStringLiteral("127.0.0.1:%1").arg(port)});
     QString log;
-    ASSERT_TRUE(runEventsUntil(
-        [&] {
-            log += program.log();
-            return log.contains("The web page is at") && log.contains("connected:");
-        },
-        20'000))
-        << log.toStdString();
+    const QString url = startWithPage(program, ports, "COM2", {"--station", "e2e", "--record-every", "0.5"}, log);
+    ASSERT_FALSE(url.isEmpty()) << log.toStdString();
     runEventsFor(1'200);  // a few rows recorded
 
-    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
     const QString dom = runChromium({"--dump-dom"}, url);
+    const auto port = static_cast<quint16>(QUrl(url).port());
     const QJsonObject readings = QJsonDocument::fromJson(httpGet(port, "/api/readings")).object();
 
     // Each bar as the browser built it: its probe, zone and value text.
