@@ -64,7 +64,8 @@ StationStart::StationStart(const StartOptions& options)
       stored_(QString::fromStdString(places_.settingsName)),
       settings_(stored_),
       ports_(portsOf(options, places_)),
-      port_(ports_.ports) {
+      port_(ports_.ports),
+      demo_(options.demo ? std::make_unique<DemoLine>(clock_) : nullptr) {
     applyStartOptions(options, settings_);
     if (!options.profile.empty()) qCInfo(core::stationLog, "profile %s", options.profile.c_str());
     qCInfo(core::stationLog, options.headless ? "backups in %s" : "backups and the logo in %s",
@@ -85,7 +86,8 @@ std::string StationStart::profileTakenText() const {
 }
 
 station::StationSeams StationStart::seams(core::Prompts& prompts) {
-    return {settings_, timers_, clock_, port_, prompts, places_.dataDirectory, places_.journalDirectory, &texts_};
+    link::SerialPort& line = demo_ ? demo_->port() : static_cast<link::SerialPort&>(port_);
+    return {settings_, timers_, clock_, line, prompts, places_.dataDirectory, places_.journalDirectory, &texts_};
 }
 
 }  // namespace gaugemon::headless

@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <string>
 
 #include "core/language.h"
@@ -10,9 +11,10 @@
 #include "core/qt_timer_schedule.h"
 #include "core/system_clock.h"
 #include "headless/command_line.h"
+#include "headless/demo_line.h"
 #include "headless/port_choice.h"
 #include "headless/settings_overrides.h"
-#include "link/tty_serial_port.h"
+#include "link/system_serial_port.h"
 #include "station/station.h"
 
 namespace gaugemon::headless {
@@ -38,7 +40,7 @@ public:
     core::QtTextSettings& texts() { return texts_; }
     core::QtTimerSchedule& timers() { return timers_; }
     core::SystemClock& clock() { return clock_; }
-    link::TtySerialPort& port() { return port_; }
+    link::SystemSerialPort& port() { return port_; }
     core::Language language() const;
     station::StationSeams seams(core::Prompts& prompts);
 
@@ -53,7 +55,9 @@ private:
     core::QtTimerSchedule timers_;
     core::SystemClock clock_;
     PortChoice ports_;
-    link::TtySerialPort port_;
+    link::SystemSerialPort port_;
+    // --demo: the station's line instead of the port.
+    std::unique_ptr<DemoLine> demo_;
 };
 
 }  // namespace gaugemon::headless
