@@ -103,7 +103,7 @@ build_paho() {
 
 build_dependencies() {
   mkdir -p "$src" "$prefix"
-  build_qt_targets qtcore Core Test EntryPointPrivate
+  build_qt_targets qtcore Core Test EntryPointImplementation
   build_sqlite
   build_googletest
   build_xlsxwriter
