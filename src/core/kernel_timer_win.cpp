@@ -50,8 +50,13 @@ bool KernelTimer::open(std::function<void()> onExpired) {
     watch_->timer = timer;
     watch_->onExpired = std::move(onExpired);
     watch_->notifier = std::make_unique<QWinEventNotifier>(timer);
-    QObject::connect(watch_->notifier.get(), &QWinEventNotifier::activated,
-                     [watch = watch_.get()] { watch->onExpired(); });
+    QObject::connect(watch_->notifier.get(), &QWinEventNotifier::activated, [watch = watch_.get()] {
+        // The notifier waits again only once its signal returns; a tick's
+        // nested event loop (a message box) must hear the timer meanwhile.
+        watch->notifier->setEnabled(false);
+        watch->notifier->setEnabled(true);
+        watch->onExpired();
+    });
     return true;
 }
 
