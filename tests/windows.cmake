@@ -22,16 +22,11 @@ gaugemon_windows_test(link_fuzz_answers_test SOURCES link/fuzz_answers_test.cpp 
 gaugemon_windows_test(link_controller_test SOURCES link/link_controller_test.cpp link/parameter_test.cpp
   link/discovery_refusals_test.cpp link/discovery_plan_test.cpp LIBS gaugemon_link)
 gaugemon_windows_test(link_sim_test SOURCES link/link_sim_test.cpp LIBS gaugemon_link gaugemon_sim)
-gaugemon_windows_test(link_serial_names_test SOURCES link/serial_names_test.cpp LIBS gaugemon_ports gaugemon_link)
 gaugemon_windows_test(characteristics_test SOURCES measure/characteristics_test.cpp
   LIBS gaugemon_measure gaugemon_tolerance)
 gaugemon_windows_test(tolerance_test SOURCES tolerance/tolerance_test.cpp LIBS gaugemon_tolerance)
 gaugemon_windows_test(display_value_text_test SOURCES display/value_text_test.cpp LIBS gaugemon_display)
 gaugemon_windows_test(display_logic_test SOURCES display/display_logic_test.cpp LIBS gaugemon_display gaugemon_link)
-gaugemon_windows_test(statistics_test SOURCES statistics/statistics_test.cpp statistics/series_test.cpp
-  LIBS gaugemon_statistics)
-gaugemon_windows_test(records_table_test SOURCES records/record_table_test.cpp records/record_file_test.cpp
-  records/header_limits_test.cpp records/workpiece_code_test.cpp LIBS gaugemon_records)
 gaugemon_windows_test(sim_instrument_test SOURCES sim/instrument_ff_test.cpp sim/instrument_01_test.cpp
   sim/readings_test.cpp sim/faults_test.cpp sim/simulated_ports_test.cpp LIBS gaugemon_sim)
 
