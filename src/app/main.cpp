@@ -8,6 +8,7 @@
 #include "app/qt_prompts.h"
 #include "app/station_icon.h"
 #include "app/transfer_part_setting.h"
+#include "app/web_start.h"
 #include "core/logging.h"
 #include "core/qt_timer_schedule.h"
 #include "core/stop_signals.h"
@@ -16,7 +17,6 @@
 #include "headless/port_choice.h"
 #include "headless/run_headless.h"
 #include "headless/station_start.h"
-#include "web/web_view.h"
 
 using namespace gaugemon;
 
@@ -68,8 +68,8 @@ int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     app::MonitorDialog dialog(station, seams);
     dialog.offerBrokerSetting([&] { app::askBroker(&dialog, station); });
     dialog.offerTransferPartSetting([&] { app::askTransferPart(&dialog, station); });
-    const std::unique_ptr<web::WebView> webView =
-        web::startWebView(station, start.stored().native(), options.httpAddress, headless::stationNameOf(options));
+    const std::shared_ptr<void> webView =
+        app::startWeb(station, start.stored().native(), options.httpAddress, headless::stationNameOf(options));
     prompts.setParent(&dialog);
     dialog.exec();
     // Exit, the close box and a stop signal all end here, and every thread
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
         return headless::runHeadless(
             argc, argv, line.options,
             [&](station::Station& station, QSettings& settings, const std::string& name) -> std::shared_ptr<void> {
-                return web::startWebView(station, settings, line.options.httpAddress, name);
+                return app::startWeb(station, settings, line.options.httpAddress, name);
             });
     return runWindow(argc, argv, line.options);
 }

@@ -1,10 +1,5 @@
 #include "core/qt_timer_schedule.h"
 
-#include <sys/timerfd.h>
-#include <time.h>
-#include <unistd.h>
-
-#include <QSocketNotifier>
 #include <algorithm>
 
 #include "core/timer_catch_up.h"
@@ -13,23 +8,14 @@ namespace gaugemon::core {
 
 namespace {
 constexpr int64_t kNsPerMs = 1'000'000;
-constexpr int64_t kNsPerS = 1'000'000'000;
 
-// The clock of the kernel's timer; QElapsedTimer reads the same.
-int64_t monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * kNsPerS + now.tv_nsec;
-}
+// The clock of the kernel's timer.
+int64_t monotonicNs() { return KernelTimer::now(); }
 }  // namespace
 
 QtTimerSchedule::QtTimerSchedule(Backing backing) : kernelTimerTried_(backing == Backing::WindowTimers) {}
 
-QtTimerSchedule::~QtTimerSchedule() {
-    // The descriptor leaves the event loop before it is closed.
-    kernelTimerNotifier_.reset();
-    if (kernelTimer_ >= 0) ::close(kernelTimer_);
-}
+QtTimerSchedule::~QtTimerSchedule() = default;
 
 void QtTimerSchedule::start(int id, int periodMs) {
     startFrom(id, periodMs, std::max<int64_t>(periodMs, 1) * kNsPerMs - kMaxShortenedWaitNs);
@@ -107,12 +93,12 @@ void QtTimerSchedule::runTick(int id, int64_t meantNs) {
 }
 
 bool QtTimerSchedule::watchKernelTimer() {
-    if (kernelTimerNotifier_) return true;
+    if (kernelTimerWatched_) return true;
     if (!kernelTimerTried_) {
         kernelTimerTried_ = true;
-        kernelTimer_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        kernelTimerWatched_ = kernelTimer_.open([this] { kernelTimerExpired(); });
     }
-    if (kernelTimer_ < 0) {
+    if (!kernelTimerWatched_) {
         // Decided once, so that no id ever runs on both.
         for (int id = 0; id <= kMaxId; ++id) {
             if (timers_[id]) continue;
@@ -122,8 +108,6 @@ bool QtTimerSchedule::watchKernelTimer() {
         }
         return false;
     }
-    kernelTimerNotifier_ = std::make_unique<QSocketNotifier>(kernelTimer_, QSocketNotifier::Read);
-    QObject::connect(kernelTimerNotifier_.get(), &QSocketNotifier::activated, [this] { kernelTimerExpired(); });
     return true;
 }
 
@@ -132,20 +116,14 @@ void QtTimerSchedule::armKernelTimer() {
     for (const int64_t due : dueNs_) {
         if (due != 0 && (earliest == 0 || due < earliest)) earliest = due;
     }
-    // Nothing due: disarmed (a zero moment), so the loop is not woken for nothing.
-    itimerspec setting{};
-    setting.it_value.tv_sec = static_cast<time_t>(earliest / kNsPerS);
-    setting.it_value.tv_nsec = static_cast<long>(earliest % kNsPerS);
-    ::timerfd_settime(kernelTimer_, TFD_TIMER_ABSTIME, &setting, nullptr);
+    // Nothing due: disarmed, so the loop is not woken for nothing.
+    kernelTimer_.setDue(earliest);
 }
 
 // The timers due fire in the order of their moments, each once: one that is
 // due again at once waits for the next turn of the event loop, so a chain of
 // ticks making up lateness does not keep the loop from the line.
 void QtTimerSchedule::kernelTimerExpired() {
-    uint64_t expirations = 0;
-    // Read to quiet the descriptor; what it counts does not matter.
-    [[maybe_unused]] const ssize_t got = ::read(kernelTimer_, &expirations, sizeof expirations);
     const int64_t now = monotonicNs();
     uint32_t fired = 0;
     for (;;) {

@@ -5,9 +5,8 @@
 #include <memory>
 #include <optional>
 
+#include "core/kernel_timer.h"
 #include "core/timer_schedule.h"
-
-class QSocketNotifier;
 
 namespace gaugemon::core {
 
@@ -66,8 +65,8 @@ private:
     std::optional<int64_t> tickMeantNs_;
     // Set for the earliest due moment; made at the first start.
     bool kernelTimerTried_ = false;
-    int kernelTimer_ = -1;
-    std::unique_ptr<QSocketNotifier> kernelTimerNotifier_;
+    bool kernelTimerWatched_ = false;
+    KernelTimer kernelTimer_;
 };
 
 }  // namespace gaugemon::core

@@ -349,7 +349,7 @@ bool stagingName(const std::filesystem::path& target, std::string& path) {
     if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return false;
     std::string name = "." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-";
     for (unsigned char b : bytes) name.push_back(kAlphabet[b % kAlphabet.size()]);
-    path = (target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path()) / name;
+    path = ((target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path()) / name).string();
     return true;
 }
 
@@ -402,6 +402,8 @@ records::FileWriteResult writeWorkbook(const records::TableSnapshot& rows, const
     ::unlink(staging.c_str());  // the open descriptor keeps the bytes until it closes
     result = records::replaceFile(path, [fd](records::ByteSink& sink) { return copyInto(fd, sink); });
     ::close(fd);
+    // Windows removes no file that is open: there the name goes only now.
+    ::unlink(staging.c_str());
     return result;
 }
 

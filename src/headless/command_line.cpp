@@ -50,13 +50,14 @@ struct Options {
                                "name"};
     QCommandLineOption connect{"connect",
                                "Look for the instrument as soon as the window opens (a headless station always does)."};
+    QCommandLineOption demo{"demo", "Measure without hardware: a simulated instrument inside the program, on COM3."};
     QCommandLineOption http{"http", "Serve the live web page and its API at ADDR:PORT (PORT alone: on 127.0.0.1 only).",
                             "addr:port"};
 
     void addTo(QCommandLineParser& parser) const {
         for (const QCommandLineOption* option :
              {&help, &version, &trace, &headless, &port, &recordEvery, &exportDirectory, &rotate, &fast, &station,
-              &mqtt, &language, &connect, &http, &profile})
+              &mqtt, &language, &connect, &http, &profile, &demo})
             parser.addOption(*option);
     }
     // The options that take a value, with their value as the next argument or after '='.
@@ -184,6 +185,7 @@ std::optional<QString> readStationOptions(const QCommandLineParser& parser, cons
     }
     start.fast = parser.isSet(o.fast);
     start.connect = parser.isSet(o.connect);
+    start.demo = parser.isSet(o.demo);
     return std::nullopt;
 }
 

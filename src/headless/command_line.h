@@ -33,6 +33,8 @@ struct StartOptions {
     bool connect = false;
     // Where the web page listens, "ADDR:PORT"; empty: the stored setting.
     std::string httpAddress;
+    // The simulated instrument inside the program, on COM3, instead of a port.
+    bool demo = false;
 };
 
 // The command line read: either the station starts with `options`, or the

@@ -6,6 +6,7 @@
 #include "core/logging.h"
 #include "core/qt_timer_schedule.h"
 #include "core/stop_signals.h"
+#include "headless/demo_line.h"
 #include "headless/headless_station.h"
 #include "headless/log_prompts.h"
 #include "headless/plant_options.h"
@@ -42,6 +43,11 @@ void applyStartOptions(const StartOptions& options, SettingsOverrides& settings)
             static_cast<int32_t>(records::autoPeriodFromSeconds(static_cast<float>(*options.recordEverySeconds))));
     if (options.language) settings.setForReading(core::keys::kLanguage, static_cast<int32_t>(*options.language));
     if (options.connect) settings.setForReading(core::keys::kConnectAtStart, 1);
+    // The demonstration's instrument is on its own port, and found at once.
+    if (options.demo) {
+        settings.set(core::keys::kComID, static_cast<int32_t>(DemoLine::kPortIndex));
+        settings.setForReading(core::keys::kConnectAtStart, 1);
+    }
 }
 
 int runHeadless(int& argc, char** argv, const StartOptions& options, const ViewStarter& startViews) {

@@ -80,7 +80,9 @@ std::string unreadableText(const std::string& file, const std::string& reason, c
 }  // namespace
 
 StationStart::Parts::Parts(const StartOptions& options, const core::StationPlaces& places)
-    : stored(QString::fromStdString(places.settingsName)), ports(portsOf(options, places)) {}
+    : stored(QString::fromStdString(places.settingsName)),
+      ports(portsOf(options, places)),
+      demo(options.demo ? std::make_unique<DemoLine>(clock) : nullptr) {}
 
 StationStart::StationStart(const StartOptions& options) : options_(options), places_(placesOf(options)) {
     const core::ProfileLock::Outcome lock = lock_.take(lockDirectory(places_));
@@ -121,7 +123,8 @@ std::string StationStart::profileText(core::ProfileLock::Outcome lock, core::Lan
 }
 
 station::StationSeams StationStart::seams(core::Prompts& prompts) {
-    return {parts_->settings,      parts_->timers,           parts_->clock, parts_->port, prompts,
+    link::SerialPort& line = parts_->demo ? parts_->demo->port() : static_cast<link::SerialPort&>(parts_->port);
+    return {parts_->settings,      parts_->timers,           parts_->clock, line, prompts,
             places_.dataDirectory, places_.journalDirectory, &parts_->texts};
 }
 

@@ -12,9 +12,10 @@
 #include "core/qt_timer_schedule.h"
 #include "core/system_clock.h"
 #include "headless/command_line.h"
+#include "headless/demo_line.h"
 #include "headless/port_choice.h"
 #include "headless/settings_overrides.h"
-#include "link/tty_serial_port.h"
+#include "link/system_serial_port.h"
 #include "station/station.h"
 
 namespace gaugemon::headless {
@@ -46,7 +47,7 @@ public:
     core::QtTextSettings& texts() { return parts_->texts; }
     core::QtTimerSchedule& timers() { return parts_->timers; }
     core::SystemClock& clock() { return parts_->clock; }
-    link::TtySerialPort& port() { return parts_->port; }
+    link::SystemSerialPort& port() { return parts_->port; }
     station::StationSeams seams(core::Prompts& prompts);
 
 private:
@@ -58,7 +59,9 @@ private:
         core::QtTimerSchedule timers;
         core::SystemClock clock;
         PortChoice ports;
-        link::TtySerialPort port{ports.ports};
+        link::SystemSerialPort port{ports.ports};
+        // --demo: the station's line instead of the port.
+        std::unique_ptr<DemoLine> demo;
     };
 
     core::Language refusalLanguage(bool settingsReadable) const;

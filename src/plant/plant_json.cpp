@@ -190,7 +190,9 @@ void appendIsoTime(int64_t msSince1970, std::string& out) {
     out += '.';
     out += static_cast<char>('0' + ms / 100);
     appendTwoDigits(ms % 100, out);
-    const long offsetMinutes = local.tm_gmtoff / 60;
+    // The broken-down local time read as UTC, less the moment: the offset.
+    std::tm asUtc = local;
+    const long offsetMinutes = static_cast<long>(::timegm(&asUtc) - seconds) / 60;
     out += offsetMinutes < 0 ? '-' : '+';
     const long magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
     appendTwoDigits(static_cast<int>(magnitude / 60), out);

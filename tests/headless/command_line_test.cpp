@@ -79,7 +79,7 @@ TEST(CommandLine, AHeadlessRunTakesItsOptionsAndLeavesTheToolkitsAlone) {
                                    "--language",     "en",
                                    "--connect",      "--http",
                                    "0.0.0.0:8080",   "--profile",
-                                   "line1"});
+                                   "line1",          "--demo"});
     ASSERT_FALSE(line.exitStatus) << line.error;
     const StartOptions& options = line.options;
     EXPECT_TRUE(options.headless);
@@ -96,6 +96,7 @@ TEST(CommandLine, AHeadlessRunTakesItsOptionsAndLeavesTheToolkitsAlone) {
     EXPECT_TRUE(options.connect);
     EXPECT_EQ(options.httpAddress, "0.0.0.0:8080");
     EXPECT_EQ(options.profile, "line1");
+    EXPECT_TRUE(options.demo);
 }
 
 }  // namespace

@@ -1,0 +1,2 @@
+#pragma once
+#include "../posix_win.h"

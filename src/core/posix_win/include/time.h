@@ -1,0 +1,6 @@
+#pragma once
+#include_next <time.h>
+// A broken-down time read as UTC.
+#ifndef timegm
+#define timegm _mkgmtime
+#endif

@@ -1,0 +1,3 @@
+#pragma once
+#include_next <unistd.h>
+#include "posix_win.h"
