@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ using gaugemon::core::isProfileName;
 using gaugemon::core::ProfileLock;
 using gaugemon::core::profilePlaces;
 using gaugemon::core::StationPlaces;
+namespace fs = std::filesystem;
 
 TEST(Profile, ANameIsAPlainFileNameOfBoundedLength) {
     for (const std::string& good : std::vector<std::string>{"line1", "A", "cell_2.left-3", std::string(64, 'x')})
@@ -33,8 +35,9 @@ TEST(Profile, TheDefaultProfileKeepsItsPlacesAndANamedOneHasItsOwn) {
 
     const StationPlaces line1 = profilePlaces("line1", defaults);
     EXPECT_EQ(line1.settingsName, "gaugemon-line1");
-    EXPECT_EQ(line1.dataDirectory, "/home/op/.local/share/gaugemon/profiles/line1/");
-    EXPECT_EQ(line1.journalDirectory, "/home/op/.local/share/gaugemon/profiles/line1");
+    // Compared as paths: Windows joins them with its own separator.
+    EXPECT_EQ(fs::path(line1.dataDirectory), fs::path("/home/op/.local/share/gaugemon/profiles/line1/"));
+    EXPECT_EQ(fs::path(line1.journalDirectory), fs::path("/home/op/.local/share/gaugemon/profiles/line1"));
     // Not inside the default port directory, where "COM3" would be a port.
     EXPECT_EQ(line1.portDirectory, "/home/op/.local/share/gaugemon/profiles/line1/ports");
     EXPECT_TRUE(profilePlaces("line1", {"gaugemon", "/opt/g/", "", ""}).journalDirectory.empty());

@@ -379,8 +379,9 @@ TEST(SetupFile, IsReadWithinItsSizeLimit) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path();
     const std::filesystem::path small = dir / "gaugemon_characteristics_small.txt";
     const std::filesystem::path large = dir / "gaugemon_characteristics_large.txt";
-    std::ofstream(small) << "a; 3; 0; 1; p1\n";
-    std::ofstream(large) << std::string(kMaxSetupTextBytes + 1, 'x');
+    // Binary, so that Windows writes the line end as it stands.
+    std::ofstream(small, std::ios::binary) << "a; 3; 0; 1; p1\n";
+    std::ofstream(large, std::ios::binary) << std::string(kMaxSetupTextBytes + 1, 'x');
     std::string text;
     EXPECT_FALSE(readSetupFile(small, text));
     EXPECT_EQ(text, "a; 3; 0; 1; p1\n");
