@@ -20,4 +20,10 @@ Q_DECLARE_LOGGING_CATEGORY(stationLog)
 inline constexpr const char* kTraceRules = "gaugemon.link.debug=true\ngaugemon.link.frames.debug=true";
 void enableTrace();
 
+// Every message from here on goes to standard error, one flushed line each.
+// Qt on Windows sends it to the debugger instead when the process has no
+// console: a headless station run as a service or with its output redirected
+// would log nothing at all.
+void logToStandardError();
+
 }  // namespace gaugemon::core

@@ -22,6 +22,7 @@ namespace {
 // Under systemd each line carries its priority, so the journal keeps
 // warnings apart from notes; on a terminal the lines stay plain.
 void logOneLinePerEvent() {
+    core::logToStandardError();
     if (std::getenv("JOURNAL_STREAM"))
         qSetMessagePattern(
             QStringLiteral("%{if-critical}<2>%{endif}%{if-warning}<4>%{endif}%{if-info}<6>%{endif}"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/logging.h"
 #include "core/regular_file.h"
 #include "records/atomic_file.h"
 #include "records/file_aside.h"
@@ -149,6 +150,22 @@ TEST(PlatformFiles, OnlyARegularFileWithinTheLimitIsRead) {
     fs::create_directory(base / "Res");
     EXPECT_FALSE(core::readRegularFile((base / "Res").string(), 100).opened);
     EXPECT_FALSE(core::readRegularFile((base / "none").string(), 100).opened);
+}
+
+// Run with its output in a file, as the test runner runs it, the process has
+// no console: the case of a headless station run as a service.
+TEST(PlatformLog, EveryMessageReachesStandardErrorAsOneLineInTheSetPattern) {
+    core::logToStandardError();
+    qSetMessagePattern(QStringLiteral("%{category} %{type}: %{message}"));
+    testing::internal::CaptureStderr();
+    qCInfo(core::stationLog, "station %s looking for its instrument", "A");
+    qCWarning(core::linkLog, "no answer");
+    const std::string written = testing::internal::GetCapturedStderr();
+    qSetMessagePattern(QString());
+    qInstallMessageHandler(nullptr);
+    EXPECT_EQ(written,
+              "gaugemon.station info: station A looking for its instrument\n"
+              "gaugemon.link warning: no answer\n");
 }
 
 }  // namespace
