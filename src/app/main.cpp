@@ -33,6 +33,7 @@ QStringList argumentList(int argc, char** argv) {
 int runWindow(int& argc, char** argv, const headless::StartOptions& options) {
     core::catchStopSignals();
     QApplication application(argc, argv);
+    core::logToStandardError();
     // SIGTERM and SIGINT end the station as its close box does, without the
     // question: the port closed, its lock gone, the last backup written.
     // Taken from the start on, so a stop during it ends the run cleanly too.
