@@ -1,7 +1,8 @@
 ; The station's installer: per user, so that the program's folder takes the
 ; day's backup beside the executable as it does everywhere, without the rights
 ; of an administrator.
-Unicode true
+; 64-bit, as the program: Wine and Windows run it without their 32-bit parts.
+Target amd64-unicode
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 
