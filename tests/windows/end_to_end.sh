@@ -78,8 +78,8 @@ fi
 # --- 1. headless against the simulator on a pseudo-terminal -----------------
 # Each probe holds its own value, a negative one among them, so that the
 # columns, their order and the signs are compared too.
-signals=(--signal 1=constant:1234 --signal 2=constant:-567 --signal 3=constant:8901 --signal 4=constant:0
-  --signal 5=constant:2500 --signal 6=constant:12 --signal 7=constant:-3000 --signal 8=constant:7777)
+signals=(--signal "1=constant:1234" --signal "2=constant:-567" --signal "3=constant:8901" --signal "4=constant:0"
+  --signal "5=constant:2500" --signal "6=constant:12" --signal "7=constant:-3000" --signal "8=constant:7777")
 "$linux/sim/gaugesim" --port COM3 --port-dir "$work/ports" "${signals[@]}" </dev/null >"$work/sim.log" 2>&1 &
 pids+=($!)
 if ! wait_for 20 test -L "$work/ports/COM3"; then
