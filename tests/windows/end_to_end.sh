@@ -28,8 +28,16 @@ cleanup() {
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -f "$com3"
   [[ -z "$com3_before" ]] || ln -s "$com3_before" "$com3"
+  # The run's profiles leave nothing in the prefix: settings, journal, backups.
+  local name
+  for name in "$profile" "${profile}w"; do
+    wine reg delete "HKCU\\Software\\VELMORA\\gaugemon-$name" /f >/dev/null 2>&1 || true
+    rm -rf "${profiles:?}/$name"
+  done
   rm -rf "$work"
 }
+profile="e2e$$"
+profiles=$(winepath -u "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')")/gaugemon/profiles
 trap cleanup EXIT
 
 failures=0
@@ -66,7 +74,6 @@ done
 # A copy of the program folder, so that its backups beside the executable are
 # this run's alone; a profile of its own keeps its settings apart from others.
 cp -r "$stage" "$work/station"
-profile="e2e$$"
 wine "$work/station/gaugemon.exe" --version >"$work/version.txt" 2>&1 || true
 wine "$work/station/gaugemon.exe" --help >"$work/help.txt" 2>&1 || true
 if grep -q "^gaugemon [0-9]" "$work/version.txt" && grep -q -- "--headless" "$work/help.txt"; then
