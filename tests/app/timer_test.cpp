@@ -362,7 +362,7 @@ TEST_P(QtTimerBacking, AStartInMicrosecondsFiresAfterItsWaitAndGoesOnAsAWindowTi
 #ifdef _WIN32
     // Windows' window timers run on the system's millisecond tick and may
     // come up to one tick early; the kernel's timer never does.
-    const int64_t earlyNs = GetParam() == QtTimerSchedule::Backing::Window ? 1'000'000 : 0;
+    const int64_t earlyNs = GetParam() == QtTimerSchedule::Backing::WindowTimers ? 1'000'000 : 0;
 #else
     const int64_t earlyNs = 0;
 #endif
