@@ -10,14 +10,12 @@
 #include <cstring>
 #include <filesystem>
 
+#include "records/temporary_name.h"
+
 namespace gaugemon::records {
 
 namespace {
 constexpr int kTempNameAttempts = 100;
-constexpr size_t kRandomSuffixLength = 12;
-constexpr size_t kOldSuffixDigits = 2;  // earlier versions numbered their attempts 0..99
-constexpr std::string_view kTempMarker = ".tmp";
-constexpr std::string_view kSuffixAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 std::filesystem::path directoryOf(const std::filesystem::path& target) {
     std::filesystem::path dir = target.parent_path();
@@ -30,7 +28,7 @@ bool randomSuffix(std::string& suffix) {
     unsigned char bytes[kRandomSuffixLength];
     if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return false;
     suffix.clear();
-    for (unsigned char b : bytes) suffix.push_back(kSuffixAlphabet[b % kSuffixAlphabet.size()]);
+    for (unsigned char b : bytes) suffix.push_back(suffixLetter(b));
     return true;
 }
 
@@ -38,8 +36,7 @@ bool randomSuffix(std::string& suffix) {
 // with errno set when none can be made. The pid in the name tells a later
 // run whether the writer still lives.
 int openTemporary(const std::filesystem::path& target, std::string& tempPath) {
-    const std::string stem =
-        "." + target.filename().string() + std::string(kTempMarker) + std::to_string(::getpid()) + "-";
+    const std::string stem = temporaryStem(target.filename().string(), static_cast<uint32_t>(::getpid()));
     std::string suffix;
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         if (!randomSuffix(suffix)) return -1;
@@ -51,32 +48,6 @@ int openTemporary(const std::filesystem::path& target, std::string& tempPath) {
     return -1;
 }
 
-bool consistsOf(std::string_view text, std::string_view alphabet) {
-    return text.find_first_not_of(alphabet) == std::string_view::npos;
-}
-
-bool isTemporarySuffix(std::string_view suffix) {
-    if (suffix.size() == kRandomSuffixLength) return consistsOf(suffix, kSuffixAlphabet);
-    return !suffix.empty() && suffix.size() <= kOldSuffixDigits && consistsOf(suffix, "0123456789");
-}
-
-// The pid of the writer when `name` is one of the station's temporary names
-// (".<name>.tmp<pid>-<suffix>"), else 0.
-pid_t temporaryOwner(std::string_view name) {
-    if (name.empty() || name.front() != '.') return 0;
-    const size_t dash = name.rfind('-');
-    if (dash == std::string_view::npos || !isTemporarySuffix(name.substr(dash + 1))) return 0;
-    size_t digits = dash;
-    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
-    const std::string_view pid = name.substr(digits, dash - digits);
-    // At least one character of the target's name between the dot and ".tmp".
-    if (pid.empty() || pid.size() > 9 || digits < kTempMarker.size() + 2) return 0;
-    if (name.substr(digits - kTempMarker.size(), kTempMarker.size()) != kTempMarker) return 0;
-    pid_t owner = 0;
-    for (char c : pid) owner = owner * 10 + (c - '0');
-    return owner;
-}
-
 bool processGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
 
 // Removes what writers killed part-way left in `dir`: the station's own
@@ -86,7 +57,7 @@ void removeStaleTemporaries(const std::filesystem::path& dir) {
     std::error_code error;
     for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
         const std::filesystem::path& path = it->path();
-        const pid_t owner = temporaryOwner(path.filename().string());
+        const auto owner = static_cast<pid_t>(temporaryOwner(path.filename().string()));
         if (owner <= 0 || owner == ::getpid() || !processGone(owner)) continue;
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;

@@ -13,15 +13,12 @@
 
 #include "core/windows_text.h"
 #include "records/atomic_file.h"
+#include "records/temporary_name.h"
 
 namespace gaugemon::records {
 
 namespace {
 constexpr int kTempNameAttempts = 100;
-constexpr size_t kRandomSuffixLength = 12;
-constexpr size_t kOldSuffixDigits = 2;  // earlier versions numbered their attempts 0..99
-constexpr std::string_view kTempMarker = ".tmp";
-constexpr std::string_view kSuffixAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 using core::errnoOf;
 using core::wideOf;
@@ -44,7 +41,7 @@ bool randomSuffix(std::string& suffix) {
         unsigned int value = 0;
         if (::rand_s(&value) != 0) return false;
         for (int i = 0; i < 4 && suffix.size() < kRandomSuffixLength; ++i, value >>= 8)
-            suffix.push_back(kSuffixAlphabet[(value & 0xFF) % kSuffixAlphabet.size()]);
+            suffix.push_back(suffixLetter(static_cast<unsigned char>(value & 0xFF)));
     }
     return true;
 }
@@ -53,8 +50,7 @@ bool randomSuffix(std::string& suffix) {
 // INVALID_HANDLE_VALUE with `error` set when none can be made. The pid in the
 // name tells a later run whether the writer still lives.
 HANDLE createTemporary(const std::string& target, std::string& tempPath, int& error) {
-    const std::string stem =
-        "." + fileNameOf(target) + std::string(kTempMarker) + std::to_string(::GetCurrentProcessId()) + "-";
+    const std::string stem = temporaryStem(fileNameOf(target), ::GetCurrentProcessId());
     std::string suffix;
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         if (!randomSuffix(suffix)) {
@@ -74,31 +70,6 @@ HANDLE createTemporary(const std::string& target, std::string& tempPath, int& er
     }
     error = EEXIST;
     return INVALID_HANDLE_VALUE;
-}
-
-bool consistsOf(std::string_view text, std::string_view alphabet) {
-    return text.find_first_not_of(alphabet) == std::string_view::npos;
-}
-
-bool isTemporarySuffix(std::string_view suffix) {
-    if (suffix.size() == kRandomSuffixLength) return consistsOf(suffix, kSuffixAlphabet);
-    return !suffix.empty() && suffix.size() <= kOldSuffixDigits && consistsOf(suffix, "0123456789");
-}
-
-// The pid of the writer when `name` is one of the station's temporary names
-// (".<name>.tmp<pid>-<suffix>"), else 0.
-DWORD temporaryOwner(std::string_view name) {
-    if (name.empty() || name.front() != '.') return 0;
-    const size_t dash = name.rfind('-');
-    if (dash == std::string_view::npos || !isTemporarySuffix(name.substr(dash + 1))) return 0;
-    size_t digits = dash;
-    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
-    const std::string_view pid = name.substr(digits, dash - digits);
-    if (pid.empty() || pid.size() > 9 || digits < kTempMarker.size() + 2) return 0;
-    if (name.substr(digits - kTempMarker.size(), kTempMarker.size()) != kTempMarker) return 0;
-    DWORD owner = 0;
-    for (char c : pid) owner = owner * 10 + static_cast<DWORD>(c - '0');
-    return owner;
 }
 
 bool processGone(DWORD pid) {
