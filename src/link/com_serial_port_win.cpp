@@ -1,12 +1,11 @@
 #include <windows.h>
 
-#include <QByteArray>
-#include <QTime>
 #include <algorithm>
 
 #include "core/logging.h"
 #include "core/windows_text.h"
 #include "link/com_serial_port.h"
+#include "link/port_log.h"
 #include "link/protocol.h"
 
 namespace gaugemon::link {
@@ -30,17 +29,6 @@ std::string errorText(DWORD error) {
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
         out.pop_back();
     return out;
-}
-
-bool routineFailure(PortFailure failure) {
-    return failure == PortFailure::NotFound || failure == PortFailure::UnknownName;
-}
-
-void traceBytes(const std::string& port, const char* direction, const uint8_t* bytes, size_t count, const char* note) {
-    const QByteArray time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
-    const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(count));
-    const QByteArray hex = raw.toHex(' ').toUpper();
-    qCDebug(core::frameLog, "%s %s %s %s%s", time.constData(), port.c_str(), direction, hex.constData(), note);
 }
 
 // 8 data bits, no flow control, RTS held low as the instrument's converters
@@ -226,12 +214,7 @@ void ComSerialPort::close() {
 
 void ComSerialPort::fail(PortFailure failure, const std::string& detail) {
     failure_ = failure;
-    error_ = (name_.empty() ? device_ : name_) + ": " + detail;
-    if (routineFailure(failure)) {
-        qCDebug(core::linkLog, "%s", error_.c_str());
-    } else {
-        qCWarning(core::linkLog, "%s", error_.c_str());
-    }
+    error_ = reportPortFailure(failure, name_, device_, detail);
 }
 
 }  // namespace gaugemon::link

@@ -9,11 +9,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include <QByteArray>
 #include <QSocketNotifier>
-#include <QTime>
 
 #include "core/logging.h"
+#include "link/port_log.h"
 #include "link/protocol.h"
 
 namespace gaugemon::link {
@@ -52,19 +51,6 @@ termios lineSettings(const termios& base, speed_t speed, Parity parity, StopBits
 }
 
 std::string errorText(int error) { return std::strerror(error); }
-
-// A missing port is the common case of a discovery sweep, not worth a warning.
-bool routineFailure(PortFailure failure) {
-    return failure == PortFailure::NotFound || failure == PortFailure::UnknownName;
-}
-
-// Only called with the frame trace on: it formats and allocates.
-void traceBytes(const std::string& port, const char* direction, const uint8_t* bytes, size_t count, const char* note) {
-    const QByteArray time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
-    const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(count));
-    const QByteArray hex = raw.toHex(' ').toUpper();
-    qCDebug(core::frameLog, "%s %s %s %s%s", time.constData(), port.c_str(), direction, hex.constData(), note);
-}
 
 }  // namespace
 
@@ -271,12 +257,7 @@ void TtySerialPort::close() {
 
 void TtySerialPort::fail(PortFailure failure, const std::string& detail) {
     failure_ = failure;
-    error_ = (name_.empty() ? device_ : name_) + ": " + detail;
-    if (routineFailure(failure)) {
-        qCDebug(core::linkLog, "%s", error_.c_str());
-    } else {
-        qCWarning(core::linkLog, "%s", error_.c_str());
-    }
+    error_ = reportPortFailure(failure, name_, device_, detail);
 }
 
 }  // namespace gaugemon::link
